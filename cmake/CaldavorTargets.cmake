@@ -1,0 +1,37 @@
+# Every src/<folder> is one static library, caldavor_<folder>, built from the
+# sources found there; tests/<folder> is one GoogleTest binary. Adding a unit
+# means adding its files, nothing else.
+
+function(caldavor_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+# caldavor_library(<folder> [SUBDIRS dir...] [DEPS lib...] [PUBLIC_DEPS lib...])
+function(caldavor_library folder)
+  cmake_parse_arguments(ARG "" "" "SUBDIRS;DEPS" ${ARGN})
+  set(globs ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+  foreach(sub IN LISTS ARG_SUBDIRS)
+    list(APPEND globs ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/${sub}/*.cpp)
+  endforeach()
+  file(GLOB sources CONFIGURE_DEPENDS ${globs})
+  add_library(caldavor_${folder} STATIC ${sources})
+  target_include_directories(caldavor_${folder} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_link_libraries(caldavor_${folder} PUBLIC ${ARG_DEPS})
+  caldavor_warnings(caldavor_${folder})
+endfunction()
+
+# caldavor_test(<folder> DEPS lib...)
+function(caldavor_test folder)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(test_${folder} ${sources})
+  target_include_directories(test_${folder} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(test_${folder} PRIVATE ${ARG_DEPS} caldavor_testsupport GTest::gmock GTest::gtest_main)
+  target_compile_definitions(test_${folder} PRIVATE CALDAVOR_BOARDS_DIR="${PROJECT_SOURCE_DIR}/boards")
+  caldavor_warnings(test_${folder})
+  gtest_discover_tests(test_${folder} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()

@@ -1,0 +1,1 @@
+#include "hw/cvlink.h"

@@ -1,0 +1,28 @@
+#pragma once
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace platform::sim {
+
+// Runs in real time, or on virtual time that only sleeps and advance() move,
+// so waits and time-outs cost a test nothing.
+class SimClock : public Clock {
+public:
+    explicit SimClock(bool virtualTime = true, LocalTime start = {2026, 1, 15, 10, 0, 0, 0});
+
+    LocalTime localNow() override;
+    std::uint64_t monotonicMs() override;
+    void sleepMs(std::uint32_t ms) override;
+
+    bool isVirtual() const { return virtual_; }
+    void advance(std::uint64_t ms);
+
+private:
+    bool virtual_;
+    LocalTime start_;
+    std::uint64_t elapsedMs_ = 0;
+    std::uint64_t realStartMs_;
+};
+
+}  // namespace platform::sim

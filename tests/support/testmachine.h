@@ -1,0 +1,42 @@
+#pragma once
+// A simulated machine installed for one test, with its program folder in a
+// fresh temporary directory that is removed afterwards.
+
+#include <filesystem>
+#include <string>
+
+#include "platform/sim/machine.h"
+
+namespace testsupport {
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+class TestMachine {
+public:
+    TestMachine();
+    platform::sim::Machine& machine() { return machine_; }
+    platform::sim::Machine* operator->() { return &machine_; }
+    std::string file(const std::string& name) const { return dir_.file(name); }
+    std::string programDir() const { return machine_.programDir(); }
+
+private:
+    TempDir dir_;
+    platform::sim::Machine machine_;
+    platform::ScopedPlatform scope_;
+};
+
+std::string readFile(const std::string& path);
+void writeFile(const std::string& path, const std::string& content);
+
+}  // namespace testsupport
