@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/sim/portspace.h"
 #include "platform/sim/simclock.h"
 #include "platform/sim/simregistry.h"
 
@@ -25,6 +26,7 @@ public:
 
     SimClock& simClock() { return clock_; }
     SimRegistry& simRegistry() { return registry_; }
+    PortSpace& ports() { return ports_; }
     // Adds a trailing "/" when missing.
     void setProgramDir(std::string dir);
     void setWindowsDir(std::string dir) { windowsDir_ = std::move(dir); }
@@ -33,6 +35,7 @@ public:
 private:
     SimClock clock_;
     SimRegistry registry_;
+    PortSpace ports_;
     LocaleInfo locale_;
     std::string programDir_ = "./";
     std::string windowsDir_ = "C:\\WINDOWS";
