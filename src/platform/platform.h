@@ -26,6 +26,17 @@ struct LocaleInfo {
     char timeSeparator = ':';
 };
 
+// The OS version record the program identifies the system by.
+struct OsVersion {
+    std::uint32_t major = 10, minor = 0, build = 19045;
+    std::uint32_t platformId = 2;  // 1 = Windows 9x, 2 = NT
+    std::string csdVersion;        // service-pack text
+    std::uint16_t servicePackMajor = 0, servicePackMinor = 0;
+    std::uint16_t suiteMask = 0;
+    std::uint8_t productType = 1;  // 1 workstation, 2 domain controller, 3 server
+    bool isWow64 = false;
+};
+
 class Clock {
 public:
     virtual ~Clock() = default;
@@ -66,6 +77,7 @@ public:
     // The Windows folder as the system reports it, no trailing separator.
     virtual std::string windowsDir() const = 0;
 
+    virtual OsVersion osVersion() const = 0;
     virtual Clock& clock() = 0;
     virtual LocaleInfo locale() const = 0;
     virtual Registry& registry() = 0;

@@ -19,6 +19,7 @@ public:
 
     std::string programDir() const override { return programDir_; }
     std::string windowsDir() const override { return windowsDir_; }
+    OsVersion osVersion() const override { return os_; }
     Clock& clock() override { return clock_; }
     LocaleInfo locale() const override { return locale_; }
     Registry& registry() override { return registry_; }
@@ -31,12 +32,14 @@ public:
     void setProgramDir(std::string dir);
     void setWindowsDir(std::string dir) { windowsDir_ = std::move(dir); }
     void setLocale(const LocaleInfo& locale) { locale_ = locale; }
+    void setOsVersion(const OsVersion& os) { os_ = os; }
 
 private:
     SimClock clock_;
     SimRegistry registry_;
     PortSpace ports_;
     LocaleInfo locale_;
+    OsVersion os_;
     std::string programDir_ = "./";
     std::string windowsDir_ = "C:\\WINDOWS";
     // Mutexes of one name are one lock for every holder on this machine.
