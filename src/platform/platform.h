@@ -10,6 +10,8 @@
 
 namespace platform {
 
+class Desktop;
+
 struct LocalTime {
     int year = 1899, month = 12, day = 30;
     int hour = 0, minute = 0, second = 0, millisecond = 0;
@@ -78,6 +80,9 @@ public:
     virtual std::string windowsDir() const = 0;
 
     virtual OsVersion osVersion() const = 0;
+    // Programs, documents, tones and tray balloons; a machine without a
+    // desktop session does nothing (platform/desktop.h).
+    virtual Desktop& desktop();
     virtual Clock& clock() = 0;
     virtual LocaleInfo locale() const = 0;
     virtual Registry& registry() = 0;

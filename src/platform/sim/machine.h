@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "platform/sim/portspace.h"
+#include "platform/sim/simdesktop.h"
 #include "platform/sim/simclock.h"
 #include "platform/sim/simregistry.h"
 
@@ -24,10 +25,12 @@ public:
     LocaleInfo locale() const override { return locale_; }
     Registry& registry() override { return registry_; }
     std::unique_ptr<NamedMutex> createMutex(const std::string& name) override;
+    Desktop& desktop() override { return desktop_; }
 
     SimClock& simClock() { return clock_; }
     SimRegistry& simRegistry() { return registry_; }
     PortSpace& ports() { return ports_; }
+    SimDesktop& simDesktop() { return desktop_; }
     // Adds a trailing "/" when missing.
     void setProgramDir(std::string dir);
     void setWindowsDir(std::string dir) { windowsDir_ = std::move(dir); }
@@ -38,6 +41,7 @@ private:
     SimClock clock_;
     SimRegistry registry_;
     PortSpace ports_;
+    SimDesktop desktop_;
     LocaleInfo locale_;
     OsVersion os_;
     std::string programDir_ = "./";
