@@ -1,0 +1,27 @@
+#pragma once
+// What the core reads of a disk sensor: its health ratings and its
+// S.M.A.R.T. data pages. The disk sensors implement it beside TSensor.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+class TSmartDisk {
+public:
+    static constexpr int PageEntries = 30;
+    static constexpr int EntrySize = 12;
+    static constexpr int FirstEntry = 2;  // byte offset of entry 1 in a page
+
+    virtual ~TSmartDisk() = default;
+    // Fractions of 1; no value until the first successful read.
+    virtual std::optional<double> Fitness() const = 0;
+    virtual std::optional<double> Performance() const = 0;
+    virtual int GetDriveNumber() const = 0;
+    virtual std::string NameText() const = 0;
+    // The attribute page (entries: id, flags (2 bytes), current value, worst
+    // value, raw bytes) and the threshold page (entries: id, threshold), as
+    // the disk answered them.
+    virtual std::span<const std::uint8_t> AttributePage() const = 0;
+    virtual std::span<const std::uint8_t> ThresholdPage() const = 0;
+};
