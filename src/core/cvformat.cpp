@@ -228,7 +228,9 @@ private:
         const auto* v = std::get_if<std::int64_t>(&arg.value());
         if (!v) fail();
         const std::uint64_t magnitude = *v < 0 ? 0 - static_cast<std::uint64_t>(*v) : static_cast<std::uint64_t>(*v);
-        return (*v < 0 ? "-" : "") + zeroPad(digits(magnitude, false), precision);
+        std::string text = zeroPad(digits(magnitude, false), precision);
+        if (*v < 0) text.insert(text.begin(), '-');
+        return text;
     }
 
     std::uint64_t unsignedValue(const FormatArg& arg) {
