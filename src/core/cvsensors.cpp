@@ -360,18 +360,30 @@ std::string TSensor::GetPropValueInternal(int id) {
 
 bool TSensor::SetPropValueInternal(int id, const std::string& value) {
     const BaseProp p = ClassifyBaseProp(id);
-    const std::size_t sizes[] = {0, FFanMultDiv.size(), FFanMultDiv.size(), FPwmReverse.size(), FTempOffsets.size()};
-    if (p.kind == BaseKind::None || p.index >= sizes[static_cast<int>(p.kind)]) return false;
+    if (p.kind == BaseKind::None) return false;
     const int k = GetPropOptionIndex(id, value);
     if (k == MaxInt) return false;
+    // A base id beyond this sensor's readings stores nothing.
     switch (p.kind) {
-        case BaseKind::Offset: FTempOffsets[p.index] = k - 127; break;
-        case BaseKind::Mult: FFanMultDiv[p.index].Mult = k + 1; break;
-        case BaseKind::Div: FFanMultDiv[p.index].Div = k + 1; break;
-        case BaseKind::Reverse: FPwmReverse[p.index] = (k == 1); break;
+        case BaseKind::Offset:
+            if (p.index >= FTempOffsets.size()) return false;
+            FTempOffsets[p.index] = k - 127;
+            return true;
+        case BaseKind::Mult:
+            if (p.index >= FFanMultDiv.size()) return false;
+            FFanMultDiv[p.index].Mult = k + 1;
+            return true;
+        case BaseKind::Div:
+            if (p.index >= FFanMultDiv.size()) return false;
+            FFanMultDiv[p.index].Div = k + 1;
+            return true;
+        case BaseKind::Reverse:
+            if (p.index >= FPwmReverse.size()) return false;
+            FPwmReverse[p.index] = (k == 1);
+            return true;
         case BaseKind::None: break;
     }
-    return true;
+    return false;
 }
 
 void TSensor::MakeOptionsUnique(TPropStringArray& options) {

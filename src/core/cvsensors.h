@@ -74,9 +74,7 @@ struct TPropInfo {
     std::string Name;
 };
 
-inline constexpr int SensorPropInfoCount = 148;
-
-// Row n (0-based) holds id n + 1.
+// 148 rows; row n (0-based) holds id n + 1.
 const std::vector<TPropInfo>& SensorPropInfos();
 // The catalogue name of an id, "<unknown>" when no row has it.
 std::string SensorPropName(int id);

@@ -344,6 +344,13 @@ TEST_F(SensorTest, IdsOutsideTheCatalogue) {
     EXPECT_THAT(logs, IsEmpty());
 }
 
+TEST_F(SensorTest, BaseIdBeyondTheReadingsStoresNothing) {
+    auto s = Make({.Temps = 1}, {80});
+    EXPECT_EQ(s->GetPropName(0), "Temperature 5 offset");
+    EXPECT_EQ(s->GetPropValue(0), "<undefined>");
+    EXPECT_FALSE(s->SetPropValue(0, "3"));
+}
+
 TEST_F(SensorTest, FailingPropertyValueAnswersErrorAndLogsTheContext) {
     auto s = Make({.Temps = 1}, {13});
     s->FailOwnPropValue = true;
