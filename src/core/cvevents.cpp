@@ -7,12 +7,12 @@
 #include <optional>
 #include <string_view>
 
-#include "core/cvformat.h"
+#include "base/cvformat.h"
 #include "core/cvmailqueue.h"
 #include "core/cvmonitor.h"
 #include "core/cvsafefile.h"
 #include "core/cvsmartdisk.h"
-#include "core/cvvars.h"
+#include "base/cvtrace.h"
 #include "core/txtunit.h"
 #include "hw/cvlink.h"
 #include "platform/desktop.h"

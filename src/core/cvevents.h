@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/cvdatetime.h"
+#include "base/cvdatetime.h"
 #include "core/cvparser.h"
 #include "core/cvreadingslots.h"
 

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <string_view>
 
-#include "core/cvformat.h"
+#include "base/cvformat.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/linux/fileregistry.h"
+#include "platform/linux/nativedesktop.h"
 #include "platform/linux/nativeclock.h"
 #include "platform/platform.h"
 
@@ -28,6 +29,7 @@ public:
     LocaleInfo locale() const override { return locale_; }
     Registry& registry() override { return registry_; }
     std::unique_ptr<NamedMutex> createMutex(const std::string& name) override;
+    Desktop& desktop() override { return desktop_; }
 
 private:
     std::string programDir_;
@@ -35,6 +37,7 @@ private:
     LocaleInfo locale_;
     NativeClock clock_;
     FileRegistry registry_;
+    NativeDesktop desktop_;
 };
 
 // Folder of the running executable, ending in "/".
