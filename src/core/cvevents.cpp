@@ -436,6 +436,13 @@ void TEvents::ProcessEvents() {
     }
 }
 
+void TEvents::Tick() {
+    const std::uint64_t now = platform::current().clock().monotonicMs();
+    if (lastTickMs_ && now - *lastTickMs_ < 1000) return;
+    lastTickMs_ = now;
+    ProcessEvents();
+}
+
 void TEvents::TraceEvaluationTimes() {
     const platform::LocaleInfo locale = platform::current().locale();
     for (const auto& event : Events) {

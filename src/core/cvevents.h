@@ -6,6 +6,7 @@
 // balloon, a tone, or a mail with a summary of all readings.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,10 @@ public:
     void CompileSimpleEvents();
     // The one-second tick: evaluates every event and runs the actions due.
     void ProcessEvents();
+    // For a loop that runs the core without the window's one-second timer:
+    // runs ProcessEvents when a second of the platform clock has passed
+    // since the last run (the first call runs at once).
+    void Tick();
     bool EvaluateEvent(int index);
     // The resolver of the paths sensor[i].<kind>[j].<field>.
     bool ResolveEventVariable(const TCVIdParams& params, TCVStack& stack);
@@ -103,4 +108,5 @@ private:
     void traceAndShow(const std::string& msg);
 
     TMonitor& monitor_;
+    std::optional<std::uint64_t> lastTickMs_;
 };

@@ -428,6 +428,17 @@ TEST_F(EventsTest, VerifiedForAndAllowEveryOverTicks) {
     }
 }
 
+TEST_F(EventsTest, OwnTickRunsOncePerSecond) {
+    cpu_->Sample({60, 30});
+    const TCVEventDef& event = addEvent(Def(0, TEventSource::Temp, 1, ">", "50"));
+    for (const std::uint64_t ms : {0, 400, 600, 400, 2500, 100}) {
+        machine_->simClock().advance(ms);
+        events().Tick();
+    }
+    // Runs at 0, 1000 and 3900 ms.
+    EXPECT_EQ(event.EvalCount, 3);
+}
+
 TEST_F(EventsTest, AConditionThatDidNotCompileNeverRuns) {
     cpu_->Sample({60, 30});
     TCVEventDef& event = addEvent(Def(0, TEventSource::Temp, 1, ">", "(50"));

@@ -2,11 +2,14 @@
 // a message) and the loaded rules must evaluate and act without a crash.
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <unistd.h>
 
 #include "core/cvmonitor.h"
 #include "core/cvvars.h"
-#include "support/testmachine.h"
+#include "platform/sim/machine.h"
 
 namespace {
 
@@ -27,18 +30,23 @@ struct TFixture {
         monitor.Sensors.push_back(CreateSensor<TFuzzSensor>("W83627HF@$290(onISA)"));
         monitor.Sensors.push_back(CreateSensor<TFuzzSensor>("LM75@$48(onSMBus)"));
     }
-    testsupport::TestMachine machine;
+    ~TFixture() { std::filesystem::remove(file); }
+    platform::sim::Machine machine;
+    platform::ScopedPlatform scope{machine};
     TMonitor monitor;
-    const std::string file = machine.file("caldavorevents.cfg");
+    const std::string file =
+        (std::filesystem::temp_directory_path() / ("caldavorevents-fuzz-" + std::to_string(::getpid()) + ".cfg"))
+            .string();
 };
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static TFixture fixture;
-    testsupport::writeFile(fixture.file, std::string(reinterpret_cast<const char*>(data), size));
+    std::ofstream(fixture.file, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
+                                                                          static_cast<std::streamsize>(size));
     fixture.monitor.Events.LOADEVENTS(fixture.file);
     fixture.monitor.Events.ProcessEvents();
-    fixture.machine->simDesktop() = {};
+    fixture.machine.simDesktop() = {};
     return 0;
 }
