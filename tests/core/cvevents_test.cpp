@@ -10,8 +10,7 @@
 #include "core/cvmailqueue.h"
 #include "core/cvmonitor.h"
 #include "core/cvsmartdisk.h"
-#include "core/cvvars.h"
-#include "support/testmachine.h"
+#include "core/coretest.h"
 
 namespace {
 
@@ -98,22 +97,15 @@ public:
     int Resumes = 0;
 };
 
-class EventsTest : public ::testing::Test {
+class EventsTest : public coretest::CoreTest {
 protected:
     EventsTest() {
-        ProgramDir = machine_.programDir();
-        MailProfileList.clear();
         monitor_.Log.SetBoxes(&boxes_);
         diskLink_.kind_ = LinkKinds::SMART;
         cpu_ = add<TTestSensor>("W83627HF@$290(onISA)");
         board_ = add<TTestSensor>("LM75@$48(onSMBus)");
         disk_ = add<TTestDisk>("Disk ST500@$1(onSMART)", &diskLink_);
     }
-    ~EventsTest() override {
-        MailProfileList.clear();
-        ProgramDir = "./";
-    }
-
     template <class T>
     T* add(const std::string& name, TLink* link = nullptr) {
         auto sensor = CreateSensor<T>(name, link);
@@ -138,7 +130,6 @@ protected:
         machine_->simClock().advance(1000);
     }
 
-    testsupport::TestMachine machine_;
     TMonitor monitor_;
     TLogBoxRecorder boxes_;
     TLink diskLink_;
@@ -188,8 +179,8 @@ TEST_F(EventsTest, FileRoundTrip) {
     mail.ActionPar2 = "home";
     events().Events.emplace_back().Def = execute;
     events().Events.emplace_back().Def = mail;
-    const std::string file = machine_.file(EventsFileName);
-    ASSERT_TRUE(events().SaveEvents(file));
+    const std::string eventsFile = file(EventsFileName);
+    ASSERT_TRUE(events().SaveEvents(eventsFile));
 
     const std::vector<std::string> expected{
         "[parameters]", "CfgVersion=01.0001", "EventsVersion=01.0001",
@@ -198,10 +189,10 @@ TEST_F(EventsTest, FileRoundTrip) {
         "[event]", "Origin=special2", "ReadingIdx=513", "SourceType=SMART", "CheckType=<", "CheckValue=80",
         "Action=sendmail", "ActionPar1=Disk failing", "ActionPar2=home", "AllowEvery=3600", "VerifiedFor=1",
     };
-    EXPECT_EQ(Lines(testsupport::readFile(file), "\r\n"), expected);
+    EXPECT_EQ(Lines(testsupport::readFile(eventsFile), "\r\n"), expected);
 
     events().Events.clear();
-    events().LOADEVENTS(file);
+    events().LOADEVENTS(eventsFile);
     ASSERT_EQ(events().Events.size(), 2u);
     EXPECT_EQ(events().Events[0].Def, execute);
     EXPECT_EQ(events().Events[1].Def, mail);
@@ -212,8 +203,8 @@ TEST_F(EventsTest, FileRoundTrip) {
 }
 
 TEST_F(EventsTest, TolerantReader) {
-    const std::string file = machine_.file(EventsFileName);
-    testsupport::writeFile(file,
+    const std::string eventsFile = file(EventsFileName);
+    testsupport::writeFile(eventsFile,
                            "  # a comment\n"
                            "stray=line before any section\n"
                            "[parameters]\n"
@@ -242,7 +233,7 @@ TEST_F(EventsTest, TolerantReader) {
                            "Action=beep\n"
                            "AllowEvery=0\n"
                            "VerifiedFor=0");
-    events().LOADEVENTS(file);
+    events().LOADEVENTS(eventsFile);
     ASSERT_EQ(events().Events.size(), 2u);
     TEventDef popup = Def(0, TEventSource::Fan, 1, "<", "600 ", TEventAction::PopupMsg, 10, 2);
     popup.ActionPar1 = "Fan stopped";
@@ -281,18 +272,18 @@ TEST_F(EventsTest, ReadEventDefRefusesIncompleteRules) {
 
 TEST_F(EventsTest, ParameterSectionsOnlyAndMissingFile) {
     events().Events.emplace_back().Def = Def(0, TEventSource::Temp, 1, ">", "1");
-    events().LOADEVENTS(machine_.file("absent.cfg"));
+    events().LOADEVENTS(file("absent.cfg"));
     EXPECT_EQ(events().Events.size(), 1u);
 
-    const std::string file = machine_.file(EventsFileName);
-    testsupport::writeFile(file, "[parameters]\r\nCfgVersion=01.0001\r\n[Parameters]\r\nEventsVersion=01.0001\r\n");
-    events().LOADEVENTS(file);
+    const std::string eventsFile = file(EventsFileName);
+    testsupport::writeFile(eventsFile, "[parameters]\r\nCfgVersion=01.0001\r\n[Parameters]\r\nEventsVersion=01.0001\r\n");
+    events().LOADEVENTS(eventsFile);
     EXPECT_TRUE(events().Events.empty());
     EXPECT_EQ(boxes_.Readings, std::vector<std::string>{"Loaded 0 events"});
 }
 
 TEST_F(EventsTest, SaveFailureKeepsTheOldFile) {
-    const std::string missingFolder = machine_.file("no/such/folder/") + EventsFileName;
+    const std::string missingFolder = file("no/such/folder/") + EventsFileName;
     EXPECT_FALSE(events().SaveEvents(missingFolder));
     EXPECT_EQ(boxes_.Readings.back(), "Unable to save events to " + missingFolder);
 }
@@ -456,8 +447,8 @@ TEST_F(EventsTest, AConditionThatDidNotCompileNeverRuns) {
 // ---- actions ------------------------------------------------------------------------
 
 TEST_F(EventsTest, ActionsGoThroughTheDesktop) {
-    const std::string program = machine_.file("alarm.sh");
-    const std::string document = machine_.file("alarm.wav");
+    const std::string program = file("alarm.sh");
+    const std::string document = file("alarm.wav");
     testsupport::writeFile(program, "#!/bin/sh\n");
     testsupport::writeFile(document, "RIFF");
     std::filesystem::permissions(program, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
