@@ -1,5 +1,6 @@
 #include "core/cvevents.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <filesystem>
@@ -8,11 +9,12 @@
 #include <string_view>
 
 #include "base/cvformat.h"
+#include "base/cvtrace.h"
 #include "core/cvmailqueue.h"
 #include "core/cvmonitor.h"
 #include "core/cvsafefile.h"
 #include "core/cvsmartdisk.h"
-#include "base/cvtrace.h"
+#include "core/cvtext.h"
 #include "core/txtunit.h"
 #include "hw/cvlink.h"
 #include "platform/desktop.h"
@@ -35,28 +37,6 @@ constexpr std::array<std::string_view, 4> ActionNames{"execute", "popupmsg", "be
 
 // By TCVStackType.
 constexpr std::array<std::string_view, 4> StackTypeNames{"INT", "FLOAT", "STRING", "BOOLEAN"};
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string LowerCase(std::string_view s) {
-    std::string result(s);
-    for (char& c : result) c = Lower(c);
-    return result;
-}
-
-bool SameText(std::string_view a, std::string_view b) { return LowerCase(a) == LowerCase(b); }
-
-std::string TrimRight(std::string s) {
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.pop_back();
-    return s;
-}
-
-std::string Trim(std::string s) {
-    s = TrimRight(std::move(s));
-    std::size_t first = 0;
-    while (first < s.size() && static_cast<unsigned char>(s[first]) <= ' ') ++first;
-    return s.substr(first);
-}
 
 template <std::size_t N>
 std::optional<std::size_t> IndexOf(const std::array<std::string_view, N>& names, std::string_view name) {
@@ -86,7 +66,7 @@ std::optional<std::int32_t> FindEventInteger(const std::vector<std::string>& lin
 
 std::optional<std::int32_t> ParseOrigin(const TSensorList& sensors, const std::string& text) {
     constexpr std::string_view Special = "special";
-    if (SameText(text.substr(0, Special.size()), Special)) {
+    if (SameText(std::string_view(text).substr(0, Special.size()), Special)) {
         // Only 1 and above name a special source: anything else would turn it
         // into a sensor index or the invalid mark.
         const auto number = ParseConfigInteger(text.substr(Special.size()));
@@ -331,10 +311,7 @@ void TEvents::LOADEVENTS(const std::string& fileName) {
 
     std::vector<char> buffer(MaxLineLength);
     while (!TxtEof(file)) {
-        std::string line(buffer.data(), TxtReadLn(file, buffer, MaxLineLength));
-        std::size_t first = 0;
-        while (first < line.size() && static_cast<unsigned char>(line[first]) <= ' ') ++first;
-        line.erase(0, first);
+        std::string line = TrimLeft(std::string(buffer.data(), TxtReadLn(file, buffer, MaxLineLength)));
         if (line.empty() || line.front() == '#') continue;
         const std::string trimmed = Trim(line);
         if (trimmed.front() == '[' && trimmed.back() == ']') {

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "base/cvformat.h"
+#include "core/cvtext.h"
 
 namespace {
 
@@ -55,13 +56,6 @@ std::string_view OperatorText(TCVExprOpType op) {
 
 bool IsDigit(int c) { return c >= '0' && c <= '9'; }
 bool IsLetter(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string LowerCase(std::string_view s) {
-    std::string result(s);
-    for (char& c : result) c = Lower(c);
-    return result;
-}
 
 bool IsFunctionName(const std::string& name) {
     const std::string lower = LowerCase(name);
@@ -276,8 +270,8 @@ void TCVParser::compile(TCVExprItems& items) {
 bool TCVParser::readOperator(TCVExprOpType& op) {
     const std::size_t start = pos_;
     std::string token;
-    for (int c = peek(); c != EndOfText && IsOperatorPrefix(token + Lower(static_cast<char>(c))); c = peek()) {
-        token += Lower(static_cast<char>(c));
+    for (int c = peek(); c != EndOfText && IsOperatorPrefix(token + LowerChar(static_cast<char>(c))); c = peek()) {
+        token += LowerChar(static_cast<char>(c));
         ++pos_;
     }
     const TOperatorToken* found = FindOperator(token);
