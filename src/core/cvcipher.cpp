@@ -86,7 +86,7 @@ int HexDigit(char c) {
 std::string EncryptOptionValue(std::string_view plain, std::string_view passPhrase) {
     std::string out;
     for (unsigned char c : Base64Encode(TValueCipher(passPhrase).Encrypt(plain)))
-        out += cvformat::Format("%.2x", {static_cast<unsigned>(c)});
+        out += cvformat::Format("%.2x", {static_cast<unsigned>(c)}, cvformat::Invariant());
     return out;
 }
 

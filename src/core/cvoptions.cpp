@@ -13,7 +13,12 @@
 #include "core/cvvars.h"
 #include "core/txtunit.h"
 
-using cvformat::Format;
+namespace {
+// The file holds whole numbers only; it reads alike under every locale.
+std::string Format(std::string_view picture, std::initializer_list<cvformat::FormatArg> args) {
+    return cvformat::Format(picture, args, cvformat::Invariant());
+}
+}  // namespace
 
 const char* const OptionsFileName = "caldavorparams.cfg";
 std::vector<TMailProfile> MailProfileList;

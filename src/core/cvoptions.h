@@ -40,6 +40,8 @@ struct TOptions {
     // The xAP values last read from the file, written back while no xAP
     // sender exists yet so an early save does not lose them.
     std::optional<TXapSettings> StoredXap;
+
+    bool operator==(const TOptions&) const = default;
 };
 
 // Everything the options file reads and writes besides the globals; the

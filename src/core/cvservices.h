@@ -17,6 +17,8 @@ struct TXapSettings {
     std::string HostName;
     std::string HostIP;
     std::string BroadcastIP;
+
+    bool operator==(const TXapSettings&) const = default;
 };
 
 class TXapSender {
@@ -59,6 +61,8 @@ struct TClockSettings {
     int LowCPUTime = 10;
     int HighCPUTime = 4;
     bool AutoClockSet = false;
+
+    bool operator==(const TClockSettings&) const = default;
 };
 
 class TClockControls {
