@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/cvformat.h"
+#include "base/cvformat.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/cvformat.h"
+#include "base/cvformat.h"
 #include "core/cvvars.h"
 
 using cvformat::Format;

@@ -1,6 +1,6 @@
 #include "core/cvlogsinks.h"
 
-#include "core/cvformat.h"
+#include "base/cvformat.h"
 #include "core/cvsensors.h"
 #include "core/cvvars.h"
 #include "hw/cvlink.h"

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "core/cvformat.h"
+#include "base/cvformat.h"
 #include "core/cvvars.h"
 
 using cvformat::Format;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/cvcipher.h"
-#include "core/cvformat.h"
+#include "base/cvformat.h"
 #include "core/cvsafefile.h"
 #include "core/cvvars.h"
 #include "core/txtunit.h"
@@ -334,7 +334,7 @@ public:
     bool IsOpen() const { return handle_ != 0; }
     bool Eof() const { return TxtEof(handle_); }
     std::string ReadLine() {
-        const auto length = TxtReadLn(handle_, buffer_.data(), MaxLineLength);
+        const auto length = TxtReadLn(handle_, buffer_, MaxLineLength);
         return std::string(buffer_.data(), length);
     }
 

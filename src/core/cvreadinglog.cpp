@@ -7,8 +7,8 @@
 #include <system_error>
 #include <vector>
 
-#include "core/cvdatetime.h"
-#include "core/cvformat.h"
+#include "base/cvdatetime.h"
+#include "base/cvformat.h"
 #include "core/cvlogsinks.h"
 #include "core/cvservices.h"
 #include "core/cvvars.h"

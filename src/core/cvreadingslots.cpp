@@ -4,7 +4,7 @@
 #include <exception>
 #include <utility>
 
-#include "core/cvformat.h"
+#include "base/cvformat.h"
 #include "core/cvlogsinks.h"
 #include "core/cvvalueformat.h"
 

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <string_view>
 
-#include "core/cvformat.h"
+#include "base/cvformat.h"
 #include "core/cvvars.h"
 
 using cvformat::Format;

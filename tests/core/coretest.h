@@ -12,18 +12,15 @@ namespace coretest {
 
 class CoreTest : public ::testing::Test {
 protected:
-    CoreTest() {
-        ProgramDir = machine_.programDir();
-        ResetGlobals();
-    }
+    CoreTest() { ResetGlobals(); }
     ~CoreTest() override {
-        ResetGlobals();
-        ProgramDir = "./";
+        FinalizeCvvars();
+        MailProfileList.clear();
     }
 
+    // The start values of the shared globals, the program folder included.
     static void ResetGlobals() {
-        LogOptions = TLogOptions{};
-        ProxySettings = TProxySettings{};
+        InitializeCvvars();
         MailProfileList.clear();
     }
 

@@ -3,6 +3,7 @@
 // the values the next read delivers.
 
 #include <map>
+#include <span>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,7 +27,7 @@ public:
                                    std::pair{&FPwms, &readings.Pwms}, std::pair{&FVolts, &readings.Volts}}) {
             for (const auto& name : *names) list->push_back(TReading{name, nullptr});
         }
-        SetUpReadings();
+        FinishReadingSetup();
     }
 
     // One sample per reading of that kind.
@@ -41,13 +42,13 @@ public:
     }
 
 protected:
-    void ReadTempsInternal(std::vector<double>& values) override { Fill(TReadingKind::Temp, values); }
-    void ReadFansInternal(std::vector<double>& values) override { Fill(TReadingKind::Fan, values); }
-    void ReadPwmsInternal(std::vector<double>& values) override { Fill(TReadingKind::Pwm, values); }
-    void ReadVoltsInternal(std::vector<double>& values) override { Fill(TReadingKind::Volt, values); }
+    void ReadTempsInternal(std::span<double> values) override { Fill(TReadingKind::Temp, values); }
+    void ReadFansInternal(std::span<double> values) override { Fill(TReadingKind::Fan, values); }
+    void ReadPwmsInternal(std::span<double> values) override { Fill(TReadingKind::Pwm, values); }
+    void ReadVoltsInternal(std::span<double> values) override { Fill(TReadingKind::Volt, values); }
 
 private:
-    void Fill(TReadingKind kind, std::vector<double>& values) {
+    void Fill(TReadingKind kind, std::span<double> values) {
         const auto& next = next_[kind];
         for (std::size_t i = 0; i < values.size() && i < next.size(); ++i) values[i] = next[i];
     }
@@ -55,7 +56,7 @@ private:
 };
 
 inline TFakeSensor& AddFakeSensor(TSensorList& sensors, const std::string& chipName, const TFakeReadings& readings) {
-    auto sensor = std::make_unique<TFakeSensor>(chipName, 0x290, readings);
+    auto sensor = CreateSensor<TFakeSensor>(chipName, 0x290, readings);
     auto& ref = *sensor;
     sensors.push_back(std::move(sensor));
     return ref;

@@ -170,7 +170,8 @@ TEST_F(ReadingSlots, AFailingLayoutStepIsReportedAndTheNextStepsRun) {
     slots.BuildReadingSlots(sensors);
     slots.AutoAssociate(sensors);
     metrics.TextWidth = [](const std::string& text) -> int {
-        if (text == "T1:" || text.back() == 'V') throw std::runtime_error("no font");
+        // A sensor's only temperature is named "Temp".
+        if (text == "Temp:" || text.back() == 'V') throw std::runtime_error("no font");
         return 30;
     };
     Parse();
