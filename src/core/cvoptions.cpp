@@ -312,14 +312,16 @@ const std::vector<TKey>& Keys() {
 
 bool IsClockGroup(TGroup group) { return group == TGroup::Clock || group == TGroup::ClockUsable; }
 
-void ApplyLine(const std::string& line, bool secondPass, const TOptionsContext& context) {
+// Answers the key the line begins with, when it has one.
+const TKey* ApplyLine(const std::string& line, bool secondPass, const TOptionsContext& context) {
     const auto& keys = Keys();
     const auto key =
         std::find_if(keys.begin(), keys.end(), [&](const TKey& k) { return StartsWithNoCase(line, k.Key); });
-    if (key == keys.end()) return;
+    if (key == keys.end()) return nullptr;
     // The clock lists are filled only by the time of the second pass.
-    if (IsClockGroup(key->Group) && (!secondPass || !context.Clock)) return;
+    if (IsClockGroup(key->Group) && (!secondPass || !context.Clock)) return &*key;
     key->Read(TReadState{context}, line.substr(key->Key.size()));
+    return &*key;
 }
 
 class TTxtFile {
@@ -443,7 +445,13 @@ std::string BoolToTrueFalse(bool value) { return value ? "true" : "false"; }
 bool LoadParams(const std::string& fileName, bool secondPass, const TOptionsContext& context) {
     TTxtFile file(fileName);
     if (!file.IsOpen()) return false;
-    while (!file.Eof()) ApplyLine(file.ReadLine(), secondPass, context);
+    bool autoFanSpeedRead = false;
+    while (!file.Eof()) {
+        const TKey* key = ApplyLine(file.ReadLine(), secondPass, context);
+        autoFanSpeedRead = autoFanSpeedRead || (key && key->Key == "AutoFanSpeed=");
+    }
+    // The window starts with automatic fan speed on; a file without the key means off.
+    if (!autoFanSpeedRead) context.Options.AutoFanSpeed = false;
     return true;
 }
 

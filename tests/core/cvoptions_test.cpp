@@ -206,9 +206,12 @@ TEST_F(OptionsFile, HandWrittenFilesAreReadWithoutHarm) {
     EXPECT_EQ(monitor.Options.Language, "English");
     EXPECT_EQ(monitor.Options.FanDelta, 6);
 
+    EXPECT_FALSE(monitor.Options.AutoFanSpeed);  // the file lacks the key
+
     TMonitor untouched;
     EXPECT_FALSE(untouched.LoadParams(file("missing.cfg"), false));
     EXPECT_EQ(untouched.Options, TOptions{});
+    EXPECT_TRUE(untouched.Options.AutoFanSpeed);
 }
 
 TEST_F(OptionsFile, SavingWithoutTheClockKeepsTheFileClockLines) {
