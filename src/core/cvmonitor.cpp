@@ -23,6 +23,12 @@ TSensorLogEvent TMonitor::SensorLogEvent() {
     return [this](TSensor& sender, const std::string& msg, int level) { Log.SensorLog(sender, msg, level); };
 }
 
+TSensor& TMonitor::AppendSensor(std::unique_ptr<TSensor> sensor) {
+    Sensors.push_back(std::move(sensor));
+    SensorInUse.push_back(true);
+    return *Sensors.back();
+}
+
 const TValueStats* TMonitor::OrderedStats(TReadingKind kind, const std::vector<int>& order, int row) const {
     if (row < 1 || static_cast<std::size_t>(row) > order.size()) return nullptr;
     const auto& slot = Slots.Slot(kind, static_cast<std::size_t>(order[static_cast<std::size_t>(row - 1)]));

@@ -45,6 +45,10 @@ public:
     TDialogs* Dialogs = nullptr;
     TSmartView* SmartView = nullptr;
 
+    // ---- sensors ----
+    // Appends a sensor, marked in use until the next PARSEUSED.
+    TSensor& AppendSensor(std::unique_ptr<TSensor> sensor);
+
     // ---- reading slots ----
     void BuildReadingSlots() { Slots.BuildReadingSlots(Sensors); }
     void AutoAssociate() { Slots.AutoAssociate(Sensors); }

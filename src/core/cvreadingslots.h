@@ -63,7 +63,8 @@ const TValueStats& SlotStats(const TSensorList& sensors, TReadingKind kind, cons
 
 // What the window tells the layout about its controls.
 struct TLayoutMetrics {
-    std::function<int(const std::string&)> TextWidth;
+    // Without a window there are no fonts: every text is 0 pixels wide.
+    std::function<int(const std::string&)> TextWidth = [](const std::string&) { return 0; };
     int TempNameLeft = 0;
     int FanNameLeft = 0;
     int PwmNameLeft = 0;

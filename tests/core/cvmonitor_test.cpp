@@ -82,6 +82,21 @@ TEST_F(Monitor, HelpOpensThePageOfTheContextNumber) {
     EXPECT_EQ(opened.size(), 2u);
 }
 
+TEST_F(Monitor, AppendedSensorsAreReadUntilTheLayoutSaysOtherwise) {
+    monitor.AppendSensor(CreateSensor<coretest::TFakeSensor>("A", 0x290, coretest::TFakeReadings{{"T"}, {}, {}, {}}));
+    monitor.AppendSensor(CreateSensor<coretest::TFakeSensor>("B", 0x2E, coretest::TFakeReadings{{"T"}, {}, {}, {}}));
+    EXPECT_EQ(monitor.SensorInUse, (std::vector<bool>{true, true}));
+    monitor.BuildReadingSlots();
+    monitor.AutoAssociate();
+    monitor.Slots.TempSlots[1].Active = false;
+    TLogBoxRecorder boxes;
+    monitor.Log.SetBoxes(&boxes);
+    monitor.PARSEUSED();  // no window: no fonts, no complaints
+    EXPECT_TRUE(boxes.Info.empty());
+    EXPECT_EQ(monitor.SensorInUse, (std::vector<bool>{true, false}));
+    EXPECT_EQ(monitor.Slots.Layout.Temps.NameWidth, 10);
+}
+
 class TFakeSmartView : public TSmartView {
 public:
     int GetHardDiskSelectedInCB() override { return Selected; }
