@@ -34,9 +34,13 @@ TEST(OptionCipher, DecodingToleratesCaseAndAnOddLastCharacter) {
 
 TEST(OptionCipher, DamagedTextDoesNotDecode) {
     const std::string hex = EncryptOptionValue(ProxyPlain);
-    EXPECT_FALSE(DecryptOptionValue("G" + hex.substr(1)));          // no hexadecimal pair
-    EXPECT_FALSE(DecryptOptionValue("2A" + hex));                   // "*" is no Base64
-    EXPECT_FALSE(DecryptOptionValue(hex.substr(0, hex.size() - 2))); // Base64 cut short
+    std::string noHex = hex;
+    noHex[0] = 'G';
+    EXPECT_FALSE(DecryptOptionValue(noHex));
+    std::string noBase64 = hex;
+    noBase64.insert(0, "2A");  // "*"
+    EXPECT_FALSE(DecryptOptionValue(noBase64));
+    EXPECT_FALSE(DecryptOptionValue(hex.substr(0, hex.size() - 2)));  // Base64 cut short
     EXPECT_NE(DecryptOptionValue(hex, "another phrase"), ProxyPlain);
 }
 
