@@ -58,7 +58,7 @@ void InitializeCvvars() {
     InvariantLocale.dateSeparator = '-';
     InvariantLocale.timeSeparator = ':';
     LogOptions = {};
-    LogOptions.DecSep = locale.decimalSeparator;
+    LogOptions.DecSep = std::string(1, locale.decimalSeparator);
     readProxySettings();
     OriginalCfgId = 0;
 
