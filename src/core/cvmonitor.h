@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/cvevents.h"
 #include "core/cvhelp.h"
 #include "core/cvlogsinks.h"
 #include "core/cvoptions.h"
@@ -37,6 +38,7 @@ public:
     THelpLink Help;
     std::string Caption;  // product name and version, as the window shows it
     TLayoutMetrics LayoutMetrics;
+    TEvents Events{*this};  // the user's rules, evaluated every second
 
     // ---- services of later subsystems ----
     TClockControls* ClockControls = nullptr;
