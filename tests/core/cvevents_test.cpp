@@ -108,10 +108,7 @@ protected:
     }
     template <class T>
     T* add(const std::string& name, TLink* link = nullptr) {
-        auto sensor = CreateSensor<T>(name, link);
-        T* raw = sensor.get();
-        monitor_.Sensors.push_back(std::move(sensor));
-        return raw;
+        return static_cast<T*>(&monitor_.AppendSensor(CreateSensor<T>(name, link)));
     }
 
     TEvents& events() { return monitor_.Events; }
