@@ -10,6 +10,7 @@
 #include "platform/sim/pcibus.h"
 #include "platform/sim/physmemory.h"
 #include "platform/sim/portspace.h"
+#include "platform/sim/registerfile.h"
 #include "platform/sim/simclock.h"
 #include "platform/sim/simcpus.h"
 #include "platform/sim/simhardware.h"
@@ -23,6 +24,12 @@ class Machine : public Platform {
 public:
     explicit Machine(bool virtualTime = true);
     ~Machine() override;
+
+    // Adds a board's contents to this machine. A malformed board throws
+    // BoardError (see boardreader.h) and leaves the machine half built, to
+    // be thrown away.
+    void loadFromFile(const std::string& path);
+    void loadFromJson(const std::string& text, const std::string& sourceName);
 
     std::string programDir() const override { return programDir_; }
     std::string windowsDir() const override { return windowsDir_; }
@@ -72,6 +79,10 @@ public:
     // regard to case.
     void addDevice(const std::string& path, std::function<std::unique_ptr<Device>()> open);
     bool giveIoGranted() const { return giveIoGranted_; }
+    // Register files by device name, so tests can look at what the program
+    // wrote. Adding a second file of one name throws std::invalid_argument.
+    void addRegisterFile(const std::string& name, std::shared_ptr<RegisterFile> file);
+    std::shared_ptr<RegisterFile> registerFile(const std::string& name) const;
 
 private:
     SimClock clock_;
@@ -81,6 +92,7 @@ private:
     OsVersion os_;
     std::string programDir_ = "./";
     std::string windowsDir_ = "C:\\WINDOWS";
+    std::map<std::string, std::shared_ptr<RegisterFile>> registerFiles_;
     // Mutexes of one name are one lock for every holder on this machine.
     std::map<std::string, std::shared_ptr<std::recursive_mutex>> mutexes_;
 

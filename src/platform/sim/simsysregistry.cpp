@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "platform/sim/simregistry.h"
+#include "platform/memoryregistry.h"
 
 namespace platform::sim {
 namespace {
