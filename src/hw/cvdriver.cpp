@@ -3,11 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/cvformat.h"
+#include "base/cvtrace.h"
 #include "hw/cvcpuaffinity.h"
 #include "hw/cvmyservice.h"
 #include "hw/cvsetupapi.h"
 #include "hw/hwstrings.h"
-#include "hw/hwtrace.h"
 
 namespace drv = platform::drv;
 
@@ -51,7 +52,7 @@ TIOPort::TIOPort() {
     CanReadMemory = false;
 
     if (DriverStartFlags.UseGiveIO && ((os.major == 6 && os.minor > 0) || os.major > 6)) {
-        HwTrace("Not using GIVEIO on this Windows version");
+        WriteDebugLog("Not using GIVEIO on this Windows version");
         DriverStartFlags.UseGiveIO = false;
     }
     // Opening GiveIO is what grants the port right; the handle is not kept.
@@ -75,7 +76,7 @@ void TIOPort::openDriver() {
     ServicePath = ExpandSystemRoot(GetServiceBinaryPath("caldavor"));
     if (!DriverStartFlags.ServicePathTraced) {
         DriverStartFlags.ServicePathTraced = true;
-        HwTrace("Caldavor service path is <%s>", {ServicePath});
+        WriteDebugLog(cvformat::Format("Caldavor service path is <%s>", {ServicePath}));
     }
     if (versionNumber >= 2000 && !DriverStartFlags.ACPIHALChecked) {
         DriverStartFlags.ACPIHALChecked = true;
@@ -247,7 +248,7 @@ void TIOPort::GetKernelOSVersion(std::uint32_t& major, std::uint32_t& minor, std
 }
 
 void CheckACPIHAL() {
-    HwTrace("Looking for ACPI_HAL...");
+    WriteDebugLog("Looking for ACPI_HAL...");
     TSDDevices devices;
     devices.Enumerator = "ACPI_HAL";
     devices.PresentOnly = true;
@@ -255,10 +256,10 @@ void CheckACPIHAL() {
     try {
         devices.Scan();
     } catch (const std::exception& e) {
-        HwTrace("  Error scanning ACPI_HAL devices (%s)", {e.what()});
+        WriteDebugLog(cvformat::Format("  Error scanning ACPI_HAL devices (%s)", {e.what()}));
     }
 
-    HwTrace("  ACPI Devices -->");
+    WriteDebugLog("  ACPI Devices -->");
     std::string found;
     for (int i = 0; i < devices.Count(); ++i) {
         const TSDDevice device = devices.GetDevice(i);
@@ -266,21 +267,21 @@ void CheckACPIHAL() {
         if (shown.empty()) shown = hw::Trim(device.FriendlyName);
         if (shown.empty()) shown = "<unknown>";
         const std::string& pdo = device.PhysicalDeviceObject;
-        HwTrace("    %s - %s - %s", {pdo.substr(std::min<std::size_t>(7, pdo.size())), device.HardwareID, shown});
+        WriteDebugLog(cvformat::Format("    %s - %s - %s", {pdo.substr(std::min<std::size_t>(7, pdo.size())), device.HardwareID, shown}));
         if (hw::UpperCase(device.HardwareID).find("ACPI_HAL\\PNP0C08") != std::string::npos) {
             found = pdo.substr(std::min<std::size_t>(8, pdo.size()));
-            HwTrace("  FOUND (%s)", {found});
+            WriteDebugLog(cvformat::Format("  FOUND (%s)", {found}));
         }
     }
-    HwTrace("  ACPI Devices <--");
+    WriteDebugLog("  ACPI Devices <--");
     if (found.empty()) return;
 
-    HwTrace("  Found PDO=%s", {found});
+    WriteDebugLog(cvformat::Format("  Found PDO=%s", {found}));
     const auto opened = platform::current().openDevice(drv::NamespacePrefix + found);
     if (!opened.device)
-        HwTrace("  Error $%.8x opening ACPI_HAL (%s) through Caldavor driver", {opened.error, found});
+        WriteDebugLog(cvformat::Format("  Error $%.8x opening ACPI_HAL (%s) through Caldavor driver", {opened.error, found}));
     else
-        HwTrace("  ACPI_HAL (%s) properly opened through Caldavor driver", {found});
+        WriteDebugLog(cvformat::Format("  ACPI_HAL (%s) properly opened through Caldavor driver", {found}));
 }
 
 std::uint64_t RunSMPTest() {
@@ -288,7 +289,7 @@ std::uint64_t RunSMPTest() {
         TIOPort port;
         return port.CanReadMSR ? port.ReadMSR(0x1B) : 0;
     } catch (const std::exception& e) {
-        HwTrace("RunSMPTest ERROR (%s)", {e.what()});
+        WriteDebugLog(cvformat::Format("RunSMPTest ERROR (%s)", {e.what()}));
         return 0;
     }
 }
@@ -301,9 +302,9 @@ void RunSMPTestOnEachCPU() {
         {
             TNosCpuAffinity pinned(cpu);
             if (!pinned.Success)
-                HwTrace("Unable to set CPU affinity for CPU#%.2d (error $%.8x)", {cpu, pinned.LastError});
+                WriteDebugLog(cvformat::Format("Unable to set CPU affinity for CPU#%.2d (error $%.8x)", {cpu, pinned.LastError}));
             apicBase = RunSMPTest();
         }
-        HwTrace("CPU#%d.MSR[$1B]=%.16x", {cpu, apicBase});
+        WriteDebugLog(cvformat::Format("CPU#%d.MSR[$1B]=%.16x", {cpu, apicBase}));
     }
 }

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/cvdatetime.h"
+#include "base/cvformat.h"
+#include "base/cvtrace.h"
 #include "hw/hwstrings.h"
-#include "hw/hwtrace.h"
 #include "platform/platform.h"
 
 std::unique_ptr<TNosOperatingSystem> OperatingSystem;
@@ -127,10 +129,10 @@ void TNosOperatingSystem::setFlags() {
 }
 
 void InitializeCvosinfo() {
-    HwTrace("Initializing CVOSINFO");
+    WriteDebugLog("Initializing CVOSINFO");
     OperatingSystem = std::make_unique<TNosOperatingSystem>();
-    HwTrace("CVOSINFO detected OS is <%s> (%d.%d.%d)",
-            {OperatingSystem->KindName, OperatingSystem->Major, OperatingSystem->Minor, OperatingSystem->Build});
+    WriteDebugLog(cvformat::Format("CVOSINFO detected OS is <%s> (%d.%d.%d)",
+            {OperatingSystem->KindName, OperatingSystem->Major, OperatingSystem->Minor, OperatingSystem->Build}));
 }
 
 // ---- TNosMachine -------------------------------------------------------
@@ -153,11 +155,11 @@ std::string stringAt(platform::DirectAccess& memory, std::uint32_t address) {
 
 }  // namespace
 
-void TNosMachine::Refresh(double now) {
+void TNosMachine::Refresh() {
     auto& machine = platform::current();
     const std::uint64_t uptimeMs = machine.uptimeMs();
     UptimeSeconds = static_cast<long double>(uptimeMs) / 1000;
-    BootTime = now - static_cast<double>(uptimeMs) / 1000 / 86400;
+    BootTime = Now() - static_cast<double>(uptimeMs) / 1000 / 86400;
 
     ComputerName = machine.computerName();
     if (auto name = machine.systemRegistry().readString("\\SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName",

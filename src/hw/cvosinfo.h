@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "base/cvdatetime.h"
+
 class TNosOperatingSystem {
 public:
     // Reads the version at once; never raises. A failed version query leaves
@@ -50,12 +52,11 @@ void InitializeCvosinfo();
 
 class TNosMachine {
 public:
-    // Fills every field; `now` is the current local time (days since
-    // 1899-12-30), from which the boot time is counted back.
-    void Refresh(double now);
+    // Fills every field.
+    void Refresh();
 
     std::string ComputerName;
-    double BootTime = 0;
+    TDateTime BootTime = 0;
     std::string UserName;
     long double UptimeSeconds = 0;
     std::string BiosExtendedInfo;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/cvformat.h"
+#include "base/cvtrace.h"
 #include "hw/hwstrings.h"
 #include "platform/platform.h"
 
@@ -80,26 +82,26 @@ TSDDevice deviceFrom(const platform::DeviceRecord& record) {
 void traceDevice(const TSDDevice& d) {
     static const std::string noGuid = "{00000000-0000-0000-0000-000000000000}";
     const auto traceText = [](const char* picture, const std::string& text) {
-        if (!text.empty()) HwTrace(picture, {text});
+        if (!text.empty()) WriteDebugLog(cvformat::Format(picture, {text}));
     };
-    HwTrace("Device name=%s", {d.Name});
+    WriteDebugLog(cvformat::Format("Device name=%s", {d.Name}));
     traceText("  Friendly name=<%s>", d.FriendlyName);
-    HwTrace("  Description=<%s>", {d.Description});
-    if (const std::string guid = GuidToString(d.BusTypeGuid); guid != noGuid) HwTrace("  BUS Type GUID=<%s>", {guid});
-    HwTrace("  Class=<%s>", {d.ClassName});
-    HwTrace("  Class GUID=<%s>", {d.ClassGuid});
-    HwTrace("  Driver=<%s>", {d.Driver});
-    HwTrace("  Enumerator=<%s>", {d.Enumerator});
+    WriteDebugLog(cvformat::Format("  Description=<%s>", {d.Description}));
+    if (const std::string guid = GuidToString(d.BusTypeGuid); guid != noGuid) WriteDebugLog(cvformat::Format("  BUS Type GUID=<%s>", {guid}));
+    WriteDebugLog(cvformat::Format("  Class=<%s>", {d.ClassName}));
+    WriteDebugLog(cvformat::Format("  Class GUID=<%s>", {d.ClassGuid}));
+    WriteDebugLog(cvformat::Format("  Driver=<%s>", {d.Driver}));
+    WriteDebugLog(cvformat::Format("  Enumerator=<%s>", {d.Enumerator}));
     traceText("  Location=<%s>", d.Location);
-    HwTrace("  Manufacturer=<%s>", {d.Manufacturer});
-    HwTrace("  Physical Device Object=<%s>", {d.PhysicalDeviceObject});
+    WriteDebugLog(cvformat::Format("  Manufacturer=<%s>", {d.Manufacturer}));
+    WriteDebugLog(cvformat::Format("  Physical Device Object=<%s>", {d.PhysicalDeviceObject}));
     traceText("  Service=<%s>", d.Service);
-    HwTrace("  Hardware ID=<%s>", {d.HardwareID});
+    WriteDebugLog(cvformat::Format("  Hardware ID=<%s>", {d.HardwareID}));
     traceText("  Compatible IDs=<%s>", d.CompatibleIDs);
-    if (d.UINumber != 0xFFFFFFFFu) HwTrace("  UI number=<$%.8x>", {d.UINumber});
+    if (d.UINumber != 0xFFFFFFFFu) WriteDebugLog(cvformat::Format("  UI number=<$%.8x>", {d.UINumber}));
     traceText("  UI number format=<%s>", d.UINumberFormat);
     traceText("  Location Paths=<%s>", d.LocationPaths);
-    if (d.Address != 0xFFFFFFFFu) HwTrace("  Address=<$%.8x>", {d.Address});
+    if (d.Address != 0xFFFFFFFFu) WriteDebugLog(cvformat::Format("  Address=<$%.8x>", {d.Address}));
     traceText("  LowerFilters=<%s>", d.LowerFilters);
     traceText("  UpperFilters=<%s>", d.UpperFilters);
 }
@@ -125,7 +127,7 @@ void TSDDevices::Scan() {
     devices_.clear();
     const auto records = platform::current().listDevices({Enumerator, PresentOnly, DeviceInterface});
     if (!records) {
-        HwTrace("CVSetupAPI - SetupDiGetClassDevs is not available on this OS");
+        WriteDebugLog("CVSetupAPI - SetupDiGetClassDevs is not available on this OS");
         return;
     }
     for (const auto& record : *records) devices_.push_back(deviceFrom(record));
@@ -141,29 +143,29 @@ void TSDDevices::OutputListOfDevices(bool force) {
     try {
         for (const auto& device : devices_) traceDevice(device);
     } catch (const std::exception& e) {
-        HwTrace("CVSetupAPI - Error in OutputListOfDevices (%s)", {e.what()});
+        WriteDebugLog(cvformat::Format("CVSetupAPI - Error in OutputListOfDevices (%s)", {e.what()}));
     }
     listWritten = true;
 }
 
-bool CheckSystemDrivers(const std::function<void(const HwTraceLine&)>& log) {
-    log({"About to scan installed devices...", {}});
+bool CheckSystemDrivers(const std::function<void(const std::string&)>& log) {
+    log("About to scan installed devices...");
     TSDDevices devices;
     devices.PresentOnly = true;
     try {
         devices.Scan();
     } catch (const std::exception& e) {
-        log({"Error scanning installed drivers (%s)", {e.what()}});
+        log(cvformat::Format("Error scanning installed drivers (%s)", {e.what()}));
     }
     bool iaStorPresent = false;
-    log({"Installed Devices -->", {}});
+    log("Installed Devices -->");
     for (int i = 0; i < devices.Count(); ++i) {
         const TSDDevice device = devices.GetDevice(i);
         if (hw::UpperCase(device.ClassName) != "HDC") continue;
-        log({"  Found Storage Service <%s>", {device.Service}});
+        log(cvformat::Format("  Found Storage Service <%s>", {device.Service}));
         if (hw::UpperCase(device.Service) == "IASTORA") iaStorPresent = true;
     }
-    log({"Installed Devices <--", {}});
-    log({"End of installed devices scanning", {}});
+    log("Installed Devices <--");
+    log("End of installed devices scanning");
     return iaStorPresent;
 }

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "hw/hwtrace.h"
 
 struct TSDDevice {
     std::string Name;  // the friendly name, else the description, else the device object name
@@ -58,4 +57,4 @@ void InitializeCvsetupapi();
 
 // Lists the present devices through `log` and answers whether the Intel
 // storage driver "iaStorA" serves a disk controller.
-bool CheckSystemDrivers(const std::function<void(const HwTraceLine&)>& log);
+bool CheckSystemDrivers(const std::function<void(const std::string&)>& log);
