@@ -2,6 +2,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -84,6 +85,13 @@ public:
     void addRegisterFile(const std::string& name, std::shared_ptr<RegisterFile> file);
     std::shared_ptr<RegisterFile> registerFile(const std::string& name) const;
 
+    // What the mutexes of one name share.
+    struct MutexState {
+        std::mutex mutex;
+        std::condition_variable freed;
+        const NamedMutex* holder = nullptr;
+    };
+
 private:
     SimClock clock_;
     SimRegistry registry_;
@@ -94,7 +102,7 @@ private:
     std::string windowsDir_ = "C:\\WINDOWS";
     std::map<std::string, std::shared_ptr<RegisterFile>> registerFiles_;
     // Mutexes of one name are one lock for every holder on this machine.
-    std::map<std::string, std::shared_ptr<std::recursive_mutex>> mutexes_;
+    std::map<std::string, std::shared_ptr<MutexState>> mutexes_;
 
     SimCpus cpus_;
     PhysicalMemory memory_;
