@@ -147,7 +147,7 @@ class MachineTest : public HwTest {
 protected:
     void setBiosVersion(std::vector<std::string> texts) {
         machine().simSystemRegistry().setValue("\\HARDWARE\\DESCRIPTION\\System", "SystemBiosVersion",
-                                               platform::sim::SimSystemRegistry::MultiString{std::move(texts)});
+                                               platform::MemorySystemRegistry::MultiString{std::move(texts)});
     }
 };
 

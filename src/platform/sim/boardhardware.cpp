@@ -239,7 +239,7 @@ void loadDevicesSection(const BoardNode& section, Machine& machine) {
 }
 
 void loadSystemRegistrySection(const BoardNode& section, Machine& machine) {
-    SimSystemRegistry& registry = machine.simSystemRegistry();
+    MemorySystemRegistry& registry = machine.simSystemRegistry();
     for (const auto& [key, values] : section.members()) {
         if (normaliseRegistryKey(key).empty()) values.fail("expected a key name such as \"\\\\HARDWARE\\\\DESCRIPTION\"");
         registry.createKey(key);
@@ -249,7 +249,7 @@ void loadSystemRegistrySection(const BoardNode& section, Machine& machine) {
             else if (value.isInteger())
                 registry.setValue(key, name, static_cast<std::uint32_t>(value.asInteger(0, 0xFFFFFFFF)));
             else
-                registry.setValue(key, name, SimSystemRegistry::MultiString{asStringList(value)});
+                registry.setValue(key, name, MemorySystemRegistry::MultiString{asStringList(value)});
         }
     }
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/memorysystemregistry.h"
 #include "platform/platform.h"
 #include "platform/sim/pcibus.h"
 #include "platform/sim/physmemory.h"
@@ -16,7 +17,6 @@
 #include "platform/sim/simcpus.h"
 #include "platform/sim/simhardware.h"
 #include "platform/sim/simregistry.h"
-#include "platform/sim/simsysregistry.h"
 
 namespace platform::sim {
 
@@ -74,7 +74,7 @@ public:
     std::vector<SimDevice>& devices() { return devices_; }
     // Without device lists, listDevices answers nullopt.
     void setDeviceListsAvailable(bool available) { deviceListsAvailable_ = available; }
-    SimSystemRegistry& simSystemRegistry() { return systemRegistry_; }
+    MemorySystemRegistry& simSystemRegistry() { return systemRegistry_; }
     SimIdentity& identity() { return identity_; }
     // A device another part of the machine answers; paths match without
     // regard to case.
@@ -111,7 +111,7 @@ private:
     DellSmiResponder dellSmi_;
     std::vector<SimDevice> devices_;
     bool deviceListsAvailable_ = true;
-    SimSystemRegistry systemRegistry_;
+    MemorySystemRegistry systemRegistry_;
     SimIdentity identity_;
     std::unique_ptr<DirectAccess> direct_;
     bool giveIoGranted_ = false;

@@ -1,11 +1,11 @@
-#include "platform/sim/simsysregistry.h"
+#include "platform/memorysystemregistry.h"
 
 #include <algorithm>
 #include <cctype>
 
 #include "platform/memoryregistry.h"
 
-namespace platform::sim {
+namespace platform {
 namespace {
 
 std::string lower(std::string s) {
@@ -13,7 +13,7 @@ std::string lower(std::string s) {
     return s;
 }
 
-std::vector<std::uint8_t> bytesOf(const SimSystemRegistry::Value& value) {
+std::vector<std::uint8_t> bytesOf(const MemorySystemRegistry::Value& value) {
     std::vector<std::uint8_t> bytes;
     const auto addText = [&](const std::string& text) {
         bytes.insert(bytes.end(), text.begin(), text.end());
@@ -21,7 +21,7 @@ std::vector<std::uint8_t> bytesOf(const SimSystemRegistry::Value& value) {
     };
     if (const auto* text = std::get_if<std::string>(&value)) {
         addText(*text);
-    } else if (const auto* multi = std::get_if<SimSystemRegistry::MultiString>(&value)) {
+    } else if (const auto* multi = std::get_if<MemorySystemRegistry::MultiString>(&value)) {
         for (const auto& t : multi->texts) addText(t);
         bytes.push_back(0);
     } else if (const auto* number = std::get_if<std::uint32_t>(&value)) {
@@ -34,7 +34,7 @@ std::vector<std::uint8_t> bytesOf(const SimSystemRegistry::Value& value) {
 
 }  // namespace
 
-void SimSystemRegistry::createKey(const std::string& key) {
+void MemorySystemRegistry::createKey(const std::string& key) {
     std::string path;
     std::size_t start = 0;
     for (std::size_t i = 0; i <= key.size(); ++i) {
@@ -47,34 +47,34 @@ void SimSystemRegistry::createKey(const std::string& key) {
     }
 }
 
-void SimSystemRegistry::setValue(const std::string& key, const std::string& name, Value value) {
+void MemorySystemRegistry::setValue(const std::string& key, const std::string& name, Value value) {
     createKey(key);
     keys_[normaliseRegistryKey(key)].values[lower(name)] = std::move(value);
 }
 
-bool SimSystemRegistry::keyExists(const std::string& key) { return keys_.count(normaliseRegistryKey(key)) != 0; }
+bool MemorySystemRegistry::keyExists(const std::string& key) { return keys_.count(normaliseRegistryKey(key)) != 0; }
 
-const SimSystemRegistry::Value* SimSystemRegistry::find(const std::string& key, const std::string& name) const {
+const MemorySystemRegistry::Value* MemorySystemRegistry::find(const std::string& key, const std::string& name) const {
     const auto k = keys_.find(normaliseRegistryKey(key));
     if (k == keys_.end()) return nullptr;
     const auto v = k->second.values.find(lower(name));
     return v == k->second.values.end() ? nullptr : &v->second;
 }
 
-std::optional<std::string> SimSystemRegistry::readString(const std::string& key, const std::string& name) {
+std::optional<std::string> MemorySystemRegistry::readString(const std::string& key, const std::string& name) {
     const Value* value = find(key, name);
     if (!value || !std::holds_alternative<std::string>(*value)) return std::nullopt;
     return std::get<std::string>(*value);
 }
 
-std::optional<std::vector<std::uint8_t>> SimSystemRegistry::readBinary(const std::string& key,
+std::optional<std::vector<std::uint8_t>> MemorySystemRegistry::readBinary(const std::string& key,
                                                                          const std::string& name) {
     const Value* value = find(key, name);
     if (!value) return std::nullopt;
     return bytesOf(*value);
 }
 
-std::vector<std::string> SimSystemRegistry::subKeys(const std::string& key) {
+std::vector<std::string> MemorySystemRegistry::subKeys(const std::string& key) {
     const std::string parent = normaliseRegistryKey(key);
     const std::string prefix = parent.empty() ? std::string{} : parent + "\\";
     std::vector<std::string> names;
@@ -85,4 +85,4 @@ std::vector<std::string> SimSystemRegistry::subKeys(const std::string& key) {
     return names;
 }
 
-}  // namespace platform::sim
+}  // namespace platform

@@ -1,6 +1,7 @@
 #pragma once
-// HKEY_LOCAL_MACHINE of the simulated machine, preset by the board and read
-// only for the program.
+// HKEY_LOCAL_MACHINE held in memory: preset by whoever builds the machine
+// (a board file, or facts the native backend gathers), read only for the
+// program.
 
 #include <cstdint>
 #include <map>
@@ -10,9 +11,9 @@
 
 #include "platform/platform.h"
 
-namespace platform::sim {
+namespace platform {
 
-class SimSystemRegistry : public SystemRegistry {
+class MemorySystemRegistry : public SystemRegistry {
 public:
     struct MultiString {
         std::vector<std::string> texts;
@@ -38,4 +39,4 @@ private:
     std::map<std::string, Key> keys_;  // by normalised path
 };
 
-}  // namespace platform::sim
+}  // namespace platform
