@@ -439,3 +439,18 @@ TEST_F(DriverRequests, OtherRequestsUseTheirCodesAndLayouts) {
 TEST(DriverCodes, RawThermalQueryIsFunction920h) { EXPECT_EQ(platform::drv::RawThermalQuery, 0x9C402480u); }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DriverTest, DemoBoardOpensTheDriverAndReachesTheAcpiHal) {
+    machine().loadFromFile(CALDAVOR_BOARDS_DIR "/demo.json");
+    TIOPort port;
+    EXPECT_TRUE(port.CanGetOSVersion);
+    EXPECT_TRUE(traced("  ACPI_HAL (00000001) properly opened through Caldavor driver"));
+    clearTrace();
+    RunSMPTestOnEachCPU();
+    EXPECT_EQ(trace().size(), 4u);
+    EXPECT_TRUE(traced("CPU#0.MSR[$1B]=00000000FEE00900"));
+}
+
+}  // namespace
