@@ -86,9 +86,9 @@ void TIOPort::openDriver() {
 
 TIOPort::~TIOPort() = default;
 
-platform::DirectAccess* TIOPort::direct() const {
-    return Win9x || GiveIOEnabled ? platform::current().directAccess() : nullptr;
-}
+bool TIOPort::portsDirect() const { return Win9x || GiveIOEnabled; }
+
+platform::DirectAccess* TIOPort::direct() const { return platform::current().directAccess(); }
 
 bool TIOPort::request(std::uint32_t code, std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                       std::uint32_t& returned) {
@@ -97,7 +97,7 @@ bool TIOPort::request(std::uint32_t code, std::span<const std::uint8_t> input, s
 }
 
 std::uint32_t TIOPort::readPort(std::uint32_t code, std::uint16_t port, int width) {
-    if (Win9x || GiveIOEnabled) {
+    if (portsDirect()) {
         platform::DirectAccess* access = direct();
         return access ? access->readPort(port, width) & allOnes(width) : allOnes(width);
     }
@@ -109,7 +109,7 @@ std::uint32_t TIOPort::readPort(std::uint32_t code, std::uint16_t port, int widt
 }
 
 void TIOPort::writePort(std::uint32_t code, std::uint16_t port, int width, std::uint32_t value) {
-    if (Win9x || GiveIOEnabled) {
+    if (portsDirect()) {
         if (platform::DirectAccess* access = direct()) access->writePort(port, width, value);
         return;
     }

@@ -82,6 +82,8 @@ public:
 
 private:
     // Port instructions of our own: on Windows 9x and with GiveIO.
+    bool portsDirect() const;
+    // Null when the system grants the process no direct access after all.
     platform::DirectAccess* direct() const;
     // One driver request; false without a driver or when it fails.
     bool request(std::uint32_t code, std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
