@@ -51,6 +51,8 @@ const BadBoard badBoards[] = {
     {R"({"physicalMemory": [{"base": "0xF0000", "bytes": "0 11"}]})",
      "/physicalMemory/0/bytes: expected hex bytes"},
     {R"({"physicalMemory": [{"base": "0xFFFFFFFF", "bytes": "00 11"}]})", "passes 4 GiB"},
+    {R"({"physicalMemory": [{"base": "0x0", "size": "0x1000001"}]})",
+     "/physicalMemory/0/size: expected a hex string no larger than 0x1000000"},
     {R"({"cpus": []})", "/cpus: expected a list of 1 to 64 processors"},
     {R"({"cpus": [{"msrs": {"0x1B": "0x10000000000000000"}}]})", "/cpus/0/msrs/0x1B: expected a hex string"},
     {R"({"devices": [{"busTypeGuid": "{4D36E97D-E325-11CE-BFC1-08002BE1031}"}]})", "/devices/0/busTypeGuid: expected a GUID"},

@@ -9,6 +9,9 @@
 namespace platform::sim {
 namespace {
 
+// Tables, ROMs and register windows fit; a typing slip does not eat the memory.
+constexpr std::uint32_t MaxRegionSize = 0x1000000;
+
 std::optional<std::uint64_t> parseHex64(const std::string& text) {
     if (text.size() < 3 || text.size() > 18 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X'))
         return std::nullopt;
@@ -104,7 +107,7 @@ void loadPhysicalMemorySection(const BoardNode& section, Machine& machine) {
         std::vector<std::uint8_t> bytes;
         if (auto node = region.optionalField("bytes")) bytes = asByteString(*node);
         if (auto node = region.optionalField("size")) {
-            const std::uint32_t size = node->asHex(0xFFFFFFFF, "0x10000");
+            const std::uint32_t size = node->asHex(MaxRegionSize, "0x10000");
             if (size < bytes.size()) node->fail("expected a size that holds the bytes");
             bytes.resize(size);
         }

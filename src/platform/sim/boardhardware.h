@@ -14,7 +14,8 @@ class Machine;
 // logical processor; MSR values are hex strings of up to 16 digits.
 void loadCpusSection(const BoardNode& section, Machine& machine);
 // [{"name": "BIOS", "base": "0xF0000", "size": "0x10000", "bytes": "5F 53 4D 5F"}]:
-// "bytes" at the start of the region, "size" (at least as long) zero-filled.
+// "bytes" at the start of the region, "size" (at least as long, at most
+// 16 MiB) zero-filled.
 void loadPhysicalMemorySection(const BoardNode& section, Machine& machine);
 // [{"bus": 0, "device": 31, "function": 3, "vendorId": "0x8086",
 //   "deviceId": "0x2930", "registers": {"0x20": "0x01", "0x21": "0x05"}}]
