@@ -23,8 +23,12 @@ struct Capability {
     std::uint32_t versionNeeded;
 };
 constexpr Capability DriverCapabilities[] = {
-    {&TIOPort::CanReadMSR, 1002},      {&TIOPort::CanMapMemory, 1003},       {&TIOPort::CanQueryThermal, 1006},
-    {&TIOPort::CanEvalACPI, 1006},     {&TIOPort::CanAccessDell, 2001},      {&TIOPort::CanQueryRawThermal, 2002},
+    {&TIOPort::CanReadMSR, 1002},
+    {&TIOPort::CanMapMemory, 1003},
+    {&TIOPort::CanQueryThermal, 1006},
+    {&TIOPort::CanEvalACPI, 1006},
+    {&TIOPort::CanAccessDell, 2001},
+    {&TIOPort::CanQueryRawThermal, 2002},
     {&TIOPort::CanGetOSVersion, 2003},
 };
 
@@ -71,7 +75,8 @@ void TIOPort::openDriver() {
 
     const auto version = driverVersion();
     const std::uint32_t versionNumber = version ? version->major * 1000 + version->minor : 0;
-    for (const auto& capability : DriverCapabilities) this->*capability.flag = versionNumber >= capability.versionNeeded;
+    for (const auto& capability : DriverCapabilities)
+        this->*capability.flag = versionNumber >= capability.versionNeeded;
 
     ServicePath = ExpandSystemRoot(GetServiceBinaryPath("caldavor"));
     if (!DriverStartFlags.ServicePathTraced) {
@@ -267,7 +272,8 @@ void CheckACPIHAL() {
         if (shown.empty()) shown = hw::Trim(device.FriendlyName);
         if (shown.empty()) shown = "<unknown>";
         const std::string& pdo = device.PhysicalDeviceObject;
-        WriteDebugLog(cvformat::Format("    %s - %s - %s", {pdo.substr(std::min<std::size_t>(7, pdo.size())), device.HardwareID, shown}));
+        WriteDebugLog(cvformat::Format("    %s - %s - %s",
+                                       {pdo.substr(std::min<std::size_t>(7, pdo.size())), device.HardwareID, shown}));
         if (hw::UpperCase(device.HardwareID).find("ACPI_HAL\\PNP0C08") != std::string::npos) {
             found = pdo.substr(std::min<std::size_t>(8, pdo.size()));
             WriteDebugLog(cvformat::Format("  FOUND (%s)", {found}));
@@ -279,7 +285,8 @@ void CheckACPIHAL() {
     WriteDebugLog(cvformat::Format("  Found PDO=%s", {found}));
     const auto opened = platform::current().openDevice(drv::NamespacePrefix + found);
     if (!opened.device)
-        WriteDebugLog(cvformat::Format("  Error $%.8x opening ACPI_HAL (%s) through Caldavor driver", {opened.error, found}));
+        WriteDebugLog(
+            cvformat::Format("  Error $%.8x opening ACPI_HAL (%s) through Caldavor driver", {opened.error, found}));
     else
         WriteDebugLog(cvformat::Format("  ACPI_HAL (%s) properly opened through Caldavor driver", {found}));
 }
@@ -302,7 +309,8 @@ void RunSMPTestOnEachCPU() {
         {
             TNosCpuAffinity pinned(cpu);
             if (!pinned.Success)
-                WriteDebugLog(cvformat::Format("Unable to set CPU affinity for CPU#%.2d (error $%.8x)", {cpu, pinned.LastError}));
+                WriteDebugLog(
+                    cvformat::Format("Unable to set CPU affinity for CPU#%.2d (error $%.8x)", {cpu, pinned.LastError}));
             apicBase = RunSMPTest();
         }
         WriteDebugLog(cvformat::Format("CPU#%d.MSR[$1B]=%.16x", {cpu, apicBase}));

@@ -131,8 +131,9 @@ void TNosOperatingSystem::setFlags() {
 void InitializeCvosinfo() {
     WriteDebugLog("Initializing CVOSINFO");
     OperatingSystem = std::make_unique<TNosOperatingSystem>();
-    WriteDebugLog(cvformat::Format("CVOSINFO detected OS is <%s> (%d.%d.%d)",
-            {OperatingSystem->KindName, OperatingSystem->Major, OperatingSystem->Minor, OperatingSystem->Build}));
+    WriteDebugLog(cvformat::Format(
+        "CVOSINFO detected OS is <%s> (%d.%d.%d)",
+        {OperatingSystem->KindName, OperatingSystem->Major, OperatingSystem->Minor, OperatingSystem->Build}));
 }
 
 // ---- TNosMachine -------------------------------------------------------
@@ -162,8 +163,8 @@ void TNosMachine::Refresh() {
     BootTime = Now() - static_cast<double>(uptimeMs) / 1000 / 86400;
 
     ComputerName = machine.computerName();
-    if (auto name = machine.systemRegistry().readString("\\SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName",
-                                                        "ComputerName"))
+    if (auto name = machine.systemRegistry().readString(
+            "\\SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName", "ComputerName"))
         ComputerName = *name;
     UserName = machine.userName();
 

@@ -87,7 +87,8 @@ void traceDevice(const TSDDevice& d) {
     WriteDebugLog(cvformat::Format("Device name=%s", {d.Name}));
     traceText("  Friendly name=<%s>", d.FriendlyName);
     WriteDebugLog(cvformat::Format("  Description=<%s>", {d.Description}));
-    if (const std::string guid = GuidToString(d.BusTypeGuid); guid != noGuid) WriteDebugLog(cvformat::Format("  BUS Type GUID=<%s>", {guid}));
+    if (const std::string guid = GuidToString(d.BusTypeGuid); guid != noGuid)
+        WriteDebugLog(cvformat::Format("  BUS Type GUID=<%s>", {guid}));
     WriteDebugLog(cvformat::Format("  Class=<%s>", {d.ClassName}));
     WriteDebugLog(cvformat::Format("  Class GUID=<%s>", {d.ClassGuid}));
     WriteDebugLog(cvformat::Format("  Driver=<%s>", {d.Driver}));

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-
 struct TSDDevice {
     std::string Name;  // the friendly name, else the description, else the device object name
     std::string FriendlyName;

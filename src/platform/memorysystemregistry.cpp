@@ -68,7 +68,7 @@ std::optional<std::string> MemorySystemRegistry::readString(const std::string& k
 }
 
 std::optional<std::vector<std::uint8_t>> MemorySystemRegistry::readBinary(const std::string& key,
-                                                                         const std::string& name) {
+                                                                          const std::string& name) {
     const Value* value = find(key, name);
     if (!value) return std::nullopt;
     return bytesOf(*value);

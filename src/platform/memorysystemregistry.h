@@ -31,7 +31,7 @@ public:
 
 private:
     struct Key {
-        std::string name;  // as first written
+        std::string name;                     // as first written
         std::map<std::string, Value> values;  // by lower-case name
     };
     const Value* find(const std::string& key, const std::string& name) const;

@@ -138,14 +138,10 @@ struct Capabilities {
 };
 
 const Capabilities capabilityRows[] = {
-    {1, 1, false, false, false, false, false, false, false},
-    {1, 2, true, false, false, false, false, false, false},
-    {1, 5, true, true, false, false, false, false, false},
-    {1, 6, true, true, true, true, false, false, false},
-    {2, 0, true, true, true, true, false, false, false},
-    {2, 1, true, true, true, true, true, false, false},
-    {2, 2, true, true, true, true, true, true, false},
-    {2, 3, true, true, true, true, true, true, true},
+    {1, 1, false, false, false, false, false, false, false}, {1, 2, true, false, false, false, false, false, false},
+    {1, 5, true, true, false, false, false, false, false},   {1, 6, true, true, true, true, false, false, false},
+    {2, 0, true, true, true, true, false, false, false},     {2, 1, true, true, true, true, true, false, false},
+    {2, 2, true, true, true, true, true, true, false},       {2, 3, true, true, true, true, true, true, true},
 };
 
 class CapabilityTable : public DriverTest, public ::testing::WithParamInterface<Capabilities> {};
@@ -176,7 +172,9 @@ TEST_F(DriverTest, ServicePathIsExpandedAndTracedOnce) {
     TIOPort second;
     EXPECT_EQ(second.ServicePath, "C:\\WINNT\\System32\\drivers\\Caldavor.sys");
     const auto lines = trace();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Caldavor service path is <C:\\WINNT\\System32\\drivers\\Caldavor.sys>"), 1);
+    EXPECT_EQ(
+        std::count(lines.begin(), lines.end(), "Caldavor service path is <C:\\WINNT\\System32\\drivers\\Caldavor.sys>"),
+        1);
     EXPECT_TRUE(DriverStartFlags.ACPIHALChecked);
 }
 

@@ -138,7 +138,8 @@ TEST_F(HwTest, StartUpTracesTheDetectedSystem) {
     machine().setOsVersion(os);
     InitializeCvosinfo();
     ASSERT_TRUE(OperatingSystem);
-    EXPECT_EQ(trace(), (std::vector<std::string>{"Initializing CVOSINFO", "CVOSINFO detected OS is <Windows 7> (6.1.7601)"}));
+    EXPECT_EQ(trace(),
+              (std::vector<std::string>{"Initializing CVOSINFO", "CVOSINFO detected OS is <Windows 7> (6.1.7601)"}));
 }
 
 // ---- the machine -------------------------------------------------------------

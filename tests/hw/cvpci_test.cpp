@@ -41,9 +41,9 @@ TEST_F(PciTest, AddressPacksBusDeviceFunctionAndDwordRegister) {
 
 TEST_F(PciTest, DwordReadSavesAndRestoresTheAddressRegister) {
     EXPECT_EQ(ReadPCIConfigDWord(0, 31, 3, 0x40), 0x43424140u);
-    EXPECT_THAT(accesses(), ElementsAre(PortAccess{0xCF8, 4, 0x80001234, false}, PortAccess{0xCF8, 4, 0x8000FB40, true},
-                                        PortAccess{0xCFC, 4, 0x43424140, false},
-                                        PortAccess{0xCF8, 4, 0x80001234, true}));
+    EXPECT_THAT(accesses(),
+                ElementsAre(PortAccess{0xCF8, 4, 0x80001234, false}, PortAccess{0xCF8, 4, 0x8000FB40, true},
+                            PortAccess{0xCFC, 4, 0x43424140, false}, PortAccess{0xCF8, 4, 0x80001234, true}));
 }
 
 TEST_F(PciTest, NarrowReadsPickTheirPartOfTheAlignedDword) {

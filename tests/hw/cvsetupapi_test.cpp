@@ -143,8 +143,9 @@ TEST_F(DeviceListTest, ListingWritesEveryLineInOrderOnce) {
 
 TEST(GuidText, IsTheRegistryForm) {
     EXPECT_EQ(GuidToString({}), "{00000000-0000-0000-0000-000000000000}");
-    EXPECT_EQ(GuidToString({0xD0, 0x6B, 0xAA, 0x4D, 0x25, 0xE3, 0xCE, 0x11, 0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}),
-              "{4DAA6BD0-E325-11CE-BFC1-08002BE10318}");
+    EXPECT_EQ(
+        GuidToString({0xD0, 0x6B, 0xAA, 0x4D, 0x25, 0xE3, 0xCE, 0x11, 0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}),
+        "{4DAA6BD0-E325-11CE-BFC1-08002BE10318}");
 }
 
 // ---- ACPI HAL check --------------------------------------------------------
@@ -213,8 +214,8 @@ TEST_F(DeviceListTest, SystemDriversCheckFindsTheIntelStorageService) {
     const auto sink = [&log](const std::string& line) { log.push_back(line); };
     EXPECT_FALSE(CheckSystemDrivers(sink));
     EXPECT_EQ(log, (std::vector<std::string>{"About to scan installed devices...", "Installed Devices -->",
-                                              "  Found Storage Service <msahci>", "Installed Devices <--",
-                                              "End of installed devices scanning"}));
+                                             "  Found Storage Service <msahci>", "Installed Devices <--",
+                                             "End of installed devices scanning"}));
 
     machine().devices().push_back(controller("IASTORA"));
     EXPECT_TRUE(CheckSystemDrivers(sink));
@@ -234,17 +235,17 @@ protected:
 
 TEST_F(SmpTest, TracesTheApicBaseOfEachProcessor) {
     RunSMPTestOnEachCPU();
-    EXPECT_EQ(trace(), (std::vector<std::string>{"CPU#0.MSR[$1B]=00000000FEE00900", "CPU#1.MSR[$1B]=00000000FEE00800"}));
+    EXPECT_EQ(trace(),
+              (std::vector<std::string>{"CPU#0.MSR[$1B]=00000000FEE00900", "CPU#1.MSR[$1B]=00000000FEE00800"}));
     EXPECT_EQ(GetProcessAffinity(), 3u);
 }
 
 TEST_F(SmpTest, WithoutHardwareAccessItTracesAndGoesOn) {
     machine().driver().installed = false;
     RunSMPTestOnEachCPU();
-    EXPECT_EQ(trace(), (std::vector<std::string>{"RunSMPTest ERROR (CALDAVOR Driver Not Installed)",
-                                                  "CPU#0.MSR[$1B]=0000000000000000",
-                                                  "RunSMPTest ERROR (CALDAVOR Driver Not Installed)",
-                                                  "CPU#1.MSR[$1B]=0000000000000000"}));
+    EXPECT_EQ(trace(), (std::vector<std::string>{
+                           "RunSMPTest ERROR (CALDAVOR Driver Not Installed)", "CPU#0.MSR[$1B]=0000000000000000",
+                           "RunSMPTest ERROR (CALDAVOR Driver Not Installed)", "CPU#1.MSR[$1B]=0000000000000000"}));
 }
 
 TEST_F(SmpTest, OneProcessorRunsNoTest) {

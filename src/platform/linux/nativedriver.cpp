@@ -41,7 +41,9 @@ private:
     int fd_;
 };
 
-FileHandle openMsr(int cpu) { return FileHandle(::open(("/dev/cpu/" + std::to_string(cpu) + "/msr").c_str(), O_RDONLY)); }
+FileHandle openMsr(int cpu) {
+    return FileHandle(::open(("/dev/cpu/" + std::to_string(cpu) + "/msr").c_str(), O_RDONLY));
+}
 
 class NativeDriver : public DriverDevice {
 public:

@@ -76,11 +76,12 @@ std::optional<DeviceRecord> pciDevice(const fs::path& dir) {
     record.setMultiString(devprop::HardwareId, ids);
     record.setString(devprop::EnumeratorName, "PCI");
     record.setString(devprop::LocationInformation, "PCI bus " + std::to_string(bus) + ", device " +
-                                                        std::to_string(device) + ", function " +
-                                                        std::to_string(function));
+                                                       std::to_string(device) + ", function " +
+                                                       std::to_string(function));
     record.setDword(devprop::Address, device << 16 | function);
     std::error_code ec;
-    if (const auto driver = fs::read_symlink(dir / "driver", ec); !ec) record.setString(devprop::Service, driver.filename());
+    if (const auto driver = fs::read_symlink(dir / "driver", ec); !ec)
+        record.setString(devprop::Service, driver.filename());
     return record;
 }
 
@@ -96,7 +97,8 @@ std::optional<DeviceRecord> acpiDevice(const fs::path& dir) {
     DeviceRecord record;
     record.setMultiString(devprop::HardwareId, {"ACPI\\" + *hid, "*" + *hid});
     record.setString(devprop::EnumeratorName, "ACPI");
-    if (const auto description = readAttribute(dir / "description")) record.setString(devprop::DeviceDesc, *description);
+    if (const auto description = readAttribute(dir / "description"))
+        record.setString(devprop::DeviceDesc, *description);
     if (const auto path = readAttribute(dir / "path")) record.setString(devprop::LocationInformation, *path);
     return record;
 }
@@ -151,7 +153,8 @@ void addBiosFacts(MemorySystemRegistry& registry, const std::string& dmiDir) {
     const std::string key = "\\HARDWARE\\DESCRIPTION\\System";
     if (const auto version = readAttribute(fs::path(dmiDir) / "bios_version"))
         registry.setValue(key, "SystemBiosVersion", MemorySystemRegistry::MultiString{{*version}});
-    if (const auto date = readAttribute(fs::path(dmiDir) / "bios_date")) registry.setValue(key, "SystemBiosDate", *date);
+    if (const auto date = readAttribute(fs::path(dmiDir) / "bios_date"))
+        registry.setValue(key, "SystemBiosDate", *date);
 }
 
 std::string hostName() {

@@ -133,7 +133,8 @@ void loadPciSection(const BoardNode& section, Machine& machine) {
         if (auto registers = function.optionalField("registers")) {
             for (const auto& [offset, value] : registers->members()) {
                 const auto number = parseHex(offset);
-                if (!number || *number > 0xFF) value.fail("expected a register number from \"0x00\" to \"0xFF\" as the name");
+                if (!number || *number > 0xFF)
+                    value.fail("expected a register number from \"0x00\" to \"0xFF\" as the name");
                 config[*number] = static_cast<std::uint8_t>(value.asHex(0xFF, "0x01"));
             }
         }
@@ -142,8 +143,8 @@ void loadPciSection(const BoardNode& section, Machine& machine) {
 }
 
 void loadDriverSection(const BoardNode& section, Machine& machine) {
-    section.expectFields({"installed", "major", "minor", "servicePath", "serviceManagerAccess", "giveIo",
-                          "kernelOsVersion"});
+    section.expectFields(
+        {"installed", "major", "minor", "servicePath", "serviceManagerAccess", "giveIo", "kernelOsVersion"});
     SimDriverConfig& driver = machine.driver();
     if (auto node = section.optionalField("installed")) driver.installed = node->asBool();
     if (auto node = section.optionalField("major")) driver.major = static_cast<std::uint32_t>(node->asInteger(0, 999));
@@ -208,16 +209,20 @@ void loadDevicesSection(const BoardNode& section, Machine& machine) {
         {"uiNumberFormat", p::UiNumberDescFormat},
     };
     static constexpr std::pair<std::string_view, std::uint32_t> multiStrings[] = {
-        {"hardwareIds", p::HardwareId},     {"compatibleIds", p::CompatibleIds}, {"locationPaths", p::LocationPaths},
-        {"lowerFilters", p::LowerFilters},  {"upperFilters", p::UpperFilters},
+        {"hardwareIds", p::HardwareId},    {"compatibleIds", p::CompatibleIds}, {"locationPaths", p::LocationPaths},
+        {"lowerFilters", p::LowerFilters}, {"upperFilters", p::UpperFilters},
     };
     static constexpr std::pair<std::string_view, std::uint32_t> dwords[] = {{"address", p::Address},
                                                                             {"uiNumber", p::UiNumber}};
     for (const BoardNode& entry : section.items()) {
-        entry.expectFields({"friendlyName", "description", "class", "classGuid", "driver", "enumerator", "location",
-                            "manufacturer", "physicalDeviceObject", "service", "uiNumberFormat", "hardwareIds",
-                            "compatibleIds", "locationPaths", "lowerFilters", "upperFilters", "address", "uiNumber",
-                            "busTypeGuid", "present", "hasInterface", "rawThermal"});
+        entry.expectFields({"friendlyName",  "description",    "class",
+                            "classGuid",     "driver",         "enumerator",
+                            "location",      "manufacturer",   "physicalDeviceObject",
+                            "service",       "uiNumberFormat", "hardwareIds",
+                            "compatibleIds", "locationPaths",  "lowerFilters",
+                            "upperFilters",  "address",        "uiNumber",
+                            "busTypeGuid",   "present",        "hasInterface",
+                            "rawThermal"});
         SimDevice device;
         for (const auto& [key, code] : strings) {
             if (auto node = entry.optionalField(key)) device.record.setString(code, node->asString());
@@ -244,7 +249,8 @@ void loadDevicesSection(const BoardNode& section, Machine& machine) {
 void loadSystemRegistrySection(const BoardNode& section, Machine& machine) {
     MemorySystemRegistry& registry = machine.simSystemRegistry();
     for (const auto& [key, values] : section.members()) {
-        if (normaliseRegistryKey(key).empty()) values.fail("expected a key name such as \"\\\\HARDWARE\\\\DESCRIPTION\"");
+        if (normaliseRegistryKey(key).empty())
+            values.fail("expected a key name such as \"\\\\HARDWARE\\\\DESCRIPTION\"");
         registry.createKey(key);
         for (const auto& [name, value] : values.members()) {
             if (value.isString())
@@ -276,7 +282,8 @@ void loadIdentitySection(const BoardNode& section, Machine& machine) {
         for (const auto& [key, value] : node->members()) {
             const auto number = parseHex(key);
             if (!number || *number > 0xFF) value.fail("expected a virtual key like \"0x14\" as the name");
-            identity.keyStates[static_cast<std::uint8_t>(*number)] = static_cast<std::uint8_t>(value.asHex(0xFF, "0x01"));
+            identity.keyStates[static_cast<std::uint8_t>(*number)] =
+                static_cast<std::uint8_t>(value.asHex(0xFF, "0x01"));
         }
     }
 }

@@ -22,7 +22,9 @@ std::string upper(std::string s) {
     return s;
 }
 
-bool startsWith(const std::string& text, const std::string& prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
+bool startsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
 
 // A string property up to its first zero byte.
 std::string stringProperty(const DeviceRecord& record, std::uint32_t code) {
@@ -35,7 +37,8 @@ std::string stringProperty(const DeviceRecord& record, std::uint32_t code) {
 // Opening it is all it does.
 class GiveIoDevice : public Device {
 public:
-    bool control(std::uint32_t, std::span<const std::uint8_t>, std::span<std::uint8_t>, std::uint32_t& returned) override {
+    bool control(std::uint32_t, std::span<const std::uint8_t>, std::span<std::uint8_t>,
+                 std::uint32_t& returned) override {
         returned = 0;
         return false;
     }
@@ -80,8 +83,7 @@ DeviceOpenResult Machine::openDevice(const std::string& path) {
     }
     const std::string prefix = lower(drv::NamespacePrefix);
     if (startsWith(key, prefix)) {
-        const bool namespaceServed =
-            driver_.installed && driverVersionNumber(driver_.major, driver_.minor) >= 1006;
+        const bool namespaceServed = driver_.installed && driverVersionNumber(driver_.major, driver_.minor) >= 1006;
         const std::string object = "\\device\\" + key.substr(prefix.size());
         for (const auto& device : devices_) {
             if (namespaceServed && lower(stringProperty(device.record, devprop::PhysicalDeviceObjectName)) == object)

@@ -15,8 +15,7 @@ std::string describe(const PciLocation& at) {
 void PciBus::addFunction(const PciLocation& at, const PciConfigSpace& config) {
     if (at.bus > 255 || at.device > 31 || at.function > 7)
         throw std::invalid_argument("PCI function out of range: " + describe(at));
-    if (!functions_.emplace(at, config).second)
-        throw std::invalid_argument("two PCI functions at " + describe(at));
+    if (!functions_.emplace(at, config).second) throw std::invalid_argument("two PCI functions at " + describe(at));
 }
 
 PciConfigSpace* PciBus::function(const PciLocation& at) {

@@ -62,8 +62,7 @@ public:
         if (code != drv::RawThermalQuery || rawThermal_.empty() ||
             driverVersionNumber(driver.major, driver.minor) < driverVersionNeeded(code))
             return false;
-        const std::size_t bytes =
-            std::min({rawThermal_.size() * 4, output.size(), drv::RawThermalMaxBytes}) / 4 * 4;
+        const std::size_t bytes = std::min({rawThermal_.size() * 4, output.size(), drv::RawThermalMaxBytes}) / 4 * 4;
         std::memcpy(output.data(), rawThermal_.data(), bytes);
         returned = static_cast<std::uint32_t>(bytes);
         return true;
