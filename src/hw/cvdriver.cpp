@@ -17,19 +17,22 @@ std::unique_ptr<TIOPort> IOPort;
 
 namespace {
 
+// Drivers from this version are checked for their reach to the ACPI HAL.
+constexpr std::uint32_t AcpiHalCheckVersion = 2000;
+
 // Capabilities and the driver version number from which the driver has them.
 struct Capability {
     bool TIOPort::*flag;
     std::uint32_t versionNeeded;
 };
 constexpr Capability DriverCapabilities[] = {
-    {&TIOPort::CanReadMSR, 1002},
-    {&TIOPort::CanMapMemory, 1003},
-    {&TIOPort::CanQueryThermal, 1006},
-    {&TIOPort::CanEvalACPI, 1006},
-    {&TIOPort::CanAccessDell, 2001},
-    {&TIOPort::CanQueryRawThermal, 2002},
-    {&TIOPort::CanGetOSVersion, 2003},
+    {&TIOPort::CanReadMSR, drv::since::ReadMsr},
+    {&TIOPort::CanMapMemory, drv::since::MapMemory},
+    {&TIOPort::CanQueryThermal, drv::since::DeviceNamespace},
+    {&TIOPort::CanEvalACPI, drv::since::DeviceNamespace},
+    {&TIOPort::CanAccessDell, drv::since::DellSmi},
+    {&TIOPort::CanQueryRawThermal, drv::since::RawThermal},
+    {&TIOPort::CanGetOSVersion, drv::since::KernelOsVersion},
 };
 
 std::uint32_t allOnes(int width) { return width == 4 ? 0xFFFFFFFFu : (1u << (8 * width)) - 1; }
@@ -74,7 +77,7 @@ void TIOPort::openDriver() {
     CanReadMemory = true;
 
     const auto version = driverVersion();
-    const std::uint32_t versionNumber = version ? version->major * 1000 + version->minor : 0;
+    const std::uint32_t versionNumber = version ? drv::versionNumber(version->major, version->minor) : 0;
     for (const auto& capability : DriverCapabilities)
         this->*capability.flag = versionNumber >= capability.versionNeeded;
 
@@ -83,7 +86,7 @@ void TIOPort::openDriver() {
         DriverStartFlags.ServicePathTraced = true;
         WriteDebugLog(cvformat::Format("Caldavor service path is <%s>", {ServicePath}));
     }
-    if (versionNumber >= 2000 && !DriverStartFlags.ACPIHALChecked) {
+    if (versionNumber >= AcpiHalCheckVersion && !DriverStartFlags.ACPIHALChecked) {
         DriverStartFlags.ACPIHALChecked = true;
         CheckACPIHAL();
     }

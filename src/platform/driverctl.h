@@ -47,6 +47,19 @@ enum Code : std::uint32_t {
 // The system's own thermal-zone information query on a namespace device.
 constexpr std::uint32_t ThermalZoneInformationQuery = 0x294080;
 
+// major x 1000 + minor, the number the driver's capabilities follow.
+constexpr std::uint32_t versionNumber(std::uint32_t major, std::uint32_t minor) { return major * 1000 + minor; }
+
+// The version numbers from which a driver offers each capability.
+namespace since {
+constexpr std::uint32_t ReadMsr = 1002;
+constexpr std::uint32_t MapMemory = 1003;
+constexpr std::uint32_t DeviceNamespace = 1006;  // thermal queries and ACPI evaluation on kernel devices
+constexpr std::uint32_t DellSmi = 2001;
+constexpr std::uint32_t RawThermal = 2002;
+constexpr std::uint32_t KernelOsVersion = 2003;
+}  // namespace since
+
 constexpr const char* DevicePath = "\\\\.\\caldavor";
 constexpr const char* GiveIoPath = "\\\\.\\giveio";
 // Kernel device objects are reached as NamespacePrefix + object name.

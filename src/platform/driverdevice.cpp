@@ -6,15 +6,15 @@ using namespace drv;
 
 std::uint32_t driverVersionNeeded(std::uint32_t code) {
     switch (code) {
-        case ReadMsr: return 1002;
+        case ReadMsr: return since::ReadMsr;
         case MapPhysicalMemory:
         case UnmapPhysicalMemory:
         case ReadMappedByte:
         case WriteMappedByte:
-        case ReadMappedByteAlt: return 1003;
-        case DellSmiCall: return 2001;
-        case RawThermalQuery: return 2002;
-        case KernelOsVersion: return 2003;
+        case ReadMappedByteAlt: return since::MapMemory;
+        case DellSmiCall: return since::DellSmi;
+        case RawThermalQuery: return since::RawThermal;
+        case KernelOsVersion: return since::KernelOsVersion;
         default: return 0;
     }
 }
@@ -29,7 +29,7 @@ void DriverDevice::unmapAll() {
 bool DriverDevice::control(std::uint32_t code, std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                            std::uint32_t& returned) {
     returned = 0;
-    if (driverVersionNumber(major_, minor_) < driverVersionNeeded(code)) return false;
+    if (drv::versionNumber(major_, minor_) < driverVersionNeeded(code)) return false;
     return answer(code, input, output, returned);
 }
 

@@ -13,9 +13,6 @@
 
 namespace platform {
 
-// major x 1000 + minor, the number the driver's capabilities follow.
-constexpr std::uint32_t driverVersionNumber(std::uint32_t major, std::uint32_t minor) { return major * 1000 + minor; }
-
 // The version number from which a driver answers a request.
 std::uint32_t driverVersionNeeded(std::uint32_t code);
 

@@ -18,9 +18,10 @@
 namespace platform::native {
 
 drv::VersionAnswer nativeDriverVersion(bool msrsReadable, bool memoryReadable) {
-    if (msrsReadable && memoryReadable) return {1, 3};
-    if (msrsReadable) return {1, 2};
-    return {1, 1};
+    const auto version = [](std::uint32_t number) { return drv::VersionAnswer{number / 1000, number % 1000}; };
+    if (msrsReadable && memoryReadable) return version(drv::since::MapMemory);
+    if (msrsReadable) return version(drv::since::ReadMsr);
+    return version(drv::since::ReadMsr - 1);
 }
 
 #ifdef CALDAVOR_PORT_IO

@@ -83,7 +83,8 @@ DeviceOpenResult Machine::openDevice(const std::string& path) {
     }
     const std::string prefix = lower(drv::NamespacePrefix);
     if (startsWith(key, prefix)) {
-        const bool namespaceServed = driver_.installed && driverVersionNumber(driver_.major, driver_.minor) >= 1006;
+        const bool namespaceServed =
+            driver_.installed && drv::versionNumber(driver_.major, driver_.minor) >= drv::since::DeviceNamespace;
         const std::string object = "\\device\\" + key.substr(prefix.size());
         for (const auto& device : devices_) {
             if (namespaceServed && lower(stringProperty(device.record, devprop::PhysicalDeviceObjectName)) == object)

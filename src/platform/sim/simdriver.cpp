@@ -60,7 +60,7 @@ public:
         returned = 0;
         const auto& driver = machine_.driver();
         if (code != drv::RawThermalQuery || rawThermal_.empty() ||
-            driverVersionNumber(driver.major, driver.minor) < driverVersionNeeded(code))
+            drv::versionNumber(driver.major, driver.minor) < driverVersionNeeded(code))
             return false;
         const std::size_t bytes = std::min({rawThermal_.size() * 4, output.size(), drv::RawThermalMaxBytes}) / 4 * 4;
         std::memcpy(output.data(), rawThermal_.data(), bytes);
