@@ -51,7 +51,7 @@ void InitializeCvvars() {
     InvariantLocale.dateSeparator = '-';
     InvariantLocale.timeSeparator = ':';
     LogOptions = {};
-    LogOptions.DecSep = locale.decimalSeparator;
+    LogOptions.DecSep = std::string(1, locale.decimalSeparator);
     readProxySettings();
     OriginalCfgId = 0;
 

@@ -22,7 +22,7 @@
 
 struct TLogOptions {
     bool Enabled = false;
-    char DecSep = '.';
+    std::string DecSep = ".";  // may be longer than one character
     int MaxDecs = 2;
     int MaxDays = 5;
     bool AddHeader = true;
