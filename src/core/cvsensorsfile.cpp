@@ -7,7 +7,7 @@
 #include <map>
 #include <unistd.h>
 
-#include "core/cvformat.h"
+#include "base/cvformat.h"
 #include "core/cvlogsinks.h"
 #include "core/cvsafefile.h"
 #include "core/cvsensorsparser.h"
