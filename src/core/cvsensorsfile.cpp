@@ -184,7 +184,7 @@ public:
         const int pwm = s.Pwm ? findSlot(c_, TReadingKind::Pwm, *s.Pwm) : -1;
         if (pwm < 0) {
             log(fmt("ERROR: Fan Controller %d can't find PWM (%s)", {s.Number, s.Pwm ? s.Pwm->SensorId : ""}), 1);
-            controllerAt_[s.Number] = -1;
+            remember(s.Number, -1);
             return;
         }
         const TPwmReadingData& slot = c_.Slots.PwmSlots[pwm];
@@ -194,7 +194,7 @@ public:
         controller.PwmIndex = slot.ReadingIndex;
         controller.ControlMethod = s.Method;
         controller.Enabled = s.Enabled;
-        controllerAt_[s.Number] = static_cast<int>(c_.FanControllers.size());
+        remember(s.Number, static_cast<int>(c_.FanControllers.size()));
         c_.FanControllers.push_back(std::move(controller));
     }
 
@@ -225,6 +225,9 @@ public:
 
 private:
     void log(const std::string& msg, int level = 0) { c_.Log.LogMessageEx(msg, level != 0); }
+    void remember(std::int32_t number, int position) {
+        if (number >= 0) controllerAt_[number] = position;
+    }
     void trace(const std::string& msg, int level = 0) { c_.Log.TraceMessage(msg, level); }
 
     void applyProperty(TSensor& sensor, const TPropertyLine& prop) {

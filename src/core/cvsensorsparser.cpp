@@ -20,8 +20,11 @@ std::string_view digitRun(std::string_view text) {
     return text.substr(0, n);
 }
 
-// The number a run of digits stands for; 0 when there is none or it is too large.
-std::int32_t leadingNumber(std::string_view text) { return ParseInt(digitRun(text)).value_or(0); }
+// The number a run of digits stands for, or the fallback when there is none
+// or it is too large.
+std::int32_t leadingNumber(std::string_view text, std::int32_t fallback = 0) {
+    return ParseInt(digitRun(text)).value_or(fallback);
+}
 
 bool isSectionLine(std::string_view line) { return StartsText("xxx ", line); }
 
@@ -143,7 +146,7 @@ void readSlot(Reader& in, const std::string& header, const SlotMask& m, std::int
 
 void readController(Reader& in, const std::string& header, TSectionSink& sink) {
     TFanControllerSection s;
-    s.Number = leadingNumber(std::string_view(header).substr(controllerPrefix.size()));
+    s.Number = leadingNumber(std::string_view(header).substr(controllerPrefix.size()), -1);
     s.Name = in.Field("name=");
     if (auto pwm = in.Field("pwm=")) {
         s.PwmRaw = *pwm;
@@ -158,7 +161,8 @@ void readController(Reader& in, const std::string& header, TSectionSink& sink) {
 
 void readInput(Reader& in, const std::string& header, TSectionSink& sink) {
     TControllerInputSection s;
-    s.Controller = leadingNumber(std::string_view(header).substr(inputPrefix.size()));
+    // No number (a negative one included) names no controller.
+    s.Controller = leadingNumber(std::string_view(header).substr(inputPrefix.size()), -1);
     if (auto temp = in.Field("temp=")) {
         s.TempRaw = *temp;
         s.Temp = ParseReadingRef(*temp);
