@@ -5,8 +5,14 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
+#include "core/cvdutyedits.h"
 #include "core/cvfancontrol.h"
+#include "core/cvreadingslots.h"
+
+class TLogSinks;
+struct TOptions;
 
 // A temperature's vote and a speed's state under the classic rule.
 enum TFanVote : std::uint8_t { FanKeep = 0, FanUp = 1, FanDown = 2, FanFull = 3 };
@@ -43,3 +49,32 @@ void ApplyHysteresis(TFanCtrlTemp& input);
 // The inputs' applied duties combined by the controller's method (sum,
 // maximum, anything else 100), limited to 0..100.
 std::int32_t CombineDuties(const TFanController& controller);
+
+// ---- running it on the monitor's state -------------------------------------
+
+// What fan control reads and drives.
+struct TFanControlContext {
+    TSensorList& Sensors;
+    TReadingSlots& Slots;
+    TFanControllers& FanControllers;
+    TDutyEdits& DutyEdits;
+    const TOptions& Options;  // AutoFanSpeed, AdvFanSpeed, FanDelta
+    TLogSinks& Log;
+};
+
+// The fan step of the main tick. Answers the vote of every shown temperature
+// in TempOrder order, for the window's trend arrows. Writes that failed on an
+// earlier tick are tried again.
+std::vector<TFanVote> RunFanLogic(const TFanControlContext& context);
+
+// The votes alone, for the arrows, without driving anything.
+std::vector<TFanVote> ShowTemperaturesTrend(const TFanControlContext& context);
+
+// The change handler of the duty edits: writes edit n's duty to its speed
+// slot's output under the SMBus lock, unless writes are suppressed or this
+// process is inside a bus transaction (then it is tried on the next tick).
+void EDFan1CyclesChange(const TFanControlContext& context, int n);
+
+// One flag per sensor: it feeds an enabled fan controller, so the tick reads
+// it whether or not it is shown.
+std::vector<bool> FanControlSensors(const TFanControlContext& context);
