@@ -222,7 +222,10 @@ std::vector<TFanVote> ShowTemperaturesTrend(const TFanControlContext& c) {
 
 std::vector<TFanVote> RunFanLogic(const TFanControlContext& c) {
     std::vector<TFanVote> votes;
-    if (!c.Options.AutoFanSpeed) return ShowTemperaturesTrend(c);
+    if (!c.Options.AutoFanSpeed) {
+        retryPendingWrites(c);
+        return ShowTemperaturesTrend(c);
+    }
     try {
         if (c.Options.AdvFanSpeed) {
             votes = ShowTemperaturesTrend(c);
