@@ -85,32 +85,40 @@ bool validSlot(const std::vector<TPwmReadingData>& slots, int number) {
 void setEdit(const TFanControlContext& c, int n, std::int32_t duty) {
     try {
         c.DutyEdits.Set(n, duty);
-    } catch (const std::exception& e) {
-        c.Log.LogMessage(cvformat::Format("DEBUG cvs.2 (%s)", {e.what()}));
+    } catch (const std::exception&) {
+        c.Log.LogMessage("DEBUG cvs.2");
     }
 }
 
 void classicRule(const TFanControlContext& c, std::vector<TFanVote>& votes) {
     auto& pwms = c.Slots.PwmSlots;
-    for (auto& slot : pwms) slot.FanState = FanDown;
-    for (int index : c.Slots.TempOrder) {
-        const TTempReadingData& temp = c.Slots.TempSlots.at(index);
-        const TFanVote vote = classify(c, temp);
-        votes.push_back(vote);
-        for (int n : temp.UsedPwms)
-            if (validSlot(pwms, n) && pwms[n - 1].Variate)
-                pwms[n - 1].FanState = MergeFanState(static_cast<TFanVote>(pwms[n - 1].FanState & 3), vote);
+    try {
+        for (auto& slot : pwms) slot.FanState = FanDown;
+        for (int index : c.Slots.TempOrder) {
+            const TTempReadingData& temp = c.Slots.TempSlots.at(index);
+            const TFanVote vote = classify(c, temp);
+            votes.push_back(vote);
+            for (int n : temp.UsedPwms)
+                if (validSlot(pwms, n) && pwms[n - 1].Variate)
+                    pwms[n - 1].FanState = MergeFanState(static_cast<TFanVote>(pwms[n - 1].FanState & 3), vote);
+        }
+    } catch (const std::exception&) {
+        c.Log.LogMessage("DEBUG 3");
     }
-    const auto& shown = c.Slots.UsedPwms;
-    for (std::size_t p = 0; p < shown.size() && p < TDutyEdits::Count; ++p) {
-        const TPwmReadingData& slot = pwms.at(shown[p]);
-        if (!slot.Variate) continue;
-        const int n = static_cast<int>(p) + 1;
-        const std::int32_t x = c.DutyEdits.UFCycles(n);
-        const std::int32_t duty = ClassicDuty(static_cast<TFanVote>(slot.FanState & 3), x, c.Options.FanDelta,
-                                              slot.MinPercent, slot.MaxPercent);
-        if (duty == x && duty != 100) continue;
-        setEdit(c, n, duty);
+    try {
+        const auto& shown = c.Slots.UsedPwms;
+        for (std::size_t p = 0; p < shown.size() && p < TDutyEdits::Count; ++p) {
+            const TPwmReadingData& slot = pwms.at(shown[p]);
+            if (!slot.Variate) continue;
+            const int n = static_cast<int>(p) + 1;
+            const std::int32_t x = c.DutyEdits.UFCycles(n);
+            const std::int32_t duty = ClassicDuty(static_cast<TFanVote>(slot.FanState & 3), x, c.Options.FanDelta,
+                                                  slot.MinPercent, slot.MaxPercent);
+            if (duty == x && duty != 100) continue;
+            setEdit(c, n, duty);
+        }
+    } catch (const std::exception&) {
+        c.Log.LogMessage("DEBUG 4");
     }
 }
 
@@ -223,18 +231,12 @@ std::vector<TFanVote> ShowTemperaturesTrend(const TFanControlContext& c) {
 std::vector<TFanVote> RunFanLogic(const TFanControlContext& c) {
     std::vector<TFanVote> votes;
     if (!c.Options.AutoFanSpeed) {
-        retryPendingWrites(c);
-        return ShowTemperaturesTrend(c);
-    }
-    try {
-        if (c.Options.AdvFanSpeed) {
-            votes = ShowTemperaturesTrend(c);
-            runFanControllers(c);
-        } else {
-            classicRule(c, votes);
-        }
-    } catch (const std::exception& e) {
-        c.Log.LogMessage(cvformat::Format("DEBUG 3 (%s)", {e.what()}));
+        votes = ShowTemperaturesTrend(c);
+    } else if (c.Options.AdvFanSpeed) {
+        votes = ShowTemperaturesTrend(c);
+        runFanControllers(c);
+    } else {
+        classicRule(c, votes);
     }
     retryPendingWrites(c);
     return votes;
