@@ -86,8 +86,9 @@ void loadClockSection(const BoardNode& section, Machine& machine) {
     section.expectFields({"virtual", "start"});
     SimClock& clock = machine.simClock();
     bool virtualTime = clock.isVirtual();
-    LocalTime start = clock.startTime();
     if (auto node = section.optionalField("virtual")) virtualTime = node->asBool();
+    // A real-time board without a start runs on the host's wall clock.
+    LocalTime start = virtualTime ? clock.startTime() : SimClock::hostLocalNow();
     if (auto node = section.optionalField("start")) {
         const auto parsed = parseLocalTime(node->isString() ? node->asString() : std::string());
         if (!parsed) node->failExpected("a local time like \"2026-01-15T10:00:00\"");
