@@ -21,8 +21,6 @@
 
 using cvformat::Format;
 
-const char* const EventsFileName = "caldavorevents.cfg";
-
 namespace {
 
 constexpr std::uint16_t FileBufferSize = 10240;

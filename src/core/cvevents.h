@@ -13,11 +13,10 @@
 #include "base/cvdatetime.h"
 #include "core/cvparser.h"
 #include "core/cvreadingslots.h"
+#include "core/cvsensorsfile.h"
 
 class TMonitor;
 class TMailQueue;
-
-extern const char* const EventsFileName;  // "caldavorevents.cfg"
 
 enum class TEventSource : std::uint8_t { Temp = 0, Fan = 1, Volt = 2, Smart = 3 };
 enum class TEventAction : std::uint8_t { Execute = 0, PopupMsg = 1, Beep = 2, SendMail = 3 };
@@ -69,7 +68,7 @@ std::vector<std::string> WriteEventDef(const TSensorList& sensors, const TEventD
 // Origin is InvalidEventOrigin when the lines do not make a valid rule.
 TEventDef ReadEventDef(const TSensorList& sensors, const std::vector<std::string>& lines);
 
-class TEvents {
+class TEvents : public TEventsFile {
 public:
     explicit TEvents(TMonitor& monitor) : monitor_(monitor) {}
     TEvents(const TEvents&) = delete;
@@ -81,9 +80,9 @@ public:
 
     // False, after an error box, when the file cannot be written; the old
     // file is then untouched.
-    bool SaveEvents(const std::string& fileName);
+    bool SaveEvents(const std::string& fileName) override;
     // A file that does not open leaves the events as they are.
-    void LOADEVENTS(const std::string& fileName);
+    void LOADEVENTS(const std::string& fileName) override;
     void CompileSimpleEvents();
     // The one-second tick: evaluates every event and runs the actions due.
     void ProcessEvents();

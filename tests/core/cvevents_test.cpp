@@ -507,7 +507,7 @@ TEST_F(EventsTest, MailActionQueuesTheBody) {
 }
 
 TEST_F(EventsTest, MailBodyLineByLine) {
-    machine_->computerName_ = "OFFICE-PC";
+    machine_->identity().computerName = "OFFICE-PC";
     platform::LocaleInfo locale;
     locale.shortDateFormat = "dd/mm/yyyy";
     locale.longTimeFormat = "hh:nn:ss";
