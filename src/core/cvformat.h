@@ -1,14 +1,19 @@
 #pragma once
 // Delphi-style format pictures, the one formatter of the program:
-// "%d", "%u", "%x" (upper-case hex), "%.2x" (zero-padded), "%2x" (blank-padded),
-// "%s", "%.0f", "%.2f", "%e", "%g", "%%", and "%-8s"-style left alignment.
-// Floats use the decimal separator of the settings passed; by default the
-// user's locale.
+// "%d", "%u", "%x" (upper-case hex), "%.2x" (zero-padded), "%2x" and "%02x"
+// (blank-padded: a width never pads with zeros), "%s", "%.3s" (cut),
+// "%.0f", "%.2f" ("%f" means "%.2f"), "%n" (thousands), "%e", "%g", "%%",
+// "%-8s"-style left alignment and "*" taking a width or precision from the
+// arguments. Conversion letters may be upper case. A wrong argument type, a
+// missing argument or an unknown conversion throws std::invalid_argument.
+// Floats use the separators of the settings passed; by default the user's
+// locale.
 
 #include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 
 namespace cvformat {

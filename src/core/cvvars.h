@@ -47,6 +47,9 @@ extern std::unique_ptr<platform::NamedMutex> SMBusMutex;
 extern std::string ProgramDir;  // ends with "/"
 extern bool HasTSC;
 extern cvformat::FormatSettings InvariantFormat;
+// The user's date and time pictures with "-" and ":" as separators and the
+// invariant number separators: times in reports that must read alike.
+extern platform::LocaleInfo InvariantLocale;
 extern TLogOptions LogOptions;
 extern TProxySettings ProxySettings;
 extern std::int32_t OriginalCfgId;
@@ -62,14 +65,18 @@ void FinalizeCvvars();
 // ---- helpers ---------------------------------------------------------------
 
 // Appends one line to ProgramDir + "debug.nfo"; callable from any thread;
-// never fails.
+// never fails. Without an installed platform there is no clock to stamp the
+// line with, and it is dropped.
 void WriteDebugLog(const std::string& msg);
 
 // Lower-case name of a Variant type code ("integer", "olestr", ...), or
 // "unknown($%.8x)".
 std::string VariantTypeName(std::uint16_t typeCode);
 
+// The one-byte key of the scrambled literals' first character.
+constexpr unsigned char DescrambleKey = 0x5A;
 std::string DescrambleString(const std::string& s);
+// For Windows names (registry values, system folders), not our own files.
 std::string AddBackslash(const std::string& s);
 inline std::string AppendBackslash(const std::string& s) { return AddBackslash(s); }
 std::string GetWindowsDir();
@@ -116,6 +123,9 @@ public:
 private:
     int windowIndex(int k) const;
     void rescanWindow();
+    void accept(float value);
+    void addToWindow(float value);
+    void recomputeSums();
 
     double FSum = 0;
     double FSumSq = 0;

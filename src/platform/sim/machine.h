@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "platform/sim/portspace.h"
+#include "platform/sim/registerfile.h"
 #include "platform/sim/simclock.h"
 #include "platform/sim/simregistry.h"
 
@@ -16,6 +17,12 @@ class Machine : public Platform {
 public:
     explicit Machine(bool virtualTime = true);
     ~Machine() override;
+
+    // Adds a board's contents to this machine. A malformed board throws
+    // BoardError (see boardreader.h) and leaves the machine half built, to
+    // be thrown away.
+    void loadFromFile(const std::string& path);
+    void loadFromJson(const std::string& text, const std::string& sourceName);
 
     std::string programDir() const override { return programDir_; }
     std::string windowsDir() const override { return windowsDir_; }
@@ -34,6 +41,11 @@ public:
     void setLocale(const LocaleInfo& locale) { locale_ = locale; }
     void setOsVersion(const OsVersion& os) { os_ = os; }
 
+    // Register files by device name, so tests can look at what the program
+    // wrote. Adding a second file of one name throws std::invalid_argument.
+    void addRegisterFile(const std::string& name, std::shared_ptr<RegisterFile> file);
+    std::shared_ptr<RegisterFile> registerFile(const std::string& name) const;
+
 private:
     SimClock clock_;
     SimRegistry registry_;
@@ -42,6 +54,7 @@ private:
     OsVersion os_;
     std::string programDir_ = "./";
     std::string windowsDir_ = "C:\\WINDOWS";
+    std::map<std::string, std::shared_ptr<RegisterFile>> registerFiles_;
     // Mutexes of one name are one lock for every holder on this machine.
     std::map<std::string, std::shared_ptr<std::recursive_mutex>> mutexes_;
 };

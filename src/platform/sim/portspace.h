@@ -37,28 +37,43 @@ private:
     std::vector<PortAccess> accesses_;
 };
 
-// What a faulty device does instead of answering.
+// What a faulty device does instead of answering. A failing access
+// (FailAlways, or one of the first `times` under FailTimes) reads all ones and
+// loses its write. AllOnes and Garbage spoil reads only: writes still arrive,
+// as on a device whose output stage is broken. Garbage values follow a fixed
+// pseudo-random sequence per device, so a test sees the same bytes each run.
 struct Fault {
     enum class Kind { None, FailAlways, FailTimes, AllOnes, Garbage };
     Kind kind = Kind::None;
     int times = 0;  // for FailTimes: how many accesses fail before it answers
 };
 
+// All ones for an access of `width` bytes; throws std::invalid_argument for a
+// width other than 1, 2 or 4.
+std::uint32_t allOnes(int width);
+
+// The device that claims an access's first port answers the whole access.
 class PortSpace {
 public:
-    // Throws std::invalid_argument when the range overlaps a claimed one.
+    PortSpace();
+    ~PortSpace();
+    // Throws std::invalid_argument when the range is empty or overlaps a
+    // claimed one (the message names both ranges).
     void claim(std::uint16_t first, std::uint16_t last, std::shared_ptr<PortDevice> device, std::string name = {});
+    bool isClaimed(std::uint16_t port) const;
+    // Widths other than 1, 2 or 4 throw std::invalid_argument.
     std::uint32_t read(std::uint16_t port, int width);
     void write(std::uint16_t port, int width, std::uint32_t value);
 
-    // Faults apply to the device that claimed the port.
+    // Faults apply to the device that claimed the port; Kind::None heals it.
+    // Throws std::invalid_argument for an unclaimed port.
     void injectFault(std::uint16_t port, Fault fault);
     Recorder& recorder() { return recorder_; }
 
 private:
     struct Claim;
-    Claim* find(std::uint16_t port);
-    std::vector<std::shared_ptr<Claim>> claims_;
+    Claim* find(std::uint16_t port) const;
+    std::vector<std::unique_ptr<Claim>> claims_;
     Recorder recorder_;
 };
 

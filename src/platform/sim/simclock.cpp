@@ -41,6 +41,13 @@ void SimClock::sleepMs(std::uint32_t ms) {
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+void SimClock::restart(bool virtualTime, LocalTime start) {
+    virtual_ = virtualTime;
+    start_ = start;
+    elapsedMs_ = 0;
+    realStartMs_ = steadyMs();
+}
+
 void SimClock::advance(std::uint64_t ms) {
     if (virtual_) elapsedMs_ += ms;
 }

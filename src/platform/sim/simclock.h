@@ -16,7 +16,10 @@ public:
     void sleepMs(std::uint32_t ms) override;
 
     bool isVirtual() const { return virtual_; }
+    LocalTime startTime() const { return start_; }
     void advance(std::uint64_t ms);
+    // Starts over from `start` in the given mode; monotonic time restarts at 0.
+    void restart(bool virtualTime, LocalTime start);
 
 private:
     bool virtual_;

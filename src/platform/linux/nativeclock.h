@@ -1,0 +1,15 @@
+#pragma once
+#include "platform/platform.h"
+
+namespace platform::native {
+
+// The system's clocks: local wall time, and time since boot (suspend
+// included) for the monotonic count, as tick counts of the design's system.
+class NativeClock : public Clock {
+public:
+    LocalTime localNow() override;
+    std::uint64_t monotonicMs() override;
+    void sleepMs(std::uint32_t ms) override;
+};
+
+}  // namespace platform::native

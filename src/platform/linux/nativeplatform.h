@@ -1,0 +1,46 @@
+#pragma once
+// The machine the program really runs on.
+//  - windowsDir is "/": this system has no Windows folder, and the root is
+//    where its own system files live; files looked up there are simply absent.
+//  - osVersion is a current NT workstation record (10.0) whose service-pack
+//    text names the real system and kernel release ("Linux 6.1.0-18-amd64").
+//  - The registry is "registry.txt" in $XDG_CONFIG_HOME/caldavor (or
+//    ~/.config/caldavor); named mutexes are lock files in /run/lock, or in
+//    /dev/shm where /run/lock is not writable.
+
+#include <memory>
+#include <string>
+
+#include "platform/linux/fileregistry.h"
+#include "platform/linux/nativeclock.h"
+#include "platform/platform.h"
+
+namespace platform::native {
+
+class NativePlatform : public Platform {
+public:
+    NativePlatform();
+
+    std::string programDir() const override { return programDir_; }
+    std::string windowsDir() const override { return "/"; }
+    OsVersion osVersion() const override { return os_; }
+    Clock& clock() override { return clock_; }
+    LocaleInfo locale() const override { return locale_; }
+    Registry& registry() override { return registry_; }
+    std::unique_ptr<NamedMutex> createMutex(const std::string& name) override;
+
+private:
+    std::string programDir_;
+    OsVersion os_;
+    LocaleInfo locale_;
+    NativeClock clock_;
+    FileRegistry registry_;
+};
+
+// Folder of the running executable, ending in "/".
+std::string executableDir();
+// The folder of the user's configuration: $XDG_CONFIG_HOME when it is an
+// absolute path, else $HOME/.config.
+std::string userConfigDir();
+
+}  // namespace platform::native

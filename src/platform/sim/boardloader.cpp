@@ -1,0 +1,52 @@
+#include "platform/sim/boardloader.h"
+
+#include <nlohmann/json.hpp>
+
+#include "platform/sim/boardisa.h"
+#include "platform/sim/boardsystem.h"
+
+namespace platform::sim {
+namespace {
+
+// One line per section; a new section is its loader's header and a line here.
+constexpr BoardSection sections[] = {
+    {"os", loadOsSection},
+    {"windowsDir", loadWindowsDirSection},
+    {"locale", loadLocaleSection},
+    {"clock", loadClockSection},
+    {"registry", loadRegistrySection},
+    {"isaDevices", loadIsaDevicesSection},
+};
+
+std::string sectionList() {
+    std::string out;
+    for (const auto& s : sections) out += (out.empty() ? "\"" : ", \"") + std::string(s.name) + "\"";
+    return out;
+}
+
+}  // namespace
+
+std::span<const BoardSection> boardSections() { return sections; }
+
+void loadBoard(const std::string& text, const std::string& source, Machine& machine) {
+    nlohmann::json board;
+    try {
+        board = nlohmann::json::parse(text);
+    } catch (const nlohmann::json::parse_error& e) {
+        // The library's text starts with its own error code in brackets.
+        std::string what = e.what();
+        if (const auto end = what.find("] "); end != std::string::npos) what.erase(0, end + 2);
+        throw BoardError(source + ": not valid JSON: " + what);
+    }
+    const BoardNode root(&board, source, "");
+    for (const auto& [name, node] : root.members()) {
+        bool known = false;
+        for (const auto& s : sections) known = known || s.name == name;
+        if (!known) node.fail("unknown section, expected one of " + sectionList());
+    }
+    for (const auto& s : sections) {
+        if (auto node = root.optionalField(s.name)) s.load(*node, machine);
+    }
+}
+
+}  // namespace platform::sim

@@ -1,0 +1,103 @@
+#include "platform/sim/boardsystem.h"
+
+#include <cctype>
+#include <chrono>
+#include <limits>
+
+#include "platform/sim/machine.h"
+
+namespace platform::sim {
+namespace {
+
+template <class T>
+void readUnsigned(const BoardNode& section, std::string_view key, T& target, std::int64_t min = 0,
+                  std::int64_t max = std::numeric_limits<T>::max()) {
+    if (auto node = section.optionalField(key)) target = static_cast<T>(node->asInteger(min, max));
+}
+
+// "2026-01-15T10:00:00"
+std::optional<LocalTime> parseLocalTime(const std::string& text) {
+    static constexpr std::string_view shape = "dddd-dd-ddTdd:dd:dd";
+    if (text.size() != shape.size()) return std::nullopt;
+    for (std::size_t i = 0; i < shape.size(); ++i) {
+        const bool digit = std::isdigit(static_cast<unsigned char>(text[i])) != 0;
+        if (shape[i] == 'd' ? !digit : text[i] != shape[i]) return std::nullopt;
+    }
+    const auto number = [&](std::size_t at, std::size_t length) { return std::stoi(text.substr(at, length)); };
+    LocalTime t{number(0, 4), number(5, 2), number(8, 2), number(11, 2), number(14, 2), number(17, 2), 0};
+    using namespace std::chrono;
+    const year_month_day date{year{t.year}, month{static_cast<unsigned>(t.month)}, day{static_cast<unsigned>(t.day)}};
+    if (!date.ok() || t.hour > 23 || t.minute > 59 || t.second > 59) return std::nullopt;
+    return t;
+}
+
+}  // namespace
+
+void loadOsSection(const BoardNode& section, Machine& machine) {
+    section.expectFields({"major", "minor", "build", "platformId", "csdVersion", "servicePackMajor",
+                          "servicePackMinor", "suiteMask", "productType", "isWow64"});
+    OsVersion os = machine.osVersion();
+    readUnsigned(section, "major", os.major);
+    readUnsigned(section, "minor", os.minor);
+    readUnsigned(section, "build", os.build);
+    readUnsigned(section, "platformId", os.platformId, 0, 2);
+    readUnsigned(section, "servicePackMajor", os.servicePackMajor);
+    readUnsigned(section, "servicePackMinor", os.servicePackMinor);
+    readUnsigned(section, "suiteMask", os.suiteMask);
+    readUnsigned(section, "productType", os.productType, 1, 3);
+    if (auto node = section.optionalField("csdVersion")) os.csdVersion = node->asString();
+    if (auto node = section.optionalField("isWow64")) os.isWow64 = node->asBool();
+    machine.setOsVersion(os);
+}
+
+void loadWindowsDirSection(const BoardNode& section, Machine& machine) {
+    machine.setWindowsDir(section.asNonEmptyString());
+}
+
+void loadLocaleSection(const BoardNode& section, Machine& machine) {
+    section.expectFields({"shortDateFormat", "longTimeFormat", "decimalSeparator", "thousandSeparator",
+                          "dateSeparator", "timeSeparator"});
+    LocaleInfo locale = machine.locale();
+    if (auto node = section.optionalField("shortDateFormat")) locale.shortDateFormat = node->asNonEmptyString();
+    if (auto node = section.optionalField("longTimeFormat")) locale.longTimeFormat = node->asNonEmptyString();
+    const std::pair<std::string_view, char*> separators[] = {{"decimalSeparator", &locale.decimalSeparator},
+                                                             {"thousandSeparator", &locale.thousandSeparator},
+                                                             {"dateSeparator", &locale.dateSeparator},
+                                                             {"timeSeparator", &locale.timeSeparator}};
+    for (const auto& [key, target] : separators) {
+        if (auto node = section.optionalField(key)) *target = node->asChar();
+    }
+    machine.setLocale(locale);
+}
+
+void loadClockSection(const BoardNode& section, Machine& machine) {
+    section.expectFields({"virtual", "start"});
+    SimClock& clock = machine.simClock();
+    bool virtualTime = clock.isVirtual();
+    LocalTime start = clock.startTime();
+    if (auto node = section.optionalField("virtual")) virtualTime = node->asBool();
+    if (auto node = section.optionalField("start")) {
+        const auto parsed = parseLocalTime(node->isString() ? node->asString() : std::string());
+        if (!parsed) node->failExpected("a local time like \"2026-01-15T10:00:00\"");
+        start = *parsed;
+    }
+    clock.restart(virtualTime, start);
+}
+
+void loadRegistrySection(const BoardNode& section, Machine& machine) {
+    SimRegistry& registry = machine.simRegistry();
+    for (const auto& [key, values] : section.members()) {
+        if (normaliseRegistryKey(key).empty()) values.fail("expected a key name such as \"\\\\Software\\\\Caldavor\"");
+        registry.createKey(key);
+        for (const auto& [name, value] : values.members()) {
+            if (value.isString())
+                registry.writeString(key, name, value.asString());
+            else if (value.isInteger())
+                registry.writeInteger(key, name, static_cast<std::uint32_t>(value.asInteger(0, 0xFFFFFFFF)));
+            else
+                value.failExpected("a string or an integer");
+        }
+    }
+}
+
+}  // namespace platform::sim

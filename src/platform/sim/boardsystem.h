@@ -1,0 +1,27 @@
+#pragma once
+// Board sections for the system around the hardware: OS identity, folders,
+// locale, clock and the registry.
+
+#include "platform/sim/boardreader.h"
+
+namespace platform::sim {
+
+class Machine;
+
+// {"major": 10, "minor": 0, "build": 19045, "platformId": 2, "csdVersion": "",
+//  "servicePackMajor": 0, "servicePackMinor": 0, "suiteMask": 256,
+//  "productType": 1, "isWow64": false}; fields left out keep their value.
+void loadOsSection(const BoardNode& section, Machine& machine);
+// "C:\\WINDOWS"
+void loadWindowsDirSection(const BoardNode& section, Machine& machine);
+// {"shortDateFormat": "dd.mm.yyyy", "longTimeFormat": "hh:nn:ss",
+//  "decimalSeparator": ",", "thousandSeparator": ".", "dateSeparator": ".",
+//  "timeSeparator": ":"}
+void loadLocaleSection(const BoardNode& section, Machine& machine);
+// {"virtual": true, "start": "2026-01-15T10:00:00"}
+void loadClockSection(const BoardNode& section, Machine& machine);
+// {"\\Software\\Caldavor": {"Name": "text", "Count": 3}}: keys of named
+// values, each a string or an integer.
+void loadRegistrySection(const BoardNode& section, Machine& machine);
+
+}  // namespace platform::sim

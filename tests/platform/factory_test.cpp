@@ -1,0 +1,55 @@
+#include "platform/factory.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/linux/nativeplatform.h"
+#include "platform/sim/boardreader.h"
+#include "platform/sim/machine.h"
+#include "support/testmachine.h"
+
+namespace {
+
+struct FactoryTest : ::testing::Test {
+    testsupport::TempDir dir;
+    void TearDown() override { ::unsetenv("CALDAVOR_MACHINE"); }
+    void useBoard(const std::string& json) {
+        testsupport::writeFile(dir.file("board.json"), json);
+        ::setenv("CALDAVOR_MACHINE", dir.file("board.json").c_str(), 1);
+    }
+};
+
+}  // namespace
+
+TEST_F(FactoryTest, WithoutABoardTheRealMachineServes) {
+    ::unsetenv("CALDAVOR_MACHINE");
+    EXPECT_TRUE(dynamic_cast<platform::native::NativePlatform*>(platform::createFromEnvironment().get()));
+    ::setenv("CALDAVOR_MACHINE", "", 1);
+    EXPECT_TRUE(dynamic_cast<platform::native::NativePlatform*>(platform::createFromEnvironment().get()));
+}
+
+TEST_F(FactoryTest, ABoardGivesASimulatedMachineOnRealTimeInTheProgramFolder) {
+    useBoard(R"({"windowsDir": "C:\\W"})");
+    auto created = platform::createFromEnvironment();
+    auto* machine = dynamic_cast<platform::sim::Machine*>(created.get());
+    ASSERT_TRUE(machine);
+    EXPECT_EQ(machine->windowsDir(), "C:\\W");
+    EXPECT_FALSE(machine->simClock().isVirtual());
+    EXPECT_EQ(machine->programDir(), platform::native::executableDir());
+}
+
+TEST_F(FactoryTest, TheBoardMayAskForVirtualTime) {
+    useBoard(R"({"clock": {"virtual": true}})");
+    auto created = platform::createFromEnvironment();
+    auto* machine = dynamic_cast<platform::sim::Machine*>(created.get());
+    ASSERT_TRUE(machine);
+    EXPECT_TRUE(machine->simClock().isVirtual());
+}
+
+TEST_F(FactoryTest, AnUnusableBoardIsAnError) {
+    useBoard(R"({"os": {"major": -1}})");
+    EXPECT_THROW(platform::createFromEnvironment(), platform::sim::BoardError);
+    ::setenv("CALDAVOR_MACHINE", dir.file("absent.json").c_str(), 1);
+    EXPECT_THROW(platform::createFromEnvironment(), platform::sim::BoardError);
+}

@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/utsname.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+
+#include "platform/linux/fileregistry.h"
+#include "platform/linux/lockfilemutex.h"
+#include "platform/linux/nativeplatform.h"
+#include "platform/linux/systemlocale.h"
+#include "support/testmachine.h"
+
+using namespace platform::native;
+using testsupport::TempDir;
+
+namespace {
+
+// Sets an environment variable for one scope and puts the old value back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ~ScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+unsigned modeOf(const std::string& path) {
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_mode & 0777;
+}
+
+struct LocaleCase {
+    const char* dateFormat;
+    const char* timeFormat;
+    const char* decimal;
+    const char* thousands;
+    const char* shortDate;
+    const char* longTime;
+    char dateSeparator, timeSeparator, decimalSeparator, thousandSeparator;
+};
+
+const LocaleCase localeCases[] = {
+    {"%m/%d/%y", "%H:%M:%S", ".", "", "mm/dd/yy", "hh:nn:ss", '/', ':', '.', ','},
+    {"%d.%m.%Y", "%T", ",", ".", "dd/mm/yyyy", "hh:nn:ss", '.', ':', ',', '.'},
+    {"%m/%d/%Y", "%r", ".", ",", "mm/dd/yyyy", "hh:nn:ss AM/PM", '/', ':', '.', ','},
+    {"%d/%m/%Y", "%T", ",", "\u202F", "dd/mm/yyyy", "hh:nn:ss", '/', ':', ',', ' '},
+    {"%F", "%-H.%M", ",", "", "yyyy/mm/dd", "h:nn", '-', '.', ',', '.'},
+    {"%-d-%b-%Y", "%Hh%M", ".", "'", "d/mmm/yyyy", "hh\"h\"nn", '-', ':', '.', '\''},
+    {"%Y\u5E74%m\u6708%d\u65E5", "%H:%M:%S", ".", ",", "yyyy\u5E74mm\u6708dd\u65E5", "hh:nn:ss", '/', ':', '.', ','},
+};
+
+}  // namespace
+
+TEST(SystemLocale, StrftimeFormatsBecomePicturesWithSeparators) {
+    for (const auto& c : localeCases) {
+        SCOPED_TRACE(std::string(c.dateFormat) + " " + c.timeFormat);
+        const auto locale = localeFromPosix(c.dateFormat, c.timeFormat, c.decimal, c.thousands);
+        EXPECT_EQ(locale.shortDateFormat, c.shortDate);
+        EXPECT_EQ(locale.longTimeFormat, c.longTime);
+        EXPECT_EQ(locale.dateSeparator, c.dateSeparator);
+        EXPECT_EQ(locale.timeSeparator, c.timeSeparator);
+        EXPECT_EQ(locale.decimalSeparator, c.decimalSeparator);
+        EXPECT_EQ(locale.thousandSeparator, c.thousandSeparator);
+    }
+}
+
+TEST(SystemLocale, TheCLocaleReadsAsItsDefaults) {
+    ScopedEnv all("LC_ALL", "C");
+    const auto locale = systemLocale();
+    EXPECT_EQ(locale.shortDateFormat, "mm/dd/yy");
+    EXPECT_EQ(locale.longTimeFormat, "hh:nn:ss");
+    EXPECT_EQ(locale.decimalSeparator, '.');
+}
+
+TEST(FileRegistry, ValuesSurviveARoundTripThroughTheFile) {
+    TempDir dir;
+    const std::string path = dir.file("caldavor/registry.txt");
+    {
+        FileRegistry reg(path);
+        EXPECT_FALSE(reg.keyExists("\\Software\\Caldavor"));
+        EXPECT_TRUE(reg.writeString("\\Software\\Caldavor", "Lang", "NL"));
+        EXPECT_TRUE(reg.writeString("\\Software\\Caldavor\\Odd]Key", "a=b%c", "line 1\nline 2 100%"));
+        EXPECT_TRUE(reg.writeString("\\Software\\Caldavor", "", "default value"));
+        EXPECT_TRUE(reg.writeInteger("\\Software\\Caldavor", "Count", 0xFFFFFFFF));
+    }
+    EXPECT_EQ(modeOf(path), 0600u);
+    EXPECT_EQ(modeOf(dir.file("caldavor")), 0700u);
+
+    FileRegistry again(path);
+    EXPECT_EQ(again.readString("\\software\\caldavor", "LANG"), "NL");
+    EXPECT_EQ(again.readString("\\Software\\Caldavor\\Odd]Key", "a=b%c"), "line 1\nline 2 100%");
+    EXPECT_EQ(again.readString("\\Software\\Caldavor", ""), "default value");
+    EXPECT_EQ(again.readInteger("\\Software\\Caldavor", "Count"), 0xFFFFFFFFu);
+    EXPECT_FALSE(again.readString("\\Software\\Caldavor", "Count"));  // an integer is not a string
+}
+
+TEST(FileRegistry, ReadsWhatItCanOfAHandWrittenFile) {
+    TempDir dir;
+    const std::string path = dir.file("registry.txt");
+    testsupport::writeFile(path,
+                           "[\\Software\\X]\n"
+                           "s Lang=EN\n"
+                           "i Count=7\n"
+                           "garbage\n"
+                           "i Big=4294967296\n"
+                           "i Bad=12a\n"
+                           "s Broken=%G1\n"
+                           "[\\Software\\Empty]\n");
+    FileRegistry reg(path);
+    EXPECT_EQ(reg.readString("\\Software\\X", "Lang"), "EN");
+    EXPECT_EQ(reg.readInteger("\\Software\\X", "Count"), 7u);
+    EXPECT_FALSE(reg.readInteger("\\Software\\X", "Big"));
+    EXPECT_FALSE(reg.readInteger("\\Software\\X", "Bad"));
+    EXPECT_FALSE(reg.readString("\\Software\\X", "Broken"));
+    EXPECT_TRUE(reg.keyExists("\\Software\\Empty"));
+}
+
+TEST(FileRegistry, AWriteThatCannotReachTheDiskReportsFailure) {
+    TempDir dir;
+    testsupport::writeFile(dir.file("blocker"), "");
+    FileRegistry reg(dir.file("blocker/registry.txt"));  // its folder is a file
+    EXPECT_FALSE(reg.writeInteger("\\Software\\X", "N", 1));
+    EXPECT_EQ(reg.readInteger("\\Software\\X", "N"), 1u);
+}
+
+TEST(NativePlatform, KeepsItsRegistryInTheUsersConfigFolder) {
+    TempDir dir;
+    ScopedEnv xdg("XDG_CONFIG_HOME", dir.path().c_str());
+    EXPECT_EQ(userConfigDir(), dir.path().string());
+    {
+        NativePlatform native;
+        EXPECT_TRUE(native.registry().writeString("\\Software\\Caldavor", "Lang", "DE"));
+    }
+    EXPECT_TRUE(std::filesystem::exists(dir.file("caldavor/registry.txt")));
+    NativePlatform again;
+    EXPECT_EQ(again.registry().readString("\\Software\\Caldavor", "Lang"), "DE");
+
+    ScopedEnv relative("XDG_CONFIG_HOME", "relative/config");
+    ScopedEnv home("HOME", "/home/someone");
+    EXPECT_EQ(userConfigDir(), "/home/someone/.config");
+}
+
+TEST(NativePlatform, IdentifiesAsCurrentNtNamingTheRealSystem) {
+    NativePlatform native;
+    const auto os = native.osVersion();
+    EXPECT_EQ(os.major, 10u);
+    EXPECT_EQ(os.minor, 0u);
+    EXPECT_EQ(os.platformId, 2u);
+    EXPECT_EQ(os.productType, 1);
+    utsname names{};
+    ASSERT_EQ(::uname(&names), 0);
+    EXPECT_EQ(os.csdVersion, std::string(names.sysname) + " " + names.release);
+
+    const std::string dir = native.programDir();
+    ASSERT_FALSE(dir.empty());
+    EXPECT_EQ(dir.back(), '/');
+    EXPECT_TRUE(std::filesystem::exists(dir + "test_platform"));
+    EXPECT_EQ(native.windowsDir(), "/");
+}
+
+TEST(NativeClock, MonotonicTimeNeverGoesBack) {
+    NativeClock clock;
+    const auto first = clock.monotonicMs();
+    EXPECT_GE(clock.monotonicMs(), first);
+    const auto now = clock.localNow();
+    EXPECT_GE(now.year, 2024);
+    EXPECT_LT(now.millisecond, 1000);
+}
+
+TEST(LockFileMutex, NamesAreEncodedIntoOneFileName) {
+    EXPECT_EQ(lockFileName("Global\\Caldavor"), "Global%5CCaldavor.lock");
+    EXPECT_EQ(lockFileName("../etc/x"), "..%2Fetc%2Fx.lock");
+    EXPECT_EQ(lockFileName("Access_SMBUS.HTP.Method"), "Access_SMBUS.HTP.Method.lock");
+}
+
+TEST(LockFileMutex, ASecondHolderIsKeptOutUntilTheFirstUnlocks) {
+    TempDir dir;
+    auto first = LockFileMutex::open(dir.path().string(), "Global\\Caldavor");
+    auto second = LockFileMutex::open(dir.path().string(), "Global\\Caldavor");
+    ASSERT_TRUE(first && second);
+    EXPECT_TRUE(std::filesystem::exists(dir.file("Global%5CCaldavor.lock")));
+
+    first->lock();
+    EXPECT_FALSE(second->tryLock());
+    first->unlock();
+    EXPECT_TRUE(second->tryLock());
+    EXPECT_FALSE(first->tryLock());
+    second->unlock();
+
+    EXPECT_FALSE(LockFileMutex::open(dir.file("missing"), "x"));
+}
