@@ -31,7 +31,9 @@ TLinkRegistration& Registration() {
     return registration;
 }
 
-bool IsEepromAddress(int address) { return (address >= 0x30 && address <= 0x37) || (address >= 0x50 && address <= 0x5F); }
+bool IsEepromAddress(int address) {
+    return (address >= 0x30 && address <= 0x37) || (address >= 0x50 && address <= 0x5F);
+}
 
 }  // namespace
 
@@ -52,11 +54,10 @@ TLink::~TLink() = default;
 void TLink::UpdateName() {
     busText_ = BusTextOf(linkKind_);
     hostText_ = HostTextOf(hostKind_);
-    const std::string base =
-        hostKind_ == HostKinds::I2CNVidia
-            ? "$" + HexText(static_cast<std::uint32_t>(pciBus_), 2) + HexText(static_cast<std::uint32_t>(pciDevice_), 2) +
-                  HexText(static_cast<std::uint32_t>(pciFunction_), 2) + HexText(baseAddress_)
-            : "$" + HexText(baseAddress_);
+    const auto hex2 = [](int value) { return HexText(static_cast<std::uint32_t>(value), 2); };
+    const std::string base = hostKind_ == HostKinds::I2CNVidia
+                                 ? "$" + hex2(pciBus_) + hex2(pciDevice_) + hex2(pciFunction_) + HexText(baseAddress_)
+                                 : "$" + HexText(baseAddress_);
     displayName_ = busText_ + hostText_ + "@" + base;
     if (!named_) {
         linkio::Trace("Linking " + hostText_ + " " + busText_ + " at $" + HexText(baseAddress_, 4));

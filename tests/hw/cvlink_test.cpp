@@ -175,7 +175,9 @@ protected:
 
     void Register(bool debugMode) {
         SetLinkRegistration({debugMode,
-                             [this](TLink& sender, const std::string& msg) { linkLog.push_back(sender.BusText() + ":" + msg); },
+                             [this](TLink& sender, const std::string& msg) {
+                                 linkLog.push_back(sender.BusText() + ":" + msg);
+                             },
                              [this](const std::string& msg) { boxes.push_back("both:" + msg); },
                              [this](const std::string& msg, bool toBoth) {
                                  boxes.push_back((toBoth ? "info:" : "debug:") + msg);

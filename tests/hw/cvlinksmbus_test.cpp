@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "hw/cvlink.h"
+#include "hw/cvsmbushost.h"
 #include "platform/sim/smbussegment.h"
 #include "support/simsmbushost.h"
 #include "support/testmachine.h"
@@ -260,6 +261,26 @@ TEST(SMBusEngine, OnlySMBusLinksHaveEmptyAddresses) {
     testsupport::TestMachine machine;
     TLink isa(2, LinkKinds::ISA, HostKinds::ISA, 0x290, 0);
     EXPECT_FALSE(isa.IsAddressEmpty(0x2D));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BoundedWait, CountsOutAtZeroEvenWhenTheLastReadSucceeds) {
+    struct Case {
+        int limit;
+        int answersOnRead;  // 0: never
+        int left;
+        int reads;
+    };
+    const Case cases[] = {{3, 2, 1, 2}, {3, 3, 0, 3}, {3, 0, 0, 3}, {1, 1, 0, 1}, {50000, 1, 49999, 1}};
+    for (const Case& c : cases) {
+        int reads = 0;
+        EXPECT_EQ(PollUntil(c.limit, [&] { return ++reads == c.answersOnRead; }), c.left)
+            << c.limit << "/" << c.answersOnRead;
+        EXPECT_EQ(reads, c.reads);
+    }
 }
 
 }  // namespace
