@@ -1,9 +1,27 @@
+// Caldavor's entry: picks the platform, runs the units' start-up in unit
+// order, and (until the main window exists) reports where the trace went.
+
 #include <cstdio>
+#include <exception>
+#include <memory>
 
 #include "core/cvvars.h"
+#include "platform/factory.h"
 #include "platform/platform.h"
 
 int main() {
-    std::puts("caldavor: no platform yet");
+    std::unique_ptr<platform::Platform> machine;
+    try {
+        machine = platform::createFromEnvironment();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "caldavor: %s\n", e.what());
+        return 1;
+    }
+    platform::ScopedPlatform scope(*machine);
+
+    InitializeCvvars();
+    WriteDebugLog("Initializing CVSENSORS");
+    std::printf("Caldavor started; debug trace: %s%s\n", ProgramDir.c_str(), DebugLogName);
+    FinalizeCvvars();
     return 0;
 }

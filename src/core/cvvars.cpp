@@ -7,10 +7,8 @@
 
 TDriverStartFlags DriverStartFlags;
 TDateTime SampleTime = 0;
-std::mutex DebugLogLock;
 std::unique_ptr<platform::NamedMutex> ISABusMutex;
 std::unique_ptr<platform::NamedMutex> SMBusMutex;
-std::string ProgramDir;
 bool HasTSC = false;
 cvformat::FormatSettings InvariantFormat = cvformat::Invariant();
 platform::LocaleInfo InvariantLocale;
@@ -23,8 +21,6 @@ const char* const SMBusMutexName = "Global\\Access_SMBUS.HTP.Method";
 
 namespace {
 
-const char* const DebugLogName = "debug.nfo";
-const char* const TraceStampPicture = "ddddd tt.zzz";
 
 // Reads host and port from one registry key; false when the key is missing.
 bool readProxyKey(const std::string& key, TProxySettings& proxy) {
@@ -73,23 +69,6 @@ void InitializeCvvars() {
 void FinalizeCvvars() {
     ISABusMutex.reset();
     SMBusMutex.reset();
-}
-
-void WriteDebugLog(const std::string& msg) {
-    try {
-        if (!platform::isInstalled()) return;
-        std::lock_guard<std::mutex> lock(DebugLogLock);
-        const std::string line =
-            FormatDateTime(TraceStampPicture, Now(), platform::current().locale()) + " - " + msg + "\r\n";
-        // Opened and closed per line so the trace is whole up to the last
-        // line even when the program stops abruptly.
-        if (std::FILE* file = std::fopen((ProgramDir + DebugLogName).c_str(), "ab")) {
-            std::fwrite(line.data(), 1, line.size(), file);
-            std::fclose(file);
-        }
-    } catch (...) {
-        // A trace line that cannot be written is lost without notice.
-    }
 }
 
 std::string VariantTypeName(std::uint16_t typeCode) {

@@ -11,8 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "core/cvdatetime.h"
-#include "core/cvformat.h"
+#include "base/cvdatetime.h"
+#include "base/cvformat.h"
+#include "base/cvtrace.h"
 #include "platform/platform.h"
 
 // ---- globals ---------------------------------------------------------------
@@ -41,10 +42,8 @@ struct TProxySettings {
 
 extern TDriverStartFlags DriverStartFlags;
 extern TDateTime SampleTime;
-extern std::mutex DebugLogLock;
 extern std::unique_ptr<platform::NamedMutex> ISABusMutex;
 extern std::unique_ptr<platform::NamedMutex> SMBusMutex;
-extern std::string ProgramDir;  // ends with "/"
 extern bool HasTSC;
 extern cvformat::FormatSettings InvariantFormat;
 // The user's date and time pictures with "-" and ":" as separators and the
@@ -64,10 +63,6 @@ void FinalizeCvvars();
 
 // ---- helpers ---------------------------------------------------------------
 
-// Appends one line to ProgramDir + "debug.nfo"; callable from any thread;
-// never fails. Without an installed platform there is no clock to stamp the
-// line with, and it is dropped.
-void WriteDebugLog(const std::string& msg);
 
 // Lower-case name of a Variant type code ("integer", "olestr", ...), or
 // "unknown($%.8x)".

@@ -111,6 +111,7 @@ struct BadBoard {
 
 const BadBoard badBoards[] = {
     {"{\"os\": ", "bad.json: not valid JSON: "},
+    {R"({"os": {"major": 1e400}})", "bad.json: not valid JSON: number overflow"},
     {"[]", "bad.json: /: expected an object"},
     {R"({"pci": {}})", R"(bad.json: /pci: unknown section, expected one of "os", )"},
     {R"({"note": 1})", "bad.json: /note: expected a string"},

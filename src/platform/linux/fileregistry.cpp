@@ -117,12 +117,14 @@ void FileRegistry::load() {
 bool FileRegistry::save() const {
     std::string out;
     for (const auto& [normalised, key] : values_.keys()) {
-        out += "[" + encode(key.name, "]") + "]\n";
+        // Appended piecewise: "literal" + std::string&& trips a GCC 12 -Wrestrict false positive.
+        out.append("[").append(encode(key.name, "]")).append("]\n");
         for (const auto& [lowerName, value] : key.values) {
             if (const auto* text = std::get_if<std::string>(&value.value))
-                out += "s " + encode(value.name, "=") + "=" + encode(*text, "") + "\n";
+                out.append("s ").append(encode(value.name, "=")).append("=").append(encode(*text, "")).append("\n");
             else
-                out += "i " + encode(value.name, "=") + "=" + std::to_string(std::get<std::uint32_t>(value.value)) + "\n";
+                out.append("i ").append(encode(value.name, "=")).append("=")
+                    .append(std::to_string(std::get<std::uint32_t>(value.value))).append("\n");
         }
     }
     return replaceFile(path_, out);

@@ -32,7 +32,7 @@ void loadBoard(const std::string& text, const std::string& source, Machine& mach
     nlohmann::json board;
     try {
         board = nlohmann::json::parse(text);
-    } catch (const nlohmann::json::parse_error& e) {
+    } catch (const nlohmann::json::exception& e) {  // syntax, and numbers past a double
         // The library's text starts with its own error code in brackets.
         std::string what = e.what();
         if (const auto end = what.find("] "); end != std::string::npos) what.erase(0, end + 2);

@@ -11,15 +11,39 @@
 namespace platform::sim {
 namespace {
 
-class SimMutex : public NamedMutex {
+// Like the native lock file: each mutex object is one holder, so a second
+// object of the same name is kept out even on the holder's own thread;
+// locking again while holding is a no-op and one unlock frees it.
+class SimMutex final : public NamedMutex {
 public:
-    explicit SimMutex(std::shared_ptr<std::recursive_mutex> m) : mutex_(std::move(m)) {}
-    void lock() override { mutex_->lock(); }
-    bool tryLock() override { return mutex_->try_lock(); }
-    void unlock() override { mutex_->unlock(); }
+    explicit SimMutex(std::shared_ptr<Machine::MutexState> state) : state_(std::move(state)) {}
+    ~SimMutex() override { unlock(); }
+
+    void lock() override {
+        std::unique_lock guard(state_->mutex);
+        state_->freed.wait(guard, [this] { return isFreeForMe(); });
+        state_->holder = this;
+    }
+
+    bool tryLock() override {
+        std::lock_guard guard(state_->mutex);
+        if (!isFreeForMe()) return false;
+        state_->holder = this;
+        return true;
+    }
+
+    void unlock() override {
+        {
+            std::lock_guard guard(state_->mutex);
+            if (state_->holder != this) return;
+            state_->holder = nullptr;
+        }
+        state_->freed.notify_all();
+    }
 
 private:
-    std::shared_ptr<std::recursive_mutex> mutex_;
+    bool isFreeForMe() const { return state_->holder == nullptr || state_->holder == this; }
+    std::shared_ptr<Machine::MutexState> state_;
 };
 
 }  // namespace
@@ -30,7 +54,7 @@ Machine::~Machine() = default;
 
 std::unique_ptr<NamedMutex> Machine::createMutex(const std::string& name) {
     auto& shared = mutexes_[name];
-    if (!shared) shared = std::make_shared<std::recursive_mutex>();
+    if (!shared) shared = std::make_shared<MutexState>();
     return std::make_unique<SimMutex>(shared);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <map>
 #include <memory>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 
@@ -46,6 +47,13 @@ public:
     void addRegisterFile(const std::string& name, std::shared_ptr<RegisterFile> file);
     std::shared_ptr<RegisterFile> registerFile(const std::string& name) const;
 
+    // What the mutexes of one name share.
+    struct MutexState {
+        std::mutex mutex;
+        std::condition_variable freed;
+        const NamedMutex* holder = nullptr;
+    };
+
 private:
     SimClock clock_;
     SimRegistry registry_;
@@ -56,7 +64,7 @@ private:
     std::string windowsDir_ = "C:\\WINDOWS";
     std::map<std::string, std::shared_ptr<RegisterFile>> registerFiles_;
     // Mutexes of one name are one lock for every holder on this machine.
-    std::map<std::string, std::shared_ptr<std::recursive_mutex>> mutexes_;
+    std::map<std::string, std::shared_ptr<MutexState>> mutexes_;
 };
 
 }  // namespace platform::sim

@@ -1,4 +1,4 @@
-#include "core/cvdatetime.h"
+#include "base/cvdatetime.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/cvformat.h"
+#include "base/cvformat.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/cvdatetime.h"
+#include "base/cvdatetime.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include <cmath>
 #include <string_view>
 
-#include "core/cvformat.h"
+#include "base/cvformat.h"
 
 namespace {
 
