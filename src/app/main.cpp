@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "core/cvvars.h"
+#include "hw/cvosinfo.h"
+#include "hw/cvsetupapi.h"
 #include "platform/factory.h"
 #include "platform/platform.h"
 
@@ -20,6 +22,8 @@ int main() {
     platform::ScopedPlatform scope(*machine);
 
     InitializeCvvars();
+    InitializeCvosinfo();
+    InitializeCvsetupapi();
     WriteDebugLog("Initializing CVSENSORS");
     std::printf("Caldavor started; debug trace: %s%s\n", ProgramDir.c_str(), DebugLogName);
     FinalizeCvvars();

@@ -247,8 +247,8 @@ void TSensor::ReadVolts() {
     sampleList(FVolts, {&TSensor::ReadVoltsInternal, "error in READVOLTSINTERNAL", nullptr, nullptr});
 }
 
-void TSensor::SetPwm(int index, double percent) {
-    if (index < 1 || index > GetPwmCount()) return;
+bool TSensor::SetPwm(int index, double percent) {
+    if (index < 1 || index > GetPwmCount()) return false;
     const bool rev = reversed(index - 1);
     if (rev) percent = 100 - percent;
     double duty = 0;
@@ -256,10 +256,11 @@ void TSensor::SetPwm(int index, double percent) {
         duty = SetPwmInternal(index, percent);
     } catch (...) {
         Log(Format("error in SETPWMINTERNAL (%s)", {CurrentFailure()}), 1);
-        return;
+        return false;
     }
     if (rev) duty = 100 - duty;
     FPwms[index - 1].Stats->Add(static_cast<float>(duty));
+    return true;
 }
 
 double TSensor::SetPwmInternal(int index, double /*percent*/) {

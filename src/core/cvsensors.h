@@ -119,8 +119,9 @@ public:
     void ReadPwms();
     void ReadVolts();
 
-    // Index is 1-based; out of range does nothing.
-    void SetPwm(int index, double percent);
+    // Index is 1-based; out of range does nothing. Answers whether the output
+    // took the duty (fan control retries one that did not).
+    bool SetPwm(int index, double percent);
 
     // Properties by position in FProps (0-based).
     void AddProp(int id) { FProps.push_back(id); }

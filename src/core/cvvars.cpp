@@ -5,19 +5,13 @@
 #include <cstdio>
 #include <utility>
 
-TDriverStartFlags DriverStartFlags;
 TDateTime SampleTime = 0;
-std::unique_ptr<platform::NamedMutex> ISABusMutex;
-std::unique_ptr<platform::NamedMutex> SMBusMutex;
 bool HasTSC = false;
 cvformat::FormatSettings InvariantFormat = cvformat::Invariant();
 platform::LocaleInfo InvariantLocale;
 TLogOptions LogOptions;
 TProxySettings ProxySettings;
 std::int32_t OriginalCfgId = 0;
-
-const char* const ISABusMutexName = "Global\\Access_ISABUS.HTP.Method";
-const char* const SMBusMutexName = "Global\\Access_SMBUS.HTP.Method";
 
 namespace {
 
@@ -47,8 +41,7 @@ void InitializeCvvars() {
 
     DriverStartFlags = {};
     SampleTime = Now();
-    ISABusMutex = machine.createMutex(ISABusMutexName);
-    SMBusMutex = machine.createMutex(SMBusMutexName);
+    InitializeBusLocks();
     ProgramDir = machine.programDir();
     HasTSC = false;
     InvariantFormat = cvformat::Invariant();
@@ -58,7 +51,7 @@ void InitializeCvvars() {
     InvariantLocale.dateSeparator = '-';
     InvariantLocale.timeSeparator = ':';
     LogOptions = {};
-    LogOptions.DecSep = locale.decimalSeparator;
+    LogOptions.DecSep = std::string(1, locale.decimalSeparator);
     readProxySettings();
     OriginalCfgId = 0;
 
@@ -66,10 +59,7 @@ void InitializeCvvars() {
     WriteDebugLog("DEBUG FILE INITIALIZED");
 }
 
-void FinalizeCvvars() {
-    ISABusMutex.reset();
-    SMBusMutex.reset();
-}
+void FinalizeCvvars() { FinalizeBusLocks(); }
 
 std::string VariantTypeName(std::uint16_t typeCode) {
     static const struct {

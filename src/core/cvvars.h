@@ -14,19 +14,15 @@
 #include "base/cvdatetime.h"
 #include "base/cvformat.h"
 #include "base/cvtrace.h"
+#include "hw/cvbuslocks.h"  // the bus mutexes
+#include "hw/cvdriver.h"    // the driver start flags
 #include "platform/platform.h"
 
 // ---- globals ---------------------------------------------------------------
 
-struct TDriverStartFlags {
-    bool ServicePathTraced = false;
-    bool UseGiveIO = true;
-    bool ACPIHALChecked = false;
-};
-
 struct TLogOptions {
     bool Enabled = false;
-    char DecSep = '.';
+    std::string DecSep = ".";  // may be longer than one character
     int MaxDecs = 2;
     int MaxDays = 5;
     bool AddHeader = true;
@@ -40,10 +36,7 @@ struct TProxySettings {
     bool UseProxy = false;
 };
 
-extern TDriverStartFlags DriverStartFlags;
 extern TDateTime SampleTime;
-extern std::unique_ptr<platform::NamedMutex> ISABusMutex;
-extern std::unique_ptr<platform::NamedMutex> SMBusMutex;
 extern bool HasTSC;
 extern cvformat::FormatSettings InvariantFormat;
 // The user's date and time pictures with "-" and ":" as separators and the
@@ -52,9 +45,6 @@ extern platform::LocaleInfo InvariantLocale;
 extern TLogOptions LogOptions;
 extern TProxySettings ProxySettings;
 extern std::int32_t OriginalCfgId;
-
-extern const char* const ISABusMutexName;  // "Global\Access_ISABUS.HTP.Method"
-extern const char* const SMBusMutexName;   // "Global\Access_SMBUS.HTP.Method"
 
 // Unit start-up and shut-down, run once by the program (and by test fixtures)
 // with a platform installed.

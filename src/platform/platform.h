@@ -3,10 +3,15 @@
 // src/platform reaches the machine through platform::current(); which backend
 // answers (the simulated board or the native one) is decided once at start.
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -35,6 +40,11 @@ struct OsVersion {
     std::uint16_t suiteMask = 0;
     std::uint8_t productType = 1;  // 1 workstation, 2 domain controller, 3 server
     bool isWow64 = false;
+    bool serverR2 = false;  // the system metric that marks a Server 2003 R2
+    // What the version query answers: the extended record, only the short
+    // one (no service-pack numbers, suite mask or product type), or nothing.
+    enum class Answer : std::uint8_t { Extended, ShortOnly, Fails };
+    Answer answer = Answer::Extended;
 };
 
 class Clock {
@@ -68,6 +78,85 @@ public:
     virtual void unlock() = 0;
 };
 
+// A device opened by its path ("\\.\caldavor", "\\.\PhysicalDrive0", ...).
+class Device {
+public:
+    virtual ~Device() = default;
+    // One control request. The device reads `input`, writes at most
+    // output.size() bytes to `output` and reports a byte count in `returned`
+    // (what the request defines: normally the bytes written). False when the
+    // device refuses or fails the request.
+    virtual bool control(std::uint32_t code, std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
+                         std::uint32_t& returned) = 0;
+};
+
+struct DeviceOpenResult {
+    std::unique_ptr<Device> device;  // empty when the path did not open
+    std::uint32_t error = 0;         // the system's error code then
+};
+
+// Port instructions and plain physical-memory access by the process itself,
+// as a system without protection, or a granted port right, allows.
+class DirectAccess {
+public:
+    virtual ~DirectAccess() = default;
+    // Width 1, 2 or 4.
+    virtual std::uint32_t readPort(std::uint16_t port, int width) = 0;
+    virtual void writePort(std::uint16_t port, int width, std::uint32_t value) = 0;
+    // Bytes copied: all of them, or 0 when the range is not memory.
+    virtual std::size_t readMemory(std::uint32_t address, std::span<std::uint8_t> buffer) = 0;
+    virtual void writeMemoryDWord(std::uint32_t address, std::uint32_t value) = 0;
+};
+
+class ServiceManager {
+public:
+    virtual ~ServiceManager() = default;
+    // The binary path of an installed service; nullopt when there is none.
+    virtual std::optional<std::string> binaryPath(const std::string& service) = 0;
+};
+
+// Setup-API property codes the device lists carry (SPDRP_*).
+namespace devprop {
+enum : std::uint32_t {
+    DeviceDesc = 0, HardwareId = 1, CompatibleIds = 2, Service = 4, Class = 7, ClassGuid = 8, Driver = 9,
+    Mfg = 11, FriendlyName = 12, LocationInformation = 13, PhysicalDeviceObjectName = 14, UiNumber = 16,
+    UpperFilters = 17, LowerFilters = 18, BusTypeGuid = 19, EnumeratorName = 22, Address = 28,
+    UiNumberDescFormat = 29, LocationPaths = 35,
+};
+}
+
+// One device of a device list: its registry properties as raw bytes, as the
+// system stores them (strings zero-terminated, multi-strings with a zero
+// after each string and one at the end, numbers as little-endian dwords).
+struct DeviceRecord {
+    std::map<std::uint32_t, std::vector<std::uint8_t>> properties;
+
+    void setString(std::uint32_t code, const std::string& text);
+    void setMultiString(std::uint32_t code, const std::vector<std::string>& texts);
+    void setDword(std::uint32_t code, std::uint32_t value);
+    void setGuid(std::uint32_t code, const std::array<std::uint8_t, 16>& guid);
+};
+
+struct DeviceQuery {
+    std::string enumerator;  // empty: every enumerator
+    bool presentOnly = false;
+    bool deviceInterface = false;  // only devices that offer an interface
+};
+
+// HKEY_LOCAL_MACHINE, read only. Keys are written as the program names them;
+// case does not matter.
+class SystemRegistry {
+public:
+    virtual ~SystemRegistry() = default;
+    virtual bool keyExists(const std::string& key) = 0;
+    // String values only.
+    virtual std::optional<std::string> readString(const std::string& key, const std::string& name) = 0;
+    // Any value as the bytes the system stores for it.
+    virtual std::optional<std::vector<std::uint8_t>> readBinary(const std::string& key, const std::string& name) = 0;
+    // Names of the subkeys, in the system's order.
+    virtual std::vector<std::string> subKeys(const std::string& key) = 0;
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -83,6 +172,34 @@ public:
     virtual Registry& registry() = 0;
     // nullptr when the mutex cannot be created.
     virtual std::unique_ptr<NamedMutex> createMutex(const std::string& name) = 0;
+
+    // The facilities below answer as a machine that lacks them, unless a
+    // backend serves them.
+
+    // Opens a device by its path; a missing device answers error 2.
+    virtual DeviceOpenResult openDevice(const std::string& path);
+    // nullptr when the process may not execute port instructions itself.
+    virtual DirectAccess* directAccess();
+
+    virtual unsigned processorCount();
+    virtual std::uint64_t processAffinity();
+    // 0 when the mask is in force, else the system's error code.
+    virtual std::uint32_t setProcessAffinity(std::uint64_t mask);
+
+    // nullptr when the process may not open the service manager.
+    virtual std::unique_ptr<ServiceManager> openServiceManager();
+    // nullopt when the system has no device lists.
+    virtual std::optional<std::vector<DeviceRecord>> listDevices(const DeviceQuery& query);
+    virtual SystemRegistry& systemRegistry();
+
+    virtual std::optional<std::string> environmentVariable(const std::string& name);
+    virtual std::string systemDir() const;
+    virtual std::string computerName();
+    virtual std::string userName();
+    // The keyboard state byte of a virtual key (bit 0 toggled, bit 7 held).
+    virtual std::uint8_t keyState(std::uint8_t virtualKey);
+    // Milliseconds since the system started.
+    virtual std::uint64_t uptimeMs();
 };
 
 // The platform in force. Calling it before one is installed is a programming

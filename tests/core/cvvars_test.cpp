@@ -81,7 +81,7 @@ TEST_F(CvvarsTest, InitializationSetsTheGlobals) {
     EXPECT_EQ(InvariantFormat.thousandSeparator, ',');
     EXPECT_EQ(InvariantLocale.dateSeparator, '-');
     EXPECT_EQ(InvariantLocale.timeSeparator, ':');
-    EXPECT_EQ(LogOptions.DecSep, ',');
+    EXPECT_EQ(LogOptions.DecSep, ",");
     EXPECT_FALSE(LogOptions.Enabled);
     EXPECT_EQ(LogOptions.MaxDecs, 2);
     EXPECT_EQ(LogOptions.MaxDays, 5);

@@ -7,11 +7,14 @@
 //  - The registry is "registry.txt" in $XDG_CONFIG_HOME/caldavor (or
 //    ~/.config/caldavor); named mutexes are lock files in /run/lock, or in
 //    /dev/shm where /run/lock is not writable.
+//  - The driver device "\\.\caldavor" is served in the process (nativedriver.h);
+//    the service "caldavor" is the program itself.
 
 #include <memory>
 #include <string>
 
 #include "platform/linux/fileregistry.h"
+#include "platform/memorysystemregistry.h"
 #include "platform/linux/nativeclock.h"
 #include "platform/platform.h"
 
@@ -29,12 +32,26 @@ public:
     Registry& registry() override { return registry_; }
     std::unique_ptr<NamedMutex> createMutex(const std::string& name) override;
 
+    // Hardware access, devices and identity (nativeplatformhw.cpp).
+    DeviceOpenResult openDevice(const std::string& path) override;
+    unsigned processorCount() override;
+    std::uint64_t processAffinity() override;
+    std::uint32_t setProcessAffinity(std::uint64_t mask) override;
+    std::unique_ptr<ServiceManager> openServiceManager() override;
+    std::optional<std::vector<DeviceRecord>> listDevices(const DeviceQuery& query) override;
+    SystemRegistry& systemRegistry() override;
+    std::optional<std::string> environmentVariable(const std::string& name) override;
+    std::string computerName() override;
+    std::string userName() override;
+    std::uint64_t uptimeMs() override;
+
 private:
     std::string programDir_;
     OsVersion os_;
     LocaleInfo locale_;
     NativeClock clock_;
     FileRegistry registry_;
+    std::unique_ptr<MemorySystemRegistry> systemRegistry_;  // filled on first use
 };
 
 // Folder of the running executable, ending in "/".

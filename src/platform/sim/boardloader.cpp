@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/sim/boardhardware.h"
 #include "platform/sim/boardisa.h"
 #include "platform/sim/boardsystem.h"
 
@@ -16,6 +17,14 @@ constexpr BoardSection sections[] = {
     {"clock", loadClockSection},
     {"registry", loadRegistrySection},
     {"isaDevices", loadIsaDevicesSection},
+    {"cpus", loadCpusSection},
+    {"physicalMemory", loadPhysicalMemorySection},
+    {"pci", loadPciSection},
+    {"driver", loadDriverSection},
+    {"dellSmi", loadDellSmiSection},
+    {"devices", loadDevicesSection},
+    {"systemRegistry", loadSystemRegistrySection},
+    {"identity", loadIdentitySection},
 };
 
 std::string sectionList() {

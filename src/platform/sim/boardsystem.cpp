@@ -35,7 +35,7 @@ std::optional<LocalTime> parseLocalTime(const std::string& text) {
 
 void loadOsSection(const BoardNode& section, Machine& machine) {
     section.expectFields({"major", "minor", "build", "platformId", "csdVersion", "servicePackMajor",
-                          "servicePackMinor", "suiteMask", "productType", "isWow64"});
+                          "servicePackMinor", "suiteMask", "productType", "isWow64", "serverR2", "versionQuery"});
     OsVersion os = machine.osVersion();
     readUnsigned(section, "major", os.major);
     readUnsigned(section, "minor", os.minor);
@@ -47,6 +47,18 @@ void loadOsSection(const BoardNode& section, Machine& machine) {
     readUnsigned(section, "productType", os.productType, 1, 3);
     if (auto node = section.optionalField("csdVersion")) os.csdVersion = node->asString();
     if (auto node = section.optionalField("isWow64")) os.isWow64 = node->asBool();
+    if (auto node = section.optionalField("serverR2")) os.serverR2 = node->asBool();
+    if (auto node = section.optionalField("versionQuery")) {
+        const std::string answer = node->isString() ? node->asString() : std::string();
+        if (answer == "extended")
+            os.answer = OsVersion::Answer::Extended;
+        else if (answer == "short")
+            os.answer = OsVersion::Answer::ShortOnly;
+        else if (answer == "fails")
+            os.answer = OsVersion::Answer::Fails;
+        else
+            node->failExpected("\"extended\", \"short\" or \"fails\"");
+    }
     machine.setOsVersion(os);
 }
 
@@ -74,8 +86,9 @@ void loadClockSection(const BoardNode& section, Machine& machine) {
     section.expectFields({"virtual", "start"});
     SimClock& clock = machine.simClock();
     bool virtualTime = clock.isVirtual();
-    LocalTime start = clock.startTime();
     if (auto node = section.optionalField("virtual")) virtualTime = node->asBool();
+    // A real-time board without a start runs on the host's wall clock.
+    LocalTime start = virtualTime ? clock.startTime() : SimClock::hostLocalNow();
     if (auto node = section.optionalField("start")) {
         const auto parsed = parseLocalTime(node->isString() ? node->asString() : std::string());
         if (!parsed) node->failExpected("a local time like \"2026-01-15T10:00:00\"");

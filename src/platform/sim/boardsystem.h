@@ -10,7 +10,9 @@ class Machine;
 
 // {"major": 10, "minor": 0, "build": 19045, "platformId": 2, "csdVersion": "",
 //  "servicePackMajor": 0, "servicePackMinor": 0, "suiteMask": 256,
-//  "productType": 1, "isWow64": false}; fields left out keep their value.
+//  "productType": 1, "isWow64": false, "serverR2": false,
+//  "versionQuery": "extended" | "short" | "fails"}; fields left out keep
+//  their value.
 void loadOsSection(const BoardNode& section, Machine& machine);
 // "C:\\WINDOWS"
 void loadWindowsDirSection(const BoardNode& section, Machine& machine);

@@ -1,14 +1,21 @@
 #pragma once
+#include <functional>
 #include <map>
 #include <memory>
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <vector>
 
+#include "platform/memorysystemregistry.h"
 #include "platform/platform.h"
+#include "platform/sim/pcibus.h"
+#include "platform/sim/physmemory.h"
 #include "platform/sim/portspace.h"
 #include "platform/sim/registerfile.h"
 #include "platform/sim/simclock.h"
+#include "platform/sim/simcpus.h"
+#include "platform/sim/simhardware.h"
 #include "platform/sim/simregistry.h"
 
 namespace platform::sim {
@@ -33,6 +40,21 @@ public:
     Registry& registry() override { return registry_; }
     std::unique_ptr<NamedMutex> createMutex(const std::string& name) override;
 
+    // Hardware access, devices and identity (machinehw.cpp).
+    DeviceOpenResult openDevice(const std::string& path) override;
+    DirectAccess* directAccess() override;
+    unsigned processorCount() override { return cpus_.count(); }
+    std::uint64_t processAffinity() override { return cpus_.affinity(); }
+    std::uint32_t setProcessAffinity(std::uint64_t mask) override { return cpus_.setAffinity(mask); }
+    std::unique_ptr<ServiceManager> openServiceManager() override;
+    std::optional<std::vector<DeviceRecord>> listDevices(const DeviceQuery& query) override;
+    SystemRegistry& systemRegistry() override { return systemRegistry_; }
+    std::optional<std::string> environmentVariable(const std::string& name) override;
+    std::string computerName() override { return identity_.computerName; }
+    std::string userName() override { return identity_.userName; }
+    std::uint8_t keyState(std::uint8_t virtualKey) override;
+    std::uint64_t uptimeMs() override { return identity_.uptimeAtStartMs + clock_.monotonicMs(); }
+
     SimClock& simClock() { return clock_; }
     SimRegistry& simRegistry() { return registry_; }
     PortSpace& ports() { return ports_; }
@@ -42,6 +64,22 @@ public:
     void setLocale(const LocaleInfo& locale) { locale_ = locale; }
     void setOsVersion(const OsVersion& os) { os_ = os; }
 
+    SimCpus& cpus() { return cpus_; }
+    PhysicalMemory& memory() { return memory_; }
+    // Claims the configuration ports 0CF8h-0CFFh on first use.
+    PciBus& pci();
+    SimDriverConfig& driver() { return driver_; }
+    void setDellSmiResponder(DellSmiResponder responder) { dellSmi_ = std::move(responder); }
+    const DellSmiResponder& dellSmiResponder() const { return dellSmi_; }
+    std::vector<SimDevice>& devices() { return devices_; }
+    // Without device lists, listDevices answers nullopt.
+    void setDeviceListsAvailable(bool available) { deviceListsAvailable_ = available; }
+    MemorySystemRegistry& simSystemRegistry() { return systemRegistry_; }
+    SimIdentity& identity() { return identity_; }
+    // A device another part of the machine answers; paths match without
+    // regard to case.
+    void addDevice(const std::string& path, std::function<std::unique_ptr<Device>()> open);
+    bool giveIoGranted() const { return giveIoGranted_; }
     // Register files by device name, so tests can look at what the program
     // wrote. Adding a second file of one name throws std::invalid_argument.
     void addRegisterFile(const std::string& name, std::shared_ptr<RegisterFile> file);
@@ -65,6 +103,19 @@ private:
     std::map<std::string, std::shared_ptr<RegisterFile>> registerFiles_;
     // Mutexes of one name are one lock for every holder on this machine.
     std::map<std::string, std::shared_ptr<MutexState>> mutexes_;
+
+    SimCpus cpus_;
+    PhysicalMemory memory_;
+    std::shared_ptr<PciBus> pci_;
+    SimDriverConfig driver_;
+    DellSmiResponder dellSmi_;
+    std::vector<SimDevice> devices_;
+    bool deviceListsAvailable_ = true;
+    MemorySystemRegistry systemRegistry_;
+    SimIdentity identity_;
+    std::unique_ptr<DirectAccess> direct_;
+    bool giveIoGranted_ = false;
+    std::map<std::string, std::function<std::unique_ptr<Device>()>> addedDevices_;  // by lower-case path
 };
 
 }  // namespace platform::sim

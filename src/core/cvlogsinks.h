@@ -1,0 +1,47 @@
+#pragma once
+// The main window's log sinks: each routes a message to the debug trace
+// and/or the window's two log boxes (the readings page's and the information
+// page's). The window supplies the boxes; until it does, box lines are dropped.
+
+#include <string>
+#include <vector>
+
+class TSensor;
+class TLink;
+
+class TLogBoxes {
+public:
+    virtual ~TLogBoxes() = default;
+    virtual void AddReadingsLine(const std::string& line) = 0;  // the memo `info`
+    virtual void AddInfoLine(const std::string& line) = 0;      // the memo `DebugInfo`
+};
+
+// Keeps the lines, for runs without a window and for tests.
+class TLogBoxRecorder : public TLogBoxes {
+public:
+    void AddReadingsLine(const std::string& line) override { Readings.push_back(line); }
+    void AddInfoLine(const std::string& line) override { Info.push_back(line); }
+    std::vector<std::string> Readings;
+    std::vector<std::string> Info;
+};
+
+class TLogSinks {
+public:
+    void SetBoxes(TLogBoxes* boxes) { boxes_ = boxes; }
+
+    // Both boxes, readings page first.
+    void LogMessage(const std::string& msg);
+    // Both boxes when ToBoth, else the information page's only.
+    void LogMessageEx(const std::string& msg, bool toBoth);
+    // The debug trace, then the information page's box, and the readings
+    // page's too for a non-zero level.
+    void TraceMessage(const std::string& msg, int level);
+    void TraceDebug(const std::string& msg);
+    // The log event of every sensor.
+    void SensorLog(const TSensor& sender, const std::string& msg, int level);
+    // The log event of every link.
+    void LinkLog(const TLink& sender, const std::string& msg);
+
+private:
+    TLogBoxes* boxes_ = nullptr;
+};

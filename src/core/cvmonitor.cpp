@@ -1,0 +1,88 @@
+#include "core/cvmonitor.h"
+
+#include <exception>
+
+#include "base/cvformat.h"
+#include "core/cvvars.h"
+
+using cvformat::Format;
+
+TOptionsContext TMonitor::OptionsContext() {
+    return TOptionsContext{Options, ScanFlags, ClockControls, Xap, Language, Dialogs};
+}
+
+std::string TMonitor::OptionsFilePath() const { return ProgramDir + OptionsFileName; }
+
+bool TMonitor::LoadParams(const std::string& fileName, bool secondPass) {
+    return ::LoadParams(fileName, secondPass, OptionsContext());
+}
+
+bool TMonitor::SaveParams(bool withClock) { return ::SaveParams(OptionsFilePath(), withClock, OptionsContext()); }
+
+TSensorLogEvent TMonitor::SensorLogEvent() {
+    return [this](TSensor& sender, const std::string& msg, int level) { Log.SensorLog(sender, msg, level); };
+}
+
+TSensor& TMonitor::AppendSensor(std::unique_ptr<TSensor> sensor) {
+    Sensors.push_back(std::move(sensor));
+    SensorInUse.push_back(true);
+    return *Sensors.back();
+}
+
+const TValueStats* TMonitor::OrderedStats(TReadingKind kind, const std::vector<int>& order, int row) const {
+    if (row < 1 || static_cast<std::size_t>(row) > order.size()) return nullptr;
+    const auto& slot = Slots.Slot(kind, static_cast<std::size_t>(order[static_cast<std::size_t>(row - 1)]));
+    return &SlotStats(Sensors, kind, slot);
+}
+
+const TValueStats& TMonitor::GetUsedTempStats(int index) const {
+    if (const auto* stats = OrderedStats(TReadingKind::Temp, Slots.TempOrder, index)) return *stats;
+    // Out of the order list: a zero reading, as for any unbound slot.
+    return SlotStats(Sensors, TReadingKind::Temp, TReadingData{});
+}
+
+std::optional<TReadingHint> TMonitor::ShowReadingHint(const std::string& controlName,
+                                                      const std::vector<double>& cpuLoads) const {
+    const auto control = ParseHintControl(controlName);
+    if (!control) return std::nullopt;
+    const auto unchanged = [](double v) { return v; };
+    const TValueStats* stats = nullptr;
+    switch (control->Target) {
+    case THintTarget::CpuLoad: return TReadingHint{CpuLoadHintText(cpuLoads)};
+    case THintTarget::Temp:
+        stats = OrderedStats(TReadingKind::Temp, Slots.TempOrder, control->Row);
+        if (!stats) return std::nullopt;
+        return TReadingHint{StatsHintText(*stats, 1, [this](double v) { return TempToDisplay(v); })};
+    case THintTarget::Fan:
+        stats = OrderedStats(TReadingKind::Fan, Slots.FanOrder, control->Row);
+        if (!stats) return std::nullopt;
+        return TReadingHint{StatsHintText(*stats, 0, unchanged)};
+    case THintTarget::Volt:
+        stats = OrderedStats(TReadingKind::Volt, Slots.VoltOrder, control->Row);
+        if (!stats) return std::nullopt;
+        return TReadingHint{StatsHintText(*stats, 2, unchanged)};
+    }
+    return std::nullopt;
+}
+
+bool TMonitor::ShowHintDialog(const std::string& title, const std::string& text, bool allowNeverAgain) {
+    if (!Dialogs) return false;
+    THintDialogRequest request;
+    if (!title.empty()) request.Title = title;
+    if (!text.empty()) request.Text = text;
+    request.AllowNeverAgain = allowNeverAgain;
+    return Dialogs->RunHintDialog(request);
+}
+
+void TMonitor::SmartHasRefreshed(const TSensor& disk, int driveNumber, std::optional<double> fitness) {
+    if (!SmartView) return;
+    try {
+        const int selected = SmartView->GetHardDiskSelectedInCB();
+        if (selected >= 0 && static_cast<std::size_t>(selected) < Sensors.size() &&
+            Sensors[static_cast<std::size_t>(selected)].get() == &disk)
+            SmartView->UpdateSmartPage(false);
+    } catch (const std::exception& e) {
+        WriteDebugLog(Format("Exception in SmartHasRefreshed (%s)", {e.what()}));
+    }
+    SmartView->SetDiskTileText(driveNumber, fitness ? Format("%.0f%%", {*fitness * 100}) : "???%");
+}

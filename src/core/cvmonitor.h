@@ -1,0 +1,90 @@
+#pragma once
+// What the main window holds and does, without widgets: the sensors, the
+// reading slots and their layout, the options and scan flags, the log sinks,
+// the daily log and help. The window shows this model and forwards to it;
+// tests drive it directly. Each role lives in its own member; the services
+// of later subsystems are plugged in through the pointers, null until then.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/cvhelp.h"
+#include "core/cvlogsinks.h"
+#include "core/cvoptions.h"
+#include "core/cvreadinglog.h"
+#include "core/cvreadingslots.h"
+#include "core/cvservices.h"
+#include "core/cvswitches.h"
+#include "core/cvvalueformat.h"
+
+class TLink;
+
+class TMonitor {
+public:
+    TMonitor() = default;
+    TMonitor(const TMonitor&) = delete;
+    TMonitor& operator=(const TMonitor&) = delete;
+
+    // ---- model ----
+    TSensorList Sensors;
+    std::vector<bool> SensorInUse;  // one per sensor: read by the main tick
+    TReadingSlots Slots;
+    TOptions Options;
+    TScanFlags ScanFlags;
+    TLogSinks Log;
+    TReadingLog ReadingLog;
+    THelpLink Help;
+    std::string Caption;  // product name and version, as the window shows it
+    TLayoutMetrics LayoutMetrics;
+
+    // ---- services of later subsystems ----
+    TClockControls* ClockControls = nullptr;
+    TXapSender* Xap = nullptr;
+    TLanguageDispatcher* Language = nullptr;
+    TDialogs* Dialogs = nullptr;
+    TSmartView* SmartView = nullptr;
+
+    // ---- sensors ----
+    // Appends a sensor, marked in use until the next PARSEUSED.
+    TSensor& AppendSensor(std::unique_ptr<TSensor> sensor);
+
+    // ---- reading slots ----
+    void BuildReadingSlots() { Slots.BuildReadingSlots(Sensors); }
+    void AutoAssociate() { Slots.AutoAssociate(Sensors); }
+    void PARSEUSED() { Slots.PARSEUSED(Sensors, SensorInUse, LayoutMetrics, Log); }
+    void RefreshPwmEdits() { Slots.RefreshPwmEdits(Sensors); }
+    // The statistics of entry Index (1-based) of TempOrder.
+    const TValueStats& GetUsedTempStats(int index) const;
+
+    // ---- options and command line ----
+    bool LoadParams(const std::string& fileName, bool secondPass);
+    bool SaveParams(bool withClock);
+    void ParseCommandLine(const std::vector<std::string>& params) { ::ParseCommandLine(params, ScanFlags); }
+
+    // ---- daily log and xAP ----
+    void WriteLogLine() { ReadingLog.WriteLogLine(Slots, Sensors, Log); }
+    void MaintainLogs() { ReadingLog.MaintainLogs(Log); }
+    void SendXapStatus() { ReadingLog.SendXapStatus(Xap); }
+
+    // ---- log events handed to sensors and links ----
+    TSensorLogEvent SensorLogEvent();
+
+    // ---- display ----
+    double TempToDisplay(double celsius) const { return ::TempToDisplay(celsius, Options.UseCelsius); }
+    std::string FormatTemp(double celsius) const { return ::FormatTemp(celsius, Options.UseCelsius); }
+    // nullopt: the control keeps its own hint.
+    std::optional<TReadingHint> ShowReadingHint(const std::string& controlName,
+                                                const std::vector<double>& cpuLoads) const;
+    bool ShowHintDialog(const std::string& title, const std::string& text, bool allowNeverAgain);
+    bool IsBeta() const { return ::IsBeta(Caption); }
+    // A disk sensor read its S.M.A.R.T. data; fitness is nullopt until the
+    // first successful read.
+    void SmartHasRefreshed(const TSensor& disk, int driveNumber, std::optional<double> fitness);
+
+    std::string OptionsFilePath() const;
+
+private:
+    TOptionsContext OptionsContext();
+    const TValueStats* OrderedStats(TReadingKind kind, const std::vector<int>& order, int row) const;
+};

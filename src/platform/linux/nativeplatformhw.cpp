@@ -1,0 +1,73 @@
+// The native machine's devices, processors, device lists and identity.
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/driverctl.h"
+#include "platform/linux/nativedriver.h"
+#include "platform/linux/nativeplatform.h"
+#include "platform/linux/nativesystem.h"
+
+namespace platform::native {
+namespace {
+
+constexpr std::uint32_t ErrorFileNotFound = 2;
+
+std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+// The driver lives in the program, so the program file is its binary.
+class NativeServiceManager : public ServiceManager {
+public:
+    std::optional<std::string> binaryPath(const std::string& service) override {
+        if (lower(service) != "caldavor") return std::nullopt;
+        std::error_code ec;
+        const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+        if (ec) return std::nullopt;
+        return exe.string();
+    }
+};
+
+}  // namespace
+
+DeviceOpenResult NativePlatform::openDevice(const std::string& path) {
+    if (lower(path) == lower(drv::DevicePath)) {
+        if (auto driver = openNativeDriver()) return {std::move(driver), 0};
+    }
+    return {nullptr, ErrorFileNotFound};
+}
+
+unsigned NativePlatform::processorCount() { return native::processorCount(); }
+std::uint64_t NativePlatform::processAffinity() { return threadAffinity(); }
+std::uint32_t NativePlatform::setProcessAffinity(std::uint64_t mask) { return setThreadAffinity(mask); }
+
+std::unique_ptr<ServiceManager> NativePlatform::openServiceManager() {
+    return std::make_unique<NativeServiceManager>();
+}
+
+std::optional<std::vector<DeviceRecord>> NativePlatform::listDevices(const DeviceQuery& query) {
+    return listSysfsDevices("/sys", query);
+}
+
+SystemRegistry& NativePlatform::systemRegistry() {
+    if (!systemRegistry_) {
+        systemRegistry_ = std::make_unique<MemorySystemRegistry>();
+        addBiosFacts(*systemRegistry_, "/sys/class/dmi/id");
+    }
+    return *systemRegistry_;
+}
+
+std::optional<std::string> NativePlatform::environmentVariable(const std::string& name) {
+    const char* value = std::getenv(name.c_str());
+    if (!value) return std::nullopt;
+    return std::string(value);
+}
+
+std::string NativePlatform::computerName() { return hostName(); }
+std::string NativePlatform::userName() { return loginName(); }
+std::uint64_t NativePlatform::uptimeMs() { return bootTimeMs(); }
+
+}  // namespace platform::native

@@ -1,0 +1,177 @@
+#include "platform/linux/nativesystem.h"
+
+#include <pwd.h>
+#include <sched.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+
+namespace platform::native {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The first line of a sysfs attribute, without its line end.
+std::optional<std::string> readAttribute(const fs::path& file) {
+    std::ifstream in(file);
+    std::string line;
+    if (!in || !std::getline(in, line)) return std::nullopt;
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    return line;
+}
+
+std::optional<unsigned long> readNumber(const fs::path& file) {
+    const auto text = readAttribute(file);
+    if (!text || text->empty()) return std::nullopt;
+    try {
+        return std::stoul(*text, nullptr, 0);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+}
+
+std::string hex(unsigned long value, int digits) {
+    char text[20];
+    std::snprintf(text, sizeof text, "%0*lX", digits, value);
+    return text;
+}
+
+std::string upper(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    return s;
+}
+
+std::vector<fs::path> entries(const fs::path& folder) {
+    std::vector<fs::path> found;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) found.push_back(entry.path());
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+std::optional<DeviceRecord> pciDevice(const fs::path& dir) {
+    // "0000:00:1f.3": domain, bus, device, function.
+    unsigned domain = 0, bus = 0, device = 0, function = 0;
+    if (std::sscanf(dir.filename().c_str(), "%x:%x:%x.%x", &domain, &bus, &device, &function) != 4) return std::nullopt;
+    const auto vendor = readNumber(dir / "vendor");
+    const auto id = readNumber(dir / "device");
+    if (!vendor || !id) return std::nullopt;
+    const std::string base = "PCI\\VEN_" + hex(*vendor, 4) + "&DEV_" + hex(*id, 4);
+    std::vector<std::string> ids;
+    const auto subVendor = readNumber(dir / "subsystem_vendor");
+    const auto subDevice = readNumber(dir / "subsystem_device");
+    if (subVendor && subDevice) {
+        const std::string subsys = base + "&SUBSYS_" + hex(*subDevice, 4) + hex(*subVendor, 4);
+        if (const auto revision = readNumber(dir / "revision")) ids.push_back(subsys + "&REV_" + hex(*revision, 2));
+        ids.push_back(subsys);
+    }
+    ids.push_back(base);
+
+    DeviceRecord record;
+    record.setMultiString(devprop::HardwareId, ids);
+    record.setString(devprop::EnumeratorName, "PCI");
+    record.setString(devprop::LocationInformation, "PCI bus " + std::to_string(bus) + ", device " +
+                                                       std::to_string(device) + ", function " +
+                                                       std::to_string(function));
+    record.setDword(devprop::Address, device << 16 | function);
+    std::error_code ec;
+    if (const auto driver = fs::read_symlink(dir / "driver", ec); !ec)
+        record.setString(devprop::Service, driver.filename());
+    return record;
+}
+
+// ACPI _STA: bit 0 present.
+bool acpiPresent(const fs::path& dir) {
+    const auto status = readNumber(dir / "status");
+    return !status || (*status & 1) != 0;
+}
+
+std::optional<DeviceRecord> acpiDevice(const fs::path& dir) {
+    const auto hid = readAttribute(dir / "hid");
+    if (!hid || hid->empty()) return std::nullopt;
+    DeviceRecord record;
+    record.setMultiString(devprop::HardwareId, {"ACPI\\" + *hid, "*" + *hid});
+    record.setString(devprop::EnumeratorName, "ACPI");
+    if (const auto description = readAttribute(dir / "description"))
+        record.setString(devprop::DeviceDesc, *description);
+    if (const auto path = readAttribute(dir / "path")) record.setString(devprop::LocationInformation, *path);
+    return record;
+}
+
+}  // namespace
+
+unsigned processorCount() {
+    const long count = ::sysconf(_SC_NPROCESSORS_ONLN);
+    return count > 0 ? static_cast<unsigned>(count) : 1;
+}
+
+std::uint64_t threadAffinity() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) != 0) return 0;
+    std::uint64_t mask = 0;
+    for (int cpu = 0; cpu < 64; ++cpu) {
+        if (CPU_ISSET(cpu, &set)) mask |= std::uint64_t{1} << cpu;
+    }
+    return mask;
+}
+
+std::uint32_t setThreadAffinity(std::uint64_t mask) {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    for (int cpu = 0; cpu < 64; ++cpu) {
+        if (mask & (std::uint64_t{1} << cpu)) CPU_SET(cpu, &set);
+    }
+    return ::sched_setaffinity(0, sizeof set, &set) == 0 ? 0 : static_cast<std::uint32_t>(errno);
+}
+
+std::vector<DeviceRecord> listSysfsDevices(const std::string& sysfsRoot, const DeviceQuery& query) {
+    std::vector<DeviceRecord> list;
+    const std::string wanted = upper(query.enumerator);
+    // Neither bus offers device interfaces in the sense of the query.
+    if (query.deviceInterface) return list;
+    if (wanted.empty() || wanted == "PCI") {
+        for (const auto& dir : entries(fs::path(sysfsRoot) / "bus/pci/devices")) {
+            if (auto record = pciDevice(dir)) list.push_back(std::move(*record));
+        }
+    }
+    if (wanted.empty() || wanted == "ACPI") {
+        for (const auto& dir : entries(fs::path(sysfsRoot) / "bus/acpi/devices")) {
+            if (query.presentOnly && !acpiPresent(dir)) continue;
+            if (auto record = acpiDevice(dir)) list.push_back(std::move(*record));
+        }
+    }
+    return list;
+}
+
+void addBiosFacts(MemorySystemRegistry& registry, const std::string& dmiDir) {
+    const std::string key = "\\HARDWARE\\DESCRIPTION\\System";
+    if (const auto version = readAttribute(fs::path(dmiDir) / "bios_version"))
+        registry.setValue(key, "SystemBiosVersion", MemorySystemRegistry::MultiString{{*version}});
+    if (const auto date = readAttribute(fs::path(dmiDir) / "bios_date"))
+        registry.setValue(key, "SystemBiosDate", *date);
+}
+
+std::string hostName() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0) return {};
+    return name;
+}
+
+std::string loginName() {
+    if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_name) return pw->pw_name;
+    return {};
+}
+
+std::uint64_t bootTimeMs() {
+    timespec now{};
+    if (::clock_gettime(CLOCK_BOOTTIME, &now) != 0) return 0;
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000 + static_cast<std::uint64_t>(now.tv_nsec) / 1000000;
+}
+
+}  // namespace platform::native

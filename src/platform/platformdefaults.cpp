@@ -1,0 +1,72 @@
+// What a machine without a facility answers.
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+constexpr std::uint32_t ErrorFileNotFound = 2;
+constexpr std::uint32_t ErrorInvalidParameter = 87;
+
+class EmptySystemRegistry : public SystemRegistry {
+public:
+    bool keyExists(const std::string&) override { return false; }
+    std::optional<std::string> readString(const std::string&, const std::string&) override { return std::nullopt; }
+    std::optional<std::vector<std::uint8_t>> readBinary(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    std::vector<std::string> subKeys(const std::string&) override { return {}; }
+};
+
+void putDword(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+}  // namespace
+
+void DeviceRecord::setString(std::uint32_t code, const std::string& text) {
+    auto& bytes = properties[code];
+    bytes.assign(text.begin(), text.end());
+    bytes.push_back(0);
+}
+
+void DeviceRecord::setMultiString(std::uint32_t code, const std::vector<std::string>& texts) {
+    auto& bytes = properties[code];
+    bytes.clear();
+    for (const auto& text : texts) {
+        bytes.insert(bytes.end(), text.begin(), text.end());
+        bytes.push_back(0);
+    }
+    bytes.push_back(0);
+}
+
+void DeviceRecord::setDword(std::uint32_t code, std::uint32_t value) {
+    auto& bytes = properties[code];
+    bytes.clear();
+    putDword(bytes, value);
+}
+
+void DeviceRecord::setGuid(std::uint32_t code, const std::array<std::uint8_t, 16>& guid) {
+    properties[code].assign(guid.begin(), guid.end());
+}
+
+DeviceOpenResult Platform::openDevice(const std::string&) { return {nullptr, ErrorFileNotFound}; }
+DirectAccess* Platform::directAccess() { return nullptr; }
+unsigned Platform::processorCount() { return 1; }
+std::uint64_t Platform::processAffinity() { return 1; }
+std::uint32_t Platform::setProcessAffinity(std::uint64_t mask) { return mask == 1 ? 0 : ErrorInvalidParameter; }
+std::unique_ptr<ServiceManager> Platform::openServiceManager() { return nullptr; }
+std::optional<std::vector<DeviceRecord>> Platform::listDevices(const DeviceQuery&) { return std::nullopt; }
+
+SystemRegistry& Platform::systemRegistry() {
+    static EmptySystemRegistry empty;
+    return empty;
+}
+
+std::optional<std::string> Platform::environmentVariable(const std::string&) { return std::nullopt; }
+std::string Platform::systemDir() const { return windowsDir() + "\\System32"; }
+std::string Platform::computerName() { return {}; }
+std::string Platform::userName() { return {}; }
+std::uint8_t Platform::keyState(std::uint8_t) { return 0; }
+std::uint64_t Platform::uptimeMs() { return clock().monotonicMs(); }
+
+}  // namespace platform

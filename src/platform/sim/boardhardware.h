@@ -1,0 +1,48 @@
+#pragma once
+// Board sections for the hardware behind the driver: processors and their
+// MSRs, physical memory, PCI functions, the driver itself, the Dell SMI
+// responder, the device lists, the system registry and the machine's
+// identity.
+
+#include "platform/sim/boardreader.h"
+
+namespace platform::sim {
+
+class Machine;
+
+// [{"msrs": {"0x1B": "0xFEE00900"}}, {"msrs": {...}}]: one entry per
+// logical processor; MSR values are hex strings of up to 16 digits.
+void loadCpusSection(const BoardNode& section, Machine& machine);
+// [{"name": "BIOS", "base": "0xF0000", "size": "0x10000", "bytes": "5F 53 4D 5F"}]:
+// "bytes" at the start of the region, "size" (at least as long, at most
+// 16 MiB) zero-filled.
+void loadPhysicalMemorySection(const BoardNode& section, Machine& machine);
+// [{"bus": 0, "device": 31, "function": 3, "vendorId": "0x8086",
+//   "deviceId": "0x2930", "registers": {"0x20": "0x01", "0x21": "0x05"}}]
+void loadPciSection(const BoardNode& section, Machine& machine);
+// {"installed": true, "major": 2, "minor": 3, "servicePath": "\\SystemRoot\\...",
+//  "serviceManagerAccess": true, "giveIo": false,
+//  "kernelOsVersion": {"major": 10, "minor": 0, "build": 19045}}
+void loadDriverSection(const BoardNode& section, Machine& machine);
+// [{"match": {"eax": "0xA3", "ebx": "0x0"}, "answer": {"eax": "0x0", "ecx": "0x2D"}}]:
+// the first rule whose registers all match answers with the input and the
+// answer's registers replaced; without a match the registers come back as
+// they went in.
+void loadDellSmiSection(const BoardNode& section, Machine& machine);
+// [{"enumerator": "ACPI_HAL", "physicalDeviceObject": "\\Device\\00000001",
+//   "hardwareIds": ["ACPI_HAL\\PNP0C08", "*PNP0C08"], "friendlyName": "...",
+//   "present": true, "hasInterface": false, "rawThermal": ["0x1", "0xBB8"]}]
+// with the further properties "description", "class", "classGuid", "driver",
+// "location", "locationPaths", "lowerFilters", "upperFilters",
+// "manufacturer", "service", "compatibleIds", "address", "uiNumber",
+// "uiNumberFormat" and "busTypeGuid" ("{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}").
+void loadDevicesSection(const BoardNode& section, Machine& machine);
+// {"\\HARDWARE\\DESCRIPTION\\System": {"Identifier": "AT/AT COMPATIBLE",
+//   "SystemBiosVersion": ["ALASKA - 1072009", "BIOS Date: 05/07/10"], "Count": 3}}:
+// strings, multi-strings (arrays) and integers.
+void loadSystemRegistrySection(const BoardNode& section, Machine& machine);
+// {"computerName": "DESKTOP", "userName": "user", "uptimeSeconds": 3600,
+//  "environment": {"SystemRoot": "C:\\WINDOWS"}, "keyStates": {"0x14": "0x01"}}
+void loadIdentitySection(const BoardNode& section, Machine& machine);
+
+}  // namespace platform::sim

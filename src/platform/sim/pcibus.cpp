@@ -1,0 +1,54 @@
+#include "platform/sim/pcibus.h"
+
+#include <stdexcept>
+#include <string>
+
+namespace platform::sim {
+
+namespace {
+std::string describe(const PciLocation& at) {
+    return "bus " + std::to_string(at.bus) + " device " + std::to_string(at.device) + " function " +
+           std::to_string(at.function);
+}
+}  // namespace
+
+void PciBus::addFunction(const PciLocation& at, const PciConfigSpace& config) {
+    if (at.bus > 255 || at.device > 31 || at.function > 7)
+        throw std::invalid_argument("PCI function out of range: " + describe(at));
+    if (!functions_.emplace(at, config).second) throw std::invalid_argument("two PCI functions at " + describe(at));
+}
+
+PciConfigSpace* PciBus::function(const PciLocation& at) {
+    const auto found = functions_.find(at);
+    return found == functions_.end() ? nullptr : &found->second;
+}
+
+PciConfigSpace* PciBus::selected(std::uint16_t port, int width, unsigned& offset) {
+    if ((address_ & 0x80000000u) == 0) return nullptr;
+    offset = (address_ & 0xFCu) + (port - DataPort);
+    if (offset + static_cast<unsigned>(width) > 256) return nullptr;
+    return function({(address_ >> 16) & 0xFFu, (address_ >> 11) & 0x1Fu, (address_ >> 8) & 0x7u});
+}
+
+std::uint32_t PciBus::read(std::uint16_t port, int width) {
+    if (port < DataPort) return port == AddressPort && width == 4 ? address_ : 0xFFFFFFFFu;
+    unsigned offset = 0;
+    PciConfigSpace* config = selected(port, width, offset);
+    if (!config) return 0xFFFFFFFFu;
+    std::uint32_t value = 0;
+    for (int i = 0; i < width; ++i) value |= std::uint32_t{(*config)[offset + i]} << (8 * i);
+    return value;
+}
+
+void PciBus::write(std::uint16_t port, int width, std::uint32_t value) {
+    if (port < DataPort) {
+        if (port == AddressPort && width == 4) address_ = value;
+        return;
+    }
+    unsigned offset = 0;
+    PciConfigSpace* config = selected(port, width, offset);
+    if (!config) return;
+    for (int i = 0; i < width; ++i) (*config)[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+}  // namespace platform::sim

@@ -1,0 +1,43 @@
+#pragma once
+// PCI functions of the simulated machine behind configuration mechanism 1:
+// a dword address latch at port 0CF8h and the selected register's data at
+// 0CFCh-0CFFh. Absent functions read all ones.
+
+#include <array>
+#include <cstdint>
+#include <map>
+
+#include "platform/sim/portspace.h"
+
+namespace platform::sim {
+
+struct PciLocation {
+    unsigned bus = 0, device = 0, function = 0;
+    auto operator<=>(const PciLocation&) const = default;
+};
+
+using PciConfigSpace = std::array<std::uint8_t, 256>;
+
+class PciBus : public PortDevice {
+public:
+    static constexpr std::uint16_t AddressPort = 0xCF8;
+    static constexpr std::uint16_t DataPort = 0xCFC;
+
+    // Throws std::invalid_argument for a location out of range (bus 0-255,
+    // device 0-31, function 0-7) or one that already holds a function.
+    void addFunction(const PciLocation& at, const PciConfigSpace& config);
+    // nullptr when no function is there.
+    PciConfigSpace* function(const PciLocation& at);
+
+    std::uint32_t read(std::uint16_t port, int width) override;
+    void write(std::uint16_t port, int width, std::uint32_t value) override;
+
+private:
+    // The function and register offset the latch selects for a data access.
+    PciConfigSpace* selected(std::uint16_t port, int width, unsigned& offset);
+
+    std::uint32_t address_ = 0;
+    std::map<PciLocation, PciConfigSpace> functions_;
+};
+
+}  // namespace platform::sim

@@ -1,0 +1,44 @@
+#pragma once
+// Simulated physical memory: regions of bytes at fixed addresses below 4 GiB.
+// Everything outside the regions is not memory: reads of it copy nothing and
+// writes to it are lost.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace platform::sim {
+
+class PhysicalMemory {
+public:
+    // Throws std::invalid_argument for an empty region, one that passes 4 GiB
+    // or one that overlaps another (the message names both).
+    void addRegion(std::uint32_t base, std::vector<std::uint8_t> bytes, std::string name = {});
+
+    // Copies the whole range and returns its size, or copies nothing and
+    // returns 0 when any byte of it lies outside the regions.
+    std::size_t read(std::uint32_t address, std::span<std::uint8_t> buffer) const;
+    // False, and nothing written, unless all four bytes are memory.
+    bool writeDWord(std::uint32_t address, std::uint32_t value);
+    // The bytes behind [address, address + size) when one region holds them
+    // all; nullptr otherwise.
+    std::uint8_t* window(std::uint32_t address, std::uint32_t size);
+
+private:
+    struct Region {
+        std::uint64_t base;
+        std::vector<std::uint8_t> bytes;
+        std::string name;
+        std::uint64_t end() const { return base + bytes.size(); }
+        std::string describe() const;
+    };
+    // Index of the region holding the address, or -1.
+    int regionAt(std::uint64_t address) const;
+    bool covered(std::uint64_t address, std::uint64_t size) const;
+
+    std::vector<Region> regions_;
+};
+
+}  // namespace platform::sim

@@ -1,0 +1,107 @@
+#include "platform/sim/simdriver.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/driverdevice.h"
+#include "platform/sim/machine.h"
+
+namespace platform::sim {
+namespace {
+
+class SimDriver : public DriverDevice {
+public:
+    explicit SimDriver(Machine& machine)
+        : DriverDevice(machine.driver().major, machine.driver().minor), machine_(machine) {}
+    ~SimDriver() override { unmapAll(); }
+
+protected:
+    std::optional<std::uint32_t> readPort(std::uint16_t port, int width) override {
+        return machine_.ports().read(port, width);
+    }
+    bool writePort(std::uint16_t port, int width, std::uint32_t value) override {
+        machine_.ports().write(port, width, value);
+        return true;
+    }
+    std::size_t readMemory(std::uint32_t address, std::span<std::uint8_t> buffer) override {
+        return machine_.memory().read(address, buffer);
+    }
+    bool writeMemoryDWord(std::uint32_t address, std::uint32_t value) override {
+        return machine_.memory().writeDWord(address, value);
+    }
+    std::optional<std::uint64_t> readMsr(std::uint32_t index) override { return machine_.cpus().readMsr(index); }
+    std::uint8_t* mapMemory(std::uint32_t address, std::uint32_t size) override {
+        return machine_.memory().window(address, size);
+    }
+    void unmapMemory(std::uint8_t*, std::uint32_t) override {}
+    std::optional<drv::SmiRegisters> dellSmi(const drv::SmiRegisters& in) override {
+        const auto& responder = machine_.dellSmiResponder();
+        if (!responder) return std::nullopt;
+        return responder(in);
+    }
+    std::optional<drv::KernelOsVersionAnswer> kernelOsVersion() override {
+        if (machine_.driver().kernelOsVersion) return machine_.driver().kernelOsVersion;
+        const OsVersion os = machine_.osVersion();
+        return drv::KernelOsVersionAnswer{os.major, os.minor, os.build};
+    }
+
+private:
+    Machine& machine_;
+};
+
+// A kernel device reached through the driver's namespace.
+class SimNamespaceDevice : public Device {
+public:
+    SimNamespaceDevice(Machine& machine, std::vector<std::uint32_t> rawThermal)
+        : machine_(machine), rawThermal_(std::move(rawThermal)) {}
+
+    bool control(std::uint32_t code, std::span<const std::uint8_t>, std::span<std::uint8_t> output,
+                 std::uint32_t& returned) override {
+        returned = 0;
+        const auto& driver = machine_.driver();
+        if (code != drv::RawThermalQuery || rawThermal_.empty() ||
+            drv::versionNumber(driver.major, driver.minor) < driverVersionNeeded(code))
+            return false;
+        const std::size_t bytes = std::min({rawThermal_.size() * 4, output.size(), drv::RawThermalMaxBytes}) / 4 * 4;
+        std::memcpy(output.data(), rawThermal_.data(), bytes);
+        returned = static_cast<std::uint32_t>(bytes);
+        return true;
+    }
+
+private:
+    Machine& machine_;
+    std::vector<std::uint32_t> rawThermal_;
+};
+
+class SimDirectAccess : public DirectAccess {
+public:
+    explicit SimDirectAccess(Machine& machine) : machine_(machine) {}
+
+    std::uint32_t readPort(std::uint16_t port, int width) override { return machine_.ports().read(port, width); }
+    void writePort(std::uint16_t port, int width, std::uint32_t value) override {
+        machine_.ports().write(port, width, value);
+    }
+    std::size_t readMemory(std::uint32_t address, std::span<std::uint8_t> buffer) override {
+        return machine_.memory().read(address, buffer);
+    }
+    void writeMemoryDWord(std::uint32_t address, std::uint32_t value) override {
+        machine_.memory().writeDWord(address, value);
+    }
+
+private:
+    Machine& machine_;
+};
+
+}  // namespace
+
+std::unique_ptr<Device> openSimDriver(Machine& machine) { return std::make_unique<SimDriver>(machine); }
+
+std::unique_ptr<Device> openSimNamespaceDevice(Machine& machine, const SimDevice& device) {
+    return std::make_unique<SimNamespaceDevice>(machine, device.rawThermal);
+}
+
+std::unique_ptr<DirectAccess> makeSimDirectAccess(Machine& machine) {
+    return std::make_unique<SimDirectAccess>(machine);
+}
+
+}  // namespace platform::sim

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include "core/cvlogsinks.h"
+#include "core/cvmonitor.h"
+#include "coretest.h"
+#include "fakesensor.h"
+#include "hw/cvlink.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class LogSinks : public coretest::CoreTest {
+protected:
+    LogSinks() { sinks.SetBoxes(&boxes); }
+
+    Lines traced() const {
+        Lines out;
+        const std::string text = testsupport::readFile(file("debug.nfo"));
+        for (std::size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+            const std::string line = text.substr(start, end - start);
+            out.push_back(line.substr(line.find(" - ") + 3));
+        }
+        return out;
+    }
+
+    TLogSinks sinks;
+    TLogBoxRecorder boxes;
+};
+
+TEST_F(LogSinks, EachSinkReachesItsDestinations) {
+    sinks.TraceMessage("error", 2);
+    sinks.TraceMessage("detail", 0);
+    sinks.TraceDebug("debug");
+    sinks.LogMessage("both");
+    sinks.LogMessageEx("info only", false);
+    sinks.LogMessageEx("selected", true);
+    EXPECT_EQ(traced(), (Lines{"DEBUG FILE INITIALIZED", "error", "detail", "debug"}));
+    EXPECT_EQ(boxes.Readings, (Lines{"error", "both", "selected"}));
+    EXPECT_EQ(boxes.Info, (Lines{"error", "detail", "debug", "both", "info only", "selected"}));
+
+    TLogSinks windowless;
+    windowless.TraceMessage("still traced", 1);
+    EXPECT_EQ(traced().back(), "still traced");
+}
+
+TEST_F(LogSinks, SensorsAndLinksReportWithTheirNames) {
+    TMonitor monitor;
+    monitor.Log.SetBoxes(&boxes);
+    auto sensor = CreateSensor<coretest::TFakeSensor>("W83627HF", 0x2D, coretest::TFakeReadings{},
+                                                       monitor.SensorLogEvent());
+    sensor->Log("fan failed", 1);
+    sensor->LogDebug("register dump");
+    TLink link;
+    link.SetNames("Intel", "SMBus", "SMBusIntel@$400");
+    monitor.Log.LinkLog(link, "timeout");
+
+    EXPECT_EQ(boxes.Readings, (Lines{"W83627HF at $2D msg : fan failed", "SMBusIntel@$400 msg : timeout"}));
+    EXPECT_EQ(boxes.Info, (Lines{"W83627HF at $2D msg : fan failed", "W83627HF at $2D msg : register dump",
+                                 "SMBusIntel@$400 msg : timeout"}));
+    EXPECT_EQ(traced().back(), "W83627HF at $2D msg : register dump");
+}
+
+}  // namespace

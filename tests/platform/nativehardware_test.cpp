@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/linux/nativedriver.h"
+#include "platform/linux/nativeplatform.h"
+#include "platform/linux/nativesystem.h"
+#include "support/testmachine.h"
+
+using namespace platform::native;
+using testsupport::TempDir;
+namespace devprop = platform::devprop;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string text(const platform::DeviceRecord& record, std::uint32_t code) {
+    const auto& bytes = record.properties.at(code);
+    return {bytes.begin(), bytes.end()};
+}
+
+// Zero after each string and one at the end, as multi-strings are stored.
+std::string multi(std::initializer_list<std::string> texts) {
+    std::string bytes;
+    for (const auto& t : texts) bytes += t + '\0';
+    return bytes + '\0';
+}
+
+void put(const fs::path& file, const std::string& content) {
+    fs::create_directories(file.parent_path());
+    testsupport::writeFile(file.string(), content);
+}
+
+}  // namespace
+
+TEST(NativeDriver, ClaimsOnlyTheCapabilitiesItCanServe) {
+    const struct {
+        bool msrs, memory;
+        std::uint32_t minor;
+    } cases[] = {{true, true, 3}, {true, false, 2}, {false, true, 1}, {false, false, 1}};
+    for (const auto& c : cases) {
+        const auto version = nativeDriverVersion(c.msrs, c.memory);
+        EXPECT_EQ(version.major, 1u);
+        EXPECT_EQ(version.minor, c.minor);
+    }
+}
+
+TEST(NativeSystem, SysfsDevicesBecomeDeviceRecords) {
+    TempDir root;
+    const fs::path pci = root.path() / "bus/pci/devices/0000:00:1f.3";
+    put(pci / "vendor", "0x8086\n");
+    put(pci / "device", "0x2930\n");
+    put(pci / "subsystem_vendor", "0x1043\n");
+    put(pci / "subsystem_device", "0x82d4\n");
+    put(pci / "revision", "0x02\n");
+    fs::create_directories(root.path() / "bus/pci/drivers/i801_smbus");
+    fs::create_symlink(root.path() / "bus/pci/drivers/i801_smbus", pci / "driver");
+    const fs::path acpi = root.path() / "bus/acpi/devices";
+    put(acpi / "PNP0C0A:00/hid", "PNP0C0A\n");
+    put(acpi / "PNP0C0A:00/path", "\\_SB_.BAT0\n");
+    put(acpi / "PNP0C0A:00/status", "0\n");
+    put(acpi / "LNXTHERM:00/hid", "LNXTHERM\n");
+
+    const auto all = listSysfsDevices(root.path().string(), {});
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ(text(all[0], devprop::HardwareId),
+              multi({"PCI\\VEN_8086&DEV_2930&SUBSYS_82D41043&REV_02", "PCI\\VEN_8086&DEV_2930&SUBSYS_82D41043",
+                     "PCI\\VEN_8086&DEV_2930"}));
+    EXPECT_EQ(text(all[0], devprop::LocationInformation), std::string("PCI bus 0, device 31, function 3\0", 33));
+    EXPECT_EQ(all[0].properties.at(devprop::Address), (std::vector<std::uint8_t>{3, 0, 31, 0}));
+    EXPECT_EQ(text(all[0], devprop::Service), std::string("i801_smbus\0", 11));
+
+    const auto present = listSysfsDevices(root.path().string(), {"acpi", true, false});
+    ASSERT_EQ(present.size(), 1u);
+    EXPECT_EQ(text(present[0], devprop::HardwareId), multi({"ACPI\\LNXTHERM", "*LNXTHERM"}));
+    EXPECT_TRUE(listSysfsDevices(root.path().string(), {"ACPI_HAL", false, false}).empty());
+}
+
+TEST(NativeSystem, BiosFactsGoWhereTheSystemRegistryKeepsThem) {
+    TempDir dmi;
+    put(dmi.path() / "bios_version", "1.07\n");
+    put(dmi.path() / "bios_date", "05/07/2010\n");
+    platform::MemorySystemRegistry registry;
+    addBiosFacts(registry, dmi.path().string());
+    EXPECT_EQ(*registry.readBinary("\\HARDWARE\\DESCRIPTION\\System", "SystemBiosVersion"),
+              (std::vector<std::uint8_t>{'1', '.', '0', '7', 0, 0}));
+    EXPECT_EQ(registry.readString("\\HARDWARE\\DESCRIPTION\\System", "SystemBiosDate"), "05/07/2010");
+}
+
+TEST(NativeSystem, AffinityCanBeSetAndGivenBack) {
+    const std::uint64_t saved = threadAffinity();
+    ASSERT_NE(saved, 0u);
+    const std::uint64_t lowest = saved & (~saved + 1);
+    EXPECT_EQ(setThreadAffinity(lowest), 0u);
+    EXPECT_EQ(threadAffinity(), lowest);
+    EXPECT_EQ(setThreadAffinity(saved), 0u);
+    EXPECT_EQ(threadAffinity(), saved);
+    EXPECT_GE(processorCount(), 1u);
+}
+
+TEST(NativePlatform, OnlyTheDriverDeviceIsServed) {
+    NativePlatform machine;
+    EXPECT_EQ(machine.openDevice("\\\\.\\PhysicalDrive0").error, 2u);
+    EXPECT_EQ(machine.openDevice("\\\\.\\caldavor\\Device\\00000001").error, 2u);
+    EXPECT_FALSE(machine.openServiceManager()->binaryPath("other"));
+    EXPECT_NE(machine.openServiceManager()->binaryPath("caldavor")->find("test_platform"), std::string::npos);
+}
