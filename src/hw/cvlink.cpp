@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <array>
 
+#include "base/cvdatetime.h"
+#include "base/cvformat.h"
+#include "base/cvtrace.h"
+#include "hw/cvbuslocks.h"
 #include "hw/cvlinkaccess.h"
-#include "hw/cvlinkio.h"
-#include "hw/cvlinktext.h"
 #include "hw/cvsmbushost.h"
+
+using cvformat::Format;
 
 namespace {
 
@@ -54,13 +58,14 @@ TLink::~TLink() = default;
 void TLink::UpdateName() {
     busText_ = BusTextOf(linkKind_);
     hostText_ = HostTextOf(hostKind_);
-    const auto hex2 = [](int value) { return HexText(static_cast<std::uint32_t>(value), 2); };
-    const std::string base = hostKind_ == HostKinds::I2CNVidia
-                                 ? "$" + hex2(pciBus_) + hex2(pciDevice_) + hex2(pciFunction_) + HexText(baseAddress_)
-                                 : "$" + HexText(baseAddress_);
+    const std::string base =
+        hostKind_ == HostKinds::I2CNVidia
+            ? Format("$%.2x%.2x%.2x%x", {static_cast<std::uint32_t>(pciBus_), static_cast<std::uint32_t>(pciDevice_),
+                                         static_cast<std::uint32_t>(pciFunction_), baseAddress_})
+            : Format("$%x", {baseAddress_});
     displayName_ = busText_ + hostText_ + "@" + base;
     if (!named_) {
-        linkio::Trace("Linking " + hostText_ + " " + busText_ + " at $" + HexText(baseAddress_, 4));
+        WriteDebugLog(Format("Linking %s %s at $%.4x", {hostText_, busText_, baseAddress_}));
         named_ = true;
     }
 }
@@ -97,11 +102,11 @@ bool TLink::TakesLock() const {
 bool TLink::UsesISALock() const { return hostKind_ == HostKinds::ISA || hostKind_ == HostKinds::ISAFlat; }
 
 void TLink::BeginAccess() {
-    if (TakesLock()) linkio::AcquireBusLock(UsesISALock());
+    if (TakesLock()) AcquireBusLock(UsesISALock());
 }
 
 void TLink::EndAccess() {
-    if (TakesLock()) linkio::ReleaseBusLock(UsesISALock());
+    if (TakesLock()) ReleaseBusLock(UsesISALock());
 }
 
 bool TLink::IsReady() const { return !host_ || host_->IsReady(); }
@@ -154,15 +159,12 @@ void TLink::CountPolls(int pollsLeft) {
 
 void TLink::LogTransaction(bool success, bool registered, int retries, int command, int address,
                            const std::string& name) {
-    const auto cmd = static_cast<std::uint32_t>(command);
-    const auto addr = static_cast<std::uint32_t>(address);
     if (registered) {
+        const std::string time = FormatDateTime("hh:nn:ss.zzz", Now(), platform::current().locale());
         if (!success)
-            Log(TransactionTimeText() + " Unsuccessful " + name + " $" + HexText(cmd, 2) + " to $" + HexText(addr, 2) +
-                " on " + hostText_);
+            Log(Format("%s Unsuccessful %s $%.2x to $%.2x on %s", {time, name, command, address, hostText_}));
         else if (retries > 1)
-            Log(TransactionTimeText() + " " + name + " $" + HexText(cmd, 2) + " to $" + HexText(addr, 2) + " on " +
-                hostText_ + " (" + std::to_string(retries) + " retries)");
+            Log(Format("%s %s $%.2x to $%.2x on %s (%d retries)", {time, name, command, address, hostText_, retries}));
     }
     if (!success) ++outcomeCounts_[1];
     ++outcomeCounts_[retries >= 0 && retries <= 10 ? retries + 2 : 0];
@@ -207,7 +209,7 @@ namespace {
 // The announcement of a new link when the debug switch is on.
 void AnnounceLink(const TLinkRegistration& reg, const std::string& name, std::uint8_t linkKind,
                   std::uint32_t baseAddress) {
-    const std::string base = "$" + HexText(baseAddress, 4);
+    const std::string base = Format("$%.4x", {baseAddress});
     const auto toInfoBox = [&](const std::string& msg) {
         if (reg.LogMessageEx) reg.LogMessageEx(msg, true);
     };

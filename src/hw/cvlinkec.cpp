@@ -4,7 +4,7 @@
 #include "hw/cvlink.h"
 #include "hw/cvlinkaccess.h"
 #include "hw/cvlinkio.h"
-#include "hw/cvlinktext.h"
+#include "base/cvformat.h"
 #include "hw/cvsmbushost.h"
 #include "platform/platform.h"
 
@@ -60,7 +60,7 @@ bool TLink::ECReadByte(std::uint8_t page, std::uint8_t reg, std::uint8_t& value)
         left = mailbox.Claim(page, last);
         if (left > 0 || extraPasses == 0) break;
         platform::current().clock().sleepMs(1);
-        Log(std::to_string(extraPasses) + " attempts left...");
+        Log(cvformat::Format("%d attempts left...", {extraPasses}));
         --extraPasses;
         if (extraPasses == 1) {
             Log("Forced release!");
@@ -75,8 +75,7 @@ bool TLink::ECReadByte(std::uint8_t page, std::uint8_t reg, std::uint8_t& value)
     }
     ecFirstUse_ = false;
     if (left == 0)
-        Log("A=$" + HexText(page, 2) + " R=$" + HexText(reg, 2) + " C=0 V=$" + HexText(value, 2) + " B=$" +
-            HexText(baseAddress_, 4) + " $" + HexText(last, 2));
+        Log(cvformat::Format("A=$%.2x R=$%.2x C=%d V=$%.2x B=$%.4x $%.2x", {page, reg, 0, value, baseAddress_, last}));
     return left > 0;
 }
 

@@ -1,16 +1,20 @@
 #pragma once
-// TEMPORARY: what the link units need of the driver layer (port access, bus
-// locks, the debug trace), until that layer is merged.
+// Port access of the link units through the driver interface; without
+// hardware access reads answer all ones and writes go nowhere.
 
 #include <cstdint>
-#include <string>
+
+#include "hw/cvdriver.h"
 
 namespace linkio {
-std::uint8_t ReadPortByte(std::uint16_t port);
-std::uint16_t ReadPortWord(std::uint16_t port);
-void WritePortByte(std::uint16_t port, std::uint8_t value);
-void WritePortWord(std::uint16_t port, std::uint16_t value);
-void AcquireBusLock(bool isISA);
-void ReleaseBusLock(bool isISA);
-void Trace(const std::string& msg);
+
+inline std::uint8_t ReadPortByte(std::uint16_t port) { return IOPort ? IOPort->ReadPortByte(port) : 0xFF; }
+inline std::uint16_t ReadPortWord(std::uint16_t port) { return IOPort ? IOPort->ReadPortWord(port) : 0xFFFF; }
+inline void WritePortByte(std::uint16_t port, std::uint8_t value) {
+    if (IOPort) IOPort->WritePortByte(port, value);
+}
+inline void WritePortWord(std::uint16_t port, std::uint16_t value) {
+    if (IOPort) IOPort->WritePortWord(port, value);
+}
+
 }  // namespace linkio

@@ -5,7 +5,7 @@
 
 #include "hw/cvlink.h"
 #include "hw/cvlinkaccess.h"
-#include "hw/cvlinktext.h"
+#include "base/cvformat.h"
 #include "hw/cvsmbushost.h"
 #include "platform/platform.h"
 
@@ -82,13 +82,14 @@ bool TLink::Transaction(int address, std::uint8_t protocol, bool read, std::uint
         if (const auto screened = host_->Screen(request)) return *screened;
     }
     if (request.IsBlockWrite()) {
-        const std::string addressText = HexText(request.Address, 2);
         if (block.empty()) {
-            SetErrorAndLog(SMBusErrors::UnsupportedProtocol, "BLOCKWRITE with block too small (" + addressText + ")");
+            SetErrorAndLog(SMBusErrors::UnsupportedProtocol,
+                           cvformat::Format("BLOCKWRITE with block too small (%.2X)", {request.Address}));
             return false;
         }
         if (block.size() > TSMBusHost::MaxBlockSize) {
-            SetErrorAndLog(SMBusErrors::UnsupportedProtocol, "BLOCKWRITE with block too large (" + addressText + ")");
+            SetErrorAndLog(SMBusErrors::UnsupportedProtocol,
+                           cvformat::Format("BLOCKWRITE with block too large (%.2X)", {request.Address}));
             return false;
         }
     }

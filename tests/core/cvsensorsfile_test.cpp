@@ -56,8 +56,8 @@ protected:
     RecordingDialogs Dialogs;
 };
 
-const std::string A = "ChipA@$290(onISA)";
-const std::string B = "ChipB@$4C(onISA)";
+const std::string A = "ChipA@$290(onISA@$290)";
+const std::string B = "ChipB@$4C(onISA@$290)";
 
 TEST_F(SensorsFileTest, WrittenFileReadsBackIntoFreshSlots) {
     // The user's work: renamed, reordered and reconfigured slots, a property,
@@ -104,7 +104,7 @@ TEST_F(SensorsFileTest, WrittenFileReadsBackIntoFreshSlots) {
     EXPECT_EQ(text.rfind("xxx version 2.03\r\n\r\nxxx SMBIOS info\r\nMBManufacturer=Maker\r\nMBModel=Board 1\r\n", 0), 0u);
     for (const std::string& line : std::vector<std::string>{
              "SysVersion=3\r\nxxx end\r\nxxx OriginalCfgId=7\r\n\r\nxxx Sensor UniqueID=" + A + "\r\n",
-             "Name=ChipA\r\nUsedBUS=ISA ISA bus\r\nAddress=$290\r\nLink=ISA bus\r\nStickyProps=1\r\n"
+             "Name=ChipA\r\nUsedBUS=ISA\r\nAddress=$290\r\nLink=ISA\r\nStickyProps=1\r\n"
              "Property=13 |PWM 1 mode| set to |Manual|\r\nxxx end\r\n",
              "StickyProps=0\r\nxxx end\r\n\r\nxxx the end\r\n\r\nxxx Pwm 1 from " + B + "\r\n",
              "xxx Temp 1 from " + B + "\r\nname=CPU\r\nactive=true\r\nwanted=45\r\nwarning=60\r\noffset=-3\r\n"
@@ -230,8 +230,8 @@ TEST_F(SensorsFileTest, DrivenSpeedsBeyondTheSlotsAreDropped) {
 }
 
 TEST_F(SensorsFileTest, StickyPropertiesAreCheckedAgainstTheOptions) {
-    const std::string sensor = "xxx Sensor UniqueID=" + A + "\r\nName=ChipA\r\nUsedBUS=ISA ISA bus\r\nAddress=$290\r\n"
-                               "Link=ISA bus\r\nStickyProps=3\r\n";
+    const std::string sensor = "xxx Sensor UniqueID=" + A + "\r\nName=ChipA\r\nUsedBUS=ISA\r\nAddress=$290\r\n"
+                               "Link=ISA\r\nStickyProps=3\r\n";
     ASSERT_TRUE(Load("xxx version 2.03\r\n" + sensor +
                      "Property=13 |PWM 1 mode| set to |Turbo|\r\nProperty=99 |PWM 4 Enable| set to |ON|\r\n"
                      "Property=76 |Temperature 1 offset| set to |-5|\r\nxxx end\r\n"));

@@ -7,10 +7,13 @@
 #include <utility>
 #include <vector>
 
+#include "hw/cvbuslocks.h"
 #include "hw/cvlink.h"
-#include "support/testmachine.h"
+#include "hwfixture.h"
 
 namespace {
+
+using LinkTest = HwTest;
 
 struct NameCase {
     int linkKind;
@@ -21,8 +24,7 @@ struct NameCase {
     const char* display;
 };
 
-TEST(LinkNames, ComeFromLinkKindHostKindAndBase) {
-    testsupport::TestMachine machine;
+TEST_F(LinkTest, NamesComeFromLinkKindHostKindAndBase) {
     const NameCase cases[] = {
         {4, 2, 0x400, "SMBus", "Intel", "SMBusIntel@$400"},
         {2, 5, 0x290, "ISA", "", "ISA@$290"},
@@ -43,8 +45,7 @@ TEST(LinkNames, ComeFromLinkKindHostKindAndBase) {
     }
 }
 
-TEST(LinkNames, GraphicsI2CIsNamedByPciLocationAndRegisterPair) {
-    testsupport::TestMachine machine;
+TEST_F(LinkTest, GraphicsI2CIsNamedByPciLocationAndRegisterPair) {
     TLink link(0, LinkKinds::SMBus, HostKinds::I2CNVidia, 0x3E3F, 0);
     EXPECT_EQ(link.DisplayName(), "SMBusI2CNVidia@$FFFFFF3E3F");
     link.SetPciBus(1);
@@ -54,8 +55,15 @@ TEST(LinkNames, GraphicsI2CIsNamedByPciLocationAndRegisterPair) {
     EXPECT_EQ(link.PciBus(), 1);
 }
 
-TEST(LinkNames, NewLinkState) {
-    testsupport::TestMachine machine;
+TEST_F(LinkTest, NameUpdatesTraceTheLinkOnce) {
+    TLink link(0, LinkKinds::SMBus, HostKinds::I2CNVidia, 0x3E3F, 0);
+    link.SetPciBus(1);
+    link.SetPciDevice(2);
+    TLink isa(2, LinkKinds::ISA, HostKinds::ISA, 0x290, 0);
+    EXPECT_EQ(trace(), (std::vector<std::string>{"Linking I2CNVidia SMBus at $3E3F", "Linking  ISA at $0290"}));
+}
+
+TEST_F(LinkTest, NewLinkState) {
     TLink link(7, LinkKinds::SMBus, HostKinds::VIA, 0x5000, 3);
     EXPECT_TRUE(link.Named());
     EXPECT_EQ(link.ChipsetCode(), 7);
@@ -70,8 +78,7 @@ TEST(LinkNames, NewLinkState) {
     EXPECT_TRUE(link.IsReady());
 }
 
-TEST(LinkAddresses, RegisterUnregisterAndLookup) {
-    testsupport::TestMachine machine;
+TEST_F(LinkTest, AddressesRegisterUnregisterAndLookup) {
     TLink smbus(0, LinkKinds::SMBus, HostKinds::Intel, 0x400, 0);
     smbus.RegisterAddress(0x2D);
     smbus.RegisterAddress(0x2D);
@@ -85,8 +92,7 @@ TEST(LinkAddresses, RegisterUnregisterAndLookup) {
     EXPECT_EQ(smbus.RegisteredAddresses(), (std::vector<int>{0x4C}));
 }
 
-TEST(LinkAddresses, NominalLinksKeepNoList) {
-    testsupport::TestMachine machine;
+TEST_F(LinkTest, NominalLinksKeepNoAddressList) {
     for (int kind : {5, 6, 9, 10, 11, 12, 14}) {
         TLink link(0, static_cast<std::uint8_t>(kind), 0, 0, 0);
         link.RegisterAddress(0x2D);
@@ -99,8 +105,7 @@ TEST(LinkAddresses, NominalLinksKeepNoList) {
     }
 }
 
-TEST(LinkStatistics, CountPolls) {
-    testsupport::TestMachine machine;
+TEST_F(LinkTest, CountPolls) {
     TLink link(0, LinkKinds::SMBus, HostKinds::Intel, 0x400, 0);
     link.CountPolls(0);
     link.CountPolls(100);
@@ -113,8 +118,7 @@ TEST(LinkStatistics, CountPolls) {
     EXPECT_EQ(link.MaxPolls(), 100);
 }
 
-TEST(LinkStatistics, LogTransactionBooksOutcomesAndRetries) {
-    testsupport::TestMachine machine;
+TEST_F(LinkTest, LogTransactionBooksOutcomesAndRetries) {
     TLink link(0, LinkKinds::SMBus, HostKinds::AMD, 0x400, 0);
     std::vector<std::string> log;
     link.SetOnLog([&](TLink& sender, const std::string& msg) {
@@ -132,7 +136,7 @@ TEST(LinkStatistics, LogTransactionBooksOutcomesAndRetries) {
     EXPECT_EQ(link.OutcomeCount(-1), 2u);
     EXPECT_TRUE(log.empty()) << "unregistered addresses are never logged";
 
-    machine->simClock().advance(3'723'004);  // 1 h 2 min 3.004 s
+    machine().simClock().advance(3'723'004);  // 1 h 2 min 3.004 s
     link.LogTransaction(false, true, 8, 0, 0x4C, "READBLK");
     link.LogTransaction(true, true, 1, 0x0A, 0x4C, "SELW");
     link.LogTransaction(true, true, 2, 0x0A, 0x4C, "SELW");
@@ -140,8 +144,7 @@ TEST(LinkStatistics, LogTransactionBooksOutcomesAndRetries) {
                                              "11:02:03.004 SELW $0A to $4C on AMD (2 retries)"}));
 }
 
-TEST(LinkStatistics, LogIsQuietOrWithoutSink) {
-    testsupport::TestMachine machine;
+TEST_F(LinkTest, LogIsQuietOrWithoutSink) {
     TLink link(0, LinkKinds::SMBus, HostKinds::Intel, 0x400, 0);
     link.Log("nobody listens");
     std::vector<std::string> log;
@@ -149,6 +152,35 @@ TEST(LinkStatistics, LogIsQuietOrWithoutSink) {
     link.Log("quiet", true);
     link.Log("heard");
     EXPECT_EQ(log, std::vector<std::string>{"heard"});
+}
+
+// Which bus lock BeginAccess takes: none, the ISA lock or the SMBus lock.
+TEST_F(LinkTest, BeginAccessTakesTheLockOfTheLinkKind) {
+    InitializeBusLocks();
+    enum Lock { None, Isa, SMBus };
+    struct Case {
+        int linkKind;
+        int hostKind;
+        Lock lock;
+    };
+    const Case cases[] = {
+        {2, 5, Isa},    {3, 6, Isa},   {4, 2, SMBus},  {4, 13, SMBus}, {15, 18, SMBus}, {2, 2, SMBus},
+        {4, 5, Isa},    {5, 0, None},  {6, 0, None},   {7, 0, None},   {8, 0, None},    {9, 0, None},
+        {10, 0, None},  {11, 0, None}, {12, 0, None},  {13, 0, None},  {14, 0, None},   {1, 5, None},
+    };
+    for (const Case& c : cases) {
+        TLink link(0, static_cast<std::uint8_t>(c.linkKind), static_cast<std::uint8_t>(c.hostKind), 0x290, 0);
+        link.BeginAccess();
+        link.BeginAccess();  // nested brackets only count
+        const int n = c.lock == None ? 0 : 2;
+        EXPECT_EQ(BusLockCount(true), c.lock == Isa ? n : 0) << c.linkKind << "/" << c.hostKind;
+        EXPECT_EQ(BusLockCount(false), c.lock == SMBus ? n : 0) << c.linkKind << "/" << c.hostKind;
+        link.EndAccess();
+        link.EndAccess();
+        EXPECT_EQ(BusLockCount(true), 0);
+        EXPECT_EQ(BusLockCount(false), 0);
+    }
+    FinalizeBusLocks();
 }
 
 TEST(SMBusResultTexts, EveryCode) {
@@ -165,7 +197,7 @@ TEST(SMBusResultTexts, EveryCode) {
 
 // ---- the global link list ---------------------------------------------------
 
-class LinkList : public ::testing::Test {
+class LinkList : public HwTest {
 protected:
     LinkList() { Links().clear(); }
     ~LinkList() override {
@@ -184,7 +216,6 @@ protected:
                              }});
     }
 
-    testsupport::TestMachine machine;
     std::vector<std::string> boxes;
     std::vector<std::string> linkLog;
 };

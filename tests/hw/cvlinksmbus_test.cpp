@@ -8,9 +8,9 @@
 
 #include "hw/cvlink.h"
 #include "hw/cvsmbushost.h"
+#include "hwfixture.h"
 #include "platform/sim/smbussegment.h"
 #include "support/simsmbushost.h"
-#include "support/testmachine.h"
 
 namespace {
 
@@ -21,17 +21,16 @@ using platform::sim::SMBusSlave;
 
 constexpr int Chip = 0x2D;
 
-class SMBusFrame : public ::testing::Test {
+class SMBusFrame : public HwTest {
 protected:
     SMBusFrame() {
         segment.attach(Chip, slave);
         link.SetOnLog([this](TLink&, const std::string& msg) { log.push_back(msg); });
     }
 
-    std::uint64_t elapsedMs() { return machine->simClock().monotonicMs(); }
+    std::uint64_t elapsedMs() { return machine().simClock().monotonicMs(); }
     std::size_t requestCount() const { return segment.requests().size(); }
 
-    testsupport::TestMachine machine;
     SMBusSegment segment;
     std::shared_ptr<SMBusSlave> slave = std::make_shared<SMBusSlave>();
     TLink link{0, LinkKinds::SMBus, HostKinds::Intel, 0x400, 0, testsupport::SimProtocolHost::On(segment)};
@@ -241,8 +240,9 @@ TEST_F(SMBusFrame, EepromAddressesAreProbedWithoutQuickWrites) {
     EXPECT_FALSE(link.IsAddressEmpty(0x50));
 }
 
-TEST(SMBusEngine, HostKindsWithoutTransactionsFailWithUnknownError) {
-    testsupport::TestMachine machine;
+using SMBusEngine = HwTest;
+
+TEST_F(SMBusEngine, HostKindsWithoutTransactionsFailWithUnknownError) {
     for (int hostKind : {0, 1, 18, 19}) {
         TLink link(0, LinkKinds::SMBus, static_cast<std::uint8_t>(hostKind), 0x400, 0);
         std::uint16_t value = 0x1111;
@@ -254,11 +254,10 @@ TEST(SMBusEngine, HostKindsWithoutTransactionsFailWithUnknownError) {
         EXPECT_FALSE(link.ReadBlock(0x2D, block));
         EXPECT_EQ(link.LastError(), SMBusErrors::Unknown);
     }
-    EXPECT_EQ(machine->ports().recorder().accesses().size(), 0u);
+    EXPECT_EQ(machine().ports().recorder().accesses().size(), 0u);
 }
 
-TEST(SMBusEngine, OnlySMBusLinksHaveEmptyAddresses) {
-    testsupport::TestMachine machine;
+TEST_F(SMBusEngine, OnlySMBusLinksHaveEmptyAddresses) {
     TLink isa(2, LinkKinds::ISA, HostKinds::ISA, 0x290, 0);
     EXPECT_FALSE(isa.IsAddressEmpty(0x2D));
 }
