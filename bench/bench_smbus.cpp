@@ -3,8 +3,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <filesystem>
 #include <memory>
 
+#include "base/cvtrace.h"
 #include "hw/cvlink.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/smbussegment.h"
@@ -12,7 +14,18 @@
 
 namespace {
 
+// The link's trace line goes to a folder of its own, not the working folder.
+struct TraceFolder {
+    std::filesystem::path path = std::filesystem::temp_directory_path() / "caldavor-bench-smbus";
+    TraceFolder() {
+        std::filesystem::create_directories(path);
+        ProgramDir = path.string() + "/";
+    }
+    ~TraceFolder() { std::filesystem::remove_all(path); }
+};
+
 void BM_SMBusReadByteData(benchmark::State& state) {
+    TraceFolder traceFolder;
     platform::sim::Machine machine;
     platform::ScopedPlatform scope(machine);
     platform::sim::SMBusSegment segment;

@@ -185,9 +185,8 @@ public:
     int MaxPolls() const { return maxPolls_; }
     int MinPolls() const { return minPolls_; }
 
-    TSMBusHost* Host() const { return host_.get(); }
-
 private:
+    TSMBusHost* Host() const { return host_.get(); }
     bool SMBusOperation(const char* name, int address, std::uint8_t protocol, bool read, std::uint8_t command,
                         std::uint8_t data0, std::uint8_t data1, const TSMBBlockData& block);
     bool TakesLock() const;
