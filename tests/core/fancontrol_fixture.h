@@ -66,7 +66,6 @@ protected:
 // 1 speed; slots built and bound in detection order.
 struct TTwoChips {
     TTwoChips() {
-        InitializeCvvars();
         Log.SetBoxes(&Boxes);
         Add(0x290, "ChipA", 3, 2, 2, 1);
         Add(0x4C, "ChipB", 2, 0, 1, 0);
@@ -88,6 +87,7 @@ struct TTwoChips {
     }
 
     testsupport::TestMachine Machine;
+    bool VarsReady = (InitializeCvvars(), true);  // the link traces its name into the program folder
     TLink LinkA{2, LinkKinds::ISA, HostKinds::ISA, 0x290, 0};
     TSensorList Sensors;
     TReadingSlots Slots;
