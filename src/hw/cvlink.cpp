@@ -15,17 +15,19 @@ using cvformat::Format;
 namespace {
 
 std::string BusTextOf(std::uint8_t linkKind) {
+    // Kinds 2 to 15.
     static const std::array<const char*, 14> texts = {
-        "ISA",  "ISA flat",   "SMBus",      "SMART",    "PCI",  "JOY",  "ACPI",
-        "SCSI", "NVCPL", "Areca RAID", "3ware RAID", "AdvSMART", "HECI", "EC Nuvoton"};
+        "ISA",  "ISA flat", "SMBus",      "SMART",      "PCI",      "JOY",  "ACPI",
+        "SCSI", "NVCPL",    "Areca RAID", "3ware RAID", "AdvSMART", "HECI", "EC Nuvoton"};
     if (linkKind < LinkKinds::ISA || linkKind > LinkKinds::ECNuvoton) return "Unknown";
     return texts[linkKind - LinkKinds::ISA];
 }
 
 std::string HostTextOf(std::uint8_t hostKind) {
+    // Kinds 0 to 18; the ISA windows have no host text.
     static const std::array<const char*, 19> texts = {
-        "",     "Unknown", "Intel",     "AMD",     "VIA",  "",    "",   "Ali",           "SiS5595",  "SiSx30",
-        "SiS968", "nVidia", "nForce2", "I2CNVidia", "AtiIgp", "Uli", "GeodeCompanion", "IntelMCH", "ECNuvoton"};
+        "",       "Unknown", "Intel",   "AMD",       "VIA",    "",    "",               "Ali",      "SiS5595",  "SiSx30",
+        "SiS968", "nVidia",  "nForce2", "I2CNVidia", "AtiIgp", "Uli", "GeodeCompanion", "IntelMCH", "ECNuvoton"};
     return hostKind < texts.size() ? texts[hostKind] : "Unknown";
 }
 

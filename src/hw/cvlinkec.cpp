@@ -1,10 +1,10 @@
 // The embedded-controller mailbox: B+0 claims a page (reads FFh when free,
 // FFh written releases it), B+1 selects the register, B+2 carries the data.
 
+#include "base/cvformat.h"
 #include "hw/cvlink.h"
 #include "hw/cvlinkaccess.h"
 #include "hw/cvlinkio.h"
-#include "base/cvformat.h"
 #include "hw/cvsmbushost.h"
 #include "platform/platform.h"
 
