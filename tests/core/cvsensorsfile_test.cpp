@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "core/cvservices.h"
 #include "fancontrol_fixture.h"
@@ -332,7 +334,22 @@ void MakeZip(const std::string& path, const std::string& member, const std::stri
 
 class PrebuiltConfigTest : public SensorsFileTest {
 protected:
-    PrebuiltConfigTest() { Board = &board; }
+    // A private temporary folder, so counting leftovers sees no other test's files.
+    PrebuiltConfigTest() : tempDir(ProgramDir + "tmp") {
+        Board = &board;
+        std::filesystem::create_directories(tempDir);
+        const char* old = std::getenv("TMPDIR");
+        oldTmpDir = old ? std::optional<std::string>(old) : std::nullopt;
+        setenv("TMPDIR", tempDir.c_str(), 1);
+    }
+    ~PrebuiltConfigTest() override {
+        if (oldTmpDir)
+            setenv("TMPDIR", oldTmpDir->c_str(), 1);
+        else
+            unsetenv("TMPDIR");
+    }
+    std::string tempDir;
+    std::optional<std::string> oldTmpDir;
     std::string Zip() const { return ProgramDir + ConfigsZipName; }
     TBoardIdentity board{"Maker", "Board", "1.0", "", "", "SysMaker", "Box", ""};
     const std::string config = "xxx version 2.03\r\nxxx Temp 2 from " + A + "\r\nname=Prebuilt\r\nxxx end\r\n";
