@@ -54,9 +54,9 @@ TEST_F(LogSinks, SensorsAndLinksReportWithTheirNames) {
     sensor->LogDebug("register dump");
     monitor.Log.LinkLog(link, "timeout");
 
-    EXPECT_EQ(boxes.Readings, (Lines{"W83627HF at $2D msg : fan failed", "SMBusIntel@$400 msg : timeout"}));
+    EXPECT_EQ(boxes.Readings, (Lines{"W83627HF at $2D msg : fan failed", "SMBus msg : timeout"}));
     EXPECT_EQ(boxes.Info, (Lines{"W83627HF at $2D msg : fan failed", "W83627HF at $2D msg : register dump",
-                                 "SMBusIntel@$400 msg : timeout"}));
+                                 "SMBus msg : timeout"}));
     EXPECT_EQ(traced().back(), "W83627HF at $2D msg : register dump");
 }
 
