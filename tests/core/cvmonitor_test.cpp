@@ -118,7 +118,7 @@ TEST_F(Monitor, LinksAreFoundByBaseAddressAndKindAndLogThroughTheWindow) {
     monitor.Log.SetBoxes(&boxes);
     Links()[1]->SetOnLog(monitor.LinkLogEvent());
     Links()[1]->Log("timeout");
-    EXPECT_EQ(boxes.Readings, std::vector<std::string>{Links()[1]->DisplayName() + " msg : timeout"});
+    EXPECT_EQ(boxes.Readings, std::vector<std::string>{"SMBus msg : timeout"});
     Links().clear();
 }
 
