@@ -27,5 +27,5 @@ void TLogSinks::SensorLog(const TSensor& sender, const std::string& msg, int lev
 }
 
 void TLogSinks::LinkLog(const TLink& sender, const std::string& msg) {
-    LogMessage(Format("%s msg : %s", {sender.DisplayName(), msg}));
+    LogMessage(Format("%s msg : %s", {sender.BusText(), msg}));
 }

@@ -29,6 +29,31 @@ TSensor& TMonitor::AppendSensor(std::unique_ptr<TSensor> sensor) {
     return *Sensors.back();
 }
 
+TLinkLogEvent TMonitor::LinkLogEvent() {
+    return [this](TLink& sender, const std::string& msg) { Log.LinkLog(sender, msg); };
+}
+
+TLinkRegistration TMonitor::LinkRegistration() {
+    return TLinkRegistration{Options.DebugMode, LinkLogEvent(), [this](const std::string& msg) { Log.LogMessage(msg); },
+                             [this](const std::string& msg, bool toBoth) { Log.LogMessageEx(msg, toBoth); }};
+}
+
+int TMonitor::FindLinkByAddress(int address) const {
+    if (address < 0) return -1;
+    const auto& links = Links();
+    for (std::size_t i = links.size(); i-- > 0;) {
+        if (links[i]->BaseAddress() == static_cast<std::uint32_t>(address)) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+TLink* TMonitor::FirstSMBusLink() const {
+    for (const auto& link : Links()) {
+        if (link->LinkKind() == LinkKinds::SMBus) return link.get();
+    }
+    return nullptr;
+}
+
 const TValueStats* TMonitor::OrderedStats(TReadingKind kind, const std::vector<int>& order, int row) const {
     if (row < 1 || static_cast<std::size_t>(row) > order.size()) return nullptr;
     const auto& slot = Slots.Slot(kind, static_cast<std::size_t>(order[static_cast<std::size_t>(row - 1)]));

@@ -18,8 +18,7 @@
 #include "core/cvservices.h"
 #include "core/cvswitches.h"
 #include "core/cvvalueformat.h"
-
-class TLink;
+#include "hw/cvlink.h"
 
 class TMonitor {
 public:
@@ -71,6 +70,17 @@ public:
 
     // ---- log events handed to sensors and links ----
     TSensorLogEvent SensorLogEvent();
+    TLinkLogEvent LinkLogEvent();
+    // What link registration takes from the window: "DebugMode=" as it is
+    // now, the link log event and the sinks.
+    TLinkRegistration LinkRegistration();
+
+    // ---- links of the global list ----
+    // Index of the last link whose base address is Address; -1 when none or
+    // Address is negative.
+    int FindLinkByAddress(int address) const;
+    // The first SMBus link, or none.
+    TLink* FirstSMBusLink() const;
 
     // ---- display ----
     double TempToDisplay(double celsius) const { return ::TempToDisplay(celsius, Options.UseCelsius); }

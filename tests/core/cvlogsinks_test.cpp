@@ -47,17 +47,16 @@ TEST_F(LogSinks, EachSinkReachesItsDestinations) {
 TEST_F(LogSinks, SensorsAndLinksReportWithTheirNames) {
     TMonitor monitor;
     monitor.Log.SetBoxes(&boxes);
+    TLink link(0, LinkKinds::SMBus, HostKinds::Intel, 0x400, 0);
     auto sensor = CreateSensor<coretest::TFakeSensor>("W83627HF", 0x2D, coretest::TFakeReadings{},
                                                        monitor.SensorLogEvent());
     sensor->Log("fan failed", 1);
     sensor->LogDebug("register dump");
-    TLink link;
-    link.SetNames("Intel", "SMBus", "SMBusIntel@$400");
     monitor.Log.LinkLog(link, "timeout");
 
-    EXPECT_EQ(boxes.Readings, (Lines{"W83627HF at $2D msg : fan failed", "SMBusIntel@$400 msg : timeout"}));
+    EXPECT_EQ(boxes.Readings, (Lines{"W83627HF at $2D msg : fan failed", "SMBus msg : timeout"}));
     EXPECT_EQ(boxes.Info, (Lines{"W83627HF at $2D msg : fan failed", "W83627HF at $2D msg : register dump",
-                                 "SMBusIntel@$400 msg : timeout"}));
+                                 "SMBus msg : timeout"}));
     EXPECT_EQ(traced().back(), "W83627HF at $2D msg : register dump");
 }
 

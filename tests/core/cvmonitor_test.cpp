@@ -97,6 +97,31 @@ TEST_F(Monitor, AppendedSensorsAreReadUntilTheLayoutSaysOtherwise) {
     EXPECT_EQ(monitor.Slots.Layout.Temps.NameWidth, 10);
 }
 
+TEST_F(Monitor, LinksAreFoundByBaseAddressAndKindAndLogThroughTheWindow) {
+    Links().clear();
+    const std::pair<std::uint8_t, std::uint32_t> links[] = {{LinkKinds::ISA, 0x290},
+                                                           {LinkKinds::SMBus, 0x400},
+                                                           {LinkKinds::SMBus, 0x500},
+                                                           {LinkKinds::ISA, 0xFFFFFFFF},
+                                                           {LinkKinds::ISA, 0x290}};
+    EXPECT_EQ(monitor.FirstSMBusLink(), nullptr);
+    for (const auto& [kind, base] : links)
+        Links().push_back(std::make_unique<TLink>(0, kind, kind == LinkKinds::SMBus ? HostKinds::Intel : HostKinds::ISA,
+                                                  base, 0));
+    EXPECT_EQ(monitor.FindLinkByAddress(0x290), 4);
+    EXPECT_EQ(monitor.FindLinkByAddress(0x500), 2);
+    EXPECT_EQ(monitor.FindLinkByAddress(0x300), -1);
+    EXPECT_EQ(monitor.FindLinkByAddress(-1), -1);  // though one link has base FFFFFFFFh
+    EXPECT_EQ(monitor.FirstSMBusLink(), Links()[1].get());
+
+    TLogBoxRecorder boxes;
+    monitor.Log.SetBoxes(&boxes);
+    Links()[1]->SetOnLog(monitor.LinkLogEvent());
+    Links()[1]->Log("timeout");
+    EXPECT_EQ(boxes.Readings, std::vector<std::string>{"SMBus msg : timeout"});
+    Links().clear();
+}
+
 class TFakeSmartView : public TSmartView {
 public:
     int GetHardDiskSelectedInCB() override { return Selected; }

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "core/cvservices.h"
 #include "fancontrol_fixture.h"
@@ -56,8 +58,8 @@ protected:
     RecordingDialogs Dialogs;
 };
 
-const std::string A = "ChipA@$290(onISA)";
-const std::string B = "ChipB@$4C(onISA)";
+const std::string A = "ChipA@$290(onISA@$290)";
+const std::string B = "ChipB@$4C(onISA@$290)";
 
 TEST_F(SensorsFileTest, WrittenFileReadsBackIntoFreshSlots) {
     // The user's work: renamed, reordered and reconfigured slots, a property,
@@ -104,7 +106,7 @@ TEST_F(SensorsFileTest, WrittenFileReadsBackIntoFreshSlots) {
     EXPECT_EQ(text.rfind("xxx version 2.03\r\n\r\nxxx SMBIOS info\r\nMBManufacturer=Maker\r\nMBModel=Board 1\r\n", 0), 0u);
     for (const std::string& line : std::vector<std::string>{
              "SysVersion=3\r\nxxx end\r\nxxx OriginalCfgId=7\r\n\r\nxxx Sensor UniqueID=" + A + "\r\n",
-             "Name=ChipA\r\nUsedBUS=ISA ISA bus\r\nAddress=$290\r\nLink=ISA bus\r\nStickyProps=1\r\n"
+             "Name=ChipA\r\nUsedBUS=ISA\r\nAddress=$290\r\nLink=ISA\r\nStickyProps=1\r\n"
              "Property=13 |PWM 1 mode| set to |Manual|\r\nxxx end\r\n",
              "StickyProps=0\r\nxxx end\r\n\r\nxxx the end\r\n\r\nxxx Pwm 1 from " + B + "\r\n",
              "xxx Temp 1 from " + B + "\r\nname=CPU\r\nactive=true\r\nwanted=45\r\nwarning=60\r\noffset=-3\r\n"
@@ -230,8 +232,8 @@ TEST_F(SensorsFileTest, DrivenSpeedsBeyondTheSlotsAreDropped) {
 }
 
 TEST_F(SensorsFileTest, StickyPropertiesAreCheckedAgainstTheOptions) {
-    const std::string sensor = "xxx Sensor UniqueID=" + A + "\r\nName=ChipA\r\nUsedBUS=ISA ISA bus\r\nAddress=$290\r\n"
-                               "Link=ISA bus\r\nStickyProps=3\r\n";
+    const std::string sensor = "xxx Sensor UniqueID=" + A + "\r\nName=ChipA\r\nUsedBUS=ISA\r\nAddress=$290\r\n"
+                               "Link=ISA\r\nStickyProps=3\r\n";
     ASSERT_TRUE(Load("xxx version 2.03\r\n" + sensor +
                      "Property=13 |PWM 1 mode| set to |Turbo|\r\nProperty=99 |PWM 4 Enable| set to |ON|\r\n"
                      "Property=76 |Temperature 1 offset| set to |-5|\r\nxxx end\r\n"));
@@ -332,7 +334,22 @@ void MakeZip(const std::string& path, const std::string& member, const std::stri
 
 class PrebuiltConfigTest : public SensorsFileTest {
 protected:
-    PrebuiltConfigTest() { Board = &board; }
+    // A private temporary folder, so counting leftovers sees no other test's files.
+    PrebuiltConfigTest() : tempDir(ProgramDir + "tmp") {
+        Board = &board;
+        std::filesystem::create_directories(tempDir);
+        const char* old = std::getenv("TMPDIR");
+        oldTmpDir = old ? std::optional<std::string>(old) : std::nullopt;
+        setenv("TMPDIR", tempDir.c_str(), 1);
+    }
+    ~PrebuiltConfigTest() override {
+        if (oldTmpDir)
+            setenv("TMPDIR", oldTmpDir->c_str(), 1);
+        else
+            unsetenv("TMPDIR");
+    }
+    std::string tempDir;
+    std::optional<std::string> oldTmpDir;
     std::string Zip() const { return ProgramDir + ConfigsZipName; }
     TBoardIdentity board{"Maker", "Board", "1.0", "", "", "SysMaker", "Box", ""};
     const std::string config = "xxx version 2.03\r\nxxx Temp 2 from " + A + "\r\nname=Prebuilt\r\nxxx end\r\n";

@@ -61,14 +61,12 @@ protected:
     }
 };
 
-// Two chips on one link: "ChipA@$290(onISA)" with 3 temperatures, 2 fans,
-// 2 speeds and 1 voltage, and "ChipB@$4C(onISA)" with 2 temperatures and
+// Two chips on one link: "ChipA@$290(onISA@$290)" with 3 temperatures, 2 fans,
+// 2 speeds and 1 voltage, and "ChipB@$4C(onISA@$290)" with 2 temperatures and
 // 1 speed; slots built and bound in detection order.
 struct TTwoChips {
     TTwoChips() {
-        InitializeCvvars();
         Log.SetBoxes(&Boxes);
-        LinkA.SetNames("ISA", "ISA bus", "ISA");
         Add(0x290, "ChipA", 3, 2, 2, 1);
         Add(0x4C, "ChipB", 2, 0, 1, 0);
         Slots.BuildReadingSlots(Sensors);
@@ -89,7 +87,8 @@ struct TTwoChips {
     }
 
     testsupport::TestMachine Machine;
-    TLink LinkA;
+    bool VarsReady = (InitializeCvvars(), true);  // the link traces its name into the program folder
+    TLink LinkA{2, LinkKinds::ISA, HostKinds::ISA, 0x290, 0};
     TSensorList Sensors;
     TReadingSlots Slots;
     TFanControllers FanControllers;

@@ -73,12 +73,6 @@ protected:
     }
 };
 
-TLink MakeLink(const std::string& host, const std::string& bus, const std::string& display) {
-    TLink link;
-    link.SetNames(host, bus, display);
-    return link;
-}
-
 class SensorTest : public ::testing::Test {
 protected:
     std::unique_ptr<TTestSensor> Make(Counts counts, std::vector<int> ownProps = {},
@@ -97,7 +91,8 @@ protected:
         return -1;
     }
 
-    TLink link = MakeLink(" ISA", "bus 0 ", "ISA@290");
+    // Host text "", bus text "ISA": the link text is trimmed.
+    TLink link{2, LinkKinds::ISA, HostKinds::ISA, 0x290, 0};
     std::vector<LogLine> logs;
 };
 
@@ -108,11 +103,11 @@ TEST_F(SensorTest, ConstructionKeepsLinkAddressAndNames) {
     EXPECT_EQ(s->FAddress2, 0);
     EXPECT_EQ(s->FAux2, 0);
     EXPECT_EQ(s->FAux3, 0);
-    EXPECT_EQ(s->FLinkText, "ISA bus 0");
-    EXPECT_EQ(s->FDisplayName, "TestChip@$2A0(onISA@290)");
+    EXPECT_EQ(s->FLinkText, "ISA");
+    EXPECT_EQ(s->FDisplayName, "TestChip@$2A0(onISA@$290)");
     EXPECT_EQ(s->FBoardVendor, "Vendor");
     EXPECT_EQ(s->FSystemProduct, "System");
-    EXPECT_THAT(link.RegisteredAddresses(), ElementsAre(0x2A0u));
+    EXPECT_THAT(link.RegisteredAddresses(), ElementsAre(0x2A0));
 }
 
 TEST_F(SensorTest, WithoutLinkTheLinkTextStaysNone) {
@@ -356,7 +351,7 @@ TEST_F(SensorTest, FailingPropertyValueAnswersErrorAndLogsTheContext) {
     s->FailOwnPropValue = true;
     EXPECT_EQ(s->GetPropValue(0), "<error>");
     EXPECT_THAT(logs, ElementsAre(LogLine{"Error in GETPROPVALUE (index=0) (msg=register gone)", 1},
-                                  LogLine{"Error in GETPROPVALUE (TestChip@$2A0(onISA@290))", 1},
+                                  LogLine{"Error in GETPROPVALUE (TestChip@$2A0(onISA@$290))", 1},
                                   LogLine{"Error in GETPROPVALUE (FProps[0]=13)", 1},
                                   LogLine{"Error in GETPROPVALUE (FProps[1]=76)", 1}));
 }

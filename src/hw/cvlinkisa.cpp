@@ -1,0 +1,89 @@
+// ISA-style port windows: the link operations go straight to I/O ports,
+// without retries and without the transaction log.
+
+#include "hw/cvlinkaccess.h"
+#include "hw/cvlinkio.h"
+
+namespace {
+constexpr std::uint32_t IndexPort = 5;
+constexpr std::uint32_t DataPort = 6;
+}  // namespace
+
+// ---- index/data window ------------------------------------------------------
+
+bool TIsaAccess::WriteQuick(int, std::uint8_t value) {
+    linkio::WritePortByte(Port(DataPort), value);
+    return true;
+}
+
+bool TIsaAccess::WriteByteData(int, std::uint8_t command, std::uint8_t value) {
+    linkio::WritePortByte(Port(IndexPort), command);
+    linkio::WritePortByte(Port(DataPort), value);
+    return true;
+}
+
+bool TIsaAccess::WriteWordData(int, std::uint8_t command, std::uint16_t value) {
+    linkio::WritePortByte(Port(IndexPort), command);
+    linkio::WritePortWord(Port(DataPort), value);
+    return true;
+}
+
+bool TIsaAccess::SelectByte(int, std::uint8_t command) {
+    linkio::WritePortByte(Port(IndexPort), command);
+    return true;
+}
+
+bool TIsaAccess::SelectWord(int address, std::uint8_t command) { return SelectByte(address, command); }
+
+bool TIsaAccess::ReadBlock(int, TSMBBlockData&) {
+    Link().Log("READBLOCK not supported on ISA");
+    return false;
+}
+
+bool TIsaAccess::WriteBlock(int, const TSMBBlockData&) {
+    Link().Log("WRITEBLOCK not supported on ISA");
+    return false;
+}
+
+std::uint8_t TIsaAccess::ResultByte() { return linkio::ReadPortByte(Port(DataPort)); }
+
+std::uint16_t TIsaAccess::ResultWord() { return linkio::ReadPortWord(Port(DataPort)); }
+
+std::uint8_t TIsaAccess::ReadPort(std::uint16_t port, std::uint8_t) { return linkio::ReadPortByte(port); }
+
+void TIsaAccess::WritePort(std::uint16_t port, std::uint8_t value) { linkio::WritePortByte(port, value); }
+
+// ---- flat window --------------------------------------------------------------
+
+bool TIsaFlatAccess::WriteQuick(int, std::uint8_t) { return true; }
+
+bool TIsaFlatAccess::WriteByteData(int, std::uint8_t command, std::uint8_t value) {
+    linkio::WritePortByte(Port(command), value);
+    return true;
+}
+
+bool TIsaFlatAccess::WriteWordData(int, std::uint8_t command, std::uint16_t value) {
+    linkio::WritePortWord(Port(command), value);
+    return true;
+}
+
+bool TIsaFlatAccess::SelectByte(int, std::uint8_t command) {
+    flatRegister_ = command;
+    return true;
+}
+
+bool TIsaFlatAccess::SelectWord(int address, std::uint8_t command) { return SelectByte(address, command); }
+
+bool TIsaFlatAccess::ReadBlock(int, TSMBBlockData&) {
+    Link().Log("READBLOCK not supported on ISAFlat");
+    return false;
+}
+
+bool TIsaFlatAccess::WriteBlock(int, const TSMBBlockData&) {
+    Link().Log("WRITEBLOCK not supported on ISAFlat");
+    return false;
+}
+
+std::uint8_t TIsaFlatAccess::ResultByte() { return linkio::ReadPortByte(Port(flatRegister_)); }
+
+std::uint16_t TIsaFlatAccess::ResultWord() { return linkio::ReadPortWord(Port(flatRegister_)); }

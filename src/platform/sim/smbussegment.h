@@ -1,0 +1,95 @@
+#pragma once
+// An SMBus segment answered at the protocol level: a host that takes whole
+// requests (address, protocol, direction, command, data, block) and the slave
+// devices behind it, each a register file. It stands for whatever host
+// controller a test does not care about; host families with real register
+// sets sit in front of the same slaves.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "platform/sim/registerfile.h"
+
+namespace platform::sim {
+
+enum class SMBusProtocol : std::uint8_t { Quick = 0, Byte = 1, ByteData = 2, WordData = 3, Block = 4 };
+
+struct SMBusRequest {
+    std::uint8_t address = 0;  // 7-bit
+    SMBusProtocol protocol = SMBusProtocol::Quick;
+    bool read = false;
+    std::uint8_t command = 0;
+    std::uint8_t data0 = 0;  // first byte on the bus
+    std::uint8_t data1 = 0;  // second byte on the bus
+    std::vector<std::uint8_t> block;
+};
+
+// What a slave does wrong, for its next `times` transactions (-1: always).
+struct SMBusFault {
+    enum class Kind { None, Nack, Collision, Timeout, AllOnes };
+    Kind kind = Kind::None;
+    int times = -1;
+};
+
+// A slave: byte data at its registers, word data as two registers in bus
+// order (command, command + 1), a receive byte at the last command, a block
+// of its own.
+class SMBusSlave {
+public:
+    explicit SMBusSlave(std::shared_ptr<RegisterFile> registers = std::make_shared<RegisterFile>());
+    RegisterFile& registers() { return *registers_; }
+    void setBlock(std::vector<std::uint8_t> block) { block_ = std::move(block); }
+    const std::vector<std::uint8_t>& block() const { return block_; }
+    void setFault(SMBusFault fault) { fault_ = fault; }
+    // The fault that hits the transaction now starting (and uses one up).
+    SMBusFault::Kind takeFault();
+
+    std::uint8_t pointer = 0;  // the register a send byte selected
+
+private:
+    std::shared_ptr<RegisterFile> registers_;
+    std::vector<std::uint8_t> block_;
+    SMBusFault fault_;
+};
+
+class SMBusSegment {
+public:
+    enum class Status { Idle, Done, NoAck, Collision, Timeout };
+
+    void attach(std::uint8_t address, std::shared_ptr<SMBusSlave> slave);
+    std::shared_ptr<SMBusSlave> slave(std::uint8_t address) const;
+
+    // Status reads that still show the host busy after each start.
+    void setBusyPolls(int polls) { busyPolls_ = polls; }
+    // Runs one request; its result shows once the host is no longer busy.
+    void start(const SMBusRequest& request);
+    // One read of the host's busy state (a timed-out transfer stays busy).
+    bool busy();
+    Status status() const { return status_; }
+    // Results of the last read: the data registers and the block.
+    std::uint8_t data0() const { return data0_; }
+    std::uint8_t data1() const { return data1_; }
+    const std::vector<std::uint8_t>& block() const { return blockResult_; }
+
+    // Every request started, in order.
+    const std::vector<SMBusRequest>& requests() const { return requests_; }
+    void clearRequests() { requests_.clear(); }
+    void setRecording(bool on) { recording_ = on; }
+
+private:
+    Status run(const SMBusRequest& request);
+
+    std::map<std::uint8_t, std::shared_ptr<SMBusSlave>> slaves_;
+    int busyPolls_ = 0;
+    int busyLeft_ = 0;
+    Status status_ = Status::Idle;
+    std::uint8_t data0_ = 0;
+    std::uint8_t data1_ = 0;
+    std::vector<std::uint8_t> blockResult_;
+    std::vector<SMBusRequest> requests_;
+    bool recording_ = true;
+};
+
+}  // namespace platform::sim
