@@ -101,7 +101,6 @@ class EventsTest : public coretest::CoreTest {
 protected:
     EventsTest() {
         monitor_.Log.SetBoxes(&boxes_);
-        diskLink_.kind_ = LinkKinds::SMART;
         cpu_ = add<TTestSensor>("W83627HF@$290(onISA)");
         board_ = add<TTestSensor>("LM75@$48(onSMBus)");
         disk_ = add<TTestDisk>("Disk ST500@$1(onSMART)", &diskLink_);
@@ -129,7 +128,7 @@ protected:
 
     TMonitor monitor_;
     TLogBoxRecorder boxes_;
-    TLink diskLink_;
+    TLink diskLink_{0, LinkKinds::SMART, HostKinds::None, 0, 0};
     TTestSensor* cpu_ = nullptr;
     TTestSensor* board_ = nullptr;
     TTestDisk* disk_ = nullptr;
