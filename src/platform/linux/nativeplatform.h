@@ -14,9 +14,9 @@
 #include <string>
 
 #include "platform/linux/fileregistry.h"
+#include "platform/memorysystemregistry.h"
 #include "platform/linux/nativeclock.h"
 #include "platform/linux/nativedesktop.h"
-#include "platform/memorysystemregistry.h"
 #include "platform/platform.h"
 
 namespace platform::native {
