@@ -4,6 +4,7 @@
 #include <chrono>
 #include <limits>
 
+#include "platform/linux/nativeclock.h"
 #include "platform/sim/machine.h"
 
 namespace platform::sim {
@@ -88,7 +89,7 @@ void loadClockSection(const BoardNode& section, Machine& machine) {
     bool virtualTime = clock.isVirtual();
     if (auto node = section.optionalField("virtual")) virtualTime = node->asBool();
     // A real-time board without a start runs on the host's wall clock.
-    LocalTime start = virtualTime ? clock.startTime() : SimClock::hostLocalNow();
+    LocalTime start = virtualTime ? clock.startTime() : native::NativeClock().localNow();
     if (auto node = section.optionalField("start")) {
         const auto parsed = parseLocalTime(node->isString() ? node->asString() : std::string());
         if (!parsed) node->failExpected("a local time like \"2026-01-15T10:00:00\"");

@@ -1,8 +1,6 @@
 #include "platform/sim/simclock.h"
 
-#include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <thread>
 
 namespace platform::sim {
@@ -41,15 +39,6 @@ void SimClock::sleepMs(std::uint32_t ms) {
         elapsedMs_ += ms;
     else
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-LocalTime SimClock::hostLocalNow() {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    tm local{};
-    localtime_r(&now.tv_sec, &local);
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,          local.tm_hour,
-            local.tm_min,         std::min(local.tm_sec, 59), static_cast<int>(now.tv_nsec / 1'000'000)};
 }
 
 void SimClock::restart(bool virtualTime, LocalTime start) {

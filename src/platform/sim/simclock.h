@@ -17,7 +17,6 @@ public:
 
     bool isVirtual() const { return virtual_; }
     LocalTime startTime() const { return start_; }
-    static LocalTime hostLocalNow();
     void advance(std::uint64_t ms);
     // Starts over from `start` in the given mode; monotonic time restarts at 0.
     void restart(bool virtualTime, LocalTime start);
