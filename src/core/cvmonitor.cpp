@@ -7,6 +7,32 @@
 
 using cvformat::Format;
 
+TMonitor::TMonitor() {
+    DutyEdits.OnChange = [this](int n) { EDFan1CyclesChange(FanControlContext(), n); };
+}
+
+TSensorsFileContext TMonitor::SensorsFileContext() {
+    return TSensorsFileContext{Sensors, Slots, FanControllers, Log, Board, &Events, Dialogs};
+}
+
+TFanControlContext TMonitor::FanControlContext() {
+    return TFanControlContext{Sensors, Slots, FanControllers, DutyEdits, Options, Log};
+}
+
+std::string TMonitor::SensorsFilePath() const { return ProgramDir + SensorsFileName; }
+
+bool TMonitor::SaveSensorsConfig() { return ::SaveSensorsConfig(SensorsFileContext(), SensorsFilePath()); }
+
+bool TMonitor::LOADASSOCIATIONS(const std::string& fileName, bool propertiesOnly, bool loadEvents) {
+    return ::LOADASSOCIATIONS(SensorsFileContext(), fileName, propertiesOnly, loadEvents);
+}
+
+void TMonitor::LoadFineTunedAssociations() { ::LoadFineTunedAssociations(SensorsFileContext()); }
+
+std::vector<TFanVote> TMonitor::RunFanLogic() { return ::RunFanLogic(FanControlContext()); }
+
+std::vector<bool> TMonitor::FanControlSensors() { return ::FanControlSensors(FanControlContext()); }
+
 TOptionsContext TMonitor::OptionsContext() {
     return TOptionsContext{Options, ScanFlags, ClockControls, Xap, Language, Dialogs};
 }

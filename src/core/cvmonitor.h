@@ -9,9 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "core/cvautofan.h"
+#include "core/cvdutyedits.h"
 #include "core/cvevents.h"
+#include "core/cvfancontrol.h"
 #include "core/cvhelp.h"
 #include "core/cvlogsinks.h"
+#include "core/cvsensorsfile.h"
 #include "core/cvoptions.h"
 #include "core/cvreadinglog.h"
 #include "core/cvreadingslots.h"
@@ -22,7 +26,7 @@
 
 class TMonitor {
 public:
-    TMonitor() = default;
+    TMonitor();
     TMonitor(const TMonitor&) = delete;
     TMonitor& operator=(const TMonitor&) = delete;
 
@@ -38,6 +42,9 @@ public:
     std::string Caption;  // product name and version, as the window shows it
     TLayoutMetrics LayoutMetrics;
     TEvents Events{*this};  // the user's rules, evaluated every second
+    TFanControllers FanControllers;
+    TDutyEdits DutyEdits;
+    const TBoardIdentity* Board = nullptr;  // the SMBIOS identity, once known
 
     // ---- services of later subsystems ----
     TClockControls* ClockControls = nullptr;
@@ -57,6 +64,16 @@ public:
     void RefreshPwmEdits() { Slots.RefreshPwmEdits(Sensors); }
     // The statistics of entry Index (1-based) of TempOrder.
     const TValueStats& GetUsedTempStats(int index) const;
+
+    // ---- sensors file and fan control ----
+    std::string SensorsFilePath() const;
+    bool SaveSensorsConfig();
+    bool LOADASSOCIATIONS(const std::string& fileName, bool propertiesOnly, bool loadEvents);
+    void LoadFineTunedAssociations();
+    // The fan step of the main tick; the votes are the trend arrows.
+    std::vector<TFanVote> RunFanLogic();
+    // Sensors that feed fan control, read every tick whether shown or not.
+    std::vector<bool> FanControlSensors();
 
     // ---- options and command line ----
     bool LoadParams(const std::string& fileName, bool secondPass);
@@ -98,5 +115,7 @@ public:
 
 private:
     TOptionsContext OptionsContext();
+    TSensorsFileContext SensorsFileContext();
+    TFanControlContext FanControlContext();
     const TValueStats* OrderedStats(TReadingKind kind, const std::vector<int>& order, int row) const;
 };

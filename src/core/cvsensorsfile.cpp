@@ -15,6 +15,7 @@
 #include "core/cvvars.h"
 #include "core/cvzipfile.h"
 #include "core/txtunit.h"
+#include "hw/cvlink.h"
 
 using namespace sensorsfile;
 
@@ -379,6 +380,14 @@ std::string sensorsFileText(const TSensorsFileContext& c) {
         w.Line("xxx end");
     }
     if (OriginalCfgId != 0) w.Line(fmt("xxx OriginalCfgId=%d", {OriginalCfgId}));
+
+    for (const auto& link : Links()) {
+        w.Blank();
+        w.Line("xxx Link UniqueID=" + link->DisplayName());
+        w.Line("Name=" + link->BusText());
+        w.Line(fmt("Address=$%x", {link->BaseAddress()}));
+        w.Line("xxx end");
+    }
 
     for (const auto& sensor : c.Sensors) {
         w.Blank();

@@ -159,3 +159,54 @@ TEST_F(Monitor, ARefreshedDiskUpdatesItsPageAndTile) {
 }
 
 }  // namespace
+
+namespace {
+
+// An output that takes whatever duty it is given.
+class TDrivenSensor : public coretest::TFakeSensor {
+public:
+    using TFakeSensor::TFakeSensor;
+    std::vector<double> Written;
+
+protected:
+    double SetPwmInternal(int, double percent) override {
+        Written.push_back(percent);
+        return percent;
+    }
+};
+
+TEST_F(Monitor, DutyEditsDriveTheShownSpeedSlotOnceWritesAreAllowed) {
+    auto sensor = CreateSensor<TDrivenSensor>("A", 0x290, coretest::TFakeReadings{{"T1"}, {}, {"P1", "P2"}, {}});
+    auto& driven = *sensor;
+    monitor.AppendSensor(std::move(sensor));
+    monitor.BuildReadingSlots();
+    monitor.AutoAssociate();
+    monitor.Slots.PwmSlots[0].Active = false;  // edit 1 shows P2
+    monitor.PARSEUSED();
+
+    monitor.DutyEdits.Set(1, 30);  // still suppressed: the window is being built
+    EXPECT_TRUE(driven.Written.empty());
+
+    monitor.DutyEdits.SuppressPwmWrite = false;
+    monitor.DutyEdits.Set(1, 45);
+    EXPECT_EQ(driven.Written, std::vector<double>{45});
+    EXPECT_DOUBLE_EQ(driven.GetPwm(2).Stats->Last(), 45);
+}
+
+TEST_F(Monitor, SensorsFileRoundTripsThroughTheProgramFolder) {
+    coretest::AddFakeSensor(monitor.Sensors, "A", {{"T1", "T2"}, {}, {}, {}});
+    monitor.SensorInUse.assign(1, true);
+    monitor.BuildReadingSlots();
+    monitor.AutoAssociate();
+    monitor.Slots.TempSlots[1].Name = "CPU";
+    ASSERT_TRUE(monitor.SaveSensorsConfig());
+
+    TMonitor fresh;
+    coretest::AddFakeSensor(fresh.Sensors, "A", {{"T1", "T2"}, {}, {}, {}});
+    fresh.BuildReadingSlots();
+    fresh.AutoAssociate();
+    ASSERT_TRUE(fresh.LOADASSOCIATIONS(fresh.SensorsFilePath(), false, true));
+    EXPECT_EQ(fresh.Slots.TempSlots[1].Name, "CPU");
+}
+
+}  // namespace

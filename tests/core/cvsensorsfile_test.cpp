@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "core/cvservices.h"
+#include "hw/cvlink.h"
 #include "fancontrol_fixture.h"
 
 using fancontroltest::TTwoChips;
@@ -166,6 +167,22 @@ TEST_F(SensorsFileTest, WrittenFileReadsBackIntoFreshSlots) {
     EXPECT_EQ(got.Temps[0].ReadingIndex, 1);
     EXPECT_EQ(got.Temps[0].Hysteresis, 3);
     EXPECT_EQ(got.Temps[0].ControlPoints, writtenControllers[0].Temps[0].ControlPoints);
+}
+
+TEST_F(SensorsFileTest, RegisteredLinksHaveSectionsBeforeTheSensors) {
+    Links().clear();
+    AddLink("ISA", 0, LinkKinds::ISA, HostKinds::ISA, 0x290, 0, 0, 0, 0);
+    AddLink("SMBus", 0, LinkKinds::SMBus, HostKinds::Intel, 0x400, 0, 0, 0x1F, 3);
+    ASSERT_TRUE(SaveSensorsConfig(Context(), Path()));
+    Links().clear();
+
+    const std::string text = readFile(Path());
+    EXPECT_NE(text.find("xxx version 2.03\r\n\r\n"
+                        "\r\nxxx Link UniqueID=ISA@$290\r\nName=ISA\r\nAddress=$290\r\nxxx end\r\n"
+                        "\r\nxxx Link UniqueID=SMBusIntel@$400\r\nName=SMBus\r\nAddress=$400\r\nxxx end\r\n"
+                        "\r\nxxx Sensor UniqueID=" + A + "\r\n"),
+              std::string::npos)
+        << text;
 }
 
 TEST_F(SensorsFileTest, SectionsReorderTheSlots) {
