@@ -4,6 +4,7 @@
 #include <cctype>
 #include <stdexcept>
 
+#include "platform/asciicase.h"
 #include "platform/sim/machine.h"
 
 namespace platform::sim {
@@ -271,12 +272,7 @@ void loadIdentitySection(const BoardNode& section, Machine& machine) {
     if (auto node = section.optionalField("uptimeSeconds"))
         identity.uptimeAtStartMs = static_cast<std::uint64_t>(node->asInteger(0, 100LL * 365 * 86400)) * 1000;
     if (auto node = section.optionalField("environment")) {
-        for (const auto& [name, value] : node->members()) {
-            std::string upper = name;
-            std::transform(upper.begin(), upper.end(), upper.begin(),
-                           [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-            identity.environment[upper] = value.asString();
-        }
+        for (const auto& [name, value] : node->members()) identity.environment[asciiUpper(name)] = value.asString();
     }
     if (auto node = section.optionalField("keyStates")) {
         for (const auto& [key, value] : node->members()) {
