@@ -11,8 +11,6 @@
 namespace platform::native {
 namespace {
 
-constexpr std::uint32_t ErrorFileNotFound = 2;
-
 // The driver lives in the program, so the program file is its binary.
 class NativeServiceManager : public ServiceManager {
 public:

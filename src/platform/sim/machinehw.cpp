@@ -10,8 +10,6 @@
 namespace platform::sim {
 namespace {
 
-constexpr std::uint32_t ErrorFileNotFound = 2;
-
 bool startsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
