@@ -13,18 +13,6 @@ namespace {
 // Tables, ROMs and register windows fit; a typing slip does not eat the memory.
 constexpr std::uint32_t MaxRegionSize = 0x1000000;
 
-std::optional<std::uint64_t> parseHex64(const std::string& text) {
-    if (text.size() < 3 || text.size() > 18 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X'))
-        return std::nullopt;
-    std::uint64_t value = 0;
-    for (char c : text.substr(2)) {
-        if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
-        const int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::tolower(c) - 'a' + 10;
-        value = value << 4 | static_cast<std::uint64_t>(digit);
-    }
-    return value;
-}
-
 std::uint64_t asHex64(const BoardNode& node) {
     const auto value = node.isString() ? parseHex64(node.asString()) : std::nullopt;
     if (!value) node.failExpected("a hex string of up to 16 digits like \"0xFEE00900\"");
