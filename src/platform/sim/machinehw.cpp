@@ -75,8 +75,8 @@ DeviceOpenResult Machine::openDevice(const std::string& path) {
             driver_.installed && drv::versionNumber(driver_.major, driver_.minor) >= drv::since::DeviceNamespace;
         const std::string object = "\\device\\" + key.substr(prefix.size());
         for (const auto& device : devices_) {
-            if (namespaceServed && asciiLower(stringProperty(device.record, devprop::PhysicalDeviceObjectName)) == object)
-                return {openSimNamespaceDevice(*this, device), 0};
+            const std::string name = asciiLower(stringProperty(device.record, devprop::PhysicalDeviceObjectName));
+            if (namespaceServed && name == object) return {openSimNamespaceDevice(*this, device), 0};
         }
         return {nullptr, ErrorFileNotFound};
     }
