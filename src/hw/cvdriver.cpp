@@ -111,8 +111,7 @@ std::uint32_t TIOPort::readPort(std::uint32_t code, std::uint16_t port, int widt
     }
     drv::PortRequest in{port, 0};
     drv::PortAnswer out{};
-    std::uint32_t returned = 0;
-    if (!request(code, drv::bytesOf(in), drv::bytesOf(out), returned)) return allOnes(width);
+    if (!exchange(code, in, out)) return allOnes(width);
     return out.value & allOnes(width);
 }
 
@@ -123,8 +122,7 @@ void TIOPort::writePort(std::uint32_t code, std::uint16_t port, int width, std::
     }
     drv::PortRequest in{port, value};
     drv::PortAnswer out{};
-    std::uint32_t returned = 0;
-    request(code, drv::bytesOf(in), drv::bytesOf(out), returned);
+    exchange(code, in, out);
 }
 
 std::uint8_t TIOPort::ReadPortByte(std::uint16_t port) {
@@ -162,16 +160,14 @@ void TIOPort::WritePhysicalDWord(std::uint32_t physicalAddress, std::uint32_t va
     }
     drv::MemoryWriteRequest in{physicalAddress, value};
     drv::PortAnswer out{};
-    std::uint32_t returned = 0;
-    request(drv::WritePhysicalDWord, drv::bytesOf(in), drv::bytesOf(out), returned);
+    exchange(drv::WritePhysicalDWord, in, out);
 }
 
 void* TIOPort::MapPhysicalMemory(std::uint32_t physicalAddress, std::uint32_t size, std::uint32_t reserved) {
     if (!CanMapMemory) return nullptr;
     drv::MapRequest in{physicalAddress, size, reserved};
     drv::MapAnswer out{};
-    std::uint32_t returned = 0;
-    if (!request(drv::MapPhysicalMemory, drv::bytesOf(in), drv::bytesOf(out), returned)) return nullptr;
+    if (!exchange(drv::MapPhysicalMemory, in, out)) return nullptr;
     return reinterpret_cast<void*>(out.mapped);
 }
 
@@ -179,16 +175,14 @@ void TIOPort::UnmapPhysicalMemory(void* address, std::uint32_t size) {
     if (!CanMapMemory) return;
     drv::UnmapRequest in{reinterpret_cast<std::uintptr_t>(address), size};
     drv::PortAnswer out{};
-    std::uint32_t returned = 0;
-    request(drv::UnmapPhysicalMemory, drv::bytesOf(in), drv::bytesOf(out), returned);
+    exchange(drv::UnmapPhysicalMemory, in, out);
 }
 
 std::uint8_t TIOPort::readMapped(std::uint32_t code, void* address) {
     if (!CanMapMemory) return 0xFF;
     drv::MappedByteRequest in{reinterpret_cast<std::uintptr_t>(address), 0};
     drv::MappedByteAnswer out{};
-    std::uint32_t returned = 0;
-    if (!request(code, drv::bytesOf(in), drv::bytesOf(out), returned)) return 0xFF;
+    if (!exchange(code, in, out)) return 0xFF;
     return static_cast<std::uint8_t>(out.value);
 }
 
@@ -199,16 +193,14 @@ void TIOPort::WriteMappedByte(void* address, std::uint8_t value) {
     if (!CanMapMemory) return;
     drv::MappedByteRequest in{reinterpret_cast<std::uintptr_t>(address), value};
     drv::MappedByteAnswer out{};
-    std::uint32_t returned = 0;
-    request(drv::WriteMappedByte, drv::bytesOf(in), drv::bytesOf(out), returned);
+    exchange(drv::WriteMappedByte, in, out);
 }
 
 std::uint64_t TIOPort::ReadMSR(std::uint32_t index) {
     if (!CanReadMSR) return ~std::uint64_t{0};
     drv::MsrRequest in{index, 0};
     drv::MsrAnswer out{};
-    std::uint32_t returned = 0;
-    if (!request(drv::ReadMsr, drv::bytesOf(in), drv::bytesOf(out), returned)) return ~std::uint64_t{0};
+    if (!exchange(drv::ReadMsr, in, out)) return ~std::uint64_t{0};
     return (std::uint64_t{out.high} << 32) | out.low;
 }
 
@@ -217,8 +209,7 @@ bool TIOPort::DellSMICall(TSMIRegisters& regs) {
     std::memset(&out, 0xFF, sizeof out);
     bool answered = false;
     if (CanAccessDell && DriverHandle) {
-        std::uint32_t returned = 0;
-        request(drv::DellSmiCall, drv::bytesOf(regs), drv::bytesOf(out), returned);
+        exchange(drv::DellSmiCall, regs, out);
         const bool changed = out.eax != regs.eax || out.ebx != regs.ebx || out.ecx != regs.ecx || out.edx != regs.edx;
         answered = changed && (out.eax & 0xFFFF) != 0xFFFF;
     }
@@ -229,8 +220,7 @@ bool TIOPort::DellSMICall(TSMIRegisters& regs) {
 std::optional<drv::VersionAnswer> TIOPort::driverVersion() {
     drv::VersionRequest in{};
     drv::VersionAnswer out{};
-    std::uint32_t returned = 0;
-    if (!request(drv::DriverVersion, drv::bytesOf(in), drv::bytesOf(out), returned)) return std::nullopt;
+    if (!exchange(drv::DriverVersion, in, out)) return std::nullopt;
     return out;
 }
 

@@ -88,6 +88,12 @@ private:
     // One driver request; false without a driver or when it fails.
     bool request(std::uint32_t code, std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                  std::uint32_t& returned);
+    // A request whose answer has a fixed layout, so its byte count is not needed.
+    template <class In, class Out>
+    bool exchange(std::uint32_t code, const In& in, Out& out) {
+        std::uint32_t returned = 0;
+        return request(code, platform::drv::bytesOf(in), platform::drv::bytesOf(out), returned);
+    }
     std::uint32_t readPort(std::uint32_t code, std::uint16_t port, int width);
     void writePort(std::uint32_t code, std::uint16_t port, int width, std::uint32_t value);
     std::uint8_t readMapped(std::uint32_t code, void* address);

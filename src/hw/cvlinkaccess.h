@@ -39,36 +39,51 @@ private:
     TLink& link_;
 };
 
-// ISA index/data window: index port B+5, data port B+6.
-class TIsaAccess : public TLinkAccess {
+// A window of I/O ports in the link's place: a word select is a byte select,
+// results are read from the port the last select chose, and there are no
+// block transfers. `name` is the window's name in the log.
+class TPortWindowAccess : public TLinkAccess {
 public:
-    using TLinkAccess::TLinkAccess;
-    bool WriteQuick(int address, std::uint8_t value) override;
-    bool WriteByteData(int address, std::uint8_t command, std::uint8_t value) override;
-    bool WriteWordData(int address, std::uint8_t command, std::uint16_t value) override;
-    bool SelectByte(int address, std::uint8_t command) override;
+    TPortWindowAccess(TLink& link, const char* name) : TLinkAccess(link), name_(name) {}
     bool SelectWord(int address, std::uint8_t command) override;
     bool ReadBlock(int address, TSMBBlockData& data) override;
     bool WriteBlock(int address, const TSMBBlockData& data) override;
     std::uint8_t ResultByte() override;
     std::uint16_t ResultWord() override;
+
+protected:
+    virtual std::uint16_t ResultPort() const = 0;
+
+private:
+    const char* name_;
+};
+
+// ISA index/data window: index port B+5, data port B+6.
+class TIsaAccess : public TPortWindowAccess {
+public:
+    explicit TIsaAccess(TLink& link) : TPortWindowAccess(link, "ISA") {}
+    bool WriteQuick(int address, std::uint8_t value) override;
+    bool WriteByteData(int address, std::uint8_t command, std::uint8_t value) override;
+    bool WriteWordData(int address, std::uint8_t command, std::uint16_t value) override;
+    bool SelectByte(int address, std::uint8_t command) override;
     std::uint8_t ReadPort(std::uint16_t port, std::uint8_t defaultValue) override;
     void WritePort(std::uint16_t port, std::uint8_t value) override;
+
+protected:
+    std::uint16_t ResultPort() const override;
 };
 
 // ISA flat window: register r at port B+r.
-class TIsaFlatAccess : public TLinkAccess {
+class TIsaFlatAccess : public TPortWindowAccess {
 public:
-    using TLinkAccess::TLinkAccess;
+    explicit TIsaFlatAccess(TLink& link) : TPortWindowAccess(link, "ISAFlat") {}
     bool WriteQuick(int address, std::uint8_t value) override;
     bool WriteByteData(int address, std::uint8_t command, std::uint8_t value) override;
     bool WriteWordData(int address, std::uint8_t command, std::uint16_t value) override;
     bool SelectByte(int address, std::uint8_t command) override;
-    bool SelectWord(int address, std::uint8_t command) override;
-    bool ReadBlock(int address, TSMBBlockData& data) override;
-    bool WriteBlock(int address, const TSMBBlockData& data) override;
-    std::uint8_t ResultByte() override;
-    std::uint16_t ResultWord() override;
+
+protected:
+    std::uint16_t ResultPort() const override;
 
 private:
     std::uint16_t flatRegister_ = 0;  // the register of the last select

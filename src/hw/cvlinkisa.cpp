@@ -1,6 +1,8 @@
 // ISA-style port windows: the link operations go straight to I/O ports,
 // without retries and without the transaction log.
 
+#include <string>
+
 #include "hw/cvlinkaccess.h"
 #include "hw/cvlinkio.h"
 
@@ -8,6 +10,24 @@ namespace {
 constexpr std::uint32_t IndexPort = 5;
 constexpr std::uint32_t DataPort = 6;
 }  // namespace
+
+// ---- what every window shares -------------------------------------------------
+
+bool TPortWindowAccess::SelectWord(int address, std::uint8_t command) { return SelectByte(address, command); }
+
+bool TPortWindowAccess::ReadBlock(int, TSMBBlockData&) {
+    Link().Log(std::string("READBLOCK not supported on ") + name_);
+    return false;
+}
+
+bool TPortWindowAccess::WriteBlock(int, const TSMBBlockData&) {
+    Link().Log(std::string("WRITEBLOCK not supported on ") + name_);
+    return false;
+}
+
+std::uint8_t TPortWindowAccess::ResultByte() { return linkio::ReadPortByte(ResultPort()); }
+
+std::uint16_t TPortWindowAccess::ResultWord() { return linkio::ReadPortWord(ResultPort()); }
 
 // ---- index/data window ------------------------------------------------------
 
@@ -33,21 +53,7 @@ bool TIsaAccess::SelectByte(int, std::uint8_t command) {
     return true;
 }
 
-bool TIsaAccess::SelectWord(int address, std::uint8_t command) { return SelectByte(address, command); }
-
-bool TIsaAccess::ReadBlock(int, TSMBBlockData&) {
-    Link().Log("READBLOCK not supported on ISA");
-    return false;
-}
-
-bool TIsaAccess::WriteBlock(int, const TSMBBlockData&) {
-    Link().Log("WRITEBLOCK not supported on ISA");
-    return false;
-}
-
-std::uint8_t TIsaAccess::ResultByte() { return linkio::ReadPortByte(Port(DataPort)); }
-
-std::uint16_t TIsaAccess::ResultWord() { return linkio::ReadPortWord(Port(DataPort)); }
+std::uint16_t TIsaAccess::ResultPort() const { return Port(DataPort); }
 
 std::uint8_t TIsaAccess::ReadPort(std::uint16_t port, std::uint8_t) { return linkio::ReadPortByte(port); }
 
@@ -72,18 +78,4 @@ bool TIsaFlatAccess::SelectByte(int, std::uint8_t command) {
     return true;
 }
 
-bool TIsaFlatAccess::SelectWord(int address, std::uint8_t command) { return SelectByte(address, command); }
-
-bool TIsaFlatAccess::ReadBlock(int, TSMBBlockData&) {
-    Link().Log("READBLOCK not supported on ISAFlat");
-    return false;
-}
-
-bool TIsaFlatAccess::WriteBlock(int, const TSMBBlockData&) {
-    Link().Log("WRITEBLOCK not supported on ISAFlat");
-    return false;
-}
-
-std::uint8_t TIsaFlatAccess::ResultByte() { return linkio::ReadPortByte(Port(flatRegister_)); }
-
-std::uint16_t TIsaFlatAccess::ResultWord() { return linkio::ReadPortWord(Port(flatRegister_)); }
+std::uint16_t TIsaFlatAccess::ResultPort() const { return Port(flatRegister_); }

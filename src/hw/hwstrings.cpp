@@ -1,7 +1,9 @@
 #include "hw/hwstrings.h"
 
 #include <algorithm>
-#include <cctype>
+#include <utility>
+
+#include "platform/asciicase.h"
 
 namespace hw {
 
@@ -12,14 +14,8 @@ std::string Trim(const std::string& s) {
     return first < last ? std::string(first, last) : std::string{};
 }
 
-std::string UpperCase(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
+std::string UpperCase(std::string s) { return platform::asciiUpper(std::move(s)); }
 
-std::string LowerCase(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
+std::string LowerCase(std::string s) { return platform::asciiLower(std::move(s)); }
 
 }  // namespace hw

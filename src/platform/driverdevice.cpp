@@ -4,6 +4,19 @@ namespace platform {
 
 using namespace drv;
 
+namespace {
+
+// Puts an answer at the front of `output` and counts its bytes; false when it
+// does not fit.
+template <class T>
+bool putAnswer(std::span<std::uint8_t> output, const T& answer, std::uint32_t& returned) {
+    if (!writeLayout(output, answer)) return false;
+    returned = sizeof(T);
+    return true;
+}
+
+}  // namespace
+
 std::uint32_t driverVersionNeeded(std::uint32_t code) {
     switch (code) {
         case ReadMsr: return since::ReadMsr;
@@ -47,29 +60,20 @@ bool DriverDevice::answer(std::uint32_t code, std::span<const std::uint8_t> inpu
             MemoryWriteRequest request;
             return readLayout(input, request) && writeMemoryDWord(request.address, request.value);
         }
-        case drv::DriverVersion: {
-            if (!writeLayout(output, VersionAnswer{major_, minor_})) return false;
-            returned = sizeof(VersionAnswer);
-            return true;
-        }
+        case drv::DriverVersion: return putAnswer(output, VersionAnswer{major_, minor_}, returned);
         case drv::ReadMsr: {
             MsrRequest request;
             if (!readLayout(input, request)) return false;
             const auto value = readMsr(request.index);
-            if (!value || !writeLayout(output, MsrAnswer{static_cast<std::uint32_t>(*value),
-                                                         static_cast<std::uint32_t>(*value >> 32)}))
-                return false;
-            returned = sizeof(MsrAnswer);
-            return true;
+            if (!value) return false;
+            const MsrAnswer out{static_cast<std::uint32_t>(*value), static_cast<std::uint32_t>(*value >> 32)};
+            return putAnswer(output, out, returned);
         }
         case drv::DellSmiCall: {
             SmiRegisters in;
             if (!readLayout(input, in) || output.size() < sizeof(SmiRegisters)) return false;
             const auto out = dellSmi(in);
-            if (!out) return false;
-            writeLayout(output, *out);
-            returned = sizeof(SmiRegisters);
-            return true;
+            return out && putAnswer(output, *out, returned);
         }
         case drv::MapPhysicalMemory: return map(input, output, returned);
         case drv::UnmapPhysicalMemory: return unmap(input);
@@ -78,9 +82,7 @@ bool DriverDevice::answer(std::uint32_t code, std::span<const std::uint8_t> inpu
             MappedByteRequest request;
             if (!readLayout(input, request)) return false;
             volatile std::uint8_t* byte = mappedByte(request.address);
-            if (!byte || !writeLayout(output, MappedByteAnswer{*byte, 0})) return false;
-            returned = sizeof(MappedByteAnswer);
-            return true;
+            return byte && putAnswer(output, MappedByteAnswer{*byte, 0}, returned);
         }
         case drv::WriteMappedByte: {
             MappedByteRequest request;
@@ -92,9 +94,7 @@ bool DriverDevice::answer(std::uint32_t code, std::span<const std::uint8_t> inpu
         }
         case drv::KernelOsVersion: {
             const auto version = kernelOsVersion();
-            if (!version || !writeLayout(output, *version)) return false;
-            returned = sizeof(KernelOsVersionAnswer);
-            return true;
+            return version && putAnswer(output, *version, returned);
         }
         default: return false;
     }
@@ -105,10 +105,7 @@ bool DriverDevice::portRead(int width, std::span<const std::uint8_t> input, std:
     PortRequest request;
     if (!readLayout(input, request) || output.size() < sizeof(PortAnswer)) return false;
     const auto value = readPort(static_cast<std::uint16_t>(request.port), width);
-    if (!value) return false;
-    writeLayout(output, PortAnswer{*value, 0});
-    returned = sizeof(PortAnswer);
-    return true;
+    return value && putAnswer(output, PortAnswer{*value, 0}, returned);
 }
 
 bool DriverDevice::portWrite(int width, std::span<const std::uint8_t> input) {
@@ -134,9 +131,7 @@ bool DriverDevice::map(std::span<const std::uint8_t> input, std::span<std::uint8
     if (!mapped) return false;
     const auto start = reinterpret_cast<std::uintptr_t>(mapped);
     mappings_[start] = request.size;
-    writeLayout(output, MapAnswer{start, {0, 0}});
-    returned = sizeof(MapAnswer);
-    return true;
+    return putAnswer(output, MapAnswer{start, {0, 0}}, returned);
 }
 
 bool DriverDevice::unmap(std::span<const std::uint8_t> input) {

@@ -1,21 +1,12 @@
 #include "platform/memoryregistry.h"
 
-#include <algorithm>
-#include <cctype>
+#include "platform/asciicase.h"
 
 namespace platform {
-namespace {
-
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
-}  // namespace
 
 std::string normaliseRegistryKey(const std::string& key) {
     std::string out;
-    for (char c : lower(key)) {
+    for (char c : asciiLower(key)) {
         if (c == '/') c = '\\';
         if (c == '\\' && (out.empty() || out.back() == '\\')) continue;
         out += c;
@@ -37,7 +28,7 @@ bool MemoryRegistry::keyExists(const std::string& key) { return keys_.count(norm
 const MemoryRegistry::Value* MemoryRegistry::find(const std::string& key, const std::string& name) const {
     const auto k = keys_.find(normaliseRegistryKey(key));
     if (k == keys_.end()) return nullptr;
-    const auto v = k->second.values.find(lower(name));
+    const auto v = k->second.values.find(asciiLower(name));
     return v == k->second.values.end() ? nullptr : &v->second.value;
 }
 
@@ -54,7 +45,7 @@ std::optional<std::uint32_t> MemoryRegistry::readInteger(const std::string& key,
 }
 
 void MemoryRegistry::write(const std::string& key, const std::string& name, Value value) {
-    auto [it, added] = keyFor(key).values.try_emplace(lower(name), NamedValue{name, {}});
+    auto [it, added] = keyFor(key).values.try_emplace(asciiLower(name), NamedValue{name, {}});
     it->second.value = std::move(value);
 }
 

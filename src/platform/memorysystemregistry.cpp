@@ -1,17 +1,10 @@
 #include "platform/memorysystemregistry.h"
 
-#include <algorithm>
-#include <cctype>
-
+#include "platform/asciicase.h"
 #include "platform/memoryregistry.h"
 
 namespace platform {
 namespace {
-
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
 
 std::vector<std::uint8_t> bytesOf(const MemorySystemRegistry::Value& value) {
     std::vector<std::uint8_t> bytes;
@@ -49,7 +42,7 @@ void MemorySystemRegistry::createKey(const std::string& key) {
 
 void MemorySystemRegistry::setValue(const std::string& key, const std::string& name, Value value) {
     createKey(key);
-    keys_[normaliseRegistryKey(key)].values[lower(name)] = std::move(value);
+    keys_[normaliseRegistryKey(key)].values[asciiLower(name)] = std::move(value);
 }
 
 bool MemorySystemRegistry::keyExists(const std::string& key) { return keys_.count(normaliseRegistryKey(key)) != 0; }
@@ -57,7 +50,7 @@ bool MemorySystemRegistry::keyExists(const std::string& key) { return keys_.coun
 const MemorySystemRegistry::Value* MemorySystemRegistry::find(const std::string& key, const std::string& name) const {
     const auto k = keys_.find(normaliseRegistryKey(key));
     if (k == keys_.end()) return nullptr;
-    const auto v = k->second.values.find(lower(name));
+    const auto v = k->second.values.find(asciiLower(name));
     return v == k->second.values.end() ? nullptr : &v->second;
 }
 

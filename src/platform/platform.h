@@ -92,6 +92,9 @@ public:
                          std::uint32_t& returned) = 0;
 };
 
+// The system's error code for a path that names no device.
+inline constexpr std::uint32_t ErrorFileNotFound = 2;
+
 struct DeviceOpenResult {
     std::unique_ptr<Device> device;  // empty when the path did not open
     std::uint32_t error = 0;         // the system's error code then

@@ -1,9 +1,8 @@
 // The native machine's devices, processors, device lists and identity.
-#include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/asciicase.h"
 #include "platform/driverctl.h"
 #include "platform/linux/nativedriver.h"
 #include "platform/linux/nativeplatform.h"
@@ -12,18 +11,11 @@
 namespace platform::native {
 namespace {
 
-constexpr std::uint32_t ErrorFileNotFound = 2;
-
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
 // The driver lives in the program, so the program file is its binary.
 class NativeServiceManager : public ServiceManager {
 public:
     std::optional<std::string> binaryPath(const std::string& service) override {
-        if (lower(service) != "caldavor") return std::nullopt;
+        if (asciiLower(service) != "caldavor") return std::nullopt;
         std::error_code ec;
         const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
         if (ec) return std::nullopt;
@@ -34,7 +26,7 @@ public:
 }  // namespace
 
 DeviceOpenResult NativePlatform::openDevice(const std::string& path) {
-    if (lower(path) == lower(drv::DevicePath)) {
+    if (asciiLower(path) == asciiLower(drv::DevicePath)) {
         if (auto driver = openNativeDriver()) return {std::move(driver), 0};
     }
     return {nullptr, ErrorFileNotFound};

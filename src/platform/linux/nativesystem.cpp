@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/asciicase.h"
+
 namespace platform::native {
 namespace {
 
@@ -39,11 +41,6 @@ std::string hex(unsigned long value, int digits) {
     char text[20];
     std::snprintf(text, sizeof text, "%0*lX", digits, value);
     return text;
-}
-
-std::string upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
 }
 
 std::vector<fs::path> entries(const fs::path& folder) {
@@ -132,7 +129,7 @@ std::uint32_t setThreadAffinity(std::uint64_t mask) {
 
 std::vector<DeviceRecord> listSysfsDevices(const std::string& sysfsRoot, const DeviceQuery& query) {
     std::vector<DeviceRecord> list;
-    const std::string wanted = upper(query.enumerator);
+    const std::string wanted = asciiUpper(query.enumerator);
     // Neither bus offers device interfaces in the sense of the query.
     if (query.deviceInterface) return list;
     if (wanted.empty() || wanted == "PCI") {

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <stdexcept>
 
+#include "platform/asciicase.h"
 #include "platform/sim/machine.h"
 
 namespace platform::sim {
@@ -11,18 +12,6 @@ namespace {
 
 // Tables, ROMs and register windows fit; a typing slip does not eat the memory.
 constexpr std::uint32_t MaxRegionSize = 0x1000000;
-
-std::optional<std::uint64_t> parseHex64(const std::string& text) {
-    if (text.size() < 3 || text.size() > 18 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X'))
-        return std::nullopt;
-    std::uint64_t value = 0;
-    for (char c : text.substr(2)) {
-        if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
-        const int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::tolower(c) - 'a' + 10;
-        value = value << 4 | static_cast<std::uint64_t>(digit);
-    }
-    return value;
-}
 
 std::uint64_t asHex64(const BoardNode& node) {
     const auto value = node.isString() ? parseHex64(node.asString()) : std::nullopt;
@@ -271,12 +260,7 @@ void loadIdentitySection(const BoardNode& section, Machine& machine) {
     if (auto node = section.optionalField("uptimeSeconds"))
         identity.uptimeAtStartMs = static_cast<std::uint64_t>(node->asInteger(0, 100LL * 365 * 86400)) * 1000;
     if (auto node = section.optionalField("environment")) {
-        for (const auto& [name, value] : node->members()) {
-            std::string upper = name;
-            std::transform(upper.begin(), upper.end(), upper.begin(),
-                           [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-            identity.environment[upper] = value.asString();
-        }
+        for (const auto& [name, value] : node->members()) identity.environment[asciiUpper(name)] = value.asString();
     }
     if (auto node = section.optionalField("keyStates")) {
         for (const auto& [key, value] : node->members()) {

@@ -32,18 +32,27 @@ std::string quotedList(std::initializer_list<std::string_view> names) {
     return out;
 }
 
-}  // namespace
-
-std::optional<std::uint32_t> parseHex(std::string_view text) {
-    if (text.size() < 3 || text.size() > 10 || text[0] != '0' || (text[1] != 'x' && text[1] != 'X')) return std::nullopt;
-    std::uint32_t value = 0;
+std::optional<std::uint64_t> parseHexDigits(std::string_view text, std::size_t maxDigits) {
+    if (text.size() < 3 || text.size() > 2 + maxDigits || text[0] != '0' || (text[1] != 'x' && text[1] != 'X'))
+        return std::nullopt;
+    std::uint64_t value = 0;
     for (char c : text.substr(2)) {
         if (!std::isxdigit(static_cast<unsigned char>(c))) return std::nullopt;
         const int digit = std::isdigit(static_cast<unsigned char>(c)) ? c - '0' : std::tolower(c) - 'a' + 10;
-        value = value << 4 | static_cast<std::uint32_t>(digit);
+        value = value << 4 | static_cast<std::uint64_t>(digit);
     }
     return value;
 }
+
+}  // namespace
+
+std::optional<std::uint32_t> parseHex(std::string_view text) {
+    const auto value = parseHexDigits(text, 8);
+    if (!value) return std::nullopt;
+    return static_cast<std::uint32_t>(*value);
+}
+
+std::optional<std::uint64_t> parseHex64(std::string_view text) { return parseHexDigits(text, 16); }
 
 BoardNode::BoardNode(const nlohmann::json* value, const std::string& source, std::string path)
     : value_(value), source_(source), path_(std::move(path)) {}

@@ -25,6 +25,8 @@ public:
 
 // "0x2E" or "0X2e": at least one hex digit after the prefix, at most 8.
 std::optional<std::uint32_t> parseHex(std::string_view text);
+// The same with up to 16 digits.
+std::optional<std::uint64_t> parseHex64(std::string_view text);
 
 class BoardNode {
 public:

@@ -1,26 +1,14 @@
 // The simulated machine's devices, processors, services, device lists and
 // identity.
 #include <algorithm>
-#include <cctype>
 
+#include "platform/asciicase.h"
 #include "platform/driverdevice.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/simdriver.h"
 
 namespace platform::sim {
 namespace {
-
-constexpr std::uint32_t ErrorFileNotFound = 2;
-
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
-std::string upper(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
 
 bool startsWith(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
@@ -48,7 +36,7 @@ class SimServiceManager : public ServiceManager {
 public:
     explicit SimServiceManager(std::string driverPath) : driverPath_(std::move(driverPath)) {}
     std::optional<std::string> binaryPath(const std::string& service) override {
-        if (lower(service) != "caldavor" || driverPath_.empty()) return std::nullopt;
+        if (asciiLower(service) != "caldavor" || driverPath_.empty()) return std::nullopt;
         return driverPath_;
     }
 
@@ -67,28 +55,28 @@ PciBus& Machine::pci() {
 }
 
 void Machine::addDevice(const std::string& path, std::function<std::unique_ptr<Device>()> open) {
-    addedDevices_[lower(path)] = std::move(open);
+    addedDevices_[asciiLower(path)] = std::move(open);
 }
 
 DeviceOpenResult Machine::openDevice(const std::string& path) {
-    const std::string key = lower(path);
-    if (key == lower(drv::DevicePath)) {
+    const std::string key = asciiLower(path);
+    if (key == asciiLower(drv::DevicePath)) {
         if (!driver_.installed) return {nullptr, ErrorFileNotFound};
         return {openSimDriver(*this), 0};
     }
-    if (key == lower(drv::GiveIoPath)) {
+    if (key == asciiLower(drv::GiveIoPath)) {
         if (!driver_.giveIo) return {nullptr, ErrorFileNotFound};
         giveIoGranted_ = true;
         return {std::make_unique<GiveIoDevice>(), 0};
     }
-    const std::string prefix = lower(drv::NamespacePrefix);
+    const std::string prefix = asciiLower(drv::NamespacePrefix);
     if (startsWith(key, prefix)) {
         const bool namespaceServed =
             driver_.installed && drv::versionNumber(driver_.major, driver_.minor) >= drv::since::DeviceNamespace;
         const std::string object = "\\device\\" + key.substr(prefix.size());
         for (const auto& device : devices_) {
-            if (namespaceServed && lower(stringProperty(device.record, devprop::PhysicalDeviceObjectName)) == object)
-                return {openSimNamespaceDevice(*this, device), 0};
+            const std::string name = asciiLower(stringProperty(device.record, devprop::PhysicalDeviceObjectName));
+            if (namespaceServed && name == object) return {openSimNamespaceDevice(*this, device), 0};
         }
         return {nullptr, ErrorFileNotFound};
     }
@@ -116,7 +104,7 @@ std::optional<std::vector<DeviceRecord>> Machine::listDevices(const DeviceQuery&
         if (query.presentOnly && !device.present) continue;
         if (query.deviceInterface && !device.hasInterface) continue;
         if (!query.enumerator.empty() &&
-            upper(stringProperty(device.record, devprop::EnumeratorName)) != upper(query.enumerator))
+            asciiUpper(stringProperty(device.record, devprop::EnumeratorName)) != asciiUpper(query.enumerator))
             continue;
         list.push_back(device.record);
     }
@@ -124,7 +112,7 @@ std::optional<std::vector<DeviceRecord>> Machine::listDevices(const DeviceQuery&
 }
 
 std::optional<std::string> Machine::environmentVariable(const std::string& name) {
-    const std::string key = upper(name);
+    const std::string key = asciiUpper(name);
     if (const auto found = identity_.environment.find(key); found != identity_.environment.end()) return found->second;
     if (key == "SYSTEMROOT") return windowsDir_;
     return std::nullopt;
