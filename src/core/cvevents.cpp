@@ -47,10 +47,10 @@ std::optional<std::size_t> IndexOf(const std::array<std::string_view, N>& names,
 
 // The value of the last line that begins with key and "=", ignoring case.
 std::optional<std::string> FindEventKey(const std::vector<std::string>& lines, std::string_view key) {
-    const std::string prefix = LowerCase(key) + "=";
+    const std::string prefix = std::string(key) + "=";
     std::optional<std::string> value;
     for (const auto& line : lines)
-        if (LowerCase(line.substr(0, prefix.size())) == prefix) value = line.substr(prefix.size());
+        if (StartsText(prefix, line)) value = line.substr(prefix.size());
     return value;
 }
 
@@ -64,7 +64,7 @@ std::optional<std::int32_t> FindEventInteger(const std::vector<std::string>& lin
 
 std::optional<std::int32_t> ParseOrigin(const TSensorList& sensors, const std::string& text) {
     constexpr std::string_view Special = "special";
-    if (SameText(std::string_view(text).substr(0, Special.size()), Special)) {
+    if (StartsText(Special, text)) {
         // Only 1 and above name a special source: anything else would turn it
         // into a sensor index or the invalid mark.
         const auto number = ParseConfigInteger(text.substr(Special.size()));
@@ -441,9 +441,9 @@ bool TEvents::ResolveEventVariable(const TCVIdParams& params, TCVStack& stack) {
     const TCVStackItem sensorIndex = stack.Pop();
     const TSensor* sensor = nullptr;
     if (sensorIndex.Type == TCVStackType::String) {
-        const std::string prefix = LowerCase(std::get<std::string>(sensorIndex.Value));
+        const std::string& prefix = std::get<std::string>(sensorIndex.Value);
         for (const auto& candidate : sensors)
-            if (LowerCase(candidate->FDisplayName).starts_with(prefix)) sensor = candidate.get();
+            if (StartsText(prefix, candidate->FDisplayName)) sensor = candidate.get();
     } else if (sensorIndex.Type == TCVStackType::Int) {
         const std::int64_t i = std::get<std::int64_t>(sensorIndex.Value);
         if (i >= 0 && static_cast<std::size_t>(i) < sensors.size()) sensor = sensors[static_cast<std::size_t>(i)].get();

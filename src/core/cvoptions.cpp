@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <limits>
 #include <string_view>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "core/cvcipher.h"
 #include "base/cvformat.h"
 #include "core/cvsafefile.h"
+#include "core/cvtext.h"
 #include "core/cvvars.h"
 #include "core/txtunit.h"
 
@@ -30,18 +30,6 @@ constexpr char RecordEnd = '\x04';
 constexpr const char* LineEnd = "\r\n";
 constexpr std::uint16_t TxtBufferSize = 10240;
 constexpr std::uint16_t MaxLineLength = 10000;
-
-std::string Trim(std::string_view s) {
-    while (!s.empty() && static_cast<unsigned char>(s.front()) <= ' ') s.remove_prefix(1);
-    while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.remove_suffix(1);
-    return std::string(s);
-}
-
-bool StartsWithNoCase(std::string_view line, std::string_view key) {
-    return line.size() >= key.size() && std::equal(key.begin(), key.end(), line.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-           });
-}
 
 int IntegerOr(const std::string& text, int fallback) { return ParseConfigInteger(text).value_or(fallback); }
 
@@ -316,7 +304,7 @@ bool IsClockGroup(TGroup group) { return group == TGroup::Clock || group == TGro
 const TKey* ApplyLine(const std::string& line, bool secondPass, const TOptionsContext& context) {
     const auto& keys = Keys();
     const auto key =
-        std::find_if(keys.begin(), keys.end(), [&](const TKey& k) { return StartsWithNoCase(line, k.Key); });
+        std::find_if(keys.begin(), keys.end(), [&](const TKey& k) { return StartsText(k.Key, line); });
     if (key == keys.end()) return nullptr;
     // The clock lists are filled only by the time of the second pass.
     if (IsClockGroup(key->Group) && (!secondPass || !context.Clock)) return &*key;
@@ -352,7 +340,7 @@ std::vector<std::string> ReadClockLines(const std::string& fileName) {
     while (!file.Eof()) {
         auto line = file.ReadLine();
         for (const auto& key : Keys()) {
-            if (IsClockGroup(key.Group) && StartsWithNoCase(line, key.Key)) {
+            if (IsClockGroup(key.Group) && StartsText(key.Key, line)) {
                 lines.push_back(std::move(line));
                 break;
             }
@@ -434,10 +422,7 @@ std::optional<std::int32_t> ParseConfigInteger(const std::string& text) {
 }
 
 bool ParseConfigBoolean(const std::string& text) {
-    std::string value = Trim(text);
-    std::transform(value.begin(), value.end(), value.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return value == "true";
+    return SameText(Trim(text), "true");
 }
 
 std::string BoolToTrueFalse(bool value) { return value ? "true" : "false"; }

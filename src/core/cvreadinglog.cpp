@@ -1,7 +1,6 @@
 #include "core/cvreadinglog.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -11,6 +10,7 @@
 #include "base/cvformat.h"
 #include "core/cvlogsinks.h"
 #include "core/cvservices.h"
+#include "core/cvtext.h"
 #include "core/cvvars.h"
 
 using cvformat::Format;
@@ -25,11 +25,6 @@ std::string DayStem(const platform::LocalTime& day) {
 }
 
 std::string TodayFile(const platform::LocalTime& now) { return ProgramDir + DayStem(now) + ".csv"; }
-
-std::string UpperCase(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
 
 bool FileExists(const std::string& path) {
     std::error_code ec;

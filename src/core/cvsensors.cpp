@@ -1,8 +1,9 @@
 #include "core/cvsensors.h"
 
 #include <algorithm>
-#include <cctype>
 #include <exception>
+
+#include "core/cvtext.h"
 
 using cvformat::Format;
 
@@ -70,19 +71,6 @@ TPropStringArray NumberTexts(int first, int last) {
     TPropStringArray texts;
     for (int n = first; n <= last; ++n) texts.push_back(std::to_string(n));
     return texts;
-}
-
-bool SameText(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
-        return std::tolower(x) == std::tolower(y);
-    });
-}
-
-std::string Trim(const std::string& s) {
-    auto isBlank = [](unsigned char c) { return c <= ' '; };
-    auto begin = std::find_if_not(s.begin(), s.end(), isBlank);
-    auto end = std::find_if_not(s.rbegin(), s.rend(), isBlank).base();
-    return begin < end ? std::string(begin, end) : std::string();
 }
 
 std::string CurrentFailure() {

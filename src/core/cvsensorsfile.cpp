@@ -12,6 +12,7 @@
 #include "core/cvsafefile.h"
 #include "core/cvsensorsparser.h"
 #include "core/cvservices.h"
+#include "core/cvtext.h"
 #include "core/cvvars.h"
 #include "core/cvzipfile.h"
 #include "core/txtunit.h"

@@ -1,17 +1,16 @@
 #include "core/cvsensorsparser.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cmath>
 
+#include "core/cvtext.h"
 #include "core/cvvars.h"
 
 namespace sensorsfile {
 
 namespace {
 
-char lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 std::string_view digitRun(std::string_view text) {
@@ -179,23 +178,6 @@ void readInput(Reader& in, const std::string& header, TSectionSink& sink) {
 
 }  // namespace
 
-std::string Trim(std::string_view text) {
-    std::size_t b = 0, e = text.size();
-    while (b < e && static_cast<unsigned char>(text[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
-    return std::string(text.substr(b, e - b));
-}
-
-bool SameText(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return lower(x) == lower(y);
-           });
-}
-
-bool StartsText(std::string_view prefix, std::string_view text) {
-    return text.size() >= prefix.size() && SameText(prefix, text.substr(0, prefix.size()));
-}
-
 std::optional<std::int32_t> ParseInt(std::string_view text) {
     const std::string t = Trim(text);
     std::string_view digits = t;
@@ -216,7 +198,7 @@ TReadingRef ParseReadingRef(std::string_view text) {
     ref.ReadingIndex = leadingNumber(text);
     constexpr std::string_view from = " from ";
     for (std::size_t i = 0; i + from.size() <= text.size(); ++i)
-        if (SameText(from, text.substr(i, from.size()))) {
+        if (StartsText(from, text.substr(i))) {
             ref.SensorId = Trim(text.substr(i + from.size()));
             break;
         }
@@ -317,7 +299,7 @@ std::vector<TLegacyLine> ReadLegacyLines(const std::vector<std::string>& lines) 
         const std::size_t eq = line.find('=');
         if (eq == std::string::npos) continue;
         TLegacyLine entry;
-        for (char c : std::string_view(line).substr(0, eq)) entry.Key += lower(c);
+        entry.Key = LowerCase(std::string_view(line).substr(0, eq));
         entry.Value = line.substr(eq + 1);
         result.push_back(std::move(entry));
     }

@@ -115,8 +115,4 @@ std::optional<TPropertyLine> ParsePropertyLine(std::string_view afterKey);
 // Sixteen points, or nothing when the text holds no usable number.
 std::optional<std::array<double, FanCurvePointCount>> ParseControlPoints(std::string_view text);
 
-std::string Trim(std::string_view text);
-bool SameText(std::string_view a, std::string_view b);
-bool StartsText(std::string_view prefix, std::string_view text);
-
 }  // namespace sensorsfile

@@ -1,10 +1,9 @@
 #include "core/cvswitches.h"
 
-#include <algorithm>
 #include <array>
-#include <cctype>
 #include <string_view>
 
+#include "core/cvtext.h"
 #include "core/cvvars.h"
 
 bool GraphicsRomAccess = true;
@@ -57,11 +56,6 @@ const std::array<TSwitch, 36> Switches{{
     {"/NOINTELQST", [](TScanFlags& f) { return &f.ScanIntelQST; }, false},
 }};
 // clang-format on
-
-std::string UpperCase(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return s;
-}
 
 }  // namespace
 

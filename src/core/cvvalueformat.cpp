@@ -1,10 +1,10 @@
 #include "core/cvvalueformat.h"
 
 #include <array>
-#include <cctype>
 #include <string_view>
 
 #include "base/cvformat.h"
+#include "core/cvtext.h"
 #include "core/cvvars.h"
 
 using cvformat::Format;
@@ -51,8 +51,7 @@ std::string GetExoticType(TExoticKind kind) {
 }
 
 std::optional<THintControl> ParseHintControl(const std::string& controlName) {
-    std::string name;
-    for (unsigned char c : controlName) name += static_cast<char>(std::tolower(c));
+    const std::string name = LowerCase(controlName);
     if (name == "pbcpuload") return THintControl{THintTarget::CpuLoad};
     struct TPrefix {
         std::string_view Text;

@@ -1,9 +1,10 @@
 #include "core/cvvars.h"
 
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <utility>
+
+#include "core/cvtext.h"
 
 TDateTime SampleTime = 0;
 bool HasTSC = false;
@@ -97,9 +98,7 @@ std::string GetWindowsDir() { return platform::current().windowsDir(); }
 
 namespace {
 
-bool sameChar(char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-}
+bool sameChar(char a, char b) { return LowerChar(a) == LowerChar(b); }
 
 bool wildcardMatchFrom(const std::string& mask, std::size_t m, const std::string& text, std::size_t t) {
     while (m < mask.size()) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/cvcipher.h"
+#include "core/cvtext.h"
 
 namespace {
 
@@ -26,9 +27,7 @@ TEST(OptionCipher, KnownAnswerWithTheProgramPhrase) {
 
 TEST(OptionCipher, DecodingToleratesCaseAndAnOddLastCharacter) {
     const std::string hex = EncryptOptionValue("x\x04");
-    std::string lower;
-    for (char c : hex) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    EXPECT_EQ(DecryptOptionValue(lower + "7"), "x\x04");
+    EXPECT_EQ(DecryptOptionValue(LowerCase(hex) + "7"), "x\x04");
     EXPECT_EQ(DecryptOptionValue(""), "");
 }
 
