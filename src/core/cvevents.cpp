@@ -10,6 +10,7 @@
 
 #include "base/cvformat.h"
 #include "base/cvtrace.h"
+#include "core/cvconfigvalue.h"
 #include "core/cvmailqueue.h"
 #include "core/cvmonitor.h"
 #include "core/cvsafefile.h"

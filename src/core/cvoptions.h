@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "core/cvconfigvalue.h"
 #include "core/cvservices.h"
 #include "core/cvswitches.h"
 
@@ -63,10 +64,3 @@ bool LoadParams(const std::string& fileName, bool secondPass, const TOptionsCont
 // On failure warns "Unable to save to <path>", leaves the old file and
 // answers False.
 bool SaveParams(const std::string& fileName, bool withClock, const TOptionsContext& context);
-
-// Integer parsing of the configuration files: decimal, or hexadecimal after
-// "$", optionally signed; nullopt for anything else or out of 32-bit range.
-std::optional<std::int32_t> ParseConfigInteger(const std::string& text);
-// Trimmed and lower-cased, only "true" is true.
-bool ParseConfigBoolean(const std::string& text);
-std::string BoolToTrueFalse(bool value);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "base/cvformat.h"
+#include "core/cvconfigvalue.h"
 #include "core/cvlogsinks.h"
 #include "core/cvsafefile.h"
 #include "core/cvsensorsparser.h"
@@ -31,8 +32,6 @@ namespace {
 std::string fmt(std::string_view picture, std::initializer_list<cvformat::FormatArg> args) {
     return cvformat::Format(picture, args, cvformat::Invariant());
 }
-
-const char* trueFalse(bool b) { return b ? "true" : "false"; }
 
 // ---- board identity ----------------------------------------------------------
 
@@ -304,24 +303,24 @@ private:
 void applyLegacyLine(const TSensorsFileContext& c, TReadingKind kind, std::size_t index, const TLegacyLine& line) {
     TReadingData& slot = c.Slots.Slot(kind, index);
     const std::string& key = line.Key;
-    const std::int32_t number = ParseInt(line.Value).value_or(0);
+    const std::int32_t number = ParseConfigInteger(line.Value).value_or(0);
     if (key == "name") slot.Name = line.Value;
-    else if (key == "active") slot.Active = ParseBool(line.Value);
+    else if (key == "active") slot.Active = ParseConfigBoolean(line.Value);
     else if (key == "chip") slot.SensorIndex = number;
     else if (key == "index") slot.ReadingIndex = number;
-    else if (key == "logged") slot.Logged = ParseBool(line.Value);
+    else if (key == "logged") slot.Logged = ParseConfigBoolean(line.Value);
     else if (kind == TReadingKind::Temp) {
         TTempReadingData& temp = c.Slots.TempSlots[index];
         if (key == "wanted") temp.Wanted = number;
         else if (key == "warning") temp.Warning = number;
         else if (key == "offset") temp.Offset = number;
-        else if (key == "intray") temp.InTray = ParseBool(line.Value);
+        else if (key == "intray") temp.InTray = ParseConfigBoolean(line.Value);
         else if (key == "pwm") temp.AddUsedPwm(number);
     } else if (kind == TReadingKind::Pwm) {
         TPwmReadingData& pwm = c.Slots.PwmSlots[index];
         if (key == "min") pwm.MinPercent = number;
         else if (key == "max") pwm.MaxPercent = number;
-        else if (key == "variate") pwm.Variate = ParseBool(line.Value);
+        else if (key == "variate") pwm.Variate = ParseConfigBoolean(line.Value);
     }
 }
 
@@ -360,7 +359,7 @@ void writeSlotHeader(Writer& w, const TSensorsFileContext& c, const char* pictur
     w.Blank();
     w.Line(fmt(picture, {slot.ReadingIndex, displayNameOf(c.Sensors, slot.SensorIndex)}));
     w.Line("name=" + slot.Name);
-    w.Line(fmt("active=%s", {trueFalse(slot.Active)}));
+    w.Line(fmt("active=%s", {BoolToTrueFalse(slot.Active)}));
 }
 
 std::string sensorsFileText(const TSensorsFileContext& c) {
@@ -412,8 +411,8 @@ std::string sensorsFileText(const TSensorsFileContext& c) {
         writeSlotHeader(w, c, "xxx Pwm %d from %s", slot);
         w.Line(fmt("min=%d", {slot.MinPercent}));
         w.Line(fmt("max=%d", {slot.MaxPercent}));
-        w.Line(fmt("variate=%s", {trueFalse(slot.Variate)}));
-        w.Line(fmt("logged=%s", {trueFalse(slot.Logged)}));
+        w.Line(fmt("variate=%s", {BoolToTrueFalse(slot.Variate)}));
+        w.Line(fmt("logged=%s", {BoolToTrueFalse(slot.Logged)}));
         w.Line("xxx end");
     }
     for (const auto& slot : c.Slots.TempSlots) {
@@ -421,21 +420,21 @@ std::string sensorsFileText(const TSensorsFileContext& c) {
         w.Line(fmt("wanted=%d", {slot.Wanted}));
         w.Line(fmt("warning=%d", {slot.Warning}));
         w.Line(fmt("offset=%d", {slot.Offset}));
-        w.Line(fmt("intray=%s", {trueFalse(slot.InTray)}));
+        w.Line(fmt("intray=%s", {BoolToTrueFalse(slot.InTray)}));
         std::vector<const TPwmReadingData*> driven;
         for (int n : slot.UsedPwms)
             if (n >= 1 && static_cast<std::size_t>(n) <= pwms.size()) driven.push_back(&pwms[n - 1]);
         w.Line(fmt("UsedPwms=%d", {static_cast<int>(driven.size())}));
         for (const auto* pwm : driven)
             w.Line(fmt("pwm=%d from %s", {pwm->ReadingIndex, displayNameOf(c.Sensors, pwm->SensorIndex)}));
-        w.Line(fmt("logged=%s", {trueFalse(slot.Logged)}));
+        w.Line(fmt("logged=%s", {BoolToTrueFalse(slot.Logged)}));
         w.Line("xxx end");
     }
     for (const auto& [slots, picture] : {std::pair{&c.Slots.FanSlots, "xxx Fan %d from %s"},
                                          std::pair{&c.Slots.VoltSlots, "xxx Volt %d from %s"}})
         for (const auto& slot : *slots) {
             writeSlotHeader(w, c, picture, slot);
-            w.Line(fmt("logged=%s", {trueFalse(slot.Logged)}));
+            w.Line(fmt("logged=%s", {BoolToTrueFalse(slot.Logged)}));
             w.Line("xxx end");
         }
 
@@ -447,7 +446,7 @@ std::string sensorsFileText(const TSensorsFileContext& c) {
         w.Line("name=" + fc.Name);
         w.Line(fmt("pwm=%d from %s", {fc.PwmIndex, displayNameOf(c.Sensors, fc.SensorIndex)}));
         w.Line(fmt("method=%d", {int{fc.ControlMethod}}));
-        w.Line(fmt("enabled=%s", {trueFalse(fc.Enabled)}));
+        w.Line(fmt("enabled=%s", {BoolToTrueFalse(fc.Enabled)}));
         w.Line("xxx end");
     }
     for (std::size_t i = 0; i < controllers.size(); ++i)

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "core/cvconfigvalue.h"
 #include "core/cvtext.h"
 #include "core/cvvars.h"
 
@@ -22,7 +23,7 @@ std::string_view digitRun(std::string_view text) {
 // The number a run of digits stands for, or the fallback when there is none
 // or it is too large.
 std::int32_t leadingNumber(std::string_view text, std::int32_t fallback = 0) {
-    return ParseInt(digitRun(text)).value_or(fallback);
+    return ParseConfigInteger(digitRun(text)).value_or(fallback);
 }
 
 bool isSectionLine(std::string_view line) { return StartsText("xxx ", line); }
@@ -46,12 +47,12 @@ public:
     std::optional<std::int32_t> IntField(std::string_view key, std::int32_t unreadable) {
         auto value = Field(key);
         if (!value) return std::nullopt;
-        return ParseInt(*value).value_or(unreadable);
+        return ParseConfigInteger(*value).value_or(unreadable);
     }
     std::optional<bool> BoolField(std::string_view key) {
         auto value = Field(key);
         if (!value) return std::nullopt;
-        return ParseBool(*value);
+        return ParseConfigBoolean(*value);
     }
 
     // Moves past the section's "xxx end"; stops before any other section line.
@@ -178,21 +179,6 @@ void readInput(Reader& in, const std::string& header, TSectionSink& sink) {
 
 }  // namespace
 
-std::optional<std::int32_t> ParseInt(std::string_view text) {
-    const std::string t = Trim(text);
-    std::string_view digits = t;
-    if (!digits.empty() && digits.front() == '+') {
-        digits.remove_prefix(1);
-        if (digits.empty() || !isDigit(digits.front())) return std::nullopt;
-    }
-    std::int32_t value = 0;
-    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (ec != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
-    return value;
-}
-
-bool ParseBool(std::string_view text) { return SameText(Trim(text), "true"); }
-
 TReadingRef ParseReadingRef(std::string_view text) {
     TReadingRef ref;
     ref.ReadingIndex = leadingNumber(text);
@@ -208,7 +194,7 @@ TReadingRef ParseReadingRef(std::string_view text) {
 std::optional<TPropertyLine> ParsePropertyLine(std::string_view text) {
     // "%d |%s| set to |%s|"
     const std::string_view id = digitRun(text);
-    const auto propId = ParseInt(id);
+    const auto propId = ParseConfigInteger(id);
     if (!propId || text.substr(id.size(), 2) != " |") return std::nullopt;
     text.remove_prefix(id.size() + 2);
     constexpr std::string_view setTo = "| set to |";
@@ -250,8 +236,9 @@ std::int32_t ParseCfgVersion(const std::vector<std::string>& lines) {
         if (!StartsText(versionPrefix, line)) continue;
         const std::string_view rest = std::string_view(line).substr(versionPrefix.size());
         const std::size_t dot = rest.find('.');
-        const std::int64_t major = ParseInt(rest.substr(0, dot)).value_or(0);
-        const std::int64_t minor = dot == std::string_view::npos ? 0 : ParseInt(rest.substr(dot + 1)).value_or(0);
+        const std::int64_t major = ParseConfigInteger(rest.substr(0, dot)).value_or(0);
+        const std::int64_t minor =
+            dot == std::string_view::npos ? 0 : ParseConfigInteger(rest.substr(dot + 1)).value_or(0);
         // A version no 32-bit number holds is no version we know.
         const std::int64_t version = major * 100 + minor;
         return version >= INT32_MIN && version <= INT32_MAX ? static_cast<std::int32_t>(version) : -2;
@@ -270,7 +257,8 @@ void ReadSections(const std::vector<std::string>& lines, std::int32_t version, b
         else if (propertiesOnly) known = false;
         else if (WildcardMatch("xxx FanControllerTemp from FanController *", line)) readInput(in, line, sink);
         else if (WildcardMatch("xxx FanController *", line)) readController(in, line, sink);
-        else if (WildcardMatch("xxx OriginalCfgId=*", line)) sink.OriginalCfgId(ParseInt(line.substr(cfgIdPrefix.size())).value_or(0));
+        else if (WildcardMatch("xxx OriginalCfgId=*", line))
+            sink.OriginalCfgId(ParseConfigInteger(line.substr(cfgIdPrefix.size())).value_or(0));
         else if (WildcardMatch("xxx SMBIOS Info", line)) quiet = true;
         else {
             const auto m = std::find_if(std::begin(slotMasks), std::end(slotMasks),

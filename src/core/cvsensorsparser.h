@@ -108,8 +108,6 @@ struct TLegacyLine {
 std::vector<TLegacyLine> ReadLegacyLines(const std::vector<std::string>& lines);
 
 // Small parsers shared with the appliers.
-std::optional<std::int32_t> ParseInt(std::string_view text);
-bool ParseBool(std::string_view text);
 TReadingRef ParseReadingRef(std::string_view text);
 std::optional<TPropertyLine> ParsePropertyLine(std::string_view afterKey);
 // Sixteen points, or nothing when the text holds no usable number.

@@ -336,17 +336,4 @@ TEST_F(OptionsFile, AFailedSaveWarnsAndKeepsTheOldFile) {
     EXPECT_EQ(dialogs.Warnings.back(), "Unable to save to " + ProgramDir + "caldavorparams.cfg");
 }
 
-TEST(ConfigValues, IntegersAndBooleans) {
-    EXPECT_EQ(ParseConfigInteger("42"), 42);
-    EXPECT_EQ(ParseConfigInteger("-7"), -7);
-    EXPECT_EQ(ParseConfigInteger("$1fffffff"), 0x1FFFFFFF);
-    EXPECT_EQ(ParseConfigInteger("$FFFFFFFF"), -1);
-    EXPECT_EQ(ParseConfigInteger("-2147483648"), INT32_MIN);
-    for (const char* bad : {"", "$", "2147483648", "$100000000", "12a", "0x10", "1.5", "- 1"})
-        EXPECT_FALSE(ParseConfigInteger(bad)) << bad;
-    EXPECT_TRUE(ParseConfigBoolean("\tTrue "));
-    EXPECT_FALSE(ParseConfigBoolean("1"));
-    EXPECT_EQ(BoolToTrueFalse(true), "true");
-}
-
 }  // namespace

@@ -47,15 +47,6 @@ TEST(SensorsFileText, VersionLine) {
 }
 
 TEST(SensorsFileText, SmallParsers) {
-    EXPECT_EQ(ParseInt(" 42 "), 42);
-    EXPECT_EQ(ParseInt("-7"), -7);
-    EXPECT_EQ(ParseInt("+7"), 7);
-    EXPECT_FALSE(ParseInt("4x"));
-    EXPECT_FALSE(ParseInt("+-7"));
-    EXPECT_FALSE(ParseInt("99999999999"));
-    EXPECT_TRUE(ParseBool(" TRUE "));
-    EXPECT_FALSE(ParseBool("yes"));
-
     const TReadingRef ref = ParseReadingRef("3 FROM  Chip@$290(onISA) ");
     EXPECT_EQ(ref.ReadingIndex, 3);
     EXPECT_EQ(ref.SensorId, "Chip@$290(onISA)");
