@@ -106,19 +106,9 @@ class AdvancedFanControlTest : public FanControlTest {
 protected:
     AdvancedFanControlTest() {
         Options.AdvFanSpeed = true;
-        TFanController fc;
-        fc.Name = "Case";
-        fc.SensorIndex = 0;
-        fc.PwmIndex = 1;
-        fc.Enabled = true;
-        TFanCtrlTemp input;
-        input.SensorIndex = 0;
+        TFanCtrlTemp input = fancontroltest::Curve30To60();
         input.ReadingIndex = 1;
-        input.MinTemp = 30;
-        input.MaxTemp = 60;
-        for (int k = 0; k < FanCurvePointCount; ++k) input.ControlPoints[k] = 5 * k;  // 0, 5, ..., 75
-        fc.Temps.push_back(input);
-        FanControllers.push_back(fc);
+        FanControllers.push_back(fancontroltest::CaseController(1, input));
     }
 };
 

@@ -6,16 +6,11 @@
 #include <limits>
 
 #include "core/cvdutyedits.h"
+#include "fancontrol_fixture.h"
 
 namespace {
 
-TFanCtrlTemp Curve30To60() {
-    TFanCtrlTemp input;
-    input.MinTemp = 30;
-    input.MaxTemp = 60;
-    for (int k = 0; k < FanCurvePointCount; ++k) input.ControlPoints[k] = 5.0 * k;  // 0, 5, ..., 75
-    return input;
-}
+using fancontroltest::Curve30To60;
 
 TEST(FanCurve, InterpolatesBetweenPointsAndHoldsTheEnds) {
     const TFanCtrlTemp input = Curve30To60();

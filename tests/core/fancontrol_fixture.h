@@ -1,5 +1,5 @@
 #pragma once
-// Sensors, slots and log sinks for the sensors-file and fan-control tests.
+// Sensors, slots, log sinks and fan curves for the sensors-file and fan-control tests.
 
 #include <memory>
 #include <stdexcept>
@@ -15,6 +15,26 @@
 #include "support/testmachine.h"
 
 namespace fancontroltest {
+
+// An input whose curve rises 0, 5, ..., 75 percent from 30 to 60 degrees.
+inline TFanCtrlTemp Curve30To60() {
+    TFanCtrlTemp input;
+    input.MinTemp = 30;
+    input.MaxTemp = 60;
+    for (int k = 0; k < FanCurvePointCount; ++k) input.ControlPoints[k] = 5.0 * k;
+    return input;
+}
+
+// An enabled controller "Case" on the first chip's speed pwmIndex, with one input.
+inline TFanController CaseController(int pwmIndex, const TFanCtrlTemp& input) {
+    TFanController fc;
+    fc.Name = "Case";
+    fc.SensorIndex = 0;
+    fc.PwmIndex = pwmIndex;
+    fc.Enabled = true;
+    fc.Temps.push_back(input);
+    return fc;
+}
 
 // A chip with chosen readings, one own property (id 13, "PWM 1 mode") and
 // outputs that record what they were asked.
