@@ -286,8 +286,8 @@ bool TEvents::SaveEvents(const std::string& fileName) {
 
 void TEvents::LOADEVENTS(const std::string& fileName) {
     WriteDebugLog("Starting LOADEVENTS");
-    const std::uint16_t file = TxtOpen(fileName, FileBufferSize);
-    if (file == 0) {
+    const auto lines = TxtReadLines(fileName, FileBufferSize, MaxLineLength);
+    if (!lines) {
         WriteDebugLog("End of LOADEVENTS");
         return;
     }
@@ -308,9 +308,8 @@ void TEvents::LOADEVENTS(const std::string& fileName) {
         section.clear();
     };
 
-    std::vector<char> buffer(MaxLineLength);
-    while (!TxtEof(file)) {
-        std::string line = TrimLeft(std::string(buffer.data(), TxtReadLn(file, buffer, MaxLineLength)));
+    for (const auto& text : *lines) {
+        std::string line = TrimLeft(text);
         if (line.empty() || line.front() == '#') continue;
         const std::string trimmed = Trim(line);
         if (trimmed.front() == '[' && trimmed.back() == ']') {
@@ -321,7 +320,6 @@ void TEvents::LOADEVENTS(const std::string& fileName) {
         }
     }
     if (!section.empty()) closeSection();
-    TxtClose(file);
 
     CompileSimpleEvents();
     for (const auto& event : Events)

@@ -312,41 +312,17 @@ const TKey* ApplyLine(const std::string& line, bool secondPass, const TOptionsCo
     return &*key;
 }
 
-class TTxtFile {
-public:
-    explicit TTxtFile(const std::string& fileName) : handle_(TxtOpen(fileName, TxtBufferSize)) {}
-    ~TTxtFile() {
-        if (handle_) TxtClose(handle_);
-    }
-    TTxtFile(const TTxtFile&) = delete;
-    TTxtFile& operator=(const TTxtFile&) = delete;
-
-    bool IsOpen() const { return handle_ != 0; }
-    bool Eof() const { return TxtEof(handle_); }
-    std::string ReadLine() {
-        const auto length = TxtReadLn(handle_, buffer_, MaxLineLength);
-        return std::string(buffer_.data(), length);
-    }
-
-private:
-    std::uint16_t handle_;
-    std::array<char, TxtBufferSize> buffer_{};
-};
+std::optional<std::vector<std::string>> ReadLines(const std::string& fileName) {
+    return TxtReadLines(fileName, TxtBufferSize, MaxLineLength);
+}
 
 std::vector<std::string> ReadClockLines(const std::string& fileName) {
-    std::vector<std::string> lines;
-    TTxtFile file(fileName);
-    if (!file.IsOpen()) return lines;
-    while (!file.Eof()) {
-        auto line = file.ReadLine();
-        for (const auto& key : Keys()) {
-            if (IsClockGroup(key.Group) && StartsText(key.Key, line)) {
-                lines.push_back(std::move(line));
-                break;
-            }
-        }
+    std::vector<std::string> clockLines;
+    for (auto& line : ReadLines(fileName).value_or(std::vector<std::string>{})) {
+        const auto isClockKey = [&](const TKey& key) { return IsClockGroup(key.Group) && StartsText(key.Key, line); };
+        if (std::any_of(Keys().begin(), Keys().end(), isClockKey)) clockLines.push_back(std::move(line));
     }
-    return lines;
+    return clockLines;
 }
 
 std::string OptionsText(bool withClock, const TOptionsContext& context, const std::vector<std::string>& oldClockLines) {
@@ -391,11 +367,11 @@ std::string OptionsText(bool withClock, const TOptionsContext& context, const st
 }  // namespace
 
 bool LoadParams(const std::string& fileName, bool secondPass, const TOptionsContext& context) {
-    TTxtFile file(fileName);
-    if (!file.IsOpen()) return false;
+    const auto lines = ReadLines(fileName);
+    if (!lines) return false;
     bool autoFanSpeedRead = false;
-    while (!file.Eof()) {
-        const TKey* key = ApplyLine(file.ReadLine(), secondPass, context);
+    for (const auto& line : *lines) {
+        const TKey* key = ApplyLine(line, secondPass, context);
         autoFanSpeedRead = autoFanSpeedRead || (key && key->Key == "AutoFanSpeed=");
     }
     // The window starts with automatic fan speed on; a file without the key means off.

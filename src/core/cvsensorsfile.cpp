@@ -52,19 +52,8 @@ std::string cfgName(const TBoardIdentity& b, const std::string& boardVersion) {
 
 // ---- files -------------------------------------------------------------------
 
-// Every line of a text file as the text-file reader splits them; nothing
-// when it cannot be opened.
 std::optional<std::vector<std::string>> readLines(const std::string& fileName) {
-    const std::uint16_t handle = TxtOpen(fileName, 10240);
-    if (handle == 0) return std::nullopt;
-    std::vector<std::string> lines;
-    std::array<char, 10240> buffer;
-    while (!TxtEof(handle)) {
-        const std::uint16_t n = TxtReadLn(handle, buffer, 10000);
-        lines.emplace_back(buffer.data(), n);
-    }
-    TxtClose(handle);
-    return lines;
+    return TxtReadLines(fileName, 10240, 10000);
 }
 
 // ---- slots -------------------------------------------------------------------

@@ -132,3 +132,14 @@ std::uint16_t TxtReadLn(std::uint16_t handle, std::span<char> dest, std::uint16_
     }
     return static_cast<std::uint16_t>(count);
 }
+
+std::optional<std::vector<std::string>> TxtReadLines(const std::string& fileName, std::uint16_t bufSize,
+                                                     std::uint16_t maxLen) {
+    const std::uint16_t handle = TxtOpen(fileName, bufSize);
+    if (handle == 0) return std::nullopt;
+    std::vector<std::string> lines;
+    std::vector<char> buffer(maxLen);
+    while (!TxtEof(handle)) lines.emplace_back(buffer.data(), TxtReadLn(handle, buffer, maxLen));
+    TxtClose(handle);
+    return lines;
+}

@@ -7,8 +7,10 @@
 // so CR LF, LF CR, CR CR and LF LF each end one line.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 // Opens fileName (UTF-8) with a read buffer of bufSize bytes; 0 when no slot
 // is free, the file does not open or bufSize is 0.
@@ -23,3 +25,8 @@ void TxtSeek(std::uint16_t handle, std::int32_t pos);
 // more than dest holds; the rest of the line is dropped), without a
 // terminating zero. Answers the count stored; 0 for a handle not open.
 std::uint16_t TxtReadLn(std::uint16_t handle, std::span<char> dest, std::uint16_t maxLen);
+
+// Every line of fileName, each cut at maxLen as TxtReadLn does; nullopt when
+// the file does not open.
+std::optional<std::vector<std::string>> TxtReadLines(const std::string& fileName, std::uint16_t bufSize,
+                                                     std::uint16_t maxLen);

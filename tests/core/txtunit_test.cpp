@@ -124,6 +124,15 @@ TEST_F(TxtUnitTest, FilesThatDoNotOpen) {
     EXPECT_EQ(TxtOpen(File("x\n"), 0), 0);
 }
 
+TEST_F(TxtUnitTest, WholeFileReadsAsItsLinesAndLeavesNoSlotTaken) {
+    const auto lines = TxtReadLines(File("ab\r\n\r\ncdef\n"), 2, 3);
+    ASSERT_TRUE(lines);
+    EXPECT_THAT(*lines, ElementsAre("ab", "", "cde"));
+    EXPECT_FALSE(TxtReadLines(dir.file("missing.cfg"), BufSize, 10000));
+    EXPECT_EQ(TxtOpen(File("x\n"), 16), 1);
+    TxtClose(1);
+}
+
 TEST_F(TxtUnitTest, HandlesThatAreNotOpen) {
     for (std::uint16_t h : {std::uint16_t{0}, std::uint16_t{3}, std::uint16_t{11}}) {
         EXPECT_TRUE(TxtEof(h));
