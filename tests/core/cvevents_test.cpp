@@ -5,7 +5,6 @@
 #include <array>
 #include <filesystem>
 #include <map>
-#include <sstream>
 
 #include "core/cvmailqueue.h"
 #include "core/cvmonitor.h"
@@ -148,15 +147,6 @@ TEventDef Def(std::int32_t origin, TEventSource source, std::int32_t reading, st
     return def;
 }
 
-std::vector<std::string> Lines(const std::string& text, const std::string& separator) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find(separator, start)) != std::string::npos; start = end + separator.size())
-        lines.push_back(text.substr(start, end - start));
-    if (start < text.size()) lines.push_back(text.substr(start));
-    return lines;
-}
-
 // ---- rules and the events file ----------------------------------------------------
 
 TEST(EventToCondition, BuildsTheConditionText) {
@@ -185,7 +175,7 @@ TEST_F(EventsTest, FileRoundTrip) {
         "[event]", "Origin=special2", "ReadingIdx=513", "SourceType=SMART", "CheckType=<", "CheckValue=80",
         "Action=sendmail", "ActionPar1=Disk failing", "ActionPar2=home", "AllowEvery=3600", "VerifiedFor=1",
     };
-    EXPECT_EQ(Lines(testsupport::readFile(eventsFile), "\r\n"), expected);
+    EXPECT_EQ(testsupport::splitLines(testsupport::readFile(eventsFile), "\r\n"), expected);
 
     events().Events.clear();
     events().LOADEVENTS(eventsFile);
@@ -493,7 +483,7 @@ TEST_F(EventsTest, MailActionQueuesTheBody) {
     events().Events.emplace_back().Def = send;
     events().Events.emplace_back().Def = unknown;
     events().CompileSimpleEvents();
-    const std::vector<std::string> body = Lines(events().CreateMailBody(), "\r");
+    const std::vector<std::string> body = testsupport::splitLines(events().CreateMailBody(), "\r");
     tick();
 
     ASSERT_EQ(mail.Mails.size(), 1u);
@@ -546,7 +536,7 @@ TEST_F(EventsTest, MailBodyLineByLine) {
         "Hard disks' status:",
         "ST500 (drive 1) : fitness=97%   performance=???%",
     };
-    EXPECT_EQ(Lines(events().CreateMailBody(), "\r"), expected);
+    EXPECT_EQ(testsupport::splitLines(events().CreateMailBody(), "\r"), expected);
 }
 
 TEST_F(EventsTest, EvaluationTimesAtExit) {

@@ -16,11 +16,8 @@ protected:
 
     Lines traced() const {
         Lines out;
-        const std::string text = testsupport::readFile(file("debug.nfo"));
-        for (std::size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-            const std::string line = text.substr(start, end - start);
+        for (const auto& line : testsupport::splitLines(testsupport::readFile(file("debug.nfo")), "\r\n"))
             out.push_back(line.substr(line.find(" - ") + 3));
-        }
         return out;
     }
 

@@ -25,13 +25,7 @@ protected:
     std::string path() const { return file("caldavorparams.cfg"); }
     void write(const std::string& text) { writeFile(path(), text); }
     bool load(bool secondPass) { return monitor.LoadParams(path(), secondPass); }
-    std::vector<std::string> lines() const {
-        std::vector<std::string> out;
-        const std::string text = readFile(path());
-        for (std::size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-            out.push_back(text.substr(start, end - start));
-        return out;
-    }
+    std::vector<std::string> lines() const { return testsupport::splitLines(readFile(path()), "\r\n"); }
     std::string valueOf(const std::string& key) const {
         for (const auto& line : lines())
             if (line.starts_with(key)) return line.substr(key.size());

@@ -2,18 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
+#include "support/testmachine.h"
 
 using namespace sensorsfile;
 
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
+std::vector<std::string> Lines(const std::string& text) { return testsupport::splitLines(text, "\n"); }
 
 struct Recorder : TSectionSink {
     std::vector<TSensorSection> sensors;

@@ -34,4 +34,13 @@ void writeFile(const std::string& path, const std::string& content) {
     out << content;
 }
 
+std::vector<std::string> splitLines(const std::string& text, const std::string& separator) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find(separator, start)) != std::string::npos; start = end + separator.size())
+        lines.push_back(text.substr(start, end - start));
+    if (start < text.size()) lines.push_back(text.substr(start));
+    return lines;
+}
+
 }  // namespace testsupport

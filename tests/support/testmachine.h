@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/sim/machine.h"
 
@@ -38,5 +39,7 @@ private:
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);
+// The pieces of text between separators; a last piece without one counts too.
+std::vector<std::string> splitLines(const std::string& text, const std::string& separator);
 
 }  // namespace testsupport
