@@ -4,12 +4,12 @@
 
 #include <array>
 #include <filesystem>
-#include <map>
 
 #include "core/cvmailqueue.h"
 #include "core/cvmonitor.h"
 #include "core/cvsmartdisk.h"
 #include "core/coretest.h"
+#include "fakesensor.h"
 
 namespace {
 
@@ -17,40 +17,21 @@ using platform::sim::Balloon;
 using platform::sim::StartedProgram;
 using platform::sim::Tone;
 
-// A sensor whose next readings the test chooses.
-class TTestSensor : public TSensor {
+// A sensor with two temperatures, a fan, a speed and a voltage, whose next
+// readings the test chooses.
+class TTestSensor : public coretest::TFakeSensor {
 public:
     TTestSensor(const std::string& displayName, TLink* link = nullptr)
-        : TSensor(link, 0x290, 1, {}, "", "", "") {
-        FChipName = "Test";
+        : TFakeSensor("Test", 0x290, {{"CPU", "Board"}, {"CPU Fan"}, {"Pwm1"}, {"Vcore"}}, {}, link) {
         FDisplayName = displayName;
-        FTemps = {{"CPU", nullptr}, {"Board", nullptr}};
-        FFans = {{"CPU Fan", nullptr}};
-        FPwms = {{"Pwm1", nullptr}};
-        FVolts = {{"Vcore", nullptr}};
-        FinishReadingSetup();
     }
 
     void Sample(std::vector<double> temps, double fan = 0, double pwm = 0, double volt = 0) {
-        next_ = {{0, std::move(temps)}, {1, {fan}}, {2, {pwm}}, {3, {volt}}};
-        ReadTemps();
-        ReadFans();
-        ReadPwms();
-        ReadVolts();
+        TFakeSensor::Sample(TReadingKind::Temp, std::move(temps));
+        TFakeSensor::Sample(TReadingKind::Fan, {fan});
+        TFakeSensor::Sample(TReadingKind::Pwm, {pwm});
+        TFakeSensor::Sample(TReadingKind::Volt, {volt});
     }
-
-protected:
-    void ReadTempsInternal(std::span<double> v) override { fill(0, v); }
-    void ReadFansInternal(std::span<double> v) override { fill(1, v); }
-    void ReadPwmsInternal(std::span<double> v) override { fill(2, v); }
-    void ReadVoltsInternal(std::span<double> v) override { fill(3, v); }
-
-private:
-    void fill(int kind, std::span<double> values) {
-        const auto& next = next_[kind];
-        for (std::size_t i = 0; i < values.size() && i < next.size(); ++i) values[i] = next[i];
-    }
-    std::map<int, std::vector<double>> next_;
 };
 
 class TTestDisk : public TTestSensor, public TSmartDisk {

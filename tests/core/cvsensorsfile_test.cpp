@@ -9,6 +9,7 @@
 
 #include "core/cvservices.h"
 #include "hw/cvlink.h"
+#include "fakeservices.h"
 #include "fancontrol_fixture.h"
 
 using fancontroltest::TTwoChips;
@@ -25,13 +26,6 @@ public:
         return true;
     }
     std::vector<std::string> Loaded, Saved;
-};
-
-class RecordingDialogs : public TDialogs {
-public:
-    void ShowWarning(const std::string& text) override { Warnings.push_back(text); }
-    bool RunHintDialog(const THintDialogRequest&) override { return false; }
-    std::vector<std::string> Warnings;
 };
 
 class SensorsFileTest : public ::testing::Test, public TTwoChips {
@@ -56,7 +50,7 @@ protected:
 
     const TBoardIdentity* Board = nullptr;
     RecordingEvents Events;
-    RecordingDialogs Dialogs;
+    coretest::TFakeDialogs Dialogs;
 };
 
 const std::string A = "ChipA@$290(onISA@$290)";

@@ -20,8 +20,8 @@ struct TFakeReadings {
 class TFakeSensor : public TSensor {
 public:
     TFakeSensor(const std::string& chipName, std::uint32_t address, const TFakeReadings& readings,
-                TSensorLogEvent onLog = {})
-        : TSensor(nullptr, address, 0, std::move(onLog), "", "", "") {
+                TSensorLogEvent onLog = {}, TLink* link = nullptr)
+        : TSensor(link, address, 0, std::move(onLog), "", "", "") {
         FChipName = chipName;
         for (auto [list, names] : {std::pair{&FTemps, &readings.Temps}, std::pair{&FFans, &readings.Fans},
                                    std::pair{&FPwms, &readings.Pwms}, std::pair{&FVolts, &readings.Volts}}) {
