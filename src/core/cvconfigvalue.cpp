@@ -2,9 +2,10 @@
 
 #include "core/cvtext.h"
 
-std::optional<std::int32_t> ParseConfigInteger(std::string_view s) {
-    while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
-    while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+std::optional<std::int32_t> ParseConfigInteger(std::string_view text) {
+    // Values are trimmed of blanks and control characters, as Booleans are.
+    const std::string trimmed = Trim(text);
+    std::string_view s = trimmed;
     bool negative = false;
     if (!s.empty() && (s.front() == '-' || s.front() == '+')) {
         negative = s.front() == '-';
