@@ -287,7 +287,10 @@ void CheckACPIHAL() {
 std::uint64_t RunSMPTest() {
     try {
         TIOPort port;
-        return port.CanReadMSR ? port.ReadMSR(0x1B) : 0;
+        if (!port.CanReadMSR) return 0;
+        // A failed read answers all ones, which no APIC base register holds.
+        const std::uint64_t apicBase = port.ReadMSR(0x1B);
+        return apicBase == ~std::uint64_t{0} ? 0 : apicBase;
     } catch (const std::exception& e) {
         WriteDebugLog(cvformat::Format("RunSMPTest ERROR (%s)", {e.what()}));
         return 0;

@@ -255,6 +255,13 @@ TEST_F(SmpTest, OneProcessorRunsNoTest) {
     EXPECT_TRUE(trace().empty());
 }
 
+TEST_F(SmpTest, AnApicBaseThatCannotBeReadAnswersZero) {
+    machine().cpus().cpu(1).msrs.erase(0x1B);
+    RunSMPTestOnEachCPU();
+    EXPECT_EQ(trace(),
+              (std::vector<std::string>{"CPU#0.MSR[$1B]=00000000FEE00900", "CPU#1.MSR[$1B]=0000000000000000"}));
+}
+
 TEST_F(SmpTest, OldDriverAnswersZero) {
     machine().driver().major = 1;
     machine().driver().minor = 1;
