@@ -38,6 +38,7 @@ const Route routes[] = {
     {"Windows9x", 4, 10, 1, false, false, false, true, true, false, false, true},
     {"FailedVersionQuery", 10, 0, 2, true, false, false, true, true, false, false, true},
     {"Windows7NoGiveIo", 6, 1, 2, false, false, true, true, false, false, true, true},
+    {"VistaStillTriesGiveIo", 6, 0, 2, false, false, true, true, false, true, true, true},
 };
 
 class ConstructionRoute : public DriverTest, public ::testing::WithParamInterface<Route> {};
@@ -432,6 +433,15 @@ TEST_F(DriverRequests, OtherRequestsUseTheirCodesAndLayouts) {
     EXPECT_EQ(last().code, 0x9C402484u);
     EXPECT_TRUE(last().input.empty());
     EXPECT_EQ(last().outputSize, 12u);
+}
+
+TEST_F(DriverRequests, MsrReadOnADriverOlderThan1002SendsNoRequest) {
+    machine.driver().major = 1;
+    machine.driver().minor = 1;
+    TIOPort port;
+    machine.requests.clear();
+    EXPECT_EQ(port.ReadMSR(0x1B), 0xFFFFFFFFFFFFFFFFull);
+    EXPECT_TRUE(machine.requests.empty());
 }
 
 TEST(DriverCodes, RawThermalQueryIsFunction920h) { EXPECT_EQ(platform::drv::RawThermalQuery, 0x9C402480u); }
