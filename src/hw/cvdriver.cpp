@@ -304,9 +304,12 @@ void RunSMPTestOnEachCPU() {
         std::uint64_t apicBase = 0;
         {
             TNosCpuAffinity pinned(cpu);
-            if (!pinned.Success)
+            if (!pinned.Success) {
+                // Reading now would report another processor's register under this one's number.
                 WriteDebugLog(
                     cvformat::Format("Unable to set CPU affinity for CPU#%.2d (error $%.8x)", {cpu, pinned.LastError}));
+                continue;
+            }
             apicBase = RunSMPTest();
         }
         WriteDebugLog(cvformat::Format("CPU#%d.MSR[$1B]=%.16x", {cpu, apicBase}));

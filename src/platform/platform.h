@@ -94,6 +94,8 @@ public:
 
 // The system's error code for a path that names no device.
 inline constexpr std::uint32_t ErrorFileNotFound = 2;
+inline constexpr std::uint32_t ErrorAccessDenied = 5;
+inline constexpr std::uint32_t ErrorInvalidParameter = 87;
 
 struct DeviceOpenResult {
     std::unique_ptr<Device> device;  // empty when the path did not open

@@ -4,7 +4,6 @@
 namespace platform {
 namespace {
 
-constexpr std::uint32_t ErrorInvalidParameter = 87;
 
 class EmptySystemRegistry : public SystemRegistry {
 public:

@@ -262,6 +262,13 @@ TEST_F(SmpTest, AnApicBaseThatCannotBeReadAnswersZero) {
               (std::vector<std::string>{"CPU#0.MSR[$1B]=00000000FEE00900", "CPU#1.MSR[$1B]=0000000000000000"}));
 }
 
+TEST_F(SmpTest, AProcessorThatCannotBePinnedIsNotReadForAnother) {
+    machine().cpus().cpu(1).pinnable = false;
+    RunSMPTestOnEachCPU();
+    EXPECT_EQ(trace(), (std::vector<std::string>{"CPU#0.MSR[$1B]=00000000FEE00900",
+                                                 "Unable to set CPU affinity for CPU#01 (error $00000005)"}));
+}
+
 TEST_F(SmpTest, OldDriverAnswersZero) {
     machine().driver().major = 1;
     machine().driver().minor = 1;

@@ -4,11 +4,9 @@
 #include <stdexcept>
 #include <string>
 
-namespace platform::sim {
+#include "platform/platform.h"
 
-namespace {
-constexpr std::uint32_t ErrorInvalidParameter = 87;
-}
+namespace platform::sim {
 
 SimCpus::SimCpus() : cpus_(1) {}
 
@@ -28,6 +26,8 @@ std::uint64_t SimCpus::systemMask() const { return count() == 64 ? ~0ull : (1ull
 
 std::uint32_t SimCpus::setAffinity(std::uint64_t mask) {
     if (mask == 0 || (mask & ~systemMask()) != 0) return ErrorInvalidParameter;
+    for (unsigned i = 0; i < count(); ++i)
+        if ((mask >> i & 1) && !cpus_[i].pinnable) return ErrorAccessDenied;
     affinity_ = mask;
     return 0;
 }

@@ -12,6 +12,8 @@ namespace platform::sim {
 struct SimCpu {
     // MSRs that read; any other index faults.
     std::map<std::uint32_t, std::uint64_t> msrs;
+    // False: the system refuses to run the program there (access denied).
+    bool pinnable = true;
 };
 
 class SimCpus {
@@ -25,7 +27,8 @@ public:
 
     std::uint64_t affinity() const { return affinity_; }
     // 0 when the mask is in force; 87 (invalid parameter) for an empty mask or
-    // one that names a processor the machine lacks.
+    // one that names a processor the machine lacks; 5 (access denied) for a
+    // processor that is not pinnable.
     std::uint32_t setAffinity(std::uint64_t mask);
     // The processor the program runs on: the lowest of its affinity mask.
     unsigned current() const;
