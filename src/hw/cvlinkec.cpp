@@ -23,14 +23,15 @@ struct Mailbox {
           reg(static_cast<std::uint16_t>((base + 1) & 0xFFFF)),
           data(static_cast<std::uint16_t>((base + 2) & 0xFFFF)) {}
 
-    // Waits for the mailbox to be free and claims it for the page; answers
-    // the reads left (0: not claimed) and the last byte read.
+    // Waits for the mailbox to be free and claims it for the page at the
+    // read that found it free; answers the reads left and the last byte read.
+    // A claim on the very last read still counts as a run-out wait.
     int Claim(std::uint8_t page, std::uint8_t& last) const {
         const int left = PollUntil(MailboxPollLimit, [&] {
             last = linkio::ReadPortByte(claim);
             return last == Free;
         });
-        if (left > 0) linkio::WritePortByte(claim, page);
+        if (last == Free) linkio::WritePortByte(claim, page);
         return left;
     }
     void Release() const { linkio::WritePortByte(claim, Free); }
@@ -43,11 +44,12 @@ bool TLink::ECWriteByte(std::uint8_t page, std::uint8_t reg, std::uint8_t value)
     std::uint8_t last = 0;
     const int left = mailbox.Claim(page, last);
     CountPolls(left);
-    if (left == 0) return false;
-    linkio::WritePortByte(mailbox.reg, reg);
-    linkio::WritePortByte(mailbox.data, value);
-    mailbox.Release();
-    return true;
+    if (last == Free) {
+        linkio::WritePortByte(mailbox.reg, reg);
+        linkio::WritePortByte(mailbox.data, value);
+        mailbox.Release();
+    }
+    return left > 0;
 }
 
 bool TLink::ECReadByte(std::uint8_t page, std::uint8_t reg, std::uint8_t& value) {
@@ -58,7 +60,7 @@ bool TLink::ECReadByte(std::uint8_t page, std::uint8_t reg, std::uint8_t& value)
     int left = 0;
     for (;;) {
         left = mailbox.Claim(page, last);
-        if (left > 0 || extraPasses == 0) break;
+        if (last == Free || extraPasses == 0) break;
         platform::current().clock().sleepMs(1);
         Log(cvformat::Format("%d attempts left...", {extraPasses}));
         --extraPasses;
@@ -68,7 +70,7 @@ bool TLink::ECReadByte(std::uint8_t page, std::uint8_t reg, std::uint8_t& value)
         }
     }
     CountPolls(left);
-    if (left > 0) {
+    if (last == Free) {
         linkio::WritePortByte(mailbox.reg, reg);
         value = linkio::ReadPortByte(mailbox.data);
         mailbox.Release();

@@ -218,6 +218,29 @@ TEST_F(MailboxLink, WriteToAStuckMailboxFailsSilently) {
     EXPECT_EQ(link.ZeroPollCount(), 1u);
 }
 
+// Free only on the last of the 10000 reads: claimed, used and released, but
+// the wait ran out, so the operation reports failure (and a first read takes
+// no further pass).
+TEST_F(MailboxLink, MailboxFreedOnTheLastReadIsUsedButTheWaitRanOut) {
+    mailbox->holdFor(9999);
+    std::uint8_t value = 0;
+    EXPECT_FALSE(link.ReadByteData(3, 0x40, value));
+    EXPECT_EQ(value, 0x37);
+    EXPECT_EQ(Accesses().size(), 10000u + 4u);
+    EXPECT_EQ(std::vector<PortAccess>(Accesses().end() - 5, Accesses().end()),
+              (std::vector<PortAccess>{In(B, 0xFF), Out(B, 3), Out(B + 1, 0x40), In(B + 2, 0x37), Out(B, 0xFF)}));
+    EXPECT_EQ(log, std::vector<std::string>{"A=$03 R=$40 C=0 V=$37 B=$02E0 $FF"});
+    EXPECT_EQ(elapsedMs(), 0u);
+
+    mailbox->holdFor(9999);
+    log.clear();
+    EXPECT_FALSE(link.WriteByteData(5, 0x21, 0x64));
+    EXPECT_EQ(ram->peek(0x21, 5), 0x64);
+    EXPECT_TRUE(mailbox->isFree());
+    EXPECT_EQ(link.ZeroPollCount(), 2u);
+    EXPECT_TRUE(log.empty());
+}
+
 TEST_F(MailboxLink, OtherOperationsFailInTheEngine) {
     std::uint16_t word = 0x1234;
     EXPECT_FALSE(link.ReadWordData(3, 0x40, word));
