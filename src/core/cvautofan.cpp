@@ -82,11 +82,11 @@ bool validSlot(const std::vector<TPwmReadingData>& slots, int number) {
 }
 
 // Sets edit n (1-based) as fan control does; a position without an edit is left alone.
-void setEdit(const TFanControlContext& c, int n, std::int32_t duty) {
+void setEdit(const TFanControlContext& c, int n, std::int32_t duty, const char* failure = "DEBUG cvs.2") {
     try {
         c.DutyEdits.Set(n, duty);
     } catch (const std::exception&) {
-        c.Log.LogMessage("DEBUG cvs.2");
+        c.Log.LogMessage(failure);
     }
 }
 
@@ -167,7 +167,8 @@ void applyPwm(const TFanControlContext& c, const TFanController& controller, std
     const auto& shown = c.Slots.UsedPwms;
     const auto& pwms = c.Slots.PwmSlots;
     const auto p = std::find_if(shown.begin(), shown.end(), [&](int index) {
-        return pwms.at(index).SensorIndex == controller.SensorIndex && pwms.at(index).ReadingIndex == controller.PwmIndex;
+        return index >= 0 && static_cast<std::size_t>(index) < pwms.size() &&
+               pwms[index].SensorIndex == controller.SensorIndex && pwms[index].ReadingIndex == controller.PwmIndex;
     });
     if (p == shown.end()) {
         c.Log.TraceMessage(cvformat::Format("ApplyPwm - CAN'T FIND chip=%d index=%d",
@@ -175,7 +176,7 @@ void applyPwm(const TFanControlContext& c, const TFanController& controller, std
                            1);
         return;
     }
-    const TPwmReadingData& slot = pwms.at(*p);
+    const TPwmReadingData& slot = pwms[*p];
     if (full) duty = 100;
     else duty = LimitDuty(duty, slot.MinPercent, slot.MaxPercent);
 
@@ -190,7 +191,7 @@ void applyPwm(const TFanControlContext& c, const TFanController& controller, std
     if (edits.Value(n) == duty) {
         const bool suppressed = edits.SuppressPwmWrite;
         edits.SuppressPwmWrite = true;
-        setEdit(c, n, duty >= 50 ? duty - 1 : duty + 1);
+        setEdit(c, n, duty >= 50 ? duty - 1 : duty + 1, "DEBUG cvs.1.5");
         edits.SuppressPwmWrite = suppressed;
     }
     setEdit(c, n, duty);
@@ -224,7 +225,11 @@ void retryPendingWrites(const TFanControlContext& c) {
 
 std::vector<TFanVote> ShowTemperaturesTrend(const TFanControlContext& c) {
     std::vector<TFanVote> votes;
-    for (int index : c.Slots.TempOrder) votes.push_back(classify(c, c.Slots.TempSlots.at(index)));
+    try {
+        for (int index : c.Slots.TempOrder) votes.push_back(classify(c, c.Slots.TempSlots.at(index)));
+    } catch (const std::exception&) {
+        c.Log.LogMessage("DEBUG ShowTemperaturesTrend.1");
+    }
     return votes;
 }
 
@@ -264,7 +269,13 @@ void EDFan1CyclesChange(const TFanControlContext& c, int n) {
         edits.SetWritePending(n, false);
         return;
     }
-    const TPwmReadingData& slot = c.Slots.PwmSlots.at(shown[n - 1]);
+    const int index = shown[n - 1];
+    if (index < 0 || static_cast<std::size_t>(index) >= c.Slots.PwmSlots.size()) {
+        c.Log.LogMessage(cvformat::Format("DEBUG cvs.4 (P=%d len(UsedPwms)=%d)", {n, static_cast<int>(shown.size())}));
+        edits.SetWritePending(n, false);
+        return;
+    }
+    const TPwmReadingData& slot = c.Slots.PwmSlots[index];
     bool written = false;
     try {
         TSensor* sensor = slot.SensorIndex >= 0 && static_cast<std::size_t>(slot.SensorIndex) < c.Sensors.size()

@@ -461,8 +461,9 @@ std::string GetCfgFileName2(const TBoardIdentity& board) { return cfgName(board,
 
 bool SaveSensorsConfig(const TSensorsFileContext& context, const std::string& fileName) {
     if (!ReplaceFileContents(fileName, sensorsFileText(context))) {
-        context.Log.TraceMessage("Unable to save to " + fileName, 1);
-        if (context.Dialogs) context.Dialogs->ShowWarning("Unable to save to " + fileName);
+        const std::string warning = "Unable to save to " + fileName;
+        if (context.Dialogs) context.Dialogs->ShowWarning(warning);
+        else WriteDebugLog(warning);
         return false;
     }
     if (context.Events) context.Events->SaveEvents(ProgramDir + EventsFileName);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <stdexcept>
 
 #include "core/cvautofan.h"
 #include "core/cvoptions.h"
@@ -183,6 +184,32 @@ TEST_F(AdvancedFanControlTest, ControllerWithoutShownSpeedWritesNothing) {
     EXPECT_TRUE(Take(0).empty());
     EXPECT_TRUE(Logged("ApplyPwm - CAN'T FIND chip=0 index=1"));
     EXPECT_EQ(FanControlSensors(Context()), (std::vector<bool>{true, false}));
+}
+
+TEST_F(AdvancedFanControlTest, ForcedChangeFailureIsLoggedAndTheDutyStillWritten) {
+    Edits.OnShow = [this](int) {
+        if (Edits.SuppressPwmWrite) throw std::runtime_error("view");
+    };
+    Sample(0, {37.5, 20, 20});
+    Tick();
+    Tick();  // the edit shows 19 already: the forced step off it fails
+    EXPECT_EQ(Take(0), (Requests{{1, 19}, {1, 19}}));
+    EXPECT_TRUE(Logged("DEBUG cvs.1.5"));
+    EXPECT_FALSE(Logged("DEBUG cvs.2"));
+    EXPECT_FALSE(Edits.SuppressPwmWrite);
+}
+
+TEST_F(AdvancedFanControlTest, StaleSlotListsAreLoggedNotThrown) {
+    Slots.TempOrder = {0, 99};
+    Slots.UsedPwms = {99, 0};
+    Sample(0, {37.5, 20, 20});
+    EXPECT_NO_THROW(Tick());
+    EXPECT_TRUE(Logged("DEBUG ShowTemperaturesTrend.1"));
+    EXPECT_EQ(Take(0), (Requests{{1, 19}}));  // the controller's speed is found at edit 2
+
+    EXPECT_NO_THROW(Edits.Set(1, 45));
+    EXPECT_TRUE(Logged("DEBUG cvs.4 (P=1 len(UsedPwms)=2)"));
+    EXPECT_TRUE(Take(0).empty());
 }
 
 TEST_F(FanControlTest, DutyEditWritesOnlyWhenItMay) {

@@ -308,6 +308,8 @@ TEST_F(SensorsFileTest, FailedSaveLeavesTheOldFileAlone) {
     EXPECT_FALSE(SaveSensorsConfig(Context(), target));
     EXPECT_EQ(readFile(target + "/inside"), "old");
     EXPECT_EQ(Dialogs.Warnings, std::vector<std::string>{"Unable to save to " + target});
+    EXPECT_TRUE(Boxes.Info.empty());  // a warning box, no log lines
+    EXPECT_TRUE(Boxes.Readings.empty());
     EXPECT_TRUE(Events.Saved.empty());
     for (const auto& entry : std::filesystem::directory_iterator(Machine.programDir()))
         EXPECT_EQ(entry.path().filename().string().rfind("taken.cfg.", 0), std::string::npos) << entry.path();
