@@ -336,6 +336,8 @@ struct TEvents::TOutcome {
     // Empty when the condition gave one Boolean; else what went wrong,
     // beginning with a quoted text.
     std::string Error;
+    // The message of the exception the evaluation raised, if it raised one.
+    std::optional<std::string> Exception;
 };
 
 void TEvents::CompileSimpleEvents() {
@@ -347,14 +349,17 @@ void TEvents::CompileSimpleEvents() {
         if (!parser.ErrorText().empty()) {
             event.Items.clear();
             event.CompileState = TEventCompileState::ParseError;
-            traceAndShow(Format("Error compiling SIMPLE EVENT (parse) : |%s| -> %s",
-                                {event.Condition, parser.ErrorText()}));
+            monitor_.Log.TraceDebug(Format("Error compiling SIMPLE EVENT (parse) : |%s| -> %s",
+                                           {event.Condition, parser.ErrorText()}));
             continue;
         }
+        // Only a raised error marks the test evaluation as failed; a result of
+        // the wrong shape is reported on every tick instead.
         const TOutcome outcome = evaluate(event);
-        event.CompileState = outcome.Error.empty() ? TEventCompileState::Compiled : TEventCompileState::EvalError;
-        if (!outcome.Error.empty())
-            traceAndShow(Format("Error compiling SIMPLE EVENT (eval) : |%s| -> %s", {event.Condition, outcome.Error}));
+        event.CompileState = outcome.Exception ? TEventCompileState::EvalError : TEventCompileState::Compiled;
+        if (outcome.Exception)
+            monitor_.Log.TraceDebug(
+                Format("Error compiling SIMPLE EVENT (eval) : |%s| -> %s", {event.Condition, *outcome.Exception}));
     }
 }
 
@@ -364,18 +369,18 @@ TEvents::TOutcome TEvents::evaluate(const TCVEventDef& event) {
     try {
         evaluator.EvaluateExpression(event.Items);
     } catch (const std::exception& e) {
-        return {false, Format("\"%s\": exception :", {e.what()})};
+        return {false, Format("\"%s\": exception :", {e.what()}), e.what()};
     }
     const TCVStack& stack = evaluator.Stack();
     if (stack.Count() != 1)
-        return {false, Format("\"%s\": returned %d elements on stack", {event.Condition, stack.Count()})};
+        return {false, Format("\"%s\": returned %d elements on stack", {event.Condition, stack.Count()}), {}};
     const TCVStackItem result = stack.GetItem(0);
     if (result.Type != TCVStackType::Boolean) {
         const auto type = static_cast<std::size_t>(result.Type);
         return {false, Format("\"%s\": stack contains %s data",
-                              {event.Condition, type < StackTypeNames.size() ? StackTypeNames[type] : "UNKNOWN"})};
+                              {event.Condition, type < StackTypeNames.size() ? StackTypeNames[type] : "UNKNOWN"}), {}};
     }
-    return {std::get<bool>(result.Value), {}};
+    return {std::get<bool>(result.Value), {}, {}};
 }
 
 bool TEvents::EvaluateEvent(int index) {

@@ -400,11 +400,6 @@ void TCVParser::parseFunctionArguments(TCVExprItems& items, int& count) {
     skipSpaces();
     if (peek() != '(') return;
     next();
-    skipSpaces();
-    if (peek() == ')') {
-        next();
-        return;
-    }
     for (;;) {
         TCVExprItems argument;
         compile(argument);

@@ -206,13 +206,15 @@ TEST_F(EventsTest, TolerantReader) {
     popup.ActionPar1 = "Fan stopped";
     EXPECT_EQ(events().Events[0].Def, popup);
     EXPECT_EQ(events().Events[1].Def, Def(-7, TEventSource::Volt, 1, ">", "1"));
-    const std::vector<std::string> shown{
-        "Error loading event -->", "  Origin=Gone@$2E(onISA)", "  SourceType=temp",
+    const std::string compileError =
         "Error compiling SIMPLE EVENT (eval) : |sensor[-7].volt[1].value>1| -> "
-        "\"Unable to parse identifier (sensor[-7].volt[1].value)\": exception :",
-        "Loaded 2 events"};
+        "Unable to parse identifier (sensor[-7].volt[1].value)";
+    const std::vector<std::string> shown{"Error loading event -->", "  Origin=Gone@$2E(onISA)", "  SourceType=temp",
+                                         "Loaded 2 events"};
     EXPECT_EQ(boxes_.Readings, shown);
-    EXPECT_EQ(boxes_.Info, shown);
+    const std::vector<std::string> info{shown[0], shown[1], shown[2], compileError, shown[3]};
+    EXPECT_EQ(boxes_.Info, info);
+    EXPECT_NE(trace().find(compileError), std::string::npos);
 }
 
 TEST_F(EventsTest, ReadEventDefRefusesIncompleteRules) {
@@ -321,30 +323,33 @@ TEST_F(EventsTest, ResolvesSmartAttributesAndRatings) {
 
 TEST_F(EventsTest, UnresolvedPathsAndWrongResultsAreReportedAsFalse) {
     disk_->SetAttribute(0, 9, 90, 90, 0);
+    constexpr TEventCompileState Raised = TEventCompileState::EvalError;
     const struct {
         TEventDef def;
         const char* message;
+        TEventCompileState state;
     } cases[] = {
         {Def(-2, TEventSource::Temp, 1, ">", "50"),
-         "Error evaluating \"Unable to parse identifier (sensor[-2].temp[1].value)\": exception :"},
+         "Error evaluating \"Unable to parse identifier (sensor[-2].temp[1].value)\": exception :", Raised},
         {Def(3, TEventSource::Temp, 1, ">", "50"),
-         "Error evaluating \"Unable to parse identifier (sensor[3].temp[1].value)\": exception :"},
+         "Error evaluating \"Unable to parse identifier (sensor[3].temp[1].value)\": exception :", Raised},
         {Def(0, TEventSource::Temp, 3, ">", "50"),
-         "Error evaluating \"Unable to parse identifier (sensor[0].temp[3].value)\": exception :"},
+         "Error evaluating \"Unable to parse identifier (sensor[0].temp[3].value)\": exception :", Raised},
         {Def(0, TEventSource::Smart, 9, ">", "50"),
-         "Error evaluating \"Unable to parse identifier (sensor[0].smart[9].value)\": exception :"},
+         "Error evaluating \"Unable to parse identifier (sensor[0].smart[9].value)\": exception :", Raised},
         {Def(2, TEventSource::Smart, 513, ">", "50"),
-         "Error evaluating \"Unable to parse identifier (sensor[2].smart[513].value)\": exception :"},
+         "Error evaluating \"Unable to parse identifier (sensor[2].smart[513].value)\": exception :", Raised},
         {Def(2, TEventSource::Smart, 515, ">", "50"),
-         "Error evaluating \"Unable to parse identifier (sensor[2].smart[515].value)\": exception :"},
-        {Def(0, TEventSource::Temp, 1, "+", "1"), "Error evaluating \"sensor[0].temp[1].value+1\": stack contains FLOAT data"},
+         "Error evaluating \"Unable to parse identifier (sensor[2].smart[515].value)\": exception :", Raised},
+        {Def(0, TEventSource::Temp, 1, "+", "1"), "Error evaluating \"sensor[0].temp[1].value+1\": stack contains FLOAT data",
+         TEventCompileState::Compiled},
         {Def(0, TEventSource::Temp, 1, ">", "\"a\""),
-         "Error evaluating \"Unsupported types for '>'\": exception :"},
+         "Error evaluating \"Unsupported types for '>'\": exception :", Raised},
     };
     for (const auto& c : cases) {
         events().Events.clear();
         TCVEventDef& event = addEvent(c.def);
-        EXPECT_EQ(event.CompileState, TEventCompileState::EvalError) << c.message;
+        EXPECT_EQ(event.CompileState, c.state) << c.message;
         boxes_.Readings.clear();
         EXPECT_FALSE(events().EvaluateEvent(0));
         EXPECT_EQ(boxes_.Readings, std::vector<std::string>{c.message});
@@ -401,12 +406,13 @@ TEST_F(EventsTest, AConditionThatDidNotCompileNeverRuns) {
     cpu_->Sample({60, 30});
     TCVEventDef& event = addEvent(Def(0, TEventSource::Temp, 1, ">", "(50"));
     EXPECT_EQ(event.CompileState, TEventCompileState::ParseError);
-    EXPECT_EQ(boxes_.Readings,
+    EXPECT_EQ(boxes_.Info,
               std::vector<std::string>{
                   "Error compiling SIMPLE EVENT (parse) : |sensor[0].temp[1].value>(50| -> Missing ')' "
                   "(sensor[0].temp[1].value>(50)"});
+    EXPECT_TRUE(boxes_.Readings.empty());
     for (int i = 0; i < 3; ++i) tick();
-    EXPECT_EQ(boxes_.Readings.size(), 1u);
+    EXPECT_EQ(boxes_.Info.size(), 1u);
     EXPECT_EQ(event.EvalCount, 0);
     EXPECT_TRUE(desktop().tones.empty());
 }

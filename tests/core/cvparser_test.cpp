@@ -74,6 +74,7 @@ TEST(CVParser, SyntaxErrorsNameTheTextReadSoFar) {
         {"a.5", "Invalid identifier (a.)"},
         {"a[1", "Missing ']' (a[1)"},
         {"strtoint(\"1\" \"2\")", "',' or ')' expected (strtoint(\"1\" \")"},
+        {"strtoint()", "Identifier expected (strtoint()"},
     };
     for (const auto& c : cases) {
         std::string error;
@@ -148,7 +149,6 @@ TEST(CVEvaluator, ErrorTexts) {
         {"inttostr(12)", "Unknown function 'inttostr'"},
         {"strtoint(12)", "Argument for StrToInt is not a string"},
         {"strtoint(\"1\", \"2\")", "StrToInt requires 1 parameter"},
-        {"strtoint()", "StrToInt requires 1 parameter"},
         {"strtoint(\"12a\")", "'12a' is not a valid integer value"},
         {"1.2.3+1", "'1.2.3' is not a valid floating point value"},
         {"99999999999999999999", "'99999999999999999999' is not a valid integer value"},
