@@ -64,7 +64,8 @@ void MaintainLogsOn(const platform::LocalTime& now, TLogSinks& log) {
     }
     std::sort(files.begin(), files.end());
 
-    const TDateTime firstKept = EncodeDateTime(now) - (LogOptions.MaxDays - 1);
+    // In floating point: any count the options file holds is a valid distance.
+    const TDateTime firstKept = EncodeDateTime(now) - (static_cast<double>(LogOptions.MaxDays) - 1);
     const std::string limit = UpperCase(DayStem(DecodeDateTime(firstKept)));
     for (const auto& file : files) {
         if (UpperCase(file.filename().string().substr(0, limit.size())) < limit) fs::remove(file, ec);
@@ -75,7 +76,8 @@ void MaintainLogsOn(const platform::LocalTime& now, TLogSinks& log) {
 
 std::string FormatLogValue(double value, int maxDecs, const std::string& decSep) {
     const char localeSep = cvformat::UserFormat().decimalSeparator;
-    std::string text = Format("%." + std::to_string(maxDecs) + "f", {value});
+    // The count goes in as an argument: the formatter caps it at the digits a double holds.
+    std::string text = Format("%.*f", {maxDecs, value});
     const auto sep = text.find(localeSep);
     if (sep == std::string::npos) return text;
     while (text.size() > sep + 1 && text.back() == '0') text.pop_back();

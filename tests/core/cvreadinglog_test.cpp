@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 
 #include "core/cvmonitor.h"
@@ -66,6 +67,7 @@ TEST_F(ReadingLog, ValuesKeepAtMostMaxDecsAndOneTrailingZero) {
         {'.', 40.5, 2, ".", "40.5"},   {'.', 40, 2, ".", "40.0"},     {'.', 100, 2, "", "100.0"},
         {'.', -3.1, 3, ".", "-3.1"},   {'.', 12.5, 2, ",", "12,5"},   {'.', 7, 1, "<>", "7<>0"},
         {',', 12.5, 2, ".", "12.5"},   {',', 12.5, 2, "", "12,5"},    {'.', 0.125, 1, ".", "0.1"},
+        {'.', 40.5, 2000000, ".", "40.5"},  // a huge count from the options file still formats
     };
     for (const auto& c : cases) {
         SetLocaleSeparator(c.Locale);
@@ -133,6 +135,7 @@ TEST_F(ReadingLog, FilesOlderThanMaxDaysAreDeleted) {
         {5, {"CVLog20200101.csv", "CVLog20260112-0003.csv", "CVLog20260112.csv", "CVLog20260116-0001.csv", "notes.txt"}},
         {1, {"CVLog20200101.csv", "CVLog20260116-0001.csv", "notes.txt"}},
         {0, {"CVLog20200101.csv", "notes.txt"}},
+        {INT_MIN, {"CVLog20200101.csv", "notes.txt"}},  // a limit after today keeps no log
     };
     for (const auto& c : cases) {
         for (const auto& name : names()) fs::remove_all(file(name));
