@@ -26,7 +26,8 @@ std::string FormatRpm(double rpm) { return Format("%.0f RPM", {rpm}); }
 std::string UrlEncode(const std::string& text) {
     std::string out;
     for (unsigned char c : text) {
-        if (std::isalnum(c)) out += static_cast<char>(c);
+        // ASCII letters and digits only, whatever the C locale says.
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) out += static_cast<char>(c);
         else if (c == ' ') out += '+';
         else out += Format("%%%.2x", {static_cast<unsigned>(c)});
     }
