@@ -73,10 +73,37 @@ std::string notANumber(double value) {
     return value < 0 ? "-INF" : "INF";
 }
 
+// Fixed-point text the way the program has always printed it: the value taken
+// to 15 significant digits, then rounded at the last shown decimal with
+// halves away from zero (40.5 shows as 41, 0.125 with two decimals as 0.13).
 std::string fixed(double value, int precision, char decimalSeparator) {
     if (!std::isfinite(value)) return notANumber(value);
-    std::string text = cPrintf("%.*f", precision, value);
-    std::replace(text.begin(), text.end(), '.', decimalSeparator);
+    const std::string sci = cPrintf("%.*e", DefaultSignificantDigits - 1, std::fabs(value));
+    std::string significant = sci.substr(0, 1) + sci.substr(2, DefaultSignificantDigits - 1);
+    const int exponent = std::stoi(sci.substr(sci.find('e') + 1));
+    // Digits before the point: exponent + 1 (none when negative); pad so every
+    // shown decimal has a digit, then round at the cut.
+    int integerDigits = exponent + 1;
+    if (integerDigits < 1) {
+        significant.insert(0, static_cast<std::size_t>(1 - integerDigits), '0');
+        integerDigits = 1;
+    }
+    const std::size_t kept = static_cast<std::size_t>(integerDigits + precision);
+    if (significant.size() < kept + 1) significant.append(kept + 1 - significant.size(), '0');
+    const bool roundUp = significant[kept] >= '5';
+    significant.resize(kept);
+    if (roundUp) {
+        std::size_t i = kept;
+        while (i > 0 && significant[i - 1] == '9') significant[--i] = '0';
+        if (i == 0) {
+            significant.insert(0, 1, '1');
+            ++integerDigits;
+        } else {
+            ++significant[i - 1];
+        }
+    }
+    std::string text = (std::signbit(value) ? "-" : "") + significant.substr(0, static_cast<std::size_t>(integerDigits));
+    if (precision > 0) text += decimalSeparator + significant.substr(static_cast<std::size_t>(integerDigits));
     return text;
 }
 

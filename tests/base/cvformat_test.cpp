@@ -92,9 +92,18 @@ TEST(CvFormat, Fixed) {
         {Format("%4.1f|", {2.26}, Inv), " 2.3|"},
         {Format("%.*f", {3, 2.5}, Inv), "2.500"},
         {Format("%.*f %s", {0, 1023.7, "K"}, Inv), "1024 K"},
-        // Ties go to even, as C's formatter does with exact halves.
-        {Format("%.0f", {2.5}, Inv), "2"},
+        // Halves of the shown digit round away from zero, taken at 15
+        // significant digits as the program's Delphi pictures always were.
+        {Format("%.0f", {2.5}, Inv), "3"},
         {Format("%.0f", {3.5}, Inv), "4"},
+        {Format("%.0f", {40.5}, Inv), "41"},
+        {Format("%.0f", {-2.5}, Inv), "-3"},
+        {Format("%.2f", {0.125}, Inv), "0.13"},
+        {Format("%.2f", {2.675}, Inv), "2.68"},
+        {Format("%.2f", {9.995}, Inv), "10.00"},
+        {Format("%.1f", {0.05}, Inv), "0.1"},
+        {Format("%.3f", {1e-7}, Inv), "0.000"},
+        {Format("%.0f", {0.0}, Inv), "0"},
         {Format("%.1f", {25}, Inv), "25.0"},
         {Format("%.1f", {std::numeric_limits<double>::quiet_NaN()}, Inv), "NAN"},
     });

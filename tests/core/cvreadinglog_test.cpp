@@ -104,7 +104,7 @@ TEST_F(ReadingLog, MaxDecsBelowOneIsRaisedAndSavedSo) {
     AddLoggedSensor();
     monitor.WriteLogLine();
     EXPECT_EQ(LogOptions.MaxDecs, 1);
-    EXPECT_NE(readFile(today()).find("3723\t40.5\t40.0\t1235\t1.2"), std::string::npos);
+    EXPECT_NE(readFile(today()).find("3723\t40.5\t40.0\t1235\t1.3"), std::string::npos);
     ASSERT_TRUE(monitor.SaveParams(false));
     EXPECT_NE(readFile(file("caldavorparams.cfg")).find("\r\nLogMaxDecs=1\r\n"), std::string::npos);
 }
