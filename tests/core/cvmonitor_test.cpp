@@ -220,8 +220,13 @@ TEST_F(Monitor, ClassicRuleStartsFromTheDutyTheOutputHasAfterStartUp) {
     EXPECT_EQ(monitor.DutyEdits.Value(2), 80);
     EXPECT_EQ(driven.Written, std::vector<double>{80});
 
-    // Reordered slots: each edit takes its own output's duty, and writes nothing.
+    // A sensors file that lists the speeds the other way round: after it and
+    // PARSEUSED each edit shows its own output's duty, and nothing is written.
     std::swap(monitor.Slots.PwmSlots[0], monitor.Slots.PwmSlots[1]);
+    ASSERT_TRUE(monitor.SaveSensorsConfig());
+    std::swap(monitor.Slots.PwmSlots[0], monitor.Slots.PwmSlots[1]);
+    ASSERT_TRUE(monitor.LOADASSOCIATIONS(monitor.SensorsFilePath(), false, false));
+    EXPECT_EQ(monitor.Slots.PwmSlots[0].ReadingIndex, 2);
     monitor.PARSEUSED();
     EXPECT_EQ(monitor.DutyEdits.Value(1), 80);
     EXPECT_EQ(monitor.DutyEdits.Value(2), 35);
