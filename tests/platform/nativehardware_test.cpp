@@ -97,3 +97,28 @@ TEST(NativePlatform, OnlyTheDriverDeviceIsServed) {
     EXPECT_FALSE(machine.openServiceManager()->binaryPath("other"));
     EXPECT_NE(machine.openServiceManager()->binaryPath("caldavor")->find("test_platform"), std::string::npos);
 }
+
+TEST(NativeSystem, PciClassCodesGiveTheSetupClassAndADescription) {
+    const struct {
+        const char* classCode;
+        const char* setupClass;
+        const char* description;
+    } cases[] = {
+        {"0x030000", "Display", "Video Controller (VGA Compatible)"},
+        {"0x038000", "Display", "Video Controller"},  // by class alone
+        {"0x060100", "System", "ISA Bridge"},
+        {"0x0c0330", "USB", "USB Controller"},
+        {"0xff0000", "System", "PCI Device"},
+    };
+    for (const auto& c : cases) {
+        TempDir root;
+        const fs::path pci = root.path() / "bus/pci/devices/0000:00:02.0";
+        put(pci / "vendor", "0x8086\n");
+        put(pci / "device", "0x0102\n");
+        put(pci / "class", std::string(c.classCode) + "\n");
+        const auto list = listSysfsDevices(root.path().string(), {"PCI", false, false});
+        ASSERT_EQ(list.size(), 1u);
+        EXPECT_EQ(text(list[0], devprop::Class), std::string(c.setupClass) + '\0') << c.classCode;
+        EXPECT_EQ(text(list[0], devprop::DeviceDesc), std::string(c.description) + '\0') << c.classCode;
+    }
+}
