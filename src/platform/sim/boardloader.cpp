@@ -4,6 +4,7 @@
 
 #include "platform/sim/boardhardware.h"
 #include "platform/sim/boardisa.h"
+#include "platform/sim/boardkernel.h"
 #include "platform/sim/boardsystem.h"
 
 namespace platform::sim {
@@ -25,6 +26,7 @@ constexpr BoardSection sections[] = {
     {"devices", loadDevicesSection},
     {"systemRegistry", loadSystemRegistrySection},
     {"identity", loadIdentitySection},
+    {"kernelDrivers", loadKernelDriversSection},
 };
 
 std::string sectionList() {
