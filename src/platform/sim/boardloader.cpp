@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/sim/boardhardware.h"
+#include "platform/sim/boardi2c.h"
 #include "platform/sim/boardisa.h"
 #include "platform/sim/boardsystem.h"
 
@@ -25,6 +26,9 @@ constexpr BoardSection sections[] = {
     {"devices", loadDevicesSection},
     {"systemRegistry", loadSystemRegistrySection},
     {"identity", loadIdentitySection},
+    {"crtc", loadCrtcSection},
+    {"accessBus", loadAccessBusSection},
+    {"mchSpd", loadMchSpdSection},
 };
 
 std::string sectionList() {
