@@ -49,7 +49,8 @@ std::uint8_t Crtc::readRegister() {
     const std::uint8_t value = registers_->read(index_);
     I2CWire* wire = bus(index_);
     if (!wire) return value;
-    wire->poll();
+    if (freshIndex_) wire->poll();
+    freshIndex_ = false;
     return static_cast<std::uint8_t>((value & ~(SclBit | SdaBit)) | (wire->scl() ? SclBit : 0) |
                                      (wire->sda() ? SdaBit : 0));
 }
@@ -57,6 +58,7 @@ std::uint8_t Crtc::readRegister() {
 void Crtc::writeByte(std::uint16_t port, std::uint8_t value) {
     if (port == IndexPort) {
         index_ = value;
+        freshIndex_ = true;
         return;
     }
     registers_->write(index_, value);

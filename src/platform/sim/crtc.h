@@ -3,7 +3,8 @@
 // Its extension registers carry I2C buses: for each bus a status register
 // (bit 2 SCL, bit 3 SDA as the lines read) and, at the next index, a control
 // register (bit 0 drive enable, bit 4 SDA, bit 5 SCL; without the enable the
-// card lets both lines go).
+// card lets both lines go). The first data read after the index is written
+// is one read of the lines.
 
 #include <cstdint>
 #include <map>
@@ -47,6 +48,7 @@ private:
     std::shared_ptr<RegisterFile> registers_;
     std::map<std::uint8_t, std::shared_ptr<I2CWire>> buses_;  // by status index
     std::uint8_t index_ = 0;
+    bool freshIndex_ = false;
     int indexGlitches_ = 0;
     int dataGlitches_ = 0;
 };

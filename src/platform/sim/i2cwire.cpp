@@ -23,7 +23,7 @@ bool I2CSlaves::address(std::uint8_t addressByte) {
 }
 
 bool I2CSlaves::write(std::uint8_t byte) {
-    if (!selected_) return false;
+    if (!selected_ || nackWrites_) return false;
     if (pointerNext_) {
         selected_->pointer = byte;
         pointerNext_ = false;
@@ -42,7 +42,10 @@ void I2CSlaves::stop() { selected_ = nullptr; }
 I2CWire::I2CWire(std::shared_ptr<I2CSlaves> slaves) : slaves_(std::move(slaves)) {}
 
 void I2CWire::drive(bool scl, bool sda) {
-    if (scl && !masterScl_) stretchLeft_ = stretchPolls_;
+    if (scl && !masterScl_) {
+        stretchLeft_ = stretchPolls_;
+        stretchPolls_ = 0;
+    }
     masterScl_ = scl;
     masterSda_ = sda;
     settle();

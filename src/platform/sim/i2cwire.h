@@ -29,11 +29,14 @@ public:
     // The next byte of the addressed slave.
     std::uint8_t read();
     void stop();
+    // Fault: the addressed slave answers every data byte written with a NACK.
+    void setNackWrites(bool nack) { nackWrites_ = nack; }
 
 private:
     std::map<std::uint8_t, std::shared_ptr<SMBusSlave>> slaves_;
     SMBusSlave* selected_ = nullptr;
     bool pointerNext_ = false;
+    bool nackWrites_ = false;
 };
 
 // Two wires with bit-level slaves. Events on the bus are kept as short texts
@@ -52,10 +55,11 @@ public:
     bool sda() const { return sda_; }
 
     // Faults: a line held at a level whatever anyone drives (nullopt heals),
-    // and a slave that holds SCL low for `polls` reads after each release.
+    // and a slave that holds SCL low for `polls` reads after the master's
+    // next release of it.
     void setStuckScl(std::optional<bool> level);
     void setStuckSda(std::optional<bool> level);
-    void setStretch(int polls) { stretchPolls_ = polls; }
+    void stretchNextRelease(int polls) { stretchPolls_ = polls; }
 
     const std::vector<std::string>& events() const { return events_; }
     void clearEvents() { events_.clear(); }
