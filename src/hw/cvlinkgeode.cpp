@@ -25,7 +25,8 @@ public:
             case TSCx200::Success:
                 return true;
             case TSCx200::TimedOut:
-                Link().SetErrorAndLog(SMBusErrors::Timeout, cvformat::Format("SMBus Timeout! $%.2x", {request.Address}));
+                Link().SetErrorAndLog(SMBusErrors::Timeout,
+                                      cvformat::Format("SMBus Timeout! $%.2x", {request.Address}));
                 return false;
             case TSCx200::NoAcknowledge:
                 Link().SetLastError(SMBusErrors::Protocol);

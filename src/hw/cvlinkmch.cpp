@@ -26,8 +26,9 @@ public:
         std::uint16_t status = 0;
         const int left = BoundedWait(Link(), WaitLimit, [&] { return !((status = ReadStatus()) & Busy); });
         if (left > 0) return true;
-        Link().SetErrorAndLog(SMBusErrors::TimeoutStart, cvformat::Format("Timeout waiting IDLE SMBus $%.2x (STS=$%.2x)",
-                                                                          {request.Address, status >> 8}));
+        Link().SetErrorAndLog(SMBusErrors::TimeoutStart,
+                              cvformat::Format("Timeout waiting IDLE SMBus $%.2x (STS=$%.2x)",
+                                               {request.Address, status >> 8}));
         return false;
     }
     void StartTransaction(const TSMBusRequest& request) override {

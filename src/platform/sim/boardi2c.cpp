@@ -1,7 +1,5 @@
 #include "platform/sim/boardi2c.h"
 
-#include <stdexcept>
-
 #include "platform/sim/accessbus.h"
 #include "platform/sim/boardregisters.h"
 #include "platform/sim/crtc.h"
@@ -32,15 +30,6 @@ std::shared_ptr<I2CSlaves> readI2CSlaves(const BoardNode& node) {
         slaves->attach(address, std::move(slave));
     });
     return slaves;
-}
-
-template <class Action>
-void installAt(const BoardNode& node, Action action) {
-    try {
-        action();
-    } catch (const std::invalid_argument& e) {
-        node.fail(e.what());
-    }
 }
 
 }  // namespace
@@ -88,7 +77,8 @@ void loadMchSpdSection(const BoardNode& section, Machine& machine) {
         auto model = std::make_shared<MchSpd>(
             static_cast<std::uint8_t>(path.field("commandRegister").asHex(0xFC, "0x78")),
             static_cast<std::uint8_t>(path.field("statusRegister").asHex(0xFE, "0x74")), std::move(segment));
-        if (auto busy = path.optionalField("busyReads")) model->setBusyReads(static_cast<int>(busy->asInteger(-1, 1000000)));
+        if (auto busy = path.optionalField("busyReads"))
+            model->setBusyReads(static_cast<int>(busy->asInteger(-1, 1000000)));
         installAt(path, [&] { machine.pci().attachModel(at, std::move(model)); });
     }
 }
