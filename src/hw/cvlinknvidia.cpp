@@ -46,7 +46,8 @@ public:
 
     std::uint8_t ResultByte() override { return nvData_[0]; }
     std::pair<std::uint8_t, std::uint8_t> ResultWordBytes() override { return {nvData_[0], nvData_[1]}; }
-    bool IsReady() const override { return useNvapi_ || !i2c_ || i2c_->BusCheck(); }
+    // A link without the CRTC pair tag has no lines to drive.
+    bool IsReady() const override { return useNvapi_ || (i2c_ && i2c_->BusCheck()); }
 
     void AttachCard(int nvapiIndex) {
         if (i2c_) i2c_->CardNvapiIndex = nvapiIndex;

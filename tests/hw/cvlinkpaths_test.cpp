@@ -181,8 +181,11 @@ TEST_F(NVidiaLink, ReadinessIsTheBusCheck) {
     wire->setStuckSda(false);
     EXPECT_FALSE(link->IsReady());
     EXPECT_EQ(log, (std::vector<std::string>{"I2C seems to be busy (I2C@$3E)"}));
-    // Without the CRTC pair tag there are no lines to check.
-    EXPECT_TRUE(makeLink(0x3E3F)->IsReady());
+    // Without the CRTC pair tag there are no lines to drive.
+    auto untagged = makeLink(0x3E3F);
+    EXPECT_FALSE(untagged->IsReady());
+    EXPECT_FALSE(untagged->Transaction(0x4C, SMBusProtocols::ByteData, true, 0, 0, 0));
+    EXPECT_EQ(untagged->LastError(), SMBusErrors::Unknown);
 }
 
 // ---- I2CNVidia through NVAPI ------------------------------------------------------------
