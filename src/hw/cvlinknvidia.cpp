@@ -3,6 +3,7 @@
 // card's lines.
 
 #include <array>
+#include <cstring>
 
 #include "base/cvformat.h"
 #include "base/cvtrace.h"
@@ -80,6 +81,7 @@ private:
         std::uint8_t command = request.Command;
         std::array<std::uint8_t, 2> data = {request.Data0, 0};
         TNvI2CRequest nv;
+        std::memset(&nv, 0, sizeof nv);
         nv.Version = NvI2CRequestVersion;
         nv.Port = static_cast<std::uint32_t>(NvI2CLinesToPort(Link().BaseAddress()));
         nv.IsDDCPort = nv.Port != 0 || request.Address == 0x50 ? 1 : 0;

@@ -305,6 +305,7 @@ TEST_P(NvapiRequest, FieldsAreSet) {
     EXPECT_EQ(call.request.Port, c.port);
     EXPECT_EQ(call.request.IsDDCPort, c.ddc);
     EXPECT_EQ(call.request.DeviceAddress, c.address << 1);
+    EXPECT_EQ(call.request.Reserved[0] | call.request.Reserved[1], 0);
     EXPECT_EQ(call.command, 0x07);
     EXPECT_EQ(call.request.RegisterSize, 1u);
     EXPECT_EQ(call.request.DataSize, c.dataSize);

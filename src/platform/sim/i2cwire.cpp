@@ -129,24 +129,17 @@ void I2CWire::onRise() {
 void I2CWire::onFall() {
     switch (phase_) {
         case Phase::Address:
+        case Phase::Receive: {
             if (bits_ < 8) break;
-            if (const bool ack = slaves_->address(shift_); byteEvent(shift_, ack), ack) {
-                reading_ = (shift_ & 1) != 0;
-                slaveSda_ = false;
-                phase_ = Phase::AddressAck;
-            } else {
-                phase_ = Phase::Idle;
-            }
+            const bool isAddress = phase_ == Phase::Address;
+            const bool ack = isAddress ? slaves_->address(shift_) : slaves_->write(shift_);
+            byteEvent(shift_, ack);
+            if (isAddress) reading_ = (shift_ & 1) != 0;
+            // The slave pulls SDA low through the acknowledge clock.
+            slaveSda_ = !ack;
+            phase_ = !ack ? Phase::Idle : isAddress ? Phase::AddressAck : Phase::ReceiveAck;
             break;
-        case Phase::Receive:
-            if (bits_ < 8) break;
-            if (const bool ack = slaves_->write(shift_); byteEvent(shift_, ack), ack) {
-                slaveSda_ = false;
-                phase_ = Phase::ReceiveAck;
-            } else {
-                phase_ = Phase::Idle;
-            }
-            break;
+        }
         case Phase::AddressAck:
         case Phase::ReceiveAck:
             slaveSda_ = true;
