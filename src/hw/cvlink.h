@@ -131,6 +131,9 @@ public:
     void BeginAccess();
     void EndAccess();
     bool IsReady() const;
+    // Binds the card of an I2CNVidia link (mode 1), given by its NVAPI index
+    // (-1: NVAPI does not know it); a known card makes the link use NVAPI.
+    void AttachNVAPIGpu(int cardNvapiIndex, int mode);
 
     // ---- addresses of the chips driven on this link
     void RegisterAddress(int address);

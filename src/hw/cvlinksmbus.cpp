@@ -1,8 +1,6 @@
 // The SMBus operations of a link: the retry rule around each operation and
 // the common frame of the transaction engine.
 
-#include <map>
-
 #include "hw/cvlink.h"
 #include "hw/cvlinkaccess.h"
 #include "base/cvformat.h"
@@ -231,13 +229,4 @@ std::unique_ptr<TLinkAccess> MakeLinkAccess(TLink& link) {
         default:
             return std::make_unique<TLinkAccess>(link);
     }
-}
-
-// ---- host controller families -----------------------------------------------
-
-std::unique_ptr<TSMBusHost> MakeSMBusHost(TLink& link) {
-    // One class per family, by host kind.
-    static const std::map<std::uint8_t, TSMBusHostFactory> families;
-    const auto it = families.find(link.HostKind());
-    return it == families.end() ? nullptr : it->second(link);
 }

@@ -95,3 +95,8 @@ int BoundedWait(TLink& link, int limit, Done&& done) {
 
 // The host controller family of the link's host kind, or none.
 std::unique_ptr<TSMBusHost> MakeSMBusHost(TLink& link);
+
+// The families, one factory each.
+std::unique_ptr<TSMBusHost> MakeIntelMCHHost(TLink& link);
+std::unique_ptr<TSMBusHost> MakeI2CNVidiaHost(TLink& link);
+std::unique_ptr<TSMBusHost> MakeGeodeHost(TLink& link);

@@ -57,6 +57,10 @@ public:
     // Milliseconds since an arbitrary start; never goes back.
     virtual std::uint64_t monotonicMs() = 0;
     virtual void sleepMs(std::uint32_t ms) = 0;
+    // The high-resolution counter: its counts per second (0 when the machine
+    // has none) and its current count.
+    virtual std::uint64_t performanceFrequency() { return 0; }
+    virtual std::uint64_t performanceCount() { return 0; }
 };
 
 // HKEY_CURRENT_USER. Keys are written as the program names them

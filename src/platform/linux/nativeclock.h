@@ -10,6 +10,9 @@ public:
     LocalTime localNow() override;
     std::uint64_t monotonicMs() override;
     void sleepMs(std::uint32_t ms) override;
+    // The monotonic clock in nanoseconds.
+    std::uint64_t performanceFrequency() override { return 1'000'000'000u; }
+    std::uint64_t performanceCount() override;
 };
 
 }  // namespace platform::native

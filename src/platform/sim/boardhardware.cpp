@@ -60,16 +60,6 @@ std::array<std::uint8_t, 16> asGuid(const BoardNode& node) {
     return guid;
 }
 
-// Turns a model's refusal (overlap, range) into a board error at the node.
-template <class Action>
-void installAt(const BoardNode& node, Action action) {
-    try {
-        action();
-    } catch (const std::invalid_argument& e) {
-        node.fail(e.what());
-    }
-}
-
 }  // namespace
 
 void loadCpusSection(const BoardNode& section, Machine& machine) {

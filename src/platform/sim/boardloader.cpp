@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/sim/boardhardware.h"
+#include "platform/sim/boardi2c.h"
 #include "platform/sim/boardisa.h"
 #include "platform/sim/boardkernel.h"
 #include "platform/sim/boardsystem.h"
@@ -27,6 +28,9 @@ constexpr BoardSection sections[] = {
     {"systemRegistry", loadSystemRegistrySection},
     {"identity", loadIdentitySection},
     {"kernelDrivers", loadKernelDriversSection},
+    {"crtc", loadCrtcSection},
+    {"accessBus", loadAccessBusSection},
+    {"mchSpd", loadMchSpdSection},
 };
 
 std::string sectionList() {

@@ -74,4 +74,14 @@ private:
     std::string path_;
 };
 
+// Turns a model's refusal (overlap, range) into a board error at the node.
+template <class Action>
+void installAt(const BoardNode& node, Action action) {
+    try {
+        action();
+    } catch (const std::invalid_argument& e) {
+        node.fail(e.what());
+    }
+}
+
 }  // namespace platform::sim

@@ -84,7 +84,7 @@ void loadLocaleSection(const BoardNode& section, Machine& machine) {
 }
 
 void loadClockSection(const BoardNode& section, Machine& machine) {
-    section.expectFields({"virtual", "start"});
+    section.expectFields({"virtual", "start", "performanceFrequency"});
     SimClock& clock = machine.simClock();
     bool virtualTime = clock.isVirtual();
     if (auto node = section.optionalField("virtual")) virtualTime = node->asBool();
@@ -96,6 +96,8 @@ void loadClockSection(const BoardNode& section, Machine& machine) {
         start = *parsed;
     }
     clock.restart(virtualTime, start);
+    if (auto node = section.optionalField("performanceFrequency"))
+        clock.setPerformanceFrequency(static_cast<std::uint64_t>(node->asInteger(0, 10'000'000'000)));
 }
 
 void loadRegistrySection(const BoardNode& section, Machine& machine) {

@@ -23,6 +23,16 @@ PciConfigSpace* PciBus::function(const PciLocation& at) {
     return found == functions_.end() ? nullptr : &found->second;
 }
 
+void PciBus::attachModel(const PciLocation& at, std::shared_ptr<PciFunctionModel> model) {
+    if (!function(at)) throw std::invalid_argument("no PCI function at " + describe(at));
+    models_[at] = std::move(model);
+}
+
+PciFunctionModel* PciBus::selectedModel() const {
+    const auto found = models_.find({(address_ >> 16) & 0xFFu, (address_ >> 11) & 0x1Fu, (address_ >> 8) & 0x7u});
+    return found == models_.end() ? nullptr : found->second.get();
+}
+
 PciConfigSpace* PciBus::selected(std::uint16_t port, int width, unsigned& offset) {
     if ((address_ & 0x80000000u) == 0) return nullptr;
     offset = (address_ & 0xFCu) + (port - DataPort);
@@ -35,6 +45,7 @@ std::uint32_t PciBus::read(std::uint16_t port, int width) {
     unsigned offset = 0;
     PciConfigSpace* config = selected(port, width, offset);
     if (!config) return 0xFFFFFFFFu;
+    if (PciFunctionModel* model = selectedModel()) model->beforeRead(*config, offset, width);
     std::uint32_t value = 0;
     for (int i = 0; i < width; ++i) value |= std::uint32_t{(*config)[offset + i]} << (8 * i);
     return value;
@@ -49,6 +60,7 @@ void PciBus::write(std::uint16_t port, int width, std::uint32_t value) {
     PciConfigSpace* config = selected(port, width, offset);
     if (!config) return;
     for (int i = 0; i < width; ++i) (*config)[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    if (PciFunctionModel* model = selectedModel()) model->afterWrite(*config, offset, width);
 }
 
 }  // namespace platform::sim

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 
 #include "platform/sim/portspace.h"
 
@@ -18,6 +19,15 @@ struct PciLocation {
 
 using PciConfigSpace = std::array<std::uint8_t, 256>;
 
+// A function with behaviour of its own: told of each configuration access
+// before a read and after a write, so it can bring its registers up to date.
+class PciFunctionModel {
+public:
+    virtual ~PciFunctionModel() = default;
+    virtual void beforeRead(PciConfigSpace& config, unsigned offset, int width) = 0;
+    virtual void afterWrite(PciConfigSpace& config, unsigned offset, int width) = 0;
+};
+
 class PciBus : public PortDevice {
 public:
     static constexpr std::uint16_t AddressPort = 0xCF8;
@@ -28,6 +38,8 @@ public:
     void addFunction(const PciLocation& at, const PciConfigSpace& config);
     // nullptr when no function is there.
     PciConfigSpace* function(const PciLocation& at);
+    // Gives the function at `at` (which must exist) a behaviour.
+    void attachModel(const PciLocation& at, std::shared_ptr<PciFunctionModel> model);
 
     std::uint32_t read(std::uint16_t port, int width) override;
     void write(std::uint16_t port, int width, std::uint32_t value) override;
@@ -35,9 +47,11 @@ public:
 private:
     // The function and register offset the latch selects for a data access.
     PciConfigSpace* selected(std::uint16_t port, int width, unsigned& offset);
+    PciFunctionModel* selectedModel() const;
 
     std::uint32_t address_ = 0;
     std::map<PciLocation, PciConfigSpace> functions_;
+    std::map<PciLocation, std::shared_ptr<PciFunctionModel>> models_;
 };
 
 }  // namespace platform::sim

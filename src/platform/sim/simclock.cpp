@@ -41,10 +41,27 @@ void SimClock::sleepMs(std::uint32_t ms) {
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+std::uint64_t SimClock::performanceCount() {
+    std::uint64_t ns = 0;
+    if (virtual_) {
+        constexpr std::uint64_t step = 1000;
+        elapsedSubMsNs_ += step;
+        elapsedMs_ += elapsedSubMsNs_ / 1'000'000;
+        elapsedSubMsNs_ %= 1'000'000;
+        ns = elapsedMs_ * 1'000'000 + elapsedSubMsNs_;
+    } else {
+        using namespace std::chrono;
+        ns = static_cast<std::uint64_t>(duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count());
+    }
+    // 128-bit product: the count at this frequency without overflow.
+    return static_cast<std::uint64_t>(static_cast<unsigned __int128>(ns) * performanceFrequency_ / 1'000'000'000u);
+}
+
 void SimClock::restart(bool virtualTime, LocalTime start) {
     virtual_ = virtualTime;
     start_ = start;
     elapsedMs_ = 0;
+    elapsedSubMsNs_ = 0;
     realStartMs_ = steadyMs();
 }
 

@@ -14,6 +14,11 @@ public:
     LocalTime localNow() override;
     std::uint64_t monotonicMs() override;
     void sleepMs(std::uint32_t ms) override;
+    std::uint64_t performanceFrequency() override { return performanceFrequency_; }
+    // On virtual time each read moves the clock on by one microsecond, so a
+    // spin on the counter ends.
+    std::uint64_t performanceCount() override;
+    void setPerformanceFrequency(std::uint64_t frequency) { performanceFrequency_ = frequency; }
 
     bool isVirtual() const { return virtual_; }
     LocalTime startTime() const { return start_; }
@@ -25,6 +30,8 @@ private:
     bool virtual_;
     LocalTime start_;
     std::uint64_t elapsedMs_ = 0;
+    std::uint64_t elapsedSubMsNs_ = 0;  // virtual time below the millisecond
+    std::uint64_t performanceFrequency_ = 10'000'000;
     std::uint64_t realStartMs_;
 };
 

@@ -1,0 +1,64 @@
+#pragma once
+// What bus links use of the NVIDIA sources: the NVAPI I2C entry points and,
+// per NVAPI card index, the GPU handle and driver version. The NVAPI unit of
+// the CPU and GPU sources implements it; while none is installed, graphics
+// I2C links bit-bang their lines.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+// The NVAPI I2C request. Fields and order as the driver takes them; the two
+// pointers are pointer-sized, so the record is 32 bytes in a 32-bit build.
+// Callers zero the whole record, padding included, before they set it.
+struct TNvI2CRequest {
+    std::uint32_t Version;
+    std::uint32_t Port;
+    std::uint8_t IsDDCPort;
+    std::uint8_t DeviceAddress;
+    std::uint8_t Reserved[2];
+    std::uint8_t* RegisterAddress;
+    std::uint32_t RegisterSize;
+    std::uint8_t* Data;
+    std::uint32_t DataSize;
+    std::uint32_t Speed;
+};
+// Its size and version 1, as the driver checks them.
+inline constexpr std::uint32_t NvI2CRequestVersion = sizeof(TNvI2CRequest) | 1u << 16;
+
+using TNvPhysicalGpuHandle = void*;
+// A status of 0 is success. The Ex entries take a third argument, a 32-bit
+// value passed by reference.
+using TNvI2CCall = std::function<std::int32_t(TNvPhysicalGpuHandle, TNvI2CRequest*)>;
+using TNvI2CCallEx = std::function<std::int32_t(TNvPhysicalGpuHandle, TNvI2CRequest*, std::uint32_t*)>;
+
+// Each entry point is empty when the driver does not offer it.
+struct TNvI2CEntries {
+    TNvI2CCall I2CRead;
+    TNvI2CCallEx I2CReadEx;
+    TNvI2CCall I2CWrite;
+    TNvI2CCallEx I2CWriteEx;
+};
+
+// What the NVAPI card list holds of one card.
+struct TNvApiCardInfo {
+    TNvPhysicalGpuHandle GpuHandle = nullptr;
+    std::uint32_t DriverVersion = 0;  // version x 100
+};
+
+class TNvidiaSources {
+public:
+    virtual ~TNvidiaSources() = default;
+    virtual const TNvI2CEntries& I2CEntries() const = 0;
+    // nullopt for an index the card list does not hold.
+    virtual std::optional<TNvApiCardInfo> Card(int nvapiIndex) const = 0;
+};
+
+// The installed sources, or nullptr.
+TNvidiaSources* NvidiaSources();
+// Installs sources (nullptr: none); the caller keeps them alive.
+void SetNvidiaSources(TNvidiaSources* sources);
+
+// The NVAPI I2C port of a card's CRTC line pair (3E3Fh: 0, 3637h: 1,
+// 5051h: 2, each also with 3D40h in the upper half); -1 for anything else.
+int NvI2CLinesToPort(std::uint32_t lines);
