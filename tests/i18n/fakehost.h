@@ -73,8 +73,9 @@ public:
 
     // ---- building ----
     TProp& Add(std::string name, TTypeKind kind, std::string typeName = {}) {
-        Props.push_back({TPropInfo{std::move(name), kind, std::move(typeName), true, true}});
-        return Props.back();
+        TProp& p = Props.emplace_back();
+        p.Info = TPropInfo{std::move(name), kind, std::move(typeName), true, true};
+        return p;
     }
     TFakeObject& Str(std::string name, std::string value, TTypeKind kind = TTypeKind::tkLString) {
         Add(std::move(name), kind).Str = std::move(value);
