@@ -60,6 +60,9 @@ std::string Utf8ToAnsiByCharset(std::string_view s, std::uint8_t charset);
 
 class TsiCustomLang;
 
+// The value of a language (1-based) in a values text, which has no identifier.
+std::string ExtractValue(std::string_view values, char delimiter, int language);
+
 struct TsiExtendedItem {
     std::string Identifier;  // the property path
     std::string Values;      // one field per language, each closed by the delimiter

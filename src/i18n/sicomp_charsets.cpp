@@ -239,11 +239,8 @@ void TsiCustomLang::ConvertTablesEncoding(bool toUtf8) {
             ResourceStringsTable_.Fill(Sections_[stStrings], NumOfLanguages_, LangDelim_, ResourceLanguageIndex_);
     }
     for (auto& item : Extended_.All()) {
-        // Values have no identifier: field 0 is language 1's.
-        const std::string values = std::string(1, LangDelim_) + item.Values;
         std::string rebuilt;
-        for (int n = 1; n <= NumOfLanguages_; ++n)
-            rebuilt += convert(ExtractField(values, LangDelim_, static_cast<unsigned>(n)), n) + LangDelim_;
+        for (int n = 1; n <= NumOfLanguages_; ++n) rebuilt += convert(ExtractValue(item.Values, LangDelim_, n), n) + LangDelim_;
         item.Values = rebuilt;
     }
 }

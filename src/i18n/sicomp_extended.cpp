@@ -11,12 +11,6 @@
 
 namespace {
 
-// Value n (1-based language) of a values text, which has no identifier field.
-std::string ValueOf(std::string_view values, char delimiter, int language) {
-    if (language < 1) return {};
-    return ExtractField(std::string(1, delimiter) + std::string(values), delimiter, static_cast<unsigned>(language));
-}
-
 std::int64_t ParseInt(std::string_view text) {
     std::int32_t value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -51,6 +45,12 @@ std::string LastSegment(std::string_view path) {
 }
 
 }  // namespace
+
+std::string ExtractValue(std::string_view values, char delimiter, int language) {
+    if (language < 1) return {};
+    // A placeholder identifier makes the first value field 1.
+    return ExtractField("_" + std::string(1, delimiter) + std::string(values), delimiter, static_cast<unsigned>(language));
+}
 
 bool TsiExtendedItem::IsRoot(const TPropertyHost* owner) const {
     return owner && Identifier.starts_with(owner->ClassName() + ".");
@@ -178,10 +178,10 @@ TTypeKind TsiCustomLang::GetPathPropertyKind(std::string_view path) const {
 
 void TsiCustomLang::ApplyExtendedTranslations() {
     for (const auto& item : Extended_.All()) {
-        std::string text = ValueOf(item.Values, LangDelim_, ActiveLanguage_);
+        std::string text = ExtractValue(item.Values, LangDelim_, ActiveLanguage_);
         if (UseDefaultLanguage_ && text.empty() && ActiveLanguage_ != DefaultLanguage_)
-            text = ValueOf(item.Values, LangDelim_, DefaultLanguage_);
-        const std::string first = ValueOf(item.Values, LangDelim_, 1);
+            text = ExtractValue(item.Values, LangDelim_, DefaultLanguage_);
+        const std::string first = ExtractValue(item.Values, LangDelim_, 1);
         if (text.empty() && TestModeOn() && ActiveLanguage_ > 1 && !first.empty())
             text = TestModeText(Dispatcher_->TestModeInfo, first, CurrentCharset_);
         if (text.empty() && TranslateType == TTranslateType::ttGetDefault) text = first;
@@ -197,12 +197,12 @@ void TsiCustomLang::CaptureExtendedValues() {
             items.erase(items.begin() + static_cast<std::ptrdiff_t>(i));
             continue;
         }
-        const std::string current = ValueOf(item.Values, LangDelim_, ActiveLanguage_);
+        const std::string current = ExtractValue(item.Values, LangDelim_, ActiveLanguage_);
         const std::string now = GetPathPropertyText(item.Identifier);
         if (current == now) continue;
         std::string values;
         for (int k = 1; k <= NumOfLanguages_; ++k)
-            values += (k == ActiveLanguage_ ? now : ValueOf(item.Values, LangDelim_, k)) + LangDelim_;
+            values += (k == ActiveLanguage_ ? now : ExtractValue(item.Values, LangDelim_, k)) + LangDelim_;
         item.Values = values;
     }
 }
