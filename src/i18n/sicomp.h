@@ -237,7 +237,7 @@ public:
     std::string GetLineTranslation(int section, int lineIndex, bool useFirstLanguage) const;
     bool IsOwnerTranslated() const;
     std::string GetStringPropText(const TPropertyHost* instance, std::string_view property) const;
-    void AssignPropertyText(TPropertyHost* instance, const TPropInfo& prop, const std::string& text) const;
+    void AssignPropertyText(TPropertyHost* instance, const TsiPropInfo& prop, const std::string& text) const;
 
     // ---- extended translations ----
     TsiExtendedItems& ExtendedTranslations() { return Extended_; }

@@ -55,7 +55,7 @@ std::string TsiCustomLang::GetLineTranslation(int section, int lineIndex, bool u
     return text;
 }
 
-void TsiCustomLang::AssignPropertyText(TPropertyHost* instance, const TPropInfo& prop, const std::string& text) const {
+void TsiCustomLang::AssignPropertyText(TPropertyHost* instance, const TsiPropInfo& prop, const std::string& text) const {
     if (!instance) return;
     if (prop.Kind == TTypeKind::tkWString)
         instance->SetWide(prop.Name, StoreAsUTF8_ ? Utf8ToWide(text) : AnsiToWideByCharset(text, CurrentCharset_));

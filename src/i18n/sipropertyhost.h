@@ -22,7 +22,7 @@ inline bool IsStringKind(TTypeKind k) {
 // Class tests the library makes (TForm, TControl, ...).
 enum class THostClass : std::uint8_t { Form, Control, ListControl, Memo, Strings, Collection, Font, Action };
 
-struct TPropInfo {
+struct TsiPropInfo {
     std::string Name;
     TTypeKind Kind = TTypeKind::tkUnknown;
     std::string TypeName;  // "TFont", "TStrings", "Integer", ...
@@ -43,7 +43,7 @@ public:
     virtual bool Designing() const { return false; }
 
     // Published properties, found by name without regard to case.
-    virtual std::optional<TPropInfo> FindProperty(std::string_view name) const = 0;
+    virtual std::optional<TsiPropInfo> FindProperty(std::string_view name) const = 0;
     virtual std::int64_t GetOrd(std::string_view name) const = 0;
     virtual void SetOrd(std::string_view name, std::int64_t value) = 0;
     virtual double GetFloat(std::string_view name) const = 0;

@@ -19,7 +19,7 @@ public:
         : Class(std::move(className)), ObjName(std::move(name)), Classes(std::move(classes)) {}
 
     struct TProp {
-        TPropInfo Info;
+        TsiPropInfo Info;
         std::int64_t Ord = 0;
         double Float = 0;
         std::string Str;
@@ -36,9 +36,9 @@ public:
             if (SameText(c->ObjName, name)) return c;
         return nullptr;
     }
-    std::optional<TPropInfo> FindProperty(std::string_view name) const override {
+    std::optional<TsiPropInfo> FindProperty(std::string_view name) const override {
         const TProp* p = find(name);
-        return p ? std::optional<TPropInfo>(p->Info) : std::nullopt;
+        return p ? std::optional<TsiPropInfo>(p->Info) : std::nullopt;
     }
     std::int64_t GetOrd(std::string_view name) const override { return at(name).Ord; }
     void SetOrd(std::string_view name, std::int64_t value) override { at(name).Ord = value; }
@@ -74,7 +74,7 @@ public:
     // ---- building ----
     TProp& Add(std::string name, TTypeKind kind, std::string typeName = {}) {
         TProp& p = Props.emplace_back();
-        p.Info = TPropInfo{std::move(name), kind, std::move(typeName), true, true};
+        p.Info = TsiPropInfo{std::move(name), kind, std::move(typeName), true, true};
         return p;
     }
     TFakeObject& Str(std::string name, std::string value, TTypeKind kind = TTypeKind::tkLString) {
