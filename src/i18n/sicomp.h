@@ -40,6 +40,8 @@ TStringList SplitText(std::string_view text, std::string_view separator);
 std::string JoinTexts(const TStringList& list, std::string_view separator, bool skipEmpty);
 std::string MergeLines(std::string_view oldLine, std::string_view newLine, char delimiter);
 int IndexOfText(const TStringList& list, std::string_view text);  // ASCII case fold
+// The number between "[" and "]" ("Columns[2]"); none when malformed.
+std::optional<int> BracketIndex(std::string_view path);
 std::string DialogCaptionIdentifier(int k);                         // k 1-based, "&" removed
 std::string DialogCaptionDefault(int k);
 
@@ -52,6 +54,8 @@ std::u16string AnsiToWideByCharset(std::string_view s, std::uint8_t charset);
 // Characters the code page cannot hold become "?".
 std::string WideToAnsiByCharset(std::u16string_view w, std::uint8_t charset);
 std::u16string Utf8ToWide(std::string_view s);
+// Little-endian UTF-16 bytes, an odd last byte dropped.
+std::u16string Utf16LEToWide(std::string_view bytes);
 std::string WideToUtf8(std::u16string_view w);
 std::string AnsiToUtf8ByCharset(std::string_view s, std::uint8_t charset);
 std::string Utf8ToAnsiByCharset(std::string_view s, std::uint8_t charset);

@@ -233,11 +233,7 @@ void TsiCustomLang::ApplyCollections() {
             sub = collection.substr(d + 1);
             collection.resize(d);
         }
-        int index = -1;
-        try {
-            index = std::stoi(id.substr(open + 1, close - open - 1));
-        } catch (const std::exception&) {
-        }
+        const int index = BracketIndex(id).value_or(-1);
         const std::string itemPath = close + 2 <= id.size() ? id.substr(close + 2) : std::string();
         const std::string text = LineText(stCollections, i, testMode);
         const auto erase = [&] { lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i)); };

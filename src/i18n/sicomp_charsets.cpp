@@ -76,13 +76,6 @@ private:
 
 std::string IconvName(unsigned codePage) { return "CP" + std::to_string(codePage); }
 
-std::u16string FromUtf16Bytes(const std::string& bytes) {
-    std::u16string w(bytes.size() / 2, u'\0');
-    for (std::size_t i = 0; i < w.size(); ++i)
-        w[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) | static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
-    return w;
-}
-
 std::string ToUtf16Bytes(std::u16string_view w) {
     std::string bytes;
     bytes.reserve(w.size() * 2);
@@ -96,6 +89,13 @@ std::string ToUtf16Bytes(std::u16string_view w) {
 const std::string Utf16 = "UTF-16LE";
 
 }  // namespace
+
+std::u16string Utf16LEToWide(std::string_view bytes) {
+    std::u16string w(bytes.size() / 2, u'\0');
+    for (std::size_t i = 0; i < w.size(); ++i)
+        w[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) | static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+    return w;
+}
 
 unsigned CharsetCodePage(std::uint8_t charset) {
     for (const auto& row : CodePages)
@@ -123,7 +123,7 @@ std::u16string AnsiToWideByCharset(std::string_view s, std::uint8_t charset) {
     TIconv conv(Utf16, IconvName(cp));
     if (!conv.Ok()) return {};
     // A byte the code page leaves undefined becomes "?" too.
-    return FromUtf16Bytes(conv.Run(s, 1, std::string("?\0", 2)));
+    return Utf16LEToWide(conv.Run(s, 1, std::string("?\0", 2)));
 }
 
 std::string WideToAnsiByCharset(std::u16string_view w, std::uint8_t charset) {
@@ -146,7 +146,7 @@ std::string WideToAnsiByCharset(std::u16string_view w, std::uint8_t charset) {
 std::u16string Utf8ToWide(std::string_view s) {
     if (s.empty()) return {};
     TIconv conv(Utf16, "UTF-8");
-    return FromUtf16Bytes(conv.Run(s, 1, ToUtf16Bytes(u"\uFFFD")));
+    return Utf16LEToWide(conv.Run(s, 1, ToUtf16Bytes(u"\uFFFD")));
 }
 
 std::string WideToUtf8(std::u16string_view w) {

@@ -30,15 +30,6 @@ double ParseFloat(std::string text) {
     return value;
 }
 
-// "Columns[2]" -> the number between the brackets.
-int BracketIndex(std::string_view segment) {
-    const std::size_t open = segment.find('['), close = segment.find(']');
-    if (open == std::string_view::npos || close == std::string_view::npos || close < open) return -1;
-    int value = -1;
-    std::from_chars(segment.data() + open + 1, segment.data() + close, value);
-    return value;
-}
-
 std::string LastSegment(std::string_view path) {
     const std::size_t dot = path.rfind('.');
     return std::string(dot == std::string_view::npos ? path : path.substr(dot + 1));
@@ -80,8 +71,8 @@ TPropertyHost* TsiCustomLang::ResolvePathObject(std::string_view path) const {
         if (!prop) return nullptr;
         TPropertyHost* held = obj->GetObject(prop->Name);
         if (held && held->Is(THostClass::Collection)) {
-            const int index = BracketIndex(rest.substr(0, rest.find('.')));
-            held = index >= 0 && index < held->ItemCount() ? held->Item(index) : nullptr;
+            const auto index = BracketIndex(rest.substr(0, rest.find('.')));
+            held = index && *index >= 0 && *index < held->ItemCount() ? held->Item(*index) : nullptr;
         }
         obj = held;
         rest = rest.substr(rest.find('.') + 1);

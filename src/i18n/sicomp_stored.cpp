@@ -32,14 +32,6 @@ int HeaderIndex(std::string_view line, bool& unicode) {
     return -1;
 }
 
-std::u16string Utf16LE(std::string_view bytes) {
-    std::u16string w(bytes.size() / 2, u'\0');
-    for (std::size_t i = 0; i < w.size(); ++i)
-        w[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                     static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
-    return w;
-}
-
 std::string SystemAnsi(std::u16string_view w) { return WideToAnsiByCharset(w, DEFAULT_CHARSET); }
 
 }  // namespace
@@ -83,7 +75,7 @@ void TsiCustomLang::AddStoredLine(TStringList& section, std::string line) {
 
 void TsiCustomLang::ReadTranslationData(std::string_view raw) {
     const bool wideData = raw.size() >= 2 && raw[1] == '\0';
-    const std::u16string wide = wideData ? Utf16LE(raw) : std::u16string();
+    const std::u16string wide = wideData ? Utf16LEToWide(raw) : std::u16string();
     const std::string text = wideData ? SystemAnsi(wide) : std::string(raw);
     bool unicodeSeen = false;
 
@@ -145,7 +137,7 @@ void TsiExtendedItem::ReadValuesEx(std::string_view raw) {
     // Stored values are kept whole: only the byte-order mark FF FE marks UTF-16.
     ValuesWide.clear();
     if (raw.size() >= 2 && static_cast<unsigned char>(raw[0]) == 0xFF && static_cast<unsigned char>(raw[1]) == 0xFE) {
-        ValuesWide = Utf16LE(raw.substr(2));
+        ValuesWide = Utf16LEToWide(raw.substr(2));
         Values = SystemAnsi(ValuesWide);
     } else {
         Values = std::string(raw);

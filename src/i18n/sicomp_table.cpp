@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 #include <stdexcept>
 
 #include "base/cvformat.h"
@@ -116,15 +117,18 @@ std::string_view LineIdentifier(std::string_view line, char delimiter) {
 
 bool IsDottedSection(int ordinal) { return ordinal == stMultiLines || ordinal == stOtherStrings; }
 
-int ParseIndex(std::string_view text) {
+}  // namespace
+
+std::optional<int> BracketIndex(std::string_view path) {
+    const std::size_t open = path.find('['), close = path.find(']');
+    if (open == std::string_view::npos || close == std::string_view::npos || close < open) return std::nullopt;
     int value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size())
-        throw std::invalid_argument("'" + std::string(text) + "' is not a valid integer value");
+    const char* first = path.data() + open + 1;
+    const char* last = path.data() + close;
+    const auto [end, ec] = std::from_chars(first, last, value);
+    if (ec != std::errc() || end != last || first == last) return std::nullopt;
     return value;
 }
-
-}  // namespace
 
 TStringList* TsiCustomLang::GetSectionStrings(int ordinal) {
     return HasSection(ordinal) ? &Sections_[static_cast<std::size_t>(ordinal)] : nullptr;
@@ -313,13 +317,11 @@ void TsiCustomLang::CompactSection(int ordinal) {
                 }
                 std::string collection = path.substr(0, path.find('.'));
                 collection = collection.substr(0, collection.find('['));
-                const std::size_t open = path.find('['), close = path.find(']');
-                const int index = open != std::string::npos && close != std::string::npos && close > open
-                                      ? ParseIndex(std::string_view(path).substr(open + 1, close - open - 1))
-                                      : ParseIndex("");
-                const auto prop = component ? component->FindProperty(collection) : std::nullopt;
+                // A malformed index is left to the apply pass, which passes it over.
+                const std::optional<int> index = BracketIndex(path);
+                const auto prop = component && index ? component->FindProperty(collection) : std::nullopt;
                 const TPropertyHost* held = prop && prop->Name == collection ? component->GetObject(collection) : nullptr;
-                drop = held && held->Is(THostClass::Collection) && index >= held->ItemCount();
+                drop = held && held->Is(THostClass::Collection) && *index >= held->ItemCount();
             }
             if (drop) {
                 RemovedLines_.push_back(lines[i]);

@@ -1,3 +1,4 @@
+#include "core/coretest.h"
 #include "core/cvmonitor.h"
 #include "i18ntest.h"
 
@@ -196,17 +197,25 @@ TEST_F(Dispatcher, RemovingAComponentFreesItsExtendedItems) {
     EXPECT_EQ(lang.Section(stCaptions), TStringList{L({"Btn", "b"})});
 }
 
-TEST_F(Dispatcher, TheOptionsFilesLanguageSwitchesTheOpenForms) {
+// The program's road: the options file's "Language=" key reaches the dispatcher.
+class OptionsLanguage : public coretest::CoreTest {
+protected:
+    std::unique_ptr<TsiLangDispatcher> dispatcher = TsiLangDispatcher::CreateSystem();
+};
+
+TEST_F(OptionsLanguage, TheOptionsFilesLanguageSwitchesTheOpenForms) {
     TForm main("TForm1", *dispatcher, 18, {Line("Label1", 18, {{9, "Ventilateur"}})});
-    testsupport::writeFile(machine.file("caldavorparams.cfg"), "Language=French\r\nFanDelta=5\r\n");
+    testsupport::writeFile(file("caldavorparams.cfg"), "Language=French\r\nFanDelta=5\r\n");
     TMonitor monitor;
     monitor.Language = dispatcher.get();
-    ASSERT_TRUE(monitor.LoadParams(machine.file("caldavorparams.cfg"), false));
+    ASSERT_TRUE(monitor.LoadParams(file("caldavorparams.cfg"), false));
     EXPECT_EQ(monitor.Options.Language, "French");
     EXPECT_EQ(main.label->GetStr("Caption"), "Ventilateur");
-    testsupport::writeFile(machine.file("caldavorparams.cfg"), "Language=Klingon\r\n");
-    ASSERT_TRUE(monitor.LoadParams(machine.file("caldavorparams.cfg"), false));
+    testsupport::writeFile(file("caldavorparams.cfg"), "Language=Klingon\r\n");
+    ASSERT_TRUE(monitor.LoadParams(file("caldavorparams.cfg"), false));
     EXPECT_EQ(dispatcher->Language(), "French");
+    EXPECT_NE(testsupport::readFile(file(DebugLogName)).find("language not set (Language name shall be included"),
+              std::string::npos);
 }
 
 }  // namespace
