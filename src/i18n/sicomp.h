@@ -76,6 +76,9 @@ struct TsiExtendedItem {
     bool IsRoot(const TPropertyHost* owner) const;
     // The stored "ValuesEx" bytes, and reading them back.
     std::string WriteValuesEx() const { return Values; }
+    bool IsValuesExStored(const TsiExtendedItem* ancestor) const {
+        return !Values.empty() && (!ancestor || Values != ancestor->Values);
+    }
     void ReadValuesEx(std::string_view raw);
 };
 
@@ -234,6 +237,13 @@ public:
     std::string WriteTranslationData() const;
     void ReadTranslationData(std::string_view raw);
     std::string WideLineToAnsi(std::u16string_view wideLine);
+    // Whether the form data stores the table: always without an ancestor,
+    // else when any section differs from the ancestor's.
+    bool HasTranslationData(const TsiCustomLang* ancestor) const;
+    bool IsDoNotTranslateStored() const { return !DoNotTranslate_.empty(); }
+    bool IsExcludedPropertiesStored() const { return !ExcludedProperties_.empty(); }
+    bool IsSmartExcludePropsStored() const { return !SmartExcludeProps.empty(); }
+    bool IsExtendedTranslationsStored() const { return Extended_.Count() > 0; }
 
     // ---- apply pass ----
     virtual void ApplyLanguage();

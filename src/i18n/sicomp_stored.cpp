@@ -60,6 +60,16 @@ std::string TsiCustomLang::WriteTranslationData() const {
     return out;
 }
 
+bool TsiCustomLang::HasTranslationData(const TsiCustomLang* ancestor) const {
+    if (!ancestor) return true;
+    for (int s = 0; s < siconsts::SectionCount; ++s) {
+        const TStringList* own = GetSectionStrings(s);
+        const TStringList* theirs = ancestor->GetSectionStrings(s);
+        if (own && theirs && *own != *theirs) return true;
+    }
+    return false;
+}
+
 void TsiCustomLang::AddStoredLine(TStringList& section, std::string line) {
     const bool inherited = IsInheritedOwner && !ScratchCopy;
     if (inherited) {

@@ -31,6 +31,7 @@ public:
     std::string ClassName() const override { return Class; }
     std::string Name() const override { return ObjName; }
     bool Is(THostClass c) const override { return Classes.count(c) > 0; }
+    bool Designing() const override { return IsDesigning; }
     TPropertyHost* FindComponent(std::string_view name) const override {
         for (TFakeObject* c : Components)
             if (SameText(c->ObjName, name)) return c;
@@ -115,6 +116,7 @@ public:
     std::vector<TFakeObject*> Components;
     std::vector<std::string> Lines;
     bool IsSorted = false;
+    bool IsDesigning = false;
     int Puts = 0;
     std::vector<TFakeObject*> Items;
     std::string Face = "Tahoma";

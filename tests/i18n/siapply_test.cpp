@@ -163,6 +163,32 @@ TEST_F(Apply, TypedPathValues) {
     EXPECT_EQ(form->GetStr("Caption"), "Root");
 }
 
+TEST_F(Apply, CapturingExtendedValuesAtDesignTime) {
+    auto& button = form->Component("Btn", "TButton");
+    button.Int("Width", 75);
+    lang.ExtendedTranslations().Add() = {"Btn.Width", "75\x01" "80\x01", TTypeKind::tkInteger, {}};
+    lang.ExtendedTranslations().Add() = {"Gone.Width", "1\x01", TTypeKind::tkInteger, {}};
+    lang.SetNumOfLanguages(3);
+    lang.SetActiveLanguage(2);
+    button.SetOrd("Width", 90);
+    lang.CaptureExtendedValues();
+    ASSERT_EQ(lang.ExtendedTranslations().Count(), 1u);
+    EXPECT_EQ(lang.ExtendedTranslations().Items(0).Values, "75\x01" "90\x01\x01");
+}
+
+TEST_F(Apply, DesignTimeRemovalOfAComponentsLines) {
+    form->IsDesigning = true;
+    auto& label = form->Component("Label1", "TLabel");
+    lang.Section(stCaptions) = {Line18("Label1", {{1, "a"}}), Line18("Label10", {{1, "b"}})};
+    lang.Section(stMultiLines) = {Line18("Label1.Items", {{1, "a"}})};
+    lang.SetDoNotTranslate({"Label1"});
+    EXPECT_EQ(lang.Section(stCaptions), TStringList{Line18("Label10", {{1, "b"}})});
+    EXPECT_TRUE(lang.Section(stMultiLines).empty());
+    lang.DeleteEntry(stCaptions, "Label10", stCaptions, "");
+    EXPECT_TRUE(lang.Section(stCaptions).empty());
+    (void)label;
+}
+
 TEST_F(Apply, DefaultLanguageFillsEmptyTexts) {
     auto& label = form->Component("Label1", "TLabel");
     label.Str("Caption", "Hello");

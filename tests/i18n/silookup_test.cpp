@@ -96,6 +96,22 @@ TEST_F(StringTables, TheHookTranslatesTheLibrarysMessages) {
     EXPECT_EQ(siconsts::LoadMessage(siconsts::TMessage::StringNotFound), "String identifier \"%s\" not found!");
 }
 
+TEST_F(StringTables, CommonSectionsComeFromAnotherLinkedForm) {
+    TsiLangDispatcher dispatcher;
+    dispatcher.SetLangNames({"English", "Italiano"});
+    Fill({L({"Greeting", "Hello", "Ciao"})});
+    lang.SetLangDispatcher(&dispatcher);
+    auto dialog = i18ntest::MakeForm("TDialog");
+    TsiLangRT shared{dialog.get()};
+    shared.Options = loUseExtUDStrings | loUseExtCommonStrings;
+    EXPECT_EQ(shared.GetTextFromList(stStrings, "greeting", false), "");  // no dispatcher yet
+    shared.SetLangDispatcher(&dispatcher);
+    dispatcher.SetActiveLanguage(2);
+    EXPECT_EQ(shared.GetTextFromList(stStrings, "greeting", false), "Ciao");
+    EXPECT_EQ(shared.GetTextFromList(stDlgsCaptions, "Warning", false), "");
+    EXPECT_EQ(shared.GetTextFromList(stDlgsCaptions, "Warning", true), "Warning");
+}
+
 TEST(DecodeCEscapes, EscapesOfEveryKind) {
     const std::pair<std::string, std::string> cases[] = {
         {"a\\tb\\x41\\101", "a\tbAA"},

@@ -85,6 +85,25 @@ TEST_F(Stored, ValuesExKeepsItsBytes) {
     EXPECT_EQ(item.WriteValuesEx(), "");
 }
 
+TEST_F(Stored, WhatTheFormDataStores) {
+    auto ancestorForm = i18ntest::MakeForm("TBaseForm");
+    TsiLangRT ancestor{ancestorForm.get()};
+    EXPECT_TRUE(lang.HasTranslationData(nullptr));
+    EXPECT_FALSE(lang.HasTranslationData(&ancestor));
+    lang.Section(stHints) = {"Edit1\x01tip\x01"};
+    EXPECT_TRUE(lang.HasTranslationData(&ancestor));
+
+    EXPECT_FALSE(lang.IsDoNotTranslateStored());
+    EXPECT_TRUE(lang.IsExcludedPropertiesStored());
+    EXPECT_FALSE(lang.IsSmartExcludePropsStored());
+    EXPECT_FALSE(lang.IsExtendedTranslationsStored());
+    TsiExtendedItem item, base;
+    EXPECT_FALSE(item.IsValuesExStored(nullptr));
+    item.Values = base.Values = "1\x01";
+    EXPECT_TRUE(item.IsValuesExStored(nullptr));
+    EXPECT_FALSE(item.IsValuesExStored(&base));
+}
+
 TEST(WideStringsAdapter, KeepsPiecesThatACarriageReturnEnds) {
     TsiWideStringsAdapter a;
     a.SetText(u"one\r\ntwo\rthree");
