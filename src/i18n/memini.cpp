@@ -5,9 +5,11 @@
 #include <charconv>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
+#include "base/cvdatetime.h"
 #include "base/cvformat.h"
 #include "core/cvtext.h"
 
@@ -116,6 +118,103 @@ double TsiCustomIniFile::GetFloatValue(const std::string& section, const std::st
 
 void TsiCustomIniFile::SetFloatValue(const std::string& section, const std::string& key, double value) {
     SetValue(section, key, cvformat::Format("%g", {value}));
+}
+
+namespace {
+
+// Numbers of a text split at any of the separators; none when anything else occurs.
+std::optional<std::vector<int>> Numbers(std::string_view text, std::string_view separators) {
+    std::vector<int> numbers;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find_first_of(separators, start), text.size());
+        int value = 0;
+        const auto [ptr, ec] = std::from_chars(text.data() + start, text.data() + end, value);
+        if (ec != std::errc() || ptr != text.data() + end || end == start) return std::nullopt;
+        numbers.push_back(value);
+        start = end + 1;
+    }
+    return numbers;
+}
+
+// The user's short date: day, month and year in the picture's order.
+std::optional<platform::LocalTime> ParseDate(std::string_view text, const platform::LocaleInfo& locale) {
+    const auto numbers = Numbers(text, std::string(1, locale.dateSeparator));
+    if (!numbers || numbers->size() != 3) return std::nullopt;
+    std::string order;
+    for (char c : locale.shortDateFormat) {
+        const char l = LowerChar(c);
+        if ((l == 'd' || l == 'm' || l == 'y') && order.find(l) == std::string::npos) order += l;
+    }
+    if (order.size() != 3) order = "dmy";
+    platform::LocalTime t;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const int v = (*numbers)[i];
+        if (order[i] == 'd') t.day = v;
+        else if (order[i] == 'm') t.month = v;
+        else t.year = v < 100 ? 2000 + v : v;
+    }
+    static constexpr int days[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (t.year % 4 == 0 && t.year % 100 != 0) || t.year % 400 == 0;
+    if (t.year < 1 || t.year > 9999 || t.month < 1 || t.month > 12 || t.day < 1 ||
+        t.day > (t.month == 2 && !leap ? 28 : days[t.month - 1]))
+        return std::nullopt;
+    return t;
+}
+
+// Hours, minutes and optional seconds, with an optional AM or PM after a blank.
+std::optional<double> ParseTime(std::string_view text, const platform::LocaleInfo& locale) {
+    int shift = 0;
+    if (const std::size_t blank = text.rfind(' '); blank != std::string_view::npos) {
+        const std::string_view suffix = text.substr(blank + 1);
+        if (SameText(suffix, locale.timeAMString) || SameText(suffix, "AM")) shift = -1;
+        else if (SameText(suffix, locale.timePMString) || SameText(suffix, "PM")) shift = 12;
+        else return std::nullopt;
+        text = text.substr(0, blank);
+    }
+    const auto numbers = Numbers(text, std::string(1, locale.timeSeparator));
+    if (!numbers || numbers->size() < 2 || numbers->size() > 3) return std::nullopt;
+    int hour = (*numbers)[0];
+    const int minute = (*numbers)[1], second = numbers->size() == 3 ? (*numbers)[2] : 0;
+    if (shift != 0 && (hour < 1 || hour > 12)) return std::nullopt;
+    if (shift != 0) hour = hour % 12 + (shift > 0 ? 12 : 0);
+    if (hour > 23 || minute > 59 || second > 59 || hour < 0 || minute < 0 || second < 0) return std::nullopt;
+    return (hour * 3600 + minute * 60 + second) / 86400.0;
+}
+
+}  // namespace
+
+double TsiCustomIniFile::GetDateValue(const std::string& section, const std::string& key, double def) const {
+    const auto date = ParseDate(GetValue(section, key, ""), platform::current().locale());
+    return date ? EncodeDateTime(*date) : def;
+}
+
+double TsiCustomIniFile::GetTimeValue(const std::string& section, const std::string& key, double def) const {
+    const auto time = ParseTime(GetValue(section, key, ""), platform::current().locale());
+    return time ? *time : def;
+}
+
+double TsiCustomIniFile::GetDateTimeValue(const std::string& section, const std::string& key, double def) const {
+    const platform::LocaleInfo locale = platform::current().locale();
+    const std::string text = GetValue(section, key, "");
+    const std::size_t blank = text.find(' ');
+    const auto date = ParseDate(text.substr(0, blank), locale);
+    if (!date) return def;
+    if (blank == std::string::npos) return EncodeDateTime(*date);
+    const auto time = ParseTime(text.substr(blank + 1), locale);
+    return time ? EncodeDateTime(*date) + *time : def;
+}
+
+void TsiCustomIniFile::SetDateValue(const std::string& section, const std::string& key, double value) {
+    SetValue(section, key, FormatDateTime("ddddd", value, platform::current().locale()));
+}
+
+void TsiCustomIniFile::SetDateTimeValue(const std::string& section, const std::string& key, double value) {
+    SetValue(section, key, FormatDateTime("c", value, platform::current().locale()));
+}
+
+void TsiCustomIniFile::SetTimeValue(const std::string& section, const std::string& key, double value) {
+    SetValue(section, key, FormatDateTime("tt", value, platform::current().locale()));
 }
 
 // ---- TMemIniEntry -------------------------------------------------------------

@@ -40,6 +40,14 @@ public:
     // In the user's number format.
     virtual double GetFloatValue(const std::string& section, const std::string& key, double def) const;
     virtual void SetFloatValue(const std::string& section, const std::string& key, double value);
+    // Dates and times (days since 1899-12-30) in the user's short date and
+    // long time formats.
+    virtual double GetDateValue(const std::string& section, const std::string& key, double def) const;
+    virtual double GetDateTimeValue(const std::string& section, const std::string& key, double def) const;
+    virtual double GetTimeValue(const std::string& section, const std::string& key, double def) const;
+    virtual void SetDateValue(const std::string& section, const std::string& key, double value);
+    virtual void SetDateTimeValue(const std::string& section, const std::string& key, double value);
+    virtual void SetTimeValue(const std::string& section, const std::string& key, double value);
 
     virtual std::vector<std::string> ListKeys(const std::string& section) const = 0;
     virtual std::vector<std::string> ListSections() const = 0;

@@ -73,6 +73,29 @@ TEST(MemIni, TypedValues) {
     EXPECT_EQ(ini.GetValue("N", "i", ""), "42");
 }
 
+TEST(MemIni, DatesAndTimesInTheUsersFormat) {
+    testsupport::TestMachine machine;
+    platform::LocaleInfo locale = machine->locale();
+    locale.shortDateFormat = "dd.mm.yyyy";
+    locale.dateSeparator = '.';
+    locale.longTimeFormat = "hh:nn:ss";
+    machine->setLocale(locale);
+    TsiMemIniFile ini("");
+    ini.LoadFromText("[D]\nd=31.12.2025\nbad=31.02.2025\nt=13:30\npm=1:30:15 PM\ndt=01.01.2026 06:00:00\nx=now\n");
+    EXPECT_DOUBLE_EQ(ini.GetDateValue("D", "d", -1), 46022.0);  // days since 1899-12-30
+    EXPECT_DOUBLE_EQ(ini.GetDateValue("D", "bad", -1), -1);
+    EXPECT_DOUBLE_EQ(ini.GetTimeValue("D", "t", -1), 13.5 / 24);
+    EXPECT_DOUBLE_EQ(ini.GetTimeValue("D", "pm", -1), (13 * 3600 + 30 * 60 + 15) / 86400.0);
+    EXPECT_DOUBLE_EQ(ini.GetDateTimeValue("D", "dt", -1), 46023.25);
+    EXPECT_DOUBLE_EQ(ini.GetDateTimeValue("D", "x", -1), -1);
+    ini.SetDateValue("D", "w", 46022.75);
+    ini.SetTimeValue("D", "v", 0.75);
+    EXPECT_EQ(ini.GetValue("D", "w", ""), "31.12.2025");
+    EXPECT_EQ(ini.GetValue("D", "v", ""), "18:00:00");
+    ini.SetDateTimeValue("D", "u", 46023.25);
+    EXPECT_DOUBLE_EQ(ini.GetDateTimeValue("D", "u", -1), 46023.25);
+}
+
 TEST(MemIni, FlushWritesTheFileNamedAtCreation) {
     testsupport::TempDir dir;
     const std::string path = dir.file("t.ini");
