@@ -8,6 +8,7 @@
 #include "core/cvvars.h"
 #include "hw/cvosinfo.h"
 #include "hw/cvsetupapi.h"
+#include "i18n/sicomp.h"
 #include "platform/factory.h"
 #include "platform/platform.h"
 
@@ -24,6 +25,8 @@ int main() {
     InitializeCvvars();
     InitializeCvosinfo();
     InitializeCvsetupapi();
+    // The main window's dispatcher: every form links to it; "Language=" switches it.
+    const std::unique_ptr<TsiLangDispatcher> langDispatcher = TsiLangDispatcher::CreateSystem();
     WriteDebugLog("Initializing CVSENSORS");
     std::printf("Caldavor started; debug trace: %s%s\n", ProgramDir.c_str(), DebugLogName);
     FinalizeCvvars();

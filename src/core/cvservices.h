@@ -44,6 +44,11 @@ public:
     virtual ~TLanguageDispatcher() = default;
     // Throws ELanguageError for a name the dispatcher does not know.
     virtual void SetLanguage(const std::string& name) = 0;
+    // What the configuration dialog lists and selects: the names, and the
+    // active language's number (1-based).
+    virtual std::vector<std::string> LanguageNames() const = 0;
+    virtual int ActiveLanguageNumber() const = 0;
+    virtual void SetActiveLanguageNumber(int number) = 0;
 };
 
 // ---- clock page -------------------------------------------------------------

@@ -32,6 +32,18 @@ struct LocaleInfo {
     char thousandSeparator = ',';
     char dateSeparator = '/';
     char timeSeparator = ':';
+    // What the translation components capture and their locale lines set.
+    std::string currencyString = "$";
+    std::string longDateFormat = "dddd, mmmm d, yyyy";
+    std::string shortTimeFormat = "h:nn AMPM";
+    std::string timeAMString = "AM";
+    std::string timePMString = "PM";
+    std::array<std::string, 12> shortMonthNames{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    std::array<std::string, 12> longMonthNames{"January", "February", "March",     "April",   "May",      "June",
+                                               "July",    "August",   "September", "October", "November", "December"};
+    std::array<std::string, 7> shortDayNames{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    std::array<std::string, 7> longDayNames{"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
 };
 
 // The OS version record the program identifies the system by.
@@ -184,6 +196,8 @@ public:
     virtual Desktop& desktop();
     virtual Clock& clock() = 0;
     virtual LocaleInfo locale() const = 0;
+    // Overrides the user's format settings (a translation's locale lines).
+    virtual void setLocale(const LocaleInfo& locale) = 0;
     virtual Registry& registry() = 0;
     // nullptr when the mutex cannot be created.
     virtual std::unique_ptr<NamedMutex> createMutex(const std::string& name) = 0;

@@ -58,6 +58,9 @@ public:
         if (!Known.count(name)) throw ELanguageError("unknown language " + name);
         Set.push_back(name);
     }
+    std::vector<std::string> LanguageNames() const override { return {Known.begin(), Known.end()}; }
+    int ActiveLanguageNumber() const override { return 1; }
+    void SetActiveLanguageNumber(int) override {}
     std::set<std::string> Known{"English", "Deutsch"};
     std::vector<std::string> Set;
 };

@@ -38,6 +38,7 @@ public:
     OsVersion osVersion() const override { return os_; }
     Clock& clock() override { return clock_; }
     LocaleInfo locale() const override { return locale_; }
+    void setLocale(const LocaleInfo& locale) override { locale_ = locale; }
     Registry& registry() override { return registry_; }
     std::unique_ptr<NamedMutex> createMutex(const std::string& name) override;
     Desktop& desktop() override { return desktop_; }

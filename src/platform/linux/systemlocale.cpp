@@ -112,6 +112,27 @@ char separatorOf(std::string_view format) {
     return 0;
 }
 
+// Month and day names, AM/PM and the currency symbol, where the locale has them.
+void addNamesFromPosix(LocaleInfo& info, locale_t loc) {
+    const auto take = [&](nl_item item, std::string& target) {
+        const char* text = nl_langinfo_l(item, loc);
+        if (text && *text) target = text;
+    };
+    for (int i = 0; i < 12; ++i) {
+        take(ABMON_1 + i, info.shortMonthNames[static_cast<std::size_t>(i)]);
+        take(MON_1 + i, info.longMonthNames[static_cast<std::size_t>(i)]);
+    }
+    for (int i = 0; i < 7; ++i) {
+        take(ABDAY_1 + i, info.shortDayNames[static_cast<std::size_t>(i)]);
+        take(DAY_1 + i, info.longDayNames[static_cast<std::size_t>(i)]);
+    }
+    take(AM_STR, info.timeAMString);
+    take(PM_STR, info.timePMString);
+    // The first character tells where the symbol stands.
+    if (const char* currency = nl_langinfo_l(CRNCYSTR, loc); currency && currency[0] && currency[1])
+        info.currencyString = currency + 1;
+}
+
 }  // namespace
 
 LocaleInfo localeFromPosix(std::string_view dateFormat, std::string_view timeFormat, std::string_view decimal,
@@ -136,9 +157,10 @@ LocaleInfo systemLocale() {
     locale_t loc = newlocale(LC_ALL_MASK, "", static_cast<locale_t>(0));
     if (!loc) loc = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
     if (!loc) return localeFromPosix("%m/%d/%y", "%H:%M:%S", ".", "");
-    const LocaleInfo info =
+    LocaleInfo info =
         localeFromPosix(nl_langinfo_l(D_FMT, loc), nl_langinfo_l(T_FMT, loc), nl_langinfo_l(RADIXCHAR, loc),
                         nl_langinfo_l(THOUSEP, loc));
+    addNamesFromPosix(info, loc);
     freelocale(loc);
     return info;
 }

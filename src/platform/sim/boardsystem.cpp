@@ -67,12 +67,36 @@ void loadWindowsDirSection(const BoardNode& section, Machine& machine) {
     machine.setWindowsDir(section.asNonEmptyString());
 }
 
+// A list of exactly as many names as the calendar has.
+template <std::size_t N>
+void loadNames(const BoardNode& section, std::string_view key, std::array<std::string, N>& names) {
+    const auto node = section.optionalField(key);
+    if (!node) return;
+    const std::vector<BoardNode> items = node->items();
+    if (items.size() != N) node->failExpected("a list of " + std::to_string(N) + " names");
+    for (std::size_t i = 0; i < N; ++i) names[i] = items[i].asNonEmptyString();
+}
+
 void loadLocaleSection(const BoardNode& section, Machine& machine) {
     section.expectFields({"shortDateFormat", "longTimeFormat", "decimalSeparator", "thousandSeparator",
-                          "dateSeparator", "timeSeparator"});
+                          "dateSeparator", "timeSeparator", "currencyString", "longDateFormat", "shortTimeFormat",
+                          "timeAMString", "timePMString", "shortMonthNames", "longMonthNames", "shortDayNames",
+                          "longDayNames"});
     LocaleInfo locale = machine.locale();
-    if (auto node = section.optionalField("shortDateFormat")) locale.shortDateFormat = node->asNonEmptyString();
-    if (auto node = section.optionalField("longTimeFormat")) locale.longTimeFormat = node->asNonEmptyString();
+    const std::pair<std::string_view, std::string*> texts[] = {
+        {"shortDateFormat", &locale.shortDateFormat}, {"longTimeFormat", &locale.longTimeFormat},
+        {"longDateFormat", &locale.longDateFormat},   {"shortTimeFormat", &locale.shortTimeFormat}};
+    for (const auto& [key, target] : texts)
+        if (auto node = section.optionalField(key)) *target = node->asNonEmptyString();
+    const std::pair<std::string_view, std::string*> plainTexts[] = {{"currencyString", &locale.currencyString},
+                                                                    {"timeAMString", &locale.timeAMString},
+                                                                    {"timePMString", &locale.timePMString}};
+    for (const auto& [key, target] : plainTexts)
+        if (auto node = section.optionalField(key)) *target = node->asString();
+    loadNames(section, "shortMonthNames", locale.shortMonthNames);
+    loadNames(section, "longMonthNames", locale.longMonthNames);
+    loadNames(section, "shortDayNames", locale.shortDayNames);
+    loadNames(section, "longDayNames", locale.longDayNames);
     const std::pair<std::string_view, char*> separators[] = {{"decimalSeparator", &locale.decimalSeparator},
                                                              {"thousandSeparator", &locale.thousandSeparator},
                                                              {"dateSeparator", &locale.dateSeparator},

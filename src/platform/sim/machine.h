@@ -66,7 +66,7 @@ public:
     // Adds a trailing "/" when missing.
     void setProgramDir(std::string dir);
     void setWindowsDir(std::string dir) { windowsDir_ = std::move(dir); }
-    void setLocale(const LocaleInfo& locale) { locale_ = locale; }
+    void setLocale(const LocaleInfo& locale) override { locale_ = locale; }
     void setOsVersion(const OsVersion& os) { os_ = os; }
 
     SimCpus& cpus() { return cpus_; }
