@@ -70,14 +70,14 @@ constexpr std::uint16_t ThreeWareIdentifier = 0x13C1;
 
 // The 8-byte ATA register image every command travels in.
 struct TaskFile {
-    std::uint8_t features = 0;
-    std::uint8_t sectorCount = 0;
-    std::uint8_t lbaLow = 0;
-    std::uint8_t lbaMid = 0;
-    std::uint8_t lbaHigh = 0;
-    std::uint8_t device = 0;
-    std::uint8_t command = 0;
-    std::uint8_t reserved = 0;
+    std::uint8_t features;
+    std::uint8_t sectorCount;
+    std::uint8_t lbaLow;
+    std::uint8_t lbaMid;
+    std::uint8_t lbaHigh;
+    std::uint8_t device;
+    std::uint8_t command;
+    std::uint8_t reserved;
 };
 
 struct GetVersionInParams {

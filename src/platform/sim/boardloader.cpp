@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/sim/boarddisks.h"
 #include "platform/sim/boardhardware.h"
 #include "platform/sim/boardisa.h"
 #include "platform/sim/boardsystem.h"
@@ -25,6 +26,7 @@ constexpr BoardSection sections[] = {
     {"devices", loadDevicesSection},
     {"systemRegistry", loadSystemRegistrySection},
     {"identity", loadIdentitySection},
+    {"disks", loadDisksSection},
 };
 
 std::string sectionList() {
