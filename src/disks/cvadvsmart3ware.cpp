@@ -38,13 +38,13 @@ TSmartHardDisk3Ware::TSmartHardDisk3Ware(std::string devicePath, std::uint8_t ac
 
 int TSmartHardDisk3Ware::SendIDECommand(const TSmartTaskFile& task, std::uint32_t, std::span<std::uint8_t> buffer) {
     diskio::clear(buffer);
-    const auto opened = platform::current().openDevice(DevicePath);
+    const auto opened = OpenDiskDevice(DevicePath);
     if (!opened.device) return DiskCommandFailed;
     disk::DriverStatus status{};
     if (diskio::sendSmartCodes(*opened.device, task, buffer, {static_cast<std::uint8_t>(Port), TagLow, TagHigh},
                                status))
         return DiskOk;
-    DiskAccessLogFormat("SendIDECommand : Error=$%.2x", {opened.device->lastError()});
+    DiskAccessLogFormat("SendIDECommand : Error=$%.2x", {DiskRequestError(*opened.device)});
     DiskAccessLogAdd("Trying with 3ware MiniPort");
     diskio::clear(buffer);
     return sendMiniport(task, buffer);
@@ -63,7 +63,7 @@ int TSmartHardDisk3Ware::sendMiniport(const TSmartTaskFile& task, std::span<std:
     std::copy(taskBytes.begin(), taskBytes.end(), request.begin() + sizeof(disk::SrbIoControl));
     DiskAccessLogFormat("BufferSize=%d  IOCTLBufferSize=%d  sizeof(TSB)=%d",
                         {length, static_cast<unsigned>(request.size()), ControllerRecordSize});
-    const auto opened = platform::current().openDevice(DevicePath);
+    const auto opened = OpenDiskDevice(DevicePath);
     if (!opened.device) {
         DiskAccessLogFormat("3WARE.SendIDECommand error #%d (device=%s - port=%d)", {opened.error, DevicePath, Port});
         return DiskCommandFailed;
@@ -72,7 +72,7 @@ int TSmartHardDisk3Ware::sendMiniport(const TSmartTaskFile& task, std::span<std:
     std::uint32_t returned = 0;
     if (!opened.device->control(disk::ScsiMiniport, request, answer, returned)) {
         DiskAccessLogFormat("3WARE.SendIDECommand error #%d (device=%s - port=%d)",
-                            {opened.device->lastError(), DevicePath, Port});
+                            {DiskRequestError(*opened.device), DevicePath, Port});
         return DiskCommandFailed;
     }
     disk::SrbIoControl header{};
@@ -90,11 +90,11 @@ int TSmartHardDisk3Ware::sendMiniport(const TSmartTaskFile& task, std::span<std:
 
 int TSmartHardDisk3Ware::SMARTGetVersion(disk::GetVersionInParams& version) {
     version = {};
-    const auto opened = platform::current().openDevice(DevicePath);
+    const auto opened = OpenDiskDevice(DevicePath);
     if (!opened.device) return DiskCommandFailed;
     UpdateDeviceMap(*opened.device);
     if (GetSmartVersion(*opened.device, version)) return DiskOk;
-    DiskAccessLogFormat("3ware.SMARTGetVersion : Error=$%.2x", {opened.device->lastError()});
+    DiskAccessLogFormat("3ware.SMARTGetVersion : Error=$%.2x", {DiskRequestError(*opened.device)});
     return DiskCommandFailed;
 }
 
@@ -105,7 +105,7 @@ void TSmartHardDisk3Ware::UpdateDeviceMap(platform::Device& controller) {
     std::uint32_t returned = 0;
     if (!controller.control(disk::ScsiMiniport, disk::bytesOf(request), disk::bytesOf(answer), returned))
         DiskAccessLogFormat("3WARE.UpdateDeviceMap error #%d (device=%s - port=%d)",
-                            {controller.lastError(), DevicePath, Port});
+                            {DiskRequestError(controller), DevicePath, Port});
     else if (answer.returnCode != 0)
         DiskAccessLogFormat("3WARE.UpdateDeviceMap failed #$%8x (device=%s - port=%d)",
                             {answer.returnCode, DevicePath, Port});

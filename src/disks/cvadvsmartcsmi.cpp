@@ -21,7 +21,7 @@ TSmartHardDiskCSMI::TSmartHardDiskCSMI(std::string devicePath, std::uint8_t acce
 int TSmartHardDiskCSMI::SendIDECommand(const TSmartTaskFile& task, std::uint32_t, std::span<std::uint8_t> buffer) {
     DiskAccessLogFormat("CSMI.SendIDECommand - DeviceId=<%s>", {DevicePath});
     diskio::clear(buffer);
-    const auto opened = platform::current().openDevice(DevicePath);
+    const auto opened = OpenDiskDevice(DevicePath);
     if (!opened.device) {
         DiskAccessLogFormat("CSMI.SendIDECommand - Error %d opening device", {opened.error});
         return DiskOpenFailed;
@@ -48,7 +48,7 @@ int TSmartHardDiskCSMI::SendIDECommand(const TSmartTaskFile& task, std::uint32_t
     std::vector<std::uint8_t> answer = request;
     std::uint32_t returned = 0;
     if (!opened.device->control(disk::ScsiMiniport, request, answer, returned)) {
-        DiskAccessLogFormat("CSMI.SendIDECommand error ($%.8x)", {opened.device->lastError()});
+        DiskAccessLogFormat("CSMI.SendIDECommand error ($%.8x)", {DiskRequestError(*opened.device)});
         return DiskCommandFailed;
     }
     DiskAccessLogFormat("CSMI.SendIDECommand returned %d bytes", {returned});

@@ -41,7 +41,7 @@ bool diskio::sendSmartCodes(platform::Device& device, const TSmartTaskFile& task
 
 int TSmartHardDiskPhysical::SendIDECommand(const TSmartTaskFile& task, std::uint32_t, std::span<std::uint8_t> buffer) {
     diskio::clear(buffer);
-    const auto opened = platform::current().openDevice(DevicePath);
+    const auto opened = OpenDiskDevice(DevicePath);
     if (!opened.device) return DiskCommandFailed;
     auto& device = *opened.device;
     disk::DriverStatus status{};
@@ -65,6 +65,7 @@ int TSmartHardDiskPhysical::SendIDECommand(const TSmartTaskFile& task, std::uint
     std::uint32_t returned = 0;
     diskio::clear(buffer);
     if (!device.control(disk::AtaPassThrough, request, answer, returned)) {
+        DiskRequestError(device);
         DiskAccessLogAdd("SendIDECommand (ATA) failed");
         return DiskCommandFailed;
     }
@@ -74,9 +75,9 @@ int TSmartHardDiskPhysical::SendIDECommand(const TSmartTaskFile& task, std::uint
 
 int TSmartHardDiskPhysical::SMARTGetVersion(disk::GetVersionInParams& version) {
     version = {};
-    const auto opened = platform::current().openDevice(DevicePath);
+    const auto opened = OpenDiskDevice(DevicePath);
     if (!opened.device) return DiskCommandFailed;
     if (GetSmartVersion(*opened.device, version)) return DiskOk;
-    DiskAccessLogFormat("SMARTGetVersion : Error=$%.2x", {opened.device->lastError()});
+    DiskAccessLogFormat("SMARTGetVersion : Error=$%.2x", {DiskRequestError(*opened.device)});
     return DiskCommandFailed;
 }

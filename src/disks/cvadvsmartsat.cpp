@@ -28,7 +28,7 @@ int TSmartHardDiskSat::BuildPassThroughCdb(disk::ScsiPassThroughRequest& request
 
 int TSmartHardDiskSat::SendIDECommand(const TSmartTaskFile& task, std::uint32_t, std::span<std::uint8_t> buffer) {
     diskio::clear(buffer);
-    const auto opened = platform::current().openDevice(DevicePath);
+    const auto opened = OpenDiskDevice(DevicePath);
     if (!opened.device) return DiskOpenFailed;
     disk::ScsiPassThroughRequest request{};
     request.length = sizeof request;
@@ -45,8 +45,10 @@ int TSmartHardDiskSat::SendIDECommand(const TSmartTaskFile& task, std::uint32_t,
     }
     std::vector<std::uint8_t> answer(disk::ScsiPassThroughData + buffer.size());
     std::uint32_t returned = 0;
-    if (!opened.device->control(disk::ScsiPassThrough, disk::bytesOf(request), answer, returned))
+    if (!opened.device->control(disk::ScsiPassThrough, disk::bytesOf(request), answer, returned)) {
+        DiskRequestError(*opened.device);
         return DiskCommandFailed;
+    }
     // A bridge or disk that refused the command answers a SCSI status.
     disk::ScsiPassThroughRequest echoed{};
     if (!disk::readLayout<disk::ScsiPassThroughRequest>(answer, echoed) || echoed.scsiStatus != 0)

@@ -17,7 +17,7 @@ TSmartHardDiskSCSI::TSmartHardDiskSCSI(std::string devicePath, std::uint8_t acce
 int TSmartHardDiskSCSI::SendIDECommand(const TSmartTaskFile& task, std::uint32_t operation,
                                        std::span<std::uint8_t> buffer) {
     diskio::clear(buffer);
-    const auto opened = platform::current().openDevice(cvformat::Format("\\\\.\\Scsi%d:", {PortNumber}));
+    const auto opened = OpenDiskDevice(cvformat::Format("\\\\.\\Scsi%d:", {PortNumber}));
     if (!opened.device) return DiskCommandFailed;
     const auto length = static_cast<std::uint32_t>(buffer.size());
     std::vector<std::uint8_t> request(sizeof(disk::SrbIoControl) + disk::SendCmdInSent + length);
@@ -36,7 +36,7 @@ int TSmartHardDiskSCSI::SendIDECommand(const TSmartTaskFile& task, std::uint32_t
     std::uint32_t returned = 0;
     if (!opened.device->control(disk::ScsiMiniport, request, answer, returned)) {
         DiskAccessLogFormat("SCSI.SendIDECommand error #%d (port=%d - target=%d)",
-                            {opened.device->lastError(), PortNumber, TargetId});
+                            {DiskRequestError(*opened.device), PortNumber, TargetId});
         return DiskCommandFailed;
     }
     diskio::copyAnswer(buffer, answer, AnswerData, returned);

@@ -5,6 +5,7 @@
 #include <numeric>
 
 #include "base/cvformat.h"
+#include "base/cvtrace.h"
 #include "core/cvtext.h"
 #include "hw/cvosinfo.h"
 
@@ -138,9 +139,35 @@ bool SmartIsNT() {
     return platform::current().osVersion().platformId == 2;
 }
 
+const char* const DiskAccessDeniedText =
+    "Access denied to disk devices: reading S.M.A.R.T. data needs administrative rights";
+
+namespace {
+
+void noteDenied(std::uint32_t error) {
+    static bool traced = false;
+    if (error != platform::ErrorAccessDenied || traced) return;
+    traced = true;
+    WriteDebugLog(DiskAccessDeniedText);
+}
+
+}  // namespace
+
+platform::DeviceOpenResult OpenDiskDevice(const std::string& path) {
+    auto opened = platform::current().openDevice(path);
+    if (!opened.device) noteDenied(opened.error);
+    return opened;
+}
+
+std::uint32_t DiskRequestError(const platform::Device& device) {
+    const std::uint32_t error = device.lastError();
+    noteDenied(error);
+    return error;
+}
+
 TSmartHandle OpenSmartDrive(int drive) {
     const std::string path = SmartIsNT() ? cvformat::Format(SmartDrivePathNT, {drive}) : SmartDriverPath9x;
-    return platform::current().openDevice(path).device;
+    return OpenDiskDevice(path).device;
 }
 
 bool GetSmartVersion(platform::Device& drive, disk::GetVersionInParams& version) {

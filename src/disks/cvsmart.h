@@ -125,3 +125,9 @@ std::uint64_t GetDriveSize(platform::Device* drive, std::span<const std::uint8_t
 
 // True on NT-family systems; disk paths and drive numbering follow it.
 bool SmartIsNT();
+
+// Opens a disk path; the first access denial of a run is traced once.
+platform::DeviceOpenResult OpenDiskDevice(const std::string& path);
+// The system error code of a failed request, traced like a denied open.
+std::uint32_t DiskRequestError(const platform::Device& device);
+extern const char* const DiskAccessDeniedText;

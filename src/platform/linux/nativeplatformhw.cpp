@@ -4,6 +4,7 @@
 
 #include "platform/asciicase.h"
 #include "platform/driverctl.h"
+#include "platform/linux/nativedisk.h"
 #include "platform/linux/nativedriver.h"
 #include "platform/linux/nativeplatform.h"
 #include "platform/linux/nativesystem.h"
@@ -29,6 +30,7 @@ DeviceOpenResult NativePlatform::openDevice(const std::string& path) {
     if (asciiLower(path) == asciiLower(drv::DevicePath)) {
         if (auto driver = openNativeDriver()) return {std::move(driver), 0};
     }
+    if (physicalDriveNumber(path)) return openNativeDisk(path);
     return {nullptr, ErrorFileNotFound};
 }
 
