@@ -235,7 +235,7 @@ std::uint64_t GetDriveSize(platform::Device* drive, std::span<const std::uint8_t
     std::uint64_t bytes = (word(60) | word(61) << 16) * 512;
     if (word(83) & (1u << 10)) bytes = (word(102) << 32 | word(101) << 16 | word(100)) * 512;
     disk::DiskGeometry geometry;
-    if (SmartIsNT() && drive && GetDriveGeometry(*drive, geometry)) {
+    if (drive && SmartIsNT() && GetDriveGeometry(*drive, geometry)) {
         bytes = static_cast<std::uint64_t>(geometry.cylinders) * geometry.tracksPerCylinder *
                 geometry.sectorsPerTrack * geometry.bytesPerSector;
     }
