@@ -263,6 +263,12 @@ private:
         return d->execute(task, data);
     }
 
+    // The physical path's settings, without meeting a fault.
+    const SimDiskSpec::Physical* physicalPath() {
+        for (auto& d : disks_.disks())
+            if (d->spec().physical && d->spec().physical->drive == number_) return &*d->spec().physical;
+        return nullptr;
+    }
     SimAtaDisk* physicalDisk(bool& faulted, SimDiskFault::Kind& kind) {
         return disk([&](const SimDiskSpec& s) { return s.physical && s.physical->drive == number_; }, faulted, kind);
     }
@@ -335,11 +341,12 @@ private:
         if (isThreeWare()) {
             d = tagged ? threeWareDisk(in.reserved[0], faulted, kind) : nullptr;
         } else {
-            d = physicalDisk(faulted, kind);
-            if (d && !d->spec().physical->smartCodes) {
-                refuse(output, d->spec().physical->driverError, d->spec().physical->ideError);
+            const auto* path = physicalPath();
+            if (path && !path->smartCodes) {
+                refuse(output, path->driverError, path->ideError);
                 return false;
             }
+            d = physicalDisk(faulted, kind);
         }
         const auto data = output.subspan(disk::SendCmdOutData);
         const auto moved = data.first(std::min<std::size_t>(data.size(), in.bufferSize));
@@ -365,13 +372,14 @@ private:
     bool ataPassThrough(std::span<const std::uint8_t> input, std::span<std::uint8_t> output, std::uint32_t& returned) {
         disk::AtaPassThroughEx header{};
         if (!disk::readLayout(input, header) || output.size() < disk::AtaPassThroughData) return false;
-        bool faulted = false;
-        SimDiskFault::Kind kind{};
-        SimAtaDisk* d = physicalDisk(faulted, kind);
-        if (!d || !d->spec().physical->ataPassThrough) {
+        const auto* path = physicalPath();
+        if (!path || !path->ataPassThrough) {
             error_ = ErrorInvalidFunction;
             return false;
         }
+        bool faulted = false;
+        SimDiskFault::Kind kind{};
+        SimAtaDisk* d = physicalDisk(faulted, kind);
         std::copy(input.begin(), input.begin() + std::min(input.size(), output.size()), output.begin());
         const auto data = output.subspan(disk::AtaPassThroughData);
         const auto moved = data.first(std::min<std::size_t>(data.size(), header.dataTransferLength));
