@@ -408,3 +408,29 @@ TEST_F(DiskAccess, DeniedAccessIsTracedOnce) {
     ASSERT_NE(first, std::string::npos);
     EXPECT_EQ(trace.find(DiskAccessDeniedText, first + 1), std::string::npos);
 }
+
+// The demo board's disk read the way the disk sensor reads it, every 21st tick.
+TEST(DemoBoardDisk, AnswersIdentityPagesAndTemperature) {
+    testsupport::TestMachine machine;
+    machine->loadFromFile(CALDAVOR_BOARDS_DIR "/demo.json");
+    DiskAccessLog.emplace();
+    TSmartHardDiskPhysical hd("\\\\.\\PhysicalDrive0", AccessPhysical);
+    Page page;
+    ASSERT_EQ(hd.IdentifyDrive(page), DiskOk);
+    EXPECT_EQ(hd.Model, "ST3500418AS");
+    EXPECT_EQ(hd.SMARTSupported, fsSupported);
+    auto drive = OpenSmartDrive(0);
+    EXPECT_EQ(GetDriveSize(drive.get(), page), std::uint64_t{60801} * 255 * 63 * 512);
+    for (int read = 0; read < 3; ++read) {
+        ASSERT_EQ(hd.ReadAttributePage(page), DiskOk);
+        ASSERT_EQ(hd.ReadThresholdPage(page), DiskOk);
+    }
+    EXPECT_EQ(SmartPageChecksum(hd.AttributeData) & 0xFF, 0u);
+    EXPECT_EQ(SmartPageChecksum(hd.ThresholdData) & 0xFF, 0u);
+    const auto temperature = SmartAttributeEntry(hd.AttributeData, 10);
+    EXPECT_EQ(temperature.id, 194);
+    EXPECT_EQ(temperature.raw[0], 37);
+    EXPECT_EQ(SmartThresholdEntry(hd.ThresholdData, 0).threshold, 6);
+    EXPECT_TRUE(DiskAccessLog->empty());
+    DiskAccessLog.reset();
+}
