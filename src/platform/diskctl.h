@@ -28,6 +28,11 @@ enum Code : std::uint32_t {
     AtaPassThrough = 0x4D02C,
 };
 
+// The system error codes disk requests answer besides the common ones.
+constexpr std::uint32_t ErrorInvalidFunction = 1;
+constexpr std::uint32_t ErrorSemTimeout = 121;
+constexpr std::uint32_t ErrorIoDevice = 1117;
+
 // ATA commands and S.M.A.R.T. sub-commands (features) the disk code sends.
 namespace ata {
 constexpr std::uint8_t Identify = 0xEC;

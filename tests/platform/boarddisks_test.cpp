@@ -46,3 +46,18 @@ const BadBoard badDisks[] = {
 };
 
 TEST(BoardDisks, RefusesMalformedDisks) { testsupport::expectRefused(badDisks); }
+
+TEST(BoardDisks, TheRecorderKeepsTheLatestRequestsOfALongRun) {
+    platform::sim::Machine m;
+    m.loadFromJson(R"({"disks": {"d": {"model": "ST1", "physical": {"drive": 0, "bridge": "none"}}}})", "d.json");
+    EXPECT_FALSE(m.disks().find("d")->spec().physical->bridge);
+    auto device = m.openDevice("\\\\.\\PhysicalDrive0").device;
+    ASSERT_TRUE(device);
+    std::uint32_t returned = 0;
+    for (std::uint32_t i = 0; i < 20000; ++i) device->control(i, {}, {}, returned);
+    const auto& kept = m.disks().recorder();
+    EXPECT_LE(kept.size(), 8192u);
+    EXPECT_GE(kept.size(), 4096u);
+    EXPECT_EQ(kept.back().code, 19999u);
+    EXPECT_EQ(kept[kept.size() - 2].code, 19998u);
+}

@@ -18,8 +18,8 @@
 namespace platform::native {
 namespace {
 
-constexpr std::uint32_t ErrorInvalidFunction = 1;
-constexpr std::uint32_t ErrorIoDevice = 1117;
+using disk::ErrorInvalidFunction;
+using disk::ErrorIoDevice;
 constexpr std::uint8_t ScsiInquiry = 0x12;
 constexpr std::uint8_t ScsiLogSense = 0x4D;
 constexpr std::uint8_t AtaPassThrough16 = 0x85;
@@ -90,7 +90,7 @@ std::uint32_t windowsErrorOf(int error) {
     case ENODEV: return ErrorFileNotFound;
     case ENOTTY:
     case EINVAL: return ErrorInvalidFunction;
-    case ETIMEDOUT: return 121;
+    case ETIMEDOUT: return disk::ErrorSemTimeout;
     case EIO: return ErrorIoDevice;
     default: return ErrorGenFailure;
     }

@@ -36,11 +36,12 @@ SimDiskFault asFault(const BoardNode& node) {
     return fault;
 }
 
-disk::Bridge asBridge(const BoardNode& node) {
+std::optional<disk::Bridge> asBridge(const BoardNode& node) {
     const std::string name = node.asString();
+    if (name == "none") return std::nullopt;
     for (const auto& row : disk::BridgeCdbs)
         if (row.name == name) return row.bridge;
-    node.failExpected("\"SAT\", \"SunPlus\", \"Cypress\", \"IoData\", \"Logitech\" or \"JMicron\"");
+    node.failExpected("\"SAT\", \"SunPlus\", \"Cypress\", \"IoData\", \"Logitech\", \"JMicron\" or \"none\"");
 }
 
 std::array<std::uint8_t, 8> asSasAddress(const BoardNode& node) {

@@ -17,7 +17,7 @@ class Machine;
 //   "logs": {"0x01": "01 00 ..."}, "selfTestSeconds": [120, 3600, 300],
 //   "fault": {"kind": "fail" | "vanish" | "timeout" | "garbage", "times": 2},
 //   "physical": {"drive": 0, "smartCodes": true, "ataPassThrough": true, "driverError": "0x01",
-//                "ideError": "0x04", "bridge": "SAT" | "SunPlus" | "Cypress" | "IoData" | "Logitech" | "JMicron",
+//                "ideError": "0x04", "bridge": "SAT" | "SunPlus" | "Cypress" | "IoData" | "Logitech" | "JMicron" | "none",
 //                "fault": {...}},
 //   "scsi": {"port": 2, "target": 0, "fault": {...}},
 //   "threeWare": {"drive": 1, "port": 0, "controllerId": "0x1002"},

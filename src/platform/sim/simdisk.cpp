@@ -9,8 +9,8 @@
 namespace platform::sim {
 namespace {
 
-constexpr std::uint32_t ErrorInvalidFunction = 1;
-constexpr std::uint32_t ErrorSemTimeout = 121;
+using disk::ErrorInvalidFunction;
+using disk::ErrorSemTimeout;
 constexpr std::uint8_t AtaAbort = 0x04;
 constexpr std::uint8_t ScsiCheckCondition = 0x02;
 constexpr std::uint8_t CsmiNoDevice = 0x13;  // connection status: no destination
@@ -208,7 +208,7 @@ public:
 
     bool control(std::uint32_t code, std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                  std::uint32_t& returned) override {
-        disks_.recorder().push_back({path_, code, {input.begin(), input.end()}, output.size()});
+        disks_.record({path_, code, {input.begin(), input.end()}, output.size()});
         returned = 0;
         error_ = ErrorGenFailure;
         auto& fault = disks_.pathFault(path_);
@@ -565,6 +565,12 @@ private:
 };
 
 SimDisks::SimDisks(Machine& machine) : machine_(machine) {}
+
+void SimDisks::record(SimDiskRequest request) {
+    constexpr std::size_t Kept = 4096;
+    if (recorder_.size() >= 2 * Kept) recorder_.erase(recorder_.begin(), recorder_.end() - Kept);
+    recorder_.push_back(std::move(request));
+}
 
 SimDiskFault& SimDisks::pathFault(const std::string& path) { return pathFaults_[asciiLower(path)]; }
 

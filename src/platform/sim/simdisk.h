@@ -146,7 +146,9 @@ public:
     SimAtaDisk* find(const std::string& name);
     std::vector<std::unique_ptr<SimAtaDisk>>& disks() { return disks_; }
 
+    // The latest requests, oldest first; a long run keeps only the last few thousand.
     std::vector<SimDiskRequest>& recorder() { return recorder_; }
+    void record(SimDiskRequest request);
     // A fault on one device path, whichever disk is behind it.
     SimDiskFault& pathFault(const std::string& path);
     SimCsmiPort& csmiPort(int port) { return csmiPorts_[port]; }
