@@ -380,6 +380,17 @@ TEST_F(DiskAccess, FaultsAndTemperatureGenerators) {
     EXPECT_EQ(hd.AttributeData[2 + 12 * 2 + 5], 41);  // the last good page stays
 }
 
+TEST_F(DiskAccess, GarbageAnswersAreTakenAsTheyCome) {
+    loadDisk(R"("physical": {"drive": 0}, "fault": {"kind": "garbage", "times": 1})");
+    TSmartHardDiskPhysical hd("\\\\.\\PhysicalDrive0", AccessPhysical);
+    Page first, second;
+    ASSERT_EQ(hd.ReadAttributePage(first), DiskOk);
+    ASSERT_EQ(hd.ReadAttributePage(second), DiskOk);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(SmartAttributeEntry(second, 2).id, 194);
+    EXPECT_EQ(hd.AttributeData, second);
+}
+
 TEST_F(DiskAccess, BadChecksumsOnRequest) {
     loadDisk(R"("physical": {"drive": 0}, "attributeChecksum": "bad", "thresholdChecksum": "all zero")");
     TSmartHardDiskPhysical hd("\\\\.\\PhysicalDrive0", AccessPhysical);

@@ -264,7 +264,7 @@ bool NativeDisk::scsiPassThrough(std::span<const std::uint8_t> input, std::span<
                                       ? std::min<std::size_t>(request.senseInfoLength, output.size() - request.senseInfoOffset)
                                       : 0;
     const std::size_t senseCount = std::min(senseRoom, result.sense.size());
-    std::copy_n(result.sense.begin(), senseCount, output.begin() + request.senseInfoOffset);
+    if (senseCount > 0) std::copy_n(result.sense.begin(), senseCount, output.begin() + request.senseInfoOffset);
     request.senseInfoLength = static_cast<std::uint8_t>(senseCount);
     disk::writeLayout(output, request);
     returned = request.dataBufferOffset + request.dataTransferLength;
