@@ -5,6 +5,7 @@
 #include "platform/sim/boarddisks.h"
 #include "platform/sim/boardhardware.h"
 #include "platform/sim/boardisa.h"
+#include "platform/sim/boardkernel.h"
 #include "platform/sim/boardsystem.h"
 
 namespace platform::sim {
@@ -26,6 +27,7 @@ constexpr BoardSection sections[] = {
     {"devices", loadDevicesSection},
     {"systemRegistry", loadSystemRegistrySection},
     {"identity", loadIdentitySection},
+    {"kernelDrivers", loadKernelDriversSection},
     {"disks", loadDisksSection},
 };
 
