@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "platform/sim/machine.h"
 #include "platform/sim/simdisk.h"
 #include "support/badboards.h"
@@ -60,4 +62,40 @@ TEST(BoardDisks, TheRecorderKeepsTheLatestRequestsOfALongRun) {
     EXPECT_GE(kept.size(), 4096u);
     EXPECT_EQ(kept.back().code, 19999u);
     EXPECT_EQ(kept[kept.size() - 2].code, 19998u);
+}
+
+TEST(BoardDisks, CsmiPortsAnswerDriverInformationAndPhys) {
+    namespace disk = platform::disk;
+    platform::sim::Machine m;
+    m.loadFromJson(R"({"disks": {"a": {"model": "ST1", "csmi": {"port": 3, "phy": 4, "sasAddress": "0x0100000000040A50"}},
+                                 "b": {"model": "ST2", "csmi": {"port": 3, "phy": 5, "sasAddress": "0x0100000000050A50"}}}})",
+                   "csmi.json");
+    auto port = m.openDevice("\\\\.\\SCSI3:").device;
+    ASSERT_TRUE(port);
+    EXPECT_FALSE(m.openDevice("\\\\.\\SCSI2:").device);
+    std::uint32_t returned = 0;
+
+    std::vector<std::uint8_t> info(disk::CsmiDriverInfoBuffer);
+    disk::writeLayout(std::span(info), disk::miniportHeader(disk::miniport::CsmiAllSignature, 60,
+                                                            disk::miniport::CsmiDriverInfo, 204 - 28));
+    ASSERT_TRUE(port->control(disk::ScsiMiniport, info, info, returned));
+    disk::CsmiDriverInfo driver{};
+    std::memcpy(&driver, info.data() + 28, sizeof driver);
+    EXPECT_STREQ(driver.name, "simcsmi");
+
+    std::vector<std::uint8_t> phys(disk::CsmiPhyInfoBuffer);
+    disk::writeLayout(std::span(phys), disk::miniportHeader(disk::miniport::CsmiSasSignature, 60,
+                                                            disk::miniport::CsmiPhyInfo, 2080 - 28));
+    ASSERT_TRUE(port->control(disk::ScsiMiniport, phys, phys, returned));
+    disk::CsmiPhyInfo list{};
+    std::memcpy(&list, phys.data() + 28, sizeof list);
+    ASSERT_EQ(list.numberOfPhys, 2);
+    EXPECT_EQ(list.phy[1].identify.phyIdentifier, 5);
+    EXPECT_EQ(list.phy[1].attached.sasAddress[2], 0x05);
+    EXPECT_EQ(list.phy[1].attached.sasAddress[7], 0x01);
+
+    std::vector<std::uint8_t> unknown(28);
+    disk::writeLayout(std::span(unknown), disk::miniportHeader("CSMIXYZ", 60, 99, 0));
+    EXPECT_FALSE(port->control(disk::ScsiMiniport, unknown, unknown, returned));
+    EXPECT_EQ(port->lastError(), 1u);
 }
