@@ -97,6 +97,9 @@ public:
     virtual void unlock() = 0;
 };
 
+// The system's error code of a request that failed without a better reason.
+inline constexpr std::uint32_t ErrorGenFailure = 31;
+
 // A device opened by its path ("\\.\caldavor", "\\.\PhysicalDrive0", ...).
 class Device {
 public:
@@ -107,6 +110,8 @@ public:
     // device refuses or fails the request.
     virtual bool control(std::uint32_t code, std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                          std::uint32_t& returned) = 0;
+    // The system's error code of the last failed request.
+    virtual std::uint32_t lastError() const { return ErrorGenFailure; }
 };
 
 // The system's error code for a path that names no device.

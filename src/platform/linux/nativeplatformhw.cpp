@@ -4,6 +4,7 @@
 
 #include "platform/asciicase.h"
 #include "platform/driverctl.h"
+#include "platform/linux/nativedisk.h"
 #include "platform/linux/nativedriver.h"
 #include "platform/linux/nativeplatform.h"
 #include "platform/linux/nativesystem.h"
@@ -31,6 +32,7 @@ DeviceOpenResult NativePlatform::openDevice(const std::string& path) {
         options.trace = [this](const std::string& line) { remark(line); };
         if (auto driver = openNativeDriver(options)) return {std::move(driver), 0};
     }
+    if (physicalDriveNumber(path)) return openNativeDisk(path, roots_.sys, roots_.dev);
     return {nullptr, ErrorFileNotFound};
 }
 

@@ -13,6 +13,8 @@ namespace {
 // Tables, ROMs and register windows fit; a typing slip does not eat the memory.
 constexpr std::uint32_t MaxRegionSize = 0x1000000;
 
+}  // namespace
+
 std::uint64_t asHex64(const BoardNode& node) {
     const auto value = node.isString() ? parseHex64(node.asString()) : std::nullopt;
     if (!value) node.failExpected("a hex string of up to 16 digits like \"0xFEE00900\"");
@@ -36,6 +38,8 @@ std::vector<std::uint8_t> asByteString(const BoardNode& node) {
     }
     return bytes;
 }
+
+namespace {
 
 std::vector<std::string> asStringList(const BoardNode& node) {
     std::vector<std::string> texts;

@@ -4,11 +4,19 @@
 // responder, the device lists, the system registry and the machine's
 // identity.
 
+#include <cstdint>
+#include <vector>
+
 #include "platform/sim/boardreader.h"
 
 namespace platform::sim {
 
 class Machine;
+
+// Field readers other hardware sections share: a hex string of up to 16
+// digits, and "5F 53 4D 5F" (hex bytes separated by blanks).
+std::uint64_t asHex64(const BoardNode& node);
+std::vector<std::uint8_t> asByteString(const BoardNode& node);
 
 // [{"msrs": {"0x1B": "0xFEE00900"}}, {"msrs": {...}}]: one entry per
 // logical processor; MSR values are hex strings of up to 16 digits.

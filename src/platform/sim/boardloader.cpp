@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/sim/boarddisks.h"
 #include "platform/sim/boardhardware.h"
 #include "platform/sim/boardi2c.h"
 #include "platform/sim/boardisa.h"
@@ -31,6 +32,7 @@ constexpr BoardSection sections[] = {
     {"crtc", loadCrtcSection},
     {"accessBus", loadAccessBusSection},
     {"mchSpd", loadMchSpdSection},
+    {"disks", loadDisksSection},
 };
 
 std::string sectionList() {

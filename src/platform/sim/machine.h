@@ -22,6 +22,8 @@
 
 namespace platform::sim {
 
+class SimDisks;
+
 // A virtual PC. Tests build one in code; the program loads one from a board file.
 class Machine : public Platform {
 public:
@@ -90,6 +92,8 @@ public:
     // wrote. Adding a second file of one name throws std::invalid_argument.
     void addRegisterFile(const std::string& name, std::shared_ptr<RegisterFile> file);
     std::shared_ptr<RegisterFile> registerFile(const std::string& name) const;
+    // The disks and the paths to them (simdisk.h), made on first use.
+    SimDisks& disks();
 
     // What the mutexes of one name share.
     struct MutexState {
@@ -124,6 +128,7 @@ private:
     std::unique_ptr<DirectAccess> direct_;
     bool giveIoGranted_ = false;
     std::map<std::string, std::function<std::unique_ptr<Device>()>> addedDevices_;  // by lower-case path
+    std::shared_ptr<SimDisks> disks_;
 };
 
 }  // namespace platform::sim
