@@ -39,6 +39,8 @@ public:
     unsigned processorCount() override;
     std::uint64_t processAffinity() override;
     std::uint32_t setProcessAffinity(std::uint64_t mask) override;
+    // The instruction itself, on the calling thread (nativecpuid.cpp).
+    CpuidRegisters cpuid(std::uint32_t leaf, std::uint32_t subleaf) override;
     std::unique_ptr<ServiceManager> openServiceManager() override;
     std::optional<std::vector<DeviceRecord>> listDevices(const DeviceQuery& query) override;
     SystemRegistry& systemRegistry() override;

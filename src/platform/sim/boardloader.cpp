@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/sim/boardcpus.h"
 #include "platform/sim/boardhardware.h"
 #include "platform/sim/boardisa.h"
 #include "platform/sim/boardsystem.h"
@@ -17,6 +18,7 @@ constexpr BoardSection sections[] = {
     {"clock", loadClockSection},
     {"registry", loadRegistrySection},
     {"isaDevices", loadIsaDevicesSection},
+    {"cpuModels", loadCpuModelsSection},
     {"cpus", loadCpusSection},
     {"physicalMemory", loadPhysicalMemorySection},
     {"pci", loadPciSection},
