@@ -23,6 +23,49 @@ constexpr std::uint32_t Bits(std::uint64_t value, int low, int count) {
     return static_cast<std::uint32_t>(value >> low & ((std::uint64_t{1} << count) - 1));
 }
 
+// A feature flag: its field in the record part R and where CPUID reports it.
+template <class R>
+struct Flag {
+    bool R::*field;
+    bool fromEcx;  // else EDX
+    int bit;
+};
+
+template <class R, std::size_t Count>
+void SetFlags(R& record, const Flag<R> (&flags)[Count], const TCpuidResult& r) {
+    for (const auto& flag : flags) record.*flag.field = Bit(flag.fromEcx ? r.ECX : r.EDX, flag.bit);
+}
+
+using I = TNosCMCPUInfo;
+using N = TNosCMCPUIntelInfo;
+using A = TNosCMCPUAmdInfo;
+
+constexpr Flag<I> Leaf1Flags[] = {
+    {&I::Fpu, false, 0},    {&I::Vme, false, 1},    {&I::De, false, 2},    {&I::Pse, false, 3},
+    {&I::Tsc, false, 4},    {&I::Msr, false, 5},    {&I::Pae, false, 6},   {&I::Mce, false, 7},
+    {&I::Cx8, false, 8},    {&I::Apic, false, 9},   {&I::Sep, false, 11},  {&I::Mtrr, false, 12},
+    {&I::Pge, false, 13},   {&I::Mca, false, 14},   {&I::Cmov, false, 15}, {&I::Pat, false, 16},
+    {&I::Pse36, false, 17}, {&I::Clfsh, false, 19}, {&I::Mmx, false, 23},  {&I::Fxsr, false, 24},
+    {&I::Sse, false, 25},   {&I::Sse2, false, 26},  {&I::Htt, false, 28},  {&I::Sse3, true, 0},
+    {&I::Cx16, true, 13},
+};
+constexpr Flag<N> IntelLeaf1Flags[] = {
+    {&N::Psn, false, 18},  {&N::Ds, false, 21},   {&N::Acpi, false, 22}, {&N::SelfSnoop, false, 27},
+    {&N::Tm, false, 29},   {&N::Ia64, false, 30}, {&N::Pbe, false, 31},  {&N::Monitor, true, 3},
+    {&N::DsCpl, true, 4},  {&N::Eist, true, 7},   {&N::Vmx, true, 5},    {&N::Tm2, true, 8},
+    {&N::Smx, true, 6},    {&N::CnxtId, true, 10}, {&N::Xtpr, true, 14},
+};
+constexpr Flag<A> AmdExtendedFlags[] = {
+    {&A::Lahf, true, 0},     {&A::CmpLegacy, true, 1}, {&A::Svm, true, 2},         {&A::AltMovCr8, true, 4},
+    {&A::MmxExt, false, 22}, {&A::Ffxsr, false, 25},   {&A::Rdtscp, false, 27},    {&A::LongMode, false, 29},
+    {&A::Amd3DNowExt, false, 30}, {&A::Amd3DNow, false, 31},
+};
+constexpr Flag<A> AmdPowerFlags[] = {
+    {&A::TempSensor, false, 0},       {&A::FidControl, false, 1},       {&A::VidControl, false, 2},
+    {&A::ThermTrip, false, 3},        {&A::HwThermalControl, false, 4}, {&A::SwThermalControl, false, 5},
+    {&A::HwPstate, false, 7},         {&A::AmdInvariantTsc, false, 8},
+};
+
 std::string Hex16(std::uint64_t value) { return cvformat::Format("%.16x", {value}); }
 
 class Collector {
@@ -147,40 +190,11 @@ private:
             intel.LogicalPerPackage = Bits(r.EBX, 16, 8);
             if (intel.LogicalPerPackage == 0) intel.LogicalPerPackage = 1;
         }
-        static constexpr struct {
-            bool TNosCMCPUInfo::*field;
-            int bit;
-        } edxFlags[] = {
-            {&TNosCMCPUInfo::Fpu, 0},    {&TNosCMCPUInfo::Vme, 1},    {&TNosCMCPUInfo::De, 2},
-            {&TNosCMCPUInfo::Pse, 3},    {&TNosCMCPUInfo::Tsc, 4},    {&TNosCMCPUInfo::Msr, 5},
-            {&TNosCMCPUInfo::Pae, 6},    {&TNosCMCPUInfo::Mce, 7},    {&TNosCMCPUInfo::Cx8, 8},
-            {&TNosCMCPUInfo::Apic, 9},   {&TNosCMCPUInfo::Sep, 11},   {&TNosCMCPUInfo::Mtrr, 12},
-            {&TNosCMCPUInfo::Pge, 13},   {&TNosCMCPUInfo::Mca, 14},   {&TNosCMCPUInfo::Cmov, 15},
-            {&TNosCMCPUInfo::Pat, 16},   {&TNosCMCPUInfo::Pse36, 17}, {&TNosCMCPUInfo::Clfsh, 19},
-            {&TNosCMCPUInfo::Mmx, 23},   {&TNosCMCPUInfo::Fxsr, 24},  {&TNosCMCPUInfo::Sse, 25},
-            {&TNosCMCPUInfo::Sse2, 26},  {&TNosCMCPUInfo::Htt, 28},
-        };
-        for (const auto& flag : edxFlags) info.*flag.field = Bit(r.EDX, flag.bit);
+        SetFlags(info, Leaf1Flags, r);
         if (isIntel) {
             if (intel.LogicalPerPackage == 1) info.Htt = false;
-            static constexpr struct {
-                bool TNosCMCPUIntelInfo::*field;
-                bool fromEcx;
-                int bit;
-            } intelFlags[] = {
-                {&TNosCMCPUIntelInfo::Psn, false, 18},      {&TNosCMCPUIntelInfo::Ds, false, 21},
-                {&TNosCMCPUIntelInfo::Acpi, false, 22},     {&TNosCMCPUIntelInfo::SelfSnoop, false, 27},
-                {&TNosCMCPUIntelInfo::Tm, false, 29},       {&TNosCMCPUIntelInfo::Ia64, false, 30},
-                {&TNosCMCPUIntelInfo::Pbe, false, 31},      {&TNosCMCPUIntelInfo::Monitor, true, 3},
-                {&TNosCMCPUIntelInfo::DsCpl, true, 4},      {&TNosCMCPUIntelInfo::Eist, true, 7},
-                {&TNosCMCPUIntelInfo::Vmx, true, 5},        {&TNosCMCPUIntelInfo::Tm2, true, 8},
-                {&TNosCMCPUIntelInfo::Smx, true, 6},        {&TNosCMCPUIntelInfo::CnxtId, true, 10},
-                {&TNosCMCPUIntelInfo::Xtpr, true, 14},
-            };
-            for (const auto& flag : intelFlags) intel.*flag.field = Bit(flag.fromEcx ? r.ECX : r.EDX, flag.bit);
+            SetFlags(intel, IntelLeaf1Flags, r);
         }
-        info.Sse3 = Bit(r.ECX, 0);
-        info.Cx16 = Bit(r.ECX, 13);
         info.BrandIndex = Bits(r.EBX, 0, 8);
         if (info.Clfsh) info.ClflushSize = Bits(r.EBX, 8, 8);
         if (info.Htt) info.LogicalCount = Bits(r.EBX, 16, 8);
@@ -195,16 +209,7 @@ private:
             if (cpu_.IsIntel) cpu_.IntelInfo.Em64t = Bit(r.EDX, 29);
             if (cpu_.IsAmd) {
                 cpu_.AmdBrandId = Bits(r.EBX, 0, 16);
-                cpu_.Lahf = Bit(r.ECX, 0);
-                cpu_.CmpLegacy = Bit(r.ECX, 1);
-                cpu_.Svm = Bit(r.ECX, 2);
-                cpu_.AltMovCr8 = Bit(r.ECX, 4);
-                cpu_.MmxExt = Bit(r.EDX, 22);
-                cpu_.Ffxsr = Bit(r.EDX, 25);
-                cpu_.Rdtscp = Bit(r.EDX, 27);
-                cpu_.LongMode = Bit(r.EDX, 29);
-                cpu_.Amd3DNowExt = Bit(r.EDX, 30);
-                cpu_.Amd3DNow = Bit(r.EDX, 31);
+                SetFlags<A>(cpu_, AmdExtendedFlags, r);
             }
         }
         if (max >= 4) {
@@ -224,16 +229,7 @@ private:
         if (max >= 7) {
             const TCpuidResult& r = Execute(0x80000007);
             if (cpu_.IsIntel) cpu_.IntelInfo.InvariantTsc = Bit(r.EDX, 8);
-            if (cpu_.IsAmd) {
-                cpu_.TempSensor = Bit(r.EDX, 0);
-                cpu_.FidControl = Bit(r.EDX, 1);
-                cpu_.VidControl = Bit(r.EDX, 2);
-                cpu_.ThermTrip = Bit(r.EDX, 3);
-                cpu_.HwThermalControl = Bit(r.EDX, 4);
-                cpu_.SwThermalControl = Bit(r.EDX, 5);
-                cpu_.HwPstate = Bit(r.EDX, 7);
-                cpu_.AmdInvariantTsc = Bit(r.EDX, 8);
-            }
+            if (cpu_.IsAmd) SetFlags<A>(cpu_, AmdPowerFlags, r);
         }
         if (max >= 8) {
             const TCpuidResult& r = Execute(0x80000008);

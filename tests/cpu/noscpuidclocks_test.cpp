@@ -11,16 +11,18 @@ TNosCMCPUData withMsrs(std::uint32_t model = 15) {
     return cpu;
 }
 
+// One MSR value read for one line code.
+struct Case {
+    std::uint8_t code;
+    std::uint32_t model;
+    std::uint64_t TNosCMCPUData::*msr;
+    std::uint64_t value;
+    double expected;
+};
+
 }  // namespace
 
 TEST(BusSpeedFromMsrs, ByLineCode) {
-    struct Case {
-        std::uint8_t code;
-        std::uint32_t model;
-        std::uint64_t TNosCMCPUData::*msr;
-        std::uint64_t value;
-        double expected;
-    };
     const Case cases[] = {
         {52, 15, &TNosCMCPUData::MsrCD, 2, 800},         {52, 15, &TNosCMCPUData::MsrCD, 0, 1066},
         {71, 28, &TNosCMCPUData::MsrCD, 6, 1600},        {52, 15, &TNosCMCPUData::MsrCD, 7, 0},
@@ -45,13 +47,6 @@ TEST(BusSpeedFromMsrs, ByLineCode) {
 }
 
 TEST(RatioFromMsrs, ByLineCodeAndTables) {
-    struct Case {
-        std::uint8_t code;
-        std::uint32_t model;
-        std::uint64_t TNosCMCPUData::*msr;
-        std::uint64_t value;
-        double expected;
-    };
     constexpr std::uint64_t twelveAndHalf = 12ull << 40 | 1ull << 46;
     const Case cases[] = {
         {71, 28, &TNosCMCPUData::Msr198, twelveAndHalf, 12},
