@@ -374,7 +374,10 @@ void GetCpuidMsrData(TCpuDataRef& Cpus, TCpuidDataRef* Leaves, const TPciConfigR
         auto leaves = std::make_shared<TNosCMCPUIDDataArray>();
         cpus->resize(static_cast<std::size_t>(GetProcessorCount()));
         for (std::size_t i = 0; i < cpus->size(); ++i) {
-            Collector collector((*cpus)[i], *leaves);
+            // The rules look only at this processor's leaves, never at one
+            // that another processor answered.
+            TNosCMCPUIDDataArray own;
+            Collector collector((*cpus)[i], own);
             TNosCpuAffinity pinned(static_cast<int>(i));
             if (!pinned.Success) {
                 collector.Reset();
@@ -384,6 +387,7 @@ void GetCpuidMsrData(TCpuDataRef& Cpus, TCpuidDataRef* Leaves, const TPciConfigR
                 continue;
             }
             collector.Run(PciRead);
+            leaves->insert(leaves->end(), own.begin(), own.end());
         }
         cachedCpus = std::move(cpus);
         cachedLeaves = std::move(leaves);

@@ -58,6 +58,28 @@ TEST_F(CpuCollection, LeavesRunWithinTheBoundsAndByVendor) {
     EXPECT_EQ(collect()[0].Info.MaxExtLeaf, 0u);
 }
 
+// A processor without leaf 1 is not described by another processor's.
+TEST_F(CpuCollection, EachProcessorIsDerivedFromItsOwnLeaves) {
+    machine().cpus().setCount(2);
+    vendor(0, "GenuineIntel", 1);
+    answer(0, 1, {0x6FB, 0, 0, 0});
+    vendor(1, "GenuineIntel", 0);
+    const auto& cpus = collect();
+    EXPECT_EQ(cpus[1].Notes, "!!!DeriveIntelAdditionalData didn' find CPUID[1]");
+    EXPECT_EQ(leafOrder(leaves()), (std::vector<std::uint32_t>{0, 0x80000000, 1, 0, 0x80000000}));
+}
+
+// The demo board's processors are the Core 2 Quad's, its own MSRs kept.
+TEST_F(CpuCollection, TheDemoBoardIdentifiesItsProcessors) {
+    loadBoard("demo.json");
+    installMachineReader();
+    const auto& cpus = collect();
+    ASSERT_EQ(cpus.size(), 4u);
+    for (const auto& c : cpus) EXPECT_EQ(c.IdentifiedName, "Intel Core2 Quad Processor Q6600");
+    EXPECT_EQ(cpus[3].Info.InitialApicId, 3u);
+    EXPECT_EQ(*machine().cpus().readMsr(0x1B), 0xFEE00900u);
+}
+
 TEST_F(CpuCollection, AnUnknownVendorIsNotedAndReadsNoMsr) {
     vendor(0, "GenuineTMx86", 1);
     cpu(0).msrs[0x17] = 1;
