@@ -1,6 +1,7 @@
 #include "cpu/noscpuidrevs.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <optional>
 #include <vector>
@@ -177,13 +178,20 @@ bool Alike(const Candidates& list) {
     });
 }
 
-// Keeps the candidate nearest by `distance` (the earliest on ties) and notes the others.
+// The candidate nearest by `distance`, the earliest on ties.
 template <class Distance>
-void KeepNearest(TNosCMCPUData& cpu, Candidates& list, const char* note, Distance distance) {
+std::size_t Nearest(const Candidates& list, Distance distance) {
     std::size_t best = 0;
     for (std::size_t i = 1; i < list.size(); ++i) {
         if (distance(*list[i]) < distance(*list[best])) best = i;
     }
+    return best;
+}
+
+// Keeps the nearest candidate and notes the others.
+template <class Distance>
+void KeepNearest(TNosCMCPUData& cpu, Candidates& list, const char* note, Distance distance) {
+    const std::size_t best = Nearest(list, distance);
     for (std::size_t i = 0; i < list.size(); ++i) {
         if (i != best) cpu.AddNote(Fmt(note, {RevisionRowLine(*list[i])}));
     }
@@ -318,9 +326,9 @@ void DeriveAmdAdditionalData(TNosCMCPUData& Cpu, const TNosCMCPUIDDataArray& Lea
             note = "!!!STRONG CHECK (SOCKET) %s";
         } else if (info.CoreCode != 0 && info.CoreCode != r.CoreCode) {
             note = "!!!STRONG CHECK (CPUTYPE) %s";
-        } else if (Differ(Cpu.MaxCoreClock, r.CpuSpeed * 1000, 1) && r.CpuSpeed != 0) {
+        } else if (Differ(Cpu.MaxCoreClock, r.CpuSpeed * 1000, 1)) {
             note = "!!!STRONG CHECK (CPUSPEED) %s";
-        } else if (geodeMhz != 0 && Differ(geodeMhz, r.CpuSpeed * 1000, 1) && r.CpuSpeed != 0) {
+        } else if (Differ(geodeMhz, r.CpuSpeed * 1000, 1)) {
             note = "!!!STRONG CHECK (GEODE CPUSPEED) %s";
         } else if (r.L2Size != 0 && r.L2Size != info.L2.TotalSize / 1024) {
             note = "!!!STRONG CHECK (CACHESIZE) %s";
@@ -336,10 +344,7 @@ void DeriveAmdAdditionalData(TNosCMCPUData& Cpu, const TNosCMCPUIDDataArray& Lea
         const auto distance = [&](const TCpuidRevision& r) {
             return std::fabs(r.VMin - Cpu.MsrVMin) + std::fabs(r.VMax - Cpu.MsrVMax);
         };
-        std::size_t best = 0;
-        for (std::size_t i = 1; i < list.size(); ++i) {
-            if (distance(*list[i]) < distance(*list[best])) best = i;
-        }
+        const std::size_t best = Nearest(list, distance);
         bool tie = false;
         for (std::size_t i = 0; i < list.size(); ++i) {
             tie = tie || (i != best && std::fabs(distance(*list[i]) - distance(*list[best])) <= 0.0001);

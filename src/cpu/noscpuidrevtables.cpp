@@ -17,6 +17,13 @@ constexpr TCpuidRevision Intel[] = {
      "Diamondville", "C0"},
     {0x106C2, 71, 19, "SLG9Y", "330", 1.6, 0, 533, 12, 0, 1024, 0, 2, 4, 8.0, 85.2, 0.9, 1.162, 0x85,
      "Diamondville", "C0"},
+    {0x106C2, 71, 19, "SLB73", "N270", 1.6, 0, 533, 12, 0, 512, 0, 0, 4, 2.5, 90, 0.9, 1.1625,
+     RevExecuteDisable | RevEist | RevHtt, "Diamondville", "C0"},
+    // Pentium M (line 88), Pentium D (84).
+    {0x6D6, 88, 33, "SL7EM", "755", 2.0, 0, 400, 20, 0, 2048, 0, 0, 9, 21, 100, 0.988, 1.34, RevEist, "Dothan",
+     "B1"},
+    {0xF44, 84, 15, "SL88T", "820", 2.8, 0, 800, 14, 0, 2048, 0, 2, 9, 95, 64.1, 1.2, 1.4,
+     RevExecuteDisable | Rev64Bit, "Smithfield", "A0"},
     // Pentium 4 (line 80).
     {0xF24, 80, 29, "SL6D7", "2.40 GHZ", 2.4, 0, 533, 18, 0, 512, 0, 0, 8, 57.8, 70, 1.525, 1.525, 0,
      "northwood", "B0"},

@@ -288,3 +288,18 @@ TEST(DeriveVia, RatioCheckAndNoRow) {
     DeriveViaAdditionalData(none, leaf1(0x6F0), table);
     EXPECT_EQ(none.Notes, "!!!Found no corresponding VIA revision");
 }
+
+// The built-in table: two Atoms of one signature and cache, told apart by
+// their features.
+TEST(DeriveIntel, BuiltInTableTellsTheAtomsApart) {
+    TNosCMCPUData cpu;
+    cpu.BrandString = "Intel(R) Atom(TM) CPU  230   @ 1.60GHz";
+    cpu.Info.ExecuteDisable = true;
+    cpu.IntelInfo.Em64t = true;
+    cpu.Info.Htt = true;
+    cpu.Info.L2 = {true, true, 512 * 1024, 512 * 1024, 1, 8, 64, 0};
+    DeriveIntelAdditionalData(cpu, leaf1(0x106C2));
+    EXPECT_EQ(cpu.IdentifiedName, "Intel Atom Processor 230");
+    EXPECT_EQ(cpu.IntelInfo.SSpec, "SLB6Z");
+    EXPECT_THAT(cpu.Notes, ::testing::StartsWith("!!!STRONG CHECK (FEATURES) Name='N270'"));
+}
