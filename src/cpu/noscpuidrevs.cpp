@@ -170,6 +170,18 @@ void NoteCandidates(TNosCMCPUData& cpu, const Candidates& list) {
     for (const auto* row : list) cpu.AddNote("!!!  " + RevisionRowLine(*row));
 }
 
+// The notes of an unclear outcome; false when no candidate is left.
+bool NoteOutcome(TNosCMCPUData& cpu, const Candidates& list, const std::string& vendor, bool listThem) {
+    if (list.size() > 1) {
+        cpu.AddNote("!!!Found more than one corresponding " + vendor + " revision");
+        if (listThem) NoteCandidates(cpu, list);
+    } else if (list.empty()) {
+        cpu.AddNote("!!!Found no corresponding " + vendor + " revision");
+        return false;
+    }
+    return true;
+}
+
 bool Alike(const Candidates& list) {
     return std::all_of(list.begin(), list.end(), [&](const TCpuidRevision* r) {
         const TCpuidRevision& f = *list.front();
@@ -292,13 +304,7 @@ void DeriveIntelAdditionalData(TNosCMCPUData& Cpu, const TNosCMCPUIDDataArray& L
             });
         }
     }
-    if (list.size() > 1) {
-        Cpu.AddNote("!!!Found more than one corresponding Intel revision");
-        NoteCandidates(Cpu, list);
-    } else if (list.empty()) {
-        Cpu.AddNote("!!!Found no corresponding Intel revision");
-        return;
-    }
+    if (!NoteOutcome(Cpu, list, "Intel", true)) return;
     const TCpuidRevision& r = *list.front();
     const TCpuNameKey* key = LastNameKey(r.CoreCode);
     Cpu.IdentifiedName = Trim((key ? std::string(key->Prefix) : std::string()) + Trim(r.Name));
@@ -364,13 +370,7 @@ void DeriveAmdAdditionalData(TNosCMCPUData& Cpu, const TNosCMCPUIDDataArray& Lea
                         [&](const TCpuidRevision& r) { return std::fabs(r.TDP - Cpu.AmdTdp); });
         }
     }
-    if (list.size() > 1) {
-        Cpu.AddNote("!!!Found more than one corresponding AMD revision");
-        NoteCandidates(Cpu, list);
-    } else if (list.empty()) {
-        Cpu.AddNote("!!!Found no corresponding AMD revision");
-        return;
-    }
+    if (!NoteOutcome(Cpu, list, "AMD", true)) return;
     const TCpuidRevision& r = *list.front();
     if (list.size() == 1 && r.CoreCode == 11) {
         Cpu.IdentifiedName = "AMD Geode " + std::string(r.Name);
@@ -399,12 +399,7 @@ void DeriveViaAdditionalData(TNosCMCPUData& Cpu, const TNosCMCPUIDDataArray& Lea
             return nullptr;
         });
     }
-    if (list.size() > 1) {
-        Cpu.AddNote("!!!Found more than one corresponding VIA revision");
-    } else if (list.empty()) {
-        Cpu.AddNote("!!!Found no corresponding VIA revision");
-        return;
-    }
+    if (!NoteOutcome(Cpu, list, "VIA", false)) return;
     const TCpuidRevision& r = *list.front();
     std::string line = r.CoreCode >= 91 && r.CoreCode <= 95 ? std::string(ViaLineNames[r.CoreCode - 91]) : "";
     const auto& info = Cpu.Info;
