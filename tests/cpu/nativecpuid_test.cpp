@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -28,6 +29,16 @@ std::map<int, std::map<std::string, std::string>> procCpuinfo() {
         if (current >= 0) cpus[current][key] = value;
     }
     return cpus;
+}
+
+// Leaf `leaf` as the kernel executes it on processor `cpu`; nothing when the
+// device is absent or refused (it needs root and the cpuid module).
+std::optional<TCpuidResult> kernelCpuid(std::size_t cpu, std::uint32_t leaf) {
+    std::ifstream in("/dev/cpu/" + std::to_string(cpu) + "/cpuid", std::ios::binary);
+    if (!in || !in.seekg(leaf)) return std::nullopt;
+    TCpuidResult r;
+    if (!in.read(reinterpret_cast<char*>(&r), sizeof r)) return std::nullopt;
+    return r;
 }
 
 unsigned sysfsL1DataKb() {
@@ -81,6 +92,10 @@ TEST(NativeCpuid, EachProcessorAgreesWithTheKernel) {
             EXPECT_EQ(c.Info.InitialApicId, std::stoul(k.at("initial apicid"))) << i;
         }
         EXPECT_FALSE(c.MsrsRead);
+        if (const auto leaf1 = kernelCpuid(i, 1)) {
+            EXPECT_EQ(c.Info.Signature, leaf1->EAX) << i;
+            EXPECT_EQ(c.Info.MaxStdLeaf, kernelCpuid(i, 0)->EAX) << i;
+        }
         ++compared;
     }
     EXPECT_GT(compared, 0);
