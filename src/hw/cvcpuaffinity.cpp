@@ -10,13 +10,15 @@ int GetProcessorCount() { return static_cast<int>(platform::current().processorC
 
 std::uint64_t GetProcessAffinity() { return platform::current().processAffinity(); }
 
-TNosCpuAffinity::TNosCpuAffinity(int cpuIndex) : saved_(GetProcessAffinity()) {
+TNosCpuAffinity::TNosCpuAffinity(int cpuIndex) : saved_(platform::current().affinityWords()) {
     auto& machine = platform::current();
-    if (cpuIndex < 0 || cpuIndex >= 64 || cpuIndex >= GetProcessorCount()) {
+    if (cpuIndex < 0 || cpuIndex >= GetProcessorCount()) {
         LastError = ErrorInvalidParameter;
         return;
     }
-    LastError = machine.setProcessAffinity(std::uint64_t{1} << cpuIndex);
+    std::vector<std::uint64_t> only(static_cast<std::size_t>(cpuIndex) / 64 + 1);
+    only.back() = std::uint64_t{1} << (cpuIndex % 64);
+    LastError = machine.setAffinityWords(only);
     Success = LastError == 0;
     changed_ = Success;
     machine.clock().sleepMs(0);
@@ -25,6 +27,6 @@ TNosCpuAffinity::TNosCpuAffinity(int cpuIndex) : saved_(GetProcessAffinity()) {
 TNosCpuAffinity::~TNosCpuAffinity() {
     if (!changed_) return;
     auto& machine = platform::current();
-    machine.setProcessAffinity(saved_);
+    machine.setAffinityWords(saved_);
     machine.clock().sleepMs(0);
 }

@@ -2,13 +2,15 @@
 // Processor count and pinning the process to one processor.
 
 #include <cstdint>
+#include <vector>
 
 int GetProcessorCount();
 std::uint64_t GetProcessAffinity();
 
-// Pins the process to one processor while it lives and gives the previous
-// affinity mask back when it goes. An index the machine does not have (or
-// that no mask can name) is not pinned: Success is False and the mask stays.
+// Pins the program to one processor while it lives and gives the previous
+// affinity back when it goes, on every path out of the scope. Any index the
+// machine has can be pinned, past the first 64 too; an index it does not have
+// is not pinned: Success is False and the affinity stays.
 class TNosCpuAffinity {
 public:
     explicit TNosCpuAffinity(int cpuIndex);
@@ -20,6 +22,6 @@ public:
     std::uint32_t LastError = 0;
 
 private:
-    std::uint64_t saved_;
+    std::vector<std::uint64_t> saved_;
     bool changed_ = false;
 };

@@ -186,6 +186,11 @@ public:
     virtual std::vector<std::string> subKeys(const std::string& key) = 0;
 };
 
+// The four registers of one CPUID execution.
+struct CpuidRegisters {
+    std::uint32_t eax = 0, ebx = 0, ecx = 0, edx = 0;
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -219,6 +224,14 @@ public:
     virtual std::uint64_t processAffinity();
     // 0 when the mask is in force, else the system's error code.
     virtual std::uint32_t setProcessAffinity(std::uint64_t mask);
+    // The processors the program may run on as 64-bit words (word n holds
+    // processors 64n to 64n+63), so machines with more than 64 are named too.
+    virtual std::vector<std::uint64_t> affinityWords();
+    // 0 when the set is in force, else the system's error code.
+    virtual std::uint32_t setAffinityWords(const std::vector<std::uint64_t>& words);
+    // CPUID with EAX = leaf and ECX = subleaf on the processor the program
+    // runs on; a machine that does not answer gives zeros.
+    virtual CpuidRegisters cpuid(std::uint32_t leaf, std::uint32_t subleaf);
 
     // nullptr when the process may not open the service manager.
     virtual std::unique_ptr<ServiceManager> openServiceManager();

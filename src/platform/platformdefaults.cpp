@@ -52,6 +52,14 @@ DirectAccess* Platform::directAccess() { return nullptr; }
 unsigned Platform::processorCount() { return 1; }
 std::uint64_t Platform::processAffinity() { return 1; }
 std::uint32_t Platform::setProcessAffinity(std::uint64_t mask) { return mask == 1 ? 0 : ErrorInvalidParameter; }
+CpuidRegisters Platform::cpuid(std::uint32_t, std::uint32_t) { return {}; }
+std::vector<std::uint64_t> Platform::affinityWords() { return {processAffinity()}; }
+std::uint32_t Platform::setAffinityWords(const std::vector<std::uint64_t>& words) {
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        if (words[i] != 0) return ErrorInvalidParameter;
+    }
+    return setProcessAffinity(words.empty() ? 0 : words.front());
+}
 std::unique_ptr<ServiceManager> Platform::openServiceManager() { return nullptr; }
 std::optional<std::vector<DeviceRecord>> Platform::listDevices(const DeviceQuery&) { return std::nullopt; }
 

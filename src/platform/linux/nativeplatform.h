@@ -48,6 +48,11 @@ public:
     unsigned processorCount() override;
     std::uint64_t processAffinity() override;
     std::uint32_t setProcessAffinity(std::uint64_t mask) override;
+    // Any number of processors (nativeaffinity.cpp).
+    std::vector<std::uint64_t> affinityWords() override;
+    std::uint32_t setAffinityWords(const std::vector<std::uint64_t>& words) override;
+    // The instruction itself, on the calling thread (nativecpuid.cpp).
+    CpuidRegisters cpuid(std::uint32_t leaf, std::uint32_t subleaf) override;
     std::unique_ptr<ServiceManager> openServiceManager() override;
     std::optional<std::vector<DeviceRecord>> listDevices(const DeviceQuery& query) override;
     SystemRegistry& systemRegistry() override;

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "platform/asciicase.h"
+#include "platform/sim/boardcpus.h"
 #include "platform/sim/machine.h"
 
 namespace platform::sim {
@@ -71,12 +72,18 @@ void loadCpusSection(const BoardNode& section, Machine& machine) {
     if (cpus.empty() || cpus.size() > 64) section.failExpected("a list of 1 to 64 processors");
     machine.cpus().setCount(static_cast<unsigned>(cpus.size()));
     for (std::size_t i = 0; i < cpus.size(); ++i) {
-        cpus[i].expectFields({"msrs"});
-        auto& msrs = machine.cpus().cpu(static_cast<unsigned>(i)).msrs;
+        cpus[i].expectFields({"msrs", "model", "apicId", "cpuid", "pinnable", "tscMHz"});
+        auto& cpu = machine.cpus().cpu(static_cast<unsigned>(i));
+        loadCpuEntry(cpus[i], machine, cpu);
+        auto& msrs = cpu.msrs;
         if (auto node = cpus[i].optionalField("msrs")) {
             for (const auto& [index, value] : node->members()) {
                 const auto number = parseHex(index);
                 if (!number) value.fail("expected an MSR number like \"0x1B\" as the name");
+                if (value.isString() && value.asString() == "unreadable") {
+                    msrs.erase(*number);
+                    continue;
+                }
                 msrs[*number] = asHex64(value);
             }
         }

@@ -19,7 +19,8 @@ std::uint64_t asHex64(const BoardNode& node);
 std::vector<std::uint8_t> asByteString(const BoardNode& node);
 
 // [{"msrs": {"0x1B": "0xFEE00900"}}, {"msrs": {...}}]: one entry per
-// logical processor; MSR values are hex strings of up to 16 digits.
+// logical processor; MSR values are hex strings of up to 16 digits, or
+// "unreadable" to take away one of the model's (see boardcpus.h).
 void loadCpusSection(const BoardNode& section, Machine& machine);
 // [{"name": "BIOS", "base": "0xF0000", "size": "0x10000", "bytes": "5F 53 4D 5F"}]:
 // "bytes" at the start of the region, "size" (at least as long, at most

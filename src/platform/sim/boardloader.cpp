@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/sim/boarddisks.h"
+#include "platform/sim/boardcpus.h"
 #include "platform/sim/boardhardware.h"
 #include "platform/sim/boardi2c.h"
 #include "platform/sim/boardisa.h"
@@ -20,6 +21,7 @@ constexpr BoardSection sections[] = {
     {"clock", loadClockSection},
     {"registry", loadRegistrySection},
     {"isaDevices", loadIsaDevicesSection},
+    {"cpuModels", loadCpuModelsSection},
     {"cpus", loadCpusSection},
     {"physicalMemory", loadPhysicalMemorySection},
     {"pci", loadPciSection},

@@ -51,6 +51,7 @@ public:
     unsigned processorCount() override { return cpus_.count(); }
     std::uint64_t processAffinity() override { return cpus_.affinity(); }
     std::uint32_t setProcessAffinity(std::uint64_t mask) override { return cpus_.setAffinity(mask); }
+    CpuidRegisters cpuid(std::uint32_t leaf, std::uint32_t subleaf) override { return cpus_.cpuid(leaf, subleaf); }
     std::unique_ptr<ServiceManager> openServiceManager() override;
     std::optional<std::vector<DeviceRecord>> listDevices(const DeviceQuery& query) override;
     SystemRegistry& systemRegistry() override { return systemRegistry_; }

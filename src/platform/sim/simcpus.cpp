@@ -41,4 +41,24 @@ std::optional<std::uint64_t> SimCpus::readMsr(std::uint32_t index) const {
     return found->second;
 }
 
+CpuidRegisters SimCpus::cpuid(std::uint32_t leaf, std::uint32_t subleaf) {
+    SimCpu& cpu = cpus_[current()];
+    const unsigned turn = cpu.cpuidCalls[leaf]++;
+    const auto found = cpu.cpuid.find({leaf, subleaf});
+    if (found == cpu.cpuid.end() || found->second.empty()) return {};
+    return found->second[turn % found->second.size()];
+}
+
+void SimCpu::applyModel(const SimCpuModel& model, std::uint32_t apicId) {
+    cpuid = model.cpuid;
+    msrs.insert(model.msrs.begin(), model.msrs.end());
+    tscHz = model.tscHz;
+    for (auto& [key, results] : cpuid) {
+        for (auto& r : results) {
+            if (key.first == 1) r.ebx = (r.ebx & 0x00FFFFFF) | (apicId << 24);
+            if (key.first == 0xB) r.edx = apicId;
+        }
+    }
+}
+
 }  // namespace platform::sim

@@ -1,0 +1,39 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "hw/cvcpuaffinity.h"
+#include "platform/sim/machine.h"
+
+namespace {
+
+// A machine with 100 processors that keeps the affinity sets it was given.
+class ManyCpus : public platform::sim::Machine {
+public:
+    unsigned processorCount() override { return 100; }
+    std::vector<std::uint64_t> affinityWords() override { return current; }
+    std::uint32_t setAffinityWords(const std::vector<std::uint64_t>& words) override {
+        current = words;
+        history.push_back(words);
+        return 0;
+    }
+    std::vector<std::uint64_t> current{~0ull, 0xFFFFFFFFFull};
+    std::vector<std::vector<std::uint64_t>> history;
+};
+
+}  // namespace
+
+TEST(CpuAffinity, PinsProcessorsPastTheFirst64AndGivesTheSetBack) {
+    ManyCpus machine;
+    platform::ScopedPlatform scope(machine);
+    {
+        TNosCpuAffinity pinned(70);
+        EXPECT_TRUE(pinned.Success);
+        EXPECT_EQ(machine.current, (std::vector<std::uint64_t>{0, 1ull << 6}));
+    }
+    EXPECT_EQ(machine.current, (std::vector<std::uint64_t>{~0ull, 0xFFFFFFFFFull}));
+    TNosCpuAffinity missing(100);
+    EXPECT_FALSE(missing.Success);
+    EXPECT_EQ(missing.LastError, 87u);
+    EXPECT_EQ(machine.history.size(), 2u);
+}
