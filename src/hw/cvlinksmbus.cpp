@@ -203,7 +203,19 @@ std::unique_ptr<TLinkAccess> MakeLinkAccess(TLink& link) {
 
 std::unique_ptr<TSMBusHost> MakeSMBusHost(TLink& link) {
     // One class per family, by host kind.
-    static const std::map<std::uint8_t, TSMBusHostFactory> families;
+    static const std::map<std::uint8_t, TSMBusHostFactory> families = {
+        {HostKinds::Intel, MakeIntelHost},
+        {HostKinds::AtiIgp, MakeAtiIgpHost},
+        {HostKinds::VIA, MakeVIAHost},
+        {HostKinds::Uli, MakeUliHost},
+        {HostKinds::AMD, MakeAMDHost},
+        {HostKinds::nVidia, MakeNVidiaHost},
+        {HostKinds::nForce2, MakeNForce2Host},
+        {HostKinds::Ali, MakeAliHost},
+        {HostKinds::SiS5595, MakeSiS5595Host},
+        {HostKinds::SiSx30, MakeSiSx30Host},
+        {HostKinds::SiS968, MakeSiS968Host},
+    };
     const auto it = families.find(link.HostKind());
     return it == families.end() ? nullptr : it->second(link);
 }

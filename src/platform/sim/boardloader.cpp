@@ -4,6 +4,7 @@
 
 #include "platform/sim/boardhardware.h"
 #include "platform/sim/boardisa.h"
+#include "platform/sim/boardsmbus.h"
 #include "platform/sim/boardsystem.h"
 
 namespace platform::sim {
@@ -20,6 +21,7 @@ constexpr BoardSection sections[] = {
     {"cpus", loadCpusSection},
     {"physicalMemory", loadPhysicalMemorySection},
     {"pci", loadPciSection},
+    {"smbus", loadSMBusSection},
     {"driver", loadDriverSection},
     {"dellSmi", loadDellSmiSection},
     {"devices", loadDevicesSection},
