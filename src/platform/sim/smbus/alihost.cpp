@@ -21,7 +21,10 @@ AliHost::AliHost(std::uint16_t base, std::shared_ptr<SMBusSegment> segment, SMBu
 
 std::uint8_t AliHost::readByte(std::uint16_t port) {
     switch (offset(port)) {
-        case 0: return static_cast<std::uint8_t>(sts_ | (pollBusy() ? Sts::Busy : Sts::Idle));
+        case 0: {
+            const bool busy = pollBusy();  // may end the transfer and set its bits
+            return static_cast<std::uint8_t>(sts_ | (busy ? Sts::Busy : Sts::Idle));
+        }
         case 1: return cnt_;
         case 3: return addr_;
         case 4: return d0_;

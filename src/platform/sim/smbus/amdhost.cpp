@@ -26,7 +26,10 @@ AmdHost::AmdHost(std::uint16_t base, std::uint16_t offset, std::shared_ptr<SMBus
 std::uint8_t AmdHost::readByte(std::uint16_t port) {
     const int reg = offset(port) - offset_;
     switch (reg) {
-        case 0: return static_cast<std::uint8_t>(gsts_ | (pollBusy() ? Gsts::Busy : 0));
+        case 0: {
+            const bool busy = pollBusy();  // may end the transfer and set its bits
+            return static_cast<std::uint8_t>(gsts_ | (busy ? Gsts::Busy : 0));
+        }
         case 2: return gen_;
         case 4: return haddr_;
         case 6: return d0_;

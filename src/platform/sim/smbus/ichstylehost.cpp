@@ -64,7 +64,8 @@ void IchStyleHost::writeByte(std::uint16_t port, std::uint8_t value) {
 
 // The read that finds the semaphore free takes it.
 std::uint8_t IchStyleHost::readStatus() {
-    std::uint8_t value = static_cast<std::uint8_t>(sts_ | (pollBusy() ? Sts::Busy : 0));
+    const bool busy = pollBusy();  // may end the transfer and set its bits
+    std::uint8_t value = static_cast<std::uint8_t>(sts_ | (busy ? Sts::Busy : 0));
     if (family_.semaphore) {
         if (inUse_ || heldElsewhere_)
             value |= Sts::InUse;

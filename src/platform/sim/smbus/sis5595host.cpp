@@ -35,7 +35,7 @@ void SiS5595Host::writeByte(std::uint16_t port, std::uint8_t value) {
 std::uint8_t SiS5595Host::readRegister(std::uint8_t reg) {
     if (reg >= regs_.size()) return 0xFF;
     if (reg == Reg::StsLo) {
-        const bool busy = pollBusy() || killed_;
+        const bool busy = pollBusy() || killed_;  // may end the transfer and set its bits
         return static_cast<std::uint8_t>(regs_[reg] | (busy ? Sts::Busy : 0));
     }
     return regs_[reg];
