@@ -19,7 +19,11 @@ void installSMBusHost(PortSpace& ports, std::shared_ptr<SMBusHostModel> host, co
 
 void SMBusHostModel::begin(const SMBusRequest& request) {
     segment_->start(request);
-    outcome_ = segment_->status();
+    begin(segment_->status());
+}
+
+void SMBusHostModel::begin(SMBusSegment::Status outcome) {
+    outcome_ = outcome;
     held_ = false;
     phase_ = Phase::Starting;
     left_ = timing_.startReads;

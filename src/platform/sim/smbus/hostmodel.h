@@ -48,6 +48,8 @@ protected:
 
     // Runs a request on the segment; its outcome shows when the transfer ends.
     void begin(const SMBusRequest& request);
+    // A transfer whose outcome is already known shows it with the same timing.
+    void begin(SMBusSegment::Status outcome);
     // Starts a transfer that ends only through finish() (block windows, byte by byte).
     void hold();
     void finish(SMBusSegment::Status outcome);

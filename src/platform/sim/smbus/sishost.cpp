@@ -80,7 +80,7 @@ void SiSHost::start() {
         segment().start(pending_);
         if (segment().status() != SMBusSegment::Status::Done) {
             windowed_ = false;
-            return begin(pending_);
+            return begin(segment().status());
         }
         block_ = segment().block();
         if (block_.size() > BlockSize) block_.resize(BlockSize);
