@@ -176,9 +176,10 @@ private:
     // Waits for the byte-done bit; false with the outcome code set when the
     // wait runs out or the host reports an error.
     bool WaitByteDone(const TSMBusRequest& request) {
+        // An error ends the wait too: no byte is coming.
         const int left = Wait([this] {
             status_ = In(sts_);
-            return (status_ & Sts::ByteDone) != 0;
+            return (status_ & (Sts::ByteDone | Sts::Errors)) != 0;
         });
         if (status_ & Sts::Errors) {
             if (status_ & Sts::Collision)

@@ -132,3 +132,53 @@ INSTANTIATE_TEST_SUITE_P(Hosts, EveryFamily, ::testing::ValuesIn(Families),
                          [](const ::testing::TestParamInfo<Family>& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+namespace {
+
+// A board with an ICH host behind its PCI function, driven the way the
+// program runs it: a registered chip, bracketed access, retries.
+class BoardHost : public HwTest {};
+
+TEST_F(BoardHost, LinkReadsTheBoardsChipsThroughTheHostRegisters) {
+    machine().loadFromJson(R"({
+      "pci": [{"bus": 0, "device": 31, "function": 3, "vendorId": "0x8086", "deviceId": "0x27DA",
+               "registers": {"0x20": "0x01", "0x21": "0x04"}}],
+      "smbus": [{"name": "ich", "family": "Intel", "pci": "00:1F.3", "aux": "0x00",
+                 "timing": {"busyReads": 3},
+                 "slaves": [{"address": "0x2D", "registers": {"0x20": "0x5A", "0x21": "0x01"}},
+                            {"address": "0x50", "block": "0A 0B 0C 0D",
+                             "fault": {"kind": "collision", "times": 2}}]}]
+    })", "board.json");
+    IOPort = std::make_unique<TIOPort>();
+    TLink link(62, LinkKinds::SMBus, HostKinds::Intel, 0x400, 0);  // ICH7, buffer off: byte by byte
+    link.RegisterAddress(0x2D);
+    link.RegisterAddress(0x50);
+    std::vector<std::string> log;
+    link.SetOnLog([&](TLink&, const std::string& msg) { log.push_back(msg); });
+
+    link.BeginAccess();
+    std::uint8_t value = 0;
+    std::uint16_t word = 0;
+    EXPECT_TRUE(link.ReadByteData(0x2D, 0x20, value));
+    EXPECT_EQ(value, 0x5A);
+    EXPECT_TRUE(link.ReadWordData(0x2D, 0x20, word));
+    EXPECT_EQ(word, 0x5A01);
+    EXPECT_TRUE(link.WriteByteData(0x2D, 0x21, 0x7E));
+    EXPECT_EQ(machine().registerFile("ich@2D")->peek(0x21), 0x7E);
+    TSMBBlockData block;
+    EXPECT_TRUE(link.ReadBlock(0x50, block)) << "two collisions, then a byte-by-byte block";
+    EXPECT_EQ(block, (TSMBBlockData{0x0A, 0x0B, 0x0C, 0x0D}));
+    EXPECT_FALSE(link.IsAddressEmpty(0x2D));
+    EXPECT_TRUE(link.IsAddressEmpty(0x2E));
+    link.EndAccess();
+
+    EXPECT_EQ(link.OutcomeCount(2), 1u) << "the block read took two retries";
+    EXPECT_GT(link.NonZeroPollCount(), 0u);
+    EXPECT_EQ(link.ZeroPollCount(), 0u);
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_EQ(log[0], "BLK SMB Error $50 : COLLISION (4A)");
+    EXPECT_EQ(log[1], "BLK SMB Error $50 : COLLISION (4A)");
+    EXPECT_NE(log[2].find("READBLK $00 to $50 on Intel (2 retries)"), std::string::npos) << log[2];
+}
+
+}  // namespace

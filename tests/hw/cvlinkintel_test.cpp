@@ -266,13 +266,16 @@ TEST_F(IntelHost, ByteByByteWriteHandsOverEachByte) {
     EXPECT_EQ(slave->block(), (TSMBBlockData{0x10, 0x20, 0x30}));
 }
 
-TEST_F(IntelHost, ByteByByteRunOutFailsTheBlock) {
-    SMBusHostTiming timing;
-    UseIntel(ICH8, timing, 0x00);
+TEST_F(IntelHost, ByteByByteErrorFailsTheBlockWithoutWaitingItOut) {
+    UseIntel(ICH8, {}, 0x00);
     slave->setFault({SMBusFault::Kind::Nack, 1});
-    TSMBBlockData block{0xEE};
     EXPECT_FALSE(Transact(SMBusProtocols::Block, true));
     EXPECT_EQ(link->LastError(), SMBusErrors::Unknown);
+    EXPECT_EQ(link->ZeroPollCount(), 0u);
+    slave->setFault({SMBusFault::Kind::Collision, 1});
+    EXPECT_FALSE(Transact(SMBusProtocols::Block, true));
+    EXPECT_EQ(link->LastError(), SMBusErrors::Collision);
+    EXPECT_TRUE(Logged("BLK SMB Error $2D : COLLISION (4A)"));
 }
 
 TEST_F(IntelHost, AtiIgpBehavesLikeIntel) {

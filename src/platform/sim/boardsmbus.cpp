@@ -165,43 +165,51 @@ std::shared_ptr<SMBusSlave> makeSlave(const BoardNode& node, const std::string& 
 
 }  // namespace
 
+namespace {
+
+void loadHost(const BoardNode& host, Machine& machine) {
+    host.expectFields(
+        {"name", "family", "pci", "baseRegister", "base", "semaphore", "aux", "timing", "floating", "slaves"});
+    const std::string name = host.field("name").asNonEmptyString();
+    const FamilyRow& family = familyOf(host.field("family"));
+    const std::uint16_t base = baseOf(host, family, machine);
+    auto segment = std::make_shared<SMBusSegment>();
+    const SMBusHostTiming timing = host.optionalField("timing") ? asTiming(host.field("timing")) : SMBusHostTiming{};
+    auto model = family.make(base, segment, timing);
+    if (auto floating = host.optionalField("floating"))
+        model->setFloating(static_cast<std::uint8_t>(floating->asHex(0xFF, "0xFF")));
+    if (auto ich = std::dynamic_pointer_cast<IchStyleHost>(model)) {
+        if (auto aux = host.optionalField("aux")) ich->setAux(static_cast<std::uint8_t>(aux->asHex(0xFF, "0x02")));
+        if (auto semaphore = host.optionalField("semaphore")) {
+            const std::string state = semaphore->asString();
+            if (state != "free" && state != "held") semaphore->failExpected("\"free\" or \"held\"");
+            ich->setSemaphoreHeld(state == "held");
+        }
+    } else if (host.optionalField("aux") || host.optionalField("semaphore")) {
+        host.fail("\"aux\" and \"semaphore\" belong to the Intel-style families");
+    }
+    if (auto slaves = host.optionalField("slaves")) {
+        for (const BoardNode& slave : slaves->items()) {
+            slave.expectFields({"address", "registers", "block", "fault"});
+            const auto address = static_cast<std::uint8_t>(slave.field("address").asHex(0x7F, "0x2D"));
+            char suffix[8];
+            std::snprintf(suffix, sizeof suffix, "@%.2X", address);
+            if (segment->slave(address)) slave.field("address").fail("expected an address no other slave has");
+            if (machine.registerFile(name + suffix)) host.field("name").fail("expected a name no other host has");
+            segment->attach(address, makeSlave(slave, name + suffix, machine));
+        }
+    }
+    installSMBusHost(machine.ports(), std::move(model), name);
+}
+
+}  // namespace
+
 void loadSMBusSection(const BoardNode& section, Machine& machine) {
     for (const BoardNode& host : section.items()) {
-        host.expectFields({"name", "family", "pci", "baseRegister", "base", "semaphore", "aux", "timing", "floating",
-                           "slaves"});
-        const std::string name = host.field("name").asNonEmptyString();
-        const FamilyRow& family = familyOf(host.field("family"));
-        const std::uint16_t base = baseOf(host, family, machine);
-        auto segment = std::make_shared<SMBusSegment>();
-        const SMBusHostTiming timing = host.optionalField("timing") ? asTiming(host.field("timing")) : SMBusHostTiming{};
-        auto model = family.make(base, segment, timing);
-        if (auto floating = host.optionalField("floating"))
-            model->setFloating(static_cast<std::uint8_t>(floating->asHex(0xFF, "0xFF")));
-        if (auto ich = std::dynamic_pointer_cast<IchStyleHost>(model)) {
-            if (auto aux = host.optionalField("aux")) ich->setAux(static_cast<std::uint8_t>(aux->asHex(0xFF, "0x02")));
-            if (auto semaphore = host.optionalField("semaphore")) {
-                const std::string state = semaphore->asString();
-                if (state != "free" && state != "held") semaphore->failExpected("\"free\" or \"held\"");
-                ich->setSemaphoreHeld(state == "held");
-            }
-        } else if (host.optionalField("aux") || host.optionalField("semaphore")) {
-            host.fail("\"aux\" and \"semaphore\" belong to the Intel-style families");
-        }
-        if (auto slaves = host.optionalField("slaves")) {
-            for (const BoardNode& slave : slaves->items()) {
-                slave.expectFields({"address", "registers", "block", "fault"});
-                const auto address = static_cast<std::uint8_t>(slave.field("address").asHex(0x7F, "0x2D"));
-                char fileName[8];
-                std::snprintf(fileName, sizeof fileName, "@%.2X", address);
-                if (segment->slave(address)) slave.field("address").fail("expected an address no other slave has");
-                if (machine.registerFile(name + fileName)) host.field("name").fail("expected a name no other host has");
-                segment->attach(address, makeSlave(slave, name + fileName, machine));
-            }
-        }
         try {
-            installSMBusHost(machine.ports(), std::move(model), name);
+            loadHost(host, machine);
         } catch (const std::invalid_argument& e) {
-            host.fail(e.what());
+            host.fail(e.what());  // ports out of range or taken by another device
         }
     }
 }

@@ -105,7 +105,10 @@ void IchStyleHost::start() {
         lastByteSeen_ = false;
         if (pending_.read) {
             segment().start(pending_);
-            if (segment().status() != SMBusSegment::Status::Done) return finish(segment().status());
+            if (segment().status() != SMBusSegment::Status::Done) {
+                byteMode_ = false;
+                return begin(segment().status());
+            }
             bytes_ = segment().block();
             if (bytes_.size() > BufferSize) bytes_.resize(BufferSize);
             d0_ = static_cast<std::uint8_t>(bytes_.size());

@@ -1,0 +1,96 @@
+// One SMBus byte-data read through a link against each host family's
+// simulated controller: the cost of the family's register sequence per
+// transaction, beside the protocol-level host of bench_smbus.
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "base/cvtrace.h"
+#include "hw/cvdriver.h"
+#include "hw/cvlink.h"
+#include "platform/sim/machine.h"
+#include "platform/sim/smbus/alihost.h"
+#include "platform/sim/smbus/amdhost.h"
+#include "platform/sim/smbus/ichstylehost.h"
+#include "platform/sim/smbus/nforce2host.h"
+#include "platform/sim/smbus/sis5595host.h"
+#include "platform/sim/smbus/sishost.h"
+
+namespace {
+
+using namespace platform::sim;
+
+struct TraceFolder {
+    std::filesystem::path path = std::filesystem::temp_directory_path() / "caldavor-bench-smbushosts";
+    TraceFolder() {
+        std::filesystem::create_directories(path);
+        ProgramDir = path.string() + "/";
+    }
+    ~TraceFolder() { std::filesystem::remove_all(path); }
+};
+
+constexpr std::uint16_t Base = 0x1000;
+
+template <class MakeModel>
+void ReadByteData(benchmark::State& state, std::uint8_t hostKind, std::uint8_t chipsetCode, MakeModel make) {
+    TraceFolder traceFolder;
+    Machine machine;
+    platform::ScopedPlatform scope(machine);
+    machine.ports().recorder().setEnabled(false);
+    auto segment = std::make_shared<SMBusSegment>();
+    segment->setRecording(false);
+    auto slave = std::make_shared<SMBusSlave>();
+    slave->registers().set(0x05, 0x42);
+    segment->attach(0x2D, slave);
+    installSMBusHost(machine.ports(), make(segment), "host");
+    IOPort = std::make_unique<TIOPort>();
+    TLink link(chipsetCode, LinkKinds::SMBus, hostKind, Base, 0);
+    link.RegisterAddress(0x2D);
+
+    std::uint8_t value = 0;
+    for (auto _ : state) {
+        link.BeginAccess();
+        benchmark::DoNotOptimize(link.ReadByteData(0x2D, 0x05, value));
+        link.EndAccess();
+        benchmark::DoNotOptimize(value);
+    }
+    IOPort.reset();
+}
+
+void BM_Intel(benchmark::State& s) {
+    ReadByteData(s, HostKinds::Intel, 63,
+                 [](auto seg) { return std::make_shared<IchStyleHost>(IntelFamily, Base, seg); });
+}
+void BM_VIA(benchmark::State& s) {
+    ReadByteData(s, HostKinds::VIA, 84, [](auto seg) { return std::make_shared<IchStyleHost>(VIAFamily, Base, seg); });
+}
+void BM_Uli(benchmark::State& s) {
+    ReadByteData(s, HostKinds::Uli, 30, [](auto seg) { return std::make_shared<IchStyleHost>(UliFamily, Base, seg); });
+}
+void BM_AMD(benchmark::State& s) {
+    ReadByteData(s, HostKinds::AMD, 12, [](auto seg) { return std::make_shared<AmdHost>(Base, 0xE0, seg); });
+}
+void BM_nForce2(benchmark::State& s) {
+    ReadByteData(s, HostKinds::nForce2, 15, [](auto seg) { return std::make_shared<NForce2Host>(Base, seg); });
+}
+void BM_Ali(benchmark::State& s) {
+    ReadByteData(s, HostKinds::Ali, 29, [](auto seg) { return std::make_shared<AliHost>(Base, seg); });
+}
+void BM_SiS5595(benchmark::State& s) {
+    ReadByteData(s, HostKinds::SiS5595, 33, [](auto seg) { return std::make_shared<SiS5595Host>(Base, seg); });
+}
+void BM_SiSx30(benchmark::State& s) {
+    ReadByteData(s, HostKinds::SiSx30, 40, [](auto seg) { return std::make_shared<SiSHost>(SiSx30Family, Base, seg); });
+}
+BENCHMARK(BM_Intel);
+BENCHMARK(BM_VIA);
+BENCHMARK(BM_Uli);
+BENCHMARK(BM_AMD);
+BENCHMARK(BM_nForce2);
+BENCHMARK(BM_Ali);
+BENCHMARK(BM_SiS5595);
+BENCHMARK(BM_SiSx30);
+
+}  // namespace
