@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "hw/cvsmbusports.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -78,19 +77,11 @@ public:
         });
     }
     bool DecodeError(const TSMBusRequest& request) override {
-        bool result = true;
-        if (endLeft_ == 0) result = Fail(SMBusErrors::TimeoutEnd, "SMBUS Timeout! $%.2x", {request.Address});
-        if (status_ & Sts::Failed) {
-            Log("Failed transaction! $%.2x", {request.Address});
-            result = false;
-        }
-        if (status_ & Sts::Collision) result = Fail(SMBusErrors::Collision);
-        if (status_ & Sts::DeviceError) {
-            Log("SMBUS device error $%.2x", {request.Address});
-            result = false;
-        }
-        if ((status_ & Sts::Done) == 0) result = false;
-        return result;
+        const bool result = DecodeByRules(request, endLeft_, status_,
+                                          {{Sts::Failed, 0, "Failed transaction! $%.2x"},
+                                           {Sts::Collision, SMBusErrors::Collision, nullptr},
+                                           {Sts::DeviceError, 0, "SMBUS device error $%.2x"}});
+        return result && (status_ & Sts::Done) != 0;
     }
     bool FinalReset(const TSMBusRequest&, bool result) override {
         const std::uint8_t status = In(sts_);

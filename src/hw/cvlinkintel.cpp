@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "hw/cvsmbusports.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -227,18 +226,13 @@ private:
             }
             LoadAddress(request);
             if (ClearStale()) {
-                StartTransaction(request);
-                WaitForStart();
-                if (request.Read ? ReadBytes(request, block) : WriteBytes(request, block)) {
-                    platform::current().clock().sleepMs(1);
-                    WaitForEnd();
-                    result = FinalReset(request, DecodeError(request));
-                }
+                result = RunOwnBlock(request, [&] {
+                    return request.Read ? ReadBytes(request, block) : WriteBytes(request, block);
+                });
             }
         }
         blockBuffer_ = block;
-        if (!result && Link().LastError() == SMBusErrors::NoError) Link().SetLastError(SMBusErrors::Unknown);
-        return result;
+        return Closed(result);
     }
 
     const bool alwaysBuffered_;
@@ -322,17 +316,11 @@ public:
         status = In(sts_);
         return (status & Sts::Busy) == 0 || Fail(SMBusErrors::NotCompleted);
     }
-    // A later rule overrides an earlier code.
     bool DecodeError(const TSMBusRequest& request) override {
-        bool result = true;
-        if (endLeft_ == 0) result = Fail(SMBusErrors::TimeoutEnd, "SMBUS Timeout! $%.2x", {request.Address});
-        if (status_ & Sts::Failed) {
-            Log("Failed transaction! $%.2x", {request.Address});
-            result = false;
-        }
-        if (status_ & Sts::Collision) result = Fail(SMBusErrors::Collision);
-        if (status_ & Sts::DeviceError) result = Fail(SMBusErrors::Device);
-        return result;
+        return DecodeByRules(request, endLeft_, status_,
+                             {{Sts::Failed, 0, "Failed transaction! $%.2x"},
+                              {Sts::Collision, SMBusErrors::Collision, nullptr},
+                              {Sts::DeviceError, SMBusErrors::Device, nullptr}});
     }
     bool FinalReset(const TSMBusRequest& request, bool result) override {
         std::uint8_t status = In(sts_);

@@ -5,7 +5,6 @@
 #include <memory>
 
 #include "hw/cvsmbusports.h"
-#include "platform/platform.h"
 
 namespace {
 
@@ -66,14 +65,8 @@ public:
         });
     }
     bool DecodeError(const TSMBusRequest& request) override {
-        bool result = true;
-        if (endLeft_ == 0) result = Fail(SMBusErrors::TimeoutEnd, "SMBUS Timeout! $%.2x", {request.Address});
-        if (status_ & 0x10) {
-            Log("SMBus Device error! $%.2x", {request.Address});
-            result = false;
-        }
-        if (status_ & 0x20) result = Fail(SMBusErrors::Collision, "SMBus collision!", {});
-        return result;
+        return DecodeByRules(request, endLeft_, status_,
+                             {{0x10, 0, "SMBus Device error! $%.2x"}, {0x20, SMBusErrors::Collision, "SMBus collision!"}});
     }
     bool FinalReset(const TSMBusRequest& request, bool result) override {
         std::uint16_t status = ReadStatus();
@@ -222,18 +215,13 @@ public:
         if (WaitIdleAndKill(request, "BLK Timeout waiting IDLE SMBus $%.2x (STS=$%.2x)")) {
             LoadRegisters(request, SMBusProtocols::Block);
             if (BusyCheck(request)) {
-                StartTransaction(request);
-                WaitForStart();
-                if (request.Read ? ReadWindows(request, block) : WriteWindows(request, block)) {
-                    platform::current().clock().sleepMs(1);
-                    WaitForEnd();
-                    result = FinalReset(request, DecodeError(request));
-                }
+                result = RunOwnBlock(request, [&] {
+                    return request.Read ? ReadWindows(request, block) : WriteWindows(request, block);
+                });
             }
         }
         blockBuffer_ = block;
-        if (!result && Link().LastError() == SMBusErrors::NoError) Link().SetLastError(SMBusErrors::Unknown);
-        return result;
+        return Closed(result);
     }
     TSMBBlockData BlockResult() override { return blockBuffer_; }
 

@@ -11,6 +11,7 @@
 #include "base/cvformat.h"
 #include "hw/cvlinkio.h"
 #include "hw/cvsmbushost.h"
+#include "platform/platform.h"
 
 class TPortSMBusHost : public TSMBusHost {
 protected:
@@ -46,6 +47,45 @@ protected:
     }
     void DebugLog(std::string_view picture, std::initializer_list<cvformat::FormatArg> args) {
         if (Link().DebugMode()) Log(picture, args);
+    }
+
+    // A status bit that fails the transaction: the outcome code it sets
+    // (0: none) and the line it logs (nullptr: none) with the address.
+    struct TStatusRule {
+        std::uint8_t bit;
+        std::uint8_t code;
+        const char* line;
+    };
+    // From success: a wait that ran out fails with 4 and its line; then
+    // each rule whose bit is set fails, a later code overriding an earlier.
+    bool DecodeByRules(const TSMBusRequest& request, int endLeft, std::uint8_t status,
+                       std::initializer_list<TStatusRule> rules) {
+        bool result = true;
+        if (endLeft == 0) result = Fail(SMBusErrors::TimeoutEnd, "SMBUS Timeout! $%.2x", {request.Address});
+        for (const TStatusRule& rule : rules) {
+            if ((status & rule.bit) == 0) continue;
+            result = false;
+            if (rule.code) Link().SetLastError(rule.code);
+            if (rule.line) Log(rule.line, {request.Address});
+        }
+        return result;
+    }
+
+    // A block transfer of the family's own, after its registers are loaded:
+    // start, the family's byte loop, then the end of the common sequence.
+    template <class MoveBytes>
+    bool RunOwnBlock(const TSMBusRequest& request, MoveBytes&& moveBytes) {
+        StartTransaction(request);
+        WaitForStart();
+        if (!moveBytes()) return false;
+        platform::current().clock().sleepMs(1);
+        WaitForEnd();
+        return FinalReset(request, DecodeError(request));
+    }
+    // The engine's closing rule, for transfers that bypass its steps.
+    bool Closed(bool result) {
+        if (!result && Link().LastError() == SMBusErrors::NoError) Link().SetLastError(SMBusErrors::Unknown);
+        return result;
     }
 
     // A block whose count sits in one port and whose bytes come from another

@@ -89,6 +89,18 @@ TEST_F(SiS5595, KillMustLeaveExactly0002) {
                                              "SMBUS kill FAILED! $2D : $0012"}));
 }
 
+TEST_F(SiS5595, DecodeNamesCollisionAndTimeout) {
+    UseSiS5595();
+    slave->setFault({SMBusFault::Kind::Collision, 1});
+    EXPECT_FALSE(Transact(SMBusProtocols::ByteData, true, 0x05));
+    EXPECT_EQ(link->LastError(), SMBusErrors::Collision);
+    EXPECT_TRUE(Logged("SMBus collision!"));
+    slave->setFault({SMBusFault::Kind::Timeout, 1});
+    EXPECT_FALSE(Transact(SMBusProtocols::ByteData, true, 0x05));
+    EXPECT_EQ(link->LastError(), SMBusErrors::TimeoutEnd);
+    EXPECT_TRUE(Logged("SMBUS Timeout! $2D"));
+}
+
 // ---- SiS630 class and SiS96x ----------------------------------------------------
 
 class SiS : public HostTest {

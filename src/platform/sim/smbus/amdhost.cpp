@@ -70,7 +70,7 @@ void AmdHost::start() {
     pending_ = {static_cast<std::uint8_t>(haddr_ >> 1), protocolOf(static_cast<int>(code - std::begin(Protocols))),
                 (haddr_ & 1) != 0, hcmd_, d0_, d1_, {}};
     if (pending_.protocol == SMBusProtocol::Block && !pending_.read)
-        pending_.block.assign(block_.begin(), block_.begin() + std::min<std::size_t>(d0_, BlockSize));
+        pending_.block = firstBytes(block_, d0_);
     begin(pending_);
 }
 
@@ -82,10 +82,7 @@ void AmdHost::finished(SMBusSegment::Status outcome) {
             d0_ = segment().data0();
             d1_ = segment().data1();
             if (pending_.protocol == SMBusProtocol::Block) {
-                const auto& block = segment().block();
-                const std::size_t count = std::min(block.size(), BlockSize);
-                std::copy_n(block.begin(), count, block_.begin());
-                d0_ = static_cast<std::uint8_t>(count);
+                d0_ = takeBlock(block_);
                 index_ = 0;
             }
             break;

@@ -5,7 +5,10 @@
 // stuck busy while idle). Each family's registers and status bits are its
 // own class in this folder.
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
+#include <vector>
 #include <memory>
 #include <string>
 
@@ -65,6 +68,20 @@ protected:
         return static_cast<std::uint8_t>((timing_.staleStatus ? 0 : errorBits) | otherBits);
     }
     std::uint8_t floating() const { return floating_; }
+    // Copies the last read's block into the host's buffer, as much as fits;
+    // answers the count.
+    template <class Buffer>
+    std::uint8_t takeBlock(Buffer& buffer) {
+        const auto& block = segment_->block();
+        const std::size_t count = std::min(block.size(), std::size(buffer));
+        std::copy_n(block.begin(), count, std::begin(buffer));
+        return static_cast<std::uint8_t>(count);
+    }
+    // The first `count` bytes of the host's buffer (a block to write), as much as it has.
+    template <class Buffer>
+    static std::vector<std::uint8_t> firstBytes(const Buffer& buffer, std::size_t count) {
+        return {std::begin(buffer), std::begin(buffer) + std::min(count, std::size(buffer))};
+    }
 
     // The transfer ended: the family shows its outcome in its registers.
     virtual void finished(SMBusSegment::Status outcome) = 0;

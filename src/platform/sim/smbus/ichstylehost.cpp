@@ -123,7 +123,7 @@ void IchStyleHost::start() {
         }
         return hold();
     }
-    if (block && !pending_.read) pending_.block.assign(buffer_.begin(), buffer_.begin() + count);
+    if (block && !pending_.read) pending_.block = firstBytes(buffer_, count);
     begin(pending_);
 }
 
@@ -157,10 +157,7 @@ void IchStyleHost::finished(SMBusSegment::Status outcome) {
             d0_ = segment().data0();
             d1_ = segment().data1();
             if (pending_.protocol == SMBusProtocol::Block) {
-                const auto& block = segment().block();
-                const std::size_t count = std::min(block.size(), BufferSize);
-                std::copy_n(block.begin(), count, buffer_.begin());
-                d0_ = static_cast<std::uint8_t>(count);
+                d0_ = takeBlock(buffer_);
             }
             break;
         case SMBusSegment::Status::NoAck:

@@ -60,7 +60,7 @@ void NForce2Host::start(std::uint8_t code) {
     pending_ = {static_cast<std::uint8_t>(addr_ >> 1), protocolOf(number), (code & 1) != 0, cmd_, data_[0], data_[1],
                 {}};
     if (pending_.protocol == SMBusProtocol::Block && !pending_.read)
-        pending_.block.assign(data_.begin(), data_.begin() + std::min<std::size_t>(bcnt_, data_.size()));
+        pending_.block = firstBytes(data_, bcnt_);
     begin(pending_);
 }
 
@@ -73,9 +73,7 @@ void NForce2Host::finished(SMBusSegment::Status outcome) {
             data_[0] = segment().data0();
             data_[1] = segment().data1();
             if (pending_.protocol == SMBusProtocol::Block) {
-                const auto& block = segment().block();
-                bcnt_ = static_cast<std::uint8_t>(std::min(block.size(), data_.size()));
-                std::copy_n(block.begin(), bcnt_, data_.begin());
+                bcnt_ = takeBlock(data_);
             }
             break;
         case SMBusSegment::Status::NoAck:
