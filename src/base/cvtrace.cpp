@@ -4,6 +4,7 @@
 
 #include "base/cvdatetime.h"
 #include "platform/platform.h"
+#include "platform/tracesink.h"
 
 std::mutex DebugLogLock;
 std::string ProgramDir;
@@ -11,6 +12,9 @@ const char* const DebugLogName = "debug.nfo";
 
 namespace {
 const char* const TraceStampPicture = "ddddd tt.zzz";
+// What the platform has to say about the machine (refused routes, ports a
+// kernel driver holds) belongs in this trace.
+[[maybe_unused]] const bool platformTraceInstalled = (platform::setTraceSink(&WriteDebugLog), true);
 }
 
 void WriteDebugLog(const std::string& msg) {

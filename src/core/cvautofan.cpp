@@ -4,6 +4,7 @@
 #include <cmath>
 #include <exception>
 #include <limits>
+#include <optional>
 
 #include "base/cvformat.h"
 #include "core/cvlogsinks.h"
@@ -82,25 +83,40 @@ bool validSlot(const std::vector<TPwmReadingData>& slots, int number) {
 }
 
 // Sets edit n (1-based) as fan control does; a position without an edit is left alone.
-void setEdit(const TFanControlContext& c, int n, std::int32_t duty, const char* failure = "DEBUG cvs.2") {
+void setEdit(const TFanControlContext& c, int n, std::int32_t duty) {
     try {
         c.DutyEdits.Set(n, duty);
     } catch (const std::exception&) {
-        c.Log.LogMessage(failure);
+        c.Log.LogMessage("DEBUG cvs.2");
     }
 }
 
-void classicRule(const TFanControlContext& c, std::vector<TFanVote>& votes) {
+// The vote of one shown temperature, or none when its slot cannot be read;
+// each temperature has its own guard, so one stale entry costs only its vote.
+std::optional<TFanVote> guardedVote(const TFanControlContext& c, int index, const char* failure) {
+    try {
+        return classify(c, c.Slots.TempSlots.at(index));
+    } catch (const std::exception&) {
+        c.Log.LogMessage(failure);
+        return std::nullopt;
+    }
+}
+
+void classicRule(const TFanControlContext& c, TFanVotes& votes) {
     auto& pwms = c.Slots.PwmSlots;
     try {
         for (auto& slot : pwms) slot.FanState = FanDown;
         for (int index : c.Slots.TempOrder) {
-            const TTempReadingData& temp = c.Slots.TempSlots.at(index);
-            const TFanVote vote = classify(c, temp);
+            const auto vote = guardedVote(c, index, "DEBUG 3.1");
             votes.push_back(vote);
-            for (int n : temp.UsedPwms)
-                if (validSlot(pwms, n) && pwms[n - 1].Variate)
-                    pwms[n - 1].FanState = MergeFanState(static_cast<TFanVote>(pwms[n - 1].FanState & 3), vote);
+            if (!vote) continue;
+            try {
+                for (int n : c.Slots.TempSlots.at(index).UsedPwms)
+                    if (validSlot(pwms, n) && pwms[n - 1].Variate)
+                        pwms[n - 1].FanState = MergeFanState(static_cast<TFanVote>(pwms[n - 1].FanState & 3), *vote);
+            } catch (const std::exception&) {
+                c.Log.LogMessage("DEBUG 3.2");
+            }
         }
     } catch (const std::exception&) {
         c.Log.LogMessage("DEBUG 3");
@@ -189,10 +205,11 @@ void applyPwm(const TFanControlContext& c, const TFanController& controller, std
     }
     auto& edits = c.DutyEdits;
     if (edits.Value(n) == duty) {
-        const bool suppressed = edits.SuppressPwmWrite;
-        edits.SuppressPwmWrite = true;
-        setEdit(c, n, duty >= 50 ? duty - 1 : duty + 1, "DEBUG cvs.1.5");
-        edits.SuppressPwmWrite = suppressed;
+        try {
+            edits.Show(n, duty >= 50 ? duty - 1 : duty + 1);
+        } catch (const std::exception&) {
+            c.Log.LogMessage("DEBUG cvs.1.5");
+        }
     }
     setEdit(c, n, duty);
 }
@@ -216,25 +233,29 @@ void runFanControllers(const TFanControlContext& c) {
     }
 }
 
+// Writes that did not happen are tried again when due; with automatic fan
+// speed off nothing is written behind the user's back.
 void retryPendingWrites(const TFanControlContext& c) {
+    if (!c.Options.AutoFanSpeed) return;
     for (int n = 1; n <= TDutyEdits::Count; ++n)
-        if (c.DutyEdits.WritePending(n)) EDFan1CyclesChange(c, n);
+        if (c.DutyEdits.RetryDue(n)) EDFan1CyclesChange(c, n);
 }
 
 }  // namespace
 
-std::vector<TFanVote> ShowTemperaturesTrend(const TFanControlContext& c) {
-    std::vector<TFanVote> votes;
+TFanVotes ShowTemperaturesTrend(const TFanControlContext& c) {
+    TFanVotes votes;
     try {
-        for (int index : c.Slots.TempOrder) votes.push_back(classify(c, c.Slots.TempSlots.at(index)));
+        for (int index : c.Slots.TempOrder) votes.push_back(guardedVote(c, index, "DEBUG ShowTemperatureTrend.3.1"));
     } catch (const std::exception&) {
         c.Log.LogMessage("DEBUG ShowTemperaturesTrend.1");
     }
     return votes;
 }
 
-std::vector<TFanVote> RunFanLogic(const TFanControlContext& c) {
-    std::vector<TFanVote> votes;
+TFanVotes RunFanLogic(const TFanControlContext& c) {
+    c.DutyEdits.CountTick();
+    TFanVotes votes;
     if (!c.Options.AutoFanSpeed) {
         votes = ShowTemperaturesTrend(c);
     } else if (c.Options.AdvFanSpeed) {
@@ -250,8 +271,12 @@ std::vector<TFanVote> RunFanLogic(const TFanControlContext& c) {
 void EDFan1CyclesChange(const TFanControlContext& c, int n) {
     auto& edits = c.DutyEdits;
     if (edits.SuppressPwmWrite) return;
+    // Only automatic control may write a duty later; a duty the user typed
+    // with it off is written now or reported.
+    const bool retry = c.Options.AutoFanSpeed;
     if (!TryAcquireBusLock(false)) {
-        edits.SetWritePending(n, true);
+        if (edits.NoteWrite(n, TPwmWrite::BusBusy, retry) && !retry)
+            c.Log.LogMessage(cvformat::Format("ERROR SETTING PWM(%d) : bus busy, duty not written", {n}));
         return;
     }
     struct Release {
@@ -259,33 +284,40 @@ void EDFan1CyclesChange(const TFanControlContext& c, int n) {
     } release;
     const auto& shown = c.Slots.UsedPwms;
     if (n < 1 || static_cast<std::size_t>(n) > shown.size()) {
+        edits.NoteWrite(n, TPwmWrite::Invalid, retry);
         c.Log.LogMessage(cvformat::Format("ERROR SETTING PWM(%d) : invalid index", {n}));
-        edits.SetWritePending(n, false);
         return;
     }
     const std::int32_t duty = edits.UFCycles(n);
     if (duty < 0) {
+        edits.NoteWrite(n, TPwmWrite::Invalid, retry);
         c.Log.LogMessage(cvformat::Format("ERROR SETTING PWM(%d) : %.2f", {n, static_cast<double>(duty)}));
-        edits.SetWritePending(n, false);
         return;
     }
     const int index = shown[n - 1];
     if (index < 0 || static_cast<std::size_t>(index) >= c.Slots.PwmSlots.size()) {
+        edits.NoteWrite(n, TPwmWrite::Invalid, retry);
         c.Log.LogMessage(cvformat::Format("DEBUG cvs.4 (P=%d len(UsedPwms)=%d)", {n, static_cast<int>(shown.size())}));
-        edits.SetWritePending(n, false);
         return;
     }
     const TPwmReadingData& slot = c.Slots.PwmSlots[index];
+    TSensor* sensor = slot.SensorIndex >= 0 && static_cast<std::size_t>(slot.SensorIndex) < c.Sensors.size()
+                          ? c.Sensors[slot.SensorIndex].get()
+                          : nullptr;
+    if (!sensor || slot.ReadingIndex < 1 || slot.ReadingIndex > sensor->GetPwmCount()) {
+        if (edits.NoteWrite(n, TPwmWrite::NoOutput, retry))
+            c.Log.LogMessage(cvformat::Format("ERROR SETTING PWM(%d) : no such output", {n}));
+        return;
+    }
+    // A refusal that repeats has been logged already.
+    const bool logRefusal = edits.LastWrite(n) != TPwmWrite::Refused;
     bool written = false;
     try {
-        TSensor* sensor = slot.SensorIndex >= 0 && static_cast<std::size_t>(slot.SensorIndex) < c.Sensors.size()
-                              ? c.Sensors[slot.SensorIndex].get()
-                              : nullptr;
-        written = sensor && sensor->SetPwm(slot.ReadingIndex, duty);
+        written = sensor->SetPwm(slot.ReadingIndex, duty, logRefusal);
     } catch (const std::exception&) {
         c.Log.LogMessage(cvformat::Format("DEBUG cvs.3 (P=%d UFCycles=%.2f)", {n, static_cast<double>(duty)}));
     }
-    edits.SetWritePending(n, !written);
+    edits.NoteWrite(n, written ? TPwmWrite::Written : TPwmWrite::Refused, retry);
 }
 
 std::vector<bool> FanControlSensors(const TFanControlContext& c) {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "core/cvdutyedits.h"
@@ -25,6 +26,10 @@ inline constexpr std::array<std::array<TFanVote, 4>, 4> PwmStateTable{{
     {FanKeep, FanUp, FanDown, FanFull},
     {FanFull, FanFull, FanFull, FanFull},
 }};
+
+// The votes of the shown temperatures in TempOrder order, for the trend
+// arrows; none for a temperature whose slot could not be read.
+using TFanVotes = std::vector<std::optional<TFanVote>>;
 
 inline TFanVote MergeFanState(TFanVote state, TFanVote vote) { return PwmStateTable[state][vote]; }
 
@@ -62,17 +67,19 @@ struct TFanControlContext {
     TLogSinks& Log;
 };
 
-// The fan step of the main tick. Answers the vote of every shown temperature
-// in TempOrder order, for the window's trend arrows. Writes that failed on an
-// earlier tick are tried again.
-std::vector<TFanVote> RunFanLogic(const TFanControlContext& context);
+// The fan step of the main tick. Answers the votes for the window's trend
+// arrows. With automatic fan speed on, writes that did not happen on an
+// earlier tick are tried again when due.
+TFanVotes RunFanLogic(const TFanControlContext& context);
 
 // The votes alone, for the arrows, without driving anything.
-std::vector<TFanVote> ShowTemperaturesTrend(const TFanControlContext& context);
+TFanVotes ShowTemperaturesTrend(const TFanControlContext& context);
 
 // The change handler of the duty edits: writes edit n's duty to its speed
-// slot's output under the SMBus lock, unless writes are suppressed or this
-// process is inside a bus transaction (then it is tried on the next tick).
+// slot's output under the SMBus lock, unless writes are suppressed. With
+// automatic fan speed on, a write skipped inside a bus transaction of ours is
+// tried on the next tick and a refused one a few times more with growing
+// spacing; a failure is logged when it differs from the one before.
 void EDFan1CyclesChange(const TFanControlContext& context, int n);
 
 // One flag per sensor: it feeds an enabled fan controller, so the tick reads

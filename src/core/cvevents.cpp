@@ -279,7 +279,7 @@ bool TEvents::SaveEvents(const std::string& fileName) {
     }
     if (ReplaceFileContents(fileName, text)) return true;
     const std::string msg = "Unable to save events to " + fileName;
-    if (monitor_.Dialogs) monitor_.Dialogs->ShowWarning(msg);
+    if (monitor_.Dialogs) monitor_.Dialogs->ShowError(msg);
     else traceAndShow(msg);
     return false;
 }

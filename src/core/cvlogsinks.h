@@ -11,6 +11,10 @@ class TLink;
 
 class TLogBoxes {
 public:
+    // Each box keeps its last lines only: a failing event writes a line
+    // every second for the whole run. The trace keeps everything.
+    static constexpr std::size_t MaxLines = 10000;
+
     virtual ~TLogBoxes() = default;
     virtual void AddReadingsLine(const std::string& line) = 0;  // the memo `info`
     virtual void AddInfoLine(const std::string& line) = 0;      // the memo `DebugInfo`
@@ -19,10 +23,16 @@ public:
 // Keeps the lines, for runs without a window and for tests.
 class TLogBoxRecorder : public TLogBoxes {
 public:
-    void AddReadingsLine(const std::string& line) override { Readings.push_back(line); }
-    void AddInfoLine(const std::string& line) override { Info.push_back(line); }
+    void AddReadingsLine(const std::string& line) override { Append(Readings, line); }
+    void AddInfoLine(const std::string& line) override { Append(Info, line); }
     std::vector<std::string> Readings;
     std::vector<std::string> Info;
+
+private:
+    static void Append(std::vector<std::string>& box, const std::string& line) {
+        if (box.size() >= MaxLines) box.erase(box.begin(), box.begin() + static_cast<long>(box.size() - MaxLines + 1));
+        box.push_back(line);
+    }
 };
 
 class TLogSinks {

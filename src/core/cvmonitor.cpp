@@ -29,7 +29,7 @@ bool TMonitor::LOADASSOCIATIONS(const std::string& fileName, bool propertiesOnly
 
 void TMonitor::LoadFineTunedAssociations() { ::LoadFineTunedAssociations(SensorsFileContext()); }
 
-std::vector<TFanVote> TMonitor::RunFanLogic() { return ::RunFanLogic(FanControlContext()); }
+TFanVotes TMonitor::RunFanLogic() { return ::RunFanLogic(FanControlContext()); }
 
 std::vector<bool> TMonitor::FanControlSensors() { return ::FanControlSensors(FanControlContext()); }
 

@@ -60,8 +60,8 @@ public:
     // ---- reading slots ----
     void BuildReadingSlots() { Slots.BuildReadingSlots(Sensors); }
     void AutoAssociate() { Slots.AutoAssociate(Sensors); }
-    void PARSEUSED() { Slots.PARSEUSED(Sensors, SensorInUse, LayoutMetrics, Log); }
-    void RefreshPwmEdits() { Slots.RefreshPwmEdits(Sensors); }
+    void PARSEUSED() { Slots.PARSEUSED(Sensors, SensorInUse, LayoutMetrics, Log, DutyEdits); }
+    void RefreshPwmEdits() { Slots.RefreshPwmEdits(Sensors, DutyEdits); }
     // The statistics of entry Index (1-based) of TempOrder.
     const TValueStats& GetUsedTempStats(int index) const;
 
@@ -71,7 +71,7 @@ public:
     bool LOADASSOCIATIONS(const std::string& fileName, bool propertiesOnly, bool loadEvents);
     void LoadFineTunedAssociations();
     // The fan step of the main tick; the votes are the trend arrows.
-    std::vector<TFanVote> RunFanLogic();
+    TFanVotes RunFanLogic();
     // Sensors that feed fan control, read every tick whether shown or not.
     std::vector<bool> FanControlSensors();
 

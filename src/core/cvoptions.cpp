@@ -381,7 +381,7 @@ bool LoadParams(const std::string& fileName, bool secondPass, const TOptionsCont
 
 bool SaveParams(const std::string& fileName, bool withClock, const TOptionsContext& context) {
     const std::string text = OptionsText(withClock, context, ReadClockLines(fileName));
-    if (ReplaceFileContents(fileName, text)) return true;
+    if (ReplaceFileContents(fileName, text, TNewFileAccess::OwnerOnly)) return true;
     const std::string warning = "Unable to save to " + fileName;
     if (context.Dialogs) context.Dialogs->ShowWarning(warning);
     else WriteDebugLog(warning);

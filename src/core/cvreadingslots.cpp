@@ -1,6 +1,7 @@
 #include "core/cvreadingslots.h"
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 #include <utility>
 
@@ -72,13 +73,14 @@ int TotalReadings(const TSensorList& sensors, TReadingKind kind) {
     return total;
 }
 
-// Runs one part of the layout; a failure is reported and the next part runs.
+// Runs one part of the layout; a failure is reported in the information
+// page's box and the next part runs.
 template <typename Step>
 void Guarded(TLogSinks& log, const std::string& label, bool withMessage, Step step) {
     try {
         step();
     } catch (const std::exception& e) {
-        log.LogMessage(withMessage ? label + " " + e.what() : label);
+        log.LogMessageEx(withMessage ? label + " " + e.what() : label, false);
     }
 }
 
@@ -187,7 +189,7 @@ void TReadingSlots::AutoAssociate(const TSensorList& sensors) {
 }
 
 void TReadingSlots::PARSEUSED(const TSensorList& sensors, std::vector<bool>& sensorInUse,
-                              const TLayoutMetrics& metrics, TLogSinks& log) {
+                              const TLayoutMetrics& metrics, TLogSinks& log, TDutyEdits& edits) {
     sensorInUse.assign(sensors.size(), false);
     const auto buildOrder = [&](TReadingKind kind, std::vector<int>& order) {
         order.clear();
@@ -217,7 +219,7 @@ void TReadingSlots::PARSEUSED(const TSensorList& sensors, std::vector<bool>& sen
         HideRows(UsedPwms, Layout.Pwms);
         PlaceRows(metrics.PwmNameLeft, metrics, Layout.Pwms);
         Layout.Pwms.ThirdLeft = Layout.Pwms.ValueLeft + metrics.PwmEditWidth + 2;
-        RefreshPwmEdits(sensors);
+        RefreshPwmEdits(sensors, edits);
     });
     Guarded(log, "DEBUG PARSEUSED.4", true, [&] {
         buildOrder(TReadingKind::Volt, VoltOrder);
@@ -228,11 +230,13 @@ void TReadingSlots::PARSEUSED(const TSensorList& sensors, std::vector<bool>& sen
     });
 }
 
-void TReadingSlots::RefreshPwmEdits(const TSensorList& sensors) {
-    Layout.PwmEdits.clear();
-    const std::size_t shown = std::min(UsedPwms.size(), TReadingsLayout::PwmRows);
+void TReadingSlots::RefreshPwmEdits(const TSensorList& sensors, TDutyEdits& edits) const {
+    const std::size_t shown = std::min(UsedPwms.size(), static_cast<std::size_t>(TDutyEdits::Count));
     for (std::size_t row = 0; row < shown; ++row) {
         const auto& slot = PwmSlots.at(static_cast<std::size_t>(UsedPwms[row]));
-        Layout.PwmEdits.push_back(SlotStats(sensors, TReadingKind::Pwm, slot).Last());
+        const double duty = SlotStats(sensors, TReadingKind::Pwm, slot).Last();
+        // An edit holds whole percents; a reading that is no number leaves it.
+        if (std::isfinite(duty))
+            edits.Show(static_cast<int>(row) + 1, static_cast<std::int32_t>(std::nearbyint(std::clamp(duty, -1e9, 1e9))));
     }
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/cvdutyedits.h"
 #include "core/cvsensors.h"
 
 class TLogSinks;
@@ -89,8 +90,6 @@ struct TReadingsLayout {
     TLabelColumn Fans{FanRows};
     TLabelColumn Pwms{PwmRows};
     TLabelColumn Volts{VoltRows};
-    // Newest value of each shown speed row's reading, for the duty edits.
-    std::vector<double> PwmEdits;
 };
 
 class TReadingSlots {
@@ -110,10 +109,13 @@ public:
     void BuildReadingSlots(const TSensorList& sensors);
     // Binds the slots of each kind to the readings in detection order.
     void AutoAssociate(const TSensorList& sensors);
-    // Rebuilds the order lists, SensorInUse and the layout.
+    // Rebuilds the order lists, SensorInUse and the layout, and shows each
+    // shown speed's duty in its edit.
     void PARSEUSED(const TSensorList& sensors, std::vector<bool>& sensorInUse, const TLayoutMetrics& metrics,
-                   TLogSinks& log);
-    void RefreshPwmEdits(const TSensorList& sensors);
+                   TLogSinks& log, TDutyEdits& edits);
+    // Puts the newest duty of each of the first six shown speeds into its
+    // edit, writing nothing: fan control goes on from the duty the output has.
+    void RefreshPwmEdits(const TSensorList& sensors, TDutyEdits& edits) const;
 
     std::size_t SlotCount(TReadingKind kind) const;
     const TReadingData& Slot(TReadingKind kind, std::size_t index) const;

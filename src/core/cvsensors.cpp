@@ -235,7 +235,7 @@ void TSensor::ReadVolts() {
     sampleList(FVolts, {&TSensor::ReadVoltsInternal, "error in READVOLTSINTERNAL", nullptr, nullptr});
 }
 
-bool TSensor::SetPwm(int index, double percent) {
+bool TSensor::SetPwm(int index, double percent, bool logFailure) {
     if (index < 1 || index > GetPwmCount()) return false;
     const bool rev = reversed(index - 1);
     if (rev) percent = 100 - percent;
@@ -243,7 +243,7 @@ bool TSensor::SetPwm(int index, double percent) {
     try {
         duty = SetPwmInternal(index, percent);
     } catch (...) {
-        Log(Format("error in SETPWMINTERNAL (%s)", {CurrentFailure()}), 1);
+        if (logFailure) Log(Format("error in SETPWMINTERNAL (%s)", {CurrentFailure()}), 1);
         return false;
     }
     if (rev) duty = 100 - duty;

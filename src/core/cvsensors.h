@@ -120,8 +120,9 @@ public:
     void ReadVolts();
 
     // Index is 1-based; out of range does nothing. Answers whether the output
-    // took the duty (fan control retries one that did not).
-    bool SetPwm(int index, double percent);
+    // took the duty. A refusal is logged unless logFailure is off (fan control
+    // logs a refusal that repeats only once).
+    bool SetPwm(int index, double percent, bool logFailure = true);
 
     // Properties by position in FProps (0-based).
     void AddProp(int id) { FProps.push_back(id); }

@@ -321,7 +321,9 @@ void readLegacy(const TSensorsFileContext& c, const std::vector<std::string>& li
         if (line.Opens) {
             kind = readingKind(line.Kind);
             const int index = ++current[static_cast<int>(*kind)];
-            if (*kind == TReadingKind::Temp && static_cast<std::size_t>(index) < c.Slots.TempSlots.size())
+            if (static_cast<std::size_t>(index) >= c.Slots.SlotCount(*kind))
+                c.Log.TraceMessage(fmt("CFG: slot position %d is past the slots, section ignored", {index}), 0);
+            else if (*kind == TReadingKind::Temp)
                 c.Slots.TempSlots[index].ClearUsedPwms();
             continue;
         }
@@ -466,8 +468,8 @@ bool SaveSensorsConfig(const TSensorsFileContext& context, const std::string& fi
         else WriteDebugLog(warning);
         return false;
     }
-    if (context.Events) context.Events->SaveEvents(ProgramDir + EventsFileName);
-    return true;
+    // The events file has shown its own error box when it failed.
+    return !context.Events || context.Events->SaveEvents(ProgramDir + EventsFileName);
 }
 
 std::int32_t READCFGVERSION(TLogSinks& log, const std::string& fileName) {

@@ -63,7 +63,8 @@ struct TSensorsFileContext {
 };
 
 // Writes the version 2.03 file whole (the old one stays when that fails:
-// warning "Unable to save to <path>", False), then the events file.
+// warning "Unable to save to <path>", False), then the events file; False
+// when either failed.
 bool SaveSensorsConfig(const TSensorsFileContext& context, const std::string& fileName);
 
 // major * 100 + minor; -1 when the file cannot be opened, 0 without a version line.

@@ -112,6 +112,7 @@ class TDialogs {
 public:
     virtual ~TDialogs() = default;
     virtual void ShowWarning(const std::string& text) = 0;
+    virtual void ShowError(const std::string& text) = 0;
     // Shows the hint dialog modally; answers whether "do not show again" is checked.
     virtual bool RunHintDialog(const THintDialogRequest& request) = 0;
 };

@@ -51,6 +51,8 @@ std::string GetExoticType(TExoticKind kind) {
     return "Unknown";
 }
 
+std::string GetExoticTypeForLoad(TExoticKind kind) { return GetExoticType(kind); }
+
 std::optional<THintControl> ParseHintControl(const std::string& controlName) {
     const std::string name = LowerCase(controlName);
     if (name == "pbcpuload") return THintControl{THintTarget::CpuLoad};

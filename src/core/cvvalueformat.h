@@ -23,6 +23,8 @@ bool IsBeta(const std::string& caption);
 // The kinds of free-layout tiles, named in the tiles file by their class.
 enum class TExoticKind { Temperature, Fan, Volt, SmartDrive, Uptime, Battery, Usage, Frequency, Other };
 std::string GetExoticType(TExoticKind kind);
+// The class name the tiles file is read back by: the same names.
+std::string GetExoticTypeForLoad(TExoticKind kind);
 
 // The reading hints of the readings page: the control under the pointer, by
 // its name in lower case, "labtemp", "labfan" or "labvolt" with a 1-based row,

@@ -1,5 +1,6 @@
 #include "core/cvvars.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <utility>
@@ -173,8 +174,11 @@ void TValueStats::accept(float value) {
     }
     FSum += v;
     FSumSq += v * v;
-    if (v < FMin) FMin = v;
-    if (v > FMax) FMax = v;
+    // An infinite sample would hold an extreme for the rest of the run.
+    if (std::isfinite(v)) {
+        FMin = std::min(FMin, v);
+        FMax = std::max(FMax, v);
+    }
     FBuffer[static_cast<std::size_t>(FPos)] = v;
     FPos = (FPos + 1) % FCapacity;
     // A non-finite sample would poison the running sums for good; recount

@@ -9,6 +9,7 @@
 #include "hw/cvmyservice.h"
 #include "hw/cvsetupapi.h"
 #include "hw/hwstrings.h"
+#include "platform/driverdevice.h"
 
 namespace drv = platform::drv;
 
@@ -80,6 +81,13 @@ void TIOPort::openDriver() {
     const std::uint32_t versionNumber = version ? drv::versionNumber(version->major, version->minor) : 0;
     for (const auto& capability : DriverCapabilities)
         this->*capability.flag = versionNumber >= capability.versionNeeded;
+    // A driver whose system refused a route says so, so the capability lines tell the truth.
+    if (const auto* device = dynamic_cast<const platform::DriverDevice*>(DriverHandle.get())) {
+        const auto routes = device->routes();
+        CanReadMemory = routes.memory;
+        CanMapMemory = CanMapMemory && routes.memory;
+        CanReadMSR = CanReadMSR && routes.msrs;
+    }
 
     ServicePath = ExpandSystemRoot(GetServiceBinaryPath("caldavor"));
     if (!DriverStartFlags.ServicePathTraced) {

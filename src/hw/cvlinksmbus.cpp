@@ -19,6 +19,35 @@ std::uint16_t ComposeWord(std::uint8_t first, std::uint8_t second) {
 
 void SleepMs(std::uint32_t ms) { platform::current().clock().sleepMs(ms); }
 
+// ---- what some host kinds cannot do, refused before anything is checked or touched
+
+constexpr std::uint8_t ProtocolBit(std::uint8_t protocol) { return static_cast<std::uint8_t>(1u << protocol); }
+constexpr std::uint8_t AllProtocols = 0x1F;
+
+struct THostRefusal {
+    std::uint8_t HostKind;
+    std::uint8_t Protocols;  // bits by protocol number
+    bool WritesOnly;
+    const char* Message;     // nullptr: refused without a line
+};
+
+// The first row that matches decides.
+constexpr THostRefusal HostRefusals[] = {
+    {HostKinds::SiS968, ProtocolBit(SMBusProtocols::Block), false, nullptr},
+    {HostKinds::IntelMCH, AllProtocols & ~ProtocolBit(SMBusProtocols::ByteData), false, nullptr},
+    {HostKinds::IntelMCH, AllProtocols, true, "SMBIntelMCH does not support WRITE operations"},
+    {HostKinds::Uli, ProtocolBit(SMBusProtocols::Block), false, nullptr},
+};
+
+const THostRefusal* FindHostRefusal(std::uint8_t hostKind, std::uint8_t protocol, bool read) {
+    for (const auto& row : HostRefusals) {
+        if (row.HostKind == hostKind && protocol < 8 && (row.Protocols & ProtocolBit(protocol)) != 0 &&
+            !(row.WritesOnly && read))
+            return &row;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 // ---- the link's operations go through its access --------------------------
@@ -78,6 +107,11 @@ bool TLink::Transaction(int address, std::uint8_t protocol, bool read, std::uint
                                 &block};
     lastError_ = SMBusErrors::NoError;
 
+    if (const THostRefusal* refusal = FindHostRefusal(hostKind_, protocol, read)) {
+        if (refusal->Message) SetErrorAndLog(SMBusErrors::UnsupportedProtocol, refusal->Message);
+        else lastError_ = SMBusErrors::UnsupportedProtocol;
+        return false;
+    }
     if (host_) {
         if (const auto screened = host_->Screen(request)) return *screened;
     }

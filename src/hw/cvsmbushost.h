@@ -36,8 +36,9 @@ public:
     TSMBusHost(const TSMBusHost&) = delete;
     TSMBusHost& operator=(const TSMBusHost&) = delete;
 
-    // Before the engine's block guards: refuse the request (setting the
-    // outcome code) or carry it out entirely; nullopt lets it go on.
+    // After the engine's refusals by host kind and before its block guards:
+    // refuse the request (setting the outcome code) or carry it out
+    // entirely; nullopt lets it go on.
     virtual std::optional<bool> Screen(const TSMBusRequest&) { return std::nullopt; }
     // After the guards: a family with a block transfer of its own takes the
     // block requests here.

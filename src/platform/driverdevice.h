@@ -24,6 +24,14 @@ public:
     bool control(std::uint32_t code, std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                  std::uint32_t& returned) final;
 
+    // What the device really serves of what its version names: a backend
+    // whose system refused a route (physical memory, MSRs) says so here.
+    struct Routes {
+        bool memory = true;
+        bool msrs = true;
+    };
+    virtual Routes routes() const { return {}; }
+
 protected:
     virtual std::optional<std::uint32_t> readPort(std::uint16_t port, int width) = 0;
     virtual bool writePort(std::uint16_t port, int width, std::uint32_t value) = 0;

@@ -16,6 +16,7 @@
 namespace platform {
 
 class Desktop;
+class KernelClaims;
 
 struct LocalTime {
     int year = 1899, month = 12, day = 30;
@@ -210,6 +211,8 @@ public:
     virtual std::uint8_t keyState(std::uint8_t virtualKey);
     // Milliseconds since the system started.
     virtual std::uint64_t uptimeMs();
+    // Which kernel driver holds a port range or PCI function (kernelclaims.h).
+    virtual KernelClaims& kernelClaims();
 };
 
 // The platform in force. Calling it before one is installed is a programming

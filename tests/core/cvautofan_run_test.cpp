@@ -42,7 +42,7 @@ protected:
     void Steady(std::size_t i, const std::vector<double>& temps) {
         for (int k = 0; k < 8; ++k) Sample(i, temps);
     }
-    std::vector<TFanVote> Tick() { return RunFanLogic(Context()); }
+    TFanVotes Tick() { return RunFanLogic(Context()); }
     Requests Take(std::size_t i) { return std::exchange(Chip(i).PwmRequests, {}); }
 
     TDutyEdits Edits;
@@ -55,7 +55,7 @@ TEST_F(FanControlTest, ClassicRuleStepsEachVariateSpeed) {
     Slots.PwmSlots[1].MaxPercent = 80;
     Steady(0, {45, 55, 20});  // A1 keep, A2 full
 
-    EXPECT_EQ(Tick(), (std::vector<TFanVote>{FanKeep, FanFull}));
+    EXPECT_EQ(Tick(), (TFanVotes{FanKeep, FanFull}));
     EXPECT_EQ(Take(0), (Requests{{2, 100}}));  // full ignores the maximum; speed 1 kept: no write
     EXPECT_EQ(Take(1), (Requests{{1, 40}}));   // driven by nobody: steps down
     EXPECT_EQ(Edits.Value(2), 100);
@@ -69,7 +69,7 @@ TEST_F(FanControlTest, ClassicRuleStepsEachVariateSpeed) {
     Steady(0, {45, 38, 20});
     Slots.PwmSlots[2].MinPercent = 60;
     Slots.PwmSlots[2].MaxPercent = 40;
-    EXPECT_EQ(Tick(), (std::vector<TFanVote>{FanKeep, FanDown}));
+    EXPECT_EQ(Tick(), (TFanVotes{FanKeep, FanDown}));
     EXPECT_EQ(Take(0), (Requests{{2, 80}}));
     EXPECT_EQ(Take(1), (Requests{{1, 60}}));
 
@@ -98,7 +98,7 @@ TEST_F(FanControlTest, OnlySixSpeedsHaveEdits) {
 TEST_F(FanControlTest, AutoFanSpeedOffOnlyShowsTrends) {
     Options.AutoFanSpeed = false;
     Sample(0, {55, 30, 0});
-    EXPECT_EQ(Tick(), (std::vector<TFanVote>{FanFull, FanDown}));
+    EXPECT_EQ(Tick(), (TFanVotes{FanFull, FanDown}));
     EXPECT_TRUE(Take(0).empty());
     EXPECT_TRUE(Take(1).empty());
 }
@@ -203,13 +203,27 @@ TEST_F(AdvancedFanControlTest, StaleSlotListsAreLoggedNotThrown) {
     Slots.TempOrder = {0, 99};
     Slots.UsedPwms = {99, 0};
     Sample(0, {37.5, 20, 20});
-    EXPECT_NO_THROW(Tick());
-    EXPECT_TRUE(Logged("DEBUG ShowTemperaturesTrend.1"));
+    EXPECT_EQ(Tick(), (TFanVotes{FanDown, std::nullopt}));
+    EXPECT_TRUE(Logged("DEBUG ShowTemperatureTrend.3.1"));
     EXPECT_EQ(Take(0), (Requests{{1, 19}}));  // the controller's speed is found at edit 2
 
     EXPECT_NO_THROW(Edits.Set(1, 45));
     EXPECT_TRUE(Logged("DEBUG cvs.4 (P=1 len(UsedPwms)=2)"));
     EXPECT_TRUE(Take(0).empty());
+}
+
+TEST_F(FanControlTest, StaleTemperatureEntryCostsOnlyItsOwnVote) {
+    Slots.TempSlots[0].UsedPwms = {1};
+    Slots.TempOrder = {99, 0};
+    Steady(0, {55, 20, 20});  // A1 is above its warning
+    EXPECT_EQ(Tick(), (TFanVotes{std::nullopt, FanFull}));
+    EXPECT_EQ(Take(0), (Requests{{1, 100}, {2, 40}}));
+    EXPECT_EQ(Count("DEBUG 3.1"), 2);  // both boxes
+    EXPECT_FALSE(Logged("DEBUG 3"));
+
+    Options.AutoFanSpeed = false;  // the arrows alone
+    EXPECT_EQ(Tick(), (TFanVotes{std::nullopt, FanFull}));
+    EXPECT_TRUE(Logged("DEBUG ShowTemperatureTrend.3.1"));
 }
 
 TEST_F(FanControlTest, DutyEditWritesOnlyWhenItMay) {
@@ -221,24 +235,18 @@ TEST_F(FanControlTest, DutyEditWritesOnlyWhenItMay) {
     Edits.Set(1, 150);  // capped
     EXPECT_EQ(Take(0), (Requests{{1, 100}}));
 
-    // Inside a bus transaction of ours the write waits for the next tick.
+    // Inside a bus transaction of ours the write waits for the next tick, silently.
+    for (auto& slot : Slots.PwmSlots) slot.Variate = false;
     AcquireBusLock(false);
     Edits.Set(2, 30);
     ReleaseBusLock(false);
     EXPECT_TRUE(Take(0).empty());
-    Options.AutoFanSpeed = false;
     Tick();
     EXPECT_EQ(Take(0), (Requests{{2, 30}}));
+    Tick();
+    EXPECT_TRUE(Take(0).empty());
     EXPECT_EQ(BusLockCount(false), 0);
-
-    // An output that refused the duty is asked again.
-    Chip(1).FailSetPwm = true;
-    Edits.Set(3, 20);
-    Tick();
-    Chip(1).FailSetPwm = false;
-    Tick();
-    Tick();
-    EXPECT_EQ(Take(1), (Requests{{1, 20}}));
+    EXPECT_TRUE(Boxes.Info.empty());
 
     Edits.Set(1, -5);
     EXPECT_TRUE(Logged("ERROR SETTING PWM(1) : -5.00"));
@@ -246,6 +254,64 @@ TEST_F(FanControlTest, DutyEditWritesOnlyWhenItMay) {
     Edits.Set(2, 45);
     EXPECT_TRUE(Logged("ERROR SETTING PWM(2) : invalid index"));
     EXPECT_TRUE(Take(0).empty());
+}
+
+TEST_F(FanControlTest, TypedDutyIsNotWrittenLaterWithAutomaticSpeedOff) {
+    Options.AutoFanSpeed = false;
+    AcquireBusLock(false);
+    Edits.Set(2, 30);
+    Edits.Set(2, 35);
+    ReleaseBusLock(false);
+    EXPECT_EQ(Count("ERROR SETTING PWM(2) : bus busy, duty not written"), 2);  // once, in both boxes
+
+    Chip(1).FailSetPwm = true;
+    Edits.Set(3, 20);
+    EXPECT_EQ(Count("error in SETPWMINTERNAL (chip locked)"), 2);
+    Chip(1).FailSetPwm = false;
+    for (int tick = 0; tick < 40; ++tick) Tick();
+    EXPECT_TRUE(Take(0).empty());
+    EXPECT_TRUE(Take(1).empty());
+    EXPECT_EQ(Chip(1).SetPwmCalls, 1);
+}
+
+// An output that always refuses, under the classic rule for 100 ticks: asked
+// again after 1, 2, 4, 8 and 16 ticks, logged once.
+TEST_F(FanControlTest, RefusingOutputIsAskedAFewTimesAndLoggedOnce) {
+    Slots.PwmSlots[0].Variate = Slots.PwmSlots[1].Variate = false;
+    Slots.TempSlots[0].UsedPwms = {3};
+    Steady(0, {55, 20, 20});  // full speed for chip B's output
+    Chip(1).FailSetPwm = true;
+    std::vector<int> attempts;
+    for (int tick = 0; tick < 100; ++tick) {
+        const int before = Chip(1).SetPwmCalls;
+        Tick();
+        if (Chip(1).SetPwmCalls != before) attempts.push_back(tick);
+    }
+    EXPECT_EQ(attempts, (std::vector<int>{0, 1, 3, 7, 15, 31}));
+    EXPECT_EQ(Count("error in SETPWMINTERNAL"), 2);  // one line, in both boxes
+    EXPECT_FALSE(Edits.WritePending(3));
+
+    // The output takes a duty again; a later refusal is news again.
+    Chip(1).FailSetPwm = false;
+    Edits.Set(3, 60);
+    EXPECT_EQ(Take(1), (Requests{{1, 60}}));
+    Chip(1).FailSetPwm = true;
+    Edits.Set(3, 70);
+    EXPECT_EQ(Count("error in SETPWMINTERNAL"), 4);
+    Chip(1).FailSetPwm = false;
+    Tick();
+    EXPECT_EQ(Take(1), (Requests{{1, 100}}));  // the retry writes what the edit shows now
+}
+
+TEST_F(FanControlTest, SlotOnAMissingOutputIsDroppedWithOneLine) {
+    for (auto& slot : Slots.PwmSlots) slot.Variate = false;
+    Slots.PwmSlots[2].ReadingIndex = 4;  // chip B has one speed
+    Edits.Set(3, 40);
+    Edits.Set(3, 45);
+    for (int tick = 0; tick < 10; ++tick) Tick();
+    EXPECT_EQ(Count("ERROR SETTING PWM(3) : no such output"), 2);  // once, in both boxes
+    EXPECT_EQ(Chip(1).SetPwmCalls, 0);
+    EXPECT_FALSE(Edits.WritePending(3));
 }
 
 }  // namespace

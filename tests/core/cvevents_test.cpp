@@ -10,6 +10,7 @@
 #include "core/cvsmartdisk.h"
 #include "core/coretest.h"
 #include "fakesensor.h"
+#include "fakeservices.h"
 
 namespace {
 
@@ -255,6 +256,12 @@ TEST_F(EventsTest, SaveFailureKeepsTheOldFile) {
     const std::string missingFolder = file("no/such/folder/") + EventsFileName;
     EXPECT_FALSE(events().SaveEvents(missingFolder));
     EXPECT_EQ(boxes_.Readings.back(), "Unable to save events to " + missingFolder);
+
+    coretest::TFakeDialogs dialogs;  // with a window: an error box
+    monitor_.Dialogs = &dialogs;
+    EXPECT_FALSE(events().SaveEvents(missingFolder));
+    EXPECT_EQ(dialogs.Errors, std::vector<std::string>{"Unable to save events to " + missingFolder});
+    EXPECT_TRUE(dialogs.Warnings.empty());
 }
 
 // ---- evaluation -------------------------------------------------------------------

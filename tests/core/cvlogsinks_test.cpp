@@ -41,6 +41,15 @@ TEST_F(LogSinks, EachSinkReachesItsDestinations) {
     EXPECT_EQ(traced().back(), "still traced");
 }
 
+TEST_F(LogSinks, BoxesKeepTheirLastTenThousandLines) {
+    for (int i = 0; i < 10005; ++i) sinks.LogMessage("line " + std::to_string(i));
+    for (const Lines* box : {&boxes.Readings, &boxes.Info}) {
+        ASSERT_EQ(box->size(), 10000u);
+        EXPECT_EQ(box->front(), "line 5");
+        EXPECT_EQ(box->back(), "line 10004");
+    }
+}
+
 TEST_F(LogSinks, SensorsAndLinksReportWithTheirNames) {
     TMonitor monitor;
     monitor.Log.SetBoxes(&boxes);

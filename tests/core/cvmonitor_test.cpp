@@ -193,6 +193,47 @@ TEST_F(Monitor, DutyEditsDriveTheShownSpeedSlotOnceWritesAreAllowed) {
     EXPECT_DOUBLE_EQ(driven.GetPwm(2).Stats->Last(), 45);
 }
 
+// The start-up order: slots, the first samples, PARSEUSED, the end of the
+// start-up, one fan tick. The classic rule steps from the duty the output has.
+TEST_F(Monitor, ClassicRuleStartsFromTheDutyTheOutputHasAfterStartUp) {
+    auto sensor = CreateSensor<TDrivenSensor>("A", 0x290, coretest::TFakeReadings{{"T1"}, {}, {"P1", "P2"}, {}});
+    auto& driven = *sensor;
+    monitor.AppendSensor(std::move(sensor));
+    monitor.Options.AutoFanSpeed = true;
+    monitor.Options.AdvFanSpeed = false;
+    monitor.Options.FanDelta = 10;
+    monitor.BuildReadingSlots();
+    monitor.AutoAssociate();
+    monitor.Slots.TempSlots[0].UsedPwms = {2};  // T1 (wanted 40, warning 50) drives speed 2
+    monitor.Slots.PwmSlots[1].Variate = true;
+
+    // Above the wanted temperature and rising: the vote is up.
+    for (double t : {41, 42, 43, 44, 45, 46, 47, 48}) driven.Sample(TReadingKind::Temp, {t});
+    driven.Sample(TReadingKind::Pwm, {35, 70});
+    monitor.PARSEUSED();
+    EXPECT_EQ(monitor.DutyEdits.Value(1), 35);
+    EXPECT_EQ(monitor.DutyEdits.Value(2), 70);
+
+    monitor.DutyEdits.SuppressPwmWrite = false;  // the deferred start-up has ended
+    const TFanVotes votes = monitor.RunFanLogic();
+    EXPECT_EQ(votes, (TFanVotes{FanUp}));
+    EXPECT_EQ(monitor.DutyEdits.Value(2), 80);
+    EXPECT_EQ(driven.Written, std::vector<double>{80});
+
+    // A sensors file that lists the speeds the other way round: after it and
+    // PARSEUSED each edit shows its own output's duty, and nothing is written.
+    std::swap(monitor.Slots.PwmSlots[0], monitor.Slots.PwmSlots[1]);
+    ASSERT_TRUE(monitor.SaveSensorsConfig());
+    std::swap(monitor.Slots.PwmSlots[0], monitor.Slots.PwmSlots[1]);
+    ASSERT_TRUE(monitor.LOADASSOCIATIONS(monitor.SensorsFilePath(), false, false));
+    EXPECT_EQ(monitor.Slots.PwmSlots[0].ReadingIndex, 2);
+    monitor.PARSEUSED();
+    EXPECT_EQ(monitor.DutyEdits.Value(1), 80);
+    EXPECT_EQ(monitor.DutyEdits.Value(2), 35);
+    EXPECT_EQ(driven.Written, std::vector<double>{80});
+    EXPECT_FALSE(monitor.DutyEdits.SuppressPwmWrite);
+}
+
 TEST_F(Monitor, SensorsFileRoundTripsThroughTheProgramFolder) {
     coretest::AddFakeSensor(monitor.Sensors, "A", {{"T1", "T2"}, {}, {}, {}});
     monitor.SensorInUse.assign(1, true);

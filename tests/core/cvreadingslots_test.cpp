@@ -24,7 +24,7 @@ protected:
         metrics.PwmEditWidth = 40;
     }
 
-    void Parse() { slots.PARSEUSED(sensors, inUse, metrics, log); }
+    void Parse() { slots.PARSEUSED(sensors, inUse, metrics, log, edits); }
 
     TSensorList sensors;
     TReadingSlots slots;
@@ -32,6 +32,7 @@ protected:
     TLayoutMetrics metrics;
     TLogBoxRecorder boxes;
     TLogSinks log;
+    TDutyEdits edits;
 };
 
 TEST_F(ReadingSlots, TwoSensorsGiveNamedSlotsBoundInDetectionOrder) {
@@ -135,15 +136,21 @@ TEST_F(ReadingSlots, SpeedRowsShowTheNewestDutyOrHideWhenNoneIsShown) {
     Parse();
     EXPECT_TRUE(slots.UsedPwms.empty());
     EXPECT_EQ(slots.Layout.Pwms.Visible, std::vector<bool>(6, false));
-    EXPECT_TRUE(slots.Layout.PwmEdits.empty());
+    EXPECT_EQ(edits.Value(1), 0);
     EXPECT_EQ(slots.Layout.Volts.ValueWidth, 7 * 6);  // "99.99V"
 
-    a.Sample(TReadingKind::Pwm, {30, 60, 90});
+    a.Sample(TReadingKind::Pwm, {30, 60, 89.5});
     slots.PwmSlots[0].Active = true;
     slots.PwmSlots[2].Active = true;
+    edits.SuppressPwmWrite = false;
+    int written = 0;
+    edits.OnChange = [&](int) { written += edits.SuppressPwmWrite ? 0 : 1; };
     Parse();
     EXPECT_EQ(slots.UsedPwms, (std::vector<int>{0, 2}));
-    EXPECT_EQ(slots.Layout.PwmEdits, (std::vector<double>{30, 90}));
+    EXPECT_EQ(edits.Value(1), 30);
+    EXPECT_EQ(edits.Value(2), 90);  // whole percents, half to even
+    EXPECT_EQ(written, 0) << "shown, not written";
+    EXPECT_FALSE(edits.SuppressPwmWrite);
     EXPECT_EQ(slots.Layout.Pwms.Names[1], "P3:");
     EXPECT_EQ(slots.Layout.Pwms.ValueLeft, 400 + 21 + 2);
     EXPECT_EQ(slots.Layout.Pwms.ThirdLeft, 400 + 21 + 2 + 40 + 2);
@@ -176,7 +183,7 @@ TEST_F(ReadingSlots, AFailingLayoutStepIsReportedAndTheNextStepsRun) {
     };
     Parse();
     EXPECT_EQ(boxes.Info, (std::vector<std::string>{"DEBUG PARSEUSED.1.3", "DEBUG PARSEUSED.4 no font"}));
-    EXPECT_EQ(boxes.Readings, boxes.Info);
+    EXPECT_TRUE(boxes.Readings.empty()) << "the information page's box only";
     EXPECT_TRUE(slots.Layout.Temps.Visible[0]);
     EXPECT_EQ(slots.Layout.Fans.ValueLeft, 200 + 30 + 2);
     EXPECT_EQ(slots.VoltOrder, std::vector<int>{0});

@@ -23,9 +23,10 @@ public:
     void LOADEVENTS(const std::string& fileName) override { Loaded.push_back(fileName); }
     bool SaveEvents(const std::string& fileName) override {
         Saved.push_back(fileName);
-        return true;
+        return !Fail;
     }
     std::vector<std::string> Loaded, Saved;
+    bool Fail = false;
 };
 
 class SensorsFileTest : public ::testing::Test, public TTwoChips {
@@ -188,7 +189,8 @@ TEST_F(SensorsFileTest, ReadsVersion101Files) {
                      "xxx temp\r\nname=Board\r\nchip=1\r\nindex=2\r\nwanted=35\r\nwarning=45\r\npwm=2\r\npwm=3\r\n"
                      "Logged=true\r\n"
                      "xxx temp\r\nname=Lost\r\nchip=9\r\nindex=7\r\n"
-                     "xxx pwm\r\nname=Front\r\nmin=20\r\nmax=x\r\nvariate=true\r\n"));
+                     "xxx pwm\r\nname=Front\r\nmin=20\r\nmax=x\r\nvariate=true\r\n"
+                     "xxx pwm\r\nxxx pwm\r\nxxx pwm\r\nname=Fourth\r\n"));  // three speed slots
     const auto& t0 = Slots.TempSlots[0];
     EXPECT_EQ(t0.Name, "Board");
     EXPECT_EQ(t0.SensorIndex, 1);
@@ -204,6 +206,7 @@ TEST_F(SensorsFileTest, ReadsVersion101Files) {
     EXPECT_EQ(Slots.PwmSlots[0].MaxPercent, 0);
     EXPECT_TRUE(Slots.PwmSlots[0].Variate);
     EXPECT_TRUE(Logged("Reading Cfg Version 1.01"));
+    EXPECT_TRUE(Logged("CFG: slot position 3 is past the slots, section ignored"));
 }
 
 TEST_F(SensorsFileTest, CutShortFileKeepsWhatItCouldRead) {
@@ -313,6 +316,13 @@ TEST_F(SensorsFileTest, FailedSaveLeavesTheOldFileAlone) {
     EXPECT_TRUE(Events.Saved.empty());
     for (const auto& entry : std::filesystem::directory_iterator(Machine.programDir()))
         EXPECT_EQ(entry.path().filename().string().rfind("taken.cfg.", 0), std::string::npos) << entry.path();
+}
+
+TEST_F(SensorsFileTest, FailedSaveOfTheEventsFileIsAFailedSave) {
+    Events.Fail = true;
+    EXPECT_FALSE(SaveSensorsConfig(Context(), Path()));
+    EXPECT_EQ(Events.Saved, std::vector<std::string>{ProgramDir + EventsFileName});
+    EXPECT_TRUE(std::filesystem::exists(Path()));
 }
 
 TEST(BoardConfigName, EscapesAndJoins) {

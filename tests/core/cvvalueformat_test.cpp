@@ -35,7 +35,10 @@ TEST_F(ValueFormat, SmallTextHelpers) {
         {TExoticKind::Uptime, "TSCUptime"},           {TExoticKind::Battery, "TSCBattery"},
         {TExoticKind::Usage, "TSCUsage"},             {TExoticKind::Frequency, "TSCFrequency"},
         {TExoticKind::Other, "Unknown"}};
-    for (const auto& [kind, name] : tiles) EXPECT_EQ(GetExoticType(kind), name);
+    for (const auto& [kind, name] : tiles) {
+        EXPECT_EQ(GetExoticType(kind), name);
+        EXPECT_EQ(GetExoticTypeForLoad(kind), name);
+    }
 }
 
 TEST_F(ValueFormat, HintControlsAreKnownByName) {

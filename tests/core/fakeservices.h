@@ -65,11 +65,13 @@ public:
 class TFakeDialogs : public TDialogs {
 public:
     void ShowWarning(const std::string& text) override { Warnings.push_back(text); }
+    void ShowError(const std::string& text) override { Errors.push_back(text); }
     bool RunHintDialog(const THintDialogRequest& request) override {
         Hints.push_back(request);
         return NeverAgainTicked;
     }
     std::vector<std::string> Warnings;
+    std::vector<std::string> Errors;
     std::vector<THintDialogRequest> Hints;
     bool NeverAgainTicked = false;
 };

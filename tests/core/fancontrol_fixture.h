@@ -53,16 +53,22 @@ public:
         FinishReadingSetup();
     }
 
+    void LogTo(TLogSinks& log) {
+        FOnLog = [&log](TSensor& sender, const std::string& msg, int level) { log.SensorLog(sender, msg, level); };
+    }
+
     std::vector<double> RawTemps;
     std::vector<std::pair<int, double>> PwmRequests;
     std::string Mode = "Auto";
     bool FailSetPwm = false;
+    int SetPwmCalls = 0;  // refused ones too
 
 protected:
     void ReadTempsInternal(std::span<double> values) override {
         std::copy(RawTemps.begin(), RawTemps.end(), values.begin());
     }
     double SetPwmInternal(int index, double percent) override {
+        ++SetPwmCalls;
         if (FailSetPwm) throw std::runtime_error("chip locked");
         PwmRequests.emplace_back(index, percent);
         return percent;
@@ -96,6 +102,7 @@ struct TTwoChips {
 
     TFakeChip& Add(std::uint32_t address, const std::string& name, int temps, int fans, int pwms, int volts) {
         Sensors.push_back(CreateSensor<TFakeChip>(&LinkA, address, name, temps, fans, pwms, volts));
+        Chip(Sensors.size() - 1).LogTo(Log);
         return Chip(Sensors.size() - 1);
     }
     TFakeChip& Chip(std::size_t i) { return static_cast<TFakeChip&>(*Sensors[i]); }
@@ -104,6 +111,14 @@ struct TTwoChips {
             for (const auto& l : *box)
                 if (l == line) return true;
         return false;
+    }
+    // Lines of both boxes that contain the text.
+    int Count(const std::string& text) const {
+        int count = 0;
+        for (const auto* box : {&Boxes.Info, &Boxes.Readings})
+            for (const auto& l : *box)
+                if (l.find(text) != std::string::npos) ++count;
+        return count;
     }
 
     testsupport::TestMachine Machine;

@@ -105,6 +105,15 @@ TEST(ValueStats, RefusedSpikeLeavesAllTimeExtremesAlone) {
     EXPECT_EQ(s.FWindowMax, 200);  // the window sees every sample
 }
 
+TEST(ValueStats, NonFiniteSamplesNeverBecomeAllTimeExtremes) {
+    TValueStats s(8, "t");
+    s.SetSpikeFilter(nullptr, 125.0);
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    addAll(s, {40, inf, inf, -inf, -inf, std::numeric_limits<float>::quiet_NaN(), 45});
+    EXPECT_EQ(s.FMin, 40);
+    EXPECT_EQ(s.FMax, 45);
+}
+
 TEST(ValueStats, WindowHoldsTheLast256StampedWithSampleTime) {
     testsupport::TestMachine m;
     TValueStats s(8, "t");

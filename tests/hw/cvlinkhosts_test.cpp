@@ -128,6 +128,19 @@ TEST_P(EveryFamily, AbsentControllerFailsWithinItsBound) {
     EXPECT_EQ(value, 0x77);
 }
 
+TEST_P(EveryFamily, RefusedBlocksTouchNoPort) {
+    const Family& f = GetParam();
+    if (f.readCodes[SMBusProtocols::Block] != Refused) GTEST_SKIP() << "moves blocks";
+    UseFamily();
+    TSMBBlockData block{0xEE};
+    EXPECT_FALSE(link->ReadBlock(Chip, block));
+    EXPECT_EQ(link->LastError(), SMBusErrors::UnsupportedProtocol);
+    EXPECT_EQ(block, TSMBBlockData{0xEE});
+    EXPECT_FALSE(link->WriteBlock(Chip, {1, 2}));
+    EXPECT_EQ(link->LastError(), SMBusErrors::UnsupportedProtocol);
+    EXPECT_TRUE(Accesses().empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(Hosts, EveryFamily, ::testing::ValuesIn(Families),
                          [](const ::testing::TestParamInfo<Family>& info) { return std::string(info.param.name); });
 

@@ -242,6 +242,55 @@ TEST_F(SMBusFrame, EepromAddressesAreProbedWithoutQuickWrites) {
 
 using SMBusEngine = HwTest;
 
+// What some host kinds refuse, one transaction each, whatever their family
+// would do: outcome 16 before the block-size guard and before the bus.
+TEST_F(SMBusEngine, HostKindsRefuseWhatTheyCannotDo) {
+    constexpr const char* NoWrites = "SMBIntelMCH does not support WRITE operations";
+    constexpr const char* TooLarge = "BLOCKWRITE with block too large (2D)";
+    struct Case {
+        std::uint8_t hostKind;
+        std::uint8_t protocol;
+        bool read;
+        std::size_t blockSize;
+        std::uint8_t lastError;  // 0: the transaction succeeds
+        const char* line;
+    };
+    using P = std::uint8_t;
+    const Case cases[] = {
+        {HostKinds::IntelMCH, P{SMBusProtocols::ByteData}, true, 0, 0, nullptr},
+        {HostKinds::IntelMCH, P{SMBusProtocols::ByteData}, false, 0, 16, NoWrites},
+        {HostKinds::IntelMCH, P{SMBusProtocols::WordData}, false, 0, 16, nullptr},
+        {HostKinds::IntelMCH, P{SMBusProtocols::WordData}, true, 0, 16, nullptr},
+        {HostKinds::IntelMCH, P{SMBusProtocols::Quick}, false, 0, 16, nullptr},
+        {HostKinds::IntelMCH, P{SMBusProtocols::Block}, true, 0, 16, nullptr},
+        {HostKinds::IntelMCH, P{SMBusProtocols::Block}, false, 33, 16, nullptr},
+        {HostKinds::SiS968, P{SMBusProtocols::Block}, true, 0, 16, nullptr},
+        {HostKinds::SiS968, P{SMBusProtocols::Block}, false, 33, 16, nullptr},
+        {HostKinds::SiS968, P{SMBusProtocols::WordData}, false, 0, 0, nullptr},
+        {HostKinds::Uli, P{SMBusProtocols::Block}, true, 0, 16, nullptr},
+        {HostKinds::Uli, P{SMBusProtocols::Block}, false, 4, 16, nullptr},
+        {HostKinds::Uli, P{SMBusProtocols::Block}, false, 33, 16, nullptr},
+        {HostKinds::Uli, P{SMBusProtocols::ByteData}, false, 0, 0, nullptr},
+        {HostKinds::Intel, P{SMBusProtocols::Block}, true, 0, 0, nullptr},
+        {HostKinds::Intel, P{SMBusProtocols::Block}, false, 33, 16, TooLarge},
+    };
+    for (const Case& c : cases) {
+        SMBusSegment segment;
+        segment.attach(0x2D, std::make_shared<SMBusSlave>());
+        TLink link(0, LinkKinds::SMBus, c.hostKind, 0x400, 0, testsupport::SimProtocolHost::On(segment));
+        std::vector<std::string> log;
+        link.SetOnLog([&log](TLink&, const std::string& msg) { log.push_back(msg); });
+        const std::string label = std::to_string(c.hostKind) + "/" + std::to_string(c.protocol) +
+                                  (c.read ? " read" : " write");
+        EXPECT_EQ(link.Transaction(0x2D, c.protocol, c.read, 0, 0, 0, TSMBBlockData(c.blockSize, 0xAA)),
+                  c.lastError == 0)
+            << label;
+        EXPECT_EQ(link.LastError(), c.lastError) << label;
+        EXPECT_EQ(segment.requests().size(), c.lastError == 0 ? 1u : 0u) << label;
+        EXPECT_EQ(log, c.line ? std::vector<std::string>{c.line} : std::vector<std::string>{}) << label;
+    }
+}
+
 TEST_F(SMBusEngine, HostKindsWithoutTransactionsFailWithUnknownError) {
     for (int hostKind : {0, 1, 18, 19}) {
         TLink link(0, LinkKinds::SMBus, static_cast<std::uint8_t>(hostKind), 0x400, 0);

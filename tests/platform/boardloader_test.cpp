@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "platform/sim/boardreader.h"
 #include "platform/sim/machine.h"
 #include "support/badboards.h"
@@ -192,5 +195,31 @@ TEST(BoardLoader, FileErrorsNameTheFile) {
         ADD_FAILURE() << "accepted";
     } catch (const BoardError& e) {
         EXPECT_EQ(std::string(e.what()), board + ": /windowsDir: expected a non-empty string");
+    }
+}
+
+TEST(BoardLoader, OnlyRegularFilesOfASaneSizeAreRead) {
+    testsupport::TempDir dir;
+    const std::string fifo = dir.file("board.fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string big = dir.file("big.json");
+    testsupport::writeFile(big, "{}");
+    ASSERT_EQ(::truncate(big.c_str(), (64 << 20) + 1), 0);  // sparse: no disk used
+    const struct {
+        std::string path;
+        std::string message;
+    } cases[] = {
+        {dir.file(""), dir.file("") + ": cannot read the board file: not a regular file"},
+        {fifo, fifo + ": cannot read the board file: not a regular file"},
+        {"/dev/zero", "/dev/zero: cannot read the board file: not a regular file"},
+        {big, big + ": the board file is larger than 64 MB"},
+    };
+    for (const auto& c : cases) {
+        try {
+            Machine().loadFromFile(c.path);
+            ADD_FAILURE() << c.path << " accepted";
+        } catch (const BoardError& e) {
+            EXPECT_EQ(std::string(e.what()), c.message);
+        }
     }
 }

@@ -2,6 +2,9 @@
 // tests on the simulated machine see what the real machine would do.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "platform/linux/lockfilemutex.h"
@@ -47,4 +50,23 @@ TEST(LockFileMutex, LivesInAFileNamedAfterTheMutex) {
     testsupport::TempDir dir;
     ASSERT_TRUE(platform::native::LockFileMutex::open(dir.path().string(), "Global\\Caldavor"));
     EXPECT_TRUE(std::filesystem::exists(dir.file("Global%5CCaldavor.lock")));
+}
+
+TEST(LockFileMutex, OnlyItsOwnerCanOpenTheLockFile) {
+    testsupport::TempDir dir;
+    const std::string path = dir.file("Global%5CAccess_SMBUS.HTP.Method.lock");
+    // A file from an older run, open to everyone, is closed to them now.
+    testsupport::writeFile(path, "");
+    ::chmod(path.c_str(), 0644);
+    ASSERT_TRUE(platform::native::LockFileMutex::open(dir.path().string(), "Global\\Access_SMBUS.HTP.Method"));
+    EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    ASSERT_TRUE(platform::native::LockFileMutex::open(dir.path().string(), "Global\\Fresh"));
+    EXPECT_EQ(std::filesystem::status(dir.file("Global%5CFresh.lock")).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+
+    // Another user's file in a shared folder could be held against us.
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
+    ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    EXPECT_FALSE(platform::native::LockFileMutex::open(dir.path().string(), "Global\\Access_SMBUS.HTP.Method"));
 }

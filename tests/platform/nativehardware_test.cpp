@@ -33,18 +33,6 @@ void put(const fs::path& file, const std::string& content) {
 
 }  // namespace
 
-TEST(NativeDriver, ClaimsOnlyTheCapabilitiesItCanServe) {
-    const struct {
-        bool msrs, memory;
-        std::uint32_t minor;
-    } cases[] = {{true, true, 3}, {true, false, 2}, {false, true, 1}, {false, false, 1}};
-    for (const auto& c : cases) {
-        const auto version = nativeDriverVersion(c.msrs, c.memory);
-        EXPECT_EQ(version.major, 1u);
-        EXPECT_EQ(version.minor, c.minor);
-    }
-}
-
 TEST(NativeSystem, SysfsDevicesBecomeDeviceRecords) {
     TempDir root;
     const fs::path pci = root.path() / "bus/pci/devices/0000:00:1f.3";
@@ -53,6 +41,7 @@ TEST(NativeSystem, SysfsDevicesBecomeDeviceRecords) {
     put(pci / "subsystem_vendor", "0x1043\n");
     put(pci / "subsystem_device", "0x82d4\n");
     put(pci / "revision", "0x02\n");
+    put(pci / "class", "0x0c0500\n");
     fs::create_directories(root.path() / "bus/pci/drivers/i801_smbus");
     fs::create_symlink(root.path() / "bus/pci/drivers/i801_smbus", pci / "driver");
     const fs::path acpi = root.path() / "bus/acpi/devices";
@@ -69,6 +58,9 @@ TEST(NativeSystem, SysfsDevicesBecomeDeviceRecords) {
     EXPECT_EQ(text(all[0], devprop::LocationInformation), std::string("PCI bus 0, device 31, function 3\0", 33));
     EXPECT_EQ(all[0].properties.at(devprop::Address), (std::vector<std::uint8_t>{3, 0, 31, 0}));
     EXPECT_EQ(text(all[0], devprop::Service), std::string("i801_smbus\0", 11));
+    EXPECT_EQ(text(all[0], devprop::Class), std::string("System\0", 7));
+    EXPECT_EQ(text(all[0], devprop::DeviceDesc), std::string("SMBus Controller\0", 17));
+    EXPECT_EQ(text(all[0], devprop::PhysicalDeviceObjectName), std::string("\\Device\\0000:00:1f.3\0", 21));
 
     const auto present = listSysfsDevices(root.path().string(), {"acpi", true, false});
     ASSERT_EQ(present.size(), 1u);
@@ -104,4 +96,29 @@ TEST(NativePlatform, OnlyTheDriverDeviceIsServed) {
     EXPECT_EQ(machine.openDevice("\\\\.\\caldavor\\Device\\00000001").error, 2u);
     EXPECT_FALSE(machine.openServiceManager()->binaryPath("other"));
     EXPECT_NE(machine.openServiceManager()->binaryPath("caldavor")->find("test_platform"), std::string::npos);
+}
+
+TEST(NativeSystem, PciClassCodesGiveTheSetupClassAndADescription) {
+    const struct {
+        const char* classCode;
+        const char* setupClass;
+        const char* description;
+    } cases[] = {
+        {"0x030000", "Display", "Video Controller (VGA Compatible)"},
+        {"0x038000", "Display", "Video Controller"},  // by class alone
+        {"0x060100", "System", "ISA Bridge"},
+        {"0x0c0330", "USB", "USB Controller"},
+        {"0xff0000", "System", "PCI Device"},
+    };
+    for (const auto& c : cases) {
+        TempDir root;
+        const fs::path pci = root.path() / "bus/pci/devices/0000:00:02.0";
+        put(pci / "vendor", "0x8086\n");
+        put(pci / "device", "0x0102\n");
+        put(pci / "class", std::string(c.classCode) + "\n");
+        const auto list = listSysfsDevices(root.path().string(), {"PCI", false, false});
+        ASSERT_EQ(list.size(), 1u);
+        EXPECT_EQ(text(list[0], devprop::Class), std::string(c.setupClass) + '\0') << c.classCode;
+        EXPECT_EQ(text(list[0], devprop::DeviceDesc), std::string(c.description) + '\0') << c.classCode;
+    }
 }

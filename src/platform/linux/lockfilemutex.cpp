@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -38,11 +39,17 @@ std::string lockFileName(const std::string& mutexName) {
 
 std::unique_ptr<LockFileMutex> LockFileMutex::open(const std::string& folder, const std::string& name) {
     const std::string path = folder + "/" + lockFileName(name);
-    // Readable by all so other users' instances can take the same lock;
-    // flock needs no write access. No symlinks in shared folders.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    // Owner-only: a process that can open the file can hold the lock, and
+    // so freeze our hardware access. No symlinks in shared folders.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) return nullptr;
-    return std::unique_ptr<LockFileMutex>(new LockFileMutex(fd));
+    auto mutex = std::unique_ptr<LockFileMutex>(new LockFileMutex(fd));
+    // A file someone else left in a shared folder may be theirs to hold; an
+    // older file of ours loses its other-user rights.
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || st.st_uid != ::geteuid() || !S_ISREG(st.st_mode)) return nullptr;
+    if ((st.st_mode & 077) != 0 && ::fchmod(fd, 0600) != 0) return nullptr;
+    return mutex;
 }
 
 LockFileMutex::~LockFileMutex() { ::close(fd_); }

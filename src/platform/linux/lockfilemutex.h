@@ -1,6 +1,6 @@
 #pragma once
-// A named cross-process mutex: an exclusive flock on a lock file named after
-// the mutex. The lock belongs to the open file, so two objects of one name
+// A named cross-process mutex: an exclusive flock on an owner-only lock file
+// named after the mutex, so only this user's processes can hold it. The lock belongs to the open file, so two objects of one name
 // exclude each other even within a process; nesting by one holder is the
 // caller's business. Lock files are left in place: removing one while
 // another process waits on it would split the lock in two.
@@ -14,7 +14,8 @@ namespace platform::native {
 
 class LockFileMutex : public NamedMutex {
 public:
-    // nullptr when the lock file cannot be opened or created.
+    // nullptr when the lock file cannot be opened or created, or is not a
+    // regular file of this user (one of another user could be held against us).
     static std::unique_ptr<LockFileMutex> open(const std::string& folder, const std::string& name);
     ~LockFileMutex() override;
     LockFileMutex(const LockFileMutex&) = delete;

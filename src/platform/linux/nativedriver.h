@@ -1,22 +1,41 @@
 #pragma once
-// The driver device "\\.\caldavor" answered in the process itself: ports
-// through the I/O privilege level, physical memory through /dev/mem, MSRs
-// through /dev/cpu/N/msr. It opens only for a process with the right to raw
-// I/O (root or CAP_SYS_RAWIO), and it reports a driver version that claims
-// no more than it can serve.
+// The driver device "\\.\caldavor" answered in the process itself. Each route
+// opens on its own, so the device serves what the kernel allows and names
+// what it refuses:
+//  - ports: port instructions when iopl/ioperm are granted, else /dev/port
+//    (a wider access is its bytes in order);
+//  - PCI configuration: cycles on 0CF8h/0CFCh served from sysfs (sysfspci.h);
+//  - physical memory: /dev/mem; MSRs: /dev/cpu/N/msr of the caller's CPU.
+// Port ranges that a kernel driver holds (/proc/ioports) are left alone:
+// reads answer all ones, writes are dropped, and the holder is traced once
+// per range. It opens when any route works, with one trace line per refused
+// route giving the system's reason; routes() tells which capabilities are real.
 
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "platform/driverctl.h"
+#include "platform/linux/nativeroots.h"
 #include "platform/platform.h"
 
 namespace platform::native {
 
-// nullptr when the process may not execute port instructions.
-std::unique_ptr<Device> openNativeDriver();
+// Asks for the right to execute port instructions: 0, or the errno of the refusal.
+int requestPortInstructions();
 
-// The highest driver version whose capabilities are all served: map memory
-// (1.003) needs both MSRs and memory, reading MSRs (1.002) needs MSRs.
-drv::VersionAnswer nativeDriverVersion(bool msrsReadable, bool memoryReadable);
+struct NativeDriverOptions {
+    NativeRoots roots;
+    std::function<int()> requestPortRights = requestPortInstructions;
+    std::function<void(const std::string&)> trace;
+};
+
+// The version answered: map memory (1.003) and all below; which of those
+// capabilities are there follows the routes. Below 1.006: Linux evaluates no
+// ACPI methods for us.
+inline constexpr drv::VersionAnswer NativeDriverVersion{1, 3};
+
+// nullptr when no route opened.
+std::unique_ptr<Device> openNativeDriver(const NativeDriverOptions& options);
 
 }  // namespace platform::native

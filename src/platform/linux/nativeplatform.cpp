@@ -9,6 +9,7 @@
 
 #include "platform/linux/lockfilemutex.h"
 #include "platform/linux/systemlocale.h"
+#include "platform/tracesink.h"
 
 namespace platform::native {
 namespace {
@@ -45,11 +46,18 @@ std::string userConfigDir() {
     return homeDir() + "/.config";
 }
 
-NativePlatform::NativePlatform()
-    : programDir_(executableDir()),
+NativePlatform::NativePlatform(NativeRoots roots, std::function<int()> requestPortRights)
+    : roots_(std::move(roots)),
+      requestPortRights_(std::move(requestPortRights)),
+      programDir_(executableDir()),
       os_(nativeOsVersion()),
       locale_(systemLocale()),
-      registry_(userConfigDir() + "/caldavor/registry.txt") {}
+      registry_(userConfigDir() + "/caldavor/registry.txt"),
+      claims_(roots_, [this](const std::string& line) { remark(line); }) {}
+
+void NativePlatform::remark(const std::string& line) {
+    if (remarked_.insert(line).second) traceLine(line);
+}
 
 std::unique_ptr<NamedMutex> NativePlatform::createMutex(const std::string& name) {
     for (const char* folder : {"/run/lock", "/dev/shm"}) {

@@ -9,21 +9,29 @@
 //    /dev/shm where /run/lock is not writable.
 //  - The driver device "\\.\caldavor" is served in the process (nativedriver.h);
 //    the service "caldavor" is the program itself.
+//  - What the backend says about the machine (refused routes, ports held by
+//    kernel drivers) goes to the platform's trace sink once per process.
 
+#include <functional>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "platform/linux/fileregistry.h"
 #include "platform/memorysystemregistry.h"
 #include "platform/linux/nativeclock.h"
 #include "platform/linux/nativedesktop.h"
+#include "platform/linux/nativeclaims.h"
+#include "platform/linux/nativedriver.h"
 #include "platform/platform.h"
 
 namespace platform::native {
 
 class NativePlatform : public Platform {
 public:
-    NativePlatform();
+    // Tests give a temporary folder for the system's files and a refusal
+    // for port instructions, so no test touches the machine's ports.
+    explicit NativePlatform(NativeRoots roots = {}, std::function<int()> requestPortRights = requestPortInstructions);
 
     std::string programDir() const override { return programDir_; }
     std::string windowsDir() const override { return "/"; }
@@ -46,8 +54,11 @@ public:
     std::string computerName() override;
     std::string userName() override;
     std::uint64_t uptimeMs() override;
+    KernelClaims& kernelClaims() override { return claims_; }
 
 private:
+    NativeRoots roots_;
+    std::function<int()> requestPortRights_;
     std::string programDir_;
     OsVersion os_;
     LocaleInfo locale_;
@@ -55,6 +66,11 @@ private:
     FileRegistry registry_;
     NativeDesktop desktop_;
     std::unique_ptr<MemorySystemRegistry> systemRegistry_;  // filled on first use
+    // A line once per process: drivers are opened again per processor and
+    // after every resume.
+    void remark(const std::string& line);
+    std::set<std::string> remarked_;
+    NativeKernelClaims claims_;
 };
 
 // Folder of the running executable, ending in "/".

@@ -27,7 +27,9 @@ public:
 
 DeviceOpenResult NativePlatform::openDevice(const std::string& path) {
     if (asciiLower(path) == asciiLower(drv::DevicePath)) {
-        if (auto driver = openNativeDriver()) return {std::move(driver), 0};
+        NativeDriverOptions options{roots_, requestPortRights_, {}};
+        options.trace = [this](const std::string& line) { remark(line); };
+        if (auto driver = openNativeDriver(options)) return {std::move(driver), 0};
     }
     return {nullptr, ErrorFileNotFound};
 }
@@ -41,13 +43,13 @@ std::unique_ptr<ServiceManager> NativePlatform::openServiceManager() {
 }
 
 std::optional<std::vector<DeviceRecord>> NativePlatform::listDevices(const DeviceQuery& query) {
-    return listSysfsDevices("/sys", query);
+    return listSysfsDevices(roots_.sys, query);
 }
 
 SystemRegistry& NativePlatform::systemRegistry() {
     if (!systemRegistry_) {
         systemRegistry_ = std::make_unique<MemorySystemRegistry>();
-        addBiosFacts(*systemRegistry_, "/sys/class/dmi/id");
+        addBiosFacts(*systemRegistry_, roots_.sys + "/class/dmi/id");
     }
     return *systemRegistry_;
 }

@@ -51,6 +51,47 @@ std::vector<fs::path> entries(const fs::path& folder) {
     return found;
 }
 
+// What the system calls a function of a PCI class: its setup class and a
+// generic description; rows by class and subclass, then by class alone.
+struct PciKind {
+    std::uint32_t classCode;  // class << 8 | subclass, or class << 8 | FFh for the whole class
+    const char* setupClass;
+    const char* description;
+};
+
+constexpr PciKind pciKinds[] = {
+    {0x0101, "HDC", "IDE Controller"},
+    {0x0106, "HDC", "SATA AHCI Controller"},
+    {0x0108, "SCSIAdapter", "NVM Express Controller"},
+    {0x01FF, "SCSIAdapter", "Storage Controller"},
+    {0x0200, "Net", "Ethernet Controller"},
+    {0x02FF, "Net", "Network Controller"},
+    {0x0300, "Display", "Video Controller (VGA Compatible)"},
+    {0x03FF, "Display", "Video Controller"},
+    {0x0403, "MEDIA", "High Definition Audio Controller"},
+    {0x04FF, "MEDIA", "Multimedia Controller"},
+    {0x0500, "System", "RAM Controller"},
+    {0x0600, "System", "Host Bridge"},
+    {0x0601, "System", "ISA Bridge"},
+    {0x0604, "System", "PCI-to-PCI Bridge"},
+    {0x06FF, "System", "Bridge Device"},
+    {0x0700, "Ports", "Serial Port"},
+    {0x0C03, "USB", "USB Controller"},
+    {0x0C05, "System", "SMBus Controller"},
+    {0x1180, "System", "Signal Processing Controller"},
+};
+
+PciKind pciKind(std::uint32_t classRegister) {
+    const std::uint32_t code = classRegister >> 8;
+    for (const PciKind& kind : pciKinds) {
+        if (kind.classCode == code) return kind;
+    }
+    for (const PciKind& kind : pciKinds) {
+        if (kind.classCode == ((code & 0xFF00u) | 0xFFu)) return kind;
+    }
+    return {code, "System", "PCI Device"};
+}
+
 std::optional<DeviceRecord> pciDevice(const fs::path& dir) {
     // "0000:00:1f.3": domain, bus, device, function.
     unsigned domain = 0, bus = 0, device = 0, function = 0;
@@ -72,6 +113,10 @@ std::optional<DeviceRecord> pciDevice(const fs::path& dir) {
     DeviceRecord record;
     record.setMultiString(devprop::HardwareId, ids);
     record.setString(devprop::EnumeratorName, "PCI");
+    const PciKind kind = pciKind(static_cast<std::uint32_t>(readNumber(dir / "class").value_or(0)));
+    record.setString(devprop::Class, kind.setupClass);
+    record.setString(devprop::DeviceDesc, kind.description);
+    record.setString(devprop::PhysicalDeviceObjectName, "\\Device\\" + dir.filename().string());
     record.setString(devprop::LocationInformation, "PCI bus " + std::to_string(bus) + ", device " +
                                                        std::to_string(device) + ", function " +
                                                        std::to_string(function));

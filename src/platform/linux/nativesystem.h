@@ -20,6 +20,9 @@ std::uint64_t threadAffinity();
 std::uint32_t setThreadAffinity(std::uint64_t mask);
 
 // PCI functions and ACPI devices under `sysfsRoot` ("/sys" on a real system).
+// A PCI function carries its hardware ids in the system's form, a setup class
+// and description from its class code, the physical device object name
+// "\Device\<sysfs name>" and its bound kernel driver as the service.
 std::vector<DeviceRecord> listSysfsDevices(const std::string& sysfsRoot, const DeviceQuery& query);
 
 // SystemBiosVersion and SystemBiosDate under "\HARDWARE\DESCRIPTION\System"

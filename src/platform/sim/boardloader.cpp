@@ -4,6 +4,7 @@
 
 #include "platform/sim/boardhardware.h"
 #include "platform/sim/boardisa.h"
+#include "platform/sim/boardkernel.h"
 #include "platform/sim/boardsmbus.h"
 #include "platform/sim/boardsystem.h"
 
@@ -27,6 +28,7 @@ constexpr BoardSection sections[] = {
     {"devices", loadDevicesSection},
     {"systemRegistry", loadSystemRegistrySection},
     {"identity", loadIdentitySection},
+    {"kernelDrivers", loadKernelDriversSection},
 };
 
 std::string sectionList() {

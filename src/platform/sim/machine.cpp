@@ -2,9 +2,11 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/sim/boardloader.h"
 
@@ -59,12 +61,32 @@ std::unique_ptr<NamedMutex> Machine::createMutex(const std::string& name) {
 }
 
 void Machine::loadFromFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw BoardError(path + ": cannot open the board file: " + std::strerror(errno));
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) throw BoardError(path + ": cannot read the board file");
-    loadBoard(text.str(), path, *this);
+    // Only a regular file of a sane size: a folder, a FIFO or a device would
+    // read as nothing, block, or never end.
+    constexpr off_t MaxBoardFileSize = 64 << 20;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw BoardError(path + ": cannot open the board file: " + std::strerror(errno));
+    const struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        throw BoardError(path + ": cannot read the board file: not a regular file");
+    if (st.st_size > MaxBoardFileSize) throw BoardError(path + ": the board file is larger than 64 MB");
+    std::string text;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) throw BoardError(path + ": cannot read the board file: " + std::strerror(errno));
+        if (got == 0) break;
+        text.append(buffer, static_cast<std::size_t>(got));
+        // It may have grown since it was measured.
+        if (text.size() > static_cast<std::size_t>(MaxBoardFileSize))
+            throw BoardError(path + ": the board file is larger than 64 MB");
+    }
+    loadBoard(text, path, *this);
 }
 
 void Machine::loadFromJson(const std::string& text, const std::string& sourceName) {

@@ -17,6 +17,7 @@
 #include "platform/sim/simclock.h"
 #include "platform/sim/simcpus.h"
 #include "platform/sim/simhardware.h"
+#include "platform/sim/simkernelclaims.h"
 #include "platform/sim/simregistry.h"
 
 namespace platform::sim {
@@ -56,6 +57,7 @@ public:
     std::string userName() override { return identity_.userName; }
     std::uint8_t keyState(std::uint8_t virtualKey) override;
     std::uint64_t uptimeMs() override { return identity_.uptimeAtStartMs + clock_.monotonicMs(); }
+    KernelClaims& kernelClaims() override { return kernelClaims_; }
 
     SimClock& simClock() { return clock_; }
     SimRegistry& simRegistry() { return registry_; }
@@ -79,6 +81,7 @@ public:
     void setDeviceListsAvailable(bool available) { deviceListsAvailable_ = available; }
     MemorySystemRegistry& simSystemRegistry() { return systemRegistry_; }
     SimIdentity& identity() { return identity_; }
+    SimKernelClaims& simKernelClaims() { return kernelClaims_; }
     // A device another part of the machine answers; paths match without
     // regard to case.
     void addDevice(const std::string& path, std::function<std::unique_ptr<Device>()> open);
@@ -117,6 +120,7 @@ private:
     bool deviceListsAvailable_ = true;
     MemorySystemRegistry systemRegistry_;
     SimIdentity identity_;
+    SimKernelClaims kernelClaims_;
     std::unique_ptr<DirectAccess> direct_;
     bool giveIoGranted_ = false;
     std::map<std::string, std::function<std::unique_ptr<Device>()>> addedDevices_;  // by lower-case path

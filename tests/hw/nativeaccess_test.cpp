@@ -1,0 +1,138 @@
+// The driver interface and the PCI unit on the native backend, on a stand-in
+// system in a temporary folder (port instructions refused, so no real port is
+// touched), and read-only on the machine itself where it has PCI in sysfs.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+
+#include "base/cvtrace.h"
+#include "hw/cvdriver.h"
+#include "hw/cvpci.h"
+#include "platform/linux/nativeplatform.h"
+#include "support/testmachine.h"
+
+namespace fs = std::filesystem;
+using platform::native::NativePlatform;
+using platform::native::NativeRoots;
+
+namespace {
+
+std::string configSpace(std::uint16_t vendor, std::uint16_t device) {
+    std::string bytes(256, '\0');
+    bytes[0] = static_cast<char>(vendor), bytes[1] = static_cast<char>(vendor >> 8);
+    bytes[2] = static_cast<char>(device), bytes[3] = static_cast<char>(device >> 8);
+    return bytes;
+}
+
+class NativeAccessTest : public ::testing::Test {
+protected:
+    NativeAccessTest()
+        : machine_(NativeRoots{(root_.path() / "dev").string(), (root_.path() / "sys").string(),
+                               (root_.path() / "proc").string()},
+                   [] { return ENOSYS; }),
+          scope_(machine_) {
+        DriverStartFlags = {};
+        IOPort.reset();
+        ProgramDir = trace_.path().string() + "/";
+    }
+    ~NativeAccessTest() override { IOPort.reset(); }
+
+    void addPciFunction(const std::string& name, const std::string& config) {
+        const fs::path dir = root_.path() / "sys/bus/pci/devices" / name;
+        fs::create_directories(dir);
+        testsupport::writeFile((dir / "config").string(), config);
+    }
+    fs::path sysfs(const std::string& name) const { return root_.path() / "sys" / name; }
+    std::string traceFile() const { return trace_.file(DebugLogName); }
+    bool traced(const std::string& text) const {
+        return testsupport::readFile(traceFile()).find(" - " + text + "\r\n") != std::string::npos;
+    }
+
+private:
+    testsupport::TempDir root_;
+    testsupport::TempDir trace_;
+    NativePlatform machine_;
+    platform::ScopedPlatform scope_;
+};
+
+}  // namespace
+
+TEST_F(NativeAccessTest, WithoutAnyRouteTheDriverIsNotInstalledAndTheTraceSaysWhy) {
+    EXPECT_THROW(
+        {
+            try {
+                TIOPort port;
+            } catch (const EPortError& e) {
+                EXPECT_STREQ(e.what(), "CALDAVOR Driver Not Installed");
+                throw;
+            }
+        },
+        EPortError);
+    EXPECT_TRUE(traced("iopl: Function not implemented"));
+    EXPECT_TRUE(traced(sysfs("bus/pci/devices").string() + ": No such file or directory"));
+    // Ports are opened again per processor and after each resume: the reasons are said once.
+    const std::string once = testsupport::readFile(traceFile());
+    EXPECT_THROW(TIOPort(), EPortError);
+    EXPECT_EQ(testsupport::readFile(traceFile()), once);
+}
+
+TEST_F(NativeAccessTest, PortsRefusedButSysfsReadableGivesPciThroughThePciUnit) {
+    addPciFunction("0000:00:00.0", configSpace(0x8086, 0x0D57));
+    addPciFunction("0000:00:1f.3", configSpace(0x8086, 0x2930));
+    IOPort = std::make_unique<TIOPort>();
+    EXPECT_TRUE(IOPort->DriverOpen);
+    EXPECT_FALSE(IOPort->CanReadMemory);
+    EXPECT_FALSE(IOPort->CanReadMSR);
+    EXPECT_FALSE(IOPort->CanMapMemory);
+    EXPECT_FALSE(IOPort->CanQueryThermal);
+
+    // Someone else's configuration cycle left an address behind.
+    IOPort->WritePortDWord(0xCF8, 0x80001234);
+    EXPECT_EQ(ReadPCIConfigDWord(0, 31, 3, 0), 0x29308086u);
+    EXPECT_EQ(ReadPCIConfigWord(0, 0, 0, 2), 0x0D57u);
+    EXPECT_EQ(ReadPCIConfigDWord(0, 31, 4, 0), 0xFFFFFFFFu);
+    WritePCIConfigByte(0, 31, 3, 0x41, 0x5A);
+    EXPECT_EQ(ReadPCIConfigDWord(0, 31, 3, 0x40), 0x00005A00u);
+    EXPECT_EQ(testsupport::readFile(sysfs("bus/pci/devices/0000:00:1f.3/config").string()).substr(0x40, 2),
+              std::string("\0\x5A", 2));
+    EXPECT_EQ(IOPort->ReadPortDWord(0xCF8), 0x80001234u);
+
+    TPCILocation location;
+    ASSERT_TRUE(FindPCIDevice(0x8086, 0x2930, location));
+    EXPECT_EQ(location.Device, 31);
+    EXPECT_EQ(location.Function, 3);
+}
+
+TEST(NativeMachine, APciScanFindsTheMachinesOwnFunctions) {
+    // Only reads: configuration cycles go to sysfs, never to the ports.
+    const fs::path devices = "/sys/bus/pci/devices";
+    std::error_code ec;
+    fs::path first;
+    for (const auto& entry : fs::directory_iterator(devices, ec)) {
+        if (entry.path().filename().string().rfind("0000:", 0) == 0) {
+            first = entry.path();
+            break;
+        }
+    }
+    if (first.empty()) GTEST_SKIP() << "this machine shows no PCI function in " << devices;
+    unsigned bus = 0, device = 0, function = 0, vendor = 0, id = 0;
+    ASSERT_EQ(std::sscanf(first.filename().c_str(), "0000:%x:%x.%x", &bus, &device, &function), 3);
+    std::ifstream(first / "vendor") >> std::hex >> vendor;
+    std::ifstream(first / "device") >> std::hex >> id;
+
+    testsupport::TempDir trace;
+    ProgramDir = trace.path().string() + "/";
+    NativePlatform machine;
+    platform::ScopedPlatform scope(machine);
+    DriverStartFlags = {};
+    IOPort = std::make_unique<TIOPort>();
+    EXPECT_EQ(ReadPCIConfigDWord(static_cast<int>(bus), static_cast<int>(device), static_cast<int>(function), 0),
+              id << 16 | vendor);
+    TPCILocation location;
+    if (bus <= 15) {
+        EXPECT_TRUE(FindPCIDevice(static_cast<std::uint16_t>(vendor), static_cast<std::uint16_t>(id), location));
+    }
+    IOPort.reset();
+}
