@@ -93,6 +93,19 @@ int BoundedWait(TLink& link, int limit, Done&& done) {
     return left;
 }
 
+// The host controller families, one factory each.
+std::unique_ptr<TSMBusHost> MakeIntelHost(TLink& link);
+std::unique_ptr<TSMBusHost> MakeAtiIgpHost(TLink& link);
+std::unique_ptr<TSMBusHost> MakeVIAHost(TLink& link);
+std::unique_ptr<TSMBusHost> MakeUliHost(TLink& link);
+std::unique_ptr<TSMBusHost> MakeAMDHost(TLink& link);
+std::unique_ptr<TSMBusHost> MakeNVidiaHost(TLink& link);
+std::unique_ptr<TSMBusHost> MakeNForce2Host(TLink& link);
+std::unique_ptr<TSMBusHost> MakeAliHost(TLink& link);
+std::unique_ptr<TSMBusHost> MakeSiS5595Host(TLink& link);
+std::unique_ptr<TSMBusHost> MakeSiSx30Host(TLink& link);
+std::unique_ptr<TSMBusHost> MakeSiS968Host(TLink& link);
+
 // The host controller family of the link's host kind, or none.
 std::unique_ptr<TSMBusHost> MakeSMBusHost(TLink& link);
 

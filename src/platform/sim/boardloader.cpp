@@ -8,6 +8,7 @@
 #include "platform/sim/boardi2c.h"
 #include "platform/sim/boardisa.h"
 #include "platform/sim/boardkernel.h"
+#include "platform/sim/boardsmbus.h"
 #include "platform/sim/boardsystem.h"
 
 namespace platform::sim {
@@ -25,6 +26,7 @@ constexpr BoardSection sections[] = {
     {"cpus", loadCpusSection},
     {"physicalMemory", loadPhysicalMemorySection},
     {"pci", loadPciSection},
+    {"smbus", loadSMBusSection},
     {"driver", loadDriverSection},
     {"dellSmi", loadDellSmiSection},
     {"devices", loadDevicesSection},

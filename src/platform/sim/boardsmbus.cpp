@@ -1,0 +1,217 @@
+#include "platform/sim/boardsmbus.h"
+
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+
+#include "platform/sim/boardregisters.h"
+#include "platform/sim/machine.h"
+#include "platform/sim/smbus/alihost.h"
+#include "platform/sim/smbus/amdhost.h"
+#include "platform/sim/smbus/ichstylehost.h"
+#include "platform/sim/smbus/nforce2host.h"
+#include "platform/sim/smbus/sis5595host.h"
+#include "platform/sim/smbus/sishost.h"
+
+namespace platform::sim {
+namespace {
+
+using HostMaker = std::function<std::shared_ptr<SMBusHostModel>(std::uint16_t base,
+                                                                std::shared_ptr<SMBusSegment> segment,
+                                                                const SMBusHostTiming& timing)>;
+
+struct FamilyRow {
+    const char* name;
+    std::optional<std::uint8_t> baseRegister;  // where its PCI function keeps the base, when it has one place
+    HostMaker make;
+};
+
+template <class Host, class... Args>
+HostMaker maker(Args... args) {
+    return [=](std::uint16_t base, std::shared_ptr<SMBusSegment> segment, const SMBusHostTiming& timing) {
+        return std::make_shared<Host>(args..., base, std::move(segment), timing);
+    };
+}
+HostMaker ichStyle(const IchStyleFamily& family) { return maker<IchStyleHost>(std::cref(family)); }
+HostMaker sis(const SiSFamily& family) { return maker<SiSHost>(std::cref(family)); }
+HostMaker amd(std::uint16_t offset) {
+    return [=](std::uint16_t base, std::shared_ptr<SMBusSegment> segment, const SMBusHostTiming& timing) {
+        return std::make_shared<AmdHost>(base, offset, std::move(segment), timing);
+    };
+}
+
+const FamilyRow& familyOf(const BoardNode& node) {
+    static const FamilyRow rows[] = {
+        {"Intel", 0x20, ichStyle(IntelFamily)},
+        {"AtiIgp", 0x90, ichStyle(AtiIgpFamily)},
+        {"VIA", 0xD0, ichStyle(VIAFamily)},
+        {"Uli", std::nullopt, ichStyle(UliFamily)},
+        {"AMD", 0x58, amd(0xE0)},
+        {"nVidia", 0x10, amd(0x00)},
+        {"nForce2", 0x50, maker<NForce2Host>()},
+        {"Ali", std::nullopt, maker<AliHost>()},
+        {"SiS5595", std::nullopt, maker<SiS5595Host>()},
+        {"SiSx30", std::nullopt, sis(SiSx30Family)},
+        {"SiS968", std::nullopt, sis(SiS968Family)},
+    };
+    const std::string name = node.asString();
+    for (const auto& row : rows) {
+        if (name == row.name) return row;
+    }
+    node.failExpected(
+        "a host family: \"Intel\", \"AtiIgp\", \"VIA\", \"Uli\", \"AMD\", \"nVidia\", \"nForce2\", \"Ali\", "
+        "\"SiS5595\", \"SiSx30\" or \"SiS968\"");
+}
+
+// "00:1F.3": bus, device and function in hex.
+PciLocation asPciLocation(const BoardNode& node) {
+    const std::string text = node.asString();
+    unsigned bus = 0, device = 0, function = 0;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%2x:%2x.%1x%c", &bus, &device, &function, &tail) != 3 || device > 31 ||
+        function > 7)
+        node.failExpected("a PCI location like \"00:1F.3\"");
+    return {bus, device, function};
+}
+
+std::uint16_t baseOf(const BoardNode& host, const FamilyRow& family, Machine& machine) {
+    const auto pci = host.optionalField("pci");
+    if (!pci) return static_cast<std::uint16_t>(host.field("base").asHex(0xFFFF, "0x400"));
+    PciConfigSpace* config = machine.pci().function(asPciLocation(*pci));
+    if (!config) pci->fail("expected a function of the \"pci\" section");
+    std::uint8_t reg = 0;
+    if (const auto node = host.optionalField("baseRegister"))
+        reg = static_cast<std::uint8_t>(node->asHex(0xFE, "0x20"));
+    else if (family.baseRegister)
+        reg = *family.baseRegister;
+    else
+        host.field("baseRegister").failExpected("the configuration register that holds the base, like \"0x20\"");
+    return static_cast<std::uint16_t>(((*config)[reg] | (*config)[reg + 1] << 8) & 0xFFFE);
+}
+
+int asReads(const BoardNode& node) {
+    if (node.isString() && node.asString() == "never") return SMBusHostTiming::Never;
+    return static_cast<int>(node.asInteger(0, 1000000));
+}
+
+SMBusHostTiming asTiming(const BoardNode& node) {
+    node.expectFields({"startReads", "busyReads", "stuck", "stuckAfter", "staleStatus", "statusCode"});
+    SMBusHostTiming timing;
+    if (auto n = node.optionalField("startReads")) timing.startReads = asReads(*n);
+    if (auto n = node.optionalField("busyReads")) timing.busyReads = asReads(*n);
+    if (auto n = node.optionalField("stuck")) {
+        using Stuck = SMBusHostTiming::Stuck;
+        static const std::pair<const char*, Stuck> kinds[] = {{"no", Stuck::No},
+                                                              {"untilReset", Stuck::UntilReset},
+                                                              {"untilSecondReset", Stuck::UntilSecondReset},
+                                                              {"forever", Stuck::Forever}};
+        const std::string text = n->asString();
+        bool known = false;
+        for (const auto& [name, kind] : kinds) {
+            if (text == name) timing.stuck = kind, known = true;
+        }
+        if (!known) n->failExpected("\"no\", \"untilReset\", \"untilSecondReset\" or \"forever\"");
+    }
+    if (auto n = node.optionalField("stuckAfter")) timing.stuckAfter = static_cast<int>(n->asInteger(0, 1000000));
+    if (auto n = node.optionalField("staleStatus")) timing.staleStatus = n->asBool();
+    if (auto n = node.optionalField("statusCode"))
+        timing.statusCode = static_cast<std::uint8_t>(n->asHex(0x1F, "0x11"));
+    return timing;
+}
+
+SMBusFault asFault(const BoardNode& node) {
+    node.expectFields({"kind", "times"});
+    static const std::pair<const char*, SMBusFault::Kind> kinds[] = {{"nack", SMBusFault::Kind::Nack},
+                                                                      {"collision", SMBusFault::Kind::Collision},
+                                                                      {"timeout", SMBusFault::Kind::Timeout},
+                                                                      {"allOnes", SMBusFault::Kind::AllOnes}};
+    SMBusFault fault;
+    const std::string text = node.field("kind").asString();
+    for (const auto& [name, kind] : kinds) {
+        if (text == name) fault.kind = kind;
+    }
+    if (fault.kind == SMBusFault::Kind::None)
+        node.field("kind").failExpected("\"nack\", \"collision\", \"timeout\" or \"allOnes\"");
+    if (auto times = node.optionalField("times")) fault.times = static_cast<int>(times->asInteger(1, 1000000));
+    return fault;
+}
+
+std::vector<std::uint8_t> asBlock(const BoardNode& node) {
+    std::vector<std::uint8_t> bytes;
+    const std::string text = node.asString();
+    for (std::size_t at = 0; (at = text.find_first_not_of(' ', at)) != std::string::npos;) {
+        const std::size_t end = std::min(text.find(' ', at), text.size());
+        const auto value = end - at == 2 ? parseHex("0x" + text.substr(at, 2)) : std::nullopt;
+        if (!value) node.failExpected("hex bytes separated by blanks like \"01 02 03\"");
+        bytes.push_back(static_cast<std::uint8_t>(*value));
+        at = end;
+    }
+    if (bytes.size() > 32) node.failExpected("a block of at most 32 bytes");
+    return bytes;
+}
+
+// The one place a slave's device is made: a register file from "registers"
+// (a named chip model would be chosen here).
+std::shared_ptr<SMBusSlave> makeSlave(const BoardNode& node, const std::string& fileName, Machine& machine) {
+    auto file = std::make_shared<RegisterFile>();
+    if (auto registers = node.optionalField("registers")) readRegisters(*registers, *file);
+    auto slave = std::make_shared<SMBusSlave>(file);
+    if (auto block = node.optionalField("block")) slave->setBlock(asBlock(*block));
+    if (auto fault = node.optionalField("fault")) slave->setFault(asFault(*fault));
+    machine.addRegisterFile(fileName, std::move(file));
+    return slave;
+}
+
+}  // namespace
+
+namespace {
+
+void loadHost(const BoardNode& host, Machine& machine) {
+    host.expectFields(
+        {"name", "family", "pci", "baseRegister", "base", "semaphore", "aux", "timing", "floating", "slaves"});
+    const std::string name = host.field("name").asNonEmptyString();
+    const FamilyRow& family = familyOf(host.field("family"));
+    const std::uint16_t base = baseOf(host, family, machine);
+    auto segment = std::make_shared<SMBusSegment>();
+    const SMBusHostTiming timing = host.optionalField("timing") ? asTiming(host.field("timing")) : SMBusHostTiming{};
+    auto model = family.make(base, segment, timing);
+    if (auto floating = host.optionalField("floating"))
+        model->setFloating(static_cast<std::uint8_t>(floating->asHex(0xFF, "0xFF")));
+    if (auto ich = std::dynamic_pointer_cast<IchStyleHost>(model)) {
+        if (auto aux = host.optionalField("aux")) ich->setAux(static_cast<std::uint8_t>(aux->asHex(0xFF, "0x02")));
+        if (auto semaphore = host.optionalField("semaphore")) {
+            const std::string state = semaphore->asString();
+            if (state != "free" && state != "held") semaphore->failExpected("\"free\" or \"held\"");
+            ich->setSemaphoreHeld(state == "held");
+        }
+    } else if (host.optionalField("aux") || host.optionalField("semaphore")) {
+        host.fail("\"aux\" and \"semaphore\" belong to the Intel-style families");
+    }
+    if (auto slaves = host.optionalField("slaves")) {
+        for (const BoardNode& slave : slaves->items()) {
+            slave.expectFields({"address", "registers", "block", "fault"});
+            const auto address = static_cast<std::uint8_t>(slave.field("address").asHex(0x7F, "0x2D"));
+            char suffix[8];
+            std::snprintf(suffix, sizeof suffix, "@%.2X", address);
+            if (segment->slave(address)) slave.field("address").fail("expected an address no other slave has");
+            if (machine.registerFile(name + suffix)) host.field("name").fail("expected a name no other host has");
+            segment->attach(address, makeSlave(slave, name + suffix, machine));
+        }
+    }
+    installSMBusHost(machine.ports(), std::move(model), name);
+}
+
+}  // namespace
+
+void loadSMBusSection(const BoardNode& section, Machine& machine) {
+    for (const BoardNode& host : section.items()) {
+        try {
+            loadHost(host, machine);
+        } catch (const std::invalid_argument& e) {
+            host.fail(e.what());  // ports out of range or taken by another device
+        }
+    }
+}
+
+}  // namespace platform::sim

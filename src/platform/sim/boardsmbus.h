@@ -1,0 +1,26 @@
+#pragma once
+// Board section "smbus": SMBus host controllers of the chipset families, each
+// with the slaves of its segment:
+//   [{"name": "ich", "family": "Intel", "pci": "00:1F.3", "baseRegister": "0x20",
+//     "semaphore": "free", "aux": "0x02", "floating": "0xFF",
+//     "timing": {"startReads": 0, "busyReads": 1, "stuck": "untilReset",
+//                "stuckAfter": 0, "staleStatus": false, "statusCode": "0x11"},
+//     "slaves": [{"address": "0x2D", "registers": {...}, "block": "01 02 03",
+//                 "fault": {"kind": "nack", "times": 2}}]}]
+// "family" is a host text: "Intel", "AtiIgp", "VIA", "Uli", "AMD", "nVidia",
+// "nForce2", "Ali", "SiS5595", "SiSx30", "SiS968". The base comes from the
+// named PCI function's register (a word, I/O bit cleared; "baseRegister",
+// by default the family's usual one where it has one), else from "base".
+// "registers" is the syntax of "isaDevices"; each slave's file is found as
+// Machine::registerFile("<host>@<address>"), e.g. "ich@2D". A host that is
+// not on the board leaves its ports unclaimed.
+
+#include "platform/sim/boardreader.h"
+
+namespace platform::sim {
+
+class Machine;
+
+void loadSMBusSection(const BoardNode& section, Machine& machine);
+
+}  // namespace platform::sim

@@ -1,0 +1,73 @@
+// Board section "smbus": hosts of each family on the ports, their base from
+// a PCI function, slaves from register contents, and what is refused.
+
+#include <gtest/gtest.h>
+
+#include "platform/sim/boardreader.h"
+#include "platform/sim/machine.h"
+#include "support/badboards.h"
+
+using platform::sim::Machine;
+using testsupport::BadBoard;
+
+namespace {
+
+const char* const board = R"({
+  "pci": [{"bus": 0, "device": 31, "function": 3, "vendorId": "0x8086", "deviceId": "0x2930",
+           "registers": {"0x20": "0x01", "0x21": "0x05"}}],
+  "smbus": [
+    {"name": "ich", "family": "Intel", "pci": "00:1F.3", "aux": "0x02", "semaphore": "free",
+     "slaves": [{"address": "0x2D", "registers": {"0x05": "0x42"}, "block": "01 02 03"},
+                {"address": "0x48", "fault": {"kind": "nack", "times": 1}}]},
+    {"name": "amd", "family": "AMD", "base": "0x800", "floating": "0xEE",
+     "timing": {"startReads": 2, "busyReads": "never", "stuck": "untilReset", "staleStatus": true}}
+  ]
+})";
+
+TEST(BoardSMBus, HostsClaimTheirPortsFromThePciBaseOrTheirOwn) {
+    Machine m(false);
+    m.loadFromJson(board, "smbus.json");
+    EXPECT_TRUE(m.ports().isClaimed(0x500)) << "word 20h of 00:1F.3 with the I/O bit cleared";
+    EXPECT_TRUE(m.ports().isClaimed(0x50F));
+    EXPECT_FALSE(m.ports().isClaimed(0x510));
+    EXPECT_TRUE(m.ports().isClaimed(0x8E0));
+    EXPECT_FALSE(m.ports().isClaimed(0x400)) << "no host there: all ones";
+    EXPECT_EQ(m.ports().read(0x400, 1), 0xFFu);
+    ASSERT_TRUE(m.registerFile("ich@2D"));
+    EXPECT_EQ(m.registerFile("ich@2D")->peek(0x05), 0x42);
+    EXPECT_TRUE(m.registerFile("ich@48"));
+    EXPECT_EQ(m.ports().read(0x50D, 1), 0x02u) << "AUX";
+    EXPECT_EQ(m.ports().read(0x8E0, 2), 0x0008u) << "stuck busy";
+}
+
+const BadBoard badBoards[] = {
+    {R"({"smbus": [{"name": "x", "family": "PIIX4", "base": "0x400"}]})", "/smbus/0/family: expected a host family"},
+    {R"({"smbus": [{"name": "x", "family": "Intel"}]})", "/smbus/0/base: missing"},
+    {R"({"smbus": [{"name": "x", "family": "Intel", "pci": "00:1F.3"}]})",
+     "/smbus/0/pci: expected a function of the \"pci\" section"},
+    {R"({"smbus": [{"name": "x", "family": "Intel", "pci": "1F.3"}]})", "expected a PCI location like"},
+    {R"({"pci": [{"bus": 0, "device": 2, "function": 0, "vendorId": "0x10B9", "deviceId": "0x7101"}],
+        "smbus": [{"name": "x", "family": "Ali", "pci": "00:02.0"}]})",
+     "/smbus/0/baseRegister: missing"},
+    {R"({"smbus": [{"name": "x", "family": "AMD", "base": "0x400", "aux": "0x02"}]})",
+     "belong to the Intel-style families"},
+    {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0xFFF8"}]})", "/smbus/0: "},
+    {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400"}, {"name": "y", "family": "VIA", "base": "0x408"}]})",
+     "overlap"},
+    {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400", "slaves": [{"address": "0x80"}]}]})",
+     "/smbus/0/slaves/0/address"},
+    {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400", "slaves": [{"address": "0x2D"}, {"address": "0x2D"}]}]})",
+     "expected an address no other slave has"},
+    {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400", "slaves": [{"address": "0x2D", "type": "lm75"}]}]})",
+     "/smbus/0/slaves/0"},
+    {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400", "slaves": [{"address": "0x2D", "fault": {"kind": "melt"}}]}]})",
+     "/smbus/0/slaves/0/fault/kind"},
+    {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400", "timing": {"stuck": "sometimes"}}]})",
+     "/smbus/0/timing/stuck"},
+    {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400", "slaves": [{"address": "0x2D", "block": "01 0"}]}]})",
+     "/smbus/0/slaves/0/block"},
+};
+
+TEST(BoardSMBus, MalformedHostsAreRefusedWithTheirPath) { testsupport::expectRefused(badBoards); }
+
+}  // namespace
