@@ -41,7 +41,7 @@ void loadIsaDevicesSection(const BoardNode& section, Machine& machine) {
         const std::string name = nameNode.asNonEmptyString();
         if (machine.registerFile(name)) nameNode.fail("expected a name no other device has");
         auto file = std::make_shared<RegisterFile>();
-        if (auto registers = device.optionalField("registers")) readRegisters(*registers, *file);
+        if (auto registers = device.optionalField("registers")) readRegisters(*registers, *file, 0, machine);
         try {
             installOnPorts(device, machine, name, file);
         } catch (const std::invalid_argument& e) {

@@ -3,7 +3,10 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/sim/boardhardware.h"
+#include "platform/sim/boardchips.h"
 #include "platform/sim/boardisa.h"
+#include "platform/sim/boardsuperio.h"
+#include "platform/sim/boardthermal.h"
 #include "platform/sim/boardsystem.h"
 
 namespace platform::sim {
@@ -16,7 +19,10 @@ constexpr BoardSection sections[] = {
     {"locale", loadLocaleSection},
     {"clock", loadClockSection},
     {"registry", loadRegistrySection},
+    {"thermal", loadThermalSection},
     {"isaDevices", loadIsaDevicesSection},
+    {"superIO", loadSuperIOSection},
+    {"chips", loadChipsSection},
     {"cpus", loadCpusSection},
     {"physicalMemory", loadPhysicalMemorySection},
     {"pci", loadPciSection},

@@ -57,30 +57,37 @@ SMBusSegment::Status SMBusSegment::run(const SMBusRequest& request) {
         case SMBusFault::Kind::None:
             break;
     }
+    if (!device->answers(request.protocol)) return Status::NoAck;
     RegisterFile& regs = device->registers();
-    const std::uint8_t next = static_cast<std::uint8_t>(request.command + 1);
     switch (request.protocol) {
         case SMBusProtocol::Quick:
             break;
         case SMBusProtocol::Byte:
-            if (request.read)
-                data0_ = regs.read(device->pointer);
-            else
+            if (!request.read) {
                 device->pointer = request.command;
+            } else if (const auto value = regs.readChecked(device->pointer)) {
+                data0_ = *value;
+            } else {
+                return Status::NoAck;
+            }
             break;
         case SMBusProtocol::ByteData:
-            if (request.read)
-                data0_ = regs.read(request.command);
-            else
+            if (!request.read) {
                 regs.write(request.command, request.data0);
+            } else if (const auto value = regs.readChecked(request.command)) {
+                data0_ = *value;
+            } else {
+                return Status::NoAck;
+            }
             break;
         case SMBusProtocol::WordData:
-            if (request.read) {
-                data0_ = regs.read(request.command);
-                data1_ = regs.read(next);
+            if (!request.read) {
+                regs.writeWordBytes(request.command, request.data0, request.data1);
+            } else if (const auto bytes = regs.readWordBytes(request.command)) {
+                data0_ = bytes->first;
+                data1_ = bytes->second;
             } else {
-                regs.write(request.command, request.data0);
-                regs.write(next, request.data1);
+                return Status::NoAck;
             }
             break;
         case SMBusProtocol::Block:

@@ -33,9 +33,11 @@ struct SMBusFault {
     int times = -1;
 };
 
-// A slave: byte data at its registers, word data as two registers in bus
-// order (command, command + 1), a receive byte at the last command, a block
-// of its own.
+// A slave: byte data at its registers, word data as a word register or two
+// byte registers in bus order (command, command + 1), a receive byte at the
+// last command, a block of its own. A register that fails its read, or a
+// protocol outside the slave's mask, is not acknowledged. The register file
+// may be shared with the same chip's other adaptors (an ISA twin).
 class SMBusSlave {
 public:
     explicit SMBusSlave(std::shared_ptr<RegisterFile> registers = std::make_shared<RegisterFile>());
@@ -43,6 +45,9 @@ public:
     void setBlock(std::vector<std::uint8_t> block) { block_ = std::move(block); }
     const std::vector<std::uint8_t>& block() const { return block_; }
     void setFault(SMBusFault fault) { fault_ = fault; }
+    // Bit n set: protocol n (SMBusProtocol) is answered. All by default.
+    void setProtocolMask(std::uint8_t mask) { protocolMask_ = mask; }
+    bool answers(SMBusProtocol protocol) const { return (protocolMask_ >> static_cast<int>(protocol)) & 1; }
     // The fault that hits the transaction now starting (and uses one up).
     SMBusFault::Kind takeFault();
 
@@ -52,6 +57,7 @@ private:
     std::shared_ptr<RegisterFile> registers_;
     std::vector<std::uint8_t> block_;
     SMBusFault fault_;
+    std::uint8_t protocolMask_ = 0x1F;
 };
 
 class SMBusSegment {

@@ -1,0 +1,59 @@
+#include "platform/sim/boardsuperio.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+#include "platform/sim/boardregisters.h"
+#include "platform/sim/machine.h"
+#include "platform/sim/superioconfig.h"
+
+namespace platform::sim {
+namespace {
+
+std::uint8_t readByte(const BoardNode& node) { return static_cast<std::uint8_t>(node.asHex(0xFF, "0x87")); }
+
+}  // namespace
+
+void loadSuperIOSection(const BoardNode& section, Machine& machine) {
+    for (const BoardNode& chip : section.items()) {
+        chip.expectFields({"name", "indexPort", "dataPort", "enterKey", "exitKey", "configMode", "lock", "globals",
+                           "devices"});
+        const BoardNode nameNode = chip.field("name");
+        const std::string name = nameNode.asNonEmptyString();
+        if (machine.registerFile(name)) nameNode.failExpected("a name no other device has");
+        const auto index = static_cast<std::uint16_t>(chip.field("indexPort").asHex(0xFFFF, "0x2E"));
+        const auto data = static_cast<std::uint16_t>(chip.field("dataPort").asHex(0xFFFF, "0x2F"));
+        if (index == data) chip.field("dataPort").failExpected("a port other than the index port");
+        std::vector<std::uint8_t> enterKey;
+        for (const BoardNode& key : chip.field("enterKey").items()) enterKey.push_back(readByte(key));
+        std::optional<std::uint8_t> exitKey;
+        if (auto exit = chip.optionalField("exitKey")) exitKey = readByte(*exit);
+
+        std::shared_ptr<SuperIOConfig> config;
+        try {
+            config = SuperIOConfig::install(machine.ports(), index, data, enterKey, exitKey, name);
+        } catch (const std::invalid_argument& e) {
+            chip.fail(e.what());  // ports already taken
+        }
+        if (auto open = chip.optionalField("configMode")) config->setConfigMode(open->asBool());
+        if (auto lock = chip.optionalField("lock")) {
+            lock->expectFields({"register", "mask"});
+            config->setLock({readByte(lock->field("register")), readByte(lock->field("mask"))});
+        }
+        if (auto globals = chip.optionalField("globals")) readRegisters(*globals, *config->globals(), 0, machine);
+        machine.addRegisterFile(name, config->globals());
+        if (auto devices = chip.optionalField("devices")) {
+            for (const auto& [key, registers] : devices->members()) {
+                const auto number = parseHex(key);
+                if (!number || *number > 0xFF) registers.fail("expected a device number like \"0x0B\" as the name");
+                auto file = config->device(static_cast<std::uint8_t>(*number));
+                readRegisters(registers, *file, 0, machine);
+                char suffix[8];
+                std::snprintf(suffix, sizeof suffix, ":%.2X", *number);
+                machine.addRegisterFile(name + suffix, file);
+            }
+        }
+    }
+}
+
+}  // namespace platform::sim
