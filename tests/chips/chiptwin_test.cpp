@@ -78,6 +78,12 @@ TEST_F(ChipTwin, RecorderNotesTheLockHeldAtEachAccess) {
     EXPECT_TRUE(recorder.locksHeld(2).empty());
     EXPECT_TRUE(recorder.locksHeld(3).empty());
     EXPECT_EQ(recorder.accessesTo(0x296, 0x296).size(), 2u);
+
+    SMBusTemperature();
+    const auto& requests = machine().protocolSMBus();
+    ASSERT_EQ(requests.requests().size(), 1u);
+    EXPECT_TRUE(requests.locks().held(0, SMBusMutexName));
+    EXPECT_FALSE(requests.locks().held(0, ISABusMutexName));
     EXPECT_EQ(BusLockCount(true) + BusLockCount(false), 0);
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/sim/ecmailbox.h"
 #include "platform/sim/indexdataport.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/registerfile.h"
@@ -309,6 +310,30 @@ TEST(DeviceKit, ChipOnSeveralAdaptorsSharesItsState) {
     EXPECT_EQ(smbusRead(0x50), 0x77);
     ASSERT_NE(machine.registerFile("monitor"), nullptr);
     EXPECT_EQ(machine.registerFile("monitor")->peek(0x81), 0xFF);
+}
+
+TEST(DeviceKit, ChipBehindTheECMailboxShowsItsBanksAsPages) {
+    Machine machine;
+    machine.loadFromJson(R"({"chips": [{"name": "ec", "banks": 2, "registers": {"0x10": "0x0A"},
+                                        "bankRegisters": {"1": {"0x10": "0x1A"}},
+                                        "placements": [{"ecMailbox": "0x2E0", "busy": {"holdReads": 2}}]}]})",
+                         "ec.json");
+    PortSpace& ports = machine.ports();
+    EXPECT_EQ(ports.read(0x2E0, 1), ECMailbox::OtherOwner);  // busy for two polls
+    EXPECT_EQ(ports.read(0x2E0, 1), ECMailbox::OtherOwner);
+    EXPECT_EQ(ports.read(0x2E0, 1), 0xFFu);  // free
+    ports.write(0x2E0, 1, 0x01);             // claim page 1
+    ports.write(0x2E1, 1, 0x10);
+    EXPECT_EQ(ports.read(0x2E2, 1), 0x1Au);
+    ports.write(0x2E0, 1, 0xFF);
+    ports.write(0x2E0, 1, 0x00);
+    EXPECT_EQ(ports.read(0x2E2, 1), 0x0Au);
+
+    Machine stuck;
+    stuck.loadFromJson(R"({"chips": [{"name": "ec", "placements": [{"ecMailbox": "0x2E0", "busy": "stuck"}]}]})",
+                       "stuck.json");
+    stuck.ports().write(0x2E0, 1, 0xFF);
+    EXPECT_EQ(stuck.ports().read(0x2E0, 1), ECMailbox::OtherOwner);
 }
 
 const testsupport::BadBoard badChipBoards[] = {

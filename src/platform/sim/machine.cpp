@@ -50,6 +50,7 @@ private:
 
 Machine::Machine(bool virtualTime) : clock_(virtualTime) {
     ports_.recorder().setLockProbe([this] { return heldMutexes(); });
+    protocolSMBus_.setLockProbe([this] { return heldMutexes(); });
 }
 
 std::vector<std::string> Machine::heldMutexes() const {

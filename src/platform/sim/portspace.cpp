@@ -1,6 +1,5 @@
 #include "platform/sim/portspace.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
@@ -51,19 +50,7 @@ std::uint32_t allOnes(int width) {
 void Recorder::record(const PortAccess& access) {
     if (!enabled_) return;
     accesses_.push_back(access);
-    std::vector<std::string> held = probe_ ? probe_() : std::vector<std::string>{};
-    auto set = std::find(lockSets_.begin(), lockSets_.end(), held);
-    if (set == lockSets_.end()) set = lockSets_.insert(lockSets_.end(), std::move(held));
-    lockSetOf_.push_back(static_cast<std::uint16_t>(set - lockSets_.begin()));
-}
-
-const std::vector<std::string>& Recorder::locksHeld(std::size_t index) const {
-    return lockSets_.at(lockSetOf_.at(index));
-}
-
-bool Recorder::lockHeld(std::size_t index, const std::string& name) const {
-    const auto& held = locksHeld(index);
-    return std::find(held.begin(), held.end(), name) != held.end();
+    locks_.note();
 }
 
 std::vector<PortAccess> Recorder::accessesTo(std::uint16_t first, std::uint16_t last) const {
@@ -76,7 +63,7 @@ std::vector<PortAccess> Recorder::accessesTo(std::uint16_t first, std::uint16_t 
 
 void Recorder::clear() {
     accesses_.clear();
-    lockSetOf_.clear();
+    locks_.clear();
 }
 
 PortSpace::PortSpace() = default;

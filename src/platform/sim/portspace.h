@@ -3,10 +3,11 @@
 // read all ones and swallow writes. Every access is recorded in order.
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "platform/sim/locklog.h"
 
 namespace platform::sim {
 
@@ -26,29 +27,23 @@ struct PortAccess {
     bool operator==(const PortAccess&) const = default;
 };
 
-// Answers the names of the locks held right now (the machine's named mutexes).
-using LockProbe = std::function<std::vector<std::string>()>;
-
 class Recorder {
 public:
     void record(const PortAccess& access);
     const std::vector<PortAccess>& accesses() const { return accesses_; }
     // The locks held during access `index` (none without a probe).
-    const std::vector<std::string>& locksHeld(std::size_t index) const;
-    bool lockHeld(std::size_t index, const std::string& name) const;
+    const std::vector<std::string>& locksHeld(std::size_t index) const { return locks_.at(index); }
+    bool lockHeld(std::size_t index, const std::string& name) const { return locks_.held(index, name); }
     // The accesses to ports first..last, in order.
     std::vector<PortAccess> accessesTo(std::uint16_t first, std::uint16_t last) const;
     void clear();
     void setEnabled(bool enabled) { enabled_ = enabled; }
-    void setLockProbe(LockProbe probe) { probe_ = std::move(probe); }
+    void setLockProbe(LockProbe probe) { locks_.setProbe(std::move(probe)); }
 
 private:
     bool enabled_ = true;
     std::vector<PortAccess> accesses_;
-    LockProbe probe_;
-    // Each access names one of the few distinct sets of locks seen.
-    std::vector<std::vector<std::string>> lockSets_;
-    std::vector<std::uint16_t> lockSetOf_;
+    LockLog locks_;
 };
 
 // What a faulty device does instead of answering. A failing access

@@ -26,7 +26,10 @@ std::shared_ptr<SMBusSlave> SMBusSegment::slave(std::uint8_t address) const {
 }
 
 void SMBusSegment::start(const SMBusRequest& request) {
-    if (recording_) requests_.push_back(request);
+    if (recording_) {
+        requests_.push_back(request);
+        locks_.note();
+    }
     busyLeft_ = busyPolls_;
     status_ = run(request);
 }

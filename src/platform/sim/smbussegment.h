@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/sim/locklog.h"
 #include "platform/sim/registerfile.h"
 
 namespace platform::sim {
@@ -81,7 +82,13 @@ public:
 
     // Every request started, in order.
     const std::vector<SMBusRequest>& requests() const { return requests_; }
-    void clearRequests() { requests_.clear(); }
+    // The locks held when request `index` started.
+    const LockLog& locks() const { return locks_; }
+    void setLockProbe(LockProbe probe) { locks_.setProbe(std::move(probe)); }
+    void clearRequests() {
+        requests_.clear();
+        locks_.clear();
+    }
     void setRecording(bool on) { recording_ = on; }
 
 private:
@@ -96,6 +103,7 @@ private:
     std::vector<std::uint8_t> blockResult_;
     std::vector<SMBusRequest> requests_;
     bool recording_ = true;
+    LockLog locks_;
 };
 
 }  // namespace platform::sim
