@@ -10,6 +10,8 @@
 #include "hw/cvdriver.h"
 #include "core/cvsensors.h"
 #include "hw/hwfixture.h"
+#include "platform/sim/smbussegment.h"
+#include "support/simsmbushost.h"
 
 class ChipTest : public HwTest {
 protected:
@@ -24,4 +26,17 @@ protected:
     }
 
     std::vector<std::string> log;
+};
+
+// One chip at address Chip on an SMBus segment answered at the protocol
+// level, and the SMBus link in front of it.
+class SMBusChipTest : public ChipTest {
+protected:
+    static constexpr int Chip = 0x2D;
+
+    SMBusChipTest() { segment.attach(Chip, slave); }
+
+    platform::sim::SMBusSegment segment;
+    std::shared_ptr<platform::sim::SMBusSlave> slave = std::make_shared<platform::sim::SMBusSlave>();
+    TLink smbus{0, LinkKinds::SMBus, HostKinds::Intel, 0x400, 0, testsupport::SimProtocolHost::On(segment)};
 };

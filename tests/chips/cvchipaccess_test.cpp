@@ -8,24 +8,13 @@
 #include "chips/cvchipaccess.h"
 #include "chips/chipsfixture.h"
 #include "platform/sim/indexdataport.h"
-#include "platform/sim/smbussegment.h"
-#include "support/simsmbushost.h"
 
 namespace {
 
 using platform::sim::SMBusFault;
-using platform::sim::SMBusSegment;
-using platform::sim::SMBusSlave;
 
-constexpr int Chip = 0x2D;
-
-class ChipAccess : public ChipTest {
+class ChipAccess : public SMBusChipTest {
 protected:
-    ChipAccess() { segment.attach(Chip, slave); }
-
-    SMBusSegment segment;
-    std::shared_ptr<SMBusSlave> slave = std::make_shared<SMBusSlave>();
-    TLink smbus{0, LinkKinds::SMBus, HostKinds::Intel, 0x400, 0, testsupport::SimProtocolHost::On(segment)};
     TLink isa{2, LinkKinds::ISA, HostKinds::ISA, 0x290, 0};
 };
 

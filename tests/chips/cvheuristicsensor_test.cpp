@@ -5,25 +5,18 @@
 #include "chips/chipsfixture.h"
 #include "chips/cvheuristicsensor.h"
 #include "core/cvtext.h"
-#include "platform/sim/smbussegment.h"
 #include "platform/sim/valuegenerator.h"
-#include "support/simsmbushost.h"
 #include "support/testmachine.h"
 
 namespace {
 
 using platform::sim::SMBusFault;
-using platform::sim::SMBusSegment;
-using platform::sim::SMBusSlave;
 
-constexpr int Device = 0x48;
-
-class HeuristicSensor : public ChipTest {
+class HeuristicSensor : public SMBusChipTest {
 protected:
     HeuristicSensor() {
-        segment.attach(Device, slave);
         segment.setRecording(false);
-        sensor = CreateSensor<THeuristicSensor>(&link, static_cast<std::uint32_t>(Device), THeuristicSensor::ChipCode,
+        sensor = CreateSensor<THeuristicSensor>(&smbus, static_cast<std::uint32_t>(Chip), THeuristicSensor::ChipCode,
                                                 Logger(), "", "", "");
     }
     // The dump's lines for one register: its summary and, when it changed, its sequence.
@@ -39,9 +32,6 @@ protected:
         return {};
     }
 
-    SMBusSegment segment;
-    std::shared_ptr<SMBusSlave> slave = std::make_shared<SMBusSlave>();
-    TLink link{0, LinkKinds::SMBus, HostKinds::Intel, 0x400, 0, testsupport::SimProtocolHost::On(segment)};
     std::unique_ptr<THeuristicSensor> sensor;
 };
 

@@ -94,9 +94,7 @@ void place(const BoardNode& placement, Machine& machine, const std::string& name
 void loadChipsSection(const BoardNode& section, Machine& machine) {
     for (const BoardNode& chip : section.items()) {
         chip.expectFields({"name", "banks", "bankSelect", "byteSelect", "registers", "bankRegisters", "placements"});
-        const BoardNode nameNode = chip.field("name");
-        const std::string name = nameNode.asNonEmptyString();
-        if (machine.registerFile(name)) nameNode.failExpected("a name no other device has");
+        const std::string name = readDeviceName(chip, machine);
         const int banks = chip.optionalField("banks") ? static_cast<int>(chip.field("banks").asInteger(1, 256)) : 1;
         auto file = std::make_shared<RegisterFile>(banks);
         if (auto select = chip.optionalField("bankSelect")) readBankSelect(*select, *file);
@@ -118,13 +116,8 @@ void loadChipsSection(const BoardNode& section, Machine& machine) {
             }
         }
         if (auto placements = chip.optionalField("placements")) {
-            for (const BoardNode& placement : placements->items()) {
-                try {
-                    place(placement, machine, name, file);
-                } catch (const std::invalid_argument& e) {
-                    placement.fail(e.what());  // ports already taken by another device
-                }
-            }
+            for (const BoardNode& placement : placements->items())
+                claimPortsFor(placement, [&] { place(placement, machine, name, file); });
         }
         machine.addRegisterFile(name, std::move(file));
     }

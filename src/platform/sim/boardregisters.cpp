@@ -155,4 +155,11 @@ void readRegisters(const BoardNode& registers, RegisterFile& file, int bank, Mac
     }
 }
 
+std::string readDeviceName(const BoardNode& device, const Machine& machine) {
+    const BoardNode nameNode = device.field("name");
+    std::string name = nameNode.asNonEmptyString();
+    if (machine.registerFile(name)) nameNode.failExpected("a name no other device has");
+    return name;
+}
+
 }  // namespace platform::sim

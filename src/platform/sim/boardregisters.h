@@ -23,6 +23,9 @@
 // default always), "allOnes", "garbage". Outputs set their fan's duty from
 // what the program writes (value / scale, or the rest of it when inverted).
 
+#include <stdexcept>
+#include <string>
+
 #include "platform/sim/boardreader.h"
 #include "platform/sim/registerfile.h"
 
@@ -32,5 +35,18 @@ class Machine;
 
 // Thermal bindings and per-second counters need the machine.
 void readRegisters(const BoardNode& registers, RegisterFile& file, int bank, Machine& machine);
+
+// A device's "name": not empty, and no register file of the machine has it yet.
+std::string readDeviceName(const BoardNode& device, const Machine& machine);
+
+// Runs `install`; ports already taken by another device are `node`'s error.
+template <class Install>
+void claimPortsFor(const BoardNode& node, Install&& install) {
+    try {
+        install();
+    } catch (const std::invalid_argument& e) {
+        node.fail(e.what());
+    }
+}
 
 }  // namespace platform::sim

@@ -1,7 +1,6 @@
 #include "platform/sim/boardsuperio.h"
 
 #include <cstdio>
-#include <stdexcept>
 
 #include "platform/sim/boardregisters.h"
 #include "platform/sim/machine.h"
@@ -18,9 +17,7 @@ void loadSuperIOSection(const BoardNode& section, Machine& machine) {
     for (const BoardNode& chip : section.items()) {
         chip.expectFields({"name", "indexPort", "dataPort", "enterKey", "exitKey", "configMode", "lock", "globals",
                            "devices"});
-        const BoardNode nameNode = chip.field("name");
-        const std::string name = nameNode.asNonEmptyString();
-        if (machine.registerFile(name)) nameNode.failExpected("a name no other device has");
+        const std::string name = readDeviceName(chip, machine);
         const auto index = static_cast<std::uint16_t>(chip.field("indexPort").asHex(0xFFFF, "0x2E"));
         const auto data = static_cast<std::uint16_t>(chip.field("dataPort").asHex(0xFFFF, "0x2F"));
         if (index == data) chip.field("dataPort").failExpected("a port other than the index port");
@@ -30,11 +27,7 @@ void loadSuperIOSection(const BoardNode& section, Machine& machine) {
         if (auto exit = chip.optionalField("exitKey")) exitKey = readByte(*exit);
 
         std::shared_ptr<SuperIOConfig> config;
-        try {
-            config = SuperIOConfig::install(machine.ports(), index, data, enterKey, exitKey, name);
-        } catch (const std::invalid_argument& e) {
-            chip.fail(e.what());  // ports already taken
-        }
+        claimPortsFor(chip, [&] { config = SuperIOConfig::install(machine.ports(), index, data, enterKey, exitKey, name); });
         if (auto open = chip.optionalField("configMode")) config->setConfigMode(open->asBool());
         if (auto lock = chip.optionalField("lock")) {
             lock->expectFields({"register", "mask"});
