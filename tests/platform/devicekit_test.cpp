@@ -171,6 +171,32 @@ TEST(DeviceKit, ReadFaultsPerRegisterAndTransport) {
     EXPECT_EQ(segment.status(), SMBusSegment::Status::NoAck);
 }
 
+TEST(DeviceKit, SlavesMoveVanishAndFloat) {
+    SMBusSegment segment;
+    auto slave = std::make_shared<SMBusSlave>();
+    slave->registers().set(0x00, 0x42);
+    slave->setAddressRegister(0xF0);
+    segment.attach(0x2D, slave);
+    segment.start(Request(0x2D, SMBusProtocol::ByteData, false, 0xF0, 0x2E));  // moves to 2Eh
+    EXPECT_EQ(segment.slave(0x2D), nullptr);
+    segment.start(Request(0x2E, SMBusProtocol::ByteData, true, 0x00));
+    EXPECT_EQ(segment.data0(), 0x42);
+
+    slave->setFault({SMBusFault::Kind::Nack, -1}, SMBusProtocol::WordData);  // word reads only
+    segment.start(Request(0x2E, SMBusProtocol::WordData, true, 0x00));
+    EXPECT_EQ(segment.status(), SMBusSegment::Status::NoAck);
+    segment.start(Request(0x2E, SMBusProtocol::ByteData, true, 0x00));
+    EXPECT_EQ(segment.status(), SMBusSegment::Status::Done);
+
+    segment.detach(0x2E);
+    segment.start(Request(0x2E, SMBusProtocol::ByteData, true, 0x00));
+    EXPECT_EQ(segment.status(), SMBusSegment::Status::NoAck);
+    segment.setFloating(0xFF);
+    segment.start(Request(0x2E, SMBusProtocol::ByteData, true, 0x00));
+    EXPECT_EQ(segment.status(), SMBusSegment::Status::Done);
+    EXPECT_EQ(segment.data0(), 0xFF);
+}
+
 // ---- Super I/O configuration space ------------------------------------------------
 
 struct KeyCase {

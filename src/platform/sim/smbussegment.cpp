@@ -8,8 +8,9 @@ SMBusSlave::SMBusSlave(std::shared_ptr<RegisterFile> registers) : registers_(std
     if (!registers_) throw std::invalid_argument("SMBus slave without registers");
 }
 
-SMBusFault::Kind SMBusSlave::takeFault() {
+SMBusFault::Kind SMBusSlave::takeFault(SMBusProtocol protocol) {
     if (fault_.kind == SMBusFault::Kind::None || fault_.times == 0) return SMBusFault::Kind::None;
+    if (faultProtocol_ && *faultProtocol_ != protocol) return SMBusFault::Kind::None;
     if (fault_.times > 0) --fault_.times;
     return fault_.kind;
 }
@@ -43,10 +44,22 @@ bool SMBusSegment::busy() {
     return false;
 }
 
+void SMBusSegment::move(std::uint8_t from, std::uint8_t to) {
+    if (from == to || slaves_.count(to)) return;  // an address in use keeps its owner
+    slaves_[to] = std::move(slaves_[from]);
+    slaves_.erase(from);
+}
+
 SMBusSegment::Status SMBusSegment::run(const SMBusRequest& request) {
-    const auto device = slave(request.address & 0x7F);
-    if (!device) return Status::NoAck;
-    switch (device->takeFault()) {
+    const std::uint8_t address = request.address & 0x7F;
+    const auto device = slave(address);
+    if (!device) {
+        if (!floating_) return Status::NoAck;
+        data0_ = data1_ = *floating_;
+        blockResult_.clear();
+        return Status::Done;
+    }
+    switch (device->takeFault(request.protocol)) {
         case SMBusFault::Kind::Nack:
             return Status::NoAck;
         case SMBusFault::Kind::Collision:
@@ -77,6 +90,7 @@ SMBusSegment::Status SMBusSegment::run(const SMBusRequest& request) {
         case SMBusProtocol::ByteData:
             if (!request.read) {
                 regs.write(request.command, request.data0);
+                if (device->addressRegister() == request.command) move(address, regs.peek(request.command) & 0x7F);
             } else if (const auto value = regs.readChecked(request.command)) {
                 data0_ = *value;
             } else {

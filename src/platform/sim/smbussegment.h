@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/sim/locklog.h"
@@ -45,12 +46,19 @@ public:
     RegisterFile& registers() { return *registers_; }
     void setBlock(std::vector<std::uint8_t> block) { block_ = std::move(block); }
     const std::vector<std::uint8_t>& block() const { return block_; }
-    void setFault(SMBusFault fault) { fault_ = fault; }
+    // `only`: the fault hits transactions of that protocol alone.
+    void setFault(SMBusFault fault, std::optional<SMBusProtocol> only = std::nullopt) {
+        fault_ = fault;
+        faultProtocol_ = only;
+    }
     // Bit n set: protocol n (SMBusProtocol) is answered. All by default.
     void setProtocolMask(std::uint8_t mask) { protocolMask_ = mask; }
     bool answers(SMBusProtocol protocol) const { return (protocolMask_ >> static_cast<int>(protocol)) & 1; }
     // The fault that hits the transaction now starting (and uses one up).
-    SMBusFault::Kind takeFault();
+    SMBusFault::Kind takeFault(SMBusProtocol protocol);
+    // A byte write to this register moves the slave to the 7-bit address written.
+    void setAddressRegister(std::uint8_t reg) { addressRegister_ = reg; }
+    std::optional<std::uint8_t> addressRegister() const { return addressRegister_; }
 
     std::uint8_t pointer = 0;  // the register a send byte selected
 
@@ -58,7 +66,9 @@ private:
     std::shared_ptr<RegisterFile> registers_;
     std::vector<std::uint8_t> block_;
     SMBusFault fault_;
+    std::optional<SMBusProtocol> faultProtocol_;
     std::uint8_t protocolMask_ = 0x1F;
+    std::optional<std::uint8_t> addressRegister_;
 };
 
 class SMBusSegment {
@@ -66,7 +76,12 @@ public:
     enum class Status { Idle, Done, NoAck, Collision, Timeout };
 
     void attach(std::uint8_t address, std::shared_ptr<SMBusSlave> slave);
+    // The slave vanishes from the bus.
+    void detach(std::uint8_t address) { slaves_.erase(address); }
     std::shared_ptr<SMBusSlave> slave(std::uint8_t address) const;
+    // A segment without pull-ups: nobody at an address still completes, and
+    // reads answer this byte. Nothing (the default): a NACK.
+    void setFloating(std::optional<std::uint8_t> value) { floating_ = value; }
 
     // Status reads that still show the host busy after each start.
     void setBusyPolls(int polls) { busyPolls_ = polls; }
@@ -93,6 +108,7 @@ public:
 
 private:
     Status run(const SMBusRequest& request);
+    void move(std::uint8_t from, std::uint8_t to);
 
     std::map<std::uint8_t, std::shared_ptr<SMBusSlave>> slaves_;
     int busyPolls_ = 0;
@@ -104,6 +120,7 @@ private:
     std::vector<SMBusRequest> requests_;
     bool recording_ = true;
     LockLog locks_;
+    std::optional<std::uint8_t> floating_;
 };
 
 }  // namespace platform::sim
