@@ -384,6 +384,9 @@ const testsupport::BadBoard badChipBoards[] = {
      R"(/chips/0/registers/0x40/fault/kind: expected "fail", "allOnes" or "garbage")"},
     {R"({"superIO": [{"name": "s", "indexPort": "0x2E", "dataPort": "0x2E", "enterKey": []}]})",
      "/superIO/0/dataPort: expected a port other than the index port"},
+    {R"({"superIO": [{"name": "s", "indexPort": "0x2E", "dataPort": "0x2F", "enterKey": [],
+                      "decodes": [{"device": "0x0B", "chip": "nowhere", "window": "isa"}]}]})",
+     R"(/superIO/0/decodes/0/chip: expected the name of a chip of the "chips" section)"},
     {R"({"thermal": {"fans": [{"name": "f", "maxRpm": 100, "cools": {"cpu": 1}}]}})",
      "/thermal/fans/0/cools/cpu: expected the name of a heat source as the name"},
 };
@@ -406,6 +409,34 @@ TEST(DeviceKit, SuperIOSectionBuildsTheConfigurationSpace) {
     EXPECT_EQ(ports.read(0x2F, 1), 0x90u);
     ASSERT_NE(machine.registerFile("superio:0B"), nullptr);
     EXPECT_EQ(machine.registerFile("superio")->peek(0x20), 0x52);
+}
+
+TEST(DeviceKit, ActivationAndBaseMoveTheDecodedWindow) {
+    Machine machine;
+    machine.loadFromJson(R"({"chips": [{"name": "monitor", "registers": {"0x4F": "0x5C"}}],
+        "superIO": [{"name": "superio", "indexPort": "0x2E", "dataPort": "0x2F", "enterKey": [],
+                     "globals": {"0x07": "0x0B"},
+                     "devices": {"0x0B": {"0x30": "0x01", "0x60": "0x02", "0x61": "0x90"}},
+                     "decodes": [{"device": "0x0B", "chip": "monitor", "window": "isa"}]}]})",
+                         "decode.json");
+    PortSpace& ports = machine.ports();
+    const auto config = [&](std::uint8_t reg, std::uint8_t value) {
+        ports.write(0x2E, 1, reg);
+        ports.write(0x2F, 1, value);
+    };
+    const auto monitorAt = [&](std::uint16_t base) {
+        ports.write(static_cast<std::uint16_t>(base + 5), 1, 0x4F);
+        return ports.read(static_cast<std::uint16_t>(base + 6), 1);
+    };
+    EXPECT_EQ(monitorAt(0x290), 0x5Cu);
+    config(0x61, 0xA0);  // moved to 2A0h
+    EXPECT_EQ(monitorAt(0x2A0), 0x5Cu);
+    EXPECT_FALSE(ports.isClaimed(0x295));
+    config(0x30, 0x00);  // deactivated: released
+    EXPECT_FALSE(ports.isClaimed(0x2A5));
+    EXPECT_EQ(monitorAt(0x2A0), 0xFFu);
+    config(0x30, 0x01);
+    EXPECT_EQ(monitorAt(0x2A0), 0x5Cu);
 }
 
 }  // namespace

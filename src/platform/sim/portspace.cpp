@@ -87,6 +87,10 @@ PortSpace::Claim* PortSpace::find(std::uint16_t port) const {
     return nullptr;
 }
 
+void PortSpace::release(const PortDevice& device) {
+    std::erase_if(claims_, [&device](const auto& claim) { return claim->device.get() == &device; });
+}
+
 bool PortSpace::isClaimed(std::uint16_t port) const { return find(port) != nullptr; }
 
 std::uint32_t PortSpace::read(std::uint16_t port, int width) {

@@ -70,6 +70,8 @@ public:
     // claimed one (the message names both ranges).
     void claim(std::uint16_t first, std::uint16_t last, std::shared_ptr<PortDevice> device, std::string name = {});
     bool isClaimed(std::uint16_t port) const;
+    // Gives up every range the device claimed (a window that moves or closes).
+    void release(const PortDevice& device);
     // Widths other than 1, 2 or 4 throw std::invalid_argument.
     std::uint32_t read(std::uint16_t port, int width);
     void write(std::uint16_t port, int width, std::uint32_t value);

@@ -6,6 +6,7 @@
 // belong to the selected device.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -23,8 +24,8 @@ public:
     static constexpr std::uint8_t FirstDeviceRegister = 0x30;
 
     // An empty entry key leaves the space always open; no exit key never closes it.
-    SuperIOConfig(std::uint16_t indexPort, std::uint16_t dataPort, std::vector<std::uint8_t> enterKey,
-                  std::optional<std::uint8_t> exitKey);
+    SuperIOConfig(PortSpace& ports, std::uint16_t indexPort, std::uint16_t dataPort,
+                  std::vector<std::uint8_t> enterKey, std::optional<std::uint8_t> exitKey);
     static std::shared_ptr<SuperIOConfig> install(PortSpace& ports, std::uint16_t indexPort, std::uint16_t dataPort,
                                                   std::vector<std::uint8_t> enterKey,
                                                   std::optional<std::uint8_t> exitKey, const std::string& name);
@@ -34,6 +35,13 @@ public:
     std::shared_ptr<RegisterFile> device(std::uint8_t number);
     // While the bit of a global register is set, device registers ignore writes.
     void setLock(RegisterBit bit) { lock_ = bit; }
+    // Builds the adaptor a device decodes, for `size` ports from a base.
+    using WindowMaker = std::function<std::shared_ptr<PortDevice>(std::uint16_t base)>;
+    // The device's activation (30h bit 0) and base (60h high, 61h low) place
+    // its window on the ports: claimed at the base while active, moved with
+    // the base, released when deactivated. A base whose ports are taken
+    // leaves the window off the bus.
+    void setDecode(std::uint8_t device, WindowMaker make, int size);
     // A chip left in configuration mode (by firmware or another program).
     void setConfigMode(bool open);
     bool inConfigMode() const { return open_; }
@@ -44,7 +52,13 @@ protected:
     void writeByte(std::uint16_t port, std::uint8_t value) override;
 
 private:
+    struct Decode {
+        WindowMaker make;
+        int size;
+        std::shared_ptr<PortDevice> placed;
+    };
     RegisterFile* target();
+    void placeWindow(std::uint8_t device);
     void keyByte(std::uint8_t value);
 
     std::uint16_t indexPort_;
@@ -53,6 +67,8 @@ private:
     std::optional<std::uint8_t> exitKey_;
     std::shared_ptr<RegisterFile> globals_ = std::make_shared<RegisterFile>();
     std::map<std::uint8_t, std::shared_ptr<RegisterFile>> devices_;
+    std::map<std::uint8_t, Decode> decodes_;
+    PortSpace& ports_;
     std::optional<RegisterBit> lock_;
     bool open_;
     std::size_t keyProgress_ = 0;
