@@ -22,6 +22,14 @@ std::optional<std::uint16_t> ReadChipBytePair(TLink* link, int address, std::uin
     return static_cast<std::uint16_t>(*high << 8 | *low);
 }
 
+std::optional<std::uint8_t> UnlessAllOnes(std::optional<std::uint8_t> value) {
+    return value == 0xFF ? std::nullopt : value;
+}
+
+std::optional<std::uint16_t> UnlessAllOnes(std::optional<std::uint16_t> value) {
+    return value == 0xFFFF ? std::nullopt : value;
+}
+
 bool WriteChipByte(TLink* link, int address, std::uint8_t reg, std::uint8_t value) {
     return link && link->WriteByteData(address, reg, value);
 }

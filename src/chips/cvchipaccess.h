@@ -31,6 +31,10 @@ std::optional<std::uint8_t> ReadChipByte(TLink* link, int address, std::uint8_t 
 std::optional<std::uint16_t> ReadChipWord(TLink* link, int address, std::uint8_t reg);
 // Two byte registers as one word, high register first.
 std::optional<std::uint16_t> ReadChipBytePair(TLink* link, int address, std::uint8_t highReg, std::uint8_t lowReg);
+// No value for a read that answered all ones, where a chip's Part calls
+// that a failure (ISA reads of an absent chip, a vanished mailbox).
+std::optional<std::uint8_t> UnlessAllOnes(std::optional<std::uint8_t> value);
+std::optional<std::uint16_t> UnlessAllOnes(std::optional<std::uint16_t> value);
 // Answers whether the link took the write.
 bool WriteChipByte(TLink* link, int address, std::uint8_t reg, std::uint8_t value);
 // Reads the register, replaces the field (mask in place, shift its lowest

@@ -60,6 +60,10 @@ TEST_F(ChipTwin, FailingRegisterIsNoValueOnSMBus) {
     EXPECT_EQ(machine().registerFile("monitor")->peek(0x40), 0x01);
     TChipAccess access(&isa);
     EXPECT_EQ(ReadChipByte(&isa, 0, 0x40), 0xFF);  // all ones on ISA, where a driver decides
+    EXPECT_EQ(UnlessAllOnes(ReadChipByte(&isa, 0, 0x40)), std::nullopt);
+    EXPECT_EQ(UnlessAllOnes(ReadChipByte(&isa, 0, 0x4F)), 0x5C);
+    EXPECT_EQ(UnlessAllOnes(std::optional<std::uint16_t>(0xFFFF)), std::nullopt);
+    EXPECT_EQ(UnlessAllOnes(std::optional<std::uint16_t>(0x00FF)), 0x00FF);
     EXPECT_EQ(BusLockCount(true), 1);
 }
 
