@@ -164,7 +164,7 @@ const BadBoard badBoards[] = {
      R"(/isaDevices/0/registers/0x20: expected a hex string like "0x52" or an object)"},
     {R"({"isaDevices": [{"name": "a", "basePort": "0x290", "size": 8,
                          "registers": {"0x20": {"script": ["0x01"], "counter": {}}}}]})",
-     R"(/isaDevices/0/registers/0x20: expected at most one of "script" and "counter")"},
+     R"(/isaDevices/0/registers/0x20: expected at most one of "script", "counter", "perSecond", "temperature" and "fanSpeed")"},
     {R"({"isaDevices": [{"name": "a", "basePort": "0x290", "size": 8, "registers": {"0x20": {"script": []}}}]})",
      "/isaDevices/0/registers/0x20/script: expected at least one value"},
     {R"({"isaDevices": [{"name": "a", "basePort": "0x290", "size": 8,

@@ -26,3 +26,25 @@ TEST(DemoBoard, LoadsAndAnswersOnTheConfigurationAndMonitorPorts) {
     EXPECT_GT(temperature, 20u);
     EXPECT_LT(temperature, 80u);
 }
+
+// The monitor's temperature follows the duty the program writes to its fan output.
+TEST(DemoBoard, MonitorTemperatureFollowsTheFanOutput) {
+    platform::sim::Machine m;
+    m.loadFromFile(CALDAVOR_BOARDS_DIR "/demo.json");
+    m.simClock().restart(true, m.simClock().startTime());
+    auto& ports = m.ports();
+    const auto monitor = [&](std::uint8_t reg) {
+        ports.write(0x295, 1, reg);
+        return ports.read(0x296, 1);
+    };
+    const auto settleAtDuty = [&](std::uint8_t duty) {
+        ports.write(0x295, 1, 0x5A);
+        ports.write(0x296, 1, duty);
+        m.simClock().advance(10 * 60 * 1000);
+        return monitor(0x27);
+    };
+    EXPECT_EQ(settleAtDuty(0xFF), 45u);  // 30 + 30 / (1 + 1)
+    EXPECT_EQ(monitor(0x28), 225u);      // 1350000 / (3000 x 2)
+    EXPECT_EQ(settleAtDuty(0x00), 60u);  // no cooling
+    EXPECT_EQ(monitor(0x28), 0xFFu);     // a stopped fan
+}

@@ -37,6 +37,8 @@ TEST_F(FactoryTest, ABoardGivesASimulatedMachineOnRealTimeInTheProgramFolder) {
     EXPECT_EQ(machine->windowsDir(), "C:\\W");
     EXPECT_FALSE(machine->simClock().isVirtual());
     EXPECT_EQ(machine->programDir(), platform::native::executableDir());
+    machine->ports().read(0x80, 1);  // the program's bus traffic is not kept
+    EXPECT_TRUE(machine->ports().recorder().accesses().empty());
 }
 
 TEST_F(FactoryTest, TheBoardMayAskForVirtualTime) {

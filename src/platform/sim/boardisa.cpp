@@ -1,6 +1,5 @@
 #include "platform/sim/boardisa.h"
 
-#include <stdexcept>
 
 #include "platform/sim/boardregisters.h"
 #include "platform/sim/flatportrange.h"
@@ -37,16 +36,10 @@ void installOnPorts(const BoardNode& device, Machine& machine, const std::string
 
 void loadIsaDevicesSection(const BoardNode& section, Machine& machine) {
     for (const BoardNode& device : section.items()) {
-        const BoardNode nameNode = device.field("name");
-        const std::string name = nameNode.asNonEmptyString();
-        if (machine.registerFile(name)) nameNode.fail("expected a name no other device has");
+        const std::string name = readDeviceName(device, machine);
         auto file = std::make_shared<RegisterFile>();
-        if (auto registers = device.optionalField("registers")) readRegisters(*registers, *file);
-        try {
-            installOnPorts(device, machine, name, file);
-        } catch (const std::invalid_argument& e) {
-            device.fail(e.what());  // ports already taken by another device
-        }
+        if (auto registers = device.optionalField("registers")) readRegisters(*registers, *file, 0, machine);
+        claimPortsFor(device, [&] { installOnPorts(device, machine, name, file); });
         machine.addRegisterFile(name, std::move(file));
     }
 }

@@ -6,9 +6,12 @@
 #include "platform/sim/boardcpus.h"
 #include "platform/sim/boardhardware.h"
 #include "platform/sim/boardi2c.h"
-#include "platform/sim/boardisa.h"
 #include "platform/sim/boardkernel.h"
 #include "platform/sim/boardsmbus.h"
+#include "platform/sim/boardchips.h"
+#include "platform/sim/boardisa.h"
+#include "platform/sim/boardsuperio.h"
+#include "platform/sim/boardthermal.h"
 #include "platform/sim/boardsystem.h"
 
 namespace platform::sim {
@@ -21,8 +24,11 @@ constexpr BoardSection sections[] = {
     {"locale", loadLocaleSection},
     {"clock", loadClockSection},
     {"registry", loadRegistrySection},
+    {"thermal", loadThermalSection},
     {"isaDevices", loadIsaDevicesSection},
     {"cpuModels", loadCpuModelsSection},
+    {"chips", loadChipsSection},
+    {"superIO", loadSuperIOSection},
     {"cpus", loadCpusSection},
     {"physicalMemory", loadPhysicalMemorySection},
     {"pci", loadPciSection},

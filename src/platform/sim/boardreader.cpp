@@ -5,8 +5,19 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <sstream>
 
 namespace platform::sim {
+namespace {
+
+// As a person writes it: "40", "0.5".
+std::string numberText(double v) {
+    std::ostringstream out;
+    out << v;
+    return out.str();
+}
+
+}  // namespace
 namespace {
 
 // JSON pointer escaping of one path segment.
@@ -145,6 +156,14 @@ std::int64_t BoardNode::asInteger(std::int64_t min, std::int64_t max) const {
         failExpected(range);
     const auto v = value_->get<std::int64_t>();
     if (v < min || v > max) failExpected(range);
+    return v;
+}
+
+double BoardNode::asNumber(double min, double max) const {
+    const std::string range = "a number from " + numberText(min) + " to " + numberText(max);
+    if (!value_ || !value_->is_number()) failExpected(range);
+    const auto v = value_->get<double>();
+    if (!(v >= min && v <= max)) failExpected(range);
     return v;
 }
 

@@ -57,6 +57,8 @@ public:
     char asChar() const;
     bool asBool() const;
     std::int64_t asInteger(std::int64_t min, std::int64_t max) const;
+    // Any JSON number from min to max.
+    double asNumber(double min, double max) const;
     // A hex string no larger than `max`; `example` is shown when it is not one.
     std::uint32_t asHex(std::uint32_t max, std::string_view example) const;
 

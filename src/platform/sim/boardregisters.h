@@ -4,16 +4,52 @@
 //   {"0x20": "0x52",
 //    "0x41": {"value": "0x00", "writeMask": "0x0F", "clearOnRead": "0xFF"},
 //    "0x27": {"script": ["0x28", "0x29"]},
-//    "0x30": {"counter": {"start": "0x00", "step": 1}}}
-// writeMask (default "0xFF") limits what writes change, "0x00" is read-only;
-// clearOnRead (default "0x00") clears bits after a read. A register takes at
-// most one of "script" and "counter".
+//    "0x30": {"counter": {"start": "0x00", "step": 1}},
+//    "0x31": {"perSecond": {"start": "0x00", "step": 1}},
+//    "0x50": {"word": true, "value": "0x1234"},
+//    "0x3B": {"writeTo": "0x2B"}, "0x60": {"mirrorOf": "0x20"},
+//    "0x40": {"protectedBy": {"register": "0x4A", "mask": "0x80"}},
+//    "0x42": {"fault": {"kind": "fail", "times": 2}},
+//    "0x29": {"temperature": {"source": "cpu", "encoding": "signedByte"}},
+//    "0x28": {"fanSpeed": {"fan": "cpu", "encoding": "count", "clock": 1350000, "divisor": 2,
+//                          "fullScale": "0xFF"}},
+//    "0x81": {"output": {"fan": "cpu", "scale": 255, "inverted": false}}}
+// writeMask (default all ones) limits what writes change, "0x00" is
+// read-only; clearOnRead (default "0x00") clears bits after a read. A
+// register takes at most one value source (script, counter, perSecond,
+// temperature, fanSpeed). Encodings: "signedByte", "halfDegree" (integer
+// byte high, 80h the half), "count", "rpm"; "byte": "high" or "low" puts one
+// byte of the encoded value in a byte register. Fault kinds: "fail" (times,
+// default always), "allOnes", "garbage". Outputs set their fan's duty from
+// what the program writes (value / scale, or the rest of it when inverted).
+
+#include <stdexcept>
+#include <string>
 
 #include "platform/sim/boardreader.h"
 #include "platform/sim/registerfile.h"
 
 namespace platform::sim {
 
-void readRegisters(const BoardNode& registers, RegisterFile& file, int bank = 0);
+class Machine;
+
+// Thermal bindings and per-second counters need the machine.
+void readRegisters(const BoardNode& registers, RegisterFile& file, int bank, Machine& machine);
+
+// A list of protocol names as an SMBus slave's protocol mask (smbussegment.h).
+std::uint8_t readProtocolMask(const BoardNode& node);
+
+// A device's "name": not empty, and no register file of the machine has it yet.
+std::string readDeviceName(const BoardNode& device, const Machine& machine);
+
+// Runs `install`; ports already taken by another device are `node`'s error.
+template <class Install>
+void claimPortsFor(const BoardNode& node, Install&& install) {
+    try {
+        install();
+    } catch (const std::invalid_argument& e) {
+        node.fail(e.what());
+    }
+}
 
 }  // namespace platform::sim

@@ -151,12 +151,20 @@ std::vector<std::uint8_t> asBlock(const BoardNode& node) {
     return bytes;
 }
 
-// The one place a slave's device is made: a register file from "registers"
-// (a named chip model would be chosen here).
+// The one place a slave's device is made: a chip model of the "chips" section
+// by name (shared with its other placements) or a register file of its own.
 std::shared_ptr<SMBusSlave> makeSlave(const BoardNode& node, const std::string& fileName, Machine& machine) {
-    auto file = std::make_shared<RegisterFile>();
-    if (auto registers = node.optionalField("registers")) readRegisters(*registers, *file);
+    std::shared_ptr<RegisterFile> file;
+    if (auto chip = node.optionalField("chip")) {
+        if (node.optionalField("registers")) chip->failExpected("either \"chip\" or \"registers\", not both");
+        file = machine.registerFile(chip->asNonEmptyString());
+        if (!file) chip->failExpected("the name of a chip of the \"chips\" section");
+    } else {
+        file = std::make_shared<RegisterFile>();
+        if (auto registers = node.optionalField("registers")) readRegisters(*registers, *file, 0, machine);
+    }
     auto slave = std::make_shared<SMBusSlave>(file);
+    if (auto protocols = node.optionalField("protocols")) slave->setProtocolMask(readProtocolMask(*protocols));
     if (auto block = node.optionalField("block")) slave->setBlock(asBlock(*block));
     if (auto fault = node.optionalField("fault")) slave->setFault(asFault(*fault));
     machine.addRegisterFile(fileName, std::move(file));
@@ -190,7 +198,7 @@ void loadHost(const BoardNode& host, Machine& machine) {
     }
     if (auto slaves = host.optionalField("slaves")) {
         for (const BoardNode& slave : slaves->items()) {
-            slave.expectFields({"address", "registers", "block", "fault"});
+            slave.expectFields({"address", "chip", "registers", "protocols", "block", "fault"});
             const auto address = static_cast<std::uint8_t>(slave.field("address").asHex(0x7F, "0x2D"));
             char suffix[8];
             std::snprintf(suffix, sizeof suffix, "@%.2X", address);

@@ -50,7 +50,19 @@ private:
 
 }  // namespace
 
-Machine::Machine(bool virtualTime) : clock_(virtualTime) {}
+Machine::Machine(bool virtualTime) : clock_(virtualTime) {
+    ports_.recorder().setLockProbe([this] { return heldMutexes(); });
+    protocolSMBus_.setLockProbe([this] { return heldMutexes(); });
+}
+
+std::vector<std::string> Machine::heldMutexes() const {
+    std::vector<std::string> held;
+    for (const auto& [name, state] : mutexes_) {
+        std::lock_guard guard(state->mutex);
+        if (state->holder) held.push_back(name);
+    }
+    return held;
+}
 
 Machine::~Machine() = default;
 

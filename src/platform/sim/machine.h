@@ -19,6 +19,8 @@
 #include "platform/sim/simhardware.h"
 #include "platform/sim/simkernelclaims.h"
 #include "platform/sim/simregistry.h"
+#include "platform/sim/smbussegment.h"
+#include "platform/sim/thermalmodel.h"
 
 namespace platform::sim {
 
@@ -43,6 +45,8 @@ public:
     LocaleInfo locale() const override { return locale_; }
     Registry& registry() override { return registry_; }
     std::unique_ptr<NamedMutex> createMutex(const std::string& name) override;
+    // Names of the named mutexes some holder has now, in name order.
+    std::vector<std::string> heldMutexes() const;
     Desktop& desktop() override { return desktop_; }
 
     // Hardware access, devices and identity (machinehw.cpp).
@@ -95,6 +99,11 @@ public:
     std::shared_ptr<RegisterFile> registerFile(const std::string& name) const;
     // The disks and the paths to them (simdisk.h), made on first use.
     SimDisks& disks();
+    // Heat sources and fans on this machine's clock.
+    ThermalModel& thermal() { return thermal_; }
+    // The SMBus segment answered at the protocol level, for chips placed on
+    // it without a host-controller model in front.
+    SMBusSegment& protocolSMBus() { return protocolSMBus_; }
 
     // What the mutexes of one name share.
     struct MutexState {
@@ -113,6 +122,8 @@ private:
     std::string programDir_ = "./";
     std::string windowsDir_ = "C:\\WINDOWS";
     std::map<std::string, std::shared_ptr<RegisterFile>> registerFiles_;
+    ThermalModel thermal_{clock_};
+    SMBusSegment protocolSMBus_;
     // Mutexes of one name are one lock for every holder on this machine.
     std::map<std::string, std::shared_ptr<MutexState>> mutexes_;
 

@@ -48,7 +48,22 @@ std::uint32_t allOnes(int width) {
 }
 
 void Recorder::record(const PortAccess& access) {
-    if (enabled_) accesses_.push_back(access);
+    if (!enabled_) return;
+    accesses_.push_back(access);
+    locks_.note();
+}
+
+std::vector<PortAccess> Recorder::accessesTo(std::uint16_t first, std::uint16_t last) const {
+    std::vector<PortAccess> found;
+    for (const auto& a : accesses_) {
+        if (a.port >= first && a.port <= last) found.push_back(a);
+    }
+    return found;
+}
+
+void Recorder::clear() {
+    accesses_.clear();
+    locks_.clear();
 }
 
 PortSpace::PortSpace() = default;
@@ -70,6 +85,10 @@ PortSpace::Claim* PortSpace::find(std::uint16_t port) const {
         if (claim->contains(port)) return claim.get();
     }
     return nullptr;
+}
+
+void PortSpace::release(const PortDevice& device) {
+    std::erase_if(claims_, [&device](const auto& claim) { return claim->device.get() == &device; });
 }
 
 bool PortSpace::isClaimed(std::uint16_t port) const { return find(port) != nullptr; }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/sim/locklog.h"
+
 namespace platform::sim {
 
 // A device behind a range of ports. Width is 1, 2 or 4 bytes.
@@ -29,12 +31,19 @@ class Recorder {
 public:
     void record(const PortAccess& access);
     const std::vector<PortAccess>& accesses() const { return accesses_; }
-    void clear() { accesses_.clear(); }
+    // The locks held during access `index` (none without a probe).
+    const std::vector<std::string>& locksHeld(std::size_t index) const { return locks_.at(index); }
+    bool lockHeld(std::size_t index, const std::string& name) const { return locks_.held(index, name); }
+    // The accesses to ports first..last, in order.
+    std::vector<PortAccess> accessesTo(std::uint16_t first, std::uint16_t last) const;
+    void clear();
     void setEnabled(bool enabled) { enabled_ = enabled; }
+    void setLockProbe(LockProbe probe) { locks_.setProbe(std::move(probe)); }
 
 private:
     bool enabled_ = true;
     std::vector<PortAccess> accesses_;
+    LockLog locks_;
 };
 
 // What a faulty device does instead of answering. A failing access
@@ -61,6 +70,8 @@ public:
     // claimed one (the message names both ranges).
     void claim(std::uint16_t first, std::uint16_t last, std::shared_ptr<PortDevice> device, std::string name = {});
     bool isClaimed(std::uint16_t port) const;
+    // Gives up every range the device claimed (a window that moves or closes).
+    void release(const PortDevice& device);
     // Widths other than 1, 2 or 4 throw std::invalid_argument.
     std::uint32_t read(std::uint16_t port, int width);
     void write(std::uint16_t port, int width, std::uint32_t value);

@@ -30,30 +30,120 @@ void RegisterFile::selectBank(int bank) {
     bank_ = bank;
 }
 
-std::uint8_t RegisterFile::read(std::uint8_t reg) {
-    Register& r = at(bank_, reg);
-    if (r.generator) r.value = r.generator();
-    const std::uint8_t value = r.value;
-    r.value &= static_cast<std::uint8_t>(~r.behaviour.clearOnRead);
+RegisterFile::Register* RegisterFile::live(std::uint8_t reg) {
+    int bank = bank_;
+    if (bankSelector_) {
+        const BankSelector& s = *bankSelector_;
+        const bool banked = reg >= s.first && reg <= s.last && reg != s.reg;
+        bank = banked ? (banks_[0][s.reg].value & s.mask) >> s.shift : 0;
+    }
+    if (bank >= bankCount()) return nullptr;
+    return &banks_[static_cast<std::size_t>(bank)][reg];
+}
+
+bool RegisterFile::bitSet(RegisterBit bit) {
+    const Register* r = live(bit.reg);
+    return r && (r->value & bit.mask) != 0;
+}
+
+std::optional<std::uint16_t> RegisterFile::readValue(Register& r) {
+    switch (r.fault.kind) {
+        case RegisterFault::Kind::Fail:
+            if (r.fault.times == 0) break;
+            if (r.fault.times > 0) --r.fault.times;
+            return std::nullopt;
+        case RegisterFault::Kind::AllOnes:
+            return 0xFFFF;
+        case RegisterFault::Kind::Garbage:
+            // xorshift32: a fixed sequence, so a test sees the same bytes each run
+            garbageState_ ^= garbageState_ << 13;
+            garbageState_ ^= garbageState_ >> 17;
+            garbageState_ ^= garbageState_ << 5;
+            return static_cast<std::uint16_t>(garbageState_);
+        case RegisterFault::Kind::None:
+            break;
+    }
+    if (r.generator) r.value = r.behaviour.word ? r.generator() : (r.generator() & 0xFF);
+    const std::uint16_t value = r.value;
+    r.value &= static_cast<std::uint16_t>(~r.behaviour.clearOnRead);
     return value;
 }
 
-void RegisterFile::write(std::uint8_t reg, std::uint8_t value) {
-    Register& r = at(bank_, reg);
-    const std::uint8_t mask = r.behaviour.writeMask;
-    r.value = static_cast<std::uint8_t>((r.value & ~mask) | (value & mask));
+std::optional<std::uint8_t> RegisterFile::readChecked(std::uint8_t reg) {
+    Register* r = live(reg);
+    if (r && r->behaviour.mirrorOf) r = live(*r->behaviour.mirrorOf);
+    if (!r) return 0xFF;
+    const auto value = readValue(*r);
+    if (!value) return std::nullopt;
+    if (!r->behaviour.word) return static_cast<std::uint8_t>(*value);
+    const bool low = byteSelector_ && bitSet(*byteSelector_);
+    return static_cast<std::uint8_t>(low ? *value : *value >> 8);
 }
 
-void RegisterFile::set(std::uint8_t reg, std::uint8_t value, int bank) { at(bank, reg).value = value; }
+std::uint8_t RegisterFile::read(std::uint8_t reg) { return readChecked(reg).value_or(0xFF); }
 
-std::uint8_t RegisterFile::peek(std::uint8_t reg, int bank) const { return at(bank, reg).value; }
+std::optional<std::pair<std::uint8_t, std::uint8_t>> RegisterFile::readWordBytes(std::uint8_t reg) {
+    Register* r = live(reg);
+    if (r && r->behaviour.mirrorOf) r = live(*r->behaviour.mirrorOf);
+    if (r && r->behaviour.word) {
+        const auto value = readValue(*r);
+        if (!value) return std::nullopt;
+        return std::pair{static_cast<std::uint8_t>(*value >> 8), static_cast<std::uint8_t>(*value)};
+    }
+    const auto first = readChecked(reg);
+    if (!first) return std::nullopt;
+    const auto second = readChecked(static_cast<std::uint8_t>(reg + 1));
+    if (!second) return std::nullopt;
+    return std::pair{*first, *second};
+}
+
+void RegisterFile::writeValue(std::uint8_t reg, std::uint16_t value, bool whole) {
+    Register* r = live(reg);
+    if (r && r->behaviour.writeTo) r = live(*r->behaviour.writeTo);
+    if (!r) return;
+    const RegisterBehaviour& b = r->behaviour;
+    if (b.protectedBy && bitSet(*b.protectedBy)) return;
+    std::uint16_t mask = b.writeMask;
+    if (b.word && !whole) {
+        const bool low = byteSelector_ && bitSet(*byteSelector_);
+        mask &= low ? 0x00FF : 0xFF00;
+        value = low ? value : static_cast<std::uint16_t>(value << 8);
+    } else if (!b.word) {
+        mask &= 0xFF;
+    }
+    r->value = static_cast<std::uint16_t>((r->value & ~mask) | (value & mask));
+    if (b.onWrite) b.onWrite(r->value);
+}
+
+void RegisterFile::write(std::uint8_t reg, std::uint8_t value) { writeValue(reg, value, false); }
+
+void RegisterFile::writeWordBytes(std::uint8_t reg, std::uint8_t first, std::uint8_t second) {
+    const Register* r = live(reg);
+    if (r && r->behaviour.writeTo) r = live(*r->behaviour.writeTo);
+    if (r && r->behaviour.word) {
+        writeValue(reg, static_cast<std::uint16_t>(first << 8 | second), true);
+        return;
+    }
+    write(reg, first);
+    write(static_cast<std::uint8_t>(reg + 1), second);
+}
+
+void RegisterFile::set(std::uint8_t reg, std::uint16_t value, int bank) { at(bank, reg).value = value; }
+
+std::uint8_t RegisterFile::peek(std::uint8_t reg, int bank) const {
+    return static_cast<std::uint8_t>(at(bank, reg).value);
+}
+
+std::uint16_t RegisterFile::peekWord(std::uint8_t reg, int bank) const { return at(bank, reg).value; }
 
 void RegisterFile::setBehaviour(std::uint8_t reg, RegisterBehaviour behaviour, int bank) {
-    at(bank, reg).behaviour = behaviour;
+    at(bank, reg).behaviour = std::move(behaviour);
 }
 
 void RegisterFile::setGenerator(std::uint8_t reg, ValueGenerator generator, int bank) {
     at(bank, reg).generator = std::move(generator);
 }
+
+void RegisterFile::setFault(std::uint8_t reg, RegisterFault fault, int bank) { at(bank, reg).fault = fault; }
 
 }  // namespace platform::sim

@@ -8,8 +8,9 @@ SMBusSlave::SMBusSlave(std::shared_ptr<RegisterFile> registers) : registers_(std
     if (!registers_) throw std::invalid_argument("SMBus slave without registers");
 }
 
-SMBusFault::Kind SMBusSlave::takeFault() {
+SMBusFault::Kind SMBusSlave::takeFault(std::optional<SMBusProtocol> protocol) {
     if (fault_.kind == SMBusFault::Kind::None || fault_.times == 0) return SMBusFault::Kind::None;
+    if (faultProtocol_ && faultProtocol_ != protocol) return SMBusFault::Kind::None;
     if (fault_.times > 0) --fault_.times;
     return fault_.kind;
 }
@@ -26,7 +27,10 @@ std::shared_ptr<SMBusSlave> SMBusSegment::slave(std::uint8_t address) const {
 }
 
 void SMBusSegment::start(const SMBusRequest& request) {
-    if (recording_) requests_.push_back(request);
+    if (recording_) {
+        requests_.push_back(request);
+        locks_.note();
+    }
     busyLeft_ = busyPolls_;
     status_ = run(request);
 }
@@ -40,10 +44,22 @@ bool SMBusSegment::busy() {
     return false;
 }
 
+void SMBusSegment::move(std::uint8_t from, std::uint8_t to) {
+    if (from == to || slaves_.count(to)) return;  // an address in use keeps its owner
+    slaves_[to] = std::move(slaves_[from]);
+    slaves_.erase(from);
+}
+
 SMBusSegment::Status SMBusSegment::run(const SMBusRequest& request) {
-    const auto device = slave(request.address & 0x7F);
-    if (!device) return Status::NoAck;
-    switch (device->takeFault()) {
+    const std::uint8_t address = request.address & 0x7F;
+    const auto device = slave(address);
+    if (!device) {
+        if (!floating_) return Status::NoAck;
+        data0_ = data1_ = *floating_;
+        blockResult_.clear();
+        return Status::Done;
+    }
+    switch (device->takeFault(request.protocol)) {
         case SMBusFault::Kind::Nack:
             return Status::NoAck;
         case SMBusFault::Kind::Collision:
@@ -57,30 +73,38 @@ SMBusSegment::Status SMBusSegment::run(const SMBusRequest& request) {
         case SMBusFault::Kind::None:
             break;
     }
+    if (!device->answers(request.protocol)) return Status::NoAck;
     RegisterFile& regs = device->registers();
-    const std::uint8_t next = static_cast<std::uint8_t>(request.command + 1);
     switch (request.protocol) {
         case SMBusProtocol::Quick:
             break;
         case SMBusProtocol::Byte:
-            if (request.read)
-                data0_ = regs.read(device->pointer);
-            else
+            if (!request.read) {
                 device->pointer = request.command;
+            } else if (const auto value = regs.readChecked(device->pointer)) {
+                data0_ = *value;
+            } else {
+                return Status::NoAck;
+            }
             break;
         case SMBusProtocol::ByteData:
-            if (request.read)
-                data0_ = regs.read(request.command);
-            else
+            if (!request.read) {
                 regs.write(request.command, request.data0);
+                if (device->addressRegister() == request.command) move(address, regs.peek(request.command) & 0x7F);
+            } else if (const auto value = regs.readChecked(request.command)) {
+                data0_ = *value;
+            } else {
+                return Status::NoAck;
+            }
             break;
         case SMBusProtocol::WordData:
-            if (request.read) {
-                data0_ = regs.read(request.command);
-                data1_ = regs.read(next);
+            if (!request.read) {
+                regs.writeWordBytes(request.command, request.data0, request.data1);
+            } else if (const auto bytes = regs.readWordBytes(request.command)) {
+                data0_ = bytes->first;
+                data1_ = bytes->second;
             } else {
-                regs.write(request.command, request.data0);
-                regs.write(next, request.data1);
+                return Status::NoAck;
             }
             break;
         case SMBusProtocol::Block:

@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "platform/sim/locklog.h"
 #include "platform/sim/registerfile.h"
 
 namespace platform::sim {
@@ -33,18 +35,31 @@ struct SMBusFault {
     int times = -1;
 };
 
-// A slave: byte data at its registers, word data as two registers in bus
-// order (command, command + 1), a receive byte at the last command, a block
-// of its own.
+// A slave: byte data at its registers, word data as a word register or two
+// byte registers in bus order (command, command + 1), a receive byte at the
+// last command, a block of its own. A register that fails its read, or a
+// protocol outside the slave's mask, is not acknowledged. The register file
+// may be shared with the same chip's other adaptors (an ISA twin).
 class SMBusSlave {
 public:
     explicit SMBusSlave(std::shared_ptr<RegisterFile> registers = std::make_shared<RegisterFile>());
     RegisterFile& registers() { return *registers_; }
     void setBlock(std::vector<std::uint8_t> block) { block_ = std::move(block); }
     const std::vector<std::uint8_t>& block() const { return block_; }
-    void setFault(SMBusFault fault) { fault_ = fault; }
-    // The fault that hits the transaction now starting (and uses one up).
-    SMBusFault::Kind takeFault();
+    // `only`: the fault hits transactions of that protocol alone.
+    void setFault(SMBusFault fault, std::optional<SMBusProtocol> only = std::nullopt) {
+        fault_ = fault;
+        faultProtocol_ = only;
+    }
+    // Bit n set: protocol n (SMBusProtocol) is answered. All by default.
+    void setProtocolMask(std::uint8_t mask) { protocolMask_ = mask; }
+    bool answers(SMBusProtocol protocol) const { return (protocolMask_ >> static_cast<int>(protocol)) & 1; }
+    // The fault that hits the transaction now starting (and uses one up). On
+    // the wires the protocol is not known yet: only faults of every protocol hit.
+    SMBusFault::Kind takeFault(std::optional<SMBusProtocol> protocol = std::nullopt);
+    // A byte write to this register moves the slave to the 7-bit address written.
+    void setAddressRegister(std::uint8_t reg) { addressRegister_ = reg; }
+    std::optional<std::uint8_t> addressRegister() const { return addressRegister_; }
 
     std::uint8_t pointer = 0;  // the register a send byte selected
 
@@ -52,6 +67,9 @@ private:
     std::shared_ptr<RegisterFile> registers_;
     std::vector<std::uint8_t> block_;
     SMBusFault fault_;
+    std::optional<SMBusProtocol> faultProtocol_;
+    std::uint8_t protocolMask_ = 0x1F;
+    std::optional<std::uint8_t> addressRegister_;
 };
 
 class SMBusSegment {
@@ -59,7 +77,12 @@ public:
     enum class Status { Idle, Done, NoAck, Collision, Timeout };
 
     void attach(std::uint8_t address, std::shared_ptr<SMBusSlave> slave);
+    // The slave vanishes from the bus.
+    void detach(std::uint8_t address) { slaves_.erase(address); }
     std::shared_ptr<SMBusSlave> slave(std::uint8_t address) const;
+    // A segment without pull-ups: nobody at an address still completes, and
+    // reads answer this byte. Nothing (the default): a NACK.
+    void setFloating(std::optional<std::uint8_t> value) { floating_ = value; }
 
     // Status reads that still show the host busy after each start.
     void setBusyPolls(int polls) { busyPolls_ = polls; }
@@ -75,11 +98,18 @@ public:
 
     // Every request started, in order.
     const std::vector<SMBusRequest>& requests() const { return requests_; }
-    void clearRequests() { requests_.clear(); }
+    // The locks held when request `index` started.
+    const LockLog& locks() const { return locks_; }
+    void setLockProbe(LockProbe probe) { locks_.setProbe(std::move(probe)); }
+    void clearRequests() {
+        requests_.clear();
+        locks_.clear();
+    }
     void setRecording(bool on) { recording_ = on; }
 
 private:
     Status run(const SMBusRequest& request);
+    void move(std::uint8_t from, std::uint8_t to);
 
     std::map<std::uint8_t, std::shared_ptr<SMBusSlave>> slaves_;
     int busyPolls_ = 0;
@@ -90,6 +120,8 @@ private:
     std::vector<std::uint8_t> blockResult_;
     std::vector<SMBusRequest> requests_;
     bool recording_ = true;
+    LockLog locks_;
+    std::optional<std::uint8_t> floating_;
 };
 
 }  // namespace platform::sim

@@ -3,6 +3,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include "platform/sim/simclock.h"
+
 namespace platform::sim {
 
 ValueGenerator constantValue(std::uint8_t value) {
@@ -23,6 +25,18 @@ ValueGenerator countingValue(std::uint8_t start, std::uint8_t step) {
         const std::uint8_t current = value;
         value = static_cast<std::uint8_t>(value + step);
         return current;
+    };
+}
+
+}  // namespace platform::sim
+
+namespace platform::sim {
+
+ValueGenerator perSecondValue(SimClock& clock, std::uint8_t start, std::uint8_t step) {
+    const std::uint64_t origin = clock.monotonicMs();
+    return [&clock, origin, start, step] {
+        const std::uint64_t seconds = (clock.monotonicMs() - origin) / 1000;
+        return static_cast<std::uint8_t>(start + seconds * step);
     };
 }
 

@@ -8,8 +8,10 @@
 
 namespace platform::sim {
 
-// Called once per read of its register.
-using ValueGenerator = std::function<std::uint8_t()>;
+class SimClock;
+
+// Called once per read of its register; byte registers keep the low 8 bits.
+using ValueGenerator = std::function<std::uint16_t()>;
 
 // Always the same value, whatever is written.
 ValueGenerator constantValue(std::uint8_t value);
@@ -18,5 +20,8 @@ ValueGenerator constantValue(std::uint8_t value);
 ValueGenerator scriptedValues(std::vector<std::uint8_t> values);
 // start, start + step, ... one step per read, wrapping at 8 bits.
 ValueGenerator countingValue(std::uint8_t start, std::uint8_t step = 1);
+// start, start + step, ... one step per simulated second since now,
+// wrapping at 8 bits.
+ValueGenerator perSecondValue(SimClock& clock, std::uint8_t start, std::uint8_t step = 1);
 
 }  // namespace platform::sim

@@ -1,0 +1,77 @@
+// What the chip drivers do on every tick: one register byte through a link
+// on the ISA index/data adaptor and on the SMBus segment, and one heuristic
+// fan read (256 SMBus reads).
+
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "base/cvtrace.h"
+#include "chips/cvchipaccess.h"
+#include "chips/cvheuristicsensor.h"
+#include "hw/cvbuslocks.h"
+#include "hw/cvdriver.h"
+#include "platform/sim/indexdataport.h"
+#include "platform/sim/machine.h"
+#include "support/simsmbushost.h"
+
+namespace {
+
+// A machine with the bus locks and the driver open; traces go to a folder of its own.
+struct ChipBench {
+    std::filesystem::path path = std::filesystem::temp_directory_path() / "caldavor-bench-chips";
+    platform::sim::Machine machine;
+    platform::ScopedPlatform scope{machine};
+    std::shared_ptr<platform::sim::RegisterFile> chip = std::make_shared<platform::sim::RegisterFile>();
+
+    ChipBench() {
+        std::filesystem::create_directories(path);
+        ProgramDir = path.string() + "/";
+        InitializeBusLocks();
+        IOPort = std::make_unique<TIOPort>();
+        machine.ports().recorder().setEnabled(false);
+        machine.protocolSMBus().setRecording(false);
+        chip->set(0x27, 0x29);
+        platform::sim::IndexDataPort::install(machine.ports(), chip, 0x295, 0x296, "monitor");
+        machine.protocolSMBus().attach(0x2D, std::make_shared<platform::sim::SMBusSlave>(chip));
+    }
+    ~ChipBench() {
+        IOPort.reset();
+        FinalizeBusLocks();
+        std::filesystem::remove_all(path);
+    }
+    TSMBusHostFactory host() { return testsupport::SimProtocolHost::On(machine.protocolSMBus()); }
+};
+
+// One bracketed register read per iteration, as a driver makes it.
+void readEachIteration(benchmark::State& state, TLink& link, int address) {
+    for (auto _ : state) {
+        TChipAccess access(&link);
+        benchmark::DoNotOptimize(ReadChipByte(&link, address, 0x27));
+    }
+}
+
+void BM_ChipByteIsa(benchmark::State& state) {
+    ChipBench bench;
+    TLink link(2, LinkKinds::ISA, HostKinds::ISA, 0x290, 0);
+    readEachIteration(state, link, 0);
+}
+BENCHMARK(BM_ChipByteIsa);
+
+void BM_ChipByteSMBus(benchmark::State& state) {
+    ChipBench bench;
+    TLink link(0, LinkKinds::SMBus, HostKinds::Intel, 0x400, 0, bench.host());
+    readEachIteration(state, link, 0x2D);
+}
+BENCHMARK(BM_ChipByteSMBus);
+
+void BM_HeuristicFanRead(benchmark::State& state) {
+    ChipBench bench;
+    TLink link(0, LinkKinds::SMBus, HostKinds::Intel, 0x400, 0, bench.host());
+    auto sensor = CreateSensor<THeuristicSensor>(&link, 0x2Du, THeuristicSensor::ChipCode, nullptr, "", "", "");
+    for (auto _ : state) sensor->ReadFans();
+}
+BENCHMARK(BM_HeuristicFanRead);
+
+}  // namespace

@@ -1,0 +1,42 @@
+#pragma once
+// A simulated machine with the bus locks made and the driver open, and a
+// recorder of sensor log lines, for the chip drivers' tests.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "hw/cvbuslocks.h"
+#include "hw/cvdriver.h"
+#include "core/cvsensors.h"
+#include "hw/hwfixture.h"
+#include "platform/sim/smbussegment.h"
+#include "support/simsmbushost.h"
+
+class ChipTest : public HwTest {
+protected:
+    ChipTest() {
+        InitializeBusLocks();
+        IOPort = std::make_unique<TIOPort>();
+    }
+    ~ChipTest() override { FinalizeBusLocks(); }
+
+    TSensorLogEvent Logger() {
+        return [this](TSensor&, const std::string& msg, int level) { log.push_back(std::to_string(level) + " " + msg); };
+    }
+
+    std::vector<std::string> log;
+};
+
+// One chip at address Chip on an SMBus segment answered at the protocol
+// level, and the SMBus link in front of it.
+class SMBusChipTest : public ChipTest {
+protected:
+    static constexpr int Chip = 0x2D;
+
+    SMBusChipTest() { segment.attach(Chip, slave); }
+
+    platform::sim::SMBusSegment segment;
+    std::shared_ptr<platform::sim::SMBusSlave> slave = std::make_shared<platform::sim::SMBusSlave>();
+    TLink smbus{0, LinkKinds::SMBus, HostKinds::Intel, 0x400, 0, testsupport::SimProtocolHost::On(segment)};
+};
