@@ -40,7 +40,28 @@ TEST(BoardSMBus, HostsClaimTheirPortsFromThePciBaseOrTheirOwn) {
     EXPECT_EQ(m.ports().read(0x8E0, 2), 0x0008u) << "stuck busy";
 }
 
+TEST(BoardSMBus, SlaveNamingAChipSharesItsRegistersWithTheChipsOtherPlacements) {
+    Machine m(false);
+    m.loadFromJson(R"({
+      "chips": [{"name": "monitor", "registers": {"0x27": "0x30"}, "placements": [{"isa": "0x290"}]}],
+      "smbus": [{"name": "ich", "family": "Intel", "base": "0x400",
+                 "slaves": [{"address": "0x2D", "chip": "monitor", "protocols": ["byteData", "wordData"]}]}]
+    })", "twin.json");
+    ASSERT_EQ(m.registerFile("ich@2D"), m.registerFile("monitor"));
+    m.ports().write(0x295, 1, 0x27);
+    m.ports().write(0x296, 1, 0x55);
+    EXPECT_EQ(m.registerFile("ich@2D")->peek(0x27), 0x55) << "a write on ISA shows on SMBus";
+}
+
 const BadBoard badBoards[] = {
+    {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400", "slaves": [{"address": "0x2D", "chip": "nothere"}]}]})",
+     "/smbus/0/slaves/0/chip: expected the name of a chip of the \"chips\" section"},
+    {R"({"chips": [{"name": "c", "placements": [{"isa": "0x290"}]}],
+        "smbus": [{"name": "x", "family": "Intel", "base": "0x400",
+                   "slaves": [{"address": "0x2D", "chip": "c", "registers": {"0x00": "0x01"}}]}]})",
+     "/smbus/0/slaves/0/chip: expected either \"chip\" or \"registers\", not both"},
+    {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400", "slaves": [{"address": "0x2D", "protocols": ["dma"]}]}]})",
+     "/smbus/0/slaves/0/protocols/0"},
     {R"({"smbus": [{"name": "x", "family": "PIIX4", "base": "0x400"}]})", "/smbus/0/family: expected a host family"},
     {R"({"smbus": [{"name": "x", "family": "Intel"}]})", "/smbus/0/base: missing"},
     {R"({"smbus": [{"name": "x", "family": "Intel", "pci": "00:1F.3"}]})",
