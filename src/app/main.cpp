@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "core/cvvars.h"
+#include "detect/cvscanexceptions.h"
 #include "hw/cvosinfo.h"
 #include "hw/cvsetupapi.h"
 #include "i18n/sicomp.h"
@@ -25,6 +26,7 @@ int main() {
     InitializeCvvars();
     InitializeCvosinfo();
     InitializeCvsetupapi();
+    InitializeCvscanexceptions();
     // The main window's dispatcher: every form links to it; "Language=" switches it.
     const std::unique_ptr<TsiLangDispatcher> langDispatcher = TsiLangDispatcher::CreateSystem();
     WriteDebugLog("Initializing CVSENSORS");

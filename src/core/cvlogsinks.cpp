@@ -29,3 +29,9 @@ void TLogSinks::SensorLog(const TSensor& sender, const std::string& msg, int lev
 void TLogSinks::LinkLog(const TLink& sender, const std::string& msg) {
     LogMessage(Format("%s msg : %s", {sender.BusText(), msg}));
 }
+
+void TLogSinks::ClockLog(const std::string& chipName, std::uint32_t address, const std::string& msg, bool show) {
+    if (!show || clockLogCount_ >= ClockLogLimit) return;
+    ++clockLogCount_;
+    LogMessageEx(Format("%s at $%.2x msg : %s", {chipName, address, msg}), false);
+}

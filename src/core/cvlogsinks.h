@@ -3,6 +3,7 @@
 // and/or the window's two log boxes (the readings page's and the information
 // page's). The window supplies the boxes; until it does, box lines are dropped.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -51,7 +52,14 @@ public:
     void SensorLog(const TSensor& sender, const std::string& msg, int level);
     // The log event of every link.
     void LinkLog(const TLink& sender, const std::string& msg);
+    // The log event of the clock-generator chip: only lines flagged to show
+    // count, and the first ClockLogLimit of the run reach the information box.
+    void ClockLog(const std::string& chipName, std::uint32_t address, const std::string& msg, bool show);
+
+    static constexpr int ClockLogLimit = 20;
+    int ClockLogCount() const { return clockLogCount_; }
 
 private:
     TLogBoxes* boxes_ = nullptr;
+    int clockLogCount_ = 0;
 };

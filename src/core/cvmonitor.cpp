@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "base/cvformat.h"
+#include "core/cvsmartdisk.h"
 #include "core/cvvars.h"
 
 using cvformat::Format;
@@ -136,4 +137,13 @@ void TMonitor::SmartHasRefreshed(const TSensor& disk, int driveNumber, std::opti
         WriteDebugLog(Format("Exception in SmartHasRefreshed (%s)", {e.what()}));
     }
     SmartView->SetDiskTileText(driveNumber, fitness ? Format("%.0f%%", {*fitness * 100}) : "???%");
+}
+
+bool TMonitor::IsSmartDriveKnown(const std::string& model, const std::string& firmware,
+                                 const std::string& serial) const {
+    for (const auto& sensor : Sensors) {
+        const auto* disk = dynamic_cast<const TSmartDisk*>(sensor.get());
+        if (disk && disk->Model() == model && disk->Firmware() == firmware && disk->Serial() == serial) return true;
+    }
+    return false;
 }

@@ -110,6 +110,8 @@ public:
     // A disk sensor read its S.M.A.R.T. data; fitness is nullopt until the
     // first successful read.
     void SmartHasRefreshed(const TSensor& disk, int driveNumber, std::optional<double> fitness);
+    // Whether a disk sensor of the list has exactly these identity strings.
+    bool IsSmartDriveKnown(const std::string& model, const std::string& firmware, const std::string& serial) const;
 
     std::string OptionsFilePath() const;
 

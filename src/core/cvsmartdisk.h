@@ -3,9 +3,15 @@
 // S.M.A.R.T. data pages. The disk sensors implement it beside TSensor.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
+
+class TSensor;
+
+// Sent by a disk sensor after each S.M.A.R.T. read, with itself as the disk.
+using TSmartReadEvent = std::function<void(const TSensor& disk, int driveNumber, std::optional<double> fitness)>;
 
 class TSmartDisk {
 public:
@@ -24,4 +30,11 @@ public:
     // the disk answered them.
     virtual std::span<const std::uint8_t> AttributePage() const = 0;
     virtual std::span<const std::uint8_t> ThresholdPage() const = 0;
+    // The drive's identity strings, as it reported them.
+    virtual std::string Model() const = 0;
+    virtual std::string Firmware() const = 0;
+    virtual std::string Serial() const = 0;
+
+    // Set by the sensor factory right after construction.
+    TSmartReadEvent OnSmartRead;
 };

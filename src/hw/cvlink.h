@@ -134,6 +134,7 @@ public:
     // Binds the card of an I2CNVidia link (mode 1), given by its NVAPI index
     // (-1: NVAPI does not know it); a known card makes the link use NVAPI.
     void AttachNVAPIGpu(int cardNvapiIndex, int mode);
+    bool UsesNVAPI() const { return usesNvapi_; }
 
     // ---- addresses of the chips driven on this link
     void RegisterAddress(int address);
@@ -221,6 +222,7 @@ private:
     int maxPolls_ = -1000;
     int minPolls_ = 2147483647;
     bool ecFirstUse_ = true;
+    bool usesNvapi_ = false;
     std::unique_ptr<TSMBusHost> host_;
     std::unique_ptr<TLinkAccess> access_;
 };

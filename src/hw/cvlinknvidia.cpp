@@ -148,6 +148,7 @@ std::unique_ptr<TSMBusHost> MakeI2CNVidiaHost(TLink& link) { return std::make_un
 void TLink::AttachNVAPIGpu(int cardNvapiIndex, int mode) {
     if (auto* host = dynamic_cast<TI2CNVidiaHost*>(host_.get()); host && mode == 1) {
         host->AttachCard(cardNvapiIndex);
+        usesNvapi_ = cardNvapiIndex != -1;
         if (cardNvapiIndex != -1)
             WriteDebugLog(Format("Using NVAPI for %s %s at $%.4x", {hostText_, busText_, baseAddress_}));
     }

@@ -44,6 +44,9 @@ public:
     std::string NameText() const override { return "ST500"; }
     std::span<const std::uint8_t> AttributePage() const override { return Attributes; }
     std::span<const std::uint8_t> ThresholdPage() const override { return Thresholds; }
+    std::string Model() const override { return "ST500"; }
+    std::string Firmware() const override { return "1.0"; }
+    std::string Serial() const override { return "S1"; }
 
     // Entry n (0-based) of a page starts at byte 2 + 12 n.
     void SetAttribute(int entry, std::uint8_t id, std::uint8_t current, std::uint8_t worst, std::uint8_t threshold) {
