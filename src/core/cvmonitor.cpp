@@ -5,6 +5,7 @@
 #include "base/cvformat.h"
 #include "core/cvsmartdisk.h"
 #include "core/cvvars.h"
+#include "hw/cvosinfo.h"
 
 using cvformat::Format;
 
@@ -63,6 +64,42 @@ TLinkLogEvent TMonitor::LinkLogEvent() {
 TLinkRegistration TMonitor::LinkRegistration() {
     return TLinkRegistration{Options.DebugMode, LinkLogEvent(), [this](const std::string& msg) { Log.LogMessage(msg); },
                              [this](const std::string& msg, bool toBoth) { Log.LogMessageEx(msg, toBoth); }};
+}
+
+TLinkScanContext TMonitor::LinkScanContext() {
+    TLinkScanContext ctx;
+    ctx.LogMessage = [this](const std::string& msg) { Log.LogMessage(msg); };
+    ctx.LogMessageEx = [this](const std::string& msg, bool toBoth) { Log.LogMessageEx(msg, toBoth); };
+    ctx.DebugMode = Options.DebugMode;
+    ctx.NoPCIScan = ScanFlags.NoPCIScan;
+    ctx.NVidiaI2C = ScanFlags.NVidiaI2C;
+    ctx.NVidiaTemp = ScanFlags.NVidiaTemp;
+    ctx.StartupHide = Options.StartupHide;
+    ctx.NoMoreTip0004 = Options.NoMoreTip0004;
+    ctx.IsWin9x = OperatingSystem && !OperatingSystem->IsNT;
+    if (Board) {
+        ctx.BoardMaker = Board->BoardManufacturer;
+        ctx.BoardProduct = Board->BoardProduct;
+        ctx.SystemProduct = Board->SystemProduct;
+    }
+    ctx.ShowHintDialog = [this](const std::string& title, const std::string& text) {
+        return ShowHintDialog(title, text, true);
+    };
+    ctx.NeverShowNVidiaHint = [this] {
+        Options.NoMoreTip0004 = true;
+        SaveParams(false);
+    };
+    ctx.AddSensor = AddDiscoveredSensor;
+    ctx.NVidiaCards = NVidiaCards;
+    ctx.Display = &ChipsetDisplay;
+    ctx.SMBusChipset = &SMBusChipset;
+    return ctx;
+}
+
+void TMonitor::DetectLinks() {
+    SetLinkRegistration(LinkRegistration());
+    TLinkScanContext ctx = LinkScanContext();
+    ::DetectLinks(ctx);
 }
 
 int TMonitor::FindLinkByAddress(int address) const {

@@ -5,6 +5,8 @@
 // tests drive it directly. Each role lives in its own member; the services
 // of later subsystems are plugged in through the pointers, null until then.
 
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +25,7 @@
 #include "core/cvswitches.h"
 #include "core/cvvalueformat.h"
 #include "hw/cvlink.h"
+#include "hw/cvlinkscan.h"
 
 class TMonitor {
 public:
@@ -52,6 +55,13 @@ public:
     TLanguageDispatcher* Language = nullptr;
     TDialogs* Dialogs = nullptr;
     TSmartView* SmartView = nullptr;
+    TNvidiaCardServices* NVidiaCards = nullptr;
+    // The sensor factory as host discovery calls it; empty until it exists.
+    std::function<void(const TDiscoveredSensor&)> AddDiscoveredSensor;
+
+    // ---- chipset found by host discovery, for the window and the report ----
+    TChipsetDisplay ChipsetDisplay;
+    std::uint8_t SMBusChipset = 0;
 
     // ---- sensors ----
     // Appends a sensor, marked in use until the next PARSEUSED.
@@ -91,6 +101,12 @@ public:
     // What link registration takes from the window: "DebugMode=" as it is
     // now, the link log event and the sinks.
     TLinkRegistration LinkRegistration();
+    // What host discovery takes from the window: sinks, options, switches,
+    // the board identity, the hint dialog, the factory and the card services.
+    TLinkScanContext LinkScanContext();
+    // Registers the ISA and PCI buses, the chipset's SMBus hosts and the
+    // graphics cards' I2C buses.
+    void DetectLinks();
 
     // ---- links of the global list ----
     // Index of the last link whose base address is Address; -1 when none or

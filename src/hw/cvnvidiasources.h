@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 
 // The NVAPI I2C request. Fields and order as the driver takes them; the two
 // pointers are pointer-sized, so the record is 32 bytes in a 32-bit build.
@@ -62,3 +63,32 @@ void SetNvidiaSources(TNvidiaSources* sources);
 // The NVAPI I2C port of a card's CRTC line pair (3E3Fh: 0, 3637h: 1,
 // 5051h: 2, each also with 3D40h in the upper half); -1 for anything else.
 int NvI2CLinesToPort(std::uint32_t lines);
+
+// ---- NVIDIA card services of the GPU sources --------------------------------
+
+// One card object of the global card list.
+class TGeForceCard {
+public:
+    virtual ~TGeForceCard() = default;
+    // -1 when NVAPI does not know the card.
+    virtual int NvapiIndex() const = 0;
+    virtual bool HasTemperature() const = 0;
+};
+
+// What SMBus host discovery uses of the GPU sources: the NVAPI card list,
+// the card table and the global card list (`GeForceCards`), which owns its
+// cards.
+class TNvidiaCardServices {
+public:
+    virtual ~TNvidiaCardServices() = default;
+    virtual void EnumerateNVApi() = 0;
+    // Index in the NVAPI card list, -1 when none.
+    virtual int FindInNVApiCards(int bus, int device, int function, bool anyLocation, std::uint32_t pciId) = 0;
+    // Architecture code (0 when unknown) and name of a device id.
+    virtual bool LookupNVidiaCard(std::uint16_t deviceId, std::uint8_t& architectureCode, std::string& name) = 0;
+    // Creates a card and appends it to `GeForceCards`; answers the new card.
+    virtual TGeForceCard& AddGeForceCard(int bus, int device, int function,
+                                         std::function<void(const std::string&)> log) = 0;
+    // Position of the newest card in `GeForceCards`.
+    virtual int GeForceCardCount() const = 0;
+};

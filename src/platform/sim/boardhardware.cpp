@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <stdexcept>
 
 #include "platform/asciicase.h"
@@ -107,9 +108,46 @@ void loadPhysicalMemorySection(const BoardNode& section, Machine& machine) {
     }
 }
 
+PciLocation asPciLocation(const BoardNode& node) {
+    const std::string text = node.asString();
+    unsigned bus = 0, device = 0, function = 0;
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%2x:%2x.%1x%c", &bus, &device, &function, &tail) != 3 || device > 31 ||
+        function > 7)
+        node.failExpected("a PCI location like \"00:1F.3\"");
+    return {bus, device, function};
+}
+
+namespace {
+
+// "visibleWhen": the function shows while (byte or dword and mask) equals.
+std::function<bool()> asVisibility(const BoardNode& node, Machine& machine) {
+    node.expectFields({"pci", "register", "memory", "mask", "equals"});
+    const std::uint32_t mask = static_cast<std::uint32_t>(node.field("mask").asHex(0xFFFFFFFF, "0x08"));
+    const std::uint32_t equals =
+        node.optionalField("equals") ? static_cast<std::uint32_t>(node.field("equals").asHex(0xFFFFFFFF, "0x00")) : 0;
+    if (auto memory = node.optionalField("memory")) {
+        const auto address = static_cast<std::uint32_t>(memory->asHex(0xFFFFFFFF, "0xFED1F418"));
+        return [&machine, address, mask, equals] {
+            std::array<std::uint8_t, 4> bytes{0xFF, 0xFF, 0xFF, 0xFF};
+            machine.memory().read(address, bytes);
+            const std::uint32_t value = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | std::uint32_t{bytes[3]} << 24;
+            return (value & mask) == equals;
+        };
+    }
+    const PciLocation other = asPciLocation(node.field("pci"));
+    const auto reg = static_cast<unsigned>(node.field("register").asHex(0xFF, "0xF2"));
+    return [&machine, other, reg, mask, equals] {
+        const PciConfigSpace* config = machine.pci().function(other);
+        return config && ((*config)[reg] & mask) == equals;
+    };
+}
+
+}  // namespace
+
 void loadPciSection(const BoardNode& section, Machine& machine) {
     for (const BoardNode& function : section.items()) {
-        function.expectFields({"bus", "device", "function", "vendorId", "deviceId", "registers"});
+        function.expectFields({"bus", "device", "function", "vendorId", "deviceId", "registers", "visibleWhen"});
         const PciLocation at{static_cast<unsigned>(function.field("bus").asInteger(0, 255)),
                              static_cast<unsigned>(function.field("device").asInteger(0, 31)),
                              static_cast<unsigned>(function.field("function").asInteger(0, 7))};
@@ -120,15 +158,28 @@ void loadPciSection(const BoardNode& section, Machine& machine) {
         };
         putWord(0, function.field("vendorId").asHex(0xFFFF, "0x8086"));
         putWord(2, function.field("deviceId").asHex(0xFFFF, "0x2930"));
+        std::vector<std::pair<unsigned, std::uint8_t>> masks;
         if (auto registers = function.optionalField("registers")) {
             for (const auto& [offset, value] : registers->members()) {
                 const auto number = parseHex(offset);
                 if (!number || *number > 0xFF)
                     value.fail("expected a register number from \"0x00\" to \"0xFF\" as the name");
-                config[*number] = static_cast<std::uint8_t>(value.asHex(0xFF, "0x01"));
+                if (value.isString()) {
+                    config[*number] = static_cast<std::uint8_t>(value.asHex(0xFF, "0x01"));
+                    continue;
+                }
+                value.expectFields({"value", "writeMask"});
+                config[*number] = static_cast<std::uint8_t>(value.field("value").asHex(0xFF, "0x01"));
+                if (auto mask = value.optionalField("writeMask"))
+                    masks.emplace_back(*number, static_cast<std::uint8_t>(mask->asHex(0xFF, "0x00")));
             }
         }
-        installAt(function, [&] { machine.pci().addFunction(at, config); });
+        installAt(function, [&] {
+            machine.pci().addFunction(at, config);
+            for (const auto& [offset, mask] : masks) machine.pci().setWriteMask(at, offset, mask);
+        });
+        if (auto visible = function.optionalField("visibleWhen"))
+            machine.pci().setVisibility(at, asVisibility(*visible, machine));
     }
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/sim/boardreader.h"
+#include "platform/sim/pcibus.h"
 
 namespace platform::sim {
 
@@ -17,6 +18,8 @@ class Machine;
 // digits, and "5F 53 4D 5F" (hex bytes separated by blanks).
 std::uint64_t asHex64(const BoardNode& node);
 std::vector<std::uint8_t> asByteString(const BoardNode& node);
+// "00:1F.3": bus, device and function in hex.
+PciLocation asPciLocation(const BoardNode& node);
 
 // [{"msrs": {"0x1B": "0xFEE00900"}}, {"msrs": {...}}]: one entry per
 // logical processor; MSR values are hex strings of up to 16 digits, or
@@ -27,7 +30,13 @@ void loadCpusSection(const BoardNode& section, Machine& machine);
 // 16 MiB) zero-filled.
 void loadPhysicalMemorySection(const BoardNode& section, Machine& machine);
 // [{"bus": 0, "device": 31, "function": 3, "vendorId": "0x8086",
-//   "deviceId": "0x2930", "registers": {"0x20": "0x01", "0x21": "0x05"}}]
+//   "deviceId": "0x2930", "registers": {"0x20": "0x01", "0x40": {"value": "0x00", "writeMask": "0x00"}},
+//   "visibleWhen": {"pci": "00:1F.0", "register": "0xF2", "mask": "0x08", "equals": "0x00"}}]
+// A register is a value or {"value", "writeMask"} (an enable bit that
+// refuses to set has a write mask without it). "visibleWhen" hides the
+// function unless bits of another function's configuration byte, or of a
+// physical-memory dword ({"memory": "0xFED1F418", "mask": ..., "equals": ...}),
+// hold the value given.
 void loadPciSection(const BoardNode& section, Machine& machine);
 // {"installed": true, "major": 2, "minor": 3, "servicePath": "\\SystemRoot\\...",
 //  "serviceManagerAccess": true, "giveIo": false,

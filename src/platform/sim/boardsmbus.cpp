@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 
+#include "platform/sim/boardhardware.h"
 #include "platform/sim/boardregisters.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/smbus/alihost.h"
@@ -62,17 +63,6 @@ const FamilyRow& familyOf(const BoardNode& node) {
     node.failExpected(
         "a host family: \"Intel\", \"AtiIgp\", \"VIA\", \"Uli\", \"AMD\", \"nVidia\", \"nForce2\", \"Ali\", "
         "\"SiS5595\", \"SiSx30\" or \"SiS968\"");
-}
-
-// "00:1F.3": bus, device and function in hex.
-PciLocation asPciLocation(const BoardNode& node) {
-    const std::string text = node.asString();
-    unsigned bus = 0, device = 0, function = 0;
-    char tail = 0;
-    if (std::sscanf(text.c_str(), "%2x:%2x.%1x%c", &bus, &device, &function, &tail) != 3 || device > 31 ||
-        function > 7)
-        node.failExpected("a PCI location like \"00:1F.3\"");
-    return {bus, device, function};
 }
 
 std::uint16_t baseOf(const BoardNode& host, const FamilyRow& family, Machine& machine) {

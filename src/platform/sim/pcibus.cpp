@@ -28,6 +28,19 @@ void PciBus::attachModel(const PciLocation& at, std::shared_ptr<PciFunctionModel
     models_[at] = std::move(model);
 }
 
+void PciBus::setWriteMask(const PciLocation& at, unsigned offset, std::uint8_t mask) {
+    if (!function(at)) throw std::invalid_argument("no PCI function at " + describe(at));
+    if (offset > 255) throw std::invalid_argument("no PCI register " + std::to_string(offset));
+    auto [masks, added] = writeMasks_.try_emplace(at);
+    if (added) masks->second.fill(0xFF);
+    masks->second[offset] = mask;
+}
+
+void PciBus::setVisibility(const PciLocation& at, std::function<bool()> visible) {
+    if (!function(at)) throw std::invalid_argument("no PCI function at " + describe(at));
+    visibility_[at] = std::move(visible);
+}
+
 PciFunctionModel* PciBus::selectedModel() const {
     const auto found = models_.find({(address_ >> 16) & 0xFFu, (address_ >> 11) & 0x1Fu, (address_ >> 8) & 0x7u});
     return found == models_.end() ? nullptr : found->second.get();
@@ -37,7 +50,10 @@ PciConfigSpace* PciBus::selected(std::uint16_t port, int width, unsigned& offset
     if ((address_ & 0x80000000u) == 0) return nullptr;
     offset = (address_ & 0xFCu) + (port - DataPort);
     if (offset + static_cast<unsigned>(width) > 256) return nullptr;
-    return function({(address_ >> 16) & 0xFFu, (address_ >> 11) & 0x1Fu, (address_ >> 8) & 0x7u});
+    const PciLocation at{(address_ >> 16) & 0xFFu, (address_ >> 11) & 0x1Fu, (address_ >> 8) & 0x7u};
+    const auto visible = visibility_.find(at);
+    if (visible != visibility_.end() && !visible->second()) return nullptr;
+    return function(at);
 }
 
 std::uint32_t PciBus::read(std::uint16_t port, int width) {
@@ -59,7 +75,12 @@ void PciBus::write(std::uint16_t port, int width, std::uint32_t value) {
     unsigned offset = 0;
     PciConfigSpace* config = selected(port, width, offset);
     if (!config) return;
-    for (int i = 0; i < width; ++i) (*config)[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+    const auto masks = writeMasks_.find({(address_ >> 16) & 0xFFu, (address_ >> 11) & 0x1Fu, (address_ >> 8) & 0x7u});
+    for (int i = 0; i < width; ++i) {
+        const std::uint8_t mask = masks == writeMasks_.end() ? 0xFF : masks->second[offset + i];
+        std::uint8_t& reg = (*config)[offset + i];
+        reg = static_cast<std::uint8_t>((reg & ~mask) | (static_cast<std::uint8_t>(value >> (8 * i)) & mask));
+    }
     if (PciFunctionModel* model = selectedModel()) model->afterWrite(*config, offset, width);
 }
 

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -40,6 +41,12 @@ public:
     PciConfigSpace* function(const PciLocation& at);
     // Gives the function at `at` (which must exist) a behaviour.
     void attachModel(const PciLocation& at, std::shared_ptr<PciFunctionModel> model);
+    // Bits of a register that the program's writes may change (by default
+    // all); the function at `at` must exist.
+    void setWriteMask(const PciLocation& at, unsigned offset, std::uint8_t mask);
+    // The function answers configuration cycles only while `visible` holds
+    // (a function that the chipset hides); the function must exist.
+    void setVisibility(const PciLocation& at, std::function<bool()> visible);
 
     std::uint32_t read(std::uint16_t port, int width) override;
     void write(std::uint16_t port, int width, std::uint32_t value) override;
@@ -52,6 +59,8 @@ private:
     std::uint32_t address_ = 0;
     std::map<PciLocation, PciConfigSpace> functions_;
     std::map<PciLocation, std::shared_ptr<PciFunctionModel>> models_;
+    std::map<PciLocation, std::array<std::uint8_t, 256>> writeMasks_;
+    std::map<PciLocation, std::function<bool()>> visibility_;
 };
 
 }  // namespace platform::sim
