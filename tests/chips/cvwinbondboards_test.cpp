@@ -122,6 +122,17 @@ TEST_F(NCT6791D, ResumeReportsALockThatStaysSet) {
     EXPECT_EQ(accesses.back(), (PortAccess{0x2E, 1, 0xAA, true}));
 }
 
+TEST_F(NCT6791D, ResumeLeavesAConfigurationPortHeldByAKernelDriverAlone) {
+    std::string text = testsupport::readFile(CALDAVOR_BOARDS_DIR "/nct6791d.json");
+    text.insert(text.rfind('}'), R"(, "kernelDrivers": [{ "driver": "nct6775", "ports": { "first": "0x2E", "last": "0x2F" } }])");
+    machine().loadFromJson(text, "nct6791d.json");
+    auto s = sensor();
+    machine().ports().recorder().clear();
+    s->ResumeFromSuspend();
+    EXPECT_TRUE(ConfigAccesses(machine()).empty());
+    EXPECT_TRUE(traced("Monitor unlock of Nuvoton NCT6791D skipped: ports $002E-$002F held by kernel driver nct6775"));
+}
+
 class W83627HFTwin : public ChipTest {
 protected:
     W83627HFTwin() {
