@@ -181,3 +181,31 @@ TEST_F(W83627HFTwin, BothLinksReadTheSameChipUnderTheirBusLocks) {
 }
 
 }  // namespace
+
+namespace {
+
+class DemoBoard : public ChipTest {
+protected:
+    DemoBoard() { machine().loadFromFile(CALDAVOR_BOARDS_DIR "/demo.json"); }
+    TLink isa{2, LinkKinds::ISA, HostKinds::ISA, 0x290, 0};
+};
+
+TEST_F(DemoBoard, MonitorIsAW83627DHGThatCoolsWithItsFanOutput) {
+    auto s = CreateSensor<TWinbondSensor>(&isa, 0x290u, std::uint8_t{30}, Logger(), "", "", "");
+    EXPECT_EQ(s->GetReportedSMBus(), 0x2D);
+    ASSERT_TRUE(s->SetPwm(1, 100));
+    machine().simClock().advance(10 * 60 * 1000);
+    s->ReadTemps();
+    s->ReadFans();
+    s->ReadVolts();
+    s->ReadPwms();
+    EXPECT_EQ(s->GetTemp(1).Stats->Last(), 45);  // 30 + 30 / (1 + 1)
+    EXPECT_EQ(s->GetTemp(2).Stats->Last(), 45);
+    EXPECT_EQ(s->GetTemp(3).Stats->Last(), 30);
+    EXPECT_EQ(s->GetFan(1).Stats->Last(), 3000);  // count 225, divisor 2
+    EXPECT_NEAR(s->GetVolt(2).Stats->Last(), 0xE3 * 0.008 * 6.6, 1e-4);
+    EXPECT_EQ(s->GetPwm(1).Stats->Last(), 100);
+    EXPECT_EQ(s->GetPropValue(3), "2");  // FAN1 divisor from 47h bits 5:4
+}
+
+}  // namespace
