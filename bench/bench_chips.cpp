@@ -10,6 +10,7 @@
 #include "base/cvtrace.h"
 #include "chips/cvchipaccess.h"
 #include "chips/cvheuristicsensor.h"
+#include "chips/cvwinbond.h"
 #include "hw/cvbuslocks.h"
 #include "hw/cvdriver.h"
 #include "platform/sim/indexdataport.h"
@@ -73,5 +74,21 @@ void BM_HeuristicFanRead(benchmark::State& state) {
     for (auto _ : state) sensor->ReadFans();
 }
 BENCHMARK(BM_HeuristicFanRead);
+
+// A full tick of an NCT6776F on ISA: temperatures, fans and voltages.
+void BM_NCT6776FFullRead(benchmark::State& state) {
+    ChipBench bench;
+    bench.chip = std::make_shared<platform::sim::RegisterFile>(8);
+    bench.chip->setBankSelector({0x4E, 0x07, 0, 0x00, 0xFF});
+    platform::sim::IndexDataPort::install(bench.machine.ports(), bench.chip, 0x2295, 0x2296, "nct6776f");
+    TLink link(2, LinkKinds::ISA, HostKinds::ISA, 0x2290, 0);
+    auto sensor = CreateSensor<TWinbondSensor>(&link, 0x2290u, std::uint8_t{48}, nullptr, "", "", "");
+    for (auto _ : state) {
+        sensor->ReadTemps();
+        sensor->ReadFans();
+        sensor->ReadVolts();
+    }
+}
+BENCHMARK(BM_NCT6776FFullRead);
 
 }  // namespace

@@ -38,7 +38,7 @@ TEST(DemoBoard, MonitorTemperatureFollowsTheFanOutput) {
         return ports.read(0x296, 1);
     };
     const auto settleAtDuty = [&](std::uint8_t duty) {
-        ports.write(0x295, 1, 0x5A);
+        ports.write(0x295, 1, 0x01);  // output 1 of the W83627DHG
         ports.write(0x296, 1, duty);
         m.simClock().advance(10 * 60 * 1000);
         return monitor(0x27);

@@ -1,0 +1,1168 @@
+#include "chips/cvwinbond.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+#include "base/cvformat.h"
+#include "base/cvtrace.h"
+#include "chips/cvchipaccess.h"
+#include "chips/cvchipconv.h"
+#include "core/cvtext.h"
+#include "hw/cvdriver.h"
+#include "hw/cvsuperioinfo.h"
+#include "platform/kernelclaims.h"
+#include "platform/platform.h"
+
+using cvformat::Format;
+using namespace winbond;
+
+namespace {
+
+constexpr std::uint8_t BankRegister = 0x4E;
+constexpr std::uint8_t W83793BankRegister = 0x00;
+constexpr std::uint8_t NCT6791Code = 230;
+
+bool Bit(std::uint8_t value, int bit) { return (value >> bit & 1) != 0; }
+
+bool IsCode(std::uint8_t code, std::initializer_list<int> codes) {
+    return std::find(codes.begin(), codes.end(), code) != codes.end();
+}
+
+double Percent255(std::uint8_t v) { return chipconv::DutyToPercent(v, 255); }
+double Percent6Bit(std::uint8_t v) { return chipconv::DutyToPercent(v & 0x3F, 63); }
+double PercentHigh(std::uint8_t v) { return chipconv::DutyToPercent(v >> 4, 15); }
+double PercentLow(std::uint8_t v) { return chipconv::DutyToPercent(v & 0x0F, 15); }
+
+// How the outputs of a layout are read: prefix, registers, scale, and for
+// the mode-dependent scales the bit that selects the 6-bit duty.
+enum class Scale { Full, Six, HighNibble, LowNibble, ModeDependent };
+struct TModeBit {
+    std::uint8_t reg, bit;
+};
+struct TPwmOutputs {
+    DivisorPrefix prefix;
+    std::vector<std::uint8_t> regs;
+    Scale scale;
+    std::vector<TModeBit> modes;
+};
+
+const std::vector<TModeBit> EHFModes = {{0x04, 0}, {0x04, 1}, {0x12, 0}, {0x62, 6}};
+
+const TPwmOutputs* PwmOutputs(PwmLayout layout) {
+    using P = DivisorPrefix;
+    static const std::vector<std::pair<PwmLayout, TPwmOutputs>> table = {
+        {PwmLayout::W83793G, {P::None, {0xB3, 0xB4, 0xB5, 0xB6, 0xB7, 0xB8, 0xB9, 0xBA}, Scale::Six, {}}},
+        {PwmLayout::W83627THF, {P::Bank4E, {0x01, 0x03, 0x11}, Scale::HighNibble, {}}},
+        {PwmLayout::AS99127F, {P::Bank4E, {0x59, 0x5A}, Scale::LowNibble, {}}},
+        {PwmLayout::W83791D, {P::Bank4E, {0x81, 0x83, 0x94, 0xA0, 0xA1}, Scale::Full, {}}},
+        {PwmLayout::W83782D, {P::Bank4E, {0x5B, 0x5A, 0x5E, 0x5F}, Scale::Full, {}}},
+        {PwmLayout::W83627HF, {P::Bank4E, {0x5A, 0x5B}, Scale::Full, {}}},
+        {PwmLayout::W83697HF, {P::Bank4E, {0x01, 0x03}, Scale::Full, {}}},
+        {PwmLayout::W83637HF, {P::Bank4E, {0x01, 0x03, 0x11}, Scale::Full, {}}},
+        {PwmLayout::W83L784R, {P::None, {0x81, 0x83}, Scale::Full, {}}},
+        {PwmLayout::W83L785R, {P::None, {0x81, 0x83}, Scale::Full, {}}},
+        {PwmLayout::W83792D, {P::Bank4E, {0x81, 0x83, 0x94, 0xA3, 0xA4, 0xA5}, Scale::LowNibble, {}}},
+        {PwmLayout::W83627EHF, {P::Bank0, {0x01, 0x03, 0x11, 0x61}, Scale::ModeDependent, EHFModes}},
+        {PwmLayout::NCT6776F, {P::Bank0, {0x01, 0x03, 0x11}, Scale::ModeDependent, EHFModes}},
+        {PwmLayout::NCT6779D, {P::Bank0, {0x01, 0x03, 0x11, 0x13, 0x15, 0x17}, Scale::Full, {}}},
+        {PwmLayout::NCT6106D, {P::Bank0, {0x4A, 0x4B, 0x4C}, Scale::Full, {}}},
+    };
+    for (const auto& [key, outputs] : table)
+        if (key == layout) return &outputs;
+    return nullptr;
+}
+
+double ToPercent(Scale scale, std::uint8_t value, bool sixBitMode) {
+    switch (scale) {
+        case Scale::Six: return Percent6Bit(value);
+        case Scale::HighNibble: return PercentHigh(value);
+        case Scale::LowNibble: return PercentLow(value);
+        case Scale::ModeDependent: return sixBitMode ? chipconv::DutyToPercent(value >> 2, 63) : Percent255(value);
+        case Scale::Full: break;
+    }
+    return Percent255(value);
+}
+
+[[noreturn]] void Refuse(const char* what) { throw std::runtime_error(what); }
+
+}  // namespace
+
+// ---- conversions -----------------------------------------------------------------
+
+double WinbondSignedTemp(double x) { return x > 127.6 ? x - 256 : x; }
+
+double ByteToRPM(int count, int divisor) {
+    return chipconv::FanRpmDivided(chipconv::FanClock8Bit, count, divisor, chipconv::NoFan8Bit);
+}
+
+double WinbondRpm16(int count) {
+    if (count == 0 || count == 0x0FFF || count == 0x1FFF || count == 0xFFFF) return 0;
+    return 1350000.0 / count;
+}
+
+std::string FanControlSourcesText(int value) {
+    if (value == 0) return "manual";
+    static const char* const names[] = {"TD1", "TD2", "TD3", "TD4", "TR1", "TR2"};
+    std::string text = "Automatic on ";
+    for (int bit = 0; bit < 6; ++bit) {
+        if (!(value >> bit & 1)) continue;
+        if (text.back() != ' ') text += ",";
+        text += names[bit];
+    }
+    return text;
+}
+
+std::string FormatPwmFrequency(double hertz) {
+    const auto settings = cvformat::Invariant();
+    if (hertz > 1000000) return Format("%.1f MHz", {hertz / 1000000}, settings);
+    if (hertz > 1000) return Format("%.1f KHz", {hertz / 1000}, settings);
+    return Format("%.1f Hz", {hertz}, settings);
+}
+
+bool TextInList(const std::string& text, const std::vector<std::string>& list) {
+    const std::string upper = UpperCase(text);
+    return std::any_of(list.begin(), list.end(), [&](const std::string& s) { return UpperCase(s) == upper; });
+}
+
+// ---- construction ----------------------------------------------------------------
+
+TWinbondSensor::TWinbondSensor(TLink* link, std::uint32_t address, std::uint8_t chipCode, TSensorLogEvent onLog,
+                               std::string boardVendor, std::string boardProduct, std::string systemProduct)
+    : TSensor(link, address, chipCode, std::move(onLog), std::move(boardVendor), std::move(boardProduct),
+              std::move(systemProduct)),
+      FRow(FindChip(chipCode)) {
+    const double defaults[] = {1.0, 1.0, 1.0, 1.68, 3.8, -3.476821192, -1.504966887, 1.68, 1.0};
+    std::copy(std::begin(defaults), std::end(defaults), FVoltFactors.begin());
+    if (!FRow) {
+        FinishReadingSetup();
+        return;
+    }
+    FChipName = FRow->name;
+    FBankWidth = FRow->bankWidth;
+    auto fill = [](TTreadingArray& list, const std::vector<std::string>& names) {
+        list.resize(names.size());
+        for (std::size_t i = 0; i < names.size(); ++i) list[i].Name = names[i];
+    };
+    fill(FTemps, FRow->temps);
+    fill(FFans, FRow->fans);
+    fill(FPwms, FRow->pwms);
+    fill(FVolts, FRow->volts);
+    ApplyFactorRow();
+    for (int id : FRow->props) AddProp(id);
+
+    if (chipCode == 26 || chipCode == 36) {
+        TChipAccess access(FLink);
+        Write(BankRegister, 0x00);
+        if (chipCode == 26)
+            if (const auto v = Read(0x5C)) Write(0x5C, static_cast<std::uint8_t>(*v | 0x19));
+    }
+    if (chipCode == NCT6791Code) CheckIsaBase();
+    CorrectFactors();
+    FixBoardVoltages();
+    FinishReadingSetup();
+}
+
+void TWinbondSensor::ApplyFactorRow() {
+    std::vector<double> row;
+    switch (FRow->factors) {
+        case FactorRow::NCT6776F: row = {2, 2, 1, 6.6, 2, 2, 1, 1, 1}; break;
+        case FactorRow::NCT6779D: row = {1, 1, 2, 2, 1, 1, 1, 2, 2, 1, 1, 1, 1, 1, 1}; break;
+        case FactorRow::NCT6106D: row = {1, 1, 2, 2, 1, 1, 2, 2}; break;
+        case FactorRow::Default: return;
+    }
+    std::copy(row.begin(), row.end(), FVoltFactors.begin());
+}
+
+void TWinbondSensor::CorrectFactors() {
+    const std::uint8_t code = FChipCode;
+    if (IsCode(code, {26, 33, 37})) {
+        FVoltFactors[5] = 5.142857155;
+        FVoltFactors[6] = 3.142857145;
+        FVoltOffsets[5] = -14.91428606;
+        FVoltOffsets[6] = -7.714285717;
+    } else if (code == 38) {
+        TChipAccess access(FLink);
+        Write(BankRegister, 0x00);
+        if (const auto vid = Read(0x18); vid && Bit(*vid, 0)) {
+            FVoltFactors[0] = 0.305;
+            FVoltOffsets[0] = 0.7;
+        }
+        FVoltFactors[1] = 3.8;
+        FVoltFactors[5] = FVoltFactors[7];
+        FVoltFactors[6] = FVoltFactors[8];
+    } else if (code == 36 || code == 43) {
+        std::optional<std::uint8_t> neg12, neg5;
+        {
+            TChipAccess access(FLink);
+            neg12 = Read(0x25);
+            neg5 = Read(0x26);
+        }
+        // The pair settles only after a while; the second reading counts.
+        if (neg12 && neg5) {
+            platform::current().clock().sleepMs(270);
+            TChipAccess access(FLink);
+            neg12 = Read(0x25);
+            neg5 = Read(0x26);
+        }
+        if (neg12.value_or(0) > 120) {
+            FVoltFactors[5] = 3.426120438;
+            FVoltOffsets[5] = -22.40896359;
+        } else {
+            FVoltFactors[5] = 5.142857155;
+            FVoltOffsets[5] = -14.91428606;
+        }
+        if (neg5.value_or(0) < 112) {
+            FVoltFactors[6] = 3.142857145;
+            FVoltOffsets[6] = -7.714285717;
+        }
+    }
+}
+
+void TWinbondSensor::FixBoardVoltages() {
+    LogDebug(Format("Testing if %s voltages need fixing on %s %s", {FChipName, FBoardVendor, FBoardProduct}));
+    const std::string vendor = UpperCase(FBoardVendor);
+    const std::string adjusting = Format("Adjusting voltages for %s on %s %s", {FChipName, FBoardVendor, FBoardProduct});
+    const bool intel = FChipCode == 52 && (vendor == "INTEL CORPORATION" || vendor == "INTEL CORP.") &&
+                       TextInList(FBoardProduct, IntelBoards);
+    if (intel) {
+        Log(adjusting, 1);
+        const char* names[] = {"3.3V Standby", "Vbat", "CPU Vcc", "12V", "AVcc", "3.3V", "5V", "SDRAM Vcc", "PCH Vcc"};
+        for (std::size_t i = 0; i < 9 && i < FVolts.size(); ++i) FVolts[i].Name = names[i];
+        for (int i : {0, 1, 4, 5}) FVoltFactors[static_cast<std::size_t>(i)] = 2.0;
+        FVoltFactors[2] = FVoltFactors[8] = 1.0;
+        if (TextInList(FBoardProduct, IntelBoardsFirst)) {
+            FVoltFactors[3] = 11.0, FVoltFactors[6] = 4.92, FVoltFactors[7] = 1.5;
+        } else {
+            FVoltFactors[3] = 16.0, FVoltFactors[6] = 4.0, FVoltFactors[7] = 1.2;
+            if (TextInList(FBoardProduct, {"DP67BG", "DP67BGB3"})) FVoltFactors[7] = 2.0;
+        }
+        return;
+    }
+    if (vendor != "ASUSTEK COMPUTER INC.") return;
+    if (FChipCode == 48 && TextInList(FBoardProduct, AsusP8P67Boards)) {
+        Log(adjusting, 1);
+        FVolts[6].Name = "5V";
+        const double row[] = {2, 2, 1, 12, 2, 2, 5, 1, 1};
+        std::copy(std::begin(row), std::end(row), FVoltFactors.begin());
+    } else if (FChipCode == NCT6791Code && UpperCase(FBoardProduct) == "RAMPAGE IV BLACK EDITION") {
+        Log(adjusting, 1);
+        FVoltFactors[0] = 2.0;
+    }
+}
+
+bool TWinbondSensor::UsesSuperIOInfo() const { return SuperIOInfo.ChipCode == FChipCode && IOPort; }
+
+void TWinbondSensor::CheckIsaBase() {
+    if (!UsesSuperIOInfo()) return;
+    const std::uint16_t index = SuperIOInfo.ConfigPort;
+    const auto data = static_cast<std::uint16_t>(index + 1);
+    auto config = [&](std::uint8_t reg) {
+        IOPort->WritePortByte(index, reg);
+        return IOPort->ReadPortByte(data);
+    };
+    std::uint16_t base = 0, flat = 0;
+    {
+        TChipAccess access(FLink);
+        IOPort->WritePortByte(index, 0x07);
+        IOPort->WritePortByte(data, 0x0B);
+        if (!Bit(config(0x30), 0)) Log(FChipName + " H/M is DISABLED", 1);
+        base = static_cast<std::uint16_t>(config(0x60) << 8 | config(0x61));
+        flat = static_cast<std::uint16_t>(config(0x64) << 8 | config(0x65));
+    }
+    if (base == FAddress)
+        FIsaBaseUnused = IsIsaBaseUnused(FAddress);
+    else
+        Log(Format("WARNING: %s ISA base address differs ($%.4x,$%.4x)", {FChipName, FAddress, base}), 1);
+    if (flat != 0) {
+        FAddress2 = flat;
+        Log(Format("%s uses base address $%.4x too", {FChipName, flat}), 1);
+    } else {
+        Log(Format("WARNING: %s ISA flat address is 0", {FChipName}), 1);
+    }
+}
+
+bool TWinbondSensor::IsIsaBaseUnused(std::uint32_t address) {
+    TChipAccess access(FLink);
+    std::uint8_t first = 0;
+    if (!FLink || !FLink->ReadByteData(static_cast<int>(address), 0x00, first)) return false;
+    for (int reg = 1; reg < 256; ++reg) {
+        std::uint8_t value = 0;
+        if (FLink->ReadByteData(static_cast<int>(address), static_cast<std::uint8_t>(reg), value) && value != first)
+            return false;
+    }
+    return true;
+}
+
+// ---- register access -------------------------------------------------------------
+
+std::optional<std::uint8_t> TWinbondSensor::Read(std::uint8_t reg) {
+    return ReadChipByte(FLink, static_cast<int>(FAddress), reg);
+}
+
+bool TWinbondSensor::Write(std::uint8_t reg, std::uint8_t value) {
+    return WriteChipByte(FLink, static_cast<int>(FAddress), reg, value);
+}
+
+void TWinbondSensor::SelectBank(int bank) {
+    if (FChipCode == 41) {
+        Write(W83793BankRegister, static_cast<std::uint8_t>(bank));
+        return;
+    }
+    const auto mask = static_cast<std::uint8_t>(FBankWidth == 2 ? 0x03 : FBankWidth == 4 ? 0x0F : 0x07);
+    const std::uint8_t old = Read(BankRegister).value_or(0);
+    Write(BankRegister, static_cast<std::uint8_t>((old & ~mask) | (bank & mask)));
+}
+
+std::optional<std::uint8_t> TWinbondSensor::ReadIn(int bank, std::uint8_t reg) {
+    SelectBank(bank);
+    return Read(reg);
+}
+
+std::uint8_t TWinbondSensor::ReadBankedByte(std::uint8_t reg, int bank) { return ReadIn(bank, reg).value_or(0); }
+
+std::uint8_t TWinbondSensor::FlatPort(int offset) {
+    return FLink ? FLink->ReadPort(static_cast<std::uint16_t>(FAddress2 + offset), 0xFF) : 0xFF;
+}
+
+std::optional<double> TWinbondSensor::HalfDegree(std::uint8_t high, std::uint8_t low) {
+    const auto h = Read(high);
+    if (!h) return std::nullopt;
+    const auto l = Read(low);
+    if (!l) return std::nullopt;
+    return chipconv::TempHalfDegree(*h, *l);
+}
+
+// ---- temperatures ----------------------------------------------------------------
+
+void TWinbondSensor::ReadTempsInternal(std::span<double> values) {
+    if (!FRow) return;
+    TChipAccess access(FLink);
+    auto put = [&](std::size_t i, std::optional<double> v) {
+        if (v && i < values.size()) values[i] = *v;
+    };
+    auto signedReg = [&](std::uint8_t reg) -> std::optional<double> {
+        const auto v = Read(reg);
+        return v ? std::optional(chipconv::TempSigned8(*v)) : std::nullopt;
+    };
+    switch (FRow->temp) {
+        case TempLayout::W83795G: {
+            if (!Read(0x00)) return;
+            const std::uint8_t en4 = Read(0x04).value_or(0), en5 = Read(0x05).value_or(0);
+            auto temp = [&](std::uint8_t reg, bool enabled) -> std::optional<double> {
+                if (!enabled) return 0.0;
+                const auto r = Read(reg);
+                if (!r) return std::nullopt;
+                const auto low = Read(0x3C);
+                return chipconv::TempSigned8(*r) + (low ? (*low >> 6) * 0.25 : 0.0);
+            };
+            put(0, temp(0x1F, (en4 & 0x03) == 0x03));
+            put(1, temp(0x20, (en4 & 0x0C) == 0x0C));
+            for (int i = 0; i < 8; ++i) put(6 + i, temp(static_cast<std::uint8_t>(0x26 + i), Bit(en4, 5)));
+            for (int i = 0; i < 4; ++i) put(2 + i, temp(static_cast<std::uint8_t>(0x21 + i), Bit(en5, 2 * i)));
+            break;
+        }
+        case TempLayout::W83793G: {
+            const auto bank = Read(W83793BankRegister);
+            if (!bank) return;
+            Write(W83793BankRegister, static_cast<std::uint8_t>(*bank & 0xF8));
+            const std::uint8_t fractions = Read(0x22).value_or(0);
+            for (int i = 0; i < 6; ++i) {
+                const double fraction = i < 4 ? (fractions >> (2 * i) & 3) * 0.25 : 0.0;
+                if (const auto t = signedReg(static_cast<std::uint8_t>(0x1C + i))) put(i, *t + fraction);
+            }
+            break;
+        }
+        case TempLayout::W83L784R: put(0, signedReg(0x27)); break;
+        case TempLayout::W83L785R:
+            put(1, signedReg(0x26));
+            put(0, signedReg(0x27));
+            break;
+        case TempLayout::Mozart2:
+            put(0, signedReg(0x27));
+            put(1, signedReg(0x13));
+            break;
+        case TempLayout::Classic: {
+            SelectBank(0);
+            put(0, signedReg(0x27));
+            if (FChipCode == 51) put(0, HalfDegree(0x27, 0x7C));
+            SelectBank(1);
+            put(1, HalfDegree(0x50, 0x51));
+            SelectBank(2);
+            put(2, HalfDegree(0x50, 0x51));
+            if (FChipCode == 48 || FChipCode == 52) {
+                SelectBank(6);
+                const std::uint8_t g = Read(0x2E).value_or(0);
+                for (int i = 0; i < 3; ++i)
+                    if (const auto t = Read(static_cast<std::uint8_t>(0x2B + i)))
+                        put(3 + i, chipconv::TempSigned8(*t) + (Bit(g, i) ? 0.5 : 0.0));
+            }
+            SelectBank(0);
+            if (FChipCode == 43) put(3, signedReg(0x17));
+            break;
+        }
+        case TempLayout::NCT6106D: {
+            SelectBank(0);
+            const std::uint8_t g = Read(0x16).value_or(0);
+            for (std::size_t i = 0; i < values.size(); ++i)
+                if (const auto t = Read(static_cast<std::uint8_t>(0x10 + i)))
+                    put(i, chipconv::TempSigned8(*t) + (Bit(g, static_cast<int>(i)) ? 0.5 : 0.0));
+            break;
+        }
+        case TempLayout::NCT6792D:
+            SelectBank(4);
+            for (int i = 0; i < 6; ++i) put(i, signedReg(static_cast<std::uint8_t>(0x90 + i)));
+            break;
+        case TempLayout::NCT6779D:
+            if (FAddress2 != 0) {
+                for (int i = 0; i < 6; ++i) put(i, chipconv::TempSigned8(FlatPort(0x10 + i)));
+            } else if (!FIsaBaseUnused) {
+                SelectBank(0);
+                put(0, signedReg(0x27));
+                SelectBank(1);
+                put(1, HalfDegree(0x50, 0x51));
+                SelectBank(4);
+                for (int i = 0; i < 4; ++i) put(2 + i, signedReg(static_cast<std::uint8_t>(0x92 + i)));
+            }
+            break;
+        case TempLayout::W83783S:
+            put(0, signedReg(0x27));
+            Write(BankRegister, 0x01);
+            put(1, HalfDegree(0x50, 0x51));
+            Write(BankRegister, 0x00);
+            break;
+        case TempLayout::W83791D:
+            SelectBank(0);
+            put(0, signedReg(0x27));
+            put(1, HalfDegree(0xC0, 0xC1));
+            put(2, HalfDegree(0xC8, 0xC9));
+            break;
+        case TempLayout::None: break;
+    }
+}
+
+// ---- fans ------------------------------------------------------------------------
+
+void TWinbondSensor::ApplyPrefix(DivisorPrefix prefix) {
+    if (prefix == DivisorPrefix::Bank4E) Write(BankRegister, 0x00);
+    if (prefix == DivisorPrefix::Bank0) SelectBank(0);
+}
+
+std::optional<std::uint8_t> TWinbondSensor::DivisorCode(std::uint8_t fan) {
+    const auto& fields = FRow->divisors.fields;
+    if (fan >= fields.size()) return std::nullopt;
+    const TDivisorField& f = fields[fan];
+    TChipAccess access(FLink);
+    ApplyPrefix(FRow->divisors.prefixGet);
+    int code = 0;
+    if (const auto low = Read(f.reg)) code = chipconv::GetField(*low, f.mask, f.shift);
+    if (f.highReg >= 0)
+        if (const auto high = Read(static_cast<std::uint8_t>(f.highReg)); high && Bit(*high, f.highBit)) code += 4;
+    return static_cast<std::uint8_t>(code);
+}
+
+std::uint8_t TWinbondSensor::GetFanDivisor(std::uint8_t fan) {
+    if (!FRow || !FRow->divisors.exposed) return 1;
+    return DivisorCode(fan).value_or(1);
+}
+
+bool TWinbondSensor::SetFanDivisor(std::uint8_t fan, std::uint8_t code) {
+    if (!FRow) return false;
+    const TDivisors& d = FRow->divisors;
+    if (fan >= d.fields.size() || code > d.maxCode) return false;
+    const TDivisorField& f = d.fields[fan];
+    TChipAccess access(FLink);
+    ApplyPrefix(d.prefixSet);
+    if (!UpdateChipField(FLink, static_cast<int>(FAddress), f.reg, f.mask, f.shift, code & (f.mask >> f.shift)))
+        return false;
+    if (f.highReg < 0) return true;
+    return UpdateChipField(FLink, static_cast<int>(FAddress), static_cast<std::uint8_t>(f.highReg),
+                           static_cast<std::uint8_t>(1 << f.highBit), f.highBit, code >> 2 & 1);
+}
+
+double TWinbondSensor::DividedRpm(std::optional<std::uint8_t> count, int fan) {
+    if (!count) return 0;
+    const auto code = DivisorCode(static_cast<std::uint8_t>(fan)).value_or(0);
+    return ByteToRPM(*count, chipconv::DivisorFromCode(code));
+}
+
+void TWinbondSensor::ReadFansInternal(std::span<double> values) {
+    if (!FRow) return;
+    TChipAccess access(FLink);
+    auto pairAt = [&](int bank, std::uint8_t high) -> std::optional<int> {
+        if (bank >= 0) SelectBank(bank);
+        const auto h = Read(high);
+        if (!h) return std::nullopt;
+        const auto l = Read(static_cast<std::uint8_t>(high + 1));
+        if (!l) return std::nullopt;
+        return *h << 8 | *l;
+    };
+    const std::size_t n = values.size();
+    switch (FRow->fan) {
+        case FanLayout::NCT6106D:
+            SelectBank(0);
+            for (std::size_t i = 0; i < n; ++i) {
+                const auto r1 = Read(static_cast<std::uint8_t>(0x20 + 2 * i));
+                const auto r2 = r1 ? Read(static_cast<std::uint8_t>(0x21 + 2 * i)) : std::nullopt;
+                if (r2) values[i] = WinbondRpm16(*r1 * 32 + (*r2 & 0x1F));
+            }
+            break;
+        case FanLayout::NCT6779D:
+            if (FAddress2 != 0) {
+                for (std::size_t i = 0; i < n; ++i)
+                    values[i] = FlatPort(static_cast<int>(0x3A + 2 * i)) * 256 + FlatPort(static_cast<int>(0x3B + 2 * i));
+            } else if (!FIsaBaseUnused) {
+                for (std::size_t i = 0; i < n && i < 5; ++i)
+                    if (const auto v = pairAt(4, static_cast<std::uint8_t>(0xC0 + 2 * i))) values[i] = *v;
+            }
+            break;
+        case FanLayout::NCT6776F:
+        case FanLayout::W83677HG:
+            for (std::size_t i = 0; i < n; ++i)
+                if (const auto v = pairAt(6, static_cast<std::uint8_t>(0x56 + 2 * i)))
+                    values[i] = FRow->fan == FanLayout::NCT6776F && *v == 0xA4 ? 0 : *v;
+            SelectBank(0);
+            break;
+        case FanLayout::ADP3228:
+            if (const auto v = pairAt(-1, 0x51)) values[0] = WinbondRpm16(*v);
+            break;
+        case FanLayout::W83795G: {
+            if (!Read(0x00)) return;
+            const std::uint16_t enables = static_cast<std::uint16_t>(Read(0x06).value_or(0) | Read(0x07).value_or(0) << 8);
+            for (std::size_t i = 0; i < n; ++i) {
+                if (!(enables >> i & 1)) continue;
+                const auto r = Read(static_cast<std::uint8_t>(0x2E + i));
+                if (!r) continue;
+                values[i] = WinbondRpm16(*r * 16 + Read(0x3C).value_or(0));
+            }
+            break;
+        }
+        case FanLayout::W83793G: {
+            const auto bank = Read(W83793BankRegister);
+            if (!bank) return;
+            Write(W83793BankRegister, static_cast<std::uint8_t>(*bank & 0xF8));
+            for (std::size_t i = 0; i < n; ++i)
+                if (const auto v = pairAt(-1, static_cast<std::uint8_t>(0x23 + 2 * i))) values[i] = WinbondRpm16(*v & 0x0FFF);
+            break;
+        }
+        case FanLayout::W83627EHF: {
+            SelectBank(0);
+            std::optional<std::uint8_t> counts[5];
+            const std::uint8_t regs[] = {0x28, 0x29, 0x2A, 0x3F};
+            for (int i = 0; i < 4; ++i) counts[i] = Read(regs[i]);
+            SelectBank(5);
+            counts[4] = Read(0x53);
+            SelectBank(0);
+            for (std::size_t i = 0; i < n && i < 5; ++i) values[i] = DividedRpm(counts[i], static_cast<int>(i));
+            break;
+        }
+        case FanLayout::Divided: {
+            static const std::uint8_t w83792[] = {0x28, 0x29, 0x2A, 0xB8, 0xB9, 0xBA, 0xBE};
+            static const std::uint8_t w83791[] = {0x28, 0x29, 0x2A, 0xBA, 0xBB};
+            const std::uint8_t* regs = FChipCode == 40 ? w83792 : w83791;
+            std::vector<std::optional<std::uint8_t>> counts;
+            for (std::size_t i = 0; i < n; ++i) {
+                if (i == 3 && FChipCode == 39) Write(BankRegister, 0x00);
+                counts.push_back(Read(regs[i]));
+            }
+            for (std::size_t i = 0; i < n; ++i) values[i] = DividedRpm(counts[i], static_cast<int>(i));
+            break;
+        }
+        case FanLayout::None: break;
+    }
+}
+
+// ---- voltages --------------------------------------------------------------------
+
+void TWinbondSensor::ReadVoltsInternal(std::span<double> values) {
+    if (!FRow) return;
+    TChipAccess access(FLink);
+    const std::size_t n = values.size();
+    auto scaled = [&](std::size_t i, std::optional<std::uint8_t> raw, double factor, double offset = 0) {
+        if (raw && i < n) values[i] = *raw * factor + offset;
+    };
+    // raw x 0.016 x F[k] + O[k]
+    auto classic = [&](std::size_t i, std::optional<std::uint8_t> raw, std::size_t k) {
+        scaled(i, raw, 0.016 * FVoltFactors[k], FVoltOffsets[k]);
+    };
+    auto bank5 = [&](std::uint8_t reg) {
+        Write(BankRegister, 0x05);
+        const auto v = Read(reg);
+        Write(BankRegister, 0x00);
+        return v;
+    };
+    auto reg = [](int r) { return static_cast<std::uint8_t>(r); };
+    switch (FRow->volt) {
+        case VoltLayout::W83793G: {
+            const std::uint8_t lows = Read(0x1B).value_or(0);
+            for (int i = 0; i < 3; ++i)
+                if (const auto r = Read(reg(0x10 + i))) values[i] = (*r * 4 + (lows >> (2 * i) & 3)) * 0.002;
+            for (int i = 0; i < 3; ++i) scaled(3 + i, Read(reg(0x14 + i)), 0.016);
+            scaled(6, Read(0x17), 0.008);
+            scaled(7, Read(0x18), 0.024, 0.15);
+            scaled(8, Read(0x19), 0.024, 0.15);
+            scaled(9, Read(0x1A), 0.016);
+            break;
+        }
+        case VoltLayout::W83795G: {
+            if (!Read(0x00)) return;
+            const std::uint8_t e2 = Read(0x02).value_or(0), e3 = Read(0x03).value_or(0), e4 = Read(0x04).value_or(0),
+                               e5 = Read(0x05).value_or(0);
+            auto volt = [&](std::size_t i, std::uint8_t r, bool enabled, double factor) {
+                if (!enabled || i >= n) return;
+                const auto v = Read(r);
+                if (v) values[i] = (*v * 4 + Read(0x3C).value_or(0)) * factor;
+            };
+            for (int i = 0; i < 8; ++i) volt(i, reg(0x10 + i), Bit(e2, i), 0.002);
+            for (int i = 0; i < 4; ++i) volt(8 + i, reg(0x18 + i), Bit(e3, i), 0.002);
+            for (int i = 0; i < 3; ++i) volt(12 + i, reg(0x1C + i), Bit(e3, 4 + i), 0.006);
+            const bool modes[] = {(e4 & 3) == 2, (e4 >> 2 & 3) == 2, (e5 & 3) == 2,
+                                  (e5 >> 2 & 3) == 2, (e5 >> 4 & 3) == 2, (e5 >> 6 & 3) == 2};
+            for (int i = 0; i < 6; ++i) volt(15 + i, reg(0x1F + i), modes[i], 0.002);
+            break;
+        }
+        case VoltLayout::W83667HGB: {
+            SelectBank(5);
+            scaled(0, Read(0x50), 0.016);
+            scaled(1, Read(0x51), 0.016);
+            SelectBank(0);
+            const double factors[] = {0.008, 0.008 * 6.6, 0.016, 0.016};
+            for (int i = 0; i < 4; ++i) scaled(2 + i, Read(reg(0x20 + i)), factors[i]);
+            break;
+        }
+        case VoltLayout::NCT6776F: {
+            SelectBank(5);
+            std::optional<std::uint8_t> b[9] = {Read(0x50), Read(0x51)};
+            SelectBank(0);
+            for (int i = 2; i < 9; ++i) b[i] = Read(reg(0x20 + i - 2));
+            for (std::size_t i = 0; i < n && i < 9; ++i) scaled(i, b[i], 0.008 * FVoltFactors[i]);
+            break;
+        }
+        case VoltLayout::W83627EHF:
+            scaled(0, Read(0x20), 0.008);
+            scaled(1, Read(0x21), 0.008 * 66 / 10);
+            scaled(2, Read(0x22), 0.008 * 2);
+            break;
+        case VoltLayout::W83627THF: {
+            const auto b0 = Read(0x20), b1 = Read(0x21), b2 = Read(0x22), b3 = Read(0x23);
+            const auto b5 = bank5(0x50);
+            const auto vid = Read(0x18);
+            if (vid && Bit(*vid, 0))
+                scaled(0, b0, 0.00488, 0.70);  // VRM9
+            else
+                scaled(0, b0, 0.016);
+            scaled(1, b1, 0.016 * 3.8);
+            scaled(2, b2, 0.016);
+            scaled(3, b3, 0.016 * 1.66666666666667);
+            scaled(5, b5, 0.016 * 1.66666666666667);
+            break;
+        }
+        case VoltLayout::Mozart2:
+            scaled(0, Read(0x20), 0.016);
+            scaled(1, Read(0x22), 0.016);
+            scaled(2, Read(0x23), 0.016 * 1.68);
+            scaled(3, Read(0x24), 0.016 * 4);
+            break;
+        case VoltLayout::W83L784R: {
+            const double factors[] = {0.016, 0.016 * 3.34343434343434, 0.016, 0.016 * 1.68};
+            for (int i = 0; i < 4; ++i) scaled(i, Read(reg(0x20 + i)), factors[i]);
+            break;
+        }
+        case VoltLayout::W83L785R: {
+            const double factors[] = {0.008, 0.008 * 2, 0.008, 0.008 * 3};
+            for (int i = 0; i < 4; ++i) scaled(i, Read(reg(0x20 + i)), factors[i]);
+            break;
+        }
+        case VoltLayout::Classic: {
+            for (std::size_t i = 0; i < n && i < 7; ++i) classic(i, Read(reg(0x20 + static_cast<int>(i))), i);
+            if (n > 7) {
+                Write(BankRegister, 0x05);
+                classic(7, Read(0x50), 7);
+                classic(8, Read(0x51), 8);
+                Write(BankRegister, 0x00);
+            }
+            break;
+        }
+        case VoltLayout::W83783S: {
+            const std::uint8_t regs[] = {0x20, 0x22, 0x23, 0x24, 0x25, 0x26};
+            for (std::size_t i = 0; i < 6; ++i) classic(i, Read(regs[i]), i + 1);
+            if (n > 6) {
+                Write(BankRegister, 0x05);
+                classic(6, Read(0x50), 7);
+                classic(7, Read(0x51), 8);
+                Write(BankRegister, 0x00);
+            }
+            break;
+        }
+        case VoltLayout::W83637HF: {
+            for (std::size_t i = 0; i < 5; ++i) classic(i, Read(reg(0x20 + static_cast<int>(i))), i);
+            Write(BankRegister, 0x05);
+            classic(5, Read(0x50), 5);
+            classic(6, Read(0x51), 6);
+            Write(BankRegister, 0x00);
+            break;
+        }
+        case VoltLayout::W83792D:
+            scaled(0, Read(0x20), 0.008);
+            scaled(1, Read(0x21), 0.008);
+            scaled(2, Read(0x22), 0.016);
+            break;
+        case VoltLayout::NCT6106D: {
+            if (FIsaBaseUnused) return;
+            SelectBank(0);
+            const std::uint8_t regs[] = {0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x07, 0x08};
+            for (std::size_t i = 0; i < n && i < 8; ++i) scaled(i, Read(regs[i]), 0.008 * FVoltFactors[i]);
+            break;
+        }
+        case VoltLayout::NCT6779D:
+            for (std::size_t m = 0; m < n && m < 15; ++m) {
+                std::optional<std::uint8_t> raw;
+                if (FAddress2 != 0)
+                    raw = FlatPort(static_cast<int>(m));
+                else if (!FIsaBaseUnused)
+                    raw = ReadIn(4, reg(0x80 + static_cast<int>(m)));
+                scaled(m, raw, 0.008 * FVoltFactors[m]);
+            }
+            break;
+        case VoltLayout::None: break;
+    }
+}
+
+// ---- outputs ---------------------------------------------------------------------
+
+std::optional<double> TWinbondSensor::ReadPwmOutput(int index) {
+    const TPwmOutputs* out = PwmOutputs(FRow->pwm);
+    if (!out || index >= static_cast<int>(out->regs.size())) return std::nullopt;
+    const auto value = Read(out->regs[static_cast<std::size_t>(index)]);
+    if (!value) return std::nullopt;
+    bool sixBit = false;
+    if (out->scale == Scale::ModeDependent) {
+        const TModeBit& mode = out->modes[static_cast<std::size_t>(index)];
+        const auto m = Read(mode.reg);
+        sixBit = m && Bit(*m, mode.bit);
+    }
+    return ToPercent(out->scale, *value, sixBit);
+}
+
+void TWinbondSensor::ReadPwmsInternal(std::span<double> values) {
+    if (!FRow) return;
+    const TPwmOutputs* out = PwmOutputs(FRow->pwm);
+    if (!out) return;
+    TChipAccess access(FLink);
+    if (FRow->pwm == PwmLayout::W83793G && !Write(W83793BankRegister, 0x00)) return;
+    if (FRow->pwm == PwmLayout::NCT6779D && FIsaBaseUnused) return;
+    ApplyPrefix(out->prefix);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        if (const auto percent = ReadPwmOutput(static_cast<int>(i))) values[i] = *percent;
+}
+
+double TWinbondSensor::SetPwmInternal(int index, double percent) {
+    if (!FRow) return 0;
+    const TPwmOutputs* out = PwmOutputs(FRow->pwm);
+    if (!out || index < 1 || index > static_cast<int>(out->regs.size())) return 0;
+    const int raw = chipconv::PercentToDuty(percent, 255);
+    const auto n = static_cast<std::size_t>(index - 1);
+    std::uint8_t reg = out->regs[n];
+    TChipAccess access(FLink);
+    auto update = [&](std::uint8_t keep, std::uint8_t bits) {
+        const auto old = Read(reg);
+        if (!old || !Write(reg, static_cast<std::uint8_t>((*old & keep) | bits))) Refuse("duty not written");
+    };
+    auto put = [&](std::uint8_t value) {
+        if (!Write(reg, value)) Refuse("duty not written");
+    };
+    auto readBack = [&]() {
+        const auto percentNow = ReadPwmOutput(static_cast<int>(n));
+        if (!percentNow) Refuse("duty not read back");
+        return *percentNow;
+    };
+    switch (FRow->pwm) {
+        case PwmLayout::W83793G:
+            if (!Write(W83793BankRegister, 0x00)) Refuse("bank not selected");
+            update(0xC0, static_cast<std::uint8_t>(raw >> 2));
+            return readBack();
+        case PwmLayout::W83627THF:
+            Write(BankRegister, 0x00);
+            update(0x0F, static_cast<std::uint8_t>(raw & 0xF0));
+            return readBack();
+        case PwmLayout::AS99127F:
+            Write(BankRegister, 0x00);
+            update(0xF0, static_cast<std::uint8_t>(raw >> 4 | 0x80));
+            return readBack();
+        case PwmLayout::W83792D:
+            Write(BankRegister, 0x00);
+            update(0xF0, static_cast<std::uint8_t>(raw >> 4));
+            return readBack();
+        case PwmLayout::W83L784R: {
+            const auto modes = Read(0x84);
+            if (!modes || (*modes >> (2 * index) & 3) != 0) return 0;
+            put(static_cast<std::uint8_t>(raw));
+            return readBack();
+        }
+        case PwmLayout::W83627EHF:
+        case PwmLayout::NCT6776F: {
+            const bool nct = FRow->pwm == PwmLayout::NCT6776F;
+            if (nct)
+                SelectBank(0);
+            else
+                Write(BankRegister, 0x00);
+            const TModeBit& mode = out->modes[n];
+            const auto m = Read(mode.reg);
+            const bool sixBit = m && Bit(*m, mode.bit);
+            if (nct) {
+                SelectBank(index);
+                reg = 0x09;
+            }
+            if (sixBit)
+                update(0x03, static_cast<std::uint8_t>(raw & 0xFC));
+            else
+                put(static_cast<std::uint8_t>(raw));
+            if (nct) SelectBank(0);
+            return Percent255(static_cast<std::uint8_t>(raw));
+        }
+        case PwmLayout::NCT6779D: {
+            if (FIsaBaseUnused) return 0;
+            static const int banks[] = {1, 2, 3, 8, 9, 10};
+            SelectBank(banks[n]);
+            if (!Write(0x09, static_cast<std::uint8_t>(raw))) Refuse("duty not written");
+            SelectBank(0);
+            return readBack();
+        }
+        case PwmLayout::NCT6106D:
+            SelectBank(1);
+            if (!Write(static_cast<std::uint8_t>(index * 16 + 0x09), static_cast<std::uint8_t>(raw)))
+                Refuse("duty not written");
+            SelectBank(0);
+            return readBack();
+        case PwmLayout::W83L785R: put(static_cast<std::uint8_t>(raw)); return readBack();
+        default:
+            ApplyPrefix(out->prefix);
+            put(static_cast<std::uint8_t>(raw));
+            return readBack();
+    }
+}
+
+// ---- reported SMBus address, register dump, resume -------------------------------
+
+std::uint16_t TWinbondSensor::GetReportedSMBus() {
+    TChipAccess access(FLink);
+    if (FChipCode == 27) {
+        const auto v = Read(0x4A);
+        return v ? static_cast<std::uint16_t>(*v & 0x7F) : 0xFFFF;
+    }
+    if (FChipCode == 41) {
+        const auto bank = Read(W83793BankRegister);
+        if (!bank) return 0xFFFF;
+        Write(W83793BankRegister, static_cast<std::uint8_t>(*bank & 0xF8));
+        const auto v = Read(0x0B);
+        if (!v) return 0xFFFF;
+        LogDebug(Format("GetReportedSMBus for W83793G is $%.2x", {*v >> 1}));
+        return static_cast<std::uint16_t>(*v >> 1);
+    }
+    if (FChipCode == 48) SelectBank(0);
+    const auto v = Read(0x48);
+    return v ? static_cast<std::uint16_t>(*v & 0x7F) : 0xFFFF;
+}
+
+std::string TWinbondSensor::GetDebugInfoInternal() {
+    std::string text = TSensor::GetDebugInfoInternal();
+    if (FChipCode != NCT6791Code) return text;
+    auto line = [&](const std::string& s) { text += (text.empty() ? "" : "\r\n") + s; };
+    line(Format("Address=$%.4x", {FAddress}));
+    line(Format("Address2=$%.4x", {FAddress2}));
+    if (FIsaBaseUnused) line(Format("WARNING: %s ISA base (at $%.4x) appears to be unused", {FChipName, FAddress}));
+    if (FAddress2 != 0) {
+        line("ISA (Flat) registers:");
+        TChipAccess access(FLink);
+        for (int offset = 0; offset <= 0x77; ++offset) line(Format("  [$%.2x]=$%.2x", {offset, FlatPort(offset)}));
+    }
+    return text;
+}
+
+void TWinbondSensor::ResumeFromSuspendInternal() {
+    Log(Format("ResumeFromSuspendInternal - %s", {FChipName}), 1);
+    Log(Format("    SuperIO=%s - H/M Chip=%s", {SuperIOInfo.Name, FChipName}), 1);
+    if (FChipCode != NCT6791Code || !UsesSuperIOInfo()) return;
+    const std::uint16_t index = SuperIOInfo.ConfigPort;
+    const auto data = static_cast<std::uint16_t>(index + 1);
+    if (const auto owner = platform::current().kernelClaims().portOwner(index, data)) {
+        WriteDebugLog(Format("Monitor unlock of %s skipped: ports $%.4x-$%.4x held by kernel driver %s",
+                             {FChipName, static_cast<int>(index), static_cast<int>(data), *owner}));
+        return;
+    }
+    TChipAccess access(FLink);
+    struct TExit {
+        std::uint16_t port;
+        ~TExit() { IOPort->WritePortByte(port, 0xAA); }
+    } exitConfig{index};
+    IOPort->WritePortByte(index, 0x87);
+    IOPort->WritePortByte(index, 0x87);
+    IOPort->WritePortByte(index, 0x28);
+    const std::uint8_t lock = IOPort->ReadPortByte(data);
+    if (!Bit(lock, 4)) return;
+    IOPort->WritePortByte(data, static_cast<std::uint8_t>(lock & ~0x10));
+    const std::uint8_t again = IOPort->ReadPortByte(data);
+    if (Bit(again, 4)) Log(Format("    H/M IO space ($%.2x) is still locked :-(", {again}), 1);
+}
+
+// ---- properties ------------------------------------------------------------------
+
+// One property's register fields: each part holds value bits
+// (field << valueShift); bank -1 means the registers are not banked.
+struct TWinbondSensor::TPropField {
+    struct TPart {
+        int bank;
+        std::uint8_t reg, mask, shift, valueShift;
+        std::uint8_t setMask;  // the bits the setter writes (the mask when 0)
+    };
+    std::vector<TPart> parts;
+    bool readOnly = false;
+};
+
+std::optional<TWinbondSensor::TPropField> TWinbondSensor::PropField(int id) const {
+    using Part = TPropField::TPart;
+    const std::uint8_t code = FChipCode;
+    auto u8 = [](int v) { return static_cast<std::uint8_t>(v); };
+    auto bitField = [&](int bank, int reg, int bit) {
+        return TPropField{{Part{bank, u8(reg), u8(1 << bit), u8(bit), 0, 0}}};
+    };
+    auto field = [&](int bank, int reg, int mask, int shift, int setMask = 0) {
+        return TPropField{{Part{bank, u8(reg), u8(mask), u8(shift), 0, u8(setMask)}}};
+    };
+    auto pos = [](std::initializer_list<int> ids, int id) {
+        const auto it = std::find(ids.begin(), ids.end(), id);
+        return it == ids.end() ? -1 : static_cast<int>(it - ids.begin());
+    };
+    const bool nct = IsCode(code, {229, 230, 231, 234});
+    if (nct && FIsaBaseUnused) return std::nullopt;
+
+    if (code == 41) {
+        const int k = pos({13, 14, 19, 102, 103, 121, 122, 123}, id);
+        if (k < 0) return std::nullopt;
+        TPropField f;
+        for (int j = 0; j < 6; ++j) f.parts.push_back(Part{2, u8(0x01 + j), u8(1 << k), u8(k), u8(j), 0});
+        return f;
+    }
+    if (int k = pos({116, 117, 118, 119}, id); k >= 0) {
+        if (IsCode(code, {30, 32, 50})) {
+            const int regs[] = {0x04, 0x04, 0x12, 0x62}, bits[] = {0, 1, 0, 6};
+            return bitField(0, regs[k], bits[k]);
+        }
+        if (code == 234 && k < 3) return bitField(0, 0xF3, k);
+        if (IsCode(code, {229, 230, 231}) && k == 0) return bitField(0, 0x04, 0);
+        return std::nullopt;
+    }
+    if (int k = pos({1, 2, 3}, id); k >= 0) {
+        if (IsCode(code, {26, 30, 31, 32, 33, 34, 50, 52}))
+            return TPropField{{Part{-1, 0x59, u8(0x10 << k), u8(4 + k), 0, 0}, Part{-1, 0x5D, u8(0x02 << k), u8(1 + k), 1, 0}}};
+        if (code == 35 && k < 2)
+            return TPropField{{Part{-1, 0x59, u8(0x20 >> k), u8(5 - k), 0, 0}, Part{-1, 0x5D, u8(0x04 >> k), u8(2 - k), 1, 0}}};
+        if (code == 28 && k < 2) return field(-1, 0x52, 0x03 << (2 * k), 2 * k);
+        return std::nullopt;
+    }
+    if (int k = pos({4, 5, 6, 7}, id); k >= 0) {
+        if (code == 26) {
+            const int banks[] = {0, 0, 4, 4}, masks[] = {0x70, 0x07, 0x07, 0x70}, shifts[] = {4, 0, 0, 4};
+            auto f = field(banks[k], 0x5C, masks[k], shifts[k]);
+            f.readOnly = true;
+            return f;
+        }
+        if (IsCode(code, {33, 35}) && k < 2) return field(-1, 0x5C, k == 0 ? 0x07 : 0x70, k == 0 ? 0 : 4);
+        if (code == 37 && k < 2) return field(-1, k == 0 ? 0x00 : 0x02, 0xFF, 0);
+        if (IsCode(code, {30, 32, 50})) {
+            const int regs[] = {0x00, 0x02, 0x10, 0x60};
+            return field(0, regs[k], 0xFF, 0);
+        }
+        return std::nullopt;
+    }
+    if (int k = pos({96, 97, 98}, id); k >= 0 && IsCode(code, {37, 38})) {
+        const int regs[] = {0x04, 0x04, 0x12}, bits[] = {0, 1, 0};
+        return bitField(0, regs[k], bits[k]);
+    }
+    const int mode = pos({13, 14, 19, 102, 103, 121}, id);
+    if (mode < 0) return std::nullopt;
+    if (code == 27 && mode < 2) return field(-1, 0x84, 0x0C << (2 * mode), 2 + 2 * mode);
+    if ((IsCode(code, {34, 37, 38}) && mode < 3) || (IsCode(code, {30, 32}) && mode < 4)) {
+        const int regs[] = {0x04, 0x04, 0x12, 0x62}, masks[] = {0x0C, 0x30, 0x06, 0x30}, shifts[] = {2, 4, 1, 4};
+        return field(-1, regs[mode], masks[mode], shifts[mode]);
+    }
+    if (code == 39 && mode < 3) {
+        const int regs[] = {0x84, 0x84, 0x95}, masks[] = {0x0C, 0x30, 0x0C}, shifts[] = {2, 4, 2};
+        return field(-1, regs[mode], masks[mode], shifts[mode]);
+    }
+    if (IsCode(code, {48, 52}) && mode < 3) return field(1 + mode, 0x02, 0xF0, 4);
+    if (code == 234 && mode < 3) return field(1, 0x13 + 0x10 * mode, 0x70, 4, 0xF0);
+    if (IsCode(code, {229, 230, 231})) {
+        const int banks[] = {1, 2, 3, 8, 9, 10};
+        return field(banks[mode], 0x02, 0x70, 4, 0xF0);
+    }
+    if (code == 31 && mode < 4) {
+        const int regs[] = {0x04, 0x04, 0x12, 0x62}, masks[] = {0x0C, 0x30, 0x06, 0x30}, shifts[] = {2, 4, 1, 4};
+        const Part low = mode < 2 ? Part{1, 0x5E, u8(0x10 << mode), u8(4 + mode), 0, 0}
+                                  : Part{0, 0x75, u8(0x10 << (mode - 2)), u8(4 + mode - 2), 0, 0};
+        return TPropField{{Part{0, u8(regs[mode]), u8(masks[mode]), u8(shifts[mode]), 1, 0}, low}};
+    }
+    if (code == 51 && mode < 3) {
+        const int regs[] = {0x04, 0x04, 0x12}, masks[] = {0x0C, 0x30, 0x06}, shifts[] = {2, 4, 1};
+        return TPropField{{Part{0, u8(regs[mode]), u8(masks[mode]), u8(shifts[mode]), 1, 0},
+                           Part{9 + mode, 0x50, 0x01, 0, 0, 0}}};
+    }
+    if (code == 50 && mode < 3) {
+        if (mode == 0)
+            return TPropField{{Part{0, 0x04, 0x0C, 2, 2, 0}, Part{0, 0x62, 0x10, 4, 1, 0}, Part{0, 0x7C, 0x10, 4, 0, 0}}};
+        if (mode == 1) return TPropField{{Part{0, 0x04, 0x30, 4, 1, 0}, Part{0, 0x7C, 0x20, 5, 0, 0}}};
+        return TPropField{{Part{0, 0x12, 0x06, 1, 2, 0}, Part{0, 0x62, 0x20, 5, 1, 0}, Part{0, 0x7C, 0x40, 6, 0, 0}}};
+    }
+    return std::nullopt;
+}
+
+namespace {
+bool IsDivisorId(int id) { return (id >= 8 && id <= 11) || id == 104; }
+std::uint8_t DivisorFan(int id) { return static_cast<std::uint8_t>(id == 104 ? 4 : id - 8); }
+}  // namespace
+
+std::optional<int> TWinbondSensor::ReadPropValue(int id) {
+    if (IsDivisorId(id)) {
+        if (!FRow || !FRow->divisors.exposed || DivisorFan(id) >= FRow->divisors.fields.size()) return std::nullopt;
+        return DivisorCode(DivisorFan(id));
+    }
+    const auto f = PropField(id);
+    if (!f) return std::nullopt;
+    TChipAccess access(FLink);
+    int value = 0;
+    bool banked = false;
+    for (const auto& part : f->parts) {
+        if (part.bank >= 0) SelectBank(part.bank), banked = true;
+        const auto v = Read(part.reg);
+        if (!v) return std::nullopt;
+        value |= chipconv::GetField(*v, part.mask, part.shift) << part.valueShift;
+    }
+    if (banked) SelectBank(0);
+    return value;
+}
+
+bool TWinbondSensor::WritePropValue(int id, int value) {
+    if (IsDivisorId(id)) return SetFanDivisor(DivisorFan(id), static_cast<std::uint8_t>(value));
+    const auto f = PropField(id);
+    if (!f || f->readOnly) return false;
+    // A clock of 0 or 128 stops the output; the nearest running clock is written instead.
+    if (id >= 4 && id <= 7 && IsCode(FChipCode, {30, 32, 50}) && (value == 0 || value == 128)) ++value;
+    TChipAccess access(FLink);
+    if (id >= 1 && id <= 3) Write(BankRegister, 0x00);
+    bool banked = false;
+    for (const auto& part : f->parts) {
+        if (part.bank >= 0) SelectBank(part.bank), banked = true;
+        const std::uint8_t mask = part.setMask ? part.setMask : part.mask;
+        const auto field = static_cast<std::uint8_t>(value >> part.valueShift & (mask >> part.shift));
+        if (!UpdateChipField(FLink, static_cast<int>(FAddress), part.reg, mask, part.shift, field)) return false;
+    }
+    if (banked) SelectBank(0);
+    return true;
+}
+
+std::string TWinbondSensor::GetPropName(int index) {
+    const std::string name = TSensor::GetPropName(index);
+    if (index < 0 || index >= GetPropCount() || !IsCode(FChipCode, {30, 32, 50})) return name;
+    static const char* const clocks[] = {"Sys Fan PWM Base Freq.", "CPU0 Fan PWM Base Freq.",
+                                         "Aux0 Fan PWM Base Freq.", "CPU1 Fan PWM Base Freq."};
+    const int id = FProps[static_cast<std::size_t>(index)];
+    return id >= 4 && id <= 7 ? clocks[id - 4] : name;
+}
+
+namespace {
+
+TPropStringArray Repeat(TPropStringArray head, std::size_t size, const std::string& rest) {
+    head.resize(size, rest);
+    return head;
+}
+
+TPropStringArray FrequencyOptions(double high, double low) {
+    TPropStringArray options(256);
+    options[0] = options[128] = "<invalid>";
+    for (int i = 1; i < 128; ++i) {
+        options[static_cast<std::size_t>(i)] = FormatPwmFrequency(high / i / 256);
+        options[static_cast<std::size_t>(128 + i)] = FormatPwmFrequency(low / i / 256);
+    }
+    return options;
+}
+
+}  // namespace
+
+TPropStringArray TWinbondSensor::GetPropOptionsInternal(int id) {
+    TPropStringArray options = TSensor::GetPropOptionsInternal(id);
+    if (!options.empty()) return options;
+    const std::uint8_t code = FChipCode;
+    const bool mode = IsCode(id, {13, 14, 19, 102, 103, 121, 122, 123});
+    if (id >= 116 && id <= 119) {
+        options = {"PWM output", "DC output"};
+    } else if (id >= 96 && id <= 98) {
+        options = {"ON", "OFF"};
+    } else if (mode && code == 31) {
+        options = {"Manual", "SmartFan 3+", "Thermal Cruise", "SmartFan 3+", "Fan Speed Cruise", "SmartFan 3+",
+                   "<reserved>", "SmartFan 3+"};
+        if (id == 14) options[6] = "SmartFan 3";
+    } else if (mode && code == 41) {
+        for (int v = 0; v < 64; ++v) options.push_back(FanControlSourcesText(v));
+    } else if (mode && IsCode(code, {48, 52})) {
+        options = Repeat({"Manual", "Thermal Cruise", "Fan Speed Cruise", "Smart Fan III", "Smart Fan IV"}, 16,
+                         "<reserved>");
+        if (code == 48) options[3] = "<reserved>";
+    } else if (mode && code == 50) {
+        if (id == 14) {
+            options = {"Manual *", "SmartFan 4", "Thermal Cruise *", "SmartFan 4", "Fan Speed Cruise *", "SmartFan 4",
+                       "SmartFan 3 *", "SmartFan 4"};
+        } else {
+            options = {"Manual *", "SmartFan 4 *", "SmartFan 3 (same as CPU) *", "<invalid>",
+                       "Thermal Cruise *", "SmartFan 4", "SmartFan 3 (same as CPU)", "<invalid>",
+                       "Fan Speed Cruise *", "SmartFan 4", "SmartFan 3 (same as CPU)", "<invalid>",
+                       "<reserved>", "SmartFan 4", "SmartFan 3 (same as CPU)", "<invalid>"};
+            if (id == 19) {
+                options[0] = "Manual *", options[1] = "SmartFan 4", options[2] = "SmartFan 3 (same as CPU)";
+                options[12] = "<reserved> *";
+            }
+        }
+    } else if (mode && code == 51) {
+        options = {"Manual", "SmartFan IV", "Thermal Cruise", "SmartFan IV", "Fan Speed Cruise", "SmartFan IV",
+                   "SmartFan III", "SmartFan IV"};
+    } else if (mode && IsCode(code, {229, 230, 231, 234})) {
+        options = Repeat({"Manual", "Thermal Cruise", "Speed Cruise", "DO NOT USE!", "Smart Fan IV"}, 16, "DO NOT USE!");
+    } else if (IsCode(id, {13, 14, 19, 102})) {
+        options = {"Manual PWM Control", "Thermal Cruise", "Fan Speed Cruise",
+                   IsCode(code, {30, 32}) ? "SmartFan III" : "<reserved>"};
+    } else if (id >= 1 && id <= 3) {
+        if (IsCode(code, {28, 30, 50, 52}))
+            options = {"Thermistor (00)", "Thermistor (01)", "<reserved>", "Internal diode"};
+        else
+            options = {"Thermistor 2N3904", "Thermistor diode", "PII 2N3904", "PII diode"};
+    } else if (id >= 4 && id <= 7) {
+        if (IsCode(code, {30, 32, 50}) || (code == 37 && id == 4))
+            options = FrequencyOptions(24000000, 180000);
+        else if (code == 37 && id == 5)
+            options = FrequencyOptions(1000000, 125000);
+        else
+            options = {"46.87 KHz", "23.43 KHz", "11.72 KHz", "5.85 KHz", "2.93 KHz", "<reserved>", "<reserved>",
+                       "<reserved>"};
+    } else if (IsDivisorId(id)) {
+        options = {"1", "2", "4", "8"};
+        if (IsCode(code, {26, 27, 30, 31, 32, 33, 34, 35, 37, 38, 39, 50, 51}))
+            options.insert(options.end(), {"16", "32", "64", "128"});
+    }
+    MakeOptionsUnique(options);
+    return options;
+}
+
+std::string TWinbondSensor::GetPropValueInternal(int id) {
+    if (id >= 26 && id <= 95) return TSensor::GetPropValueInternal(id);
+    const auto value = ReadPropValue(id);
+    if (!value) return TSensor::GetPropValueInternal(id);
+    const TPropStringArray options = GetPropOptionsInternal(id);
+    return *value >= 0 && *value < static_cast<int>(options.size()) ? options[static_cast<std::size_t>(*value)]
+                                                                      : TSensor::GetPropValueInternal(id);
+}
+
+bool TWinbondSensor::SetPropValueInternal(int id, const std::string& value) {
+    if (id >= 26 && id <= 95) return TSensor::SetPropValueInternal(id, value);
+    const int k = GetPropOptionIndex(id, value);
+    if (k == MaxInt) return false;
+    return WritePropValue(id, k);
+}

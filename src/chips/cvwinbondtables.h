@@ -1,0 +1,64 @@
+#pragma once
+// The Winbond/Nuvoton chip rows: what each chip code names, how wide its bank
+// field is, and which register layout each reading group of the driver uses.
+// The driver picks one row at construction and reads only through it.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace winbond {
+
+// Register layouts; each names the first chip that has it.
+enum class TempLayout { None, W83795G, W83793G, W83L784R, W83L785R, Mozart2, Classic, NCT6106D, NCT6792D, NCT6779D, W83783S, W83791D };
+enum class FanLayout { None, NCT6106D, NCT6779D, NCT6776F, ADP3228, W83795G, W83793G, W83627EHF, W83677HG, Divided };
+enum class VoltLayout { None, W83793G, W83795G, W83667HGB, NCT6776F, W83627EHF, W83627THF, Mozart2, W83L784R, W83L785R, Classic, W83783S, W83637HF, W83792D, NCT6106D, NCT6779D };
+enum class PwmLayout { None, W83793G, W83627THF, AS99127F, W83791D, W83782D, W83627HF, W83697HF, W83637HF, W83L784R, W83L785R, W83792D, W83627EHF, NCT6776F, NCT6779D, NCT6106D };
+enum class FactorRow { Default, NCT6776F, NCT6779D, NCT6106D };
+
+// How a divisor field is reached: nothing first, 4Eh = 00h, or bank 0.
+enum class DivisorPrefix { None, Bank4E, Bank0 };
+
+// One fan's divisor code: low bits in a field, an optional third bit
+// (adds 4) elsewhere.
+struct TDivisorField {
+    std::uint8_t reg, mask, shift;
+    int highReg = -1;
+    std::uint8_t highBit = 0;
+};
+
+struct TDivisors {
+    std::vector<TDivisorField> fields;  // by fan
+    int maxCode = -1;                   // -1: the setter refuses every code
+    DivisorPrefix prefixGet = DivisorPrefix::None;
+    DivisorPrefix prefixSet = DivisorPrefix::None;
+    bool exposed = true;  // GetFanDivisor answers these (else only the fan read uses them)
+};
+
+struct TWinbondChip {
+    std::uint8_t code;
+    std::string name;
+    int bankWidth;
+    std::vector<std::string> temps;  // "" = unnamed
+    std::vector<std::string> fans;
+    std::vector<std::string> pwms;
+    std::vector<std::string> volts;
+    std::vector<int> props;
+    FactorRow factors;
+    TempLayout temp;
+    FanLayout fan;
+    VoltLayout volt;
+    PwmLayout pwm;
+    TDivisors divisors;
+};
+
+// The row of a chip code; nullptr for a code the class does not serve.
+const TWinbondChip* FindChip(std::uint8_t code);
+
+// Board voltage fix-ups.
+extern const std::vector<std::string> IntelBoards;        // every board of the Intel step
+extern const std::vector<std::string> IntelBoardsFirst;   // factors 11.0, 4.92, 1.5
+extern const std::vector<std::string> IntelBoardsSecond;  // factors 16.0, 4.0, 1.2
+extern const std::vector<std::string> AsusP8P67Boards;
+
+}  // namespace winbond

@@ -1,0 +1,3 @@
+#include "hw/cvsuperioinfo.h"
+
+TSuperIOInfo SuperIOInfo;

@@ -1,0 +1,19 @@
+#pragma once
+// The Super I/O chip that detection identified: its chip code, its name text
+// ("$" and the configuration port in hex, a blank, the chip name) and its
+// configuration port (the index port; data is the next one). Chip drivers
+// read it to reach their chip's configuration space.
+
+#include <cstdint>
+#include <string>
+
+struct TSuperIOInfo {
+    // No sensor until detection records a chip.
+    static constexpr std::uint8_t NoChip = 1;
+
+    std::uint8_t ChipCode = NoChip;
+    std::string Name;
+    std::uint16_t ConfigPort = 0;
+};
+
+extern TSuperIOInfo SuperIOInfo;
