@@ -9,10 +9,14 @@
 
 #include "base/cvtrace.h"
 #include "chips/cvchipaccess.h"
+#include "chips/cvecnuvotonsensor.h"
 #include "chips/cvheuristicsensor.h"
 #include "chips/cvwinbond.h"
+#include "chips/cvsmscsensor.h"
 #include "hw/cvbuslocks.h"
 #include "hw/cvdriver.h"
+#include "platform/sim/ecmailbox.h"
+#include "platform/sim/flatportrange.h"
 #include "platform/sim/indexdataport.h"
 #include "platform/sim/machine.h"
 #include "support/simsmbushost.h"
@@ -90,5 +94,37 @@ void BM_NCT6776FFullRead(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_NCT6776FFullRead);
+// Every slot of an NCT6683D read through the EC mailbox, a claim per register.
+void BM_ECNuvotonReadAll(benchmark::State& state) {
+    ChipBench bench;
+    auto ram = std::make_shared<platform::sim::RegisterFile>(13);
+    for (int n = 0; n < 32; ++n) ram->set(static_cast<std::uint8_t>(0xA0 + n), n < 16 ? 0x01 : 0x66, 1);
+    for (int n = 0; n < 16; ++n) ram->set(static_cast<std::uint8_t>(0xC0 + n), 0x80, 1);
+    platform::sim::ECMailbox::install(bench.machine.ports(), ram, 0x380, "ec");
+    TLink link(0, LinkKinds::ECNuvoton, HostKinds::ECNuvoton, 0x380, 0);
+    auto sensor =
+        CreateSensor<TECNuvotonSensor>(&link, 0u, TECNuvotonSensor::ChipNCT6683D, nullptr, "", "", "");
+    for (auto _ : state) {
+        sensor->ReadTemps();
+        sensor->ReadVolts();
+        sensor->ReadFans();
+    }
+}
+BENCHMARK(BM_ECNuvotonReadAll);
+
+// The fans of an LPC47M192 from its runtime port block.
+void BM_SMSCRuntimeFanRead(benchmark::State& state) {
+    ChipBench bench;
+    auto block = std::make_shared<platform::sim::RegisterFile>();
+    block->set(0x56, 0x40);
+    block->set(0x57, 0x40);
+    block->set(0x59, 0xC8);
+    block->set(0x5B, 0x64);
+    platform::sim::FlatPortRange::install(bench.machine.ports(), block, 0x800, 0x80, "runtime");
+    TLink link(0, LinkKinds::ISA, HostKinds::ISA, 0x290, 0);
+    auto sensor = CreateSensor<TSMSCSensor>(&link, 0x800u, 158, nullptr, "", "", "");
+    for (auto _ : state) sensor->ReadFans();
+}
+BENCHMARK(BM_SMSCRuntimeFanRead);
 
 }  // namespace
