@@ -6,6 +6,7 @@
 #include <map>
 
 #include "chips/chipsfixture.h"
+#include "chips/readingcheck.h"
 #include "chips/cvadm1021sensor.h"
 
 namespace {
@@ -75,11 +76,6 @@ protected:
     std::unique_ptr<TADM1021Sensor> sensor;
 };
 
-void ExpectNear(const std::vector<double>& got, const std::vector<double>& want, const std::string& what) {
-    ASSERT_EQ(got.size(), want.size()) << what;
-    for (std::size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], want[i], 1e-4) << what << " reading " << i + 1;
-}
-
 TEST_F(ADM1021Sensor, ChipTableNamesTheReadings) {
     Make(97);
     EXPECT_EQ(sensor->FChipName, "ADM1026");
@@ -145,7 +141,7 @@ TEST_F(ADM1021Sensor, TemperaturesPerChip) {
         slave = std::make_shared<platform::sim::SMBusSlave>();
         segment.attach(Chip, slave);
         Make(c.code, c.regs);
-        ExpectNear(Temps(), c.temps, c.what);
+        ExpectReadings(Temps(), c.temps, c.what);
     }
     EXPECT_EQ(BusLockCount(false), 0);
 }
@@ -153,10 +149,10 @@ TEST_F(ADM1021Sensor, TemperaturesPerChip) {
 TEST_F(ADM1021Sensor, FailedReadsGiveNoValue) {
     Make(94, {{0x00, 25}, {0x01, 30}});
     slave->registers().setFault(0x01, {RegisterFault::Kind::Fail, -1});
-    ExpectNear(Temps(), {25, 0}, "remote NACK");
+    ExpectReadings(Temps(), {25, 0}, "remote NACK");
     Make(107, {{0x25, 40}, {0x26, 41}, {0x27, 42}});
     slave->registers().setFault(0x77, {RegisterFault::Kind::Fail, -1});
-    ExpectNear(Temps(), {0, 0, 0}, "fraction register NACK");
+    ExpectReadings(Temps(), {0, 0, 0}, "fraction register NACK");
     EXPECT_EQ(BusLockCount(false), 0);
 }
 
@@ -190,7 +186,7 @@ TEST_F(ADM1021Sensor, FanFormulasAndTheirNoFanCounts) {
         slave = std::make_shared<platform::sim::SMBusSlave>();
         segment.attach(Chip, slave);
         Make(c.code, c.regs);
-        ExpectNear(Fans(), c.fans, c.what);
+        ExpectReadings(Fans(), c.fans, c.what);
     }
     EXPECT_EQ(BusLockCount(false), 0);
 }
@@ -198,7 +194,7 @@ TEST_F(ADM1021Sensor, FanFormulasAndTheirNoFanCounts) {
 TEST_F(ADM1021Sensor, MAX6650ReadsNothingWithoutItsCountTime) {
     Make(135, {{0x0C, 50}});
     slave->registers().setFault(0x16, {RegisterFault::Kind::Fail, -1});
-    ExpectNear(Fans(), {0, 0, 0, 0}, "16h NACK");
+    ExpectReadings(Fans(), {0, 0, 0, 0}, "16h NACK");
 }
 
 struct VoltCase {
@@ -238,7 +234,7 @@ TEST_F(ADM1021Sensor, VoltagesPerChip) {
         slave = std::make_shared<platform::sim::SMBusSlave>();
         segment.attach(Chip, slave);
         Make(c.code, c.regs);
-        ExpectNear(Volts(), c.volts, c.what);
+        ExpectReadings(Volts(), c.volts, c.what);
     }
     EXPECT_EQ(BusLockCount(false), 0);
 }
@@ -280,7 +276,7 @@ TEST_F(ADM1021Sensor, ADT7462NamesItsReadingsFromItsPinConfiguration) {
 TEST_F(ADM1021Sensor, OutputsReadAndWriteTheDutyAsItIs) {
     // The INV bit inverts the pin, not the register.
     Make(107, {{0x30, 64}, {0x5C, 0x10}, {0x31, 255}});
-    ExpectNear(Pwms(), {64 / 2.55, 100, 0}, "ADT7463");
+    ExpectReadings(Pwms(), {64 / 2.55, 100, 0}, "ADT7463");
     segment.clearRequests();
     EXPECT_NEAR(Set(1, 25), 64 / 2.55, 1e-4);
     EXPECT_EQ(Writes(), (std::vector<std::pair<int, int>>{{0x30, 64}}));
@@ -295,7 +291,7 @@ TEST_F(ADM1021Sensor, OutputsReadAndWriteTheDutyAsItIs) {
 
 TEST_F(ADM1021Sensor, OutputsPerChip) {
     Make(101, {{0x22, 0x35}});
-    ExpectNear(Pwms(), {5 / 0.15, 3 / 0.15}, "ADM1031 nibbles");
+    ExpectReadings(Pwms(), {5 / 0.15, 3 / 0.15}, "ADM1031 nibbles");
     segment.clearRequests();
     EXPECT_NEAR(Set(2, 100), 100, 1e-4);
     EXPECT_EQ(Writes(), (std::vector<std::pair<int, int>>{{0x22, 0xF5}}));
@@ -308,7 +304,7 @@ TEST_F(ADM1021Sensor, OutputsPerChip) {
     EXPECT_EQ(Writes(), (std::vector<std::pair<int, int>>{{0x27, 128}}));
 
     Make(97, {{0x00, 0x20}, {0x04, 10}, {0x05, 0x8A}});
-    ExpectNear(Pwms(), {50, 8 / 0.15}, "ADM1026 automatic DAC");
+    ExpectReadings(Pwms(), {50, 8 / 0.15}, "ADM1026 automatic DAC");
     segment.clearRequests();
     EXPECT_NEAR(Set(1, 10), 0, 1e-4);
     EXPECT_TRUE(Writes().empty());
@@ -316,19 +312,19 @@ TEST_F(ADM1021Sensor, OutputsPerChip) {
     EXPECT_EQ(Writes(), (std::vector<std::pair<int, int>>{{0x05, 0xFA}}));
 
     Make(135, {{0x06, 0x00}});
-    ExpectNear(Pwms(), {100}, "MAX6650 inverted DAC");
+    ExpectReadings(Pwms(), {100}, "MAX6650 inverted DAC");
     segment.clearRequests();
     EXPECT_NEAR(Set(1, 25), 64 / 2.55, 1e-4);
     EXPECT_EQ(Writes(), (std::vector<std::pair<int, int>>{{0x06, 191}}));
 
     Make(130, {{0x13, 0x35}});
-    ExpectNear(Pwms(), {12 / 0.15}, "MAX1669");
+    ExpectReadings(Pwms(), {12 / 0.15}, "MAX1669");
     segment.clearRequests();
     Set(1, 100);
     EXPECT_EQ(Writes(), (std::vector<std::pair<int, int>>{{0x1B, 0x05}}));
 
     Make(103, {{0x19, 51}});
-    ExpectNear(Pwms(), {20}, "ADM9240 DAC");
+    ExpectReadings(Pwms(), {20}, "ADM9240 DAC");
     EXPECT_EQ(BusLockCount(false), 0);
 }
 

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "chips/chipsfixture.h"
+#include "chips/readingcheck.h"
 #include "chips/cvlm75sensor.h"
 
 namespace {
@@ -37,11 +38,6 @@ protected:
     std::unique_ptr<TLM75Sensor> sensor;
 };
 
-void ExpectNear(const std::vector<double>& got, const std::vector<double>& want, const std::string& what) {
-    ASSERT_EQ(got.size(), want.size()) << what;
-    for (std::size_t i = 0; i < got.size(); ++i) EXPECT_NEAR(got[i], want[i], 1e-4) << what << " reading " << i + 1;
-}
-
 TEST_F(LM75Sensor, ChipTableNamesTheReadings) {
     Make(139);
     EXPECT_EQ(sensor->FChipName, "Myson MTP008");
@@ -58,7 +54,7 @@ TEST_F(LM75Sensor, ChipTableNamesTheReadings) {
 
 TEST_F(LM75Sensor, WordReadTakesTheFirstBusByteAsHigh) {
     Make(54, {{0x00, 0x19}, {0x01, 0x80}});
-    ExpectNear(Temps(), {25.5}, "LM75");
+    ExpectReadings(Temps(), {25.5}, "LM75");
     ASSERT_EQ(segment.requests().size(), 2u);
     EXPECT_EQ(segment.requests()[0].protocol, SMBusProtocol::WordData);
     EXPECT_EQ(segment.requests()[0].command, 0x00);
@@ -91,7 +87,7 @@ TEST_F(LM75Sensor, TemperaturesPerChip) {
     };
     for (const auto& c : cases) {
         Make(c.code, c.regs);
-        ExpectNear(Temps(), c.temps, c.what);
+        ExpectReadings(Temps(), c.temps, c.what);
     }
     EXPECT_EQ(BusLockCount(false), 0);
 }
@@ -99,38 +95,38 @@ TEST_F(LM75Sensor, TemperaturesPerChip) {
 TEST_F(LM75Sensor, FailedReadsGiveNoValue) {
     Make(68, {{0x00, 40}, {0x01, 0x20}});
     slave->registers().setFault(0x10, {RegisterFault::Kind::Fail, -1});
-    ExpectNear(Temps(), {40, 0}, "LM99 without its fraction: no +16 either");
+    ExpectReadings(Temps(), {40, 0}, "LM99 without its fraction: no +16 either");
     Make(54, {{0x00, 0x19}});
     slave->setFault({platform::sim::SMBusFault::Kind::Timeout, -1});
-    ExpectNear(Temps(), {0}, "LM75 time-out");
+    ExpectReadings(Temps(), {0}, "LM75 time-out");
     EXPECT_EQ(BusLockCount(false), 0);
 }
 
 TEST_F(LM75Sensor, FansAndVoltages) {
     Make(56, {{0x28, 135}, {0x29, 0xFF}, {0x2A, 135}, {0x47, 0x10}, {0x20, 100}, {0x25, 100}, {0x26, 150}});
-    ExpectNear(Fans(), {5000, 0, 5000}, "LM78 fan 3 at divisor 2");
-    ExpectNear(Volts(), {1.6, 0, 0, 0, 0, -6.4, -4}, "LM78");
+    ExpectReadings(Fans(), {5000, 0, 5000}, "LM78 fan 3 at divisor 2");
+    ExpectReadings(Volts(), {1.6, 0, 0, 0, 0, -6.4, -4}, "LM78");
     Make(58, {{0x28, 0}, {0x29, 135}, {0x05, 0x10}, {0x25, 200}});
-    ExpectNear(Fans(), {0, 5000}, "LM80");
-    ExpectNear(Volts(), {0, 0, 0, 0, 0, 200 * 0.05481792717 - 22.40896359, -11.11111111111111}, "LM80 offsets");
+    ExpectReadings(Fans(), {0, 5000}, "LM80");
+    ExpectReadings(Volts(), {0, 0, 0, 0, 0, 200 * 0.05481792717 - 22.40896359, -11.11111111111111}, "LM80 offsets");
     Make(53, {{0x46, 0x18}, {0x47, 0x15}});
-    ExpectNear(Fans(), {1000}, "LM63 16-bit count");
+    ExpectReadings(Fans(), {1000}, "LM63 16-bit count");
     Make(139, {{0x56, 0x80}, {0x2A, 135}, {0x57, 0x00}, {0x24, 100}, {0x23, 200}});
-    ExpectNear(Fans(), {0, 0, 2500}, "MTP008 fan 3 from 56h");
-    ExpectNear(Volts(), {0, 0, 0, 200 * 0.082285714 - 16.96914289, 100 * 0.050285714 - 8.77714286}, "MTP008 -5V");
+    ExpectReadings(Fans(), {0, 0, 2500}, "MTP008 fan 3 from 56h");
+    ExpectReadings(Volts(), {0, 0, 0, 200 * 0.082285714 - 16.96914289, 100 * 0.050285714 - 8.77714286}, "MTP008 -5V");
     slave->registers().set(0x57, 0x02);
     EXPECT_NEAR(Volts()[4], 0, 1e-9);
 }
 
 TEST_F(LM75Sensor, OutputsAndReportedAddress) {
     Make(53, {{0x4C, 0x1F}});
-    ExpectNear(Pwms(), {31 / 0.63}, "LM63");
+    ExpectReadings(Pwms(), {31 / 0.63}, "LM63");
     EXPECT_TRUE(sensor->SetPwm(1, 100));
     EXPECT_EQ(slave->registers().peek(0x4C), 0x3F);
     EXPECT_EQ(sensor->GetReportedSMBus(), 0xFFFF);
 
     Make(139, {{0x53, 0x00}, {0x48, 0xAD}});
-    ExpectNear(Pwms(), {100, 100, 100}, "MTP008 inverted");
+    ExpectReadings(Pwms(), {100, 100, 100}, "MTP008 inverted");
     EXPECT_TRUE(sensor->SetPwm(2, 25));
     EXPECT_EQ(slave->registers().peek(0x54), 191);
     EXPECT_NEAR(sensor->GetPwm(2).Stats->Last(), 64 / 2.55, 1e-4);

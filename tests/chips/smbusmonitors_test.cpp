@@ -54,4 +54,23 @@ TEST_F(SMBusMonitors, SensorsReadThroughTheIntelHost) {
     EXPECT_EQ(BusLockCount(false), 0);
 }
 
+class DemoBoardMonitors : public ChipTest {
+protected:
+    DemoBoardMonitors() { machine().loadFromFile(CALDAVOR_BOARDS_DIR "/demo.json"); }
+
+    TLink link{0, LinkKinds::SMBus, HostKinds::Intel, 0x400, 0};
+};
+
+TEST_F(DemoBoardMonitors, AnLM75AndTwoModuleSensors) {
+    auto lm75 = CreateSensor<TLM75Sensor>(&link, 0x48u, std::uint8_t{54}, Logger(), "", "", "");
+    lm75->ReadTemps();
+    EXPECT_DOUBLE_EQ(lm75->GetTemp(1).Stats->Last(), 26.5);
+    const std::pair<std::uint32_t, double> modules[] = {{0x18, 28.25}, {0x19, 29.0}};
+    for (auto [address, temp] : modules) {
+        auto module = CreateSensor<TJedecJC424Sensor>(&link, address, std::uint8_t{209}, Logger(), "", "", "");
+        module->ReadTemps();
+        EXPECT_DOUBLE_EQ(module->GetTemp(1).Stats->Last(), temp) << address;
+    }
+}
+
 }  // namespace
