@@ -45,6 +45,16 @@ bool miniport(platform::Device& port, std::span<std::uint8_t> buffer, std::uint3
     return port.control(disk::ScsiMiniport, input, buffer, returned);
 }
 
+// Clears the buffer and puts a request header of `total` bytes in front.
+std::span<std::uint8_t> cleared(std::vector<std::uint8_t>& buffer, disk::SrbIoControl& header, std::uint32_t code,
+                                std::string_view signature, std::size_t total) {
+    std::fill(buffer.begin(), buffer.end(), 0);
+    const auto request = std::span(buffer).first(total);
+    CsmiIoctlHeader(header, code, signature, 0, static_cast<std::uint32_t>(total));
+    disk::writeLayout(request, header);
+    return request;
+}
+
 void logPhy(std::size_t k, const disk::CsmiPhyEntry& phy) {
     const auto& own = phy.identify;
     const auto& att = phy.attached;
@@ -69,12 +79,9 @@ void logPhy(std::size_t k, const disk::CsmiPhyEntry& phy) {
 }
 
 void listPhys(const std::string& path, platform::Device& port, std::vector<std::uint8_t>& buffer) {
-    std::fill(buffer.begin(), buffer.end(), 0);
-    const auto request = std::span(buffer).first(disk::CsmiPhyInfoBuffer);
     disk::SrbIoControl header{};
-    CsmiIoctlHeader(header, disk::miniport::CsmiPhyInfo, disk::miniport::CsmiSasSignature, 0,
-                    disk::CsmiPhyInfoBuffer);
-    disk::writeLayout(request, header);
+    const auto request = cleared(buffer, header, disk::miniport::CsmiPhyInfo, disk::miniport::CsmiSasSignature,
+                                 disk::CsmiPhyInfoBuffer);
     probeLog("Querying PHY INFO...");
     std::uint32_t returned = 0;
     if (!miniport(port, request, returned)) {
@@ -113,12 +120,9 @@ void probePort(int number, std::vector<std::uint8_t>& buffer) {
     if (!opened.device) return;
     auto& port = *opened.device;
     probeLog("Opened <%s>", {path});
-    std::fill(buffer.begin(), buffer.end(), 0);
-    const auto request = std::span(buffer).first(disk::CsmiDriverInfoBuffer);
     disk::SrbIoControl header{};
-    CsmiIoctlHeader(header, disk::miniport::CsmiDriverInfo, disk::miniport::CsmiAllSignature, 0,
-                    disk::CsmiDriverInfoBuffer);
-    disk::writeLayout(request, header);
+    const auto request = cleared(buffer, header, disk::miniport::CsmiDriverInfo, disk::miniport::CsmiAllSignature,
+                                 disk::CsmiDriverInfoBuffer);
     probeLog("Contacting CSMI driver...");
     std::uint32_t returned = 0;
     if (!miniport(port, request, returned)) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 
 #include "disks/cvcsmi.h"
 #include "diskfixture.h"
@@ -210,6 +211,55 @@ TEST_F(DiskSearch, HandWrittenDevicesAndMalformedIds) {
     EXPECT_EQ(ExtDrives[0].BusKind, AccessUSB);
     EXPECT_TRUE(logged("        Owner Device Id is "));
     EXPECT_TRUE(logged("Name=Hub"));
+}
+
+// The whole log of a one-disk desktop, page dumps left out.
+TEST_F(DiskSearch, GoldenLogOfATypicalBoard) {
+    search(R"("physical": {"drive": 0})");
+    std::vector<std::string> lines;
+    for (const auto& line : *GetSearchLog()) {
+        const auto text = line.find_first_not_of(' ');
+        const bool dump = text != std::string::npos && line.size() > text + 6 && line[text + 3] == ' ' &&
+                          line[text + 4] == ' ' && std::isxdigit(static_cast<unsigned char>(line[text])) &&
+                          std::isxdigit(static_cast<unsigned char>(line[text + 5]));
+        if (!dump) lines.push_back(line);
+    }
+    EXPECT_EQ(lines, (Names{
+                         "Start of CSMI drives scan",
+                         "FixRegistry error ($00000002)",
+                         "End of CSMI drives scan",
+                         "CSMI Drive Search took 0 ms to execute",
+                         "WBEM Locator creation took 0 ms to execute",
+                         "Server Connect took 0 ms to execute",
+                         "Find USB Controllers took 0 ms to execute",
+                         "USB Drive Search took 0 ms to execute",
+                         "Find 1394 Controllers took 0 ms to execute",
+                         "1394 Drive Search took 0 ms to execute",
+                         "Find Disk Drives took 0 ms to execute",
+                         " ",
+                         "BytesPerSector=512",
+                         "Caption=WDC WD5000AAKS-00V1A0",
+                         "DeviceID=\\\\.\\PHYSICALDRIVE0",
+                         "InterfaceType=IDE",
+                         "MediaLoaded=True",
+                         "Model=WDC WD5000AAKS-00V1A0",
+                         "Name=\\\\.\\PHYSICALDRIVE0",
+                         "Partitions=1",
+                         "FindInExtDrives: Found at -1 - Searched for <WDC WD5000AAKS-00V1A0>",
+                         "Trying Physical access...",
+                         "SMART Version 1.1 - IDE Map=$01 MapEx=$00000000",
+                         "      Capabilities=$00000005 - Identifier=$0000 - ControllerId=$0000",
+                         "Using TSmartHardDiskPhysical",
+                         "    Identify Sector -->",
+                         "      SMART checksum is $00",
+                         "    Smart Log Directory -->",
+                         "      Smart Logging Version=$0001",
+                         // The disk reports error logging but keeps neither log.
+                         "  Reading Summary Smart Error Log because it seems to be supported",
+                         "  Error reading Summary Smart Error Log using TSmartHardDiskPhysical",
+                         "  Error reading Smart Self-Test Log using TSmartHardDiskPhysical",
+                         "Disk Objects Creation took 0 ms to execute",
+                     }));
 }
 
 TEST(DiskSearchTables, LastMatchingRowWinsAndNames) {
