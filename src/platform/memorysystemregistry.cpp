@@ -67,6 +67,15 @@ std::optional<std::vector<std::uint8_t>> MemorySystemRegistry::readBinary(const 
     return bytesOf(*value);
 }
 
+std::uint32_t MemorySystemRegistry::writeDWord(const std::string& key, const std::string& name,
+                                               std::uint32_t value) {
+    const auto k = keys_.find(normaliseRegistryKey(key));
+    if (k == keys_.end()) return ErrorFileNotFound;
+    if (refusal_ != 0) return refusal_;
+    k->second.values[asciiLower(name)] = value;
+    return 0;
+}
+
 std::vector<std::string> MemorySystemRegistry::subKeys(const std::string& key) {
     const std::string parent = normaliseRegistryKey(key);
     const std::string prefix = parent.empty() ? std::string{} : parent + "\\";

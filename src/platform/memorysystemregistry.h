@@ -28,6 +28,9 @@ public:
     std::optional<std::string> readString(const std::string& key, const std::string& name) override;
     std::optional<std::vector<std::uint8_t>> readBinary(const std::string& key, const std::string& name) override;
     std::vector<std::string> subKeys(const std::string& key) override;
+    std::uint32_t writeDWord(const std::string& key, const std::string& name, std::uint32_t value) override;
+    // Refuses every later write with the code (0 accepts them again).
+    void refuseWrites(std::uint32_t error) { refusal_ = error; }
 
 private:
     struct Key {
@@ -37,6 +40,7 @@ private:
     const Value* find(const std::string& key, const std::string& name) const;
 
     std::map<std::string, Key> keys_;  // by normalised path
+    std::uint32_t refusal_ = 0;
 };
 
 }  // namespace platform

@@ -17,6 +17,7 @@ namespace platform {
 
 class Desktop;
 class KernelClaims;
+class Wmi;
 
 struct LocalTime {
     int year = 1899, month = 12, day = 30;
@@ -184,6 +185,10 @@ public:
     virtual std::optional<std::vector<std::uint8_t>> readBinary(const std::string& key, const std::string& name) = 0;
     // Names of the subkeys, in the system's order.
     virtual std::vector<std::string> subKeys(const std::string& key) = 0;
+    // Writes a REG_DWORD into an existing key; 0, or the system's error code.
+    virtual std::uint32_t writeDWord(const std::string& key, const std::string&, std::uint32_t) {
+        return keyExists(key) ? ErrorAccessDenied : ErrorFileNotFound;
+    }
 };
 
 // The four registers of one CPUID execution.
@@ -249,6 +254,10 @@ public:
     virtual std::uint64_t uptimeMs();
     // Which kernel driver holds a port range or PCI function (kernelclaims.h).
     virtual KernelClaims& kernelClaims();
+    // Sets the process error mode and answers the previous one; nothing here.
+    virtual std::uint32_t setErrorMode(std::uint32_t) { return 0; }
+    // The WMI service; none when it is not registered (wmi.h).
+    virtual Wmi* wmi() { return nullptr; }
 };
 
 // The platform in force. Calling it before one is installed is a programming

@@ -24,6 +24,7 @@
 #include "platform/linux/nativeclaims.h"
 #include "platform/linux/nativedriver.h"
 #include "platform/platform.h"
+#include "platform/wmi.h"
 
 namespace platform::native {
 
@@ -61,6 +62,8 @@ public:
     std::string userName() override;
     std::uint64_t uptimeMs() override;
     KernelClaims& kernelClaims() override { return claims_; }
+    // The disk classes from sysfs (nativewmi.h).
+    Wmi* wmi() override;
 
 private:
     NativeRoots roots_;
@@ -77,6 +80,7 @@ private:
     void remark(const std::string& line);
     std::set<std::string> remarked_;
     NativeKernelClaims claims_;
+    std::unique_ptr<Wmi> wmi_;
 };
 
 // Folder of the running executable, ending in "/".

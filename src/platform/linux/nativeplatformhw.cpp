@@ -8,6 +8,7 @@
 #include "platform/linux/nativedriver.h"
 #include "platform/linux/nativeplatform.h"
 #include "platform/linux/nativesystem.h"
+#include "platform/linux/nativewmi.h"
 
 namespace platform::native {
 namespace {
@@ -46,6 +47,11 @@ std::unique_ptr<ServiceManager> NativePlatform::openServiceManager() {
 
 std::optional<std::vector<DeviceRecord>> NativePlatform::listDevices(const DeviceQuery& query) {
     return listSysfsDevices(roots_.sys, query);
+}
+
+Wmi* NativePlatform::wmi() {
+    if (!wmi_) wmi_ = std::make_unique<NativeWmi>(roots_.sys);
+    return wmi_.get();
 }
 
 SystemRegistry& NativePlatform::systemRegistry() {

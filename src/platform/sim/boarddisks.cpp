@@ -52,7 +52,8 @@ std::array<std::uint8_t, 8> asSasAddress(const BoardNode& node) {
 }
 
 void loadPhysical(const BoardNode& node, SimDiskSpec& spec, SimDisks& disks) {
-    node.expectFields({"drive", "smartCodes", "ataPassThrough", "driverError", "ideError", "bridge", "fault"});
+    node.expectFields({"drive", "smartCodes", "ataPassThrough", "driverError", "ideError", "bridge", "fault",
+                       "usbVendor", "usbProduct", "fireWire"});
     SimDiskSpec::Physical p;
     p.drive = static_cast<int>(node.field("drive").asInteger(0, 255));
     if (auto v = node.optionalField("smartCodes")) p.smartCodes = v->asBool();
@@ -60,6 +61,9 @@ void loadPhysical(const BoardNode& node, SimDiskSpec& spec, SimDisks& disks) {
     if (auto v = node.optionalField("driverError")) p.driverError = static_cast<std::uint8_t>(v->asHex(0xFF, "0x01"));
     if (auto v = node.optionalField("ideError")) p.ideError = static_cast<std::uint8_t>(v->asHex(0xFF, "0x04"));
     if (auto v = node.optionalField("bridge")) p.bridge = asBridge(*v);
+    if (auto v = node.optionalField("usbVendor")) p.usbVendor = static_cast<std::uint16_t>(v->asHex(0xFFFF, "0x152D"));
+    if (auto v = node.optionalField("usbProduct")) p.usbProduct = static_cast<std::uint16_t>(v->asHex(0xFFFF, "0x2329"));
+    if (auto v = node.optionalField("fireWire")) p.fireWire = v->asBool();
     if (auto v = node.optionalField("fault"))
         disks.pathFault("\\\\.\\PhysicalDrive" + std::to_string(p.drive)) = asFault(*v);
     spec.physical = p;

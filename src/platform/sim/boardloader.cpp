@@ -13,6 +13,7 @@
 #include "platform/sim/boardsuperio.h"
 #include "platform/sim/boardthermal.h"
 #include "platform/sim/boardsystem.h"
+#include "platform/sim/simwmi.h"
 
 namespace platform::sim {
 namespace {
@@ -43,6 +44,7 @@ constexpr BoardSection sections[] = {
     {"accessBus", loadAccessBusSection},
     {"mchSpd", loadMchSpdSection},
     {"disks", loadDisksSection},
+    {"wmi", loadWmiSection},
 };
 
 std::string sectionList() {

@@ -127,6 +127,9 @@ bool BoardNode::isObject() const { return present() && value_->is_object(); }
 bool BoardNode::isString() const { return present() && value_->is_string(); }
 
 bool BoardNode::isInteger() const { return present() && value_->is_number_integer(); }
+bool BoardNode::isBool() const { return present() && value_->is_boolean(); }
+bool BoardNode::isNull() const { return present() && value_->is_null(); }
+bool BoardNode::isArray() const { return present() && value_->is_array(); }
 
 std::string BoardNode::asString() const {
     if (!isString()) failExpected("a string");

@@ -52,6 +52,9 @@ public:
     bool isObject() const;
     bool isString() const;
     bool isInteger() const;
+    bool isBool() const;
+    bool isNull() const;
+    bool isArray() const;
     std::string asString() const;
     std::string asNonEmptyString() const;
     char asChar() const;

@@ -25,6 +25,7 @@
 namespace platform::sim {
 
 class SimDisks;
+class SimWmi;
 
 // A virtual PC. Tests build one in code; the program loads one from a board file.
 class Machine : public Platform {
@@ -65,6 +66,8 @@ public:
     std::uint8_t keyState(std::uint8_t virtualKey) override;
     std::uint64_t uptimeMs() override { return identity_.uptimeAtStartMs + clock_.monotonicMs(); }
     KernelClaims& kernelClaims() override { return kernelClaims_; }
+    // None while the board switches WMI off (simwmi.h).
+    Wmi* wmi() override;
 
     SimClock& simClock() { return clock_; }
     SimRegistry& simRegistry() { return registry_; }
@@ -99,6 +102,8 @@ public:
     std::shared_ptr<RegisterFile> registerFile(const std::string& name) const;
     // The disks and the paths to them (simdisk.h), made on first use.
     SimDisks& disks();
+    // The WMI store, filled from the disks at the first query; made on first use.
+    SimWmi& simWmi();
     // Heat sources and fans on this machine's clock.
     ThermalModel& thermal() { return thermal_; }
     // The SMBus segment answered at the protocol level, for chips placed on
@@ -141,6 +146,7 @@ private:
     bool giveIoGranted_ = false;
     std::map<std::string, std::function<std::unique_ptr<Device>()>> addedDevices_;  // by lower-case path
     std::shared_ptr<SimDisks> disks_;
+    std::shared_ptr<SimWmi> wmi_;
 };
 
 }  // namespace platform::sim

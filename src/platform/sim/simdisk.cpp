@@ -523,6 +523,7 @@ private:
             std::copy(c.sasAddress.begin(), c.sasAddress.end(), phy.attached.sasAddress);
             phy.attached.phyIdentifier = c.phy;
         }
+        if (const auto reported = disks_.csmiPort(number_).reportedPhys) info.numberOfPhys = *reported;
         std::memcpy(output.data() + sizeof(disk::SrbIoControl), &info, sizeof info);
         return true;
     }

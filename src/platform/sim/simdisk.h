@@ -70,6 +70,9 @@ struct SimDiskSpec {
         std::uint8_t driverError = 0x01;  // in the refusal's driver status
         std::uint8_t ideError = 0x04;
         std::optional<disk::Bridge> bridge;  // a USB bridge answering SCSI pass-through
+        // The USB device in front of the disk, as WMI lists it.
+        std::optional<std::uint16_t> usbVendor, usbProduct;
+        bool fireWire = false;  // listed under a 1394 controller instead
     };
     struct Scsi {
         int port = 0;
@@ -136,6 +139,7 @@ struct SimCsmiPort {
     std::string driverName = "simcsmi";
     std::string description = "Simulated CSMI driver";
     std::array<std::uint16_t, 4> version = {1, 0, 0, 0};
+    std::optional<std::uint8_t> reportedPhys;  // a PHY count that differs from the disks listed
 };
 
 // Every disk of a machine, the devices that reach them and the recorder.
