@@ -7,8 +7,24 @@
 
 #include "base/cvformat.h"
 #include "base/cvtrace.h"
+#include "chips/cvadm1021sensor.h"
+#include "chips/cvalisensor.h"
+#include "chips/cvatipmsensor.h"
 #include "chips/cvdummysensor.h"
+#include "chips/cvecnuvotonsensor.h"
+#include "chips/cvfbdimmsensor.h"
+#include "chips/cvfujitsusensor.h"
+#include "chips/cvglsensor.h"
+#include "chips/cvgmtsensor.h"
 #include "chips/cvheuristicsensor.h"
+#include "chips/cvintel5500sensor.h"
+#include "chips/cvjedecjc424sensor.h"
+#include "chips/cvlm75sensor.h"
+#include "chips/cvnforce2sensor.h"
+#include "chips/cvsmscsensor.h"
+#include "chips/cvsupermicrosensor.h"
+#include "chips/cvvia686sensor.h"
+#include "chips/cvwinbond.h"
 #include "core/cvmonitor.h"
 #include "core/cvsmartdisk.h"
 #include "platform/platform.h"
@@ -98,6 +114,22 @@ const std::map<std::string, TSensorCreator, std::less<>>& BuiltCreators() {
         {"TUnusedSensor", Make<TUnusedSensor>()},
         {"THeuristicSensor", Make<THeuristicSensor>()},
         {"TDummySensor", Make<TDummySensor>()},
+        {"TWinbondSensor", Make<TWinbondSensor>()},
+        {"TSMSCSensor", Make<TSMSCSensor>()},
+        {"TECNuvotonSensor", Make<TECNuvotonSensor>()},
+        {"TVIA686Sensor", Make<TVIA686Sensor>()},
+        {"TAliSensor", Make<TAliSensor>()},
+        {"TNForce2Sensor", Make<TNForce2Sensor>()},
+        {"TATIPMSensor", Make<TATIPMSensor>()},
+        {"TIntel5500Sensor", Make<TIntel5500Sensor>()},
+        {"TFBDimmSensor", Make<TFBDimmSensor>()},
+        {"TADM1021Sensor", Make<TADM1021Sensor>()},
+        {"TLM75Sensor", Make<TLM75Sensor>()},
+        {"TGLSensor", Make<TGLSensor>()},
+        {"TFujitsuSensor", Make<TFujitsuSensor>()},
+        {"TGMTSensor", Make<TGMTSensor>()},
+        {"TJedecJC424Sensor", Make<TJedecJC424Sensor>()},
+        {"TSuperMicroSensor", Make<TSuperMicroSensor>()},
     };
     return creators;
 }

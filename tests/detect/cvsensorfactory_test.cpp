@@ -59,7 +59,7 @@ TEST_F(SensorFactory, BuiltPlainAndMissingClasses) {
     const int isa = addLink(LinkKinds::ISA, HostKinds::ISA, 0x290);
     factory.AddSensor(pci, 0, 218);
     factory.AddSensor(isa, 0x295, 66);
-    factory.AddSensor(isa, 0x2A0, 25);  // no TWinbondSensor in this build
+    factory.AddSensor(isa, 0x2A0, 45);  // no TFintekSensor in this build
     ASSERT_EQ(monitor.Sensors.size(), 2u);
     EXPECT_NE(dynamic_cast<TDummySensor*>(monitor.Sensors[0].get()), nullptr);
     const TSensor& plain = *monitor.Sensors[1];
@@ -67,7 +67,7 @@ TEST_F(SensorFactory, BuiltPlainAndMissingClasses) {
     EXPECT_EQ(monitor.Sensors[1]->FChipCode, 66);
     EXPECT_EQ(monitor.Sensors[1]->GetTempCount(), 0);
     EXPECT_EQ(monitor.SensorInUse, (std::vector<bool>{true, true}));
-    EXPECT_TRUE(traced("INFO : chip code 25 (TWinbondSensor) not built yet"));
+    EXPECT_TRUE(traced("INFO : chip code 45 (TFintekSensor) not built yet"));
     EXPECT_TRUE(registered(isa, 0x2A0));
     EXPECT_TRUE(traced("FOUND " + monitor.Sensors[1]->FChipName + " at $0295"));
 }
