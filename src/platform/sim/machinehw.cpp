@@ -103,6 +103,7 @@ std::optional<std::vector<DeviceRecord>> Machine::listDevices(const DeviceQuery&
     for (const auto& device : devices_) {
         if (query.presentOnly && !device.present) continue;
         if (query.deviceInterface && !device.hasInterface) continue;
+        if (query.interfaceClass && device.interfaceClass != query.interfaceClass) continue;
         if (!query.enumerator.empty() &&
             asciiUpper(stringProperty(device.record, devprop::EnumeratorName)) != asciiUpper(query.enumerator))
             continue;
