@@ -180,3 +180,30 @@ TEST_F(QstSensorTest, FanControlDrivesTheThermalModel) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(QstSensorTest, Qst2DesktopBoardRunsFromItsFile) {
+    machine().loadFromFile(std::string(CALDAVOR_BOARDS_DIR) + "/qst2.json");
+    IntelQST2 = std::make_unique<TCVIntelQST2>();
+    ASSERT_TRUE(IntelQST2->Available());
+    auto sensor = Make<TIntelQST2Sensor>();
+    EXPECT_EQ(sensor->GetTempCount(), 3);
+    EXPECT_EQ(sensor->GetTemp(2).Name, "PCH");
+    EXPECT_EQ(sensor->GetVolt(4).Name, "CPU Vtt");
+    EXPECT_EQ(sensor->GetPwm(1).Name, "Processor");
+    sensor->SaveInitialState();
+    sensor->ReadTemps();
+    const double warm = sensor->GetTemp(1).Stats->Last();
+    EXPECT_NEAR(warm, 30 + 38 / (1 + 1.6 * 0.4 + 0.3 * 0.3), 0.5);
+    sensor->SetPwm(1, 100);
+    machine().simClock().advance(200000);
+    sensor->ReadTemps();
+    sensor->ReadFans();
+    EXPECT_LT(sensor->GetTemp(1).Stats->Last(), warm - 5);
+    EXPECT_DOUBLE_EQ(sensor->GetFan(1).Stats->Last(), 2200);
+    sensor->RestoreInitialState();
+    EXPECT_EQ(sensor->GetPropValue(0), "AUTO");
+}
+
+}  // namespace

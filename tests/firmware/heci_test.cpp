@@ -128,3 +128,39 @@ TEST_F(HeciTest, ATimeOutKeepsTheConnectionAndAnErrorClosesIt) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HeciBoardTest, BadSectionsNameTheField) {
+    struct Case {
+        const char* json;
+        const char* error;
+    };
+    const Case cases[] = {
+        {R"({"heci": {"version": "6.0"}})", "/heci/version"},
+        {R"({"heci": {"qst": {"generation": 3}}})", "/heci/qst/generation"},
+        {R"({"heci": {"qst": {"generation": 1, "fans": [{"index": 8, "usage": 1}]}}})", "/heci/qst/fans/0/index"},
+        {R"({"heci": {"qst": {"generation": 2, "temperatures": [{"index": 0, "usage": 1, "value": {"thermal": "x"}}]}}})",
+         "/heci/qst/temperatures/0/value/thermal"},
+    };
+    for (const Case& c : cases) {
+        testsupport::TestMachine test;
+        try {
+            test.machine().loadFromJson(c.json, "bad.json");
+            ADD_FAILURE() << c.json;
+        } catch (const std::exception& e) {
+            EXPECT_NE(std::string(e.what()).find(c.error), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST(HeciBoardTest, AFirmwareWithoutQstRefusesTheConnection) {
+    testsupport::TestMachine test;
+    test.machine().loadFromJson(R"({"heci": {"version": "5.1.0.1"}})", "noqst.json");
+    std::vector<std::string> lines;
+    THeciWin heci(QSTClientGuid, [&lines](const std::string& msg) { lines.push_back(msg); });
+    EXPECT_FALSE(heci.Initialize());
+    EXPECT_EQ(lines.back(), "HECI returned a bad properties structure");
+}
+
+}  // namespace

@@ -12,6 +12,7 @@
 #include "platform/sim/boardisa.h"
 #include "platform/sim/boardsuperio.h"
 #include "platform/sim/boardthermal.h"
+#include "platform/sim/boardheci.h"
 #include "platform/sim/boardsystem.h"
 
 namespace platform::sim {
@@ -43,6 +44,7 @@ constexpr BoardSection sections[] = {
     {"accessBus", loadAccessBusSection},
     {"mchSpd", loadMchSpdSection},
     {"disks", loadDisksSection},
+    {"heci", loadHeciSection},
 };
 
 std::string sectionList() {
