@@ -20,11 +20,7 @@ void THeciWin::Close() {
 }
 
 std::string THeciWin::GetHeciDevicePath() {
-    platform::DeviceQuery query;
-    query.presentOnly = true;
-    query.deviceInterface = true;
-    query.interfaceClass = HeciInterfaceGuid;
-    const auto devices = platform::current().listDevices(query);
+    const auto devices = platform::current().listInterfaces(platform::heci::InterfaceGuid);
     if (!devices) {
         Log("GetHeciDevicePath: error getting class devices");
         return {};

@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 
+#include "platform/heci.h"
 #include "platform/platform.h"
 
 using THeciLogEvent = std::function<void(const std::string& msg)>;
@@ -20,11 +21,8 @@ struct THeciVersion {
     std::uint16_t Build = 0;
 };
 
-// {E2D1FF34-3458-49A9-88DA-8E6915CE9BE5}, in the stored byte order.
-inline constexpr platform::Guid HeciInterfaceGuid{0x34, 0xFF, 0xD1, 0xE2, 0x58, 0x34, 0xA9, 0x49,
-                                                  0x88, 0xDA, 0x8E, 0x69, 0x15, 0xCE, 0x9B, 0xE5};
-inline constexpr std::uint32_t IoctlHeciVersion = 0x8000E000;
-inline constexpr std::uint32_t IoctlHeciConnect = 0x8000E004;
+inline constexpr std::uint32_t IoctlHeciVersion = platform::heci::VersionCode;
+inline constexpr std::uint32_t IoctlHeciConnect = platform::heci::ConnectCode;
 
 class THeciWin {
 public:

@@ -126,7 +126,7 @@ void InitializeCvsetupapi() { listWritten = false; }
 
 void TSDDevices::Scan() {
     devices_.clear();
-    const auto records = platform::current().listDevices({Enumerator, PresentOnly, DeviceInterface, std::nullopt});
+    const auto records = platform::current().listDevices({Enumerator, PresentOnly, DeviceInterface});
     if (!records) {
         WriteDebugLog("CVSetupAPI - SetupDiGetClassDevs is not available on this OS");
         return;

@@ -200,7 +200,6 @@ struct DeviceQuery {
     std::string enumerator;  // empty: every enumerator
     bool presentOnly = false;
     bool deviceInterface = false;  // only devices that offer an interface
-    std::optional<Guid> interfaceClass;  // only devices exposing this interface class
 };
 
 // HKEY_LOCAL_MACHINE, read only. Keys are written as the program names them;
@@ -268,6 +267,9 @@ public:
     virtual std::unique_ptr<ServiceManager> openServiceManager();
     // nullopt when the system has no device lists.
     virtual std::optional<std::vector<DeviceRecord>> listDevices(const DeviceQuery& query);
+    // Present devices exposing an interface class, each with its interfaces;
+    // nullopt when the system has no device lists.
+    virtual std::optional<std::vector<DeviceRecord>> listInterfaces(const Guid& interfaceClass);
     virtual SystemRegistry& systemRegistry();
 
     virtual std::optional<std::string> environmentVariable(const std::string& name);

@@ -4,6 +4,8 @@
 
 #include "platform/asciicase.h"
 #include "platform/driverctl.h"
+#include "platform/heci.h"
+#include "platform/linux/meidevice.h"
 #include "platform/linux/nativedisk.h"
 #include "platform/linux/nativedriver.h"
 #include "platform/linux/nativeplatform.h"
@@ -33,6 +35,7 @@ DeviceOpenResult NativePlatform::openDevice(const std::string& path) {
         if (auto driver = openNativeDriver(options)) return {std::move(driver), 0};
     }
     if (physicalDriveNumber(path)) return openNativeDisk(path, roots_.sys, roots_.dev);
+    if (isMeiPath(path, roots_.dev)) return openMeiDevice(path);
     return {nullptr, ErrorFileNotFound};
 }
 
@@ -46,6 +49,11 @@ std::unique_ptr<ServiceManager> NativePlatform::openServiceManager() {
 
 std::optional<std::vector<DeviceRecord>> NativePlatform::listDevices(const DeviceQuery& query) {
     return listSysfsDevices(roots_.sys, query);
+}
+
+std::optional<std::vector<DeviceRecord>> NativePlatform::listInterfaces(const Guid& interfaceClass) {
+    if (interfaceClass == heci::InterfaceGuid) return listMeiInterfaces(roots_.sys, roots_.dev);
+    return std::vector<DeviceRecord>{};
 }
 
 SystemRegistry& NativePlatform::systemRegistry() {

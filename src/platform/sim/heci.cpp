@@ -108,9 +108,9 @@ bool SimHeci::control(std::uint32_t code, std::span<const std::uint8_t> input, s
         return false;
     }
     std::vector<std::uint8_t> answer;
-    if (code == heci::VersionCode) {
+    if (code == platform::heci::VersionCode) {
         answer = config_.version;
-    } else if (code == heci::ConnectCode) {
+    } else if (code == platform::heci::ConnectCode) {
         if (!config_.qst || input.size() != 16 || !std::equal(input.begin(), input.end(), heci::QstClientGuid.begin())) {
             error = ErrorFileNotFound;
             return false;
@@ -261,7 +261,7 @@ std::shared_ptr<SimHeci> installHeci(Machine& machine, HeciConfig config) {
     SimDevice device;
     device.present = c.present;
     device.hasInterface = true;
-    device.interfaceClass = heci::InterfaceGuid;
+    device.interfaceClass = platform::heci::InterfaceGuid;
     device.record.setString(devprop::DeviceDesc, "Intel(R) Management Engine Interface");
     for (int i = 0; i < c.unreadableInterfaces; ++i) device.record.interfaces.push_back({c.path + "#" + std::to_string(i), false});
     device.record.interfaces.push_back({c.path, true});

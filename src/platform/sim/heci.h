@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/heci.h"
 #include "platform/platform.h"
 
 namespace platform::sim {
@@ -20,12 +21,7 @@ namespace platform::sim {
 class Machine;
 
 namespace heci {
-inline constexpr std::uint32_t VersionCode = 0x8000E000;
-inline constexpr std::uint32_t ConnectCode = 0x8000E004;
-// {E2D1FF34-3458-49A9-88DA-8E6915CE9BE5} and {6B5205B9-8185-4519-B889-D98724B58607}
-// in their stored byte order.
-inline constexpr Guid InterfaceGuid{0x34, 0xFF, 0xD1, 0xE2, 0x58, 0x34, 0xA9, 0x49,
-                                    0x88, 0xDA, 0x8E, 0x69, 0x15, 0xCE, 0x9B, 0xE5};
+// {6B5205B9-8185-4519-B889-D98724B58607}, the firmware's QST client.
 inline constexpr Guid QstClientGuid{0xB9, 0x05, 0x52, 0x6B, 0x85, 0x81, 0x19, 0x45,
                                     0xB8, 0x89, 0xD9, 0x87, 0x24, 0xB5, 0x86, 0x07};
 }  // namespace heci

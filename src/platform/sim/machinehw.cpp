@@ -103,12 +103,19 @@ std::optional<std::vector<DeviceRecord>> Machine::listDevices(const DeviceQuery&
     for (const auto& device : devices_) {
         if (query.presentOnly && !device.present) continue;
         if (query.deviceInterface && !device.hasInterface) continue;
-        if (query.interfaceClass && device.interfaceClass != query.interfaceClass) continue;
         if (!query.enumerator.empty() &&
             asciiUpper(stringProperty(device.record, devprop::EnumeratorName)) != asciiUpper(query.enumerator))
             continue;
         list.push_back(device.record);
     }
+    return list;
+}
+
+std::optional<std::vector<DeviceRecord>> Machine::listInterfaces(const Guid& interfaceClass) {
+    if (!deviceListsAvailable_) return std::nullopt;
+    std::vector<DeviceRecord> list;
+    for (const auto& device : devices_)
+        if (device.present && device.interfaceClass == interfaceClass) list.push_back(device.record);
     return list;
 }
 
