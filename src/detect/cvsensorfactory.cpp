@@ -9,7 +9,9 @@
 #include "base/cvtrace.h"
 #include "chips/cvadm1021sensor.h"
 #include "chips/cvalisensor.h"
+#include "chips/cvamdsensor.h"
 #include "chips/cvatipmsensor.h"
+#include "chips/cvdellsensor.h"
 #include "chips/cvdummysensor.h"
 #include "chips/cvecnuvotonsensor.h"
 #include "chips/cvfbdimmsensor.h"
@@ -18,11 +20,14 @@
 #include "chips/cvgmtsensor.h"
 #include "chips/cvheuristicsensor.h"
 #include "chips/cvintel5500sensor.h"
+#include "chips/cvintelcoresensor.h"
 #include "chips/cvjedecjc424sensor.h"
 #include "chips/cvlm75sensor.h"
 #include "chips/cvnforce2sensor.h"
+#include "chips/cvsensorqst.h"
 #include "chips/cvsmscsensor.h"
 #include "chips/cvsupermicrosensor.h"
+#include "chips/cvtoshibasensor.h"
 #include "chips/cvvia686sensor.h"
 #include "chips/cvwinbond.h"
 #include "core/cvmonitor.h"
@@ -130,6 +135,13 @@ const std::map<std::string, TSensorCreator, std::less<>>& BuiltCreators() {
         {"TGMTSensor", Make<TGMTSensor>()},
         {"TJedecJC424Sensor", Make<TJedecJC424Sensor>()},
         {"TSuperMicroSensor", Make<TSuperMicroSensor>()},
+        {"TAMDK8Sensor", Make<TAMDK8Sensor>()},
+        {"TAMDK10Sensor", Make<TAMDK10Sensor>()},
+        {"TIntelCoreSensor", Make<TIntelCoreSensor>()},
+        {"TDELLSensor", Make<TDELLSensor>()},
+        {"TToshibaSensor", Make<TToshibaSensor>()},
+        {"TIntelQSTSensor", Make<TIntelQSTSensor>()},
+        {"TIntelQST2Sensor", Make<TIntelQST2Sensor>()},
     };
     return creators;
 }

@@ -113,7 +113,26 @@ public:
                          std::uint32_t& returned) = 0;
     // The system's error code of the last failed request.
     virtual std::uint32_t lastError() const { return ErrorGenFailure; }
+
+    // Message transfers with a time-out in milliseconds, waited on the
+    // platform clock. Nothing is left pending when they return.
+    enum class TransferStatus : std::uint8_t { Done, TimedOut, Failed };
+    struct Transfer {
+        TransferStatus status = TransferStatus::Failed;
+        std::uint32_t count = 0;  // bytes moved when done
+        std::uint32_t error = 0;  // the system's error code when failed
+    };
+    // A device without messages refuses them with error 1 (invalid function).
+    virtual Transfer write(std::span<const std::uint8_t> /*data*/, std::uint32_t /*timeoutMs*/) {
+        return {TransferStatus::Failed, 0, 1};
+    }
+    virtual Transfer read(std::span<std::uint8_t> /*buffer*/, std::uint32_t /*timeoutMs*/) {
+        return {TransferStatus::Failed, 0, 1};
+    }
 };
+
+// The system's error code of a request that ran out of time (ERROR_TIMEOUT).
+inline constexpr std::uint32_t ErrorTimeout = 1460;
 
 // The system's error code for a path that names no device.
 inline constexpr std::uint32_t ErrorFileNotFound = 2;
@@ -158,8 +177,19 @@ enum : std::uint32_t {
 // One device of a device list: its registry properties as raw bytes, as the
 // system stores them (strings zero-terminated, multi-strings with a zero
 // after each string and one at the end, numbers as little-endian dwords).
+using Guid = std::array<std::uint8_t, 16>;
+
+// One device interface: the path that opens it, and whether its detail
+// record can be read.
+struct DeviceInterface {
+    std::string path;
+    bool detailReadable = true;
+};
+
 struct DeviceRecord {
     std::map<std::uint32_t, std::vector<std::uint8_t>> properties;
+    // The interfaces of the class asked for, in the system's order.
+    std::vector<DeviceInterface> interfaces;
 
     void setString(std::uint32_t code, const std::string& text);
     void setMultiString(std::uint32_t code, const std::vector<std::string>& texts);
@@ -242,6 +272,9 @@ public:
     virtual std::unique_ptr<ServiceManager> openServiceManager();
     // nullopt when the system has no device lists.
     virtual std::optional<std::vector<DeviceRecord>> listDevices(const DeviceQuery& query);
+    // Present devices exposing an interface class, each with its interfaces;
+    // nullopt when the system has no device lists.
+    virtual std::optional<std::vector<DeviceRecord>> listInterfaces(const Guid& interfaceClass);
     virtual SystemRegistry& systemRegistry();
 
     virtual std::optional<std::string> environmentVariable(const std::string& name);

@@ -62,6 +62,7 @@ std::uint32_t Platform::setAffinityWords(const std::vector<std::uint64_t>& words
 }
 std::unique_ptr<ServiceManager> Platform::openServiceManager() { return nullptr; }
 std::optional<std::vector<DeviceRecord>> Platform::listDevices(const DeviceQuery&) { return std::nullopt; }
+std::optional<std::vector<DeviceRecord>> Platform::listInterfaces(const Guid&) { return std::nullopt; }
 
 SystemRegistry& Platform::systemRegistry() {
     static EmptySystemRegistry empty;

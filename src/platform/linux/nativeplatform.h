@@ -56,6 +56,7 @@ public:
     CpuidRegisters cpuid(std::uint32_t leaf, std::uint32_t subleaf) override;
     std::unique_ptr<ServiceManager> openServiceManager() override;
     std::optional<std::vector<DeviceRecord>> listDevices(const DeviceQuery& query) override;
+    std::optional<std::vector<DeviceRecord>> listInterfaces(const Guid& interfaceClass) override;
     SystemRegistry& systemRegistry() override;
     std::optional<std::string> environmentVariable(const std::string& name) override;
     std::string computerName() override;

@@ -4,6 +4,8 @@
 
 #include "platform/asciicase.h"
 #include "platform/driverctl.h"
+#include "platform/heci.h"
+#include "platform/linux/meidevice.h"
 #include "platform/linux/nativedisk.h"
 #include "platform/linux/nativedriver.h"
 #include "platform/linux/nativeplatform.h"
@@ -34,6 +36,7 @@ DeviceOpenResult NativePlatform::openDevice(const std::string& path) {
         if (auto driver = openNativeDriver(options)) return {std::move(driver), 0};
     }
     if (physicalDriveNumber(path)) return openNativeDisk(path, roots_.sys, roots_.dev);
+    if (isMeiPath(path, roots_.dev)) return openMeiDevice(path);
     return {nullptr, ErrorFileNotFound};
 }
 
@@ -52,6 +55,11 @@ std::optional<std::vector<DeviceRecord>> NativePlatform::listDevices(const Devic
 Wmi* NativePlatform::wmi() {
     if (!wmi_) wmi_ = std::make_unique<NativeWmi>(roots_.sys);
     return wmi_.get();
+}
+
+std::optional<std::vector<DeviceRecord>> NativePlatform::listInterfaces(const Guid& interfaceClass) {
+    if (interfaceClass == heci::InterfaceGuid) return listMeiInterfaces(roots_.sys, roots_.dev);
+    return std::vector<DeviceRecord>{};
 }
 
 SystemRegistry& NativePlatform::systemRegistry() {

@@ -12,6 +12,7 @@
 #include "platform/sim/boardisa.h"
 #include "platform/sim/boardsuperio.h"
 #include "platform/sim/boardthermal.h"
+#include "platform/sim/boardheci.h"
 #include "platform/sim/boardsystem.h"
 #include "platform/sim/simwmi.h"
 
@@ -45,6 +46,7 @@ constexpr BoardSection sections[] = {
     {"mchSpd", loadMchSpdSection},
     {"disks", loadDisksSection},
     {"wmi", loadWmiSection},
+    {"heci", loadHeciSection},
 };
 
 std::string sectionList() {

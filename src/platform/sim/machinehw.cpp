@@ -111,6 +111,14 @@ std::optional<std::vector<DeviceRecord>> Machine::listDevices(const DeviceQuery&
     return list;
 }
 
+std::optional<std::vector<DeviceRecord>> Machine::listInterfaces(const Guid& interfaceClass) {
+    if (!deviceListsAvailable_) return std::nullopt;
+    std::vector<DeviceRecord> list;
+    for (const auto& device : devices_)
+        if (device.present && device.interfaceClass == interfaceClass) list.push_back(device.record);
+    return list;
+}
+
 std::optional<std::string> Machine::environmentVariable(const std::string& name) {
     const std::string key = asciiUpper(name);
     if (const auto found = identity_.environment.find(key); found != identity_.environment.end()) return found->second;

@@ -33,6 +33,7 @@ struct SimDevice {
     DeviceRecord record;
     bool present = true;
     bool hasInterface = false;
+    std::optional<Guid> interfaceClass;  // the class of record.interfaces
     // What the raw thermal request answers on the device's namespace path.
     std::vector<std::uint32_t> rawThermal;
 };
