@@ -1,0 +1,14 @@
+#pragma once
+// What one detection run hands every probe: the monitor (options, log boxes,
+// sensor list), the sensor factory and the detection engine. The run owns
+// all three; probes only borrow them.
+
+class TMonitor;
+class TSensorFactory;
+class TDetectionEngine;
+
+struct TDetectionContext {
+    TMonitor& Monitor;
+    TSensorFactory& Factory;
+    TDetectionEngine& Engine;
+};
