@@ -443,12 +443,13 @@ void HandleVIA586B(TSBScan& scan, int, const char*) {
 
 namespace {
 
-void HandleAMD7xx(TSBScan& scan, const std::string& name, std::uint8_t code, bool wordBase) {
+// The PM I/O block at 58h, whose SMBus registers sit at E0h and above.
+void HandleAMD7xx(TSBScan& scan, const std::string& name, std::uint8_t code, bool dump) {
     scan.SetSMBusHostChipset(name, code);
     scan.ShowName(name);
     if ((scan.DWord(0x58) & 1) == 0) return;
-    const std::uint32_t base = (wordBase ? scan.Word(0x58) : scan.DWord(0x58)) & 0xFFFFFFFEu;
-    if (wordBase && base != 0) DumpAMDSMBusRegisters(scan, base);
+    const std::uint32_t base = scan.DWord(0x58) & 0xFFFE;
+    if (dump && base != 0) DumpAMDSMBusRegisters(scan, base);
     scan.AddSMBusLink(HostKinds::AMD, base, 1);
     scan.ShowBase(base);
     scan.ShowRev(Hex2(scan.Byte(0x08)));

@@ -118,10 +118,7 @@ PciLocation asPciLocation(const BoardNode& node) {
     return {bus, device, function};
 }
 
-namespace {
-
-// "visibleWhen": the function shows while (byte or dword and mask) equals.
-std::function<bool()> asVisibility(const BoardNode& node, Machine& machine) {
+std::function<bool()> asConfigCondition(const BoardNode& node, Machine& machine) {
     node.expectFields({"pci", "register", "memory", "mask", "equals"});
     const std::uint32_t mask = static_cast<std::uint32_t>(node.field("mask").asHex(0xFFFFFFFF, "0x08"));
     const std::uint32_t equals =
@@ -142,8 +139,6 @@ std::function<bool()> asVisibility(const BoardNode& node, Machine& machine) {
         return config && ((*config)[reg] & mask) == equals;
     };
 }
-
-}  // namespace
 
 void loadPciSection(const BoardNode& section, Machine& machine) {
     for (const BoardNode& function : section.items()) {
@@ -179,7 +174,7 @@ void loadPciSection(const BoardNode& section, Machine& machine) {
             for (const auto& [offset, mask] : masks) machine.pci().setWriteMask(at, offset, mask);
         });
         if (auto visible = function.optionalField("visibleWhen"))
-            machine.pci().setVisibility(at, asVisibility(*visible, machine));
+            machine.pci().setVisibility(at, asConfigCondition(*visible, machine));
     }
 }
 

@@ -5,6 +5,7 @@
 // identity.
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "platform/sim/boardreader.h"
@@ -20,6 +21,11 @@ std::uint64_t asHex64(const BoardNode& node);
 std::vector<std::uint8_t> asByteString(const BoardNode& node);
 // "00:1F.3": bus, device and function in hex.
 PciLocation asPciLocation(const BoardNode& node);
+// {"pci": "00:1F.0", "register": "0xF2", "mask": "0x08", "equals": "0x00"} or
+// {"memory": "0xFED1F418", "mask": ..., "equals": ...}: whether bits of a
+// function's configuration byte, or of a physical-memory dword, hold the
+// value given ("equals" by default 0). Read when asked, so it follows writes.
+std::function<bool()> asConfigCondition(const BoardNode& node, Machine& machine);
 
 // [{"msrs": {"0x1B": "0xFEE00900"}}, {"msrs": {...}}]: one entry per
 // logical processor; MSR values are hex strings of up to 16 digits, or

@@ -1,5 +1,6 @@
 #include "platform/sim/boardsmbus.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -165,9 +166,22 @@ std::shared_ptr<SMBusSlave> makeSlave(const BoardNode& node, const std::string& 
 
 namespace {
 
+// "enabledWhen": one condition or a list that must all hold.
+std::function<bool()> asEnabled(const BoardNode& node, Machine& machine) {
+    std::vector<std::function<bool()>> conditions;
+    if (node.isArray()) {
+        for (const BoardNode& item : node.items()) conditions.push_back(asConfigCondition(item, machine));
+    } else {
+        conditions.push_back(asConfigCondition(node, machine));
+    }
+    return [conditions] {
+        return std::all_of(conditions.begin(), conditions.end(), [](const auto& holds) { return holds(); });
+    };
+}
+
 void loadHost(const BoardNode& host, Machine& machine) {
-    host.expectFields(
-        {"name", "family", "pci", "baseRegister", "base", "semaphore", "aux", "timing", "floating", "slaves"});
+    host.expectFields({"name", "family", "pci", "baseRegister", "base", "semaphore", "aux", "timing", "floating",
+                       "enabledWhen", "slaves"});
     const std::string name = host.field("name").asNonEmptyString();
     const FamilyRow& family = familyOf(host.field("family"));
     const std::uint16_t base = baseOf(host, family, machine);
@@ -197,7 +211,9 @@ void loadHost(const BoardNode& host, Machine& machine) {
             segment->attach(address, makeSlave(slave, name + suffix, machine));
         }
     }
-    installSMBusHost(machine.ports(), std::move(model), name);
+    std::function<bool()> enabled;
+    if (auto node = host.optionalField("enabledWhen")) enabled = asEnabled(*node, machine);
+    installSMBusHost(machine.ports(), std::move(model), name, std::move(enabled));
 }
 
 }  // namespace

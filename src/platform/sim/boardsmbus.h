@@ -3,6 +3,7 @@
 // with the slaves of its segment:
 //   [{"name": "ich", "family": "Intel", "pci": "00:1F.3", "baseRegister": "0x20",
 //     "semaphore": "free", "aux": "0x02", "floating": "0xFF",
+//     "enabledWhen": [{"pci": "00:1F.3", "register": "0x40", "mask": "0x01", "equals": "0x01"}],
 //     "timing": {"startReads": 0, "busyReads": 1, "stuck": "untilReset",
 //                "stuckAfter": 0, "staleStatus": false, "statusCode": "0x11"},
 //     "slaves": [{"address": "0x2D", "registers": {...}, "block": "01 02 03",
@@ -11,7 +12,9 @@
 // "nForce2", "Ali", "SiS5595", "SiSx30", "SiS968". The base comes from the
 // named PCI function's register (a word, I/O bit cleared; "baseRegister",
 // by default the family's usual one where it has one), else from "base".
-// "registers" is the syntax of "isaDevices"; each slave's file is found as
+// "enabledWhen" (one condition of "visibleWhen"'s syntax, or a list that must
+// all hold) ties the host to its chipset's enable bits: while it does not
+// hold, the host's ports read all ones. "registers" is the syntax of "isaDevices"; each slave's file is found as
 // Machine::registerFile("<host>@<address>"), e.g. "ich@2D". A host that is
 // not on the board leaves its ports unclaimed.
 

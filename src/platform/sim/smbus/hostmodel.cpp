@@ -11,10 +11,34 @@ SMBusHostModel::SMBusHostModel(std::uint16_t base, std::uint16_t size, std::shar
     if (size == 0 || base + size - 1 > 0xFFFF) throw std::invalid_argument("SMBus host ports out of range");
 }
 
-void installSMBusHost(PortSpace& ports, std::shared_ptr<SMBusHostModel> host, const std::string& name) {
+namespace {
+
+class GatedPorts : public PortDevice {
+public:
+    GatedPorts(std::shared_ptr<PortDevice> device, std::function<bool()> enabled)
+        : device_(std::move(device)), enabled_(std::move(enabled)) {}
+    std::uint32_t read(std::uint16_t port, int width) override {
+        return enabled_() ? device_->read(port, width) : allOnes(width);
+    }
+    void write(std::uint16_t port, int width, std::uint32_t value) override {
+        if (enabled_()) device_->write(port, width, value);
+    }
+
+private:
+    std::shared_ptr<PortDevice> device_;
+    std::function<bool()> enabled_;
+};
+
+}  // namespace
+
+void installSMBusHost(PortSpace& ports, std::shared_ptr<SMBusHostModel> host, const std::string& name,
+                      std::function<bool()> enabled) {
     const std::uint16_t first = host->base();
     const auto last = static_cast<std::uint16_t>(first + host->size() - 1);
-    ports.claim(first, last, std::move(host), name);
+    if (enabled)
+        ports.claim(first, last, std::make_shared<GatedPorts>(std::move(host), std::move(enabled)), name);
+    else
+        ports.claim(first, last, std::move(host), name);
 }
 
 void SMBusHostModel::begin(const SMBusRequest& request) {

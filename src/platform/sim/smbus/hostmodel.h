@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <iterator>
 #include <vector>
 #include <memory>
@@ -100,8 +101,11 @@ private:
     std::uint8_t floating_ = 0xFF;
 };
 
-// Claims the host's ports.
-void installSMBusHost(PortSpace& ports, std::shared_ptr<SMBusHostModel> host, const std::string& name);
+// Claims the host's ports. With `enabled`, the ports answer only while it
+// holds (the chipset's enable bits): otherwise they read all ones and lose
+// their writes, as when nothing decodes them.
+void installSMBusHost(PortSpace& ports, std::shared_ptr<SMBusHostModel> host, const std::string& name,
+                      std::function<bool()> enabled = {});
 
 // The SMBus request of a protocol number (0-4) as hosts encode it.
 inline SMBusProtocol protocolOf(int number) { return static_cast<SMBusProtocol>(number); }
