@@ -28,10 +28,12 @@ const std::map<std::string, PresetRow>& PresetRows() {
     static const std::map<std::string, PresetRow> rows = {
         {"ali1533.json", {{{"Ali", 27, 0x0E00, 1, 0, 12, 0}}, 27, 0x50}},
         {"ali1535d.json", {{{"Ali", 29, 0x0E00, 1, 0, 17, 0}}, 29, 0x50}},
+        {"ali1563.json", {{{"Uli", 30, 0x0D00, 1, 0, 31, 0}}, 30, 0x50}},
         {"ali1573.json", {{{"Uli", 31, 0x0C00, 1, 0, 28, 0}}, 31, 0x50}},
         {"amd756.json", {{{"AMD", 9, 0x5000, 1, 0, 7, 3}}, 9, 0x50}},
         {"amd8111.json", {{{"AMD", 12, 0x5000, 1, 0, 7, 4}}, 12, 0x50}},
         {"cs5536.json", {{{"GeodeCompanion", 13, 0x6000, 1, 0, 0, 0}}, 13, 0x4C}},
+        {"cx700.json", {{}, 89}},
         {"hudson2.json", {{{"AtiIgp", 92, 0x0B00, 1, 0, 20, 0}}, 92, 0x50}},
         {"ich2.json", {{{"Intel", 4, 0x0400, 1, 0, 7, 3}, {"Intel", 56, 0x0500, 1, 0, 31, 3}}, 56}},
         {"ich5.json", {{{"Intel", 59, 0x0500, 1, 0, 31, 3}}, 59, 0x50}},

@@ -53,7 +53,32 @@ TEST(BoardSMBus, SlaveNamingAChipSharesItsRegistersWithTheChipsOtherPlacements) 
     EXPECT_EQ(m.registerFile("ich@2D")->peek(0x27), 0x55) << "a write on ISA shows on SMBus";
 }
 
+TEST(BoardSMBus, AHostAnswersOnlyWhileItsEnableBitsHold) {
+    Machine m(false);
+    m.loadFromJson(R"({
+      "pci": [{"bus": 0, "device": 7, "function": 3, "vendorId": "0x8086", "deviceId": "0x7113",
+               "registers": {"0x04": "0x01", "0xD2": "0x00"}}],
+      "smbus": [{"name": "piix4", "family": "Intel", "base": "0x400",
+                 "enabledWhen": [{"pci": "00:07.3", "register": "0xD2", "mask": "0x01", "equals": "0x01"},
+                                 {"pci": "00:07.3", "register": "0x04", "mask": "0x01", "equals": "0x01"}]}]
+    })", "enable.json");
+    auto& config = *m.pci().function({0, 7, 3});
+    m.ports().write(0x403, 1, 0x5A);
+    EXPECT_EQ(m.ports().read(0x403, 1), 0xFFu) << "off: nothing decodes the ports";
+    config[0xD2] = 0x01;
+    EXPECT_EQ(m.ports().read(0x403, 1), 0x00u) << "the write while off was lost";
+    m.ports().write(0x403, 1, 0x5A);
+    EXPECT_EQ(m.ports().read(0x403, 1), 0x5Au);
+    config[0x04] = 0x00;
+    EXPECT_EQ(m.ports().read(0x403, 1), 0xFFu) << "every condition must hold";
+}
+
 const BadBoard badBoards[] = {
+    {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400", "enabledWhen": {"pci": "00:07.3"}}]})",
+     "/smbus/0/enabledWhen/mask: missing"},
+    {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400",
+                    "enabledWhen": [{"pci": "00:07.3", "register": "0xD2", "mask": "0x01", "bit": 0}]}]})",
+     "/smbus/0/enabledWhen/0"},
     {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400", "slaves": [{"address": "0x2D", "chip": "nothere"}]}]})",
      "/smbus/0/slaves/0/chip: expected the name of a chip of the \"chips\" section"},
     {R"({"chips": [{"name": "c", "placements": [{"isa": "0x290"}]}],
