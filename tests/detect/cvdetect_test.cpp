@@ -4,6 +4,7 @@
 
 #include "base/cvformat.h"
 #include "detect/probefixture.h"
+#include "hw/cvbuslocks.h"
 #include "hw/cvsuperioinfo.h"
 
 namespace {
@@ -138,6 +139,24 @@ TEST_F(DetectionEngine, WinbondTypes3And4SurveyAndFoundLines) {
     // The bank-0 flag selects bank 0 and puts the bank register back.
     EXPECT_EQ(segment.slave(0x2C)->registers().peek(0x00), 0x80);
     EXPECT_EQ(segment.slave(0x2D)->registers().peek(0x00), 0x80);
+}
+
+TEST_F(DetectionEngine, ReadsFailingMidProbeRestoreTheBankAndReleaseTheBus) {
+    auto type3 = BankedMonitor(0x0D, 0x0E, 0x0F, 0xA35C, 0x41, 0x03);
+    type3->registers().setFault(0x0E, {RegisterFault::Kind::Fail});
+    segment.attach(0x2C, type3);
+    EXPECT_FALSE(engine.ProbeWinbondType3(smbus, 0x2C, false, "W83L784R", true, true, 0x03, 0x41, 0x5CA3));
+    EXPECT_EQ(writesTo(0x00), (std::vector<int>{0x00, 0x80, 0x00, 0x80}));  // bank 0 selected, then put back
+    auto type1 = WinbondMonitor(0x80, 0x21);
+    type1->setFault({SMBusFault::Kind::Nack, -1});  // gone from the bus
+    segment.attach(0x2D, type1);
+    EXPECT_FALSE(engine.ProbeWinbondType1(smbus, 0x2D, "W83627HF", 0x21, 0x5CA3));
+    attach(0x4C, {{0x3E, 0x41}});
+    segment.slave(0x4C)->registers().setFault(0x3F, {RegisterFault::Kind::Fail});
+    EXPECT_FALSE(engine.ProbeADM1(smbus, 0x4C, false, "ADM1021", 0x41, 0x00));
+    EXPECT_EQ(engine.ProbeJedecJC424(smbus, 0x4C), 1);
+    EXPECT_EQ(BusLockCount(false), 0);
+    EXPECT_TRUE(boxes.Readings.empty());
 }
 
 TEST_F(DetectionEngine, WinbondType2AndChipIdReadWithoutWriting) {
