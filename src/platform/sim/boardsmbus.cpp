@@ -128,7 +128,7 @@ SMBusFault asFault(const BoardNode& node) {
     return fault;
 }
 
-std::vector<std::uint8_t> asBlock(const BoardNode& node) {
+std::vector<std::uint8_t> asHexBytes(const BoardNode& node, std::size_t most) {
     std::vector<std::uint8_t> bytes;
     const std::string text = node.asString();
     for (std::size_t at = 0; (at = text.find_first_not_of(' ', at)) != std::string::npos;) {
@@ -138,14 +138,59 @@ std::vector<std::uint8_t> asBlock(const BoardNode& node) {
         bytes.push_back(static_cast<std::uint8_t>(*value));
         at = end;
     }
-    if (bytes.size() > 32) node.failExpected("a block of at most 32 bytes");
+    if (bytes.size() > most) node.failExpected(most == 32 ? "a block of at most 32 bytes" : "at most 256 bytes");
     return bytes;
+}
+
+std::vector<std::uint8_t> asBlock(const BoardNode& node) { return asHexBytes(node, 32); }
+
+// The slave kinds beyond a plain byte-register file.
+void readSlaveType(const BoardNode& node, RegisterFile& file, SMBusSlave& slave) {
+    const BoardNode typeNode = node.field("type");
+    const std::string type = typeNode.asString();
+    if (type == "wordRegisters") {
+        // Every register 16 bits wide, high byte first on the bus.
+        RegisterBehaviour word;
+        word.word = true;
+        for (int reg = 0; reg < RegisterFile::registersPerBank; ++reg)
+            file.setBehaviour(static_cast<std::uint8_t>(reg), word);
+        if (auto registers = node.optionalField("registers")) {
+            for (const auto& [key, value] : registers->members()) {
+                const auto reg = parseHex(key);
+                if (!reg || *reg > 0xFF) value.fail("expected a register number like \"0x06\" as the name");
+                file.set(static_cast<std::uint8_t>(*reg), static_cast<std::uint16_t>(value.asHex(0xFFFF, "0x0054")));
+            }
+        }
+    } else if (type == "eeprom") {
+        // A byte read at offset = command.
+        const auto image = asHexBytes(node.field("image"), 256);
+        for (std::size_t i = 0; i < image.size(); ++i) file.set(static_cast<std::uint8_t>(i), image[i]);
+    } else if (type == "writeOnly") {
+        slave.setProtocolMask(1u << static_cast<int>(SMBusProtocol::Quick));
+    } else if (type == "floating") {
+        const auto value = static_cast<std::uint8_t>(node.field("value").asHex(0xFF, "0xFF"));
+        for (int reg = 0; reg < RegisterFile::registersPerBank; ++reg) {
+            file.set(static_cast<std::uint8_t>(reg), value);
+            file.setBehaviour(static_cast<std::uint8_t>(reg), RegisterBehaviour::readOnly());
+        }
+    } else {
+        typeNode.failExpected("\"wordRegisters\", \"eeprom\", \"writeOnly\" or \"floating\"");
+    }
 }
 
 // The one place a slave's device is made: a chip model of the "chips" section
 // by name (shared with its other placements) or a register file of its own.
 std::shared_ptr<SMBusSlave> makeSlave(const BoardNode& node, const std::string& fileName, Machine& machine) {
     std::shared_ptr<RegisterFile> file;
+    if (node.optionalField("type")) {
+        if (node.optionalField("chip")) node.field("chip").failExpected("either \"chip\" or \"type\", not both");
+        file = std::make_shared<RegisterFile>();
+        auto slave = std::make_shared<SMBusSlave>(file);
+        readSlaveType(node, *file, *slave);
+        if (auto fault = node.optionalField("fault")) slave->setFault(asFault(*fault));
+        machine.addRegisterFile(fileName, std::move(file));
+        return slave;
+    }
     if (auto chip = node.optionalField("chip")) {
         if (node.optionalField("registers")) chip->failExpected("either \"chip\" or \"registers\", not both");
         file = machine.registerFile(chip->asNonEmptyString());
@@ -202,7 +247,7 @@ void loadHost(const BoardNode& host, Machine& machine) {
     }
     if (auto slaves = host.optionalField("slaves")) {
         for (const BoardNode& slave : slaves->items()) {
-            slave.expectFields({"address", "chip", "registers", "protocols", "block", "fault"});
+            slave.expectFields({"address", "chip", "registers", "protocols", "block", "fault", "type", "image", "value"});
             const auto address = static_cast<std::uint8_t>(slave.field("address").asHex(0x7F, "0x2D"));
             char suffix[8];
             std::snprintf(suffix, sizeof suffix, "@%.2X", address);
