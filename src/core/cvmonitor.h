@@ -30,6 +30,7 @@
 class TMonitor {
 public:
     TMonitor();
+    ~TMonitor();
     TMonitor(const TMonitor&) = delete;
     TMonitor& operator=(const TMonitor&) = delete;
 
