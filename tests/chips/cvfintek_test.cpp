@@ -1,6 +1,7 @@
 // Fintek monitors: each chip's registers in, readings out, on a register file
 // behind an SMBus slave; properties with their fields and the write protect
-// of 94h/96h on the chips that have one.
+// of 94h/96h on the chips that have one; and a board's chip through a real
+// ISA link and its SMBus twin.
 
 #include <gtest/gtest.h>
 
@@ -334,6 +335,85 @@ TEST_F(FintekTest, WriteProtectIsClearedOnlyOnTheChipsThatHaveIt) {
     EXPECT_FALSE(s->SetPropValue(PropIndex(*s, 116), "Linear DC mode"));
     EXPECT_EQ(regs().peek(0x94), 0x00);
     EXPECT_EQ(s->GetPropValue(PropIndex(*s, 116)), "PWM mode (3-wire)");
+    EXPECT_EQ(BusLockCount(false), 0);
+}
+
+}  // namespace
+
+namespace {
+
+using platform::sim::PortAccess;
+
+// The F71878A of a board file, through a real ISA link and its SMBus twin.
+class FintekBoard : public ChipTest {
+protected:
+    FintekBoard() {
+        machine().loadFromFile(CALDAVOR_BOARDS_DIR "/f71878a.json");
+        machine().ports().recorder().clear();
+    }
+    std::unique_ptr<TFintekSensor> Make(TLink& link, std::uint32_t address) {
+        return CreateSensor<TFintekSensor>(&link, address, std::uint8_t{235}, Logger(), "", "", "");
+    }
+    platform::sim::RegisterFile& chip() { return *machine().registerFile("f71878a"); }
+
+    TLink isa{2, LinkKinds::ISA, HostKinds::ISA, 0x290, 0};
+    TLink smbus{0, LinkKinds::SMBus, HostKinds::Intel, 0x400, 0,
+                testsupport::SimProtocolHost::On(machine().protocolSMBus())};
+};
+
+TEST_F(FintekBoard, DutyOnIsaCoolsTheChipAndEveryAccessHoldsTheLock) {
+    auto s = Make(isa, 0x290);
+    s->ReadTemps();
+    s->ReadFans();
+    s->ReadVolts();
+    EXPECT_EQ(s->GetTemp(1).Stats->Last(), 65);  // 25 + 40 with the fan stopped
+    EXPECT_EQ(s->GetTemp(2).Stats->Last(), 48);
+    EXPECT_EQ(s->GetFan(1).Stats->Last(), 0);
+    EXPECT_NEAR(s->GetVolt(1).Stats->Last(), 0xCE * 2 * 0.008, 1e-4);
+    EXPECT_NEAR(s->GetVolt(10).Stats->Last(), 0x6A * 3 * 0.008, 1e-4);
+    s->SetPwm(1, 100);
+    EXPECT_EQ(s->GetPwm(1).Stats->Last(), 100);
+    machine().simClock().advance(10 * 60 * 1000);
+    s->ReadTemps();
+    s->ReadFans();
+    EXPECT_EQ(s->GetTemp(1).Stats->Last(), 33);  // 25 + 40 / (1 + 4)
+    EXPECT_NEAR(s->GetFan(1).Stats->Last(), 1500000.0 / 556, 1e-3);
+    const auto& recorder = machine().ports().recorder();
+    ASSERT_FALSE(recorder.accesses().empty());
+    for (std::size_t i = 0; i < recorder.accesses().size(); ++i)
+        EXPECT_TRUE(recorder.lockHeld(i, ISABusMutexName)) << "access " << i;
+    EXPECT_EQ(BusLockCount(true), 0);
+}
+
+TEST_F(FintekBoard, WriteProtectIsClearedBeforeTheTypeRegister) {
+    auto s = Make(isa, 0x290);
+    machine().ports().recorder().clear();
+    ASSERT_TRUE(s->SetPropValue(3, "PWM mode (Intel 4-wire)"));  // "PWM 1 Type", after three mode properties
+    const std::vector<PortAccess> golden = {
+        {0x295, 1, 0x9F, true}, {0x296, 1, 0x80, false}, {0x295, 1, 0x9F, true}, {0x296, 1, 0x00, true},
+        {0x295, 1, 0x94, true}, {0x296, 1, 0x15, false}, {0x295, 1, 0x94, true}, {0x296, 1, 0x16, true},
+        {0x295, 1, 0x94, true}, {0x296, 1, 0x16, false}};
+    EXPECT_EQ(machine().ports().recorder().accessesTo(0x295, 0x296), golden);
+    EXPECT_EQ(chip().peek(0x94), 0x16);
+    EXPECT_EQ(s->GetPropValue(3), "PWM mode (Intel 4-wire)");
+}
+
+TEST_F(FintekBoard, SMBusTwinSharesTheRegistersUnderTheSMBusLock) {
+    auto onIsa = Make(isa, 0x290);
+    auto onSMBus = Make(smbus, 0x2E);
+    std::vector<int> locksAtRead;
+    chip().setGenerator(0x74, [&] {
+        locksAtRead.push_back(BusLockCount(false));
+        return std::uint16_t{0x31};
+    });
+    onSMBus->ReadTemps();
+    EXPECT_EQ(onSMBus->GetTemp(1).Stats->Last(), 65);
+    EXPECT_EQ(onSMBus->GetTemp(2).Stats->Last(), 49);
+    ASSERT_FALSE(locksAtRead.empty());
+    for (const int count : locksAtRead) EXPECT_GT(count, 0);
+    EXPECT_TRUE(onSMBus->SetPropValue(0, "Manual set PWM"));  // "PWM 1 mode" in 96h, after the unlock
+    EXPECT_EQ(chip().peek(0x96) & 0x03, 0x03);
+    EXPECT_EQ(onIsa->GetPropValue(0), "Manual set PWM");
     EXPECT_EQ(BusLockCount(false), 0);
 }
 
