@@ -31,13 +31,8 @@ void readBlock(const BoardNode& block, Machine& machine, SuperIOConfig& config, 
     if (auto registers = block.optionalField("registers")) readRegisters(*registers, *file, 0, machine);
     if (auto perChannel = block.optionalField("channelRegisters")) {
         for (const auto& [key, registers] : perChannel->members()) {
-            int channel = -1;
-            try {
-                channel = std::stoi(key);
-            } catch (const std::exception&) {
-            }
-            if (channel < 0 || channel >= channels || std::to_string(channel) != key)
-                registers.fail("expected a channel number below \"channels\" as the name");
+            const int channel =
+                readNumberName(key, registers, 0, channels - 1, "a channel number below \"channels\"");
             readRegisters(registers, *file, channel, machine);
         }
     }
