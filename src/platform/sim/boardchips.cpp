@@ -85,13 +85,8 @@ void loadChipsSection(const BoardNode& section, Machine& machine) {
         if (auto registers = chip.optionalField("registers")) readRegisters(*registers, *file, 0, machine);
         if (auto others = chip.optionalField("bankRegisters")) {
             for (const auto& [key, registers] : others->members()) {
-                int bank = -1;
-                try {
-                    bank = std::stoi(key);
-                } catch (const std::exception&) {
-                }
-                if (bank < 1 || bank >= banks || std::to_string(bank) != key)
-                    registers.fail("expected a bank number from 1 to " + std::to_string(banks - 1) + " as the name");
+                const int bank = readNumberName(key, registers, 1, banks - 1,
+                                                "a bank number from 1 to " + std::to_string(banks - 1));
                 readRegisters(registers, *file, bank, machine);
             }
         }

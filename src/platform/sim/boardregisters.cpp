@@ -155,6 +155,16 @@ void readRegisters(const BoardNode& registers, RegisterFile& file, int bank, Mac
     }
 }
 
+int readNumberName(const std::string& key, const BoardNode& member, int first, int last, const std::string& what) {
+    int number = first - 1;
+    try {
+        number = std::stoi(key);
+    } catch (const std::exception&) {
+    }
+    if (number < first || number > last || std::to_string(number) != key) member.fail("expected " + what + " as the name");
+    return number;
+}
+
 std::string readDeviceName(const BoardNode& device, const Machine& machine) {
     const BoardNode nameNode = device.field("name");
     std::string name = nameNode.asNonEmptyString();

@@ -42,6 +42,10 @@ std::uint8_t readProtocolMask(const BoardNode& node);
 // A device's "name": not empty, and no register file of the machine has it yet.
 std::string readDeviceName(const BoardNode& device, const Machine& machine);
 
+// A member's name read as a decimal number from first to last (a bank or a
+// channel); anything else is the member's error "expected <what> as the name".
+int readNumberName(const std::string& key, const BoardNode& member, int first, int last, const std::string& what);
+
 // Runs `install`; ports already taken by another device are `node`'s error.
 template <class Install>
 void claimPortsFor(const BoardNode& node, Install&& install) {
