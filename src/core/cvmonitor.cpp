@@ -18,6 +18,10 @@ TMonitor::TMonitor() {
     DutyEdits.OnChange = [this](int n) { EDFan1CyclesChange(FanControlContext(), n); };
 }
 
+// Links outlive the window's model; their announcements must not reach a
+// monitor that is gone.
+TMonitor::~TMonitor() { SetLinkRegistration({}); }
+
 TSensorsFileContext TMonitor::SensorsFileContext() {
     return TSensorsFileContext{Sensors, Slots, FanControllers, Log, Board, &Events, Dialogs};
 }

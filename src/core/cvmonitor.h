@@ -44,6 +44,7 @@ struct TTickDividers {
 class TMonitor {
 public:
     TMonitor();
+    ~TMonitor();
     TMonitor(const TMonitor&) = delete;
     TMonitor& operator=(const TMonitor&) = delete;
 
