@@ -21,6 +21,7 @@
 #include "chips/cvheuristicsensor.h"
 #include "chips/cvintel5500sensor.h"
 #include "chips/cvintelcoresensor.h"
+#include "chips/cvite.h"
 #include "chips/cvjedecjc424sensor.h"
 #include "chips/cvlm75sensor.h"
 #include "chips/cvnforce2sensor.h"
@@ -142,6 +143,7 @@ const std::map<std::string, TSensorCreator, std::less<>>& BuiltCreators() {
         {"TToshibaSensor", Make<TToshibaSensor>()},
         {"TIntelQSTSensor", Make<TIntelQSTSensor>()},
         {"TIntelQST2Sensor", Make<TIntelQST2Sensor>()},
+        {"TITSensor", Make<TITSensor>()},
     };
     return creators;
 }
