@@ -24,6 +24,18 @@ using Registers = std::map<int, int>;
 // A registered SMBus address is tried nine times before a read fails.
 constexpr int FailedTransfer = 9;
 
+// "r0D" for a read of 0Dh, "w13=07" for a write of 07h to 13h.
+std::string Read(int reg) {
+    char text[8];
+    std::snprintf(text, sizeof text, "r%02X", reg);
+    return text;
+}
+std::string Written(int reg, int value) {
+    char text[8];
+    std::snprintf(text, sizeof text, "w%02X=%02X", reg, value);
+    return text;
+}
+
 class ITE : public ChipTest {
 protected:
     ITE() {
@@ -49,28 +61,15 @@ protected:
         segment.clearRequests();
     }
 
-    // Register traffic since the last clear, on whichever link carried it:
-    // "r0D" for a read, "w13=07" for a write.
+    // Register traffic since the last clear, on whichever link carried it.
     std::vector<std::string> ops() const {
         std::vector<std::string> out;
-        char text[16];
         int index = -1;
         for (const auto& a : const_cast<ITE*>(this)->machine().ports().recorder().accesses()) {
             if (a.port == 0x295 && a.isWrite) index = static_cast<int>(a.value);
-            if (a.port != 0x296) continue;
-            if (a.isWrite)
-                std::snprintf(text, sizeof text, "w%02X=%02X", index, a.value);
-            else
-                std::snprintf(text, sizeof text, "r%02X", index);
-            out.emplace_back(text);
+            if (a.port == 0x296) out.push_back(a.isWrite ? Written(index, static_cast<int>(a.value)) : Read(index));
         }
-        for (const auto& r : segment.requests()) {
-            if (r.read)
-                std::snprintf(text, sizeof text, "r%02X", r.command);
-            else
-                std::snprintf(text, sizeof text, "w%02X=%02X", r.command, r.data0);
-            out.emplace_back(text);
-        }
+        for (const auto& r : segment.requests()) out.push_back(r.read ? Read(r.command) : Written(r.command, r.data0));
         return out;
     }
     std::vector<std::string> writes() const {
@@ -531,11 +530,7 @@ TEST_F(ITE, IT8693FSavesItsBanksAndGivesThemBack) {
         for (std::uint8_t reg : saved) file->set(reg, static_cast<std::uint16_t>(bank << 4 | (reg & 0x0F)), bank);
     auto bankSave = [&](const char* select) {
         std::vector<std::string> ops = {"r51", select};
-        for (std::uint8_t reg : saved) {
-            char text[8];
-            std::snprintf(text, sizeof text, "r%02X", reg);
-            ops.emplace_back(text);
-        }
+        for (std::uint8_t reg : saved) ops.push_back(Read(reg));
         return ops;
     };
     std::vector<std::string> golden = {"r51"};
@@ -555,11 +550,7 @@ TEST_F(ITE, IT8693FSavesItsBanksAndGivesThemBack) {
     const char* selects[] = {"w51=07", "w51=47", "w51=87"};
     for (int bank = 0; bank < 3; ++bank) {
         restore.push_back(selects[bank]);
-        for (std::uint8_t reg : saved) {
-            char text[16];
-            std::snprintf(text, sizeof text, "w%02X=%02X", reg, bank << 4 | (reg & 0x0F));
-            restore.emplace_back(text);
-        }
+        for (std::uint8_t reg : saved) restore.push_back(Written(reg, bank << 4 | (reg & 0x0F)));
     }
     restore.push_back("w51=07");
     EXPECT_EQ(writes(), restore);
