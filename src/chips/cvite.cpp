@@ -10,7 +10,7 @@ using namespace ite;
 
 namespace {
 
-constexpr std::uint8_t DivisorsConfig = 0x0C;  // bit n: fan n + 1 counts in 16 bits
+constexpr std::uint8_t WideCountsReg = 0x0C;   // bit n: fan n + 1 counts in 16 bits
 constexpr std::uint8_t ModeReg = 0x13;         // bit n: output n + 1 is a PWM output
 constexpr std::uint8_t StateReg = 0x14;        // on/off bits, clock, bit 7 polarity
 constexpr std::uint8_t SensorTypeReg = 0x51;   // IT8693F: bank in bits 7:6, enables in 2:0
@@ -27,7 +27,7 @@ bool Bit(std::uint8_t value, int bit) { return (value >> bit & 1) != 0; }
 // The output's duty register value as a percent; with the polarity bit clear
 // the register holds the complement.
 double DutyPercent(const TOutput& output, std::uint8_t value, std::uint8_t states) {
-    const int duty = value & output.scale;
+    const int duty = value & output.scale;  // a 7-bit duty sits below the automatic bit
     const bool direct = !output.polarity || Bit(states, 7);
     return direct ? chipconv::DutyToPercent(duty, output.scale) : chipconv::DutyToPercentInverted(duty, output.scale);
 }
@@ -151,7 +151,7 @@ void TITSensor::ReadFansInternal(std::span<double> values) {
     const auto& fans = FRow->fans;
     const bool configured =
         std::any_of(fans.begin(), fans.end(), [](const TFanCount& f) { return f.width == CountWidth::ByConfig; });
-    const auto config = configured ? Read(DivisorsConfig) : std::nullopt;
+    const auto config = configured ? Read(WideCountsReg) : std::nullopt;
     // The divisor register, read once when the first 8-bit count needs it.
     std::optional<std::pair<std::uint8_t, std::optional<std::uint8_t>>> divisors;
     auto divisorOf = [&](const TDivisorField& field) -> std::optional<int> {
