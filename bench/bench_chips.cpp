@@ -4,50 +4,19 @@
 
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
 #include <memory>
 
-#include "base/cvtrace.h"
+#include "chipbench.h"
 #include "chips/cvchipaccess.h"
 #include "chips/cvecnuvotonsensor.h"
 #include "chips/cvheuristicsensor.h"
 #include "chips/cvwinbond.h"
 #include "chips/cvsmscsensor.h"
-#include "hw/cvbuslocks.h"
-#include "hw/cvdriver.h"
 #include "platform/sim/ecmailbox.h"
 #include "platform/sim/flatportrange.h"
 #include "platform/sim/indexdataport.h"
-#include "platform/sim/machine.h"
-#include "support/simsmbushost.h"
 
 namespace {
-
-// A machine with the bus locks and the driver open; traces go to a folder of its own.
-struct ChipBench {
-    std::filesystem::path path = std::filesystem::temp_directory_path() / "caldavor-bench-chips";
-    platform::sim::Machine machine;
-    platform::ScopedPlatform scope{machine};
-    std::shared_ptr<platform::sim::RegisterFile> chip = std::make_shared<platform::sim::RegisterFile>();
-
-    ChipBench() {
-        std::filesystem::create_directories(path);
-        ProgramDir = path.string() + "/";
-        InitializeBusLocks();
-        IOPort = std::make_unique<TIOPort>();
-        machine.ports().recorder().setEnabled(false);
-        machine.protocolSMBus().setRecording(false);
-        chip->set(0x27, 0x29);
-        platform::sim::IndexDataPort::install(machine.ports(), chip, 0x295, 0x296, "monitor");
-        machine.protocolSMBus().attach(0x2D, std::make_shared<platform::sim::SMBusSlave>(chip));
-    }
-    ~ChipBench() {
-        IOPort.reset();
-        FinalizeBusLocks();
-        std::filesystem::remove_all(path);
-    }
-    TSMBusHostFactory host() { return testsupport::SimProtocolHost::On(machine.protocolSMBus()); }
-};
 
 // One bracketed register read per iteration, as a driver makes it.
 void readEachIteration(benchmark::State& state, TLink& link, int address) {

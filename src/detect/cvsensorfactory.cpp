@@ -22,6 +22,7 @@
 #include "chips/cvheuristicsensor.h"
 #include "chips/cvintel5500sensor.h"
 #include "chips/cvintelcoresensor.h"
+#include "chips/cvite.h"
 #include "chips/cvjedecjc424sensor.h"
 #include "chips/cvlm75sensor.h"
 #include "chips/cvnational.h"
@@ -146,6 +147,7 @@ const std::map<std::string, TSensorCreator, std::less<>>& BuiltCreators() {
         {"TIntelQST2Sensor", Make<TIntelQST2Sensor>()},
         {"TFintekSensor", Make<TFintekSensor>()},
         {"TNSSensor", Make<TNSSensor>()},
+        {"TITSensor", Make<TITSensor>()},
     };
     return creators;
 }

@@ -2,6 +2,8 @@
 // A simulated machine with the bus locks made and the driver open, and a
 // recorder of sensor log lines, for the chip drivers' tests.
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +25,25 @@ protected:
 
     TSensorLogEvent Logger() {
         return [this](TSensor&, const std::string& msg, int level) { log.push_back(std::to_string(level) + " " + msg); };
+    }
+
+    // Every access to the ports first..last held the ISA bus lock, every
+    // request on the machine's SMBus segment the SMBus lock, and no lock is
+    // left taken.
+    void ExpectEveryAccessLocked(std::uint16_t first, std::uint16_t last) {
+        const auto& recorder = machine().ports().recorder();
+        ASSERT_FALSE(recorder.accesses().empty());
+        for (std::size_t i = 0; i < recorder.accesses().size(); ++i) {
+            const std::uint16_t port = recorder.accesses()[i].port;
+            if (port >= first && port <= last) {
+                EXPECT_TRUE(recorder.lockHeld(i, ISABusMutexName)) << i;
+            }
+        }
+        const auto& segment = machine().protocolSMBus();
+        ASSERT_FALSE(segment.requests().empty());
+        for (std::size_t i = 0; i < segment.requests().size(); ++i)
+            EXPECT_TRUE(segment.locks().held(i, SMBusMutexName)) << i;
+        EXPECT_EQ(BusLockCount(true) + BusLockCount(false), 0);
     }
 
     std::vector<std::string> log;

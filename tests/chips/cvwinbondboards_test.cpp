@@ -166,18 +166,7 @@ TEST_F(W83627HFTwin, BothLinksReadTheSameChipUnderTheirBusLocks) {
     onSMBus->ReadFans();
     EXPECT_EQ(onSMBus->GetFan(1).Stats->Last(), 2700);
 
-    const auto& recorder = machine().ports().recorder();
-    ASSERT_FALSE(recorder.accesses().empty());
-    for (std::size_t i = 0; i < recorder.accesses().size(); ++i) {
-        if (recorder.accesses()[i].port == 0x295 || recorder.accesses()[i].port == 0x296) {
-            EXPECT_TRUE(recorder.lockHeld(i, ISABusMutexName)) << i;
-        }
-    }
-    const auto& requests = machine().protocolSMBus();
-    ASSERT_FALSE(requests.requests().empty());
-    for (std::size_t i = 0; i < requests.requests().size(); ++i)
-        EXPECT_TRUE(requests.locks().held(i, SMBusMutexName)) << i;
-    EXPECT_EQ(BusLockCount(true) + BusLockCount(false), 0);
+    ExpectEveryAccessLocked(0x295, 0x296);
 }
 
 }  // namespace
