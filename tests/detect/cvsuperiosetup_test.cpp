@@ -111,6 +111,24 @@ TEST_F(SuperIOSetup, NCT6791DHeldByAKernelDriverKeepsItsLock) {
     EXPECT_TRUE(traced("Super I/O NCT6791D 28h unlock skipped: ports $0290-$0297 held by kernel driver nct6775"));
 }
 
+TEST_F(SuperIOSetup, NCT6683DIsReachedThroughItsControllersMailbox) {
+    load(R"({"chips": [{"name": "ec", "banks": 2, "bankRegisters": {"1": {"0x80": "0x5A"}}}],
+      "superIO": [{"name": "sio", "indexPort": "0x2E", "dataPort": "0x2F", "enterKey": ["0x87", "0x87"],
+        "exitKey": "0xAA", "devices": {"0x0B": {"0x30": "0x01", "0x60": "0x0A", "0x61": "0x20"}},
+        "decodes": [{"device": "0x0B", "chip": "ec", "window": "ecMailbox"}]}]})");
+    useChip("TECNuvotonSensor", "NCT6683D");
+    SetupWinbondFamily(context, 0, "$002E Nuvoton NCT6683D", 232);
+    ASSERT_EQ(Links().size(), 2u);
+    EXPECT_EQ(link(1).LinkKind(), LinkKinds::ECNuvoton);
+    EXPECT_EQ(link(1).BaseAddress(), 0xA24u);
+    EXPECT_TRUE(debugHas("Added link <EC Nuvoton> at $0A24"));
+    EXPECT_TRUE(debugHas("H/M Configuration is $5A"));
+    EXPECT_TRUE(bothHave("NCT6683D EC found on EC Nuvoton at $A20"));
+    ASSERT_EQ(monitor.Sensors.size(), 1u);
+    EXPECT_EQ(monitor.Sensors[0]->FLink, &link(1));
+    EXPECT_EQ(monitor.Sensors[0]->FAddress, 0xA20u);
+}
+
 TEST_F(SuperIOSetup, SCH3112GetsItsLinkAndSensorAtTheRuntimeBlockPlus70h) {
     load(Chip(SMSCOnceKey, "{}", R"({"0x0A": {"0x30": "0x01", "0x60": "0x0A", "0x61": "0x00"}})"));
     useChip("TSMSCSensor", "SCH3112");
