@@ -72,6 +72,37 @@ TEST_F(SensorFactory, BuiltPlainAndMissingClasses) {
     EXPECT_TRUE(traced("FOUND " + monitor.Sensors[1]->FChipName + " at $0295"));
 }
 
+// The card and joystick sensors as the factory makes them on a board that
+// has the card tool installed in its default folder and a joystick.
+TEST_F(SensorFactory, CardLibraryAndJoystickSensorsFromABoard) {
+    machine().loadFromJson(R"({
+        "systemRegistry": {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion":
+                               {"ProgramFilesDir": "C:\\Program Files"}},
+        "cardLibrary": {"path": "C:\\Program Files\\ASUS\\SmartDoctor\\anvmi.dll",
+                        "temperatures": {"1": 64, "2": 60, "3": 51}, "fanSpeeds": {"1": 3100},
+                        "voltages": {"0": 1350}},
+        "joysticks": {"0": {"x": 40000, "y": 20000}}
+    })",
+                           "card.json");
+    const int link = addLink(LinkKinds::PCI, 0, 0);
+    factory.AddSensor(link, 0, 20);
+    factory.AddSensor(link, 0, 21);
+    ASSERT_EQ(monitor.Sensors.size(), 2u);
+    TSensor& card = *monitor.Sensors[0];
+    TSensor& joystick = *monitor.Sensors[1];
+    EXPECT_TRUE(traced("FOUND ASUS Card at $0000"));
+    EXPECT_TRUE(traced("FOUND Joystick Sensor at $0000"));
+    card.ReadTemps();
+    card.ReadFans();
+    card.ReadVolts();
+    joystick.ReadTemps();
+    EXPECT_DOUBLE_EQ(card.GetTemp(3).Stats->Last(), 51);
+    EXPECT_DOUBLE_EQ(card.GetFan(1).Stats->Last(), 3100);
+    EXPECT_FLOAT_EQ(card.GetVolt(1).Stats->Last(), 1.35);
+    EXPECT_DOUBLE_EQ(joystick.GetTemp(1).Stats->Last(), 40000);
+    EXPECT_DOUBLE_EQ(joystick.GetTemp(2).Stats->Last(), 20000);
+}
+
 TEST_F(SensorFactory, ABadLinkIndexAddsNothing) {
     addLink(LinkKinds::ISA, HostKinds::ISA, 0x290);
     EXPECT_NO_THROW(factory.AddSensor(-1, 0x290, 66));

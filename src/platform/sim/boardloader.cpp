@@ -13,6 +13,7 @@
 #include "platform/sim/boardsuperio.h"
 #include "platform/sim/boardthermal.h"
 #include "platform/sim/boardheci.h"
+#include "platform/sim/boardperipherals.h"
 #include "platform/sim/boardsystem.h"
 #include "platform/sim/simwmi.h"
 
@@ -47,6 +48,8 @@ constexpr BoardSection sections[] = {
     {"disks", loadDisksSection},
     {"wmi", loadWmiSection},
     {"heci", loadHeciSection},
+    {"cardLibrary", loadCardLibrarySection},
+    {"joysticks", loadJoysticksSection},
 };
 
 std::string sectionList() {
