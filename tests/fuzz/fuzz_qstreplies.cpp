@@ -10,6 +10,7 @@
 #include <memory>
 #include <span>
 
+#include "base/cvtrace.h"
 #include "firmware/cvintelqst2.h"
 #include "platform/sim/machine.h"
 
@@ -75,6 +76,7 @@ private:
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 3) return 0;
+    ProgramDir = "/nonexistent/";  // no trace file grows while fuzzing
     ReplyMachine machine({data + 3, size - 3}, static_cast<std::uint16_t>(data[1] | data[2] << 8));
     platform::ScopedPlatform scope(machine);
     const std::unique_ptr<TCVIntelQST> qst =
