@@ -10,6 +10,7 @@
 #include "chips/cvadm1021sensor.h"
 #include "chips/cvalisensor.h"
 #include "chips/cvamdsensor.h"
+#include "chips/cvasussensor.h"
 #include "chips/cvatipmsensor.h"
 #include "chips/cvdellsensor.h"
 #include "chips/cvdummysensor.h"
@@ -24,6 +25,7 @@
 #include "chips/cvintelcoresensor.h"
 #include "chips/cvite.h"
 #include "chips/cvjedecjc424sensor.h"
+#include "chips/cvjoysensor.h"
 #include "chips/cvlm75sensor.h"
 #include "chips/cvnational.h"
 #include "chips/cvnforce2sensor.h"
@@ -143,6 +145,8 @@ const std::map<std::string, TSensorCreator, std::less<>>& BuiltCreators() {
         {"TIntelCoreSensor", Make<TIntelCoreSensor>()},
         {"TDELLSensor", Make<TDELLSensor>()},
         {"TToshibaSensor", Make<TToshibaSensor>()},
+        {"TASUSSensor", Make<TASUSSensor>()},
+        {"TJOYSensor", Make<TJOYSensor>()},
         {"TIntelQSTSensor", Make<TIntelQSTSensor>()},
         {"TIntelQST2Sensor", Make<TIntelQST2Sensor>()},
         {"TFintekSensor", Make<TFintekSensor>()},

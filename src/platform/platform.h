@@ -17,6 +17,7 @@ namespace platform {
 
 class Desktop;
 class KernelClaims;
+class Libraries;
 class Wmi;
 
 struct LocalTime {
@@ -221,6 +222,13 @@ public:
     }
 };
 
+// What the joystick position query answers: the axes (0 to 65535) and the
+// buttons held.
+struct JoystickPosition {
+    std::uint32_t x = 0, y = 0, z = 0;
+    std::uint32_t buttons = 0;
+};
+
 // The four registers of one CPUID execution.
 struct CpuidRegisters {
     std::uint32_t eax = 0, ebx = 0, ecx = 0, edx = 0;
@@ -291,6 +299,10 @@ public:
     virtual std::uint32_t setErrorMode(std::uint32_t) { return 0; }
     // The WMI service; none when it is not registered (wmi.h).
     virtual Wmi* wmi() { return nullptr; }
+    // Run-time libraries by path (library.h).
+    virtual Libraries& libraries();
+    // The position of joystick `id` (0-based); nullopt when the query fails.
+    virtual std::optional<JoystickPosition> joystickPosition(unsigned id);
 };
 
 // The platform in force. Calling it before one is installed is a programming

@@ -75,5 +75,6 @@ std::string Platform::computerName() { return {}; }
 std::string Platform::userName() { return {}; }
 std::uint8_t Platform::keyState(std::uint8_t) { return 0; }
 std::uint64_t Platform::uptimeMs() { return clock().monotonicMs(); }
+std::optional<JoystickPosition> Platform::joystickPosition(unsigned) { return std::nullopt; }
 
 }  // namespace platform

@@ -61,7 +61,7 @@ TEST_F(SensorFactory, BuiltPlainAndMissingClasses) {
     const int isa = addLink(LinkKinds::ISA, HostKinds::ISA, 0x290);
     factory.AddSensor(pci, 0, 218);
     factory.AddSensor(isa, 0x295, 66);
-    factory.AddSensor(isa, 0x2A0, 20);  // no TASUSSensor in this build
+    factory.AddSensor(isa, 0x2A0, 198);  // no TUGuruSensor in this build
     ASSERT_EQ(monitor.Sensors.size(), 2u);
     EXPECT_NE(dynamic_cast<TDummySensor*>(monitor.Sensors[0].get()), nullptr);
     const TSensor& plain = *monitor.Sensors[1];
@@ -69,7 +69,7 @@ TEST_F(SensorFactory, BuiltPlainAndMissingClasses) {
     EXPECT_EQ(monitor.Sensors[1]->FChipCode, 66);
     EXPECT_EQ(monitor.Sensors[1]->GetTempCount(), 0);
     EXPECT_EQ(monitor.SensorInUse, (std::vector<bool>{true, true}));
-    EXPECT_TRUE(traced("INFO : chip code 20 (TASUSSensor) not built yet"));
+    EXPECT_TRUE(traced("INFO : chip code 198 (TUGuruSensor) not built yet"));
     EXPECT_TRUE(registered(isa, 0x2A0));
     EXPECT_TRUE(traced("FOUND " + monitor.Sensors[1]->FChipName + " at $0295"));
 }
@@ -85,6 +85,37 @@ TEST_F(SensorFactory, FintekAndNationalCodesMakeTheirClasses) {
     EXPECT_EQ(none.FChipName, "none");
     EXPECT_EQ(none.GetTempCount() + none.GetFanCount() + none.GetPwmCount() + none.GetVoltCount(), 0);
     EXPECT_EQ(dynamic_cast<TNSSensor&>(*monitor.Sensors[2]).FChipName, "PC87366");
+}
+
+// The card and joystick sensors as the factory makes them on a board that
+// has the card tool installed in its default folder and a joystick.
+TEST_F(SensorFactory, CardLibraryAndJoystickSensorsFromABoard) {
+    machine().loadFromJson(R"({
+        "systemRegistry": {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion":
+                               {"ProgramFilesDir": "C:\\Program Files"}},
+        "cardLibrary": {"path": "C:\\Program Files\\ASUS\\SmartDoctor\\anvmi.dll",
+                        "temperatures": {"1": 64, "2": 60, "3": 51}, "fanSpeeds": {"1": 3100},
+                        "voltages": {"0": 1350}},
+        "joysticks": {"0": {"x": 40000, "y": 20000}}
+    })",
+                           "card.json");
+    const int link = addLink(LinkKinds::PCI, 0, 0);
+    factory.AddSensor(link, 0, 20);
+    factory.AddSensor(link, 0, 21);
+    ASSERT_EQ(monitor.Sensors.size(), 2u);
+    TSensor& card = *monitor.Sensors[0];
+    TSensor& joystick = *monitor.Sensors[1];
+    EXPECT_TRUE(traced("FOUND ASUS Card at $0000"));
+    EXPECT_TRUE(traced("FOUND Joystick Sensor at $0000"));
+    card.ReadTemps();
+    card.ReadFans();
+    card.ReadVolts();
+    joystick.ReadTemps();
+    EXPECT_DOUBLE_EQ(card.GetTemp(3).Stats->Last(), 51);
+    EXPECT_DOUBLE_EQ(card.GetFan(1).Stats->Last(), 3100);
+    EXPECT_FLOAT_EQ(card.GetVolt(1).Stats->Last(), 1.35);
+    EXPECT_DOUBLE_EQ(joystick.GetTemp(1).Stats->Last(), 40000);
+    EXPECT_DOUBLE_EQ(joystick.GetTemp(2).Stats->Last(), 20000);
 }
 
 TEST_F(SensorFactory, ABadLinkIndexAddsNothing) {

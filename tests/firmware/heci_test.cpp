@@ -1,7 +1,12 @@
 #include "firmware/heci.h"
 
+#include <sys/stat.h>
+
+#include <filesystem>
+
 #include "firmware/intelqst.h"
 #include "firmware/qstfixture.h"
+#include "platform/linux/nativeplatform.h"
 
 namespace {
 
@@ -161,6 +166,31 @@ TEST(HeciBoardTest, AFirmwareWithoutQstRefusesTheConnection) {
     THeciWin heci(QSTClientGuid, [&lines](const std::string& msg) { lines.push_back(msg); });
     EXPECT_FALSE(heci.Initialize());
     EXPECT_EQ(lines.back(), "HECI returned a bad properties structure");
+}
+
+}  // namespace
+
+namespace {
+
+// The native backend over a stand-in /sys and /dev: the version request
+// answers 6.0.0.0, and a device without the QST client refuses the connect.
+TEST(HeciNativeTest, TheNativeDeviceIsFoundReportsSixAndRefusesAMissingClient) {
+    testsupport::TempDir root;
+    platform::native::NativeRoots roots{(root.path() / "dev").string(), (root.path() / "sys").string(),
+                                        (root.path() / "proc").string()};
+    std::filesystem::create_directories(root.path() / "sys/class/mei/mei0");
+    std::filesystem::create_directories(roots.dev);
+    ASSERT_EQ(::mkfifo((roots.dev + "/mei0").c_str(), 0600), 0);
+    platform::native::NativePlatform native(roots, [] { return -1; });
+    platform::ScopedPlatform scope(native);
+
+    std::vector<std::string> lines;
+    THeciWin heci(QSTClientGuid, [&lines](const std::string& msg) { lines.push_back(msg); });
+    EXPECT_EQ(heci.GetHeciDevicePath(), roots.dev + "/mei0");
+    EXPECT_FALSE(heci.Initialize());
+    EXPECT_EQ(lines, (std::vector<std::string>{"Found HECI version 6.0.0.0",
+                                               "DoIoctl : DeviceIoControl returned error $00000002",
+                                               "HECI returned a bad properties structure"}));
 }
 
 }  // namespace

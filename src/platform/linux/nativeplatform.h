@@ -65,6 +65,8 @@ public:
     KernelClaims& kernelClaims() override { return claims_; }
     // The disk classes from sysfs (nativewmi.h).
     Wmi* wmi() override;
+    // /dev/input/jsN (nativejoystick.h).
+    std::optional<JoystickPosition> joystickPosition(unsigned id) override;
 
 private:
     NativeRoots roots_;

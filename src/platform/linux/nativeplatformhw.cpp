@@ -8,6 +8,7 @@
 #include "platform/linux/meidevice.h"
 #include "platform/linux/nativedisk.h"
 #include "platform/linux/nativedriver.h"
+#include "platform/linux/nativejoystick.h"
 #include "platform/linux/nativeplatform.h"
 #include "platform/linux/nativesystem.h"
 #include "platform/linux/nativewmi.h"
@@ -55,6 +56,10 @@ std::optional<std::vector<DeviceRecord>> NativePlatform::listDevices(const Devic
 Wmi* NativePlatform::wmi() {
     if (!wmi_) wmi_ = std::make_unique<NativeWmi>(roots_.sys);
     return wmi_.get();
+}
+
+std::optional<JoystickPosition> NativePlatform::joystickPosition(unsigned id) {
+    return readJoystick(roots_.dev, id);
 }
 
 std::optional<std::vector<DeviceRecord>> NativePlatform::listInterfaces(const Guid& interfaceClass) {

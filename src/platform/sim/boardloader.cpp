@@ -14,6 +14,7 @@
 #include "platform/sim/nationalblocks.h"
 #include "platform/sim/boardthermal.h"
 #include "platform/sim/boardheci.h"
+#include "platform/sim/boardperipherals.h"
 #include "platform/sim/boardsystem.h"
 #include "platform/sim/simwmi.h"
 
@@ -49,6 +50,8 @@ constexpr BoardSection sections[] = {
     {"disks", loadDisksSection},
     {"wmi", loadWmiSection},
     {"heci", loadHeciSection},
+    {"cardLibrary", loadCardLibrarySection},
+    {"joysticks", loadJoysticksSection},
 };
 
 std::string sectionList() {

@@ -18,6 +18,7 @@
 #include "platform/sim/simcpus.h"
 #include "platform/sim/simhardware.h"
 #include "platform/sim/simkernelclaims.h"
+#include "platform/sim/simlibraries.h"
 #include "platform/sim/simregistry.h"
 #include "platform/sim/smbussegment.h"
 #include "platform/sim/thermalmodel.h"
@@ -69,11 +70,16 @@ public:
     KernelClaims& kernelClaims() override { return kernelClaims_; }
     // None while the board switches WMI off (simwmi.h).
     Wmi* wmi() override;
+    Libraries& libraries() override { return libraries_; }
+    std::optional<JoystickPosition> joystickPosition(unsigned id) override;
 
     SimClock& simClock() { return clock_; }
     SimRegistry& simRegistry() { return registry_; }
     PortSpace& ports() { return ports_; }
     SimDesktop& simDesktop() { return desktop_; }
+    SimLibraries& simLibraries() { return libraries_; }
+    // Joysticks by number; a number not listed fails the position query.
+    std::map<unsigned, JoystickPosition>& joysticks() { return joysticks_; }
     // Adds a trailing "/" when missing.
     void setProgramDir(std::string dir);
     void setWindowsDir(std::string dir) { windowsDir_ = std::move(dir); }
@@ -148,6 +154,8 @@ private:
     std::map<std::string, std::function<std::unique_ptr<Device>()>> addedDevices_;  // by lower-case path
     std::shared_ptr<SimDisks> disks_;
     std::shared_ptr<SimWmi> wmi_;
+    SimLibraries libraries_;
+    std::map<unsigned, JoystickPosition> joysticks_;
 };
 
 }  // namespace platform::sim

@@ -131,4 +131,10 @@ std::uint8_t Machine::keyState(std::uint8_t virtualKey) {
     return found == identity_.keyStates.end() ? 0 : found->second;
 }
 
+std::optional<JoystickPosition> Machine::joystickPosition(unsigned id) {
+    const auto found = joysticks_.find(id);
+    if (found == joysticks_.end()) return std::nullopt;
+    return found->second;
+}
+
 }  // namespace platform::sim

@@ -1,0 +1,47 @@
+#pragma once
+// The run-time libraries of the simulated machine: each is a set of entry
+// points by name, placed at a path, and counts how often it is loaded now.
+
+#include <any>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/library.h"
+
+namespace platform::sim {
+
+struct SimLibrary {
+    std::uintptr_t handle = 0x10000000;
+    std::map<std::string, std::any> entries;  // each a std::function of its signature
+
+    template <class Signature, class F>
+    void add(const std::string& name, F function) {
+        entries[name] = std::function<Signature>(std::move(function));
+    }
+};
+
+class SimLibraries : public Libraries {
+public:
+    // Paths match without regard to case; a second library at a path replaces the first.
+    void place(const std::string& path, SimLibrary library);
+
+    bool exists(const std::string& path) override;
+    std::unique_ptr<Library> load(const std::string& path) override;
+    // Loaded library objects of `path` alive now.
+    int loaded(const std::string& path) const;
+    // Every path a load was asked for, in order.
+    const std::vector<std::string>& loadRequests() const { return loadRequests_; }
+
+private:
+    struct Placed {
+        std::shared_ptr<const SimLibrary> library;
+        std::shared_ptr<int> loaded = std::make_shared<int>(0);
+    };
+    std::map<std::string, Placed> placed_;  // by lower-case path
+    std::vector<std::string> loadRequests_;
+};
+
+}  // namespace platform::sim
