@@ -22,3 +22,10 @@ int FindOrAddACPILink() {
     AddLink("ACPI", 1, LinkKinds::ACPI, 0, 0, 0, 0, 0, 0);
     return FindLinkOfKind(LinkKinds::ACPI);
 }
+
+int FindISALink(std::uint32_t base) {
+    const auto& links = Links();
+    for (std::size_t i = links.size(); i-- > 0;)
+        if (links[i]->LinkKind() == LinkKinds::ISA && links[i]->BaseAddress() == base) return static_cast<int>(i);
+    return -1;
+}

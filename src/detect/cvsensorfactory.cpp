@@ -15,6 +15,7 @@
 #include "chips/cvdummysensor.h"
 #include "chips/cvecnuvotonsensor.h"
 #include "chips/cvfbdimmsensor.h"
+#include "chips/cvfintek.h"
 #include "chips/cvfujitsusensor.h"
 #include "chips/cvglsensor.h"
 #include "chips/cvgmtsensor.h"
@@ -23,6 +24,7 @@
 #include "chips/cvintelcoresensor.h"
 #include "chips/cvjedecjc424sensor.h"
 #include "chips/cvlm75sensor.h"
+#include "chips/cvnational.h"
 #include "chips/cvnforce2sensor.h"
 #include "chips/cvsensorqst.h"
 #include "chips/cvsmscsensor.h"
@@ -142,6 +144,8 @@ const std::map<std::string, TSensorCreator, std::less<>>& BuiltCreators() {
         {"TToshibaSensor", Make<TToshibaSensor>()},
         {"TIntelQSTSensor", Make<TIntelQSTSensor>()},
         {"TIntelQST2Sensor", Make<TIntelQST2Sensor>()},
+        {"TFintekSensor", Make<TFintekSensor>()},
+        {"TNSSensor", Make<TNSSensor>()},
     };
     return creators;
 }

@@ -337,15 +337,6 @@ void RunSection(TProbeCall& c, const TSection& section) {
                              {section.Number, c.Link.DisplayName(), c.Address}));
 }
 
-// The presence test: a quick write, but a byte read at EEPROM addresses,
-// where a quick write can set permanent write protection.
-bool AnswersPresence(TLink& link, std::uint32_t address) {
-    const bool eeprom = (address >= 0x30 && address <= 0x37) || (address >= 0x50 && address <= 0x5F);
-    std::uint8_t value = 0;
-    return eeprom ? link.ReadByteData(static_cast<int>(address), 0, value)
-                  : link.WriteQuick(static_cast<int>(address), 0);
-}
-
 // The checks before any signature; False ends the call.
 bool PassesPreamble(TDetectionContext& context, TLink& link, int linkIndex, std::uint32_t address) {
     TMonitor& monitor = context.Monitor;
@@ -382,6 +373,13 @@ bool PassesPreamble(TDetectionContext& context, TLink& link, int linkIndex, std:
 }
 
 }  // namespace
+
+bool AnswersPresence(TLink& link, std::uint32_t address) {
+    const bool eeprom = (address >= 0x30 && address <= 0x37) || (address >= 0x50 && address <= 0x5F);
+    std::uint8_t value = 0;
+    return eeprom ? link.ReadByteData(static_cast<int>(address), 0, value)
+                  : link.WriteQuick(static_cast<int>(address), 0);
+}
 
 bool IsWriteOnlyAddress(int linkIndex, std::uint32_t address) {
     TLink& link = LinkOf(linkIndex);

@@ -7,6 +7,8 @@
 
 #include "detect/cvdetectcontext.h"
 
+class TLink;
+
 // The SMBus addresses worth probing: bit n stands for address 10h + n. The
 // start-up's per-link probe walks the same set.
 extern const std::bitset<104> SmbusUsefulAddresses;
@@ -15,5 +17,8 @@ bool IsUsefulSmbusAddress(std::uint32_t address);
 // Address: the 7-bit bus address on an SMBus link, the base port on an ISA
 // link. Exceptions of a probe end this address and reach the caller.
 void ProbeSmbusAddress(TDetectionContext& context, int linkIndex, std::uint32_t address);
+// The presence test: a quick write, but a byte read at EEPROM addresses
+// (30h-37h, 50h-5Fh), where a quick write can set permanent write protection.
+bool AnswersPresence(TLink& link, std::uint32_t address);
 // True on an SMBus link when reads of 00h, 03h, 3Fh and F0h all fail.
 bool IsWriteOnlyAddress(int linkIndex, std::uint32_t address);

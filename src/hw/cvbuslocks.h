@@ -28,6 +28,18 @@ void ReleaseBusLock(bool isISA);
 // acquires it (waiting if need be) and answers True.
 bool TryAcquireBusLock(bool isISA);
 
+// Holds one bus lock for its lifetime, exceptions included.
+class TBusLockScope {
+public:
+    explicit TBusLockScope(bool isISA) : isISA_(isISA) { AcquireBusLock(isISA_); }
+    ~TBusLockScope() { ReleaseBusLock(isISA_); }
+    TBusLockScope(const TBusLockScope&) = delete;
+    TBusLockScope& operator=(const TBusLockScope&) = delete;
+
+private:
+    bool isISA_;
+};
+
 void AcquireSMBusLock();
 void ReleaseSMBusLock();
 

@@ -5,7 +5,9 @@
 #include <stdexcept>
 
 #include "chips/cvdummysensor.h"
+#include "chips/cvfintek.h"
 #include "chips/cvheuristicsensor.h"
+#include "chips/cvnational.h"
 #include "core/cvsmartdisk.h"
 #include "detect/detectfixture.h"
 
@@ -59,7 +61,7 @@ TEST_F(SensorFactory, BuiltPlainAndMissingClasses) {
     const int isa = addLink(LinkKinds::ISA, HostKinds::ISA, 0x290);
     factory.AddSensor(pci, 0, 218);
     factory.AddSensor(isa, 0x295, 66);
-    factory.AddSensor(isa, 0x2A0, 45);  // no TFintekSensor in this build
+    factory.AddSensor(isa, 0x2A0, 20);  // no TASUSSensor in this build
     ASSERT_EQ(monitor.Sensors.size(), 2u);
     EXPECT_NE(dynamic_cast<TDummySensor*>(monitor.Sensors[0].get()), nullptr);
     const TSensor& plain = *monitor.Sensors[1];
@@ -67,9 +69,22 @@ TEST_F(SensorFactory, BuiltPlainAndMissingClasses) {
     EXPECT_EQ(monitor.Sensors[1]->FChipCode, 66);
     EXPECT_EQ(monitor.Sensors[1]->GetTempCount(), 0);
     EXPECT_EQ(monitor.SensorInUse, (std::vector<bool>{true, true}));
-    EXPECT_TRUE(traced("INFO : chip code 45 (TFintekSensor) not built yet"));
+    EXPECT_TRUE(traced("INFO : chip code 20 (TASUSSensor) not built yet"));
     EXPECT_TRUE(registered(isa, 0x2A0));
     EXPECT_TRUE(traced("FOUND " + monitor.Sensors[1]->FChipName + " at $0295"));
+}
+
+TEST_F(SensorFactory, FintekAndNationalCodesMakeTheirClasses) {
+    const int isa = addLink(LinkKinds::ISA, HostKinds::ISA, 0x290);
+    factory.AddSensor(isa, 0x290, 228);
+    factory.AddSensor(isa, 0x295, 187);
+    factory.AddSensor(isa, 0xA00, 146);
+    ASSERT_EQ(monitor.Sensors.size(), 3u);
+    EXPECT_EQ(dynamic_cast<TFintekSensor&>(*monitor.Sensors[0]).FChipName, "F71808A");
+    const auto& none = dynamic_cast<TFintekSensor&>(*monitor.Sensors[1]);
+    EXPECT_EQ(none.FChipName, "none");
+    EXPECT_EQ(none.GetTempCount() + none.GetFanCount() + none.GetPwmCount() + none.GetVoltCount(), 0);
+    EXPECT_EQ(dynamic_cast<TNSSensor&>(*monitor.Sensors[2]).FChipName, "PC87366");
 }
 
 TEST_F(SensorFactory, ABadLinkIndexAddsNothing) {

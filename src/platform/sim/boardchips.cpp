@@ -37,6 +37,30 @@ void readMailboxBusy(const BoardNode& node, ECMailbox& mailbox) {
     mailbox.holdFor(static_cast<int>(node.field("holdReads").asInteger(1, 1000000)));
 }
 
+// The slave answers at ((register and mask) shr shift) + offset whenever the
+// program writes that register of this chip, or of the chip named, through
+// any of its adaptors.
+void followAddressField(const BoardNode& node, Machine& machine, const std::shared_ptr<RegisterFile>& own,
+                        const std::shared_ptr<SMBusSlave>& slave) {
+    node.expectFields({"register", "mask", "shift", "offset", "chip"});
+    const std::uint8_t reg = readByte(node.field("register"));
+    const std::uint8_t mask = readByte(node.field("mask"));
+    if (mask == 0) node.field("mask").failExpected("a mask with at least one bit");
+    const int shift = node.optionalField("shift") ? static_cast<int>(node.field("shift").asInteger(0, 7)) : 0;
+    const std::uint8_t offset = node.optionalField("offset") ? readByte(node.field("offset")) : 0;
+    std::shared_ptr<RegisterFile> watched = own;
+    if (auto chip = node.optionalField("chip")) {
+        watched = machine.registerFile(chip->asNonEmptyString());
+        if (!watched) chip->failExpected("the name of a chip listed before this one");
+    }
+    SMBusSegment& segment = machine.protocolSMBus();
+    std::weak_ptr<SMBusSlave> moved = slave;
+    watched->addWriteHook(reg, [&segment, moved, mask, shift, offset](std::uint16_t value) {
+        if (const auto s = moved.lock())
+            segment.moveSlave(*s, static_cast<std::uint8_t>((((value & mask) >> shift) + offset) & 0x7F));
+    });
+}
+
 void place(const BoardNode& placement, Machine& machine, const std::string& name,
            const std::shared_ptr<RegisterFile>& file) {
     if (auto isa = placement.optionalField("isa")) {
@@ -58,11 +82,12 @@ void place(const BoardNode& placement, Machine& machine, const std::string& name
         auto mailbox = ECMailbox::install(machine.ports(), file, base, name);
         if (auto busy = placement.optionalField("busy")) readMailboxBusy(*busy, *mailbox);
     } else if (auto smbus = placement.optionalField("protocolSMBus")) {
-        placement.expectFields({"protocolSMBus", "protocols"});
+        placement.expectFields({"protocolSMBus", "protocols", "addressFrom"});
         const auto address = static_cast<std::uint8_t>(smbus->asHex(0x7F, "0x2D"));
         if (machine.protocolSMBus().slave(address)) smbus->failExpected("an address no other chip has");
         auto slave = std::make_shared<SMBusSlave>(file);
         if (auto protocols = placement.optionalField("protocols")) slave->setProtocolMask(readProtocolMask(*protocols));
+        if (auto from = placement.optionalField("addressFrom")) followAddressField(*from, machine, file, slave);
         machine.protocolSMBus().attach(address, std::move(slave));
     } else {
         placement.failExpected("one of \"isa\", \"flat\", \"ecMailbox\" or \"protocolSMBus\"");

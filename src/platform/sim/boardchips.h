@@ -10,7 +10,11 @@
 //                    {"flat": "0x680", "size": 16},     a flat or runtime port block
 //                    {"ecMailbox": "0x62", "busy": {"holdReads": 3}},  pages are banks;
 //                                                       "busy": "stuck" never lets go
-//                    {"protocolSMBus": "0x2D", "protocols": ["byteData", "wordData"]}]}]
+//                    {"protocolSMBus": "0x2D", "protocols": ["byteData", "wordData"]},
+//                    {"protocolSMBus": "0x49", "addressFrom": {"register": "0x4A", "mask": "0x07",
+//                       "shift": 0, "offset": "0x48", "chip": "other"}}]}]
+// "addressFrom": a register whose writes move the slave (a monitor's own
+// SMBus address, or the field of another chip that names this one's).
 // Registers as in boardregisters.h; bankSelect's first..last is the banked
 // range (default all), the select register shows in every bank.
 // Machine::registerFile(name) finds the chip, for tests and for SMBus slaves

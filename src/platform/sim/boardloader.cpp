@@ -11,6 +11,7 @@
 #include "platform/sim/boardchips.h"
 #include "platform/sim/boardisa.h"
 #include "platform/sim/boardsuperio.h"
+#include "platform/sim/nationalblocks.h"
 #include "platform/sim/boardthermal.h"
 #include "platform/sim/boardheci.h"
 #include "platform/sim/boardsystem.h"
@@ -31,6 +32,7 @@ constexpr BoardSection sections[] = {
     {"cpuModels", loadCpuModelsSection},
     {"chips", loadChipsSection},
     {"superIO", loadSuperIOSection},
+    {"nationalSuperIO", loadNationalSection},
     {"cpus", loadCpusSection},
     {"physicalMemory", loadPhysicalMemorySection},
     {"pci", loadPciSection},

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/sim/boardregisters.h"
+#include "platform/sim/ecmailbox.h"
 #include "platform/sim/flatportrange.h"
 #include "platform/sim/indexdataport.h"
 #include "platform/sim/machine.h"
@@ -37,8 +38,13 @@ void readDecode(const BoardNode& decode, SuperIOConfig& config, Machine& machine
         config.setDecode(device, [file, size](std::uint16_t base) {
             return std::make_shared<FlatPortRange>(file, base, size);
         }, size);
+    } else if (window == "ecMailbox") {
+        decode.expectFields({"device", "chip", "window"});
+        config.setDecode(device, [file](std::uint16_t base) {
+            return std::make_shared<ECMailbox>(file, static_cast<std::uint16_t>(base + 4));
+        }, 8);
     } else {
-        windowNode.failExpected("\"isa\" or \"flat\"");
+        windowNode.failExpected("\"isa\", \"flat\" or \"ecMailbox\"");
     }
 }
 

@@ -17,7 +17,9 @@
 // "writeMask": "0x00". Machine::registerFile finds the globals by the name and each
 // device as "<name>:<number>" ("superio:0B"). A decode puts a chip of the
 // "chips" section at the device's base while the device is active: "isa"
-// (8 ports, index/data at base + 5 and + 6) or "flat" with a "size".
+// (8 ports, index/data at base + 5 and + 6), "flat" with a "size", or
+// "ecMailbox" (an embedded controller's mailbox at base + 4, its pages the
+// chip's banks).
 
 #include "platform/sim/boardreader.h"
 

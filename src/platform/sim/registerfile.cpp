@@ -140,6 +140,18 @@ void RegisterFile::setBehaviour(std::uint8_t reg, RegisterBehaviour behaviour, i
     at(bank, reg).behaviour = std::move(behaviour);
 }
 
+void RegisterFile::addWriteHook(std::uint8_t reg, std::function<void(std::uint16_t value)> hook, int bank) {
+    auto& onWrite = at(bank, reg).behaviour.onWrite;
+    if (!onWrite) {
+        onWrite = std::move(hook);
+        return;
+    }
+    onWrite = [first = std::move(onWrite), second = std::move(hook)](std::uint16_t value) {
+        first(value);
+        second(value);
+    };
+}
+
 void RegisterFile::setGenerator(std::uint8_t reg, ValueGenerator generator, int bank) {
     at(bank, reg).generator = std::move(generator);
 }

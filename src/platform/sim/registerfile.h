@@ -98,6 +98,8 @@ public:
     std::uint8_t peek(std::uint8_t reg, int bank = 0) const;
     std::uint16_t peekWord(std::uint8_t reg, int bank = 0) const;
     void setBehaviour(std::uint8_t reg, RegisterBehaviour behaviour, int bank = 0);
+    // One more listener to the values the program writes, after any it has.
+    void addWriteHook(std::uint8_t reg, std::function<void(std::uint16_t value)> hook, int bank = 0);
     // From now on reads of the register answer the generator's values.
     void setGenerator(std::uint8_t reg, ValueGenerator generator, int bank = 0);
     void setFault(std::uint8_t reg, RegisterFault fault, int bank = 0);

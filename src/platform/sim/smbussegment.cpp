@@ -50,6 +50,15 @@ void SMBusSegment::move(std::uint8_t from, std::uint8_t to) {
     slaves_.erase(from);
 }
 
+void SMBusSegment::moveSlave(const SMBusSlave& slave, std::uint8_t to) {
+    for (const auto& [address, device] : slaves_) {
+        if (device.get() == &slave) {
+            move(address, to);
+            return;
+        }
+    }
+}
+
 SMBusSegment::Status SMBusSegment::run(const SMBusRequest& request) {
     const std::uint8_t address = request.address & 0x7F;
     const auto device = slave(address);

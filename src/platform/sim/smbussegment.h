@@ -80,6 +80,8 @@ public:
     // The slave vanishes from the bus.
     void detach(std::uint8_t address) { slaves_.erase(address); }
     std::shared_ptr<SMBusSlave> slave(std::uint8_t address) const;
+    // The slave answers at `to` from now on, unless another slave is there.
+    void moveSlave(const SMBusSlave& slave, std::uint8_t to);
     // A segment without pull-ups: nobody at an address still completes, and
     // reads answer this byte. Nothing (the default): a NACK.
     void setFloating(std::optional<std::uint8_t> value) { floating_ = value; }
