@@ -1,8 +1,9 @@
 #pragma once
 // The Super I/O chip that detection identified: its chip code, its name text
-// ("$" and the configuration port in hex, a blank, the chip name) and its
-// configuration port (the index port; data is the next one). Chip drivers
-// read it to reach their chip's configuration space.
+// ("$" and the configuration port in four hex digits, a blank and the chip
+// name), the chip name alone and its configuration port (the index port;
+// data is the next one). Chip drivers read it to reach their chip's
+// configuration space.
 
 #include <cstdint>
 #include <string>
@@ -21,3 +22,8 @@ struct TSuperIOInfo {
 };
 
 extern TSuperIOInfo SuperIOInfo;
+
+// The only writer of the chip code, the names and the port. Text is
+// "$%.4x %s" (port, chip name); an empty Text, or one that does not start
+// with "$" and four hex digits, changes nothing.
+void RecordSuperIOChip(std::uint8_t chipCode, const std::string& text);
