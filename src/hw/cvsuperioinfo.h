@@ -6,6 +6,7 @@
 // configuration space.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 struct TSuperIOInfo {
@@ -23,7 +24,10 @@ struct TSuperIOInfo {
 
 extern TSuperIOInfo SuperIOInfo;
 
+// The port that a text "$%.4x %s" starts with; none when it does not.
+std::optional<std::uint16_t> SuperIOTextPort(const std::string& text);
+
 // The only writer of the chip code, the names and the port. Text is
-// "$%.4x %s" (port, chip name); an empty Text, or one that does not start
-// with "$" and four hex digits, changes nothing.
+// "$%.4x %s" (port, chip name); a Text without its port (an empty one
+// included) changes nothing.
 void RecordSuperIOChip(std::uint8_t chipCode, const std::string& text);
