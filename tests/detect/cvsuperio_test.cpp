@@ -503,3 +503,17 @@ TEST_F(SuperIO, DemoBoardRecordsItsW83627DHGAndItsMonitorBase) {
     EXPECT_EQ(SuperIOInfo.MonitorBase, 0x290);
     EXPECT_EQ(accessesAt(0x2E).back(), W(0x2E, 0xAA));
 }
+
+// A Linux hwmon driver holding the monitor: the chip is still identified,
+// while writes that would change it are refused with one trace line.
+TEST_F(SuperIO, KernelDriverOnTheMonitorLeavesIdentificationAlone) {
+    machine().loadFromJson(
+        R"({"kernelDrivers": [{ "driver": "w83627ehf", "ports": { "first": "0x295", "last": "0x296" } }]})",
+        "claims.json");
+    chipAt(0x2E, WinbondKey, {{0x20, 0xA0}, {0x21, 0x23}, {0x25, 0x00}});
+    EXPECT_EQ(DetectWinbond(monitor.Log, 0x2E), (TSuperIOChip{"Winbond W83627DHG", 30}));
+    EXPECT_FALSE(SuperIOHeldByKernel(0x2E, 0, "monitor activation"));
+    EXPECT_FALSE(SuperIOHeldByKernel(0x2E, 0x2A0, "monitor activation"));
+    EXPECT_TRUE(SuperIOHeldByKernel(0x2E, 0x290, "monitor activation"));
+    EXPECT_TRUE(traced("Super I/O monitor activation skipped: ports $0290-$0297 held by kernel driver w83627ehf"));
+}
