@@ -16,7 +16,7 @@ struct TSuperIOInfo {
     std::uint8_t ChipCode = NoChip;
     std::string Name;
     std::uint16_t ConfigPort = 0;
-    std::string ChipName;
+    std::string ChipName{};
     // The base of the chip's hardware monitor (or of its controller's
     // mailbox), once a set-up or the monitor activation has found it.
     int MonitorBase = 0;
