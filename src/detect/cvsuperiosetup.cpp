@@ -90,16 +90,15 @@ struct TSetupCall {
     }
 };
 
-// "Unable to access ...: GiveIO not started." at the ports that need the
-// driver; False when there is no port access at all.
-bool CanAccess(const TSetupCall& call, std::string_view what) {
+// The start of every SMSC set-up: "Unable to access ...: GiveIO not
+// started." at the ports that need the driver, then the index port's value.
+// False when there is no port access at all.
+bool StartSMSC(const TSetupCall& call, std::string_view what) {
     if ((call.Port == 0x2E || call.Port == 0x4E) && !IOPort)
         call.Debug(Format("Unable to access %s: GiveIO not started.", {std::string(what)}));
-    return IOPort != nullptr;
-}
-
-void LogAccess(const TSetupCall& call) {
+    if (!IOPort) return false;
     call.Debug(Format("Accessing SuperIO at $%.4x ($%.2x)", {call.Port, PortIn(call.Port)}));
+    return true;
 }
 
 void DumpGlobalRegisters(const TSetupCall& call) {
@@ -472,8 +471,7 @@ void SetupWinbondFamily(TDetectionContext& context, int linkIndex, const std::st
 
 void SetupSMSCType1(TDetectionContext& context, int linkIndex, const std::string& text, std::uint8_t chipCode) {
     const TSetupCall call{context, linkIndex, text, chipCode, ConfigPortOf(text)};
-    if (!CanAccess(call, "SMSC TYPE 1")) return;
-    LogAccess(call);
+    if (!StartSMSC(call, "SMSC TYPE 1")) return;
     bool enabled = false;
     std::uint16_t base = 0;
     {
@@ -501,8 +499,7 @@ void SetupSMSCType1(TDetectionContext& context, int linkIndex, const std::string
 
 void SetupSMSCType2(TDetectionContext& context, int linkIndex, const std::string& text, std::uint8_t chipCode) {
     const TSetupCall call{context, linkIndex, text, chipCode, ConfigPortOf(text)};
-    if (!CanAccess(call, "SMSC TYPE 2")) return;
-    LogAccess(call);
+    if (!StartSMSC(call, "SMSC TYPE 2")) return;
     std::uint8_t cfg = 0, pwm1 = 0, pwm2 = 0;
     {
         const TConfigExitGuard exit(call.Port, Key55);
@@ -532,8 +529,7 @@ void SetupSMSCType2(TDetectionContext& context, int linkIndex, const std::string
 
 void SetupSMSCType3(TDetectionContext& context, int linkIndex, const std::string& text, std::uint8_t chipCode) {
     const TSetupCall call{context, linkIndex, text, chipCode, ConfigPortOf(text)};
-    if (!CanAccess(call, "SMSC TYPE 3")) return;
-    LogAccess(call);
+    if (!StartSMSC(call, "SMSC TYPE 3")) return;
     bool enabled = false;
     std::uint16_t base = 0;
     {
@@ -551,8 +547,7 @@ void SetupSMSCType3(TDetectionContext& context, int linkIndex, const std::string
 
 void SetupSMSCType4(TDetectionContext& context, int linkIndex, const std::string& text, std::uint8_t chipCode) {
     const TSetupCall call{context, linkIndex, text, chipCode, ConfigPortOf(text)};
-    if (!CanAccess(call, "SMSC TYPE 4")) return;
-    LogAccess(call);
+    if (!StartSMSC(call, "SMSC TYPE 4")) return;
     bool enabled = false;
     std::uint16_t base = 0;
     {
@@ -578,8 +573,7 @@ void SetupSMSCType4(TDetectionContext& context, int linkIndex, const std::string
 
 void SetupSMSCOther(TDetectionContext& context, int linkIndex, const std::string& text, std::uint8_t chipCode) {
     const TSetupCall call{context, linkIndex, text, chipCode, ConfigPortOf(text)};
-    if (!CanAccess(call, "SMSC SuperIO")) return;
-    LogAccess(call);
+    if (!StartSMSC(call, "SMSC SuperIO")) return;
     const TSMSCOtherRow* row = nullptr;
     std::uint16_t base = 0;
     {
