@@ -7,8 +7,13 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
+
+#include "detect/cvdetectcontext.h"
+
+class TLogSinks;
 
 // ---- configuration primitives ----------------------------------------------------
 // Each raises EPortError while hardware access is closed (no IOPort), and
@@ -69,3 +74,48 @@ private:
 // that is then skipped, is named in one trace line. Identification only
 // reads and may always run; writes that change the chip ask here first.
 bool SuperIOHeldByKernel(std::uint16_t configPort, std::uint16_t monitorBase, const std::string& step);
+
+// ---- identification ----------------------------------------------------------------
+
+// Where Super I/O chips answer, in the order they are tried.
+inline constexpr std::array<std::uint16_t, 5> SuperIOConfigPorts{0x2E, 0x4E, 0x370, 0x3F0, 0x250};
+
+// Configuration registers 00h-27h of one port; FFh where nothing was read.
+using TSuperIORegisters = std::array<std::uint8_t, 0x28>;
+
+// The identification methods, as bits of a set.
+enum TSuperIOMethod : unsigned {
+    MethodWinbondFamily = 1,  // Winbond, Nuvoton, Fintek, VIA and early ITE parts
+    MethodSMSC = 2,
+    MethodNational = 4,
+    MethodITE = 8,
+};
+inline constexpr unsigned AllSuperIOMethods = MethodWinbondFamily | MethodSMSC | MethodNational | MethodITE;
+
+struct TSuperIOChip {
+    std::string Name;
+    std::uint8_t Code = 0;  // 0: named but not supported
+    bool operator==(const TSuperIOChip&) const = default;
+};
+
+TSuperIORegisters DumpSuperIOConfig(std::uint16_t configPort);
+// Every method of the set whose presence test passes writes its dump line
+// and logs each match to the information box; the last match is answered.
+std::optional<TSuperIOChip> IdentifySuperIOChip(TLogSinks& log, std::uint16_t configPort,
+                                                const TSuperIORegisters& regs, unsigned methods);
+// Logs what answers at each port, without and then with the entry keys;
+// records nothing. Failures other than a raising entry key reach the caller.
+void ProbeSuperIONew(TLogSinks& log);
+
+// The vendor methods: each writes its entry key, reads a few registers,
+// matches its chip table and writes the exit key on every path. A raising
+// port access ends it as not found.
+std::optional<TSuperIOChip> DetectITE(TLogSinks& log, std::uint16_t configPort);
+std::optional<TSuperIOChip> DetectWinbond(TLogSinks& log, std::uint16_t configPort);
+std::optional<TSuperIOChip> DetectSMSC(TLogSinks& log, std::uint16_t configPort);
+std::optional<TSuperIOChip> DetectSMSC2(TLogSinks& log, std::uint16_t configPort);
+std::optional<TSuperIOChip> DetectNS(TLogSinks& log, std::uint16_t configPort);
+
+// Vendor by vendor up to the first chip found: records it in SuperIOInfo
+// and hands it to its vendor's set-up, which reads through LinkIndex.
+void ProbeSuperIO(TDetectionContext& context, int linkIndex);

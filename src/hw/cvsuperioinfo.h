@@ -1,10 +1,12 @@
 #pragma once
 // The Super I/O chip that detection identified: its chip code, its name text
-// ("$" and the configuration port in hex, a blank, the chip name) and its
-// configuration port (the index port; data is the next one). Chip drivers
-// read it to reach their chip's configuration space.
+// ("$" and the configuration port in four hex digits, a blank and the chip
+// name), the chip name alone and its configuration port (the index port;
+// data is the next one). Chip drivers read it to reach their chip's
+// configuration space.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 struct TSuperIOInfo {
@@ -21,3 +23,11 @@ struct TSuperIOInfo {
 };
 
 extern TSuperIOInfo SuperIOInfo;
+
+// The port that a text "$%.4x %s" starts with; none when it does not.
+std::optional<std::uint16_t> SuperIOTextPort(const std::string& text);
+
+// The only writer of the chip code, the names and the port. Text is
+// "$%.4x %s" (port, chip name); a Text without its port (an empty one
+// included) changes nothing.
+void RecordSuperIOChip(std::uint8_t chipCode, const std::string& text);

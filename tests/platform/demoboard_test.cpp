@@ -12,11 +12,17 @@ TEST(DemoBoard, LoadsAndAnswersOnTheConfigurationAndMonitorPorts) {
 
     auto& ports = m.ports();
     ports.write(0x2E, 1, 0x20);
+    EXPECT_EQ(ports.read(0x2F, 1), 0xFFu);  // locked until its key
+    ports.write(0x2E, 1, 0x87);
+    ports.write(0x2E, 1, 0x87);
+    ports.write(0x2E, 1, 0x20);
     const auto chipId = ports.read(0x2F, 1);
-    EXPECT_NE(chipId, 0xFFu);
+    EXPECT_EQ(chipId, 0xA0u);  // a W83627DHG
     ports.write(0x2F, 1, 0x00);  // the id is read-only
     EXPECT_EQ(ports.read(0x2F, 1), chipId);
 
+    ports.write(0x2E, 1, 0x07);
+    ports.write(0x2F, 1, 0x0B);  // the monitor's logical device
     ports.write(0x2E, 1, 0x60);
     const auto baseHigh = ports.read(0x2F, 1);
     ports.write(0x2E, 1, 0x61);

@@ -216,6 +216,10 @@ TEST(DeviceKit, ConfigurationSpaceEntryKeys) {
         {"55h 55h given 87h", {0x55, 0x55}, {0x87, 0x87}, false},
         {"one 55h", {0x55}, {0x55}, true},
         {"none", {}, {}, true},
+        {"ITE key", {0x87, 0x01, 0x55, 0x55}, {0x87, 0x01, 0x55, 0x55}, true},
+        {"ITE key after a stray 87h", {0x87, 0x01, 0x55, 0x55}, {0x87, 0x87, 0x01, 0x55, 0x55}, true},
+        {"ITE key at a Winbond chip", {0x87, 0x87}, {0x87, 0x01, 0x55, 0x55}, false},
+        {"Winbond key at an ITE chip", {0x87, 0x01, 0x55, 0x55}, {0x87, 0x87}, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -226,6 +230,33 @@ TEST(DeviceKit, ConfigurationSpaceEntryKeys) {
         ports.write(0x2E, 1, 0x20);
         EXPECT_EQ(ports.read(0x2F, 1), c.opens ? 0x52u : 0xFFu);
     }
+}
+
+TEST(DeviceKit, ConfigurationKeyMustArriveUninterrupted) {
+    PortSpace ports;
+    auto config = SuperIOConfig::install(ports, 0x2E, 0x2F, {0x87, 0x01, 0x55, 0x55}, std::nullopt, "ite");
+    config->setExitRegister({0x02, 0x02});
+    config->globals()->set(0x20, 0x87);
+    ports.write(0x2E, 1, 0x87);
+    ports.write(0x2E, 1, 0x01);
+    ports.write(0x2F, 1, 0x55);  // a data-port write starts the match over
+    ports.write(0x2E, 1, 0x55);
+    ports.write(0x2E, 1, 0x55);
+    EXPECT_FALSE(config->inConfigMode());
+    ports.write(0x2E, 1, 0x87);
+    ports.write(0x2E, 1, 0x01);
+    ports.read(0x2F, 1);  // so does a read
+    ports.write(0x2E, 1, 0x55);
+    ports.write(0x2E, 1, 0x55);
+    EXPECT_FALSE(config->inConfigMode());
+    for (const std::uint8_t byte : {0x87, 0x01, 0x55, 0x55}) ports.write(0x2E, 1, byte);
+    ASSERT_TRUE(config->inConfigMode());
+    ports.write(0x2E, 1, 0xAA);  // no exit key on this chip: just an index
+    EXPECT_EQ(ports.read(0x2E, 1), 0xAAu);
+    ports.write(0x2E, 1, 0x02);
+    ports.write(0x2F, 1, 0x02);  // the exit register
+    EXPECT_FALSE(config->inConfigMode());
+    EXPECT_EQ(ports.read(0x2E, 1), 0xFFu);
 }
 
 TEST(DeviceKit, ConfigurationSpaceGoldenSequence) {
@@ -387,6 +418,9 @@ const testsupport::BadBoard badChipBoards[] = {
     {R"({"superIO": [{"name": "s", "indexPort": "0x2E", "dataPort": "0x2F", "enterKey": [],
                       "decodes": [{"device": "0x0B", "chip": "nowhere", "window": "isa"}]}]})",
      R"(/superIO/0/decodes/0/chip: expected the name of a chip of the "chips" section)"},
+    {R"({"superIO": [{"name": "a", "indexPort": "0x2E", "dataPort": "0x2F", "enterKey": ["0x87", "0x87"]},
+                     {"name": "b", "indexPort": "0x2E", "dataPort": "0x2F", "enterKey": ["0x55", "0x55"]}]})",
+     "/superIO/1: ports 0x2E-0x2F (b) overlap ports 0x2E-0x2F (a)"},
     {R"({"thermal": {"fans": [{"name": "f", "maxRpm": 100, "cools": {"cpu": 1}}]}})",
      "/thermal/fans/0/cools/cpu: expected the name of a heat source as the name"},
 };
@@ -409,6 +443,35 @@ TEST(DeviceKit, SuperIOSectionBuildsTheConfigurationSpace) {
     EXPECT_EQ(ports.read(0x2F, 1), 0x90u);
     ASSERT_NE(machine.registerFile("superio:0B"), nullptr);
     EXPECT_EQ(machine.registerFile("superio")->peek(0x20), 0x52);
+}
+
+TEST(DeviceKit, SuperIOSectionKeysAndQuirks) {
+    Machine machine;
+    machine.loadFromJson(R"({"superIO": [{"name": "ite", "indexPort": "0x2E", "dataPort": "0x2F",
+        "enterKey": ["0x87", "0x01", "0x55", "0x55"], "exitRegister": {"register": "0x02", "mask": "0x02"},
+        "startsUnlocked": true, "globals": {"0x07": "0x04"},
+        "devices": {"0x04": {"0x30": {"value": "0x01", "writeMask": "0xFE"},
+                             "0x60": {"value": "0x02", "writeMask": "0x00"}, "0x61": "0x90"},
+                    "0x05": {"0x30": "0x00"}}}]})",
+                         "ite.json");
+    PortSpace& ports = machine.ports();
+    const auto config = [&](std::uint8_t reg) {
+        ports.write(0x2E, 1, reg);
+        return ports.read(0x2F, 1);
+    };
+    const auto write = [&](std::uint8_t reg, std::uint8_t value) {
+        ports.write(0x2E, 1, reg);
+        ports.write(0x2F, 1, value);
+    };
+    write(0x30, 0x00);  // the activation bit does not clear
+    EXPECT_EQ(config(0x30), 0x01u);
+    write(0x60, 0x03);  // nor does the base move
+    EXPECT_EQ(config(0x60), 0x02u);
+    write(0x07, 0x05);  // 30h and up belong to each device, 07h to all
+    EXPECT_EQ(config(0x30), 0x00u);
+    EXPECT_EQ(config(0x07), 0x05u);
+    write(0x02, 0x02);
+    EXPECT_EQ(config(0x07), 0xFFu);
 }
 
 TEST(DeviceKit, ActivationAndBaseMoveTheDecodedWindow) {

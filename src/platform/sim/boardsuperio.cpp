@@ -14,6 +14,11 @@ namespace {
 
 std::uint8_t readByte(const BoardNode& node) { return static_cast<std::uint8_t>(node.asHex(0xFF, "0x87")); }
 
+RegisterBit readBit(const BoardNode& node) {
+    node.expectFields({"register", "mask"});
+    return {readByte(node.field("register")), readByte(node.field("mask"))};
+}
+
 void readDecode(const BoardNode& decode, SuperIOConfig& config, Machine& machine) {
     decode.expectFields({"device", "chip", "window", "size"});
     const std::uint8_t device = readByte(decode.field("device"));
@@ -47,8 +52,8 @@ void readDecode(const BoardNode& decode, SuperIOConfig& config, Machine& machine
 
 void loadSuperIOSection(const BoardNode& section, Machine& machine) {
     for (const BoardNode& chip : section.items()) {
-        chip.expectFields({"name", "indexPort", "dataPort", "enterKey", "exitKey", "configMode", "lock", "globals",
-                           "devices", "decodes"});
+        chip.expectFields({"name", "indexPort", "dataPort", "enterKey", "exitKey", "exitRegister", "startsUnlocked",
+                           "lock", "globals", "devices", "decodes"});
         const std::string name = readDeviceName(chip, machine);
         const auto index = static_cast<std::uint16_t>(chip.field("indexPort").asHex(0xFFFF, "0x2E"));
         const auto data = static_cast<std::uint16_t>(chip.field("dataPort").asHex(0xFFFF, "0x2F"));
@@ -60,11 +65,9 @@ void loadSuperIOSection(const BoardNode& section, Machine& machine) {
 
         std::shared_ptr<SuperIOConfig> config;
         claimPortsFor(chip, [&] { config = SuperIOConfig::install(machine.ports(), index, data, enterKey, exitKey, name); });
-        if (auto open = chip.optionalField("configMode")) config->setConfigMode(open->asBool());
-        if (auto lock = chip.optionalField("lock")) {
-            lock->expectFields({"register", "mask"});
-            config->setLock({readByte(lock->field("register")), readByte(lock->field("mask"))});
-        }
+        if (auto open = chip.optionalField("startsUnlocked")) config->setConfigMode(open->asBool());
+        if (auto lock = chip.optionalField("lock")) config->setLock(readBit(*lock));
+        if (auto exit = chip.optionalField("exitRegister")) config->setExitRegister(readBit(*exit));
         if (auto globals = chip.optionalField("globals")) readRegisters(*globals, *config->globals(), 0, machine);
         machine.addRegisterFile(name, config->globals());
         if (auto devices = chip.optionalField("devices")) {

@@ -79,7 +79,10 @@ void SuperIOConfig::keyByte(std::uint8_t value) {
 }
 
 std::uint8_t SuperIOConfig::readByte(std::uint16_t port) {
-    if (!open_) return 0xFF;
+    if (!open_) {
+        keyProgress_ = 0;
+        return 0xFF;
+    }
     if (port == indexPort_) return index_;
     RegisterFile* file = target();
     return file ? file->read(index_) : 0xFF;
@@ -87,7 +90,10 @@ std::uint8_t SuperIOConfig::readByte(std::uint16_t port) {
 
 void SuperIOConfig::writeByte(std::uint16_t port, std::uint8_t value) {
     if (!open_) {
-        if (port == indexPort_) keyByte(value);
+        if (port == indexPort_)
+            keyByte(value);
+        else
+            keyProgress_ = 0;
         return;
     }
     if (port == indexPort_) {
@@ -100,6 +106,10 @@ void SuperIOConfig::writeByte(std::uint16_t port, std::uint8_t value) {
     RegisterFile* file = target();
     if (!file) return;
     if (file == globals_.get()) {
+        if (exitRegister_ && index_ == exitRegister_->reg && (value & exitRegister_->mask) && !enterKey_.empty()) {
+            setConfigMode(false);
+            return;
+        }
         file->write(index_, value);
         return;
     }

@@ -2,8 +2,10 @@
 // A Super I/O chip's configuration space at an index/data port pair. Outside
 // configuration mode the ports read FFh and drop writes, as on a real chip;
 // the entry key written to the index port opens it, the exit key closes it.
-// Registers below 30h are global (07h selects the logical device); 30h and up
-// belong to the selected device.
+// The key must arrive as consecutive writes to the index port: any other
+// byte or any access to the data port starts the match over. While open the
+// index port reads back the index. Registers below 30h are global (07h
+// selects the logical device); 30h and up belong to the selected device.
 
 #include <cstdint>
 #include <functional>
@@ -42,6 +44,9 @@ public:
     // the base, released when deactivated. A base whose ports are taken
     // leaves the window off the bus.
     void setDecode(std::uint8_t device, WindowMaker make, int size);
+    // Setting the bit of a global register also closes the space (the ITE
+    // exit: register 02h := 02h); the bit itself is not kept.
+    void setExitRegister(RegisterBit bit) { exitRegister_ = bit; }
     // A chip left in configuration mode (by firmware or another program).
     void setConfigMode(bool open);
     bool inConfigMode() const { return open_; }
@@ -70,6 +75,7 @@ private:
     std::map<std::uint8_t, Decode> decodes_;
     PortSpace& ports_;
     std::optional<RegisterBit> lock_;
+    std::optional<RegisterBit> exitRegister_;
     bool open_;
     std::size_t keyProgress_ = 0;
     std::uint8_t index_ = 0;
