@@ -1,10 +1,15 @@
 // Caldavor's entry: picks the platform, runs the units' start-up in unit
-// order, and (until the main window exists) reports where the trace went.
+// order, then the application with its main window and the event loop.
 
 #include <cstdio>
 #include <exception>
 #include <memory>
 
+#include <QApplication>
+#include <QTimer>
+
+#include "core/cvmain.h"
+#include "core/cvmainscreenshot.h"
 #include "core/cvvars.h"
 #include "detect/cvscanexceptions.h"
 #include "hw/cvosinfo.h"
@@ -13,7 +18,25 @@
 #include "platform/factory.h"
 #include "platform/platform.h"
 
-int main() {
+namespace {
+
+// "CALDAVOR_SCREENSHOT=<file>" saves a picture of the window after a few
+// main ticks and ends the program: the demo's view without a display.
+constexpr int ScreenshotAfterMs = 3 * 3080;
+
+void ScheduleScreenshot(TForm1& form) {
+    const QString path = qEnvironmentVariable("CALDAVOR_SCREENSHOT");
+    if (path.isEmpty()) return;
+    QTimer::singleShot(ScreenshotAfterMs, &form, [&form, path] {
+        const bool saved = SaveScreenshot(form, path);
+        std::printf(saved ? "Screenshot: %s\n" : "Screenshot failed: %s\n", path.toLocal8Bit().constData());
+        QApplication::exit(saved ? 0 : 1);
+    });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
     std::unique_ptr<platform::Platform> machine;
     try {
         machine = platform::createFromEnvironment();
@@ -30,7 +53,17 @@ int main() {
     // The main window's dispatcher: every form links to it; "Language=" switches it.
     const std::unique_ptr<TsiLangDispatcher> langDispatcher = TsiLangDispatcher::CreateSystem();
     WriteDebugLog("Initializing CVSENSORS");
-    std::printf("Caldavor started; debug trace: %s%s\n", ProgramDir.c_str(), DebugLogName);
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Caldavor");
+    int exitCode = 0;
+    {
+        TMonitor monitor;
+        TForm1 form(monitor);
+        form.show();
+        ScheduleScreenshot(form);
+        exitCode = QApplication::exec();
+    }
     FinalizeCvvars();
-    return 0;
+    return exitCode;
 }
