@@ -15,6 +15,7 @@
 #include "core/cvdutyedits.h"
 #include "core/cvevents.h"
 #include "core/cvfancontrol.h"
+#include "core/cvhardwareaccess.h"
 #include "core/cvhelp.h"
 #include "core/cvlogsinks.h"
 #include "core/cvsensorsfile.h"
@@ -27,9 +28,23 @@
 #include "hw/cvlink.h"
 #include "hw/cvlinkscan.h"
 
+// The main tick's read dividers: a counter at MaxInt fires on the next tick.
+struct TTickDividers {
+    static constexpr int MaxInt = 2147483647;
+    int FanDivider = 1;
+    int VoltDivider = 3;
+    int SlowDivider = 20;
+    int XapDivider = 9;
+    int FanCounter = MaxInt;
+    int VoltCounter = MaxInt;
+    int SlowCounter = MaxInt;
+    int XapCounter = MaxInt;
+};
+
 class TMonitor {
 public:
     TMonitor();
+    ~TMonitor();
     TMonitor(const TMonitor&) = delete;
     TMonitor& operator=(const TMonitor&) = delete;
 
@@ -58,6 +73,54 @@ public:
     TNvidiaCardServices* NVidiaCards = nullptr;
     // The sensor factory as host discovery calls it; empty until it exists.
     std::function<void(const TDiscoveredSensor&)> AddDiscoveredSensor;
+    TMainWindow* Window = nullptr;
+    TTimerService* TimerService = nullptr;
+    TSMBusDebugDialog* SMBusDebugDialog = nullptr;
+    TDetectionServices* Detection = nullptr;
+    TDetectionSteps DetectionSteps;
+    TCpuServices Cpu;
+    std::optional<TClockTables> ClockTables;
+    TSignatureChecker SignatureChecker;
+    TWmiQueryValue WmiQueryValue;
+    // The main timer's tick, once the running program has one.
+    std::function<void()> MainTick;
+
+    // ---- state of the run ----
+    THardwareAccess IO{*this};
+    bool IaStorPresent = false;
+    bool ExitRequested = false;
+    bool InTimer = false;
+    bool IsaPortUsed = true;
+    TTickDividers TickDividers;
+    // The timer list: the main tick and the one-second CPU-load tick.
+    std::unique_ptr<TTimer> RxTimerMain;
+    std::unique_ptr<TTimer> RxTimerCPULoad;
+
+    // ---- life cycle: what the window forwards ----
+    // The first stage of start-up; CommandLine is argv, the program first.
+    void FormCreate(const std::vector<std::string>& commandLine);
+    // WM_USER: the second stage, with hardware access and detection.
+    void DeferredStartup();
+    // WM_USER+2.
+    void CpuClockMessage();
+    // WM_USER+5.
+    void MinimizeMessage() { ACMinimizeExecute(); }
+    // Every message the window posted to itself comes back here.
+    void HandleMessage(int msg, std::intptr_t wParam, std::intptr_t lParam);
+    // Answers whether the window may close; otherwise it minimises instead.
+    bool FormClose();
+    void FormDestroy();
+    void ACMinimizeExecute();
+    void ACRestoreExecute();
+    void ACExitExecute();
+    // The clock page's lists.
+    void FillClockChips();
+    void FillClockVendors();
+    void FillClockModels(const std::string& vendor);
+    // The start-up's device scan: sets IaStorPresent.
+    void CheckSystemDrivers();
+    // Sets HasTSC from processor 0's features.
+    void ReadCpuFeatures();
 
     // ---- chipset found by host discovery, for the window and the report ----
     TChipsetDisplay ChipsetDisplay;
@@ -132,6 +195,14 @@ public:
     std::string OptionsFilePath() const;
 
 private:
+    std::string programFile_;  // the running program, as the command line names it
+
+    void SaveInitialStates();
+    void ReadFirstSamples();
+    void DetectHardware();
+    void PrepareSensors();
+    void CreateTimers();
+    void SetTimersEnabled(bool enabled);
     TOptionsContext OptionsContext();
     TSensorsFileContext SensorsFileContext();
     TFanControlContext FanControlContext();

@@ -15,26 +15,6 @@ using cvformat::Format;
 
 namespace {
 
-std::bitset<104> MakeUsefulAddresses() {
-    std::bitset<104> set;
-    auto add = [&set](std::uint32_t first, std::uint32_t last) {
-        for (std::uint32_t a = first; a <= last; ++a) set.set(a - 0x10);
-    };
-    add(0x14, 0x50);
-    for (std::uint32_t a : {0x58u, 0x5Cu, 0x70u, 0x73u, 0x77u}) add(a, a);
-    return set;
-}
-
-}  // namespace
-
-const std::bitset<104> SmbusUsefulAddresses = MakeUsefulAddresses();
-
-bool IsUsefulSmbusAddress(std::uint32_t address) {
-    return address >= 0x10 && address <= 0x77 && SmbusUsefulAddresses.test(address - 0x10);
-}
-
-namespace {
-
 TLink& LinkOf(int linkIndex) { return *Links().at(static_cast<std::size_t>(linkIndex)); }
 
 // ---- the section table ------------------------------------------------------------

@@ -2,15 +2,10 @@
 // Which monitoring chip, if any, answers at one address of one bus link; every
 // chip recognised goes to the sensor factory.
 
-#include <bitset>
 #include <cstdint>
 
+#include "core/cvdetectsensors.h"  // the addresses worth probing
 #include "detect/cvdetectcontext.h"
-
-// The SMBus addresses worth probing: bit n stands for address 10h + n. The
-// start-up's per-link probe walks the same set.
-extern const std::bitset<104> SmbusUsefulAddresses;
-bool IsUsefulSmbusAddress(std::uint32_t address);
 
 // Address: the 7-bit bus address on an SMBus link, the base port on an ISA
 // link. Exceptions of a probe end this address and reach the caller.

@@ -73,19 +73,20 @@ TEST(BoardSMBus, AHostAnswersOnlyWhileItsEnableBitsHold) {
     EXPECT_EQ(m.ports().read(0x403, 1), 0xFFu) << "every condition must hold";
 }
 
-TEST(BoardSMBus, SlaveTypesFillTheirRegisters) {
+TEST(BoardSMBus, SlaveRegisterFilesByWidthImageAndFill) {
     Machine m(false);
     m.loadFromJson(R"({"smbus": [{"name": "ich", "family": "Intel", "base": "0x400", "slaves": [
-        {"address": "0x18", "type": "wordRegisters", "registers": {"0x07": "0x2001"}},
-        {"address": "0x38", "type": "eeprom", "image": "01 00 FE"},
-        {"address": "0x4D", "type": "floating", "value": "0x00"}]}]})",
-                   "types.json");
+        {"address": "0x18", "words": true, "registers": {"0x07": "0x2001"}},
+        {"address": "0x38", "image": "01 00 FE", "registers": {"0x03": "0x44"}},
+        {"address": "0x4D", "fill": "0x00"}]}]})",
+                   "files.json");
     auto words = m.registerFile("ich@18");
     EXPECT_EQ(words->readWordBytes(0x07), (std::pair<std::uint8_t, std::uint8_t>{0x20, 0x01}));
     EXPECT_EQ(words->readWordBytes(0x06), (std::pair<std::uint8_t, std::uint8_t>{0x00, 0x00})) << "no overlap with 07h";
     auto eeprom = m.registerFile("ich@38");
     EXPECT_EQ(eeprom->read(0x02), 0xFE);
-    EXPECT_EQ(eeprom->read(0x03), 0x00);
+    EXPECT_EQ(eeprom->read(0x03), 0x44) << "registers come after the image";
+    EXPECT_EQ(eeprom->read(0x04), 0x00);
     auto floating = m.registerFile("ich@4D");
     floating->write(0x10, 0x55);
     EXPECT_EQ(floating->read(0x10), 0x00);
@@ -123,18 +124,18 @@ const BadBoard badBoards[] = {
     {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400", "slaves": [{"address": "0x2D"}, {"address": "0x2D"}]}]})",
      "expected an address no other slave has"},
     {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400", "slaves": [{"address": "0x2D", "type": "lm75"}]}]})",
-     "/smbus/0/slaves/0/type: expected \"wordRegisters\", \"eeprom\", \"writeOnly\" or \"floating\""},
+     "/smbus/0/slaves/0/type"},
     {R"({"chips": [{"name": "c", "placements": [{"isa": "0x290"}]}],
-        "smbus": [{"name": "x", "family": "Intel", "base": "0x400", "slaves": [{"address": "0x50", "type": "eeprom", "chip": "c"}]}]})",
-     "/smbus/0/slaves/0/chip: expected either \"chip\" or \"type\", not both"},
-    {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400", "slaves": [{"address": "0x50", "type": "eeprom"}]}]})",
-     "/smbus/0/slaves/0/image: missing"},
-    {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400", "slaves": [{"address": "0x50", "type": "eeprom", "image": "0G"}]}]})",
+        "smbus": [{"name": "x", "family": "Intel", "base": "0x400", "slaves": [{"address": "0x50", "image": "01", "chip": "c"}]}]})",
+     "/smbus/0/slaves/0/chip: expected either \"chip\" or \"image\", not both"},
+    {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400", "slaves": [{"address": "0x50", "image": "0G"}]}]})",
      "/smbus/0/slaves/0/image"},
-    {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400", "slaves": [{"address": "0x4D", "type": "floating"}]}]})",
-     "/smbus/0/slaves/0/value: missing"},
+    {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400", "slaves": [{"address": "0x4D", "fill": "0x100"}]}]})",
+     "/smbus/0/slaves/0/fill"},
     {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400",
-                    "slaves": [{"address": "0x18", "type": "wordRegisters", "registers": {"0x06": "0x10000"}}]}]})",
+                    "slaves": [{"address": "0x18", "words": true, "registers": {"0x06": "0x10000"}}]}]})",
+     "/smbus/0/slaves/0/registers/0x06"},
+    {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400", "slaves": [{"address": "0x18", "registers": {"0x06": "0x1234"}}]}]})",
      "/smbus/0/slaves/0/registers/0x06"},
     {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400", "slaves": [{"address": "0x2D", "fault": {"kind": "melt"}}]}]})",
      "/smbus/0/slaves/0/fault/kind"},

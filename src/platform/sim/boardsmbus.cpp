@@ -144,12 +144,24 @@ std::vector<std::uint8_t> asHexBytes(const BoardNode& node, std::size_t most) {
 
 std::vector<std::uint8_t> asBlock(const BoardNode& node) { return asHexBytes(node, 32); }
 
-// The slave kinds beyond a plain byte-register file.
-void readSlaveType(const BoardNode& node, RegisterFile& file, SMBusSlave& slave) {
-    const BoardNode typeNode = node.field("type");
-    const std::string type = typeNode.asString();
-    if (type == "wordRegisters") {
-        // Every register 16 bits wide, high byte first on the bus.
+// What a slave's own register file holds: "words" makes every register 16 bits
+// wide (high byte first on the bus), "image" fills the registers from 00h on
+// as an EEPROM's bytes, "fill" gives every register one value that writes do
+// not change (an address whose data lines float); "registers" come last.
+void readSlaveRegisters(const BoardNode& node, RegisterFile& file, Machine& machine) {
+    const bool words = node.optionalField("words") && node.field("words").asBool();
+    if (auto fill = node.optionalField("fill")) {
+        const auto value = static_cast<std::uint8_t>(fill->asHex(0xFF, "0xFF"));
+        for (int reg = 0; reg < RegisterFile::registersPerBank; ++reg) {
+            file.set(static_cast<std::uint8_t>(reg), value);
+            file.setBehaviour(static_cast<std::uint8_t>(reg), RegisterBehaviour::readOnly());
+        }
+    }
+    if (auto image = node.optionalField("image")) {
+        const auto bytes = asHexBytes(*image, 256);
+        for (std::size_t i = 0; i < bytes.size(); ++i) file.set(static_cast<std::uint8_t>(i), bytes[i]);
+    }
+    if (words) {
         RegisterBehaviour word;
         word.word = true;
         for (int reg = 0; reg < RegisterFile::registersPerBank; ++reg)
@@ -161,20 +173,8 @@ void readSlaveType(const BoardNode& node, RegisterFile& file, SMBusSlave& slave)
                 file.set(static_cast<std::uint8_t>(*reg), static_cast<std::uint16_t>(value.asHex(0xFFFF, "0x0054")));
             }
         }
-    } else if (type == "eeprom") {
-        // A byte read at offset = command.
-        const auto image = asHexBytes(node.field("image"), 256);
-        for (std::size_t i = 0; i < image.size(); ++i) file.set(static_cast<std::uint8_t>(i), image[i]);
-    } else if (type == "writeOnly") {
-        slave.setProtocolMask(1u << static_cast<int>(SMBusProtocol::Quick));
-    } else if (type == "floating") {
-        const auto value = static_cast<std::uint8_t>(node.field("value").asHex(0xFF, "0xFF"));
-        for (int reg = 0; reg < RegisterFile::registersPerBank; ++reg) {
-            file.set(static_cast<std::uint8_t>(reg), value);
-            file.setBehaviour(static_cast<std::uint8_t>(reg), RegisterBehaviour::readOnly());
-        }
-    } else {
-        typeNode.failExpected("\"wordRegisters\", \"eeprom\", \"writeOnly\" or \"floating\"");
+    } else if (auto registers = node.optionalField("registers")) {
+        readRegisters(*registers, file, 0, machine);
     }
 }
 
@@ -182,22 +182,16 @@ void readSlaveType(const BoardNode& node, RegisterFile& file, SMBusSlave& slave)
 // by name (shared with its other placements) or a register file of its own.
 std::shared_ptr<SMBusSlave> makeSlave(const BoardNode& node, const std::string& fileName, Machine& machine) {
     std::shared_ptr<RegisterFile> file;
-    if (node.optionalField("type")) {
-        if (node.optionalField("chip")) node.field("chip").failExpected("either \"chip\" or \"type\", not both");
-        file = std::make_shared<RegisterFile>();
-        auto slave = std::make_shared<SMBusSlave>(file);
-        readSlaveType(node, *file, *slave);
-        if (auto fault = node.optionalField("fault")) slave->setFault(asFault(*fault));
-        machine.addRegisterFile(fileName, std::move(file));
-        return slave;
-    }
     if (auto chip = node.optionalField("chip")) {
-        if (node.optionalField("registers")) chip->failExpected("either \"chip\" or \"registers\", not both");
+        for (const char* own : {"registers", "words", "image", "fill"}) {
+            if (node.optionalField(own))
+                chip->failExpected(std::string("either \"chip\" or \"") + own + "\", not both");
+        }
         file = machine.registerFile(chip->asNonEmptyString());
         if (!file) chip->failExpected("the name of a chip of the \"chips\" section");
     } else {
         file = std::make_shared<RegisterFile>();
-        if (auto registers = node.optionalField("registers")) readRegisters(*registers, *file, 0, machine);
+        readSlaveRegisters(node, *file, machine);
     }
     auto slave = std::make_shared<SMBusSlave>(file);
     if (auto protocols = node.optionalField("protocols")) slave->setProtocolMask(readProtocolMask(*protocols));
@@ -247,7 +241,7 @@ void loadHost(const BoardNode& host, Machine& machine) {
     }
     if (auto slaves = host.optionalField("slaves")) {
         for (const BoardNode& slave : slaves->items()) {
-            slave.expectFields({"address", "chip", "registers", "protocols", "block", "fault", "type", "image", "value"});
+            slave.expectFields({"address", "chip", "registers", "words", "image", "fill", "protocols", "block", "fault"});
             const auto address = static_cast<std::uint8_t>(slave.field("address").asHex(0x7F, "0x2D"));
             char suffix[8];
             std::snprintf(suffix, sizeof suffix, "@%.2X", address);

@@ -14,7 +14,12 @@
 // by default the family's usual one where it has one), else from "base".
 // "enabledWhen" (one condition of "visibleWhen"'s syntax, or a list that must
 // all hold) ties the host to its chipset's enable bits: while it does not
-// hold, the host's ports read all ones. "registers" is the syntax of "isaDevices"; each slave's file is found as
+// hold, the host's ports read all ones. A slave is a chip of the "chips"
+// section ("chip": its name) or a register file of its own: "registers" in the
+// syntax of "isaDevices", "words": true for 16-bit registers sent high byte
+// first, "image": "01 02 ..." for an EEPROM's bytes from 00h on, "fill": "0xFF"
+// for an address that answers one value and ignores writes; "protocols" (e.g.
+// ["quick"] for a write-only device) limits what it answers. Each slave's file is found as
 // Machine::registerFile("<host>@<address>"), e.g. "ich@2D". A host that is
 // not on the board leaves its ports unclaimed.
 
