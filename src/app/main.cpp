@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include <QApplication>
 #include <QTimer>
@@ -29,7 +31,7 @@ void ScheduleScreenshot(TForm1& form) {
     if (path.isEmpty()) return;
     QTimer::singleShot(ScreenshotAfterMs, &form, [&form, path] {
         const bool saved = SaveScreenshot(form, path);
-        std::printf(saved ? "Screenshot: %s\n" : "Screenshot failed: %s\n", path.toLocal8Bit().constData());
+        if (!saved) std::fprintf(stderr, "caldavor: cannot save the screenshot %s\n", path.toLocal8Bit().constData());
         QApplication::exit(saved ? 0 : 1);
     });
 }
@@ -54,12 +56,14 @@ int main(int argc, char** argv) {
     const std::unique_ptr<TsiLangDispatcher> langDispatcher = TsiLangDispatcher::CreateSystem();
     WriteDebugLog("Initializing CVSENSORS");
 
+    // As the system passed it: the application takes its own switches out of argv.
+    const std::vector<std::string> commandLine(argv, argv + argc);
     QApplication app(argc, argv);
     QApplication::setApplicationName("Caldavor");
     int exitCode = 0;
     {
         TMonitor monitor;
-        TForm1 form(monitor);
+        TForm1 form(monitor, commandLine);
         form.show();
         ScheduleScreenshot(form);
         exitCode = QApplication::exec();

@@ -1,5 +1,8 @@
 #include "core/cvmain.h"
 
+#include <algorithm>
+#include <utility>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -14,20 +17,26 @@
 
 #include "core/cvmainreadings.h"
 #include "core/cvvalueformat.h"
+#include "platform/platform.h"
 
 namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
+constexpr int DefaultWidth = 760, DefaultHeight = 560;
+
 // A message the window posts to itself, queued like any other event.
 class TWindowMessageEvent : public QEvent {
 public:
-    explicit TWindowMessageEvent(int message) : QEvent(EventType()), Message(message) {}
+    TWindowMessageEvent(int message, std::intptr_t wParam, std::intptr_t lParam)
+        : QEvent(EventType()), Message(message), WParam(wParam), LParam(lParam) {}
     static QEvent::Type EventType() {
         static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
         return type;
     }
     const int Message;
+    const std::intptr_t WParam;
+    const std::intptr_t LParam;
 };
 
 QWidget* MakePage(QTabWidget& pages, const char* name, const QString& caption) {
@@ -46,11 +55,12 @@ Control* Add(QWidget* page, const char* name, Control* control) {
 
 }  // namespace
 
-TForm1::TForm1(TMonitor& monitor, TDialogs* dialogs)
+TForm1::TForm1(TMonitor& monitor, std::vector<std::string> commandLine, TDialogs* dialogs)
     : monitor_(monitor), formStorage_(*this, "TForm1") {
     setObjectName("Form1");
     setWindowTitle(Q(monitor_.Caption.empty() ? std::string("Caldavor") : monitor_.Caption));
     setWindowIcon(ProgramIcon());
+    resize(DefaultWidth, DefaultHeight);
     BuildPages();
 
     logBoxes_ = std::make_unique<TWindowLogBoxes>(readings_->InfoMemo(), *debugInfo_);
@@ -70,15 +80,26 @@ TForm1::TForm1(TMonitor& monitor, TDialogs* dialogs)
         if (!monitor_.DutyEdits.SuppressPwmWrite) monitor_.SaveParams(true);
     });
 
-    tray_ = std::make_unique<TTrayIcon>(TTrayIcon::TActions{[this] { ACRestoreExecute(); },
-                                                            [this] { ACMinimizeExecute(); },
-                                                            [this] { ACExitExecute(); }});
-    qApp->installEventFilter(this);
+    tray_ = std::make_unique<TTrayIcon>(TTrayIcon::TActions{[this] { monitor_.ACRestoreExecute(); },
+                                                            [this] { monitor_.ACMinimizeExecute(); },
+                                                            [this] { monitor_.ACExitExecute(); }});
+    platform::current().desktop().setBalloonPresenter(
+        [this](const std::string& title, const std::string& text, unsigned timeoutMs, platform::BalloonIcon icon) {
+            tray_->ShowBalloon(title, text, timeoutMs, icon);
+        });
     formStorage_.RestorePosition();
+
+    monitor_.Window = this;
+    monitor_.TimerService = &timers_;
+    monitor_.FormCreate(commandLine);
 }
 
 TForm1::~TForm1() {
-    qApp->removeEventFilter(this);
+    monitor_.FormDestroy();
+    monitor_.Window = nullptr;
+    monitor_.TimerService = nullptr;
+    platform::current().desktop().setBalloonPresenter({});
+    if (hintHandlerInstalled_) qApp->removeEventFilter(this);
     monitor_.DutyEdits.OnShow = nullptr;
     monitor_.Log.SetBoxes(nullptr);
     if (monitor_.Dialogs == messageBoxes_.get()) monitor_.Dialogs = nullptr;
@@ -162,19 +183,32 @@ void TForm1::ShowReadings() {
     show(TReadingKind::Volt, monitor_.Slots.VoltOrder, TReadingsLayout::VoltRows, FormatVolt);
 }
 
-void TForm1::PostMessage(int message) { QCoreApplication::postEvent(this, new TWindowMessageEvent(message)); }
+void TForm1::PostMessage(int msg, std::intptr_t wParam, std::intptr_t lParam) {
+    QCoreApplication::postEvent(this, new TWindowMessageEvent(msg, wParam, lParam));
+}
 
 bool TForm1::event(QEvent* event) {
     if (event->type() == TWindowMessageEvent::EventType()) {
-        OnMessage(static_cast<TWindowMessageEvent*>(event)->Message);
+        const auto& message = *static_cast<TWindowMessageEvent*>(event);
+        OnMessage(message.Message, message.WParam, message.LParam);
         return true;
     }
     return QMainWindow::event(event);
 }
 
-void TForm1::OnMessage(int /*message*/) {}
+void TForm1::OnMessage(int msg, std::intptr_t wParam, std::intptr_t lParam) {
+    monitor_.HandleMessage(msg, wParam, lParam);
+    if (msg != WM_DEFERRED_STARTUP) return;
+    // Detection has laid out the rows and read the first samples.
+    ShowLayout();
+    ShowReadings();
+}
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    if (!monitor_.FormClose()) {
+        event->ignore();
+        return;
+    }
     formStorage_.SavePosition();
     event->accept();
 }
@@ -189,7 +223,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     return true;
 }
 
-void TForm1::ACMinimizeExecute() {
+void TForm1::Minimize() {
     // With a notification area the window goes into it; without one it minimises.
     if (tray_->Available())
         hide();
@@ -197,7 +231,7 @@ void TForm1::ACMinimizeExecute() {
         showMinimized();
 }
 
-void TForm1::ACRestoreExecute() {
+void TForm1::Restore() {
     formStorage_.Active = false;
     showNormal();
     raise();
@@ -205,4 +239,37 @@ void TForm1::ACRestoreExecute() {
     formStorage_.Active = true;
 }
 
-void TForm1::ACExitExecute() { close(); }
+bool TForm1::AutoFanSpeedChecked() const { return readings_->AutoFanSpeedBox().isChecked(); }
+
+void TForm1::PrepareControls() {
+    findChild<QComboBox*>("CBChartElements")->setCurrentIndex(0);
+    const auto* attributes = findChild<QTreeWidget*>("LVSmartAttrs");
+    SmartColumnWidths.fill(0);
+    for (int column = 0; column < 5; ++column) SmartColumnWidths[column] = attributes->columnWidth(column);
+    SmartColumnWidths[5] = SmartColumnWidths[0] + SmartColumnWidths[1] + SmartColumnWidths[2] + SmartColumnWidths[3];
+    SmartColumnWidths[9] = SmartColumnWidths[4];
+    pages_->setCurrentIndex(0);
+}
+
+void TForm1::ClearClockLabels() {
+    for (const char* name : {"LABClock", "LABClockWish"}) findChild<QLabel*>(name)->clear();
+}
+
+void TForm1::SetClockItems(TClockCombo combo, const std::vector<std::string>& items) {
+    static constexpr std::array<std::pair<TClockCombo, const char*>, 3> Names{
+        {{TClockCombo::Clock, "CBMBClock"}, {TClockCombo::Vendor, "CBMBVendor"}, {TClockCombo::Model, "CBMBModel"}}};
+    const auto* entry = std::find_if(Names.begin(), Names.end(), [combo](const auto& e) { return e.first == combo; });
+    auto* box = findChild<QComboBox*>(entry->second);
+    const QSignalBlocker blocker(box);
+    box->clear();
+    for (const auto& item : items) box->addItem(Q(item));
+    box->setCurrentIndex(-1);
+}
+
+void TForm1::InstallHintHandler() {
+    if (hintHandlerInstalled_) return;
+    qApp->installEventFilter(this);
+    hintHandlerInstalled_ = true;
+}
+
+void TForm1::ShowCpuSpeed(const std::string& text) { findChild<QLabel*>("LABRealCPUSpeed")->setText(Q(text)); }

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "app/answeringdialogs.h"
 #include "core/cvmain.h"
 #include "core/cvmainscreenshot.h"
 #include "support/testmachine.h"
@@ -21,7 +22,8 @@ TEST(Screenshot, MainWindowThroughTheXServer) {
 
     testsupport::TestMachine machine;
     TMonitor monitor;
-    TForm1 form(monitor);
+    TAnsweringDialogs dialogs;
+    TForm1 form(monitor, {"caldavor"}, &dialogs);
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
 
