@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "app/wireservices.h"
 #include "core/cvmain.h"
 #include "core/cvmainscreenshot.h"
 #include "core/cvvars.h"
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
     int exitCode = 0;
     {
         TMonitor monitor;
+        const auto services = WireServices(monitor);
         TForm1 form(monitor, commandLine);
         form.show();
         ScheduleScreenshot(form);

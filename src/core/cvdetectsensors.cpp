@@ -241,15 +241,17 @@ void ProbeISALink(TMonitor& monitor, TDetectionContext& context, int linkIndex, 
 
 struct TChipsetProbe {
     TLinkProbe TDetectionSteps::*Probe;
+    const char* Source;
     const char* Name;
     const char* Before;
     const char* After;  // null: none
 };
 
 const TChipsetProbe ChipsetProbes[] = {
-    {&S::ProbeALiM1535, "ProbeALiM1535", "Probing ALi M1535D/D+", nullptr},
-    {&S::ProbeVIAHardwareMonitor, "ProbeVIAHardwareMonitor", "Probing VIA686...", "VIA686 probing ended..."},
-    {&S::ProbeICHSlaveAddress, "ProbeICHSlaveAddress", "Probing INTEL ICHx Slave",
+    {&S::ProbeALiM1535, "ALi M1535", "ProbeALiM1535", "Probing ALi M1535D/D+", nullptr},
+    {&S::ProbeVIAHardwareMonitor, "VIA686", "ProbeVIAHardwareMonitor", "Probing VIA686...",
+     "VIA686 probing ended..."},
+    {&S::ProbeICHSlaveAddress, "INTEL ICHx Slave", "ProbeICHSlaveAddress", "Probing INTEL ICHx Slave",
      "INTEL ICHx Slave probing ended..."},
 };
 
@@ -257,7 +259,7 @@ void ProbeSMBusLink(TMonitor& monitor, TDetectionContext& context, int linkIndex
     auto& steps = monitor.DetectionSteps;
     for (const auto& probe : ChipsetProbes) {
         const TLinkProbe& slot = steps.*probe.Probe;
-        if (!Built(slot, probe.Name)) continue;
+        if (!Built(slot, probe.Source)) continue;
         WriteDebugLog(probe.Before);
         Guarded(monitor, probe.Name, [&] { slot(context, linkIndex); });
         if (probe.After) WriteDebugLog(probe.After);

@@ -1,6 +1,7 @@
 #pragma once
 // Recording stand-ins for the services of later subsystems.
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -77,6 +78,27 @@ public:
     std::vector<std::string> Errors;
     std::vector<THintDialogRequest> Hints;
     bool NeverAgainTicked = false;
+};
+
+}  // namespace coretest
+
+namespace coretest {
+
+// The window as the start-up and shutdown see it: what was posted and asked.
+class TFakeWindow : public TMainWindow {
+public:
+    void PostMessage(int msg, std::intptr_t, std::intptr_t) override { Posted.push_back(msg); }
+    void Minimize() override { Calls.push_back("Minimize"); }
+    void Restore() override { Calls.push_back("Restore"); }
+    void Close() override { Calls.push_back("Close"); }
+    void DisableTrayIcon() override { Calls.push_back("DisableTrayIcon"); }
+    bool AutoFanSpeedChecked() const override { return AutoFanChecked; }
+    void SetClockItems(TClockCombo combo, const std::vector<std::string>& items) override { Items[combo] = items; }
+
+    std::vector<int> Posted;
+    std::vector<std::string> Calls;
+    bool AutoFanChecked = true;
+    std::map<TClockCombo, std::vector<std::string>> Items;
 };
 
 }  // namespace coretest

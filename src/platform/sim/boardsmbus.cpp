@@ -219,8 +219,8 @@ std::function<bool()> asEnabled(const BoardNode& node, Machine& machine) {
 }
 
 void loadHost(const BoardNode& host, Machine& machine) {
-    host.expectFields({"name", "family", "pci", "baseRegister", "base", "semaphore", "aux", "timing", "floating",
-                       "enabledWhen", "slaves"});
+    host.expectFields({"name", "family", "pci", "baseRegister", "base", "semaphore", "aux", "receiveSlave", "timing",
+                       "floating", "enabledWhen", "slaves"});
     const std::string name = host.field("name").asNonEmptyString();
     const FamilyRow& family = familyOf(host.field("family"));
     const std::uint16_t base = baseOf(host, family, machine);
@@ -231,13 +231,15 @@ void loadHost(const BoardNode& host, Machine& machine) {
         model->setFloating(static_cast<std::uint8_t>(floating->asHex(0xFF, "0xFF")));
     if (auto ich = std::dynamic_pointer_cast<IchStyleHost>(model)) {
         if (auto aux = host.optionalField("aux")) ich->setAux(static_cast<std::uint8_t>(aux->asHex(0xFF, "0x02")));
+        if (auto slave = host.optionalField("receiveSlave"))
+            ich->setReceiveSlave(static_cast<std::uint8_t>(slave->asHex(0x7F, "0x44")));
         if (auto semaphore = host.optionalField("semaphore")) {
             const std::string state = semaphore->asString();
             if (state != "free" && state != "held") semaphore->failExpected("\"free\" or \"held\"");
             ich->setSemaphoreHeld(state == "held");
         }
-    } else if (host.optionalField("aux") || host.optionalField("semaphore")) {
-        host.fail("\"aux\" and \"semaphore\" belong to the Intel-style families");
+    } else if (host.optionalField("aux") || host.optionalField("semaphore") || host.optionalField("receiveSlave")) {
+        host.fail("\"aux\", \"semaphore\" and \"receiveSlave\" belong to the Intel-style families");
     }
     if (auto slaves = host.optionalField("slaves")) {
         for (const BoardNode& slave : slaves->items()) {

@@ -38,6 +38,7 @@ std::uint8_t IchStyleHost::readByte(std::uint16_t port) {
         case 0x5: return d0_;
         case 0x6: return d1_;
         case 0x7: return buffered() ? buffer_[index_++ % BufferSize] : blk_;
+        case 0x9: return receiveSlave_;
         case 0xD: return aux_;
         default: return 0;
     }
@@ -57,6 +58,7 @@ void IchStyleHost::writeByte(std::uint16_t port, std::uint8_t value) {
             else
                 blk_ = value;
             break;
+        case 0x9: receiveSlave_ = value & 0x7F; break;
         case 0xD: aux_ = value; break;
         default: break;
     }

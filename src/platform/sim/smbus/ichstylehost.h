@@ -30,6 +30,8 @@ public:
                  SMBusHostTiming timing = {});
 
     void setAux(std::uint8_t value) { aux_ = value; }
+    // The host's own address as a slave (B+9, 7 bits).
+    void setReceiveSlave(std::uint8_t value) { receiveSlave_ = value & 0x7F; }
     // Another agent holds the in-use semaphore for ever.
     void setSemaphoreHeld(bool held) { heldElsewhere_ = held; }
     bool semaphoreTaken() const { return inUse_; }
@@ -50,6 +52,7 @@ private:
 
     const IchStyleFamily& family_;
     std::uint8_t sts_ = 0, cnt_ = 0, cmd_ = 0, addr_ = 0, d0_ = 0, d1_ = 0, blk_ = 0, aux_ = 0;
+    std::uint8_t receiveSlave_ = 0;
     bool inUse_ = false;
     bool heldElsewhere_ = false;
     std::vector<std::uint8_t> buffer_;  // the 32-byte block buffer

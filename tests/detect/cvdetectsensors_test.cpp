@@ -1,0 +1,316 @@
+// The detection order at start-up: the link walk and each link's probe chain,
+// the sources after the links with their gates, steps whose source is not
+// built yet, and the whole start-up on the demo board.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "core/cvdetectsensors.h"
+#include "core/cvtimers.h"
+#include "core/fakeservices.h"
+#include "detect/cvsensordetection.h"
+#include "detectfixture.h"
+#include "hw/cvosinfo.h"
+#include "platform/sim/machine.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+using Steps = TDetectionSteps;
+
+class StartupTest : public DetectTest {
+protected:
+    bool tracedAll(const Lines& lines) const {
+        return std::all_of(lines.begin(), lines.end(), [this](const std::string& l) { return traced(l); });
+    }
+};
+
+class DetectionOrder : public StartupTest {
+protected:
+    DetectionOrder() {
+        detection.Install();
+        monitor.DetectionSteps.ProbeSmbusAddress = [this](TDetectionContext&, int link, std::uint32_t address) {
+            probed.push_back(std::to_string(link) + ":" + std::to_string(address));
+        };
+    }
+    TSourceProbe recorder(const std::string& name) {
+        return [this, name](TDetectionContext&) { called.push_back(name); };
+    }
+
+    TSensorDetection detection{monitor};
+    Lines probed;
+    Lines called;
+};
+
+// ---- the sources after the links ----------------------------------------------------
+
+enum class Sink { Nothing, Both, TraceLevel1 };
+
+struct SourceRow {
+    const char* source;
+    TSourceProbe Steps::*probe;
+    bool TScanFlags::*gate;  // null: the row is gated otherwise
+    const char* about;
+    const char* end;
+    const char* off;
+    Sink sink;
+};
+
+const SourceRow Rows[] = {
+    {"Intel QST", &Steps::ProbeIntelQST, &TScanFlags::ScanIntelQST, "About to probe Intel QST",
+     "End of Intel QST detection", "INFO : Intel QST DISABLED by user", Sink::Both},
+    {"TOSHIBA SENSORS", &Steps::ProbeToshiba, &TScanFlags::ScanToshiba, "About to probe TOSHIBA SENSORS",
+     "End of TOSHIBA SENSORS detection", "INFO : TOSHIBA SENSORS DISABLED by user", Sink::TraceLevel1},
+    {"Areca RAID", &Steps::ProbeArecaRAID, &TScanFlags::ScanAreca, "About to probe Areca RAID",
+     "End of Areca RAID detection", "INFO : Areca RAID DISABLED by user", Sink::TraceLevel1},
+    {"AMCC/3ware RAID", &Steps::ProbeAMCC, &TScanFlags::Scan3ware, "About to probe AMCC/3ware RAID",
+     "End of AMCC/3ware RAID detection", "INFO : 3ware RAID DISABLED by user", Sink::TraceLevel1},
+    {"S.M.A.R.T.", &Steps::ProbeClassicSMART, &TScanFlags::ScanSMART, "About to probe S.M.A.R.T.",
+     "End of S.M.A.R.T. detection", "INFO : S.M.A.R.T. DISABLED by user", Sink::TraceLevel1},
+    {"SCSI", &Steps::ProbeSCSI, &TScanFlags::ScanSCSI, "About to probe SCSI", "End of SCSI detection",
+     "INFO : SCSI DISABLED by user", Sink::Both},
+    {"UGURU", &Steps::ProbeUGuru, &TScanFlags::ScanUGuru, "About to probe UGURU", "End of UGURU detection",
+     "INFO : UGURU DISABLED by user", Sink::TraceLevel1},
+    {"ACPI", &Steps::ProbeACPI, &TScanFlags::ScanACPI, "About to probe ACPI", "End of ACPI detection",
+     "INFO : ACPI DISABLED by user", Sink::TraceLevel1},
+    {"ATK0110", &Steps::ProbeATK0110New, &TScanFlags::ScanATK0110, "About to probe ATK0110",
+     "End of ATK0110 detection", "INFO : ATK0110 DISABLED by user", Sink::TraceLevel1},
+    {"ATI ADL", &Steps::ProbeATIADL, &TScanFlags::ScanATIADL, "About to probe ATI ADL", "End of ATI ADL detection",
+     "INFO : ATI ADL DISABLED by user", Sink::TraceLevel1},
+    {"AMD Internal Sensors", &Steps::ProbeAMDInternalSensors, &TScanFlags::ScanAMDK8,
+     "About to probe AMD Internal Sensors", "End of AMD Internal Sensors detection", "INFO : AMD K8 DISABLED by user",
+     Sink::TraceLevel1},
+    {"INTEL Internal Sensors", &Steps::ProbeIntelInternalSensors, &TScanFlags::ScanIntelCore,
+     "About to probe INTEL Internal Sensors", "End of INTEL Internal Sensors detection",
+     "INFO : INTEL CORE DISABLED by user", Sink::TraceLevel1},
+    {"NVIDIA ControlPanel Sensors", &Steps::ProbeNVControlPanel, &TScanFlags::ScanNVCpl,
+     "About to probe NVIDIA ControlPanel Sensors", "End of NVIDIA ControlPanel Sensors detection",
+     "INFO : NVIDIA ControlPanel DISABLED by user", Sink::TraceLevel1},
+    {"DUMMY Sensors", &Steps::ProbeDummySensors, nullptr, "About to probe DUMMY Sensors",
+     "End of DUMMY Sensors detection", nullptr, Sink::Nothing},
+    {"FB-DIMM", &Steps::ProbeIntelFBDimm, nullptr, nullptr, nullptr, nullptr, Sink::Nothing},
+};
+
+TEST_F(DetectionOrder, EachSourceIsBracketedGatedOrNotBuiltYet) {
+    enum class State { On, Off, NotBuilt };
+    for (const auto& row : Rows) {
+        for (State state : {State::On, State::Off, State::NotBuilt}) {
+            SCOPED_TRACE(std::string(row.source) + " state " + std::to_string(static_cast<int>(state)));
+            monitor.ScanFlags = TScanFlags{};
+            monitor.Caption = "Caldavor 1.0 beta ";
+            if (state == State::Off) {
+                if (row.gate) monitor.ScanFlags.*row.gate = false;
+                else if (row.probe == &Steps::ProbeDummySensors) monitor.Caption = "Caldavor 1.0";
+                else continue;  // FB-DIMM runs always
+            }
+            monitor.DetectionSteps.*row.probe = state == State::NotBuilt ? TSourceProbe{} : recorder(row.source);
+            called.clear();
+            boxes.Readings.clear();
+            boxes.Info.clear();
+            clearTrace();
+            DetectSensors(monitor);
+
+            const std::string notBuilt = std::string("INFO : ") + row.source + " detection not built yet";
+            EXPECT_EQ(called, state == State::On ? Lines{row.source} : Lines{});
+            if (row.about) {
+                EXPECT_EQ(traced(row.about), state == State::On);
+            }
+            if (row.end) {
+                EXPECT_EQ(traced(row.end), state == State::On);
+            }
+            EXPECT_EQ(traced(notBuilt), state == State::NotBuilt);
+            if (row.off) {
+                const bool off = state == State::Off;
+                EXPECT_EQ(traced(row.off), off && row.sink == Sink::TraceLevel1);
+                EXPECT_EQ(DetectTest::has(boxes.Readings, row.off), off) << "both boxes in either sink";
+            }
+            monitor.DetectionSteps.*row.probe = {};
+        }
+    }
+    EXPECT_TRUE(DetectTest::has(boxes.Info, "End of detection"));
+}
+
+TEST_F(DetectionOrder, RowDetailsAndFailingProbes) {
+    const auto throwing = [](const char* what) {
+        return [what](TDetectionContext&) -> void { throw std::runtime_error(what); };
+    };
+    auto& steps = monitor.DetectionSteps;
+    steps.ProbeArecaRAID = throwing("no card");
+    steps.ProbeAMCC = throwing("no library");
+    steps.ProbeToshiba = throwing("device gone");
+    steps.ProbeATK0110New = recorder("ATK0110");
+    steps.ProbeUGuru = recorder("UGURU");
+    steps.ProbeAdvancedSMART = recorder("advanced");
+    steps.ProbeCSMISMART = recorder("CSMI");
+    steps.ProbeClassicSMART = recorder("classic");
+    monitor.ParseCommandLine({"/NOACPISCAN", "/NOCSMISMARTSCAN"});
+    monitor.IaStorPresent = true;
+    monitor.ScanFlags.ScanSCSI = false;
+    DetectSensors(monitor);
+
+    EXPECT_TRUE(traced("WARN : Areca RAID support exception (no card)"));
+    EXPECT_TRUE(has(boxes.Readings, "!!!Exception in ProbeAMCC (no library)"));
+    EXPECT_TRUE(has(boxes.Readings, "!!!Exception in TOSHIBA SENSORS detection (device gone)"));
+    EXPECT_TRUE(traced("INFO : ATK0110 DISABLED by user")) << "no ATK0110 without ACPI";
+    EXPECT_TRUE(traced("INFO : CSMI S.M.A.R.T. DISABLED by user"));
+    EXPECT_TRUE(has(boxes.Readings, "INFO : SCSI DISABLED by user or because iaStorA.sys is installed"));
+    EXPECT_EQ(called, (Lines{"advanced", "classic", "UGURU"})) << "failures stop nothing";
+}
+
+TEST_F(DetectionOrder, ArecaIsNotProbedOnWindows2000) {
+    auto before = std::move(OperatingSystem);
+    OperatingSystem = std::make_unique<TNosOperatingSystem>();
+    OperatingSystem->Kind = 7;
+    monitor.DetectionSteps.ProbeArecaRAID = recorder("Areca");
+    DetectSensors(monitor);
+    OperatingSystem = std::move(before);
+    EXPECT_TRUE(called.empty());
+    EXPECT_TRUE(traced("INFO : Areca RAID DISABLED on Windows 2K"));
+}
+
+// ---- the links ------------------------------------------------------------------------
+
+TEST_F(DetectionOrder, ALinkThatAProbeRegistersIsWalkedToo) {
+    addLink(LinkKinds::ISA, HostKinds::ISA, 0x290);
+    addSMBusLink();
+    auto& steps = monitor.DetectionSteps;
+    steps.ProbeSuperIO = [this](TDetectionContext&) {
+        called.push_back("SuperIO");
+        addLink(LinkKinds::ISA, HostKinds::ISA, 0xA10);
+    };
+    steps.ActivateWinbondMonitorIfMissing = [this](TDetectionContext&) {
+        called.push_back("closing after " + std::to_string(Links().size()) + " links");
+    };
+    steps.HandleSpecialBoardTrap1 = recorder("trap");
+    DetectSensors(monitor);
+
+    EXPECT_EQ(called, (Lines{"SuperIO", "closing after 3 links", "trap"}));
+    EXPECT_EQ(boxes.Readings[0], "Scanning ISA BUS at $0290...");
+    EXPECT_EQ(boxes.Readings[1], "Scanning Intel SMBus at $0400...");
+    EXPECT_TRUE(has(boxes.Readings, "Scanning ISA BUS at $0A10..."));
+    EXPECT_EQ(probed.front(), "0:656");
+    EXPECT_EQ(probed.back(), "2:2576") << "the new link's own base";
+    EXPECT_EQ(probed.size(), 2u + 66u) << "two ISA bases and the SMBus probe set";
+    EXPECT_TRUE(tracedAll({"Probing SuperIO (new)...", "Probing SuperIO (old)...",
+                           "SuperIO probing ended...", "Probing ISA at $290...", "Probing SMBus...",
+                           "Probing ISA at $A10..."}))
+        << "the new-Super-I/O probe may be missing; the pair still runs";
+    EXPECT_TRUE(traced("INFO : DELL support detection not built yet"));
+    EXPECT_FALSE(traced("Probing DELL...")) << "a step not built yet claims nothing";
+}
+
+TEST_F(DetectionOrder, ANewLinkOfAnotherKindOnTheLastLinkSkipsTheClosingSteps) {
+    addSMBusLink();
+    auto& steps = monitor.DetectionSteps;
+    steps.ProbeICHSlaveAddress = [this](TDetectionContext&, int) { addLink(LinkKinds::PCI, 0, 0xCF8); };
+    steps.ActivateWinbondMonitorIfMissing = recorder("Winbond");
+    steps.HandleSpecialBoardTrap1 = recorder("trap");
+    monitor.ScanFlags.NoSMBScan = true;
+    monitor.ScanFlags.ScanDELL = false;
+    DetectSensors(monitor);
+
+    EXPECT_TRUE(called.empty());
+    EXPECT_TRUE(probed.empty());
+    EXPECT_TRUE(has(boxes.Readings, "SMBus scanning disabled by RUN PARAMETER"));
+    EXPECT_TRUE(has(boxes.Readings, "DELL support disabled by RUN PARAMETER"));
+    EXPECT_TRUE(tracedAll({"Probing INTEL ICHx Slave", "INTEL ICHx Slave probing ended..."}));
+}
+
+TEST_F(DetectionOrder, AnUnusedSharedISAPortIsNotProbed) {
+    addLink(LinkKinds::ISA, HostKinds::ISA, 0x290);
+    monitor.DetectionSteps.IsISAPort290Unused = [](TDetectionContext&, int) { return true; };
+    DetectSensors(monitor);
+    EXPECT_TRUE(probed.empty());
+    EXPECT_FALSE(monitor.IsaPortUsed);
+    EXPECT_TRUE(has(boxes.Info, "INFO: ISA seems to be unused"));
+}
+
+// ---- the deferred start-up ------------------------------------------------------------
+
+class TFakeSMBusDebug : public TSMBusDebugDialog {
+public:
+    void RunModal() override { ++Runs; }
+    int Runs = 0;
+};
+
+TEST_F(DetectionOrder, TheSMBusDebugDialogReplacesDetection) {
+    TFakeSMBusDebug dialog;
+    monitor.SMBusDebugDialog = &dialog;
+    monitor.FormCreate({"caldavor", "/SMBDEBUG"});
+    monitor.DeferredStartup();
+    EXPECT_EQ(dialog.Runs, 1);
+    EXPECT_TRUE(traced("Detecting links..."));
+    EXPECT_FALSE(traced("Detecting sensors..."));
+    EXPECT_TRUE(has(boxes.Readings, "INFO : NO SUPPORTED CHIP DETECTED"));
+    const auto& balloons = machine().simDesktop().balloons;
+    ASSERT_EQ(balloons.size(), 1u);
+    EXPECT_EQ(balloons[0].title, "Caldavor");
+    EXPECT_EQ(balloons[0].text, "No supported sensor chip detected");
+    EXPECT_EQ(balloons[0].icon, platform::BalloonIcon::Warning);
+    EXPECT_FALSE(monitor.DutyEdits.SuppressPwmWrite) << "the closing steps still run";
+}
+
+// The whole start-up as the program runs it: the board's buses, the real
+// probes and factory, the first samples and the timers.
+class DemoStartup : public StartupTest {
+protected:
+    DemoStartup() {
+        machine().loadFromFile(CALDAVOR_BOARDS_DIR "/demo.json");
+        detection.Install();
+        monitor.TimerService = &timers;
+        monitor.Window = &window;
+    }
+    void start() {
+        monitor.FormCreate({"caldavor"});
+        monitor.DeferredStartup();
+    }
+
+    TClockTimers timers;
+    coretest::TFakeWindow window;
+    TSensorDetection detection{monitor};
+};
+
+TEST_F(DemoStartup, FindsTheMemoryModuleSensorsAndReadsThem) {
+    start();
+    ASSERT_EQ(monitor.Sensors.size(), 2u);
+    const std::pair<std::uint32_t, double> modules[] = {{0x18, 28.25}, {0x19, 29.0}};
+    for (std::size_t i = 0; i < 2; ++i) {
+        const TSensor& sensor = *monitor.Sensors[i];
+        EXPECT_EQ(sensor.FChipName, "MCP98242");
+        EXPECT_EQ(sensor.FAddress, modules[i].first);
+        EXPECT_EQ(sensor.FLinkText, "Intel SMBus");
+        EXPECT_DOUBLE_EQ(sensor.GetTemp(1).Stats->Last(), modules[i].second) << "the first sample";
+    }
+    EXPECT_TRUE(has(boxes.Readings, "Scanning ISA BUS at $0290..."));
+    EXPECT_TRUE(has(boxes.Readings, "Scanning Intel SMBus at $0400..."));
+    EXPECT_TRUE(has(boxes.Info, "End of detection"));
+    EXPECT_TRUE(has(boxes.Readings, "I/O properly initialized")) << "DebugMode is on by default";
+    EXPECT_TRUE(tracedAll({"Detecting links...", "Detecting sensors...", "Probing SMBus...",
+                           "About to read first samples from MCP98242@$18(onSMBusIntel@$400)", "Activating timer..."}));
+    EXPECT_FALSE(traced("About to probe Intel QST"));
+
+    const auto& balloons = machine().simDesktop().balloons;
+    ASSERT_EQ(balloons.size(), 1u);
+    EXPECT_EQ(balloons[0].title, "Sensors detected");
+    EXPECT_EQ(balloons[0].text, "MCP98242\rMCP98242");
+    EXPECT_EQ(monitor.Options.LastDetect, "7DCDC794C9FA81DF56BC823D46B44719");
+    EXPECT_TRUE(monitor.RxTimerMain->Enabled());
+    EXPECT_FALSE(monitor.DutyEdits.SuppressPwmWrite);
+    monitor.FormDestroy();
+    EXPECT_TRUE(Links().empty());
+}
+
+TEST_F(DemoStartup, ASecondStartWithTheSameChipsShowsNoBalloon) {
+    start();
+    monitor.FormDestroy();
+    std::filesystem::remove(monitor.OptionsFilePath());
+    testsupport::writeFile(monitor.OptionsFilePath(), "LastDetect=7DCDC794C9FA81DF56BC823D46B44719\r\n");
+    machine().simDesktop().balloons.clear();
+    start();
+    EXPECT_EQ(monitor.Sensors.size(), 2u);
+    EXPECT_TRUE(machine().simDesktop().balloons.empty());
+}
+
+}  // namespace
