@@ -9,23 +9,15 @@
 #include <QToolTip>
 #include <gtest/gtest.h>
 
-#include "app/answeringdialogs.h"
-#include "core/cvmainreadings.h"
-#include "support/testmachine.h"
+#include "app/demowindow.h"
 
 namespace {
 
-class WindowTest : public ::testing::Test {
+class WindowTest : public ::testing::Test, protected apptest::TWindowOnMachine {
 protected:
     std::unique_ptr<TForm1> MakeForm() {
         return std::make_unique<TForm1>(monitor, std::vector<std::string>{"caldavor"}, &dialogs);
     }
-    // Runs what the window posted to itself: the deferred start-up first.
-    static void RunPostedMessages() { QCoreApplication::sendPostedEvents(); }
-
-    testsupport::TestMachine machine;
-    TAnsweringDialogs dialogs;
-    TMonitor monitor;
 };
 
 TEST_F(WindowTest, ControlsAreBoundByTheirNames) {
@@ -94,6 +86,64 @@ TEST_F(WindowTest, CloseMinimisesWhenAskedAndExitCloses) {
 
     monitor.ACExitExecute();
     EXPECT_FALSE(form->isVisible());
+}
+
+class DemoWindowTest : public ::testing::Test, protected apptest::TWindowOnMachine {
+protected:
+    DemoWindowTest() : TWindowOnMachine(TBoard::Demo) { Open(); }
+
+    QString Text(const char* label) { return form->findChild<QLabel*>(label)->text(); }
+    bool Shown(const char* name) { return !form->findChild<QWidget*>(name)->isHidden(); }
+};
+
+TEST_F(DemoWindowTest, RowsShowTheFormattedReadingsAfterStartUp) {
+    EXPECT_FALSE(Shown("NameTemp1")) << "no row before the deferred start-up";
+    RunPostedMessages();
+
+    // The monitor's three temperatures, then the two memory modules'; its
+    // five fans, three voltages and four outputs.
+    for (const char* row : {"NameTemp1", "LABTemp5", "TempTrend05", "NameFan5", "LABVolt03", "LABPwm4",
+                            "EDFan4Cycles", "LAB2Pwm4"})
+        EXPECT_TRUE(Shown(row)) << row;
+    for (const char* row : {"NameTemp6", "LABTemp6", "TempTrend06", "NameFan6", "NameVolt04", "LABPwm5", "EDFan5Cycles"})
+        EXPECT_FALSE(Shown(row)) << row;
+    EXPECT_TRUE(Text("NameTemp1").endsWith(':'));
+
+    const std::pair<const char*, const char*> values[] = {
+        {"LABTemp3", "30C"},       // bank 2 50h = 1Eh
+        {"LABTemp4", "28C"},       // JC-42.4 at 18h: 01C4h / 16 = 28.25
+        {"LABTemp5", "29C"},       // at 19h: 01D0h / 16
+        {"LABFan2", "7500 RPM"},   // 1350000 / (5Ah x 2), divisor code 1 in 47h bits 7:6
+        {"LABVolt01", "0.90V"},    // 70h x 0.008
+        {"LABVolt02", "11.99V"},   // E3h x 0.008 x 6.6
+        {"LABVolt03", "3.30V"},    // CEh x 0.016
+    };
+    for (const auto& [label, text] : values) EXPECT_EQ(Text(label), text) << label;
+
+    // Name labels as wide as the widest name, each value 2 pixels to its right.
+    const auto* name = form->findChild<QLabel*>("NameTemp1");
+    EXPECT_EQ(form->findChild<QLabel*>("LABTemp1")->x(), name->x() + name->width() + 2);
+}
+
+TEST_F(DemoWindowTest, AReadingLabelHintsItsStatistics) {
+    RunPostedMessages();
+    auto* label = form->findChild<QLabel*>("LABTemp3");
+    QHelpEvent help(QEvent::ToolTip, QPoint(1, 1), label->mapToGlobal(QPoint(1, 1)));
+    QCoreApplication::sendEvent(label, &help);
+    EXPECT_EQ(QToolTip::text(), "last: 30.0  min: 30.0  max: 30.0  mean: 30.0");
+}
+
+TEST_F(DemoWindowTest, ADutyEditDrivesItsOutputOnlyAfterStartUp) {
+    auto* edit = form->findChild<QSpinBox*>("EDFan1Cycles");
+    const auto chip = machine->registerFile("hwmon");
+    edit->setValue(75);
+    EXPECT_EQ(chip->peek(0x01), 0x80) << "nothing is driven before the deferred start-up";
+
+    RunPostedMessages();
+    EXPECT_EQ(edit->value(), 50) << "the edit shows the duty the output holds, 80h of FFh";
+    EXPECT_EQ(chip->peek(0x01), 0x80) << "showing it wrote nothing";
+    edit->setValue(75);
+    EXPECT_EQ(chip->peek(0x01), 0xBF) << "75 % of FFh, rounded";
 }
 
 }  // namespace

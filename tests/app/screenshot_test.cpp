@@ -8,10 +8,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "app/answeringdialogs.h"
-#include "core/cvmain.h"
+#include "app/demowindow.h"
 #include "core/cvmainscreenshot.h"
-#include "support/testmachine.h"
 
 namespace {
 
@@ -20,10 +18,9 @@ TEST(Screenshot, MainWindowThroughTheXServer) {
     if (folder.isEmpty()) GTEST_SKIP() << "runs under xvfb-run from its own ctest entry";
     ASSERT_EQ(QGuiApplication::platformName(), "xcb");
 
-    testsupport::TestMachine machine;
-    TMonitor monitor;
-    TAnsweringDialogs dialogs;
-    TForm1 form(monitor, {"caldavor"}, &dialogs);
+    apptest::TWindowOnMachine demo(apptest::TWindowOnMachine::TBoard::Demo);
+    TForm1& form = demo.Open();
+    demo.RunPostedMessages();
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
 
