@@ -199,9 +199,13 @@ bool TForm1::event(QEvent* event) {
 void TForm1::OnMessage(int msg, std::intptr_t wParam, std::intptr_t lParam) {
     monitor_.HandleMessage(msg, wParam, lParam);
     if (msg != WM_DEFERRED_STARTUP) return;
-    // Detection has laid out the rows and read the first samples.
+    // Detection has laid out the rows and read the first samples; the options
+    // file's second pass has set the automatic fan speed.
     ShowLayout();
     ShowReadings();
+    QCheckBox& autoFanSpeed = readings_->AutoFanSpeedBox();
+    const QSignalBlocker blocker(autoFanSpeed);
+    autoFanSpeed.setChecked(monitor_.Options.AutoFanSpeed);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -36,8 +36,6 @@ public:
     TForm1(TMonitor& monitor, std::vector<std::string> commandLine, TDialogs* dialogs = nullptr);
     ~TForm1() override;
 
-    TMonitor& Monitor() { return monitor_; }
-    TReadingsPage& ReadingsPage() { return *readings_; }
     TTrayIcon& Tray() { return *tray_; }
 
     // Rows, names and places of the readings page as the model laid them out.

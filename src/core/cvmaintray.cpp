@@ -60,10 +60,6 @@ TTrayIcon::TTrayIcon(TActions actions) : menu_(std::make_unique<QMenu>()) {
     icon_->show();
 }
 
-void TTrayIcon::SetHint(const std::string& hint) {
-    if (icon_) icon_->setToolTip(QString::fromStdString(hint));
-}
-
 void TTrayIcon::ShowBalloon(const std::string& title, const std::string& text, unsigned timeoutMs,
                             platform::BalloonIcon icon) {
     if (!icon_ || !QSystemTrayIcon::supportsMessages()) return;

@@ -28,12 +28,9 @@ public:
     explicit TTrayIcon(TActions actions);
     // Whether the desktop has a notification area the icon lives in.
     bool Available() const { return icon_ != nullptr; }
-    void SetHint(const std::string& hint);
     void ShowBalloon(const std::string& title, const std::string& text, unsigned timeoutMs,
                      platform::BalloonIcon icon);
     void Disable();
-    // The menu `PopupMenu1`, also when no notification area shows it.
-    QMenu& Menu() { return *menu_; }
 
 private:
     std::unique_ptr<QMenu> menu_;

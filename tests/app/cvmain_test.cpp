@@ -1,6 +1,7 @@
 #include "core/cvmain.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -90,7 +91,8 @@ TEST_F(WindowTest, CloseMinimisesWhenAskedAndExitCloses) {
 
 class DemoWindowTest : public ::testing::Test, protected apptest::TWindowOnMachine {
 protected:
-    DemoWindowTest() : TWindowOnMachine(TBoard::Demo) { Open(); }
+    DemoWindowTest() : TWindowOnMachine(TBoard::Demo) {}
+    void SetUp() override { Open(); }
 
     QString Text(const char* label) { return form->findChild<QLabel*>(label)->text(); }
     bool Shown(const char* name) { return !form->findChild<QWidget*>(name)->isHidden(); }
@@ -144,6 +146,26 @@ TEST_F(DemoWindowTest, ADutyEditDrivesItsOutputOnlyAfterStartUp) {
     EXPECT_EQ(chip->peek(0x01), 0x80) << "showing it wrote nothing";
     edit->setValue(75);
     EXPECT_EQ(chip->peek(0x01), 0xBF) << "75 % of FFh, rounded";
+}
+
+class AutoFanSpeedBox : public DemoWindowTest {
+protected:
+    void SetUp() override {}
+};
+
+TEST_F(AutoFanSpeedBox, ShowsTheOptionsFileAfterStartUpAndSavesTheUsersChange) {
+    testsupport::writeFile(monitor.OptionsFilePath(), "AutoFanSpeed=false\n");
+    Open();
+    RunPostedMessages();
+    auto* box = form->findChild<QCheckBox*>("CBAutoFanSpeed");
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_FALSE(monitor.Options.AutoFanSpeed);
+    EXPECT_NE(testsupport::readFile(monitor.OptionsFilePath()).find("AutoFanSpeed=false"), std::string::npos)
+        << "showing the option does not change it";
+
+    box->click();
+    EXPECT_TRUE(monitor.Options.AutoFanSpeed);
+    EXPECT_NE(testsupport::readFile(monitor.OptionsFilePath()).find("AutoFanSpeed=true"), std::string::npos);
 }
 
 }  // namespace
