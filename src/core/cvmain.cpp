@@ -39,17 +39,18 @@ public:
     const std::intptr_t LParam;
 };
 
-QWidget* MakePage(QTabWidget& pages, const char* name, const QString& caption) {
+// A page of the page control; its controls stack from the top.
+QVBoxLayout* MakePage(QTabWidget& pages, const char* name, const QString& caption) {
     auto* page = new QWidget;
     page->setObjectName(name);
     pages.addTab(page, caption);
-    return page;
+    return new QVBoxLayout(page);
 }
 
 template <typename Control>
-Control* Add(QWidget* page, const char* name, Control* control) {
+Control* Add(QVBoxLayout* page, const char* name, Control* control) {
     control->setObjectName(name);
-    page->layout()->addWidget(control);
+    page->addWidget(control);
     return control;
 }
 
@@ -113,25 +114,20 @@ void TForm1::BuildPages() {
     readings_ = new TReadingsPage;
     pages_->addTab(readings_, "Readings");
 
-    QWidget* charts = MakePage(*pages_, "TSCharts", "Charts");
-    new QVBoxLayout(charts);
-    auto* chartElements = Add(charts, "CBChartElements", new QComboBox);
-    chartElements->addItems({"temperatures", "fan speeds", "voltages"});
-    charts->layout()->addWidget(new QWidget);
+    QVBoxLayout* charts = MakePage(*pages_, "TSCharts", "Charts");
+    Add(charts, "CBChartElements", new QComboBox)->addItems({"temperatures", "fan speeds", "voltages"});
+    charts->addStretch();
 
-    QWidget* smart = MakePage(*pages_, "TSSmart", "S.M.A.R.T.");
-    new QVBoxLayout(smart);
+    QVBoxLayout* smart = MakePage(*pages_, "TSSmart", "S.M.A.R.T.");
     auto* attributes = Add(smart, "LVSmartAttrs", new QTreeWidget);
-    attributes->setColumnCount(5);
     attributes->setHeaderLabels({"Attribute", "Value", "Worst", "Threshold", "Status"});
     attributes->setRootIsDecorated(false);
 
-    QWidget* clock = MakePage(*pages_, "TSClock", "Clock");
-    new QVBoxLayout(clock);
-    clock->layout()->addWidget(new QLabel("Motherboard"));
+    QVBoxLayout* clock = MakePage(*pages_, "TSClock", "Clock");
+    clock->addWidget(new QLabel("Motherboard"));
     Add(clock, "CBMBVendor", new QComboBox);
     Add(clock, "CBMBModel", new QComboBox);
-    clock->layout()->addWidget(new QLabel("Clock"));
+    clock->addWidget(new QLabel("Clock"));
     Add(clock, "CBMBClock", new QComboBox);
     Add(clock, "LABClock", new QLabel);
     Add(clock, "LABClockWish", new QLabel);
@@ -140,18 +136,19 @@ void TForm1::BuildPages() {
     auto* realSpeed = new QLabel;
     realSpeed->setObjectName("LABRealCPUSpeed");
     computed->addWidget(realSpeed, 1);
-    static_cast<QVBoxLayout*>(clock->layout())->addLayout(computed);
-    static_cast<QVBoxLayout*>(clock->layout())->addStretch();
+    clock->addLayout(computed);
+    clock->addStretch();
 
-    QWidget* exotics = MakePage(*pages_, "TSExotics", "Exotics");
-    new QVBoxLayout(exotics);
+    QVBoxLayout* exotics = MakePage(*pages_, "TSExotics", "Exotics");
     Add(exotics, "PanSamples", new QFrame)->setFrameShape(QFrame::StyledPanel);
 
-    QWidget* info = MakePage(*pages_, "TSInfo", "Information");
-    new QVBoxLayout(info);
-    debugInfo_ = Add(info, "DebugInfo", MakeLogMemo("DebugInfo", nullptr));
-    info->layout()->addWidget(new QLabel("DIMM info"));
-    Add(info, "dimminfo", MakeLogMemo("dimminfo", nullptr))->setMaximumHeight(fontMetrics().height() * 8);
+    QVBoxLayout* info = MakePage(*pages_, "TSInfo", "Information");
+    debugInfo_ = MakeLogMemo("DebugInfo", nullptr);
+    info->addWidget(debugInfo_);
+    info->addWidget(new QLabel("DIMM info"));
+    QPlainTextEdit* dimmInfo = MakeLogMemo("dimminfo", nullptr);
+    dimmInfo->setMaximumHeight(fontMetrics().height() * 8);
+    info->addWidget(dimmInfo);
 }
 
 void TForm1::BindDutyEdits() {
@@ -167,7 +164,10 @@ void TForm1::BindDutyEdits() {
     }
 }
 
-void TForm1::ShowLayout() { readings_->ApplyLayout(monitor_.Slots.Layout); }
+void TForm1::ShowReadingRows() {
+    readings_->ApplyLayout(monitor_.Slots.Layout);
+    ShowReadings();
+}
 
 void TForm1::ShowReadings() {
     const auto show = [this](TReadingKind kind, const std::vector<int>& order, std::size_t rows, auto format) {
@@ -199,10 +199,7 @@ bool TForm1::event(QEvent* event) {
 void TForm1::OnMessage(int msg, std::intptr_t wParam, std::intptr_t lParam) {
     monitor_.HandleMessage(msg, wParam, lParam);
     if (msg != WM_DEFERRED_STARTUP) return;
-    // Detection has laid out the rows and read the first samples; the options
-    // file's second pass has set the automatic fan speed.
-    ShowLayout();
-    ShowReadings();
+    // The options file's second pass has set the automatic fan speed.
     QCheckBox& autoFanSpeed = readings_->AutoFanSpeedBox();
     const QSignalBlocker blocker(autoFanSpeed);
     autoFanSpeed.setChecked(monitor_.Options.AutoFanSpeed);

@@ -38,8 +38,6 @@ public:
 
     TTrayIcon& Tray() { return *tray_; }
 
-    // Rows, names and places of the readings page as the model laid them out.
-    void ShowLayout();
     // The newest value of each shown temperature, fan and voltage in its row.
     void ShowReadings();
 
@@ -54,6 +52,7 @@ public:
     void ClearClockLabels() override;
     void SetClockItems(TClockCombo combo, const std::vector<std::string>& items) override;
     void InstallHintHandler() override;
+    void ShowReadingRows() override;
     void ShowCpuSpeed(const std::string& text) override;
 
     // The S.M.A.R.T. list's column widths as built (0-4), the first four

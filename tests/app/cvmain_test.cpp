@@ -8,6 +8,7 @@
 #include <QSpinBox>
 #include <QTextBlock>
 #include <QToolTip>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 #include "app/demowindow.h"
@@ -30,6 +31,7 @@ TEST_F(WindowTest, ControlsAreBoundByTheirNames) {
         EXPECT_NE(form->findChild<QWidget*>(name), nullptr) << name;
     for (const char* name : {"EDFan1Cycles", "EDFan6Cycles"})
         EXPECT_NE(form->findChild<QSpinBox*>(name), nullptr) << name;
+    EXPECT_EQ(form->findChild<QTreeWidget*>("LVSmartAttrs")->columnCount(), 5);
     EXPECT_EQ(form->findChild<QWidget*>("NameTemp10"), nullptr);
     EXPECT_EQ(form->findChild<QWidget*>("NameVolt16"), nullptr);
 }
@@ -125,6 +127,15 @@ TEST_F(DemoWindowTest, RowsShowTheFormattedReadingsAfterStartUp) {
     // Name labels as wide as the widest name, each value 2 pixels to its right.
     const auto* name = form->findChild<QLabel*>("NameTemp1");
     EXPECT_EQ(form->findChild<QLabel*>("LABTemp1")->x(), name->x() + name->width() + 2);
+}
+
+TEST_F(DemoWindowTest, RowsAreShownWhileTheWelcomeBoxWaits) {
+    QString shownThen;
+    dialogs.WhileShown = [&](const std::string& title) {
+        if (title == "Welcome to Caldavor!") shownThen = Text("LABTemp3");
+    };
+    RunPostedMessages();
+    EXPECT_EQ(shownThen, "30C");
 }
 
 TEST_F(DemoWindowTest, AReadingLabelHintsItsStatistics) {
