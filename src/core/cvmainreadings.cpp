@@ -123,6 +123,8 @@ void TReadingsPage::PlaceColumn(TRows& rows, const TLabelColumn& column, int val
     }
     const int shownRows = static_cast<int>(std::count(column.Visible.begin(), column.Visible.end(), true));
     rows.Canvas->setMinimumSize(right + ColumnLeft, RowTop(shownRows));
+    // A kind without a shown row takes no room on the page.
+    rows.Canvas->parentWidget()->setVisible(shownRows > 0);
 }
 
 void TReadingsPage::ApplyLayout(const TReadingsLayout& layout) {
