@@ -1,6 +1,5 @@
 // Caldavor's entry: picks the platform, runs the units' start-up in unit
-// order, and (until the main window exists) runs the window's start-up and
-// shutdown once without a window and reports where the trace went.
+// order, then the application with its main window and the event loop.
 
 #include <cstdio>
 #include <exception>
@@ -8,8 +7,12 @@
 #include <string>
 #include <vector>
 
+#include <QApplication>
+#include <QTimer>
+
 #include "app/wireservices.h"
-#include "core/cvmonitor.h"
+#include "core/cvmain.h"
+#include "core/cvmainscreenshot.h"
 #include "core/cvvars.h"
 #include "detect/cvscanexceptions.h"
 #include "hw/cvosinfo.h"
@@ -17,6 +20,24 @@
 #include "i18n/sicomp.h"
 #include "platform/factory.h"
 #include "platform/platform.h"
+
+namespace {
+
+// "CALDAVOR_SCREENSHOT=<file>" saves a picture of the window after a few
+// main ticks and ends the program: the demo's view without a display.
+constexpr int ScreenshotAfterMs = 3 * 3080;
+
+void ScheduleScreenshot(TForm1& form) {
+    const QString path = qEnvironmentVariable("CALDAVOR_SCREENSHOT");
+    if (path.isEmpty()) return;
+    QTimer::singleShot(ScreenshotAfterMs, &form, [&form, path] {
+        const bool saved = SaveScreenshot(form, path);
+        if (!saved) std::fprintf(stderr, "caldavor: cannot save the screenshot %s\n", path.toLocal8Bit().constData());
+        QApplication::exit(saved ? 0 : 1);
+    });
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     std::unique_ptr<platform::Platform> machine;
@@ -35,14 +56,20 @@ int main(int argc, char** argv) {
     // The main window's dispatcher: every form links to it; "Language=" switches it.
     const std::unique_ptr<TsiLangDispatcher> langDispatcher = TsiLangDispatcher::CreateSystem();
     WriteDebugLog("Initializing CVSENSORS");
+
+    // As the system passed it: the application takes its own switches out of argv.
+    const std::vector<std::string> commandLine(argv, argv + argc);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Caldavor");
+    int exitCode = 0;
     {
         TMonitor monitor;
         const auto services = WireServices(monitor);
-        monitor.FormCreate(std::vector<std::string>(argv, argv + argc));
-        monitor.DeferredStartup();
-        monitor.FormDestroy();
+        TForm1 form(monitor, commandLine);
+        form.show();
+        ScheduleScreenshot(form);
+        exitCode = QApplication::exec();
     }
-    std::printf("Caldavor started; debug trace: %s%s\n", ProgramDir.c_str(), DebugLogName);
     FinalizeCvvars();
-    return 0;
+    return exitCode;
 }

@@ -133,7 +133,10 @@ public:
     // ---- reading slots ----
     void BuildReadingSlots() { Slots.BuildReadingSlots(Sensors); }
     void AutoAssociate() { Slots.AutoAssociate(Sensors); }
-    void PARSEUSED() { Slots.PARSEUSED(Sensors, SensorInUse, LayoutMetrics, Log, DutyEdits); }
+    void PARSEUSED() {
+        Slots.PARSEUSED(Sensors, SensorInUse, LayoutMetrics, Log, DutyEdits);
+        if (Window) Window->ShowReadingRows();
+    }
     void RefreshPwmEdits() { Slots.RefreshPwmEdits(Sensors, DutyEdits); }
     // The statistics of entry Index (1-based) of TempOrder.
     const TValueStats& GetUsedTempStats(int index) const;

@@ -202,6 +202,9 @@ public:
     virtual void SetupCPULoadPanel() {}
     virtual void InstallHintHandler() {}
     virtual void SetupChart() {}
+    // PARSEUSED has laid out the readings page: show its rows with the
+    // newest readings.
+    virtual void ShowReadingRows() {}
     // The text of LABRealCPUSpeed.
     virtual void ShowCpuSpeed(const std::string& /*text*/) {}
 };

@@ -3,12 +3,17 @@
 // opening a document with its handler, a tone, a balloon at the tray icon.
 // Nothing here goes through a shell.
 
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace platform {
 
 enum class BalloonIcon { None, Info, Warning, Error };
+
+// What shows a balloon: the main window's tray icon, once there is one.
+using BalloonPresenter =
+    std::function<void(const std::string& title, const std::string& text, unsigned timeoutMs, BalloonIcon icon)>;
 
 class Desktop {
 public:
@@ -22,6 +27,18 @@ public:
     virtual void beep(unsigned frequencyHz, unsigned durationMs) = 0;
     virtual void showBalloon(const std::string& title, const std::string& text, unsigned timeoutMs,
                              BalloonIcon icon) = 0;
+
+    // The window installs its tray icon here and removes it (empty) when it goes.
+    void setBalloonPresenter(BalloonPresenter presenter) { presenter_ = std::move(presenter); }
+
+protected:
+    void presentBalloon(const std::string& title, const std::string& text, unsigned timeoutMs,
+                        BalloonIcon icon) const {
+        if (presenter_) presenter_(title, text, timeoutMs, icon);
+    }
+
+private:
+    BalloonPresenter presenter_;
 };
 
 // A session without a desktop: nothing starts, opens or shows.

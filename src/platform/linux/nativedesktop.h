@@ -1,7 +1,7 @@
 #pragma once
 // The desktop session of a Linux machine: programs start through posix_spawn
 // with an argument vector, documents open through xdg-open, a tone is the
-// terminal bell; balloons belong to the window's tray icon, so none here.
+// terminal bell; balloons go to the window's tray icon when it has installed one.
 
 #include "platform/desktop.h"
 
@@ -13,7 +13,10 @@ public:
                       const std::string& workingDir) override;
     bool openDocument(const std::string& document) override;
     void beep(unsigned frequencyHz, unsigned durationMs) override;
-    void showBalloon(const std::string&, const std::string&, unsigned, BalloonIcon) override {}
+    void showBalloon(const std::string& title, const std::string& text, unsigned timeoutMs,
+                     BalloonIcon icon) override {
+        presentBalloon(title, text, timeoutMs, icon);
+    }
 };
 
 }  // namespace platform::native

@@ -1,6 +1,7 @@
 #pragma once
 // The simulated desktop session: records every request so that tests can check
-// what would have been started, opened, sounded or shown.
+// what would have been started, opened, sounded or shown; balloons also reach
+// the window's tray icon when one is installed.
 
 #include <string>
 #include <vector>
@@ -39,6 +40,7 @@ public:
     void showBalloon(const std::string& title, const std::string& text, unsigned timeoutMs,
                      BalloonIcon icon) override {
         balloons.push_back({title, text, timeoutMs, icon});
+        presentBalloon(title, text, timeoutMs, icon);
     }
 
     // What a request answers; every request is recorded either way.

@@ -1,0 +1,82 @@
+#pragma once
+// The main window: shows the monitoring model (TMonitor) and forwards the
+// user's actions and its own messages to it. Everything it shows comes from
+// the model; it decides nothing the model can decide without a window.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QEvent>
+#include <QMainWindow>
+
+#include "core/cvmaindialogs.h"
+#include "core/cvmainlogbox.h"
+#include "core/cvmaintimers.h"
+#include "core/cvmaintray.h"
+#include "core/cvmonitor.h"
+#include "ui/formstorage.h"
+
+class QComboBox;
+class QLabel;
+class QPlainTextEdit;
+class QTabWidget;
+class QTreeWidget;
+class TReadingsPage;
+
+class TForm1 : public QMainWindow, public TMainWindow {
+    Q_OBJECT
+
+public:
+    // Builds the window and runs the model's first stage of start-up, which
+    // posts the second. CommandLine is the program's, the program first;
+    // Dialogs the modal boxes to use, message boxes when none is given.
+    TForm1(TMonitor& monitor, std::vector<std::string> commandLine, TDialogs* dialogs = nullptr);
+    ~TForm1() override;
+
+    TTrayIcon& Tray() { return *tray_; }
+
+    // The newest value of each shown temperature, fan and voltage in its row.
+    void ShowReadings();
+
+    // ---- what the model asks of the window ----
+    void PostMessage(int msg, std::intptr_t wParam = 0, std::intptr_t lParam = 0) override;
+    void Minimize() override;
+    void Restore() override;
+    void Close() override { close(); }
+    void DisableTrayIcon() override { tray_->Disable(); }
+    bool AutoFanSpeedChecked() const override;
+    void PrepareControls() override;
+    void ClearClockLabels() override;
+    void SetClockItems(TClockCombo combo, const std::vector<std::string>& items) override;
+    void InstallHintHandler() override;
+    void ShowReadingRows() override;
+    void ShowCpuSpeed(const std::string& text) override;
+
+    // The S.M.A.R.T. list's column widths as built (0-4), the first four
+    // together (5), spare (6-8) and the last again (9), for the compact view.
+    std::array<int, 10> SmartColumnWidths{};
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildPages();
+    void BindDutyEdits();
+    void OnMessage(int msg, std::intptr_t wParam, std::intptr_t lParam);
+
+    TMonitor& monitor_;
+    TQtTimerService timers_;
+    QTabWidget* pages_ = nullptr;
+    TReadingsPage* readings_ = nullptr;
+    QPlainTextEdit* debugInfo_ = nullptr;
+    std::unique_ptr<TWindowLogBoxes> logBoxes_;
+    std::unique_ptr<TMessageBoxDialogs> messageBoxes_;
+    std::unique_ptr<TTrayIcon> tray_;
+    TFormStorage formStorage_;
+    bool hintHandlerInstalled_ = false;
+};

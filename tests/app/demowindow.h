@@ -1,0 +1,44 @@
+#pragma once
+// The main window over a simulated machine, wired as the program wires it,
+// with every modal box answered at once. The shared globals start fresh and
+// the program folder is the machine's temporary one.
+
+#include <memory>
+
+#include <QCoreApplication>
+
+#include "app/answeringdialogs.h"
+#include "app/wireservices.h"
+#include "core/cvmain.h"
+#include "support/testmachine.h"
+
+namespace apptest {
+
+class TGlobals {
+public:
+    TGlobals();
+    ~TGlobals();
+};
+
+class TWindowOnMachine {
+public:
+    // The demo board: the Super I/O probe is not built yet, so its step adds
+    // the board's monitor chip (W83627DHG, code 30, at 290h on the ISA link)
+    // as that probe will.
+    enum class TBoard { Empty, Demo };
+    explicit TWindowOnMachine(TBoard board = TBoard::Empty);
+
+    // Builds the window: its first stage of start-up runs and posts the second.
+    TForm1& Open();
+    // Runs what the window posted to itself, the deferred start-up first.
+    static void RunPostedMessages() { QCoreApplication::sendPostedEvents(); }
+
+    testsupport::TestMachine machine;
+    TGlobals globals;
+    TAnsweringDialogs dialogs;
+    TMonitor monitor;
+    std::unique_ptr<TWiredServices> services = WireServices(monitor);
+    std::unique_ptr<TForm1> form;
+};
+
+}  // namespace apptest
