@@ -75,5 +75,9 @@ std::string Platform::computerName() { return {}; }
 std::string Platform::userName() { return {}; }
 std::uint8_t Platform::keyState(std::uint8_t) { return 0; }
 std::uint64_t Platform::uptimeMs() { return clock().monotonicMs(); }
+std::uint32_t Platform::queryPerformanceData(const std::string&, std::span<std::uint8_t>, std::uint32_t& size) {
+    size = 0;
+    return ErrorFileNotFound;
+}
 
 }  // namespace platform

@@ -32,6 +32,7 @@ constexpr BoardSection sections[] = {
     {"chips", loadChipsSection},
     {"superIO", loadSuperIOSection},
     {"cpus", loadCpusSection},
+    {"cpuLoad", loadCpuLoadSection},
     {"physicalMemory", loadPhysicalMemorySection},
     {"pci", loadPciSection},
     {"smbus", loadSMBusSection},
