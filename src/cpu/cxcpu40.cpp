@@ -159,22 +159,9 @@ constexpr TBrandRow IntelBrandTable[] = {
 
 constexpr std::uint32_t BrandSignatureLimit = 0xF13;
 
-// The cache descriptors the library knows, by kind, in their table order;
-// their facts come from the shared leaf-2 table.
-struct TCacheDescriptorRow {
-    std::uint8_t Kind;
-    std::uint8_t Descriptor;
-};
-
-constexpr TCacheDescriptorRow CacheDescriptorTable[36] = {
-    {0, 0x06}, {0, 0x08}, {0, 0x30}, {1, 0x0A}, {1, 0x0C}, {1, 0x2C}, {1, 0x66}, {1, 0x67}, {1, 0x68},
-    {3, 0x39}, {3, 0x3B}, {3, 0x3C}, {3, 0x40}, {3, 0x41}, {3, 0x42}, {3, 0x43}, {3, 0x44}, {3, 0x45},
-    {3, 0x79}, {3, 0x7A}, {3, 0x7B}, {3, 0x7C}, {3, 0x82}, {3, 0x83}, {3, 0x84}, {3, 0x85}, {3, 0x86},
-    {3, 0x87}, {4, 0x22}, {4, 0x23}, {4, 0x25}, {4, 0x29}, {4, 0x40}, {5, 0x70}, {5, 0x71}, {5, 0x72},
-};
-
-constexpr TCacheLevel LevelOfKind[] = {TCacheLevel::L1Instruction, TCacheLevel::L1Data, TCacheLevel::L1Data,
-                                       TCacheLevel::L2,            TCacheLevel::L3,     TCacheLevel::Trace};
+// The leaf-2 level of each cache kind; the level-1 unified cache has none.
+constexpr std::optional<TCacheLevel> LevelOfKind[] = {TCacheLevel::L1Instruction, TCacheLevel::L1Data, std::nullopt,
+                                                      TCacheLevel::L2, TCacheLevel::L3, TCacheLevel::Trace};
 
 // Associativity index: its text, its code and the way count it stands for.
 struct TAssociativityRow {
@@ -591,13 +578,10 @@ TCpuCache::Facts TCpuCache::Read() const { return leaf_ ? ByExtendedCpuid() : By
 
 TCpuCache::Facts TCpuCache::ByDescriptor() const {
     Facts facts;
-    for (const TCacheDescriptorRow& row : CacheDescriptorTable) {
-        if (row.Kind != kind_ || kind_ >= std::size(LevelOfKind) || !descriptors_->Contains(row.Descriptor).Value())
-            continue;
-        const TCacheDescriptor* d = FindCacheDescriptor(row.Descriptor, LevelOfKind[kind_]);
-        if (!d) continue;
-        facts = {d->SizeKb * 1024, d->LineSize, AssociativityIndex(d->Ways, true)};
-    }
+    if (kind_ >= std::size(LevelOfKind) || !LevelOfKind[kind_]) return facts;
+    for (const TCacheDescriptor& d : CacheDescriptors())
+        if (d.Level == *LevelOfKind[kind_] && descriptors_->Contains(d.Code).Value())
+            facts = {d.SizeKb * 1024, d.LineSize, AssociativityIndex(d.Ways, true)};
     return facts;
 }
 

@@ -46,8 +46,3 @@ constexpr TCacheDescriptor Descriptors[] = {
 
 std::span<const TCacheDescriptor> CacheDescriptors() { return Descriptors; }
 
-const TCacheDescriptor* FindCacheDescriptor(std::uint8_t Code, TCacheLevel Level) {
-    for (const TCacheDescriptor& d : Descriptors)
-        if (d.Code == Code && d.Level == Level) return &d;
-    return nullptr;
-}

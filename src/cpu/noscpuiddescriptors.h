@@ -1,6 +1,7 @@
 #pragma once
 // Intel's CPUID leaf-2 cache descriptors, one table for every reader of
-// leaf 2. Rows of one level keep their published order.
+// leaf 2. Rows of one level keep their published order, which decides when a
+// processor reports two descriptors of one level.
 
 #include <cstdint>
 #include <span>
@@ -16,5 +17,3 @@ struct TCacheDescriptor {
 };
 
 std::span<const TCacheDescriptor> CacheDescriptors();
-// The row of a descriptor at a level, or null.
-const TCacheDescriptor* FindCacheDescriptor(std::uint8_t Code, TCacheLevel Level);
