@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "core/cvvars.h"
+#include "cpu/cvuptime.h"
+#include "cpu/noscpuusage.h"
 #include "detect/cvscanexceptions.h"
 #include "hw/cvosinfo.h"
 #include "hw/cvsetupapi.h"
@@ -27,10 +29,13 @@ int main() {
     InitializeCvosinfo();
     InitializeCvsetupapi();
     InitializeCvscanexceptions();
+    InitializeCvuptime();
+    InitializeNosCpuUsage();
     // The main window's dispatcher: every form links to it; "Language=" switches it.
     const std::unique_ptr<TsiLangDispatcher> langDispatcher = TsiLangDispatcher::CreateSystem();
     WriteDebugLog("Initializing CVSENSORS");
     std::printf("Caldavor started; debug trace: %s%s\n", ProgramDir.c_str(), DebugLogName);
+    FinalizeNosCpuUsage();
     FinalizeCvvars();
     return 0;
 }

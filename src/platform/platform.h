@@ -4,6 +4,7 @@
 // answers (the simulated board or the native one) is decided once at start.
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -143,6 +144,9 @@ struct DeviceOpenResult {
     std::unique_ptr<Device> device;  // empty when the path did not open
     std::uint32_t error = 0;         // the system's error code then
 };
+
+// The calendar fields of a time point.
+LocalTime localTimeOf(std::chrono::sys_time<std::chrono::milliseconds> time);
 
 // Port instructions and plain physical-memory access by the process itself,
 // as a system without protection, or a granted port right, allows.

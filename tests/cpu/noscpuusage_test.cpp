@@ -76,19 +76,8 @@ protected:
     }
     void advance(std::uint64_t ms) { machine_.simClock().advance(ms); }
 
-    std::vector<std::string> trace() const {
-        std::vector<std::string> lines;
-        const std::string text = testsupport::readFile(dir_.file("debug.nfo"));
-        std::size_t at = 0;
-        for (std::size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
-            const std::string line = text.substr(at, end - at);
-            const std::size_t stamp = line.find(" - ");
-            lines.push_back(stamp == std::string::npos ? line : line.substr(stamp + 3));
-        }
-        return lines;
-    }
     long traced(const std::string& line) const {
-        const auto lines = trace();
+        const auto lines = testsupport::traceLines(dir_.file("debug.nfo"));
         return std::count(lines.begin(), lines.end(), line);
     }
     std::vector<float> perCpu() const {

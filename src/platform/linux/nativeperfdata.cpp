@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "platform/perfdata.h"
+#include "platform/platform.h"
 
 namespace platform::native {
 namespace {
@@ -18,14 +19,7 @@ LocalTime steadyUtcNow() {
     using namespace std::chrono;
     static const auto wallAtStart = system_clock::now();
     static const auto steadyAtStart = steady_clock::now();
-    const auto now = time_point_cast<milliseconds>(wallAtStart + (steady_clock::now() - steadyAtStart));
-    const auto days = floor<std::chrono::days>(now);
-    const year_month_day ymd{days};
-    const hh_mm_ss<milliseconds> hms{now - days};
-    return {static_cast<int>(ymd.year()), static_cast<int>(static_cast<unsigned>(ymd.month())),
-            static_cast<int>(static_cast<unsigned>(ymd.day())), static_cast<int>(hms.hours().count()),
-            static_cast<int>(hms.minutes().count()), static_cast<int>(hms.seconds().count()),
-            static_cast<int>(hms.subseconds().count())};
+    return localTimeOf(time_point_cast<milliseconds>(wallAtStart + (steady_clock::now() - steadyAtStart)));
 }
 
 }  // namespace

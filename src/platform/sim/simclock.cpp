@@ -16,14 +16,7 @@ LocalTime addMs(const LocalTime& t, std::uint64_t ms) {
     const sys_days days = year{t.year} / month{static_cast<unsigned>(t.month)} / day{static_cast<unsigned>(t.day)};
     const auto start = time_point_cast<milliseconds>(days) + hours{t.hour} + minutes{t.minute} + seconds{t.second} +
                        milliseconds{t.millisecond};
-    const auto now = start + milliseconds{ms};
-    const auto nowDays = floor<std::chrono::days>(now);
-    const year_month_day ymd{nowDays};
-    const hh_mm_ss<milliseconds> hms{now - nowDays};
-    return {static_cast<int>(ymd.year()), static_cast<int>(static_cast<unsigned>(ymd.month())),
-            static_cast<int>(static_cast<unsigned>(ymd.day())), static_cast<int>(hms.hours().count()),
-            static_cast<int>(hms.minutes().count()), static_cast<int>(hms.seconds().count()),
-            static_cast<int>(hms.subseconds().count())};
+    return localTimeOf(start + milliseconds{ms});
 }
 
 }  // namespace
