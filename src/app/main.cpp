@@ -14,6 +14,8 @@
 #include "core/cvmain.h"
 #include "core/cvmainscreenshot.h"
 #include "core/cvvars.h"
+#include "cpu/cvuptime.h"
+#include "cpu/noscpuusage.h"
 #include "detect/cvscanexceptions.h"
 #include "hw/cvosinfo.h"
 #include "hw/cvsetupapi.h"
@@ -53,6 +55,8 @@ int main(int argc, char** argv) {
     InitializeCvosinfo();
     InitializeCvsetupapi();
     InitializeCvscanexceptions();
+    InitializeCvuptime();
+    InitializeNosCpuUsage();
     // The main window's dispatcher: every form links to it; "Language=" switches it.
     const std::unique_ptr<TsiLangDispatcher> langDispatcher = TsiLangDispatcher::CreateSystem();
     WriteDebugLog("Initializing CVSENSORS");
@@ -70,6 +74,7 @@ int main(int argc, char** argv) {
         ScheduleScreenshot(form);
         exitCode = QApplication::exec();
     }
+    FinalizeNosCpuUsage();
     FinalizeCvvars();
     return exitCode;
 }

@@ -3,79 +3,34 @@
 
 #include <bit>
 
+#include "cpu/noscpuiddescriptors.h"
 #include "cpu/noscpuidleaves.h"
 
 namespace {
-
-enum class Level : std::uint8_t { L1Data, L1Instruction, L2, L3 };
-
-struct Descriptor {
-    std::uint8_t code;
-    Level level;
-    std::uint32_t sizeKb;
-    std::uint32_t ways;
-    std::uint32_t lineSize;
-};
-
-// Intel's CPUID leaf-2 cache descriptors (TLB and prefetch bytes are not caches).
-constexpr Descriptor Descriptors[] = {
-    {0x06, Level::L1Instruction, 8, 4, 32},   {0x08, Level::L1Instruction, 16, 4, 32},
-    {0x09, Level::L1Instruction, 32, 4, 64},  {0x30, Level::L1Instruction, 32, 8, 64},
-    {0x0A, Level::L1Data, 8, 2, 32},          {0x0C, Level::L1Data, 16, 4, 32},
-    {0x0D, Level::L1Data, 16, 4, 64},         {0x0E, Level::L1Data, 24, 6, 64},
-    {0x2C, Level::L1Data, 32, 8, 64},         {0x60, Level::L1Data, 16, 8, 64},
-    {0x66, Level::L1Data, 8, 4, 64},          {0x67, Level::L1Data, 16, 4, 64},
-    {0x68, Level::L1Data, 32, 4, 64},         {0x21, Level::L2, 256, 8, 64},
-    {0x39, Level::L2, 128, 4, 64},            {0x3A, Level::L2, 192, 6, 64},
-    {0x3B, Level::L2, 128, 2, 64},            {0x3C, Level::L2, 256, 4, 64},
-    {0x3D, Level::L2, 384, 6, 64},            {0x3E, Level::L2, 512, 4, 64},
-    {0x41, Level::L2, 128, 4, 32},            {0x42, Level::L2, 256, 4, 32},
-    {0x43, Level::L2, 512, 4, 32},            {0x44, Level::L2, 1024, 4, 32},
-    {0x45, Level::L2, 2048, 4, 32},           {0x48, Level::L2, 3072, 12, 64},
-    {0x49, Level::L2, 4096, 16, 64},          {0x4E, Level::L2, 6144, 24, 64},
-    {0x78, Level::L2, 1024, 4, 64},           {0x79, Level::L2, 128, 8, 64},
-    {0x7A, Level::L2, 256, 8, 64},            {0x7B, Level::L2, 512, 8, 64},
-    {0x7C, Level::L2, 1024, 8, 64},           {0x7D, Level::L2, 2048, 8, 64},
-    {0x7F, Level::L2, 512, 2, 64},            {0x80, Level::L2, 512, 8, 64},
-    {0x82, Level::L2, 256, 8, 32},            {0x83, Level::L2, 512, 8, 32},
-    {0x84, Level::L2, 1024, 8, 32},           {0x85, Level::L2, 2048, 8, 32},
-    {0x86, Level::L2, 512, 4, 64},            {0x87, Level::L2, 1024, 8, 64},
-    {0x22, Level::L3, 512, 4, 64},            {0x23, Level::L3, 1024, 8, 64},
-    {0x25, Level::L3, 2048, 8, 64},           {0x29, Level::L3, 4096, 8, 64},
-    {0x46, Level::L3, 4096, 4, 64},           {0x47, Level::L3, 8192, 8, 64},
-    {0x4A, Level::L3, 6144, 12, 64},          {0x4B, Level::L3, 8192, 16, 64},
-    {0x4C, Level::L3, 12288, 12, 64},         {0x4D, Level::L3, 16384, 16, 64},
-    {0xD0, Level::L3, 512, 4, 64},            {0xD1, Level::L3, 1024, 4, 64},
-    {0xD2, Level::L3, 2048, 4, 64},           {0xD6, Level::L3, 1024, 8, 64},
-    {0xD7, Level::L3, 2048, 8, 64},           {0xD8, Level::L3, 4096, 8, 64},
-    {0xDC, Level::L3, 1536, 12, 64},          {0xDD, Level::L3, 3072, 12, 64},
-    {0xDE, Level::L3, 6144, 12, 64},          {0xE2, Level::L3, 2048, 16, 64},
-    {0xE3, Level::L3, 4096, 16, 64},          {0xE4, Level::L3, 8192, 16, 64},
-    {0xEA, Level::L3, 12288, 24, 64},         {0xEB, Level::L3, 18432, 24, 64},
-    {0xEC, Level::L3, 24576, 24, 64},
-};
 
 constexpr std::uint32_t Bits(std::uint32_t value, int low, int count) {
     return value >> low & ((std::uint32_t{1} << count) - 1);
 }
 
-TCacheInfo& CacheOf(TNosCMCPUData& cpu, Level level) {
+TCacheInfo* CacheOf(TNosCMCPUData& cpu, TCacheLevel level) {
     switch (level) {
-        case Level::L1Data: return cpu.Info.L1Data;
-        case Level::L1Instruction: return cpu.Info.L1Instruction;
-        case Level::L2: return cpu.Info.L2;
-        case Level::L3: break;
+        case TCacheLevel::L1Data: return &cpu.Info.L1Data;
+        case TCacheLevel::L1Instruction: return &cpu.Info.L1Instruction;
+        case TCacheLevel::L2: return &cpu.Info.L2;
+        case TCacheLevel::L3: return &cpu.Info.L3;
+        case TCacheLevel::Trace: break;
     }
-    return cpu.Info.L3;
+    return nullptr;
 }
 
 void ApplyDescriptor(TNosCMCPUData& cpu, std::uint8_t code) {
-    for (const Descriptor& d : Descriptors) {
-        if (d.code != code) continue;
+    for (const TCacheDescriptor& d : CacheDescriptors()) {
+        // Rows without a size say a level is absent; the record keeps no trace cache.
+        if (d.Code != code || d.SizeKb == 0 || d.Level == TCacheLevel::Trace) continue;
         // 49h is the third level of the Xeon MP of family 15, model 6.
         const bool l3Of49 = code == 0x49 && cpu.Info.Family == 15 && cpu.Info.Model == 6;
-        TCacheInfo& cache = CacheOf(cpu, l3Of49 ? Level::L3 : d.level);
-        cache = {true, true, d.sizeKb * 1024, d.sizeKb * 1024, 1, d.ways, d.lineSize, 0};
+        TCacheInfo& cache = *CacheOf(cpu, l3Of49 ? TCacheLevel::L3 : d.Level);
+        cache = {true, true, d.SizeKb * 1024, d.SizeKb * 1024, 1, d.Ways, d.LineSize, 0};
         return;
     }
 }

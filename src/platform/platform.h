@@ -4,6 +4,7 @@
 // answers (the simulated board or the native one) is decided once at start.
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -145,6 +146,9 @@ struct DeviceOpenResult {
     std::uint32_t error = 0;         // the system's error code then
 };
 
+// The calendar fields of a time point.
+LocalTime localTimeOf(std::chrono::sys_time<std::chrono::milliseconds> time);
+
 // Port instructions and plain physical-memory access by the process itself,
 // as a system without protection, or a granted port right, allows.
 class DirectAccess {
@@ -229,6 +233,20 @@ struct JoystickPosition {
     std::uint32_t buttons = 0;
 };
 
+// HKEY_DYN_DATA of the 9x family, where the kernel publishes its statistics:
+// reading a statistic under "PerfStats\StartStat" starts it, under
+// "PerfStats\StatData" samples it and under "PerfStats\StopStat" stops it.
+class DynamicData {
+public:
+    virtual ~DynamicData() = default;
+    virtual bool keyOpens(const std::string& key) = 0;
+    // A 4-byte value; nullopt when it cannot be read.
+    virtual std::optional<std::uint32_t> readDWord(const std::string& key, const std::string& name) = 0;
+};
+
+// The system's answer to a performance-data query that needs more room.
+inline constexpr std::uint32_t ErrorMoreData = 234;
+
 // The four registers of one CPUID execution.
 struct CpuidRegisters {
     std::uint32_t eax = 0, ebx = 0, ecx = 0, edx = 0;
@@ -275,6 +293,9 @@ public:
     // CPUID with EAX = leaf and ECX = subleaf on the processor the program
     // runs on; a machine that does not answer gives zeros.
     virtual CpuidRegisters cpuid(std::uint32_t leaf, std::uint32_t subleaf);
+    // The time-stamp counter of the processor the program runs on; 0 on a
+    // machine without one.
+    virtual std::uint64_t timeStampCounter() { return 0; }
 
     // nullptr when the process may not open the service manager.
     virtual std::unique_ptr<ServiceManager> openServiceManager();
@@ -293,6 +314,16 @@ public:
     virtual std::uint8_t keyState(std::uint8_t virtualKey);
     // Milliseconds since the system started.
     virtual std::uint64_t uptimeMs();
+    // The 32-bit tick count: the low bits of uptimeMs().
+    virtual std::uint32_t tickCount() { return static_cast<std::uint32_t>(uptimeMs()); }
+    // HKEY_PERFORMANCE_DATA: the objects named by their title indexes ("238")
+    // in the system's published block layout (platform/perfdata.h). 0 with
+    // the block's size in `size`; ErrorMoreData when `buffer` cannot hold it;
+    // else the system's error code.
+    virtual std::uint32_t queryPerformanceData(const std::string& objects, std::span<std::uint8_t> buffer,
+                                               std::uint32_t& size);
+    // None on a system without HKEY_DYN_DATA.
+    virtual DynamicData* dynamicData() { return nullptr; }
     // Which kernel driver holds a port range or PCI function (kernelclaims.h).
     virtual KernelClaims& kernelClaims();
     // Sets the process error mode and answers the previous one; nothing here.

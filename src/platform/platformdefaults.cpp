@@ -47,6 +47,17 @@ void DeviceRecord::setGuid(std::uint32_t code, const std::array<std::uint8_t, 16
     properties[code].assign(guid.begin(), guid.end());
 }
 
+LocalTime localTimeOf(std::chrono::sys_time<std::chrono::milliseconds> time) {
+    using namespace std::chrono;
+    const auto days = floor<std::chrono::days>(time);
+    const year_month_day ymd{days};
+    const hh_mm_ss<milliseconds> hms{time - days};
+    return {static_cast<int>(ymd.year()), static_cast<int>(static_cast<unsigned>(ymd.month())),
+            static_cast<int>(static_cast<unsigned>(ymd.day())), static_cast<int>(hms.hours().count()),
+            static_cast<int>(hms.minutes().count()), static_cast<int>(hms.seconds().count()),
+            static_cast<int>(hms.subseconds().count())};
+}
+
 DeviceOpenResult Platform::openDevice(const std::string&) { return {nullptr, ErrorFileNotFound}; }
 DirectAccess* Platform::directAccess() { return nullptr; }
 unsigned Platform::processorCount() { return 1; }
@@ -76,5 +87,10 @@ std::string Platform::userName() { return {}; }
 std::uint8_t Platform::keyState(std::uint8_t) { return 0; }
 std::uint64_t Platform::uptimeMs() { return clock().monotonicMs(); }
 std::optional<JoystickPosition> Platform::joystickPosition(unsigned) { return std::nullopt; }
+
+std::uint32_t Platform::queryPerformanceData(const std::string&, std::span<std::uint8_t>, std::uint32_t& size) {
+    size = 0;
+    return ErrorFileNotFound;
+}
 
 }  // namespace platform

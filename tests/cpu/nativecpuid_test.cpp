@@ -8,7 +8,10 @@
 #include <sstream>
 #include <string>
 
+#include "cpu/cxcpu40.h"
 #include "cpu/noscpuidmsr.h"
+#include "cpu/noscpuusage.h"
+#include "hw/cvosinfo.h"
 #include "platform/linux/nativeplatform.h"
 
 namespace {
@@ -103,4 +106,68 @@ TEST(NativeCpuid, EachProcessorAgreesWithTheKernel) {
         EXPECT_EQ(first.Info.L1Data.Size / 1024, l1);
     }
     ResetCpuidMsrData();
+}
+
+// The identification library on the real processor 0 against the kernel's view.
+TEST(NativeCpuid, IdentificationLibraryAgreesWithTheKernel) {
+    const auto kernel = procCpuinfo();
+    if (kernel.empty() || !kernel.begin()->second.contains("vendor_id")) GTEST_SKIP() << "not an x86 host";
+    const auto& k = kernel.begin()->second;
+    platform::native::NativePlatform native;
+    platform::ScopedPlatform scope(native);
+    const TProcessorInformation cpu = TcxCpu().ProcessorInfo(0);
+    EXPECT_EQ(cpu.Vendor().Signature() == k.at("vendor_id"), cpu.Vendor().Kind() != VendorUnknown);
+    const std::string flags = " " + k.at("flags") + " ";
+    EXPECT_EQ(cpu.Features().FeatureByName("TSC").Available().Value(), flags.find(" tsc ") != std::string::npos);
+    EXPECT_EQ(cpu.Signature().Family().Value().Value(), std::stoul(k.at("cpu family")));
+    EXPECT_EQ(cpu.Signature().Model().Value().Value(), std::stoul(k.at("model")));
+    // Some hypervisors show the kernel a brand of their own; then the
+    // processor record's brand string, read by CPUID too, is the reference.
+    ResetCpuidMsrData();
+    TCpuDataRef cpus;
+    GetCpuidMsrData(cpus, nullptr, {});
+    std::string brand = cpus->front().BrandString;
+    brand.erase(0, brand.find_first_not_of(' '));
+    brand.erase(brand.find_last_not_of(' ') + 1);
+    ResetCpuidMsrData();
+    if (!cpu.Name().LookedUp().Value()) {
+        EXPECT_EQ(cpu.Name().Name(), brand);
+    }
+}
+
+// Two measurements of 200 ms each (the only real wait of these tests).
+TEST(NativeCpuid, TwoClockMeasurementsAgree) {
+    if (procCpuinfo().empty()) GTEST_SKIP() << "no /proc/cpuinfo";
+    platform::native::NativePlatform native;
+    platform::ScopedPlatform scope(native);
+    const double first = TcxCpu().ProcessorInfo(0).Speed().RawMhz().Value();
+    const double second = TcxCpu().ProcessorInfo(0).Speed().RawMhz().Value();
+    if (first == 0) GTEST_SKIP() << "no time-stamp counter here";
+    EXPECT_NEAR(second, first, first * 0.05);
+}
+
+// The usage sampler's native route: the thread, fed from /proc/stat.
+TEST(NativeCpuUsage, PublishesEveryProcessorOfProcStat) {
+    std::ifstream stat("/proc/stat");
+    if (!stat) GTEST_SKIP() << "no /proc/stat";
+    int processors = 0;
+    for (std::string line; std::getline(stat, line);)
+        if (line.size() > 3 && line.compare(0, 3, "cpu") == 0 && std::isdigit(static_cast<unsigned char>(line[3])))
+            ++processors;
+    platform::native::NativePlatform native;
+    platform::ScopedPlatform scope(native);
+    TCPUUsage usage;
+    TNosCpuUsageSampler sampler(usage);
+    sampler.Start(TNosOperatingSystem(), TNosCpuUsageSampler::ThreadStart::Manual);
+    ASSERT_TRUE(sampler.UsesThread());
+    sampler.Thread()->FirstSample();
+    sampler.Thread()->NextSample();
+    EXPECT_EQ(usage.ErrorCode, 0) << usage.ErrorText();
+    EXPECT_EQ(usage.NumCPUs, std::min(processors, MaxUsageCpus));
+    EXPECT_GE(usage.total, 0.0f);
+    EXPECT_LE(usage.total, 100.0f);
+    for (int i = 0; i < usage.NumCPUs; ++i) {
+        EXPECT_GE(usage.PerCPU[static_cast<std::size_t>(i)], 0.0f) << i;
+        EXPECT_LE(usage.PerCPU[static_cast<std::size_t>(i)], 100.0f) << i;
+    }
 }

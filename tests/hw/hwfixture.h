@@ -34,17 +34,7 @@ protected:
     }
 
     // The trace lines without their time stamps.
-    std::vector<std::string> trace() const {
-        std::vector<std::string> lines;
-        const std::string text = testsupport::readFile(test_.file("debug.nfo"));
-        std::size_t start = 0;
-        for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
-            const std::string line = text.substr(start, end - start);
-            const std::size_t stamp = line.find(" - ");
-            lines.push_back(stamp == std::string::npos ? line : line.substr(stamp + 3));
-        }
-        return lines;
-    }
+    std::vector<std::string> trace() const { return testsupport::traceLines(test_.file("debug.nfo")); }
     void clearTrace() { std::remove(test_.file("debug.nfo").c_str()); }
 
     bool traced(const std::string& line) const {

@@ -43,4 +43,16 @@ std::vector<std::string> splitLines(const std::string& text, const std::string& 
     return lines;
 }
 
+std::vector<std::string> traceLines(const std::string& path) {
+    std::vector<std::string> lines;
+    const std::string text = readFile(path);
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        const std::string line = text.substr(start, end - start);
+        const std::size_t stamp = line.find(" - ");
+        lines.push_back(stamp == std::string::npos ? line : line.substr(stamp + 3));
+    }
+    return lines;
+}
+
 }  // namespace testsupport

@@ -39,6 +39,8 @@ private:
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);
+// The lines of a debug trace file without their time stamps.
+std::vector<std::string> traceLines(const std::string& path);
 // The pieces of text between separators; a last piece without one counts too.
 std::vector<std::string> splitLines(const std::string& text, const std::string& separator);
 

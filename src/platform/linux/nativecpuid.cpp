@@ -2,6 +2,7 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
+#include <x86intrin.h>
 #endif
 
 namespace platform::native {
@@ -17,6 +18,14 @@ CpuidRegisters NativePlatform::cpuid(std::uint32_t leaf, std::uint32_t subleaf) 
     (void)subleaf;
 #endif
     return r;
+}
+
+std::uint64_t NativePlatform::timeStampCounter() {
+#if defined(__x86_64__) || defined(__i386__)
+    return __rdtsc();
+#else
+    return 0;
+#endif
 }
 
 }  // namespace platform::native

@@ -54,6 +54,7 @@ public:
     std::uint32_t setAffinityWords(const std::vector<std::uint64_t>& words) override;
     // The instruction itself, on the calling thread (nativecpuid.cpp).
     CpuidRegisters cpuid(std::uint32_t leaf, std::uint32_t subleaf) override;
+    std::uint64_t timeStampCounter() override;
     std::unique_ptr<ServiceManager> openServiceManager() override;
     std::optional<std::vector<DeviceRecord>> listDevices(const DeviceQuery& query) override;
     std::optional<std::vector<DeviceRecord>> listInterfaces(const Guid& interfaceClass) override;
@@ -62,6 +63,9 @@ public:
     std::string computerName() override;
     std::string userName() override;
     std::uint64_t uptimeMs() override;
+    // The "Processor" object from /proc/stat (nativeperfdata.h).
+    std::uint32_t queryPerformanceData(const std::string& objects, std::span<std::uint8_t> buffer,
+                                       std::uint32_t& size) override;
     KernelClaims& kernelClaims() override { return claims_; }
     // The disk classes from sysfs (nativewmi.h).
     Wmi* wmi() override;

@@ -12,6 +12,8 @@
 #include "platform/linux/nativeplatform.h"
 #include "platform/linux/nativesystem.h"
 #include "platform/linux/nativewmi.h"
+#include "platform/linux/nativeperfdata.h"
+#include "platform/perfdata.h"
 
 namespace platform::native {
 namespace {
@@ -84,5 +86,14 @@ std::optional<std::string> NativePlatform::environmentVariable(const std::string
 std::string NativePlatform::computerName() { return hostName(); }
 std::string NativePlatform::userName() { return loginName(); }
 std::uint64_t NativePlatform::uptimeMs() { return bootTimeMs(); }
+
+std::uint32_t NativePlatform::queryPerformanceData(const std::string& objects, std::span<std::uint8_t> buffer,
+                                                   std::uint32_t& size) {
+    size = 0;
+    if (objects != std::to_string(perfdata::ProcessorObject)) return ErrorFileNotFound;
+    const auto block = processorPerformanceBlock(roots_.proc);
+    if (!block) return ErrorGenFailure;
+    return perfdata::answer(*block, buffer, size);
+}
 
 }  // namespace platform::native

@@ -113,4 +113,19 @@ void loadCpuEntry(const BoardNode& entry, Machine& machine, SimCpu& cpu) {
     if (auto tsc = entry.optionalField("tscMHz")) cpu.tscHz = asTscHz(*tsc);
 }
 
+void loadCpuLoadSection(const BoardNode& section, Machine& machine) {
+    section.expectFields({"phases"});
+    std::vector<SimProcessorLoad::Phase> phases;
+    for (const BoardNode& item : section.field("phases").items()) {
+        item.expectFields({"fromMs", "idle"});
+        SimProcessorLoad::Phase phase;
+        phase.fromMs = static_cast<std::uint64_t>(item.field("fromMs").asInteger(0, std::int64_t{1} << 50));
+        for (const BoardNode& idle : item.field("idle").items()) phase.idle.push_back(idle.asNumber(0, 1));
+        if (phase.idle.empty()) item.field("idle").failExpected("a list of at least one idle fraction");
+        if (!phases.empty() && phase.fromMs < phases.back().fromMs) item.fail("phases must be in time order");
+        phases.push_back(std::move(phase));
+    }
+    machine.processorLoad().setPhases(std::move(phases));
+}
+
 }  // namespace platform::sim

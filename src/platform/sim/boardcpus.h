@@ -19,5 +19,9 @@ void loadCpuModelsSection(const BoardNode& section, Machine& machine);
 // "cpuid" (leaves of its own, over the model's), "pinnable" (default true)
 // and "tscMHz".
 void loadCpuEntry(const BoardNode& entry, Machine& machine, SimCpu& cpu);
+// {"phases": [{"fromMs": 0, "idle": [0.9, 0.25]}, ...]}: from each phase's
+// time on, processor i is idle for idle[i] of the time; the length of the
+// list is the number of processors online then.
+void loadCpuLoadSection(const BoardNode& section, Machine& machine);
 
 }  // namespace platform::sim

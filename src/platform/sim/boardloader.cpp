@@ -35,6 +35,7 @@ constexpr BoardSection sections[] = {
     {"superIO", loadSuperIOSection},
     {"nationalSuperIO", loadNationalSection},
     {"cpus", loadCpusSection},
+    {"cpuLoad", loadCpuLoadSection},
     {"physicalMemory", loadPhysicalMemorySection},
     {"pci", loadPciSection},
     {"smbus", loadSMBusSection},

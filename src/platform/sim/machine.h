@@ -17,6 +17,7 @@
 #include "platform/sim/simclock.h"
 #include "platform/sim/simcpus.h"
 #include "platform/sim/simhardware.h"
+#include "platform/sim/simprocessorload.h"
 #include "platform/sim/simkernelclaims.h"
 #include "platform/sim/simlibraries.h"
 #include "platform/sim/simregistry.h"
@@ -58,6 +59,8 @@ public:
     std::uint64_t processAffinity() override { return cpus_.affinity(); }
     std::uint32_t setProcessAffinity(std::uint64_t mask) override { return cpus_.setAffinity(mask); }
     CpuidRegisters cpuid(std::uint32_t leaf, std::uint32_t subleaf) override { return cpus_.cpuid(leaf, subleaf); }
+    // Virtual time at the rate of the processor the program runs on.
+    std::uint64_t timeStampCounter() override;
     std::unique_ptr<ServiceManager> openServiceManager() override;
     std::optional<std::vector<DeviceRecord>> listDevices(const DeviceQuery& query) override;
     std::optional<std::vector<DeviceRecord>> listInterfaces(const Guid& interfaceClass) override;
@@ -67,6 +70,11 @@ public:
     std::string userName() override { return identity_.userName; }
     std::uint8_t keyState(std::uint8_t virtualKey) override;
     std::uint64_t uptimeMs() override { return identity_.uptimeAtStartMs + clock_.monotonicMs(); }
+    std::uint32_t tickCount() override;
+    std::uint32_t queryPerformanceData(const std::string& objects, std::span<std::uint8_t> buffer,
+                                       std::uint32_t& size) override;
+    // Only a 9x system (platform id 1) has one.
+    DynamicData* dynamicData() override;
     KernelClaims& kernelClaims() override { return kernelClaims_; }
     // None while the board switches WMI off (simwmi.h).
     Wmi* wmi() override;
@@ -113,6 +121,8 @@ public:
     SimWmi& simWmi();
     // Heat sources and fans on this machine's clock.
     ThermalModel& thermal() { return thermal_; }
+    // How busy the processors are over time.
+    SimProcessorLoad& processorLoad() { return processorLoad_; }
     // The SMBus segment answered at the protocol level, for chips placed on
     // it without a host-controller model in front.
     SMBusSegment& protocolSMBus() { return protocolSMBus_; }
@@ -135,6 +145,8 @@ private:
     std::string windowsDir_ = "C:\\WINDOWS";
     std::map<std::string, std::shared_ptr<RegisterFile>> registerFiles_;
     ThermalModel thermal_{clock_};
+    SimProcessorLoad processorLoad_{clock_};
+    std::unique_ptr<SimDynamicData> dynamicData_;
     SMBusSegment protocolSMBus_;
     // Mutexes of one name are one lock for every holder on this machine.
     std::map<std::string, std::shared_ptr<MutexState>> mutexes_;

@@ -4,6 +4,7 @@
 
 #include "platform/asciicase.h"
 #include "platform/driverdevice.h"
+#include "platform/perfdata.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/simdriver.h"
 
@@ -135,6 +136,31 @@ std::optional<JoystickPosition> Machine::joystickPosition(unsigned id) {
     const auto found = joysticks_.find(id);
     if (found == joysticks_.end()) return std::nullopt;
     return found->second;
+}
+
+std::uint64_t Machine::timeStampCounter() {
+    const std::uint64_t rate = cpus_.cpu(cpus_.current()).tscHz;
+    return static_cast<std::uint64_t>(static_cast<unsigned __int128>(clock_.elapsedNs()) * rate / 1'000'000'000u);
+}
+
+std::uint32_t Machine::tickCount() {
+    clock_.spin();
+    return static_cast<std::uint32_t>(uptimeMs());
+}
+
+std::uint32_t Machine::queryPerformanceData(const std::string& objects, std::span<std::uint8_t> buffer,
+                                            std::uint32_t& size) {
+    if (objects != std::to_string(perfdata::ProcessorObject) || os_.platformId != 2) {
+        size = 0;
+        return ErrorFileNotFound;
+    }
+    return processorLoad_.query(cpus_.count(), buffer, size);
+}
+
+DynamicData* Machine::dynamicData() {
+    if (os_.platformId != 1) return nullptr;
+    if (!dynamicData_) dynamicData_ = std::make_unique<SimDynamicData>(processorLoad_, cpus_.count());
+    return dynamicData_.get();
 }
 
 }  // namespace platform::sim
