@@ -35,28 +35,10 @@ TLink* LinkAt(int linkIndex) {
     return Links()[static_cast<std::size_t>(linkIndex)].get();
 }
 
-// Holds the link's bus access for one probe, released on every path.
-class TAccessGuard {
-public:
-    explicit TAccessGuard(TLink& link) : link_(link) { link_.BeginAccess(); }
-    ~TAccessGuard() { link_.EndAccess(); }
-    TAccessGuard(const TAccessGuard&) = delete;
-    TAccessGuard& operator=(const TAccessGuard&) = delete;
-
-private:
-    TLink& link_;
-};
-
 int Bus(std::uint32_t address) { return static_cast<int>(address); }
 
 bool Read(TLink& link, std::uint32_t address, std::uint8_t reg, std::uint8_t& value) {
     return link.ReadByteData(Bus(address), reg, value);
-}
-
-// A read whose success is not tested: a failure reads as a floating bus.
-std::uint8_t ReadIgnored(TLink& link, std::uint32_t address, std::uint8_t reg) {
-    std::uint8_t value = 0;
-    return Read(link, address, reg, value) ? value : 0xFF;
 }
 
 void Write(TLink& link, std::uint32_t address, std::uint8_t reg, std::uint8_t value) {
@@ -87,7 +69,7 @@ bool Blank(std::uint8_t a, std::uint8_t b) { return (a == 0xFF && b == 0xFF) || 
 // first that does not.
 bool RunAllOnes(TLink& link, std::uint32_t address, std::uint8_t first, std::uint8_t last) {
     for (int reg = last; reg >= first; --reg) {
-        if (ReadIgnored(link, address, static_cast<std::uint8_t>(reg)) != 0xFF) return false;
+        if (ReadUnchecked(link, address, static_cast<std::uint8_t>(reg)) != 0xFF) return false;
     }
     return true;
 }
@@ -110,6 +92,14 @@ constexpr TWinbondBankedRegs WinbondType3Regs{3, 0x0D, 0x0E, 0x0F};
 constexpr TWinbondBankedRegs WinbondType4Regs{4, 0xFD, 0xFE, 0xFB};
 
 }  // namespace
+
+TAccessGuard::TAccessGuard(TLink& link) : link_(link) { link_.BeginAccess(); }
+TAccessGuard::~TAccessGuard() { link_.EndAccess(); }
+
+std::uint8_t ReadUnchecked(TLink& link, std::uint32_t address, std::uint8_t reg) {
+    std::uint8_t value = 0;
+    return Read(link, address, reg, value) ? value : 0xFF;
+}
 
 std::string WinbondChipName(std::uint8_t chipCode) {
     static const std::pair<std::uint8_t, const char*> names[] = {
@@ -154,7 +144,7 @@ bool TDetectionEngine::ProbeWinbondType1(int linkIndex, std::uint32_t address, c
     std::uint8_t bank = 0;
     if (!Read(*link, address, 0x4E, bank)) return false;
     const bool highFirst = bank & 0x80;
-    const std::uint8_t v1 = ReadIgnored(*link, address, 0x4F);
+    const std::uint8_t v1 = ReadUnchecked(*link, address, 0x4F);
     if (highFirst ? (v1 << 8) != (vendor & 0xFF00) : v1 != (vendor & 0x00FF)) return false;
     bool failed = false;
     bool idRead = false;
@@ -165,7 +155,7 @@ bool TDetectionEngine::ProbeWinbondType1(int linkIndex, std::uint32_t address, c
     }
     if (failed) return false;
     Write(*link, address, 0x4E, bank ^ 0x80);
-    const std::uint8_t v2 = ReadIgnored(*link, address, 0x4F);
+    const std::uint8_t v2 = ReadUnchecked(*link, address, 0x4F);
     Write(*link, address, 0x4E, bank);
     const int word = highFirst ? v1 << 8 | v2 : v2 << 8 | v1;
     if (word != vendor) {
@@ -198,10 +188,10 @@ bool ProbeWinbondBanked(const TDetectionEngine& engine, TLink& link, std::uint32
     TAccessGuard guard(link);
     std::uint8_t bank = 0;
     if (!Read(link, address, 0x00, bank)) return false;
-    const std::uint8_t v1 = ReadIgnored(link, address, regs.Vendor);
+    const std::uint8_t v1 = ReadUnchecked(link, address, regs.Vendor);
     if (!a.Survey && v1 != (a.Vendor >> 8) && v1 != (a.Vendor & 0xFF)) return false;
     Write(link, address, 0x00, bank ^ 0x80);
-    const std::uint8_t v2 = ReadIgnored(link, address, regs.Vendor);
+    const std::uint8_t v2 = ReadUnchecked(link, address, regs.Vendor);
     Write(link, address, 0x00, bank);
     const int word = (bank & 0x80) ? v1 << 8 | v2 : v2 << 8 | v1;
     if (regs.Type == 4) engine.Debug(Format("Vendor : $%.4x", {word}), 1);
@@ -210,7 +200,7 @@ bool ProbeWinbondBanked(const TDetectionEngine& engine, TLink& link, std::uint32
     bool found = false;
     std::uint8_t id = 0;
     if (Read(link, address, regs.ChipId, id)) {
-        const std::uint8_t revision = a.Revision ? ReadIgnored(link, address, regs.Revision) : 0;
+        const std::uint8_t revision = a.Revision ? ReadUnchecked(link, address, regs.Revision) : 0;
         if (regs.Type == 4) engine.Debug(Format("ChipID : $%.2x", {id}), 1);
         const std::string on = link.DisplayName();
         if (id != 0xFF && id != 0x00 && (a.Survey || id == a.ChipId)) {
@@ -595,9 +585,9 @@ std::uint8_t TDetectionEngine::ProbeJedecJC424(int linkIndex, std::uint32_t addr
 
 std::uint8_t TDetectionEngine::IdentifyWinbondByRegisters(TLink& link, std::uint32_t address) const {
     TAccessGuard guard(link);
-    Write(link, address, 0x4E, ReadIgnored(link, address, 0x4E) & 0xF0);
+    Write(link, address, 0x4E, ReadUnchecked(link, address, 0x4E) & 0xF0);
     if (!RunAnswers(link, address, 0x70, 0x7F)) return 30;
-    const std::uint8_t cf = ReadIgnored(link, address, 0xCF);
+    const std::uint8_t cf = ReadUnchecked(link, address, 0xCF);
     if (cf != 0x5C && cf != 0xA3) return 52;
     return RunAnswers(link, address, 0x63, 0x67) ? 50 : 51;
 }
@@ -766,7 +756,7 @@ bool TDetectionEngine::ProbeIPMIFRU(int linkIndex, std::uint32_t address, TIPMIF
     std::array<std::uint8_t, 8> header{};
     if (!Read(*link, address, 6, header[6]) || header[6] != 0x00) return false;
     if (!Read(*link, address, 0, header[0]) || header[0] >= 0x10) return false;
-    for (std::uint8_t i : {1, 2, 3, 4, 5, 7}) header[i] = ReadIgnored(*link, address, i);
+    for (std::uint8_t i : {1, 2, 3, 4, 5, 7}) header[i] = ReadUnchecked(*link, address, i);
     unsigned sum = 0;
     for (std::uint8_t b : header) sum += b;
     if (sum % 256 != 0) return false;

@@ -58,6 +58,22 @@ struct TFRUArea {
     int Length = 0;
 };
 
+// Holds a link's bus access for one probe, released on every path.
+class TAccessGuard {
+public:
+    explicit TAccessGuard(TLink& link);
+    ~TAccessGuard();
+    TAccessGuard(const TAccessGuard&) = delete;
+    TAccessGuard& operator=(const TAccessGuard&) = delete;
+
+private:
+    TLink& link_;
+};
+
+// A register read whose success a probe does not test: a failure counts as
+// FFh, what a floating bus answers.
+std::uint8_t ReadUnchecked(TLink& link, std::uint32_t address, std::uint8_t reg);
+
 // The name of a vendor-5CA3h chip code ("<not found>" for 1).
 std::string WinbondChipName(std::uint8_t chipCode);
 

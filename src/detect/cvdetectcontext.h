@@ -11,4 +11,7 @@ struct TDetectionContext {
     TMonitor& Monitor;
     TSensorFactory& Factory;
     TDetectionEngine& Engine;
+    // Set by the VIA integrated-monitor probe when that monitor cannot be
+    // used; the SMBus answer at 2Dh then stands in for it (chip code 72).
+    bool VIAMonitorDisabled = false;
 };

@@ -1,6 +1,10 @@
 #include "hw/cvpci.h"
 
+#include "base/cvformat.h"
+#include "base/cvtrace.h"
 #include "hw/cvdriver.h"
+#include "platform/kernelclaims.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -74,4 +78,14 @@ bool FindPCIDevice(std::uint16_t vendorId, std::uint16_t deviceId, TPCILocation&
         }
     }
     return found;
+}
+
+bool KernelHoldsPCIFunction(int bus, int device, int function) {
+    const auto owner = platform::current().kernelClaims().pciOwner(static_cast<unsigned>(bus),
+                                                                    static_cast<unsigned>(device),
+                                                                    static_cast<unsigned>(function));
+    if (!owner) return false;
+    WriteDebugLog(cvformat::Format("INFO : %.2x:%.2x.%d is held by the kernel driver %s: configuration left alone",
+                                   {bus, device, function, *owner}));
+    return true;
 }

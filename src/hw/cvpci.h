@@ -29,3 +29,7 @@ void WritePCIConfigByte(int bus, int device, int function, int reg, std::uint8_t
 // Scans buses 0-15; the last match in scan order wins. Location is left
 // alone when nothing matches.
 bool FindPCIDevice(std::uint16_t vendorId, std::uint16_t deviceId, TPCILocation& location);
+
+// Whether a kernel driver is bound to the function. When one is, the
+// function's configuration is left alone, and this traces so.
+bool KernelHoldsPCIFunction(int bus, int device, int function);

@@ -10,8 +10,6 @@
 #include "hw/cvdriver.h"
 #include "hw/cvlink.h"
 #include "hw/cvpci.h"
-#include "platform/kernelclaims.h"
-#include "platform/platform.h"
 
 using cvformat::Format;
 
@@ -22,13 +20,7 @@ std::uint16_t TSBScan::Word(int reg) const { return ReadPCIConfigWord(Bus, Devic
 std::uint32_t TSBScan::DWord(int reg) const { return ReadPCIConfigDWord(Bus, Device, Function, reg); }
 
 bool TSBScan::KernelHolds(int bus, int device, int function) const {
-    const auto owner = platform::current().kernelClaims().pciOwner(static_cast<unsigned>(bus),
-                                                                    static_cast<unsigned>(device),
-                                                                    static_cast<unsigned>(function));
-    if (!owner) return false;
-    WriteDebugLog(Format("INFO : %.2x:%.2x.%d is held by the kernel driver %s: configuration left alone",
-                         {bus, device, function, *owner}));
-    return true;
+    return KernelHoldsPCIFunction(bus, device, function);
 }
 
 void TSBScan::WriteByteAt(int bus, int device, int function, int reg, std::uint8_t value) const {
