@@ -1,10 +1,13 @@
 #include "detect/cvsensordetection.h"
 
 #include "core/cvmonitor.h"
+#include "detect/cvboardfixups.h"
+#include "detect/cvchipsetmonitors.h"
 #include "detect/cvdetect.h"
 #include "detect/cvdetectcontext.h"
 #include "detect/cvdiscoveredsensors.h"
 #include "detect/cvsmbusprobe.h"
+#include "detect/cvsuperio.h"
 
 namespace {
 
@@ -28,7 +31,21 @@ std::unique_ptr<TDetectionRun> TSensorDetection::BeginDetection() {
 void TSensorDetection::Install() {
     monitor_.Detection = this;
     monitor_.AddDiscoveredSensor = DiscoveredSensorSink(monitor_, factory_);
-    monitor_.DetectionSteps.ProbeSmbusAddress = [](TDetectionContext& context, int linkIndex, std::uint32_t address) {
+    auto& steps = monitor_.DetectionSteps;
+    steps.CheckDellSupport = [](TDetectionContext& context) { ::CheckDellSupport(context); };
+    steps.ProbeSuperIONew = [](TDetectionContext& context) { ::ProbeSuperIONew(context.Monitor.Log); };
+    // The Super I/O chip answers on the first link's turn.
+    steps.ProbeSuperIO = [](TDetectionContext& context) { ::ProbeSuperIO(context, 0); };
+    steps.IsISAPort290Unused = [](TDetectionContext&, int linkIndex) { return ::IsISAPort290Unused(linkIndex); };
+    steps.ProbeSmbusAddress = [](TDetectionContext& context, int linkIndex, std::uint32_t address) {
         ::ProbeSmbusAddress(context, linkIndex, address);
     };
+    steps.ProbeSiS5595DAM = ::ProbeSiS5595DAM;
+    steps.ProbeALiM1535 = [](TDetectionContext& context, int) { ::ProbeALiM1535(context); };
+    steps.ProbeVIAHardwareMonitor = [](TDetectionContext& context, int linkIndex) {
+        ::ProbeVIAHardwareMonitor(context, linkIndex);
+    };
+    steps.ProbeICHSlaveAddress = ::ProbeICHSlaveAddress;
+    steps.ActivateWinbondMonitorIfMissing = ::ActivateWinbondMonitorIfMissing;
+    steps.HandleSpecialBoardTrap1 = ::HandleSpecialBoardTrap1;
 }

@@ -104,12 +104,12 @@ TEST_F(DemoWindowTest, RowsShowTheFormattedReadingsAfterStartUp) {
     EXPECT_FALSE(Shown("NameTemp1")) << "no row before the deferred start-up";
     RunPostedMessages();
 
-    // The monitor's three temperatures, then the two memory modules'; its
-    // five fans, three voltages and four outputs.
-    for (const char* row : {"NameTemp1", "LABTemp5", "TempTrend05", "NameFan5", "LABVolt03", "LABPwm4",
+    // The monitor's three temperatures, the two memory modules', the LM75's
+    // and the LM90's two; the monitor's five fans, three voltages and four outputs.
+    for (const char* row : {"NameTemp1", "LABTemp8", "TempTrend08", "NameFan5", "LABVolt03", "LABPwm4",
                             "EDFan4Cycles", "LAB2Pwm4"})
         EXPECT_TRUE(Shown(row)) << row;
-    for (const char* row : {"NameTemp6", "LABTemp6", "TempTrend06", "NameFan6", "NameVolt04", "LABPwm5", "EDFan5Cycles"})
+    for (const char* row : {"NameTemp9", "LABTemp9", "TempTrend09", "NameFan6", "NameVolt04", "LABPwm5", "EDFan5Cycles"})
         EXPECT_FALSE(Shown(row)) << row;
     EXPECT_TRUE(Text("NameTemp1").endsWith(':'));
 
@@ -117,6 +117,8 @@ TEST_F(DemoWindowTest, RowsShowTheFormattedReadingsAfterStartUp) {
         {"LABTemp3", "30C"},       // bank 2 50h = 1Eh
         {"LABTemp4", "28C"},       // JC-42.4 at 18h: 01C4h / 16 = 28.25
         {"LABTemp5", "29C"},       // at 19h: 01D0h / 16
+        {"LABTemp7", "40C"},       // LM90 local 00h = 28h
+        {"LABTemp8", "46C"},       // LM90 remote 01h = 2Eh
         {"LABFan2", "7500 RPM"},   // 1350000 / (5Ah x 2), divisor code 1 in 47h bits 7:6
         {"LABVolt01", "0.90V"},    // 70h x 0.008
         {"LABVolt02", "11.99V"},   // E3h x 0.008 x 6.6

@@ -1,8 +1,6 @@
 #include "app/demowindow.h"
 
 #include "core/cvvars.h"
-#include "detect/cvdetectcontext.h"
-#include "detect/cvsensorfactory.h"
 
 namespace apptest {
 
@@ -12,7 +10,6 @@ TGlobals::~TGlobals() { FinalizeCvvars(); }
 TWindowOnMachine::TWindowOnMachine(TBoard board) {
     if (board == TBoard::Empty) return;
     machine->loadFromFile(CALDAVOR_BOARDS_DIR "/demo.json");
-    monitor.DetectionSteps.ProbeSuperIO = [](TDetectionContext& context) { context.Factory.AddSensor(0, 0x290, 30); };
 }
 
 TForm1& TWindowOnMachine::Open() {

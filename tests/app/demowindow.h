@@ -22,9 +22,7 @@ public:
 
 class TWindowOnMachine {
 public:
-    // The demo board: the Super I/O probe is not built yet, so its step adds
-    // the board's monitor chip (W83627DHG, code 30, at 290h on the ISA link)
-    // as that probe will.
+    // The demo board, detected as the program does.
     enum class TBoard { Empty, Demo };
     explicit TWindowOnMachine(TBoard board = TBoard::Empty);
 

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
+#include <tuple>
 #include <stdexcept>
 
 #include "core/cvdetectsensors.h"
@@ -31,6 +33,8 @@ class DetectionOrder : public StartupTest {
 protected:
     DetectionOrder() {
         detection.Install();
+        // The order with recorders in place of the real steps.
+        monitor.DetectionSteps = {};
         monitor.DetectionSteps.ProbeSmbusAddress = [this](TDetectionContext&, int link, std::uint32_t address) {
             probed.push_back(std::to_string(link) + ":" + std::to_string(address));
         };
@@ -272,17 +276,24 @@ protected:
     TSensorDetection detection{monitor};
 };
 
-TEST_F(DemoStartup, FindsTheMemoryModuleSensorsAndReadsThem) {
+TEST_F(DemoStartup, FindsTheDesktopsChipsAndReadsThem) {
     start();
-    ASSERT_EQ(monitor.Sensors.size(), 2u);
-    const std::pair<std::uint32_t, double> modules[] = {{0x18, 28.25}, {0x19, 29.0}};
-    for (std::size_t i = 0; i < 2; ++i) {
-        const TSensor& sensor = *monitor.Sensors[i];
-        EXPECT_EQ(sensor.FChipName, "MCP98242");
-        EXPECT_EQ(sensor.FAddress, modules[i].first);
-        EXPECT_EQ(sensor.FLinkText, "Intel SMBus");
-        EXPECT_DOUBLE_EQ(sensor.GetTemp(1).Stats->Last(), modules[i].second) << "the first sample";
+    // The Super I/O monitor on the first link's turn, then the SMBus in address order.
+    const std::tuple<const char*, std::uint32_t, const char*> chips[] = {
+        {"Winbond W83627DHG", 0x290, "ISA"}, {"MCP98242", 0x18, "Intel SMBus"}, {"MCP98242", 0x19, "Intel SMBus"},
+        {"LM75", 0x48, "Intel SMBus"},       {"LM90", 0x4C, "Intel SMBus"}};
+    ASSERT_EQ(monitor.Sensors.size(), std::size(chips));
+    for (std::size_t i = 0; i < std::size(chips); ++i) {
+        const auto& [name, address, link] = chips[i];
+        EXPECT_EQ(monitor.Sensors[i]->FChipName, name);
+        EXPECT_EQ(monitor.Sensors[i]->FAddress, address) << name;
+        EXPECT_EQ(monitor.Sensors[i]->FLinkText, link) << name;
     }
+    // First samples: JC-42.4 01C4h / 16 and 01D0h / 16; LM75 1A80h / 256.
+    EXPECT_DOUBLE_EQ(monitor.Sensors[1]->GetTemp(1).Stats->Last(), 28.25);
+    EXPECT_DOUBLE_EQ(monitor.Sensors[2]->GetTemp(1).Stats->Last(), 29.0);
+    EXPECT_DOUBLE_EQ(monitor.Sensors[3]->GetTemp(1).Stats->Last(), 26.5);
+    EXPECT_EQ(SuperIOInfo.ChipCode, 30);
     EXPECT_TRUE(has(boxes.Readings, "Scanning ISA BUS at $0290..."));
     EXPECT_TRUE(has(boxes.Readings, "Scanning Intel SMBus at $0400..."));
     EXPECT_TRUE(has(boxes.Info, "End of detection"));
@@ -294,8 +305,9 @@ TEST_F(DemoStartup, FindsTheMemoryModuleSensorsAndReadsThem) {
     const auto& balloons = machine().simDesktop().balloons;
     ASSERT_EQ(balloons.size(), 1u);
     EXPECT_EQ(balloons[0].title, "Sensors detected");
-    EXPECT_EQ(balloons[0].text, "MCP98242\rMCP98242");
-    EXPECT_EQ(monitor.Options.LastDetect, "7DCDC794C9FA81DF56BC823D46B44719");
+    EXPECT_EQ(balloons[0].text, "Winbond W83627DHG\rMCP98242\rMCP98242\rLM75\rLM90");
+    // MD5 of "Winbond W83627DHG0290MCP982420018MCP982420019LM750048LM90004C".
+    EXPECT_EQ(monitor.Options.LastDetect, "53B36CE4EBAF11EE4B7E3C4D33BE17BF");
     EXPECT_TRUE(monitor.RxTimerMain->Enabled());
     EXPECT_FALSE(monitor.DutyEdits.SuppressPwmWrite);
     monitor.FormDestroy();
@@ -306,10 +318,10 @@ TEST_F(DemoStartup, ASecondStartWithTheSameChipsShowsNoBalloon) {
     start();
     monitor.FormDestroy();
     std::filesystem::remove(monitor.OptionsFilePath());
-    testsupport::writeFile(monitor.OptionsFilePath(), "LastDetect=7DCDC794C9FA81DF56BC823D46B44719\r\n");
+    testsupport::writeFile(monitor.OptionsFilePath(), "LastDetect=53B36CE4EBAF11EE4B7E3C4D33BE17BF\r\n");
     machine().simDesktop().balloons.clear();
     start();
-    EXPECT_EQ(monitor.Sensors.size(), 2u);
+    EXPECT_EQ(monitor.Sensors.size(), 5u);
     EXPECT_TRUE(machine().simDesktop().balloons.empty());
 }
 

@@ -11,6 +11,7 @@
 #include "hw/cvbuslocks.h"
 #include "hw/cvdriver.h"
 #include "hw/hwfixture.h"
+#include "hw/cvsuperioinfo.h"
 #include "platform/sim/smbussegment.h"
 #include "support/simsmbushost.h"
 
@@ -34,6 +35,7 @@ protected:
         InitializeBusLocks();
         IOPort = std::make_unique<TIOPort>();
         Links().clear();
+        SuperIOInfo = TSuperIOInfo{};  // the chip an earlier detection recorded
         monitor.Log.SetBoxes(&boxes);
         SetLinkRegistration(monitor.LinkRegistration());
     }
