@@ -1,7 +1,9 @@
 #include "app/wireservices.h"
 
 #include "core/cvmonitor.h"
+#include "cpu/cxcpu40.h"
 #include "cpu/noscpuidmsr.h"
+#include "cpu/noscpuusage.h"
 #include "detect/cvsensordetection.h"
 
 namespace {
@@ -13,6 +15,13 @@ public:
         monitor.Cpu.SetMsrReader = [](std::function<std::uint64_t(std::uint32_t)> reader) {
             SetMsrReader(std::move(reader));
         };
+        monitor.Cpu.ProcessorInfo = [](int cpuIndex) {
+            const TProcessorInformation cpu = TcxCpu().ProcessorInfo(static_cast<std::uint8_t>(cpuIndex));
+            return TProcessorInfo{cpu.Features().FeatureByName("TSC").Available().Value(),
+                                  cpu.Vendor().Kind() == VendorIntel, cpu.Name().Name()};
+        };
+        monitor.Cpu.GetCpuThreadSyncCycles = [] { return ::GetCpuThreadSyncCycles(); };
+        monitor.Cpu.SamplerError = [] { return TCpuSamplerError{CPUUsage.ErrorCode, CPUUsage.ErrorText()}; };
     }
 
 private:
