@@ -279,7 +279,7 @@ void TADM1021Sensor::SettleOutput() { platform::current().clock().sleepMs(1); }
 
 void TADM1021Sensor::FineTuneADT7462() {
     LogDebug("ADT7462 - About to fine tune available readings");
-    auto name = [this](TTreadingArray& list, int n, const char* text) { list[static_cast<std::size_t>(n - 1)].Name = text; };
+    auto name = [](TTreadingArray& list, int n, const char* text) { list[static_cast<std::size_t>(n - 1)].Name = text; };
     const char* unused = "<unused>";
     {
         TChipAccess access(FLink);

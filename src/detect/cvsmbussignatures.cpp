@@ -37,6 +37,8 @@ template <class... Visitors>
 struct TOverloaded : Visitors... {
     using Visitors::operator()...;
 };
+template <class... Visitors>
+TOverloaded(Visitors...) -> TOverloaded<Visitors...>;
 
 }  // namespace
 

@@ -273,25 +273,26 @@ bool TNvidiaI2C::BusCheck() {
     if (ok) {
         SetSDA(false);
         HalfBitDelay();
-        ok = ExpectLine(true, false, "SDA is stuck high!") &
-             ExpectLine(false, true, "SCL unexpected low while pulling SDA low");
+        // Both lines are checked, so each stuck one is logged.
+        const bool first = ExpectLine(true, false, "SDA is stuck high!");
+        ok = ExpectLine(false, true, "SCL unexpected low while pulling SDA low") && first;
     }
     if (ok) {
         SetSDA(true);
         HalfBitDelay();
-        ok = ExpectLine(true, true, "SDA is stuck low!") &
-             ExpectLine(false, true, "SCL unexpected low while pulling SDA high");
+        const bool first = ExpectLine(true, true, "SDA is stuck low!");
+        ok = ExpectLine(false, true, "SCL unexpected low while pulling SDA high") && first;
     }
     if (ok) {
         SetSCL(false);
         HalfBitDelay();
-        ok = ExpectLine(false, false, "SCL is stuck high!") &
-             ExpectLine(true, true, "SDA unexpected low while pulling SCL low");
+        const bool first = ExpectLine(false, false, "SCL is stuck high!");
+        ok = ExpectLine(true, true, "SDA unexpected low while pulling SCL low") && first;
     }
     if (ok) {
         SetSCL(true);
-        ok = ExpectLine(false, true, "SCL is stuck low!") &
-             ExpectLine(true, true, "SDA unexpected low while pulling SCL high");
+        const bool first = ExpectLine(false, true, "SCL is stuck low!");
+        ok = ExpectLine(true, true, "SDA unexpected low while pulling SCL high") && first;
     }
     if (!ok) {
         SetSCL(true);

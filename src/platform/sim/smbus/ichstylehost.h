@@ -59,7 +59,6 @@ private:
     std::size_t index_ = 0;
     // A byte-by-byte block in progress.
     bool byteMode_ = false;
-    bool byteRead_ = false;
     bool lastByteSeen_ = false;
     std::vector<std::uint8_t> bytes_;
     std::size_t next_ = 0;
