@@ -191,10 +191,10 @@ TEST_F(DemoBoard, MonitorIsAW83627DHGThatCoolsWithItsFanOutput) {
     EXPECT_EQ(s->GetTemp(1).Stats->Last(), 45);  // 30 + 30 / (1 + 1)
     EXPECT_EQ(s->GetTemp(2).Stats->Last(), 45);
     EXPECT_EQ(s->GetTemp(3).Stats->Last(), 30);
-    EXPECT_EQ(s->GetFan(1).Stats->Last(), 3000);  // count 225, divisor 2
+    EXPECT_FLOAT_EQ(s->GetFan(1).Stats->Last(), 1350000.0 / (112 * 4));  // count 112, divisor 4
     EXPECT_NEAR(s->GetVolt(2).Stats->Last(), 0xE3 * 0.008 * 6.6, 1e-4);
     EXPECT_EQ(s->GetPwm(1).Stats->Last(), 100);
-    EXPECT_EQ(s->GetPropValue(3), "2");  // FAN1 divisor from 47h bits 5:4
+    EXPECT_EQ(s->GetPropValue(3), "4");  // FAN1 divisor from 47h bits 5:4
 }
 
 }  // namespace

@@ -50,7 +50,7 @@ TEST(DemoBoard, MonitorTemperatureFollowsTheFanOutput) {
         return monitor(0x27);
     };
     EXPECT_EQ(settleAtDuty(0xFF), 45u);  // 30 + 30 / (1 + 1)
-    EXPECT_EQ(monitor(0x28), 225u);      // 1350000 / (3000 x 2)
+    EXPECT_EQ(monitor(0x28), 112u);      // 1350000 / (3000 x 4), whole counts
     EXPECT_EQ(settleAtDuty(0x00), 60u);  // no cooling
     EXPECT_EQ(monitor(0x28), 0xFFu);     // a stopped fan
 }
