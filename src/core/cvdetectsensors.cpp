@@ -292,7 +292,7 @@ bool IsUsefulSmbusAddress(std::uint32_t address) {
 
 void ProbeLink(TMonitor& monitor, TDetectionContext& context, int linkIndex) {
     if (linkIndex == 0) ProbeBoardSources(monitor, context);
-    const TLink& link = *Links().at(static_cast<std::size_t>(linkIndex));
+    const TLink& link = LinkOf(linkIndex);
     if (link.LinkKind() == LinkKinds::ISA)
         ProbeISALink(monitor, context, linkIndex, link);
     else

@@ -123,7 +123,7 @@ void TActivation::ProbeMonitor(std::uint16_t base) {
         AddLink("ISA BUS (ext)", 2, LinkKinds::ISA, HostKinds::ISA, base, 0, 0, 0, 0);
         linkIndex = static_cast<int>(Links().size()) - 1;
     }
-    TLink& link = *Links().at(static_cast<std::size_t>(linkIndex));
+    TLink& link = LinkOf(linkIndex);
     std::uint8_t vendor = 0;
     if (!link.ReadByteData(static_cast<int>(link.BaseAddress()), VendorRegister, vendor)) vendor = 0x97;
     Debug(Format(firstLink ? "msg027 %s %.2x%.4x" : "msg026 %s %.2x%.4x", {link.BusText(), vendor, link.BaseAddress()}));
@@ -283,7 +283,7 @@ void HandleSpecialBoardTrap1(TDetectionContext& context) {
 }
 
 void ProbeICHSlaveAddress(TDetectionContext& context, int linkIndex) {
-    TLink& link = *Links().at(static_cast<std::size_t>(linkIndex));
+    TLink& link = LinkOf(linkIndex);
     if (link.ChipsetCode() < 56 || link.ChipsetCode() > 59) return;
     const std::uint8_t address = IOPort ? IOPort->ReadPortByte(static_cast<std::uint16_t>(link.BaseAddress() + 9)) : 0xFF;
     context.Monitor.Log.LogMessageEx(Format("INTEL ICHx Slave Address found at $%.2x", {address}), false);
@@ -292,7 +292,7 @@ void ProbeICHSlaveAddress(TDetectionContext& context, int linkIndex) {
 }
 
 bool IsISAPort290Unused(int linkIndex) {
-    TLink& link = *Links().at(static_cast<std::size_t>(linkIndex));
+    TLink& link = LinkOf(linkIndex);
     const int address = static_cast<int>(link.BaseAddress());
     std::optional<std::uint8_t> reference;
     for (int reg = 0; reg <= 0xFF; ++reg) {

@@ -17,7 +17,6 @@ using cvformat::Format;
 
 namespace {
 
-TLink& LinkOf(int linkIndex) { return *Links().at(static_cast<std::size_t>(linkIndex)); }
 
 // ---- the section table ------------------------------------------------------------
 

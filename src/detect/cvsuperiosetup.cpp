@@ -25,20 +25,12 @@ constexpr std::uint16_t FirstLinkBase = 0x290;
 
 // ---- small helpers ---------------------------------------------------------------
 
-TLink& LinkOf(int linkIndex) { return *Links().at(static_cast<std::size_t>(linkIndex)); }
 int LastLinkIndex() { return static_cast<int>(Links().size()) - 1; }
 
 std::uint8_t PortIn(std::uint16_t port) { return IOPort->ReadPortByte(port); }
 void PortOut(std::uint16_t port, std::uint8_t value) { IOPort->WritePortByte(port, value); }
 
-std::uint16_t ConfigPortOf(const std::string& text) {
-    if (text.size() < 5 || text[0] != '$') return 0;
-    try {
-        return static_cast<std::uint16_t>(std::stoi(text.substr(1, 4), nullptr, 16));
-    } catch (const std::exception&) {
-        return 0;
-    }
-}
+std::uint16_t ConfigPortOf(const std::string& text) { return SuperIOTextPort(text).value_or(0); }
 
 // The base in 60h/61h of the selected logical device.
 std::uint16_t DeviceBase(std::uint16_t port) {

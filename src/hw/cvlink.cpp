@@ -204,6 +204,8 @@ TLinksArray& Links() {
     return links;
 }
 
+TLink& LinkOf(int linkIndex) { return *Links().at(static_cast<std::size_t>(linkIndex)); }
+
 void SetLinkRegistration(TLinkRegistration registration) { Registration() = std::move(registration); }
 
 namespace {

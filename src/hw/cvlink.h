@@ -234,6 +234,8 @@ std::string SMBusResultText(std::uint8_t code);
 
 using TLinksArray = std::vector<std::unique_ptr<TLink>>;
 TLinksArray& Links();
+// The link at Index of the global list; out of range raises.
+TLink& LinkOf(int linkIndex);
 
 // What registration needs of the main window: the "DebugMode=" option, the
 // link log event it gives every link, and its log sinks for the announcement.
