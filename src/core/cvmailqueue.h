@@ -19,4 +19,6 @@ public:
                           const std::vector<std::string>& bodyLines, TMailCompletion completion) = 0;
     // Wakes the sender's thread.
     virtual void Resume() = 0;
+    // The version of the TLS library the sender uses, or "not found".
+    virtual std::string TlsLibraryText() const = 0;
 };

@@ -77,6 +77,7 @@ public:
         return static_cast<int>(Mails.size());
     }
     void Resume() override { ++Resumes; }
+    std::string TlsLibraryText() const override { return "not found"; }
     std::vector<TMail> Mails;
     int Resumes = 0;
 };
