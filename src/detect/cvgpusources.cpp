@@ -16,15 +16,20 @@ constexpr int NVCplMonitors = 9;
 bool Working(std::uint8_t state) { return state == AdlWorking; }
 const char* TrueFalse(bool value) { return value ? "True" : "False"; }
 
-void LogAdapter(TLogSinks& log, int index, const TAdlAdapterInfo& info) {
-    log.TraceDebug(Format("Adapter #%d", {index}));
-    log.TraceDebug(Format("  iAdapterIndex=%d", {info.AdapterIndex}));
-    log.TraceDebug(Format("  strUDID=<%s>", {info.UDID}));
+// The lines adapters and cards share: PCI location, vendor and name.
+void LogLocationAndName(TLogSinks& log, const TAdlAdapterInfo& info) {
     log.TraceDebug(Format("  iBusNumber=%d", {info.BusNumber}));
     log.TraceDebug(Format("  iDeviceNumber=%d", {info.DeviceNumber}));
     log.TraceDebug(Format("  iFunctionNumber=%d", {info.FunctionNumber}));
     log.TraceDebug(Format("  iVendorId=$%.8x", {info.VendorId}));
     log.TraceDebug(Format("  strAdapterName=<%s>", {info.AdapterName}));
+}
+
+void LogAdapter(TLogSinks& log, int index, const TAdlAdapterInfo& info) {
+    log.TraceDebug(Format("Adapter #%d", {index}));
+    log.TraceDebug(Format("  iAdapterIndex=%d", {info.AdapterIndex}));
+    log.TraceDebug(Format("  strUDID=<%s>", {info.UDID}));
+    LogLocationAndName(log, info);
     log.TraceDebug(Format("  strDisplayName=<%s>", {info.DisplayName}));
     log.TraceDebug(Format("  iPresent=%d", {info.Present}));
     log.TraceDebug(Format("  iExist=%d", {info.Exist}));
@@ -52,11 +57,7 @@ void ProbeCard(TDetectionContext& context, TAdlService& adl, int index) {
     const auto invariant = cvformat::Invariant();
     const TAdlAdapterInfo info = adl.GetCardInfo(index).Info;
     log.TraceDebug(Format("Card #%d", {index}));
-    log.TraceDebug(Format("  iBusNumber=%d", {info.BusNumber}));
-    log.TraceDebug(Format("  iDeviceNumber=%d", {info.DeviceNumber}));
-    log.TraceDebug(Format("  iFunctionNumber=%d", {info.FunctionNumber}));
-    log.TraceDebug(Format("  iVendorId=$%.8x", {info.VendorId}));
-    log.TraceDebug(Format("  strAdapterName=<%s>", {info.AdapterName}));
+    LogLocationAndName(log, info);
 
     const double temperature = adl.GetTemperature(index);
     log.TraceDebug(temperature == TAdlService::NoTemperature
