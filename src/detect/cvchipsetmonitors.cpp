@@ -38,13 +38,6 @@ bool HasALiSensorFor(const TMonitor& monitor, const TLink& chipset) {
     });
 }
 
-// The sensor AddSensor appended, when it appended one of this code.
-TSensor* Appended(TMonitor& monitor, std::size_t countBefore, std::uint8_t chipCode) {
-    if (monitor.Sensors.size() != countBefore + 1 || !monitor.Sensors.back()) return nullptr;
-    TSensor* sensor = monitor.Sensors.back().get();
-    return sensor->FChipCode == chipCode ? sensor : nullptr;
-}
-
 void LogFirstFanSample(TLogSinks& log, TSensor& sensor) {
     log.LogMessageEx("About to read first sample of fan readings...", false);
     sensor.ReadFans();
@@ -69,9 +62,8 @@ bool ProbeALiM1535(TDetectionContext& context) {
     }
     if (HasALiSensorFor(context.Monitor, *chipset)) return false;
     log.LogMessage("ALi M1535 found on PCI");
-    const std::size_t before = context.Monitor.Sensors.size();
-    context.Factory.AddSensor(pciLink, static_cast<std::uint32_t>(chipset->PciBus()), ALiM1535Code);
-    if (TSensor* sensor = Appended(context.Monitor, before, ALiM1535Code)) {
+    if (TSensor* sensor =
+            context.Factory.AddSensorOfCode(pciLink, static_cast<std::uint32_t>(chipset->PciBus()), ALiM1535Code)) {
         sensor->FAddress2 = chipset->PciDevice();
         sensor->FAux2 = chipset->PciFunction();
         LogFirstFanSample(log, *sensor);

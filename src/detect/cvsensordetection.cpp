@@ -3,9 +3,13 @@
 #include "core/cvmonitor.h"
 #include "detect/cvboardfixups.h"
 #include "detect/cvchipsetmonitors.h"
+#include "detect/cvcpusources.h"
 #include "detect/cvdetect.h"
 #include "detect/cvdetectcontext.h"
 #include "detect/cvdiscoveredsensors.h"
+#include "detect/cvfbdimm.h"
+#include "detect/cvfirmwaresources.h"
+#include "detect/cvgpusources.h"
 #include "detect/cvsmbusprobe.h"
 #include "detect/cvsuperio.h"
 
@@ -13,8 +17,8 @@ namespace {
 
 class TEngineRun : public TDetectionRun {
 public:
-    TEngineRun(TMonitor& monitor, TSensorFactory& factory)
-        : engine_(TDetectionEngine::ForSinks(monitor.Log)), context_{monitor, factory, engine_} {}
+    TEngineRun(TMonitor& monitor, TSensorFactory& factory, const TSourceServices& sources)
+        : engine_(TDetectionEngine::ForSinks(monitor.Log)), context_{monitor, factory, engine_, sources} {}
     TDetectionContext& Context() override { return context_; }
 
 private:
@@ -25,7 +29,7 @@ private:
 }  // namespace
 
 std::unique_ptr<TDetectionRun> TSensorDetection::BeginDetection() {
-    return std::make_unique<TEngineRun>(monitor_, factory_);
+    return std::make_unique<TEngineRun>(monitor_, factory_, sources_);
 }
 
 void TSensorDetection::Install() {
@@ -48,4 +52,23 @@ void TSensorDetection::Install() {
     steps.ProbeICHSlaveAddress = ::ProbeICHSlaveAddress;
     steps.ActivateWinbondMonitorIfMissing = ::ActivateWinbondMonitorIfMissing;
     steps.HandleSpecialBoardTrap1 = ::HandleSpecialBoardTrap1;
+    InstallSourceSteps();
+}
+
+void TSensorDetection::SetSources(const TSourceServices& sources) {
+    sources_ = sources;
+    InstallSourceSteps();
+}
+
+void TSensorDetection::InstallSourceSteps() {
+    auto& steps = monitor_.DetectionSteps;
+    steps.ProbeIntelQST = ::ProbeIntelQST;
+    steps.ProbeIntelFBDimm = ::ProbeIntelFBDimm;
+    steps.ProbeAMDInternalSensors = ::ProbeAMDInternalSensors;
+    steps.ProbeIntelInternalSensors = ::ProbeIntelInternalSensors;
+    steps.ProbeDummySensors = ::ProbeDummySensors;
+    // The sources whose access objects are not in this build stay "not built yet".
+    steps.ProbeUGuru = sources_.UGuru ? TSourceProbe(::ProbeUGuru) : nullptr;
+    steps.ProbeATIADL = sources_.Adl ? TSourceProbe(::ProbeATIADL) : nullptr;
+    steps.ProbeNVControlPanel = sources_.NVCpl ? TSourceProbe(::ProbeNVControlPanel) : nullptr;
 }

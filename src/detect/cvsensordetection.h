@@ -8,6 +8,7 @@
 
 #include "core/cvservices.h"
 #include "detect/cvsensorfactory.h"
+#include "detect/cvsourceservices.h"
 
 class TMonitor;
 
@@ -21,8 +22,14 @@ public:
     // Sets the monitor's detection service, the discovered-sensor sink and the
     // steps built so far.
     void Install();
+    // The access objects app/ installs for the sources; the steps of those
+    // given become built (call Install first).
+    void SetSources(const TSourceServices& sources);
 
 private:
+    void InstallSourceSteps();
+
     TMonitor& monitor_;
     TSensorFactory factory_;
+    TSourceServices sources_;
 };

@@ -262,6 +262,14 @@ const TSensorCreator* TSensorFactory::CreatorOf(std::uint8_t chipCode) const {
     return FindChipCreator(className);
 }
 
+TSensor* TSensorFactory::AddSensorOfCode(int linkIndex, std::uint32_t address, std::uint8_t chipCode) {
+    const std::size_t before = monitor_.Sensors.size();
+    AddSensor(linkIndex, address, chipCode);
+    if (monitor_.Sensors.size() != before + 1 || !monitor_.Sensors.back()) return nullptr;
+    TSensor* sensor = monitor_.Sensors.back().get();
+    return sensor->FChipCode == chipCode ? sensor : nullptr;
+}
+
 void TSensorFactory::AddSensor(int linkIndex, std::uint32_t address, std::uint8_t chipCode) {
     if (linkIndex < 0 || static_cast<std::size_t>(linkIndex) >= Links().size()) {
         WriteDebugLog(Format("INFO : no link #%d for chip code %d", {linkIndex, chipCode}));

@@ -41,6 +41,9 @@ public:
     // The address is registered on the link in every case but the last. A
     // raising constructor leaves the lists as they were and passes on.
     void AddSensor(int linkIndex, std::uint32_t address, std::uint8_t chipCode);
+    // AddSensor, answering the sensor it appended when that has ChipCode, else
+    // nullptr: a step that fills extra fields then never fills an older sensor.
+    TSensor* AddSensorOfCode(int linkIndex, std::uint32_t address, std::uint8_t chipCode);
     // A named placeholder (code 2) for an address that answers but carries no
     // supported chip.
     void AddUnusedChip(int linkIndex, std::uint32_t address, const std::string& name, bool needsSupport);

@@ -31,7 +31,6 @@ void AddEntries(std::vector<Entry>& list, std::uint32_t mask, int count) {
         }
 }
 
-std::string Flag(const char* letters, int value) { return std::string(1, letters[value]); }
 
 }  // namespace
 
@@ -216,6 +215,12 @@ void TCVIntelQST::UpdateVoltsWithLines(bool lines) {
     }
 }
 
+std::string QSTPwmFlagsText(const TIntelQSTPwmData& p) {
+    const auto letter = [](const char* letters, int value) { return std::string(1, letters[value]); };
+    return Format("EN:%s ST:%s SW:%s OV:%s TM:%s SL:%s", {letter("NY", p.EN), letter("NnCW", p.ST), letter("NY", p.SW),
+                                                          letter("NY", p.OV), letter("NY", p.TM), letter("NY", p.SL)});
+}
+
 void TCVIntelQST::UpdatePwmsWithLines(bool lines) {
     std::vector<std::uint8_t> r;
     if (!Reading(FGen.pwms, FGen.pwmRecords, 3, r)) return;
@@ -229,9 +234,7 @@ void TCVIntelQST::UpdatePwmsWithLines(bool lines) {
         p.TM = flags >> 5 & 1;
         p.SL = flags >> 6 & 1;
         if (lines)
-            Log(Format("  %s pwm is %.0f%% EN:%s ST:%s SW:%s OV:%s TM:%s SL:%s",
-                       {p.Name, p.Value, Flag("NY", p.EN), Flag("NnCW", p.ST), Flag("NY", p.SW), Flag("NY", p.OV),
-                        Flag("NY", p.TM), Flag("NY", p.SL)}));
+            Log(Format("  %s pwm is %.0f%% %s", {p.Name, p.Value, QSTPwmFlagsText(p)}));
     }
 }
 

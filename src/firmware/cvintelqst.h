@@ -39,6 +39,9 @@ using TIntelQSTFanDatas = std::vector<TIntelQSTFanData>;
 using TIntelQSTVoltDatas = std::vector<TIntelQSTVoltData>;
 using TIntelQSTPwmDatas = std::vector<TIntelQSTPwmData>;
 
+// A controller's flags as letters: "EN:Y ST:n SW:N OV:N TM:N SL:N".
+std::string QSTPwmFlagsText(const TIntelQSTPwmData& p);
+
 class TCVIntelQST {
 public:
     TCVIntelQST();

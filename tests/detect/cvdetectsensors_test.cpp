@@ -278,10 +278,11 @@ protected:
 
 TEST_F(DemoStartup, FindsTheDesktopsChipsAndReadsThem) {
     start();
-    // The Super I/O monitor on the first link's turn, then the SMBus in address order.
+    // The Super I/O monitor on the first link's turn, then the SMBus in address
+    // order, then the processor's own sensor among the sources after the links.
     const std::tuple<const char*, std::uint32_t, const char*> chips[] = {
         {"Winbond W83627DHG", 0x290, "ISA"}, {"MCP98242", 0x18, "Intel SMBus"}, {"MCP98242", 0x19, "Intel SMBus"},
-        {"LM75", 0x48, "Intel SMBus"},       {"LM90", 0x4C, "Intel SMBus"}};
+        {"LM75", 0x48, "Intel SMBus"},       {"LM90", 0x4C, "Intel SMBus"},        {"INTEL CORE", 0, "ISA"}};
     ASSERT_EQ(monitor.Sensors.size(), std::size(chips));
     for (std::size_t i = 0; i < std::size(chips); ++i) {
         const auto& [name, address, link] = chips[i];
@@ -293,6 +294,8 @@ TEST_F(DemoStartup, FindsTheDesktopsChipsAndReadsThem) {
     EXPECT_DOUBLE_EQ(monitor.Sensors[1]->GetTemp(1).Stats->Last(), 28.25);
     EXPECT_DOUBLE_EQ(monitor.Sensors[2]->GetTemp(1).Stats->Last(), 29.0);
     EXPECT_DOUBLE_EQ(monitor.Sensors[3]->GetTemp(1).Stats->Last(), 26.5);
+    // Core 0: Tjmax 90 (a 65 nm quad core) less the 45 degrees of its thermal status.
+    EXPECT_DOUBLE_EQ(monitor.Sensors[5]->GetTemp(1).Stats->Last(), 45.0);
     EXPECT_EQ(SuperIOInfo.ChipCode, 30);
     EXPECT_TRUE(has(boxes.Readings, "Scanning ISA BUS at $0290..."));
     EXPECT_TRUE(has(boxes.Readings, "Scanning Intel SMBus at $0400..."));
@@ -300,14 +303,15 @@ TEST_F(DemoStartup, FindsTheDesktopsChipsAndReadsThem) {
     EXPECT_TRUE(has(boxes.Readings, "I/O properly initialized")) << "DebugMode is on by default";
     EXPECT_TRUE(tracedAll({"Detecting links...", "Detecting sensors...", "Probing SMBus...",
                            "About to read first samples from MCP98242@$18(onSMBusIntel@$400)", "Activating timer..."}));
-    EXPECT_FALSE(traced("About to probe Intel QST"));
+    // No HECI interface: the QST step opens nothing and finds nothing.
+    EXPECT_TRUE(tracedAll({"About to probe Intel QST", "End of Intel QST detection"}));
 
     const auto& balloons = machine().simDesktop().balloons;
     ASSERT_EQ(balloons.size(), 1u);
     EXPECT_EQ(balloons[0].title, "Sensors detected");
-    EXPECT_EQ(balloons[0].text, "Winbond W83627DHG\rMCP98242\rMCP98242\rLM75\rLM90");
-    // MD5 of "Winbond W83627DHG0290MCP982420018MCP982420019LM750048LM90004C".
-    EXPECT_EQ(monitor.Options.LastDetect, "53B36CE4EBAF11EE4B7E3C4D33BE17BF");
+    EXPECT_EQ(balloons[0].text, "Winbond W83627DHG\rMCP98242\rMCP98242\rLM75\rLM90\rINTEL CORE");
+    // MD5 of "Winbond W83627DHG0290MCP982420018MCP982420019LM750048LM90004CINTEL CORE0000".
+    EXPECT_EQ(monitor.Options.LastDetect, "96E4D7751D62E744C0A825CC37E90170");
     EXPECT_TRUE(monitor.RxTimerMain->Enabled());
     EXPECT_FALSE(monitor.DutyEdits.SuppressPwmWrite);
     monitor.FormDestroy();
@@ -318,10 +322,10 @@ TEST_F(DemoStartup, ASecondStartWithTheSameChipsShowsNoBalloon) {
     start();
     monitor.FormDestroy();
     std::filesystem::remove(monitor.OptionsFilePath());
-    testsupport::writeFile(monitor.OptionsFilePath(), "LastDetect=53B36CE4EBAF11EE4B7E3C4D33BE17BF\r\n");
+    testsupport::writeFile(monitor.OptionsFilePath(), "LastDetect=96E4D7751D62E744C0A825CC37E90170\r\n");
     machine().simDesktop().balloons.clear();
     start();
-    EXPECT_EQ(monitor.Sensors.size(), 5u);
+    EXPECT_EQ(monitor.Sensors.size(), 6u);
     EXPECT_TRUE(machine().simDesktop().balloons.empty());
 }
 

@@ -25,7 +25,7 @@ PciConfigSpace* PciBus::function(const PciLocation& at) {
 
 void PciBus::attachModel(const PciLocation& at, std::shared_ptr<PciFunctionModel> model) {
     if (!function(at)) throw std::invalid_argument("no PCI function at " + describe(at));
-    models_[at] = std::move(model);
+    models_[at].push_back(std::move(model));
 }
 
 void PciBus::setWriteMask(const PciLocation& at, unsigned offset, std::uint8_t mask) {
@@ -41,9 +41,10 @@ void PciBus::setVisibility(const PciLocation& at, std::function<bool()> visible)
     visibility_[at] = std::move(visible);
 }
 
-PciFunctionModel* PciBus::selectedModel() const {
+const std::vector<std::shared_ptr<PciFunctionModel>>& PciBus::selectedModels() const {
+    static const std::vector<std::shared_ptr<PciFunctionModel>> none;
     const auto found = models_.find({(address_ >> 16) & 0xFFu, (address_ >> 11) & 0x1Fu, (address_ >> 8) & 0x7u});
-    return found == models_.end() ? nullptr : found->second.get();
+    return found == models_.end() ? none : found->second;
 }
 
 PciConfigSpace* PciBus::selected(std::uint16_t port, int width, unsigned& offset) {
@@ -61,7 +62,7 @@ std::uint32_t PciBus::read(std::uint16_t port, int width) {
     unsigned offset = 0;
     PciConfigSpace* config = selected(port, width, offset);
     if (!config) return 0xFFFFFFFFu;
-    if (PciFunctionModel* model = selectedModel()) model->beforeRead(*config, offset, width);
+    for (const auto& model : selectedModels()) model->beforeRead(*config, offset, width);
     std::uint32_t value = 0;
     for (int i = 0; i < width; ++i) value |= std::uint32_t{(*config)[offset + i]} << (8 * i);
     return value;
@@ -81,7 +82,7 @@ void PciBus::write(std::uint16_t port, int width, std::uint32_t value) {
         std::uint8_t& reg = (*config)[offset + i];
         reg = static_cast<std::uint8_t>((reg & ~mask) | (static_cast<std::uint8_t>(value >> (8 * i)) & mask));
     }
-    if (PciFunctionModel* model = selectedModel()) model->afterWrite(*config, offset, width);
+    for (const auto& model : selectedModels()) model->afterWrite(*config, offset, width);
 }
 
 }  // namespace platform::sim

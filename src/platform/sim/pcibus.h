@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include "platform/sim/portspace.h"
 
@@ -39,7 +40,8 @@ public:
     void addFunction(const PciLocation& at, const PciConfigSpace& config);
     // nullptr when no function is there.
     PciConfigSpace* function(const PciLocation& at);
-    // Gives the function at `at` (which must exist) a behaviour.
+    // Gives the function at `at` (which must exist) one more behaviour; each
+    // sees every access, in the order attached.
     void attachModel(const PciLocation& at, std::shared_ptr<PciFunctionModel> model);
     // Bits of a register that the program's writes may change (by default
     // all); the function at `at` must exist.
@@ -54,11 +56,11 @@ public:
 private:
     // The function and register offset the latch selects for a data access.
     PciConfigSpace* selected(std::uint16_t port, int width, unsigned& offset);
-    PciFunctionModel* selectedModel() const;
+    const std::vector<std::shared_ptr<PciFunctionModel>>& selectedModels() const;
 
     std::uint32_t address_ = 0;
     std::map<PciLocation, PciConfigSpace> functions_;
-    std::map<PciLocation, std::shared_ptr<PciFunctionModel>> models_;
+    std::map<PciLocation, std::vector<std::shared_ptr<PciFunctionModel>>> models_;
     std::map<PciLocation, std::array<std::uint8_t, 256>> writeMasks_;
     std::map<PciLocation, std::function<bool()>> visibility_;
 };
