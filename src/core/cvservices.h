@@ -207,6 +207,9 @@ public:
     virtual void ShowReadingRows() {}
     // The text of LABRealCPUSpeed.
     virtual void ShowCpuSpeed(const std::string& /*text*/) {}
+    // Drops every cached value icon of the tray, so the next tick draws and
+    // sets the icon again (the tray's colours, strip or unit changed).
+    virtual void FreeTrayIcons() {}
 };
 
 // The SMBus debug dialog of "/SMBDEBUG", run modally.
