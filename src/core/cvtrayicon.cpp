@@ -72,9 +72,9 @@ QRgb ColorRefToRgb(std::uint32_t colorRef) {
 }
 
 int TrayValue(const TMonitor& m) {
-    const auto& slots = m.Slots.TempSlots;
-    const auto tray = std::find_if(slots.begin(), slots.end(), [](const auto& slot) { return slot.InTray; });
-    if (tray == slots.end()) return 88;
+    const auto& temps = m.Slots.TempSlots;
+    const auto tray = std::find_if(temps.begin(), temps.end(), [](const auto& slot) { return slot.InTray; });
+    if (tray == temps.end()) return 88;
     double value = 0;
     try {
         value = m.TempToDisplay(SlotStats(m.Sensors, TReadingKind::Temp, *tray).Last());
