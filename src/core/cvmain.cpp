@@ -9,12 +9,16 @@
 #include <QFrame>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QPixmap>
 #include <QSignalBlocker>
+#include <QSocketNotifier>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolTip>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "core/cvmaintick.h"
 #include "core/cvmainreadings.h"
 #include "core/cvvalueformat.h"
 #include "platform/platform.h"
@@ -24,6 +28,7 @@ namespace {
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 constexpr int DefaultWidth = 760, DefaultHeight = 560;
+constexpr int SystemMessagePollMs = 250;
 
 // A message the window posts to itself, queued like any other event.
 class TWindowMessageEvent : public QEvent {
@@ -93,6 +98,7 @@ TForm1::TForm1(TMonitor& monitor, std::vector<std::string> commandLine, TDialogs
     monitor_.Window = this;
     monitor_.TimerService = &timers_;
     monitor_.FormCreate(commandLine);
+    ListenForSystemMessages();
 }
 
 TForm1::~TForm1() {
@@ -169,18 +175,35 @@ void TForm1::ShowReadingRows() {
     ShowReadings();
 }
 
-void TForm1::ShowReadings() {
-    const auto show = [this](TReadingKind kind, const std::vector<int>& order, std::size_t rows, auto format) {
-        for (std::size_t row = 0; row < std::min(order.size(), rows); ++row) {
-            const auto& slot = monitor_.Slots.Slot(kind, static_cast<std::size_t>(order[row]));
-            readings_->SetValueText(kind, static_cast<int>(row + 1),
-                                    format(SlotStats(monitor_.Sensors, kind, slot).Last()));
-        }
-    };
-    show(TReadingKind::Temp, monitor_.Slots.TempOrder, TReadingsLayout::TempRows,
-         [this](double v) { return monitor_.FormatTemp(v); });
-    show(TReadingKind::Fan, monitor_.Slots.FanOrder, TReadingsLayout::FanRows, FormatRpm);
-    show(TReadingKind::Volt, monitor_.Slots.VoltOrder, TReadingsLayout::VoltRows, FormatVolt);
+void TForm1::ShowReadings() { UpdateReadingsDisplay(monitor_); }
+
+void TForm1::SetReadingLabel(TDisplayKind kind, int row, const std::string& text) {
+    static constexpr std::pair<TDisplayKind, TReadingKind> Kinds[] = {
+        {TDisplayKind::Temp, TReadingKind::Temp}, {TDisplayKind::Fan, TReadingKind::Fan},
+        {TDisplayKind::Volt, TReadingKind::Volt}};
+    for (const auto& [shown, reading] : Kinds)
+        if (shown == kind) readings_->SetValueText(reading, row, text);
+}
+
+void TForm1::UpdateTrayIcon() {
+    const auto change = trayIcons_.UpdateTrayIcon(monitor_);
+    if (!change) return;
+    tray_->SetIcon(change->StaticIcon ? ProgramIcon() : QIcon(QPixmap::fromImage(*change->Value)));
+}
+
+// Commands of other programs wake the window through the channel's handle;
+// a channel without one, and the simulated system's power events, are
+// polled.
+void TForm1::ListenForSystemMessages() {
+    const int handle = monitor_.Commands ? monitor_.Commands->readableHandle() : -1;
+    if (handle >= 0) {
+        auto* notifier = new QSocketNotifier(handle, QSocketNotifier::Read, this);
+        connect(notifier, &QSocketNotifier::activated, this, [this] { monitor_.PollSystemMessages(); });
+    }
+    auto* poll = new QTimer(this);
+    poll->setInterval(SystemMessagePollMs);
+    connect(poll, &QTimer::timeout, this, [this] { monitor_.PollSystemMessages(); });
+    poll->start();
 }
 
 void TForm1::PostMessage(int msg, std::intptr_t wParam, std::intptr_t lParam) {

@@ -17,6 +17,7 @@
 #include "core/cvmaintimers.h"
 #include "core/cvmaintray.h"
 #include "core/cvmonitor.h"
+#include "core/cvtrayicon.h"
 #include "ui/formstorage.h"
 
 class QComboBox;
@@ -54,6 +55,11 @@ public:
     void InstallHintHandler() override;
     void ShowReadingRows() override;
     void ShowCpuSpeed(const std::string& text) override;
+    void FreeTrayIcons() override { trayIcons_.FreeTrayIcons(); }
+    void SetReadingLabel(TDisplayKind kind, int row, const std::string& text) override;
+    void SetTrayHint(const std::string& hint) override { tray_->SetHint(hint); }
+    void UpdateTrayIcon() override;
+    const TTrayIconCache& TrayIcons() const { return trayIcons_; }
 
     // The S.M.A.R.T. list's column widths as built (0-4), the first four
     // together (5), spare (6-8) and the last again (9), for the compact view.
@@ -68,6 +74,7 @@ private:
     void BuildPages();
     void BindDutyEdits();
     void OnMessage(int msg, std::intptr_t wParam, std::intptr_t lParam);
+    void ListenForSystemMessages();
 
     TMonitor& monitor_;
     TQtTimerService timers_;
@@ -77,6 +84,7 @@ private:
     std::unique_ptr<TWindowLogBoxes> logBoxes_;
     std::unique_ptr<TMessageBoxDialogs> messageBoxes_;
     std::unique_ptr<TTrayIcon> tray_;
+    TTrayIconCache trayIcons_;
     TFormStorage formStorage_;
     bool hintHandlerInstalled_ = false;
 };

@@ -72,3 +72,15 @@ void TTrayIcon::ShowBalloon(const std::string& title, const std::string& text, u
 void TTrayIcon::Disable() {
     if (icon_) icon_->hide();
 }
+
+void TTrayIcon::SetHint(const std::string& hint) {
+    if (!icon_) return;
+    // The model joins lines with a carriage return.
+    QString text = QString::fromStdString(hint);
+    text.replace('\r', '\n');
+    icon_->setToolTip(text);
+}
+
+void TTrayIcon::SetIcon(const QIcon& icon) {
+    if (icon_) icon_->setIcon(icon);
+}

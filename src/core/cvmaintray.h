@@ -31,6 +31,8 @@ public:
     void ShowBalloon(const std::string& title, const std::string& text, unsigned timeoutMs,
                      platform::BalloonIcon icon);
     void Disable();
+    void SetHint(const std::string& hint);
+    void SetIcon(const QIcon& icon);
 
 private:
     std::unique_ptr<QMenu> menu_;

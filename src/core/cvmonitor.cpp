@@ -5,6 +5,8 @@
 #include "base/cvformat.h"
 #include "core/cvclocklists.h"
 #include "core/cvdetectsensors.h"
+#include "core/cvmaintick.h"
+#include "core/cvpower.h"
 #include "core/cvsmartdisk.h"
 #include "core/cvvars.h"
 #include "hw/cvosinfo.h"
@@ -283,7 +285,7 @@ void TMonitor::FormCreate(const std::vector<std::string>& commandLine) {
     ParseCommandLine(commandLine.empty() ? std::vector<std::string>{}
                                          : std::vector<std::string>(commandLine.begin() + 1, commandLine.end()));
 
-    WriteDebugLog("INFO : shared-memory block not built yet");
+    OpenSharedBlock();
 
     IO.IOAvailable = false;
     if (Window) {
@@ -320,9 +322,7 @@ void TMonitor::FormCreate(const std::vector<std::string>& commandLine) {
 
 void TMonitor::CreateTimers() {
     if (!TimerService || RxTimerMain) return;
-    RxTimerMain = TimerService->CreateTimer(MainTimerInterval, [this] {
-        if (MainTick) MainTick();
-    });
+    RxTimerMain = TimerService->CreateTimer(MainTimerInterval, [this] { RxTimerMainTimer(); });
     // The events' second; the CPU-load display joins it with its own subsystem.
     RxTimerCPULoad = TimerService->CreateTimer(CpuLoadTimerInterval, [this] { Events.ProcessEvents(); });
 }
@@ -466,19 +466,43 @@ void TMonitor::ReadFirstSamples() {
     WriteDebugLog("End of reading first samples for all sensors");
 }
 
-void TMonitor::CpuClockMessage() {
-    if (!Cpu.MeasureCpuClock) {
-        WriteDebugLog("INFO : clock measurement not available in this build");
-        return;
+void TMonitor::RxTimerMainTimer() { ::RxTimerMainTimer(*this); }
+
+// A block that cannot be made is no reason to refuse to start: the program
+// runs without publishing.
+void TMonitor::OpenSharedBlock() {
+    const std::uint32_t processId = platform::current().processId();
+    try {
+        SharedMem.SetBlockSize(SharedLayout::BlockSize);
+        SharedMem.SetBlockName(SharedLayout::BlockName);
+        WriteSharedHeader(SharedMem, processId);
+    } catch (const ESharedMemoryError& e) {
+        WriteDebugLog(e.what());
     }
-    if (Window) Window->ShowCpuSpeed(Format("%.0f MHz", {Cpu.MeasureCpuClock(500)}));
+    std::string reason;
+    Commands = platform::current().openCommandChannel(processId, reason);
+    if (!Commands) WriteDebugLog("INFO : no command channel (" + reason + ")");
 }
 
-void TMonitor::HandleMessage(int msg, std::intptr_t /*wParam*/, std::intptr_t /*lParam*/) {
+void TMonitor::PollSystemMessages() {
+    if (!Window) return;
+    if (Commands) {
+        for (const auto& command : Commands->takeCommands())
+            Window->PostMessage(WM_EXTERNAL_COMMAND, static_cast<std::intptr_t>(command.wParam),
+                                static_cast<std::intptr_t>(command.lParam));
+    }
+    for (const std::uint32_t event : platform::current().takePowerEvents())
+        Window->PostMessage(WM_POWERBROADCAST, static_cast<std::intptr_t>(event), 0);
+}
+
+void TMonitor::HandleMessage(int msg, std::intptr_t wParam, std::intptr_t lParam) {
     switch (msg) {
     case WM_DEFERRED_STARTUP: DeferredStartup(); break;
-    case WM_CPU_CLOCK: CpuClockMessage(); break;
+    case WM_EXTERNAL_COMMAND: ExternalCommand(*this, wParam, lParam); break;
+    case WM_CPU_CLOCK: CpuClockMessage(*this); break;
+    case WM_POWER_STATUS: PowerStatusMessage(*this); break;
     case WM_MINIMIZE: MinimizeMessage(); break;
+    case WM_POWERBROADCAST: PowerBroadcast(*this, static_cast<std::uint32_t>(wParam)); break;
     default: break;
     }
 }

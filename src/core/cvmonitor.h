@@ -24,22 +24,11 @@
 #include "core/cvreadingslots.h"
 #include "core/cvservices.h"
 #include "core/cvswitches.h"
+#include "core/cvtickdividers.h"
 #include "core/cvvalueformat.h"
+#include "core/sharedmm.h"
 #include "hw/cvlink.h"
 #include "hw/cvlinkscan.h"
-
-// The main tick's read dividers: a counter at MaxInt fires on the next tick.
-struct TTickDividers {
-    static constexpr int MaxInt = 2147483647;
-    int FanDivider = 1;
-    int VoltDivider = 3;
-    int SlowDivider = 20;
-    int XapDivider = 9;
-    int FanCounter = MaxInt;
-    int VoltCounter = MaxInt;
-    int SlowCounter = MaxInt;
-    int XapCounter = MaxInt;
-};
 
 class TMonitor {
 public:
@@ -70,6 +59,8 @@ public:
     TLanguageDispatcher* Language = nullptr;
     TDialogs* Dialogs = nullptr;
     TSmartView* SmartView = nullptr;
+    TTiles* Tiles = nullptr;
+    TCharts* Charts = nullptr;
     TNvidiaCardServices* NVidiaCards = nullptr;
     // The sensor factory as host discovery calls it; empty until it exists.
     std::function<void(const TDiscoveredSensor&)> AddDiscoveredSensor;
@@ -82,8 +73,6 @@ public:
     std::optional<TClockTables> ClockTables;
     TSignatureChecker SignatureChecker;
     TWmiQueryValue WmiQueryValue;
-    // The main timer's tick, once the running program has one.
-    std::function<void()> MainTick;
 
     // ---- state of the run ----
     THardwareAccess IO{*this};
@@ -95,14 +84,23 @@ public:
     // The timer list: the main tick and the one-second CPU-load tick.
     std::unique_ptr<TTimer> RxTimerMain;
     std::unique_ptr<TTimer> RxTimerCPULoad;
+    // The readings published to other programs, and the channel their
+    // commands arrive on; either may be missing.
+    TSharedMemory SharedMem;
+    std::unique_ptr<platform::CommandChannel> Commands;
 
     // ---- life cycle: what the window forwards ----
     // The first stage of start-up; CommandLine is argv, the program first.
     void FormCreate(const std::vector<std::string>& commandLine);
     // WM_USER: the second stage, with hardware access and detection.
     void DeferredStartup();
-    // WM_USER+2.
-    void CpuClockMessage();
+    // The main timer's handler.
+    void RxTimerMainTimer();
+    // Queues the commands and power events that came from outside as the
+    // window's messages.
+    void PollSystemMessages();
+    // Both timers of the timer list.
+    void SetTimersEnabled(bool enabled);
     // WM_USER+5.
     void MinimizeMessage() { ACMinimizeExecute(); }
     // Every message the window posted to itself comes back here.
@@ -113,6 +111,10 @@ public:
     void ACMinimizeExecute();
     void ACRestoreExecute();
     void ACExitExecute();
+    // The tray's value icons are drawn anew on the next tick.
+    void FreeTrayIcons() {
+        if (Window) Window->FreeTrayIcons();
+    }
     // The clock page's lists.
     void FillClockChips();
     void FillClockVendors();
@@ -157,9 +159,10 @@ public:
     void ParseCommandLine(const std::vector<std::string>& params) { ::ParseCommandLine(params, ScanFlags); }
 
     // ---- daily log and xAP ----
+    void UpdateSharedReadings() { ::UpdateSharedReadings(SharedMem, Slots, Sensors); }
     void WriteLogLine() { ReadingLog.WriteLogLine(Slots, Sensors, Log); }
     void MaintainLogs() { ReadingLog.MaintainLogs(Log); }
-    void SendXapStatus() { ReadingLog.SendXapStatus(Xap); }
+    void SendXapStatus() { ReadingLog.SendXapStatus(Xap, TickDividers); }
 
     // ---- log events handed to sensors and links ----
     TSensorLogEvent SensorLogEvent();
@@ -205,7 +208,7 @@ private:
     void DetectHardware();
     void PrepareSensors();
     void CreateTimers();
-    void SetTimersEnabled(bool enabled);
+    void OpenSharedBlock();
     TOptionsContext OptionsContext();
     TSensorsFileContext SensorsFileContext();
     TFanControlContext FanControlContext();

@@ -11,6 +11,7 @@
 #include "core/cvlogsinks.h"
 #include "core/cvservices.h"
 #include "core/cvtext.h"
+#include "core/cvtickdividers.h"
 #include "core/cvvars.h"
 
 using cvformat::Format;
@@ -116,16 +117,12 @@ void TReadingLog::WriteLogLine(const TReadingSlots& slots, const TSensorList& se
 
 void TReadingLog::MaintainLogs(TLogSinks& log) { MaintainLogsOn(platform::current().clock().localNow(), log); }
 
-void TReadingLog::SendXapStatus(TXapSender* xap) {
+void TReadingLog::SendXapStatus(TXapSender* xap, TTickDividers& dividers) {
     if (!xap) return;
     if (!xap->Settings().Enabled) {
-        XapCounter = INT_MAX;
+        dividers.XapCounter = TTickDividers::MaxInt;
         return;
     }
-    if (XapCounter < XapDivider) {
-        ++XapCounter;
-        return;
-    }
-    XapCounter = 0;
+    if (!TTickDividers::Due(dividers.XapCounter, dividers.XapDivider)) return;
     xap->Broadcast(xap->BuildPCStatusMessage(XapStatusSelection));
 }

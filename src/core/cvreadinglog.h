@@ -4,13 +4,13 @@
 // program folder ("CVLog20240131.csv"), old files removed after
 // LogOptions.MaxDays. The same tick paces the xAP status message.
 
-#include <climits>
 #include <string>
 
 #include "core/cvreadingslots.h"
 
 class TLogSinks;
 class TXapSender;
+struct TTickDividers;
 
 // One value with at most MaxDecs decimals and no trailing zeros but one,
 // the locale's separator replaced by DecSep (an empty DecSep keeps it).
@@ -18,14 +18,11 @@ std::string FormatLogValue(double value, int maxDecs, const std::string& decSep)
 
 class TReadingLog {
 public:
-    static constexpr int XapDivider = 9;
-
     // The log step of the main tick; errors lose the line and nothing else.
     void WriteLogLine(const TReadingSlots& slots, const TSensorList& sensors, TLogSinks& log);
     // Moves today's file aside and deletes expired files.
     void MaintainLogs(TLogSinks& log);
-    // Sends the status on every 10th tick while xAP is enabled.
-    void SendXapStatus(TXapSender* xap);
-
-    int XapCounter = INT_MAX;
+    // Sends the status when the xAP divider is due while xAP is enabled; a
+    // disabled sender keeps the counter at MaxInt, so enabling sends at once.
+    void SendXapStatus(TXapSender* xap, TTickDividers& dividers);
 };

@@ -85,6 +85,11 @@ public:
     virtual void SelectEntry(TClockList list, const std::string& text) = 0;
     virtual void SetThreshold(TClockThreshold which, int value) = 0;
     virtual void SetAutoClockSet(bool value) = 0;
+    // The clock mode of the CPU-load switching (0 none, 1 low, 2 medium,
+    // 3 high) and the two clocks a resume sets again.
+    virtual int ClockMode() const { return 0; }
+    virtual void SetLowSpeedMode() {}
+    virtual void SetHighSpeedMode() {}
 };
 
 // ---- mail profiles ----------------------------------------------------------
@@ -138,6 +143,32 @@ public:
     virtual void SetDiskTileText(int driveNumber, const std::string& text) = 0;
 };
 
+// ---- free-layout tiles and the chart (the exotics and charts pages) ---------
+
+// The reading kinds the window shows in labels and tiles.
+enum class TDisplayKind { Temp, Fan, Volt };
+
+class TTiles {
+public:
+    virtual ~TTiles() = default;
+    // The value label of the tile of that class bound to that slot; nothing
+    // when no such tile exists.
+    virtual void SetReadingTileText(TDisplayKind kind, int slotIndex, const std::string& text) = 0;
+    // Tiles known by name in PanSamples ("SCFrequency", "SCBattery").
+    virtual bool HasTile(const std::string& name) const = 0;
+    virtual void SetTileText(const std::string& name, const std::string& text) = 0;
+    // Clears the tile's image and draws cell n of its picture strip.
+    virtual void SetTilePicture(const std::string& name, int cell) = 0;
+};
+
+class TCharts {
+public:
+    virtual ~TCharts() = default;
+    // Repaints PBChart when the charts page is the active tab of a window
+    // that is not minimised; may raise.
+    virtual void RepaintIfShown() = 0;
+};
+
 // ---- timers -----------------------------------------------------------------
 
 // One periodic timer. It never fires while disabled; enabling it starts a
@@ -170,6 +201,7 @@ enum TWindowMessage : int {
     WM_POWER_STATUS = WM_USER + 3,        // battery and AC state
     WM_CHART_SERIES = WM_USER + 4,        // the chart page's series list
     WM_MINIMIZE = WM_USER + 5,            // minimise instead of closing
+    WM_POWERBROADCAST = 0x0218,           // the system's power events
 };
 
 // The clock page's lists that start-up fills.
@@ -207,6 +239,15 @@ public:
     virtual void ShowReadingRows() {}
     // The text of LABRealCPUSpeed.
     virtual void ShowCpuSpeed(const std::string& /*text*/) {}
+    // Drops every cached value icon of the tray, so the next tick draws and
+    // sets the icon again (the tray's colours, strip or unit changed).
+    virtual void FreeTrayIcons() {}
+    // The main tick's tray steps: the hint (at most 255 characters) and the
+    // value icon; each may raise.
+    // The value label of display row Row (1-based) of that kind.
+    virtual void SetReadingLabel(TDisplayKind /*kind*/, int /*row*/, const std::string& /*text*/) {}
+    virtual void SetTrayHint(const std::string& /*hint*/) {}
+    virtual void UpdateTrayIcon() {}
 };
 
 // The SMBus debug dialog of "/SMBDEBUG", run modally.

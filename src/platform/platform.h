@@ -252,6 +252,46 @@ struct CpuidRegisters {
     std::uint32_t eax = 0, ebx = 0, ecx = 0, edx = 0;
 };
 
+// A block of memory that other processes open by its name.
+class SharedMemory {
+public:
+    virtual ~SharedMemory() = default;
+    virtual std::span<std::uint8_t> bytes() = 0;
+    // The block existed before this process opened it.
+    virtual bool existed() const = 0;
+};
+
+struct SharedMemoryOpenResult {
+    enum class Failure : std::uint8_t { None, Handle, View };
+    std::unique_ptr<SharedMemory> block;  // empty when it failed
+    Failure failure = Failure::None;      // which stage failed
+    std::string reason;                   // the system's text, for the trace
+};
+
+// The system's power status; 255 in a field means unknown.
+struct PowerStatus {
+    std::uint8_t acLineStatus = 255;        // 0 offline, 1 online
+    std::uint8_t batteryFlag = 255;         // 8 charging, 128 no battery
+    std::uint8_t batteryLifePercent = 255;  // 0-100
+};
+
+// What other programs send the main window: one (wParam, lParam) per command.
+struct WindowCommand {
+    std::int64_t wParam = 0;
+    std::int64_t lParam = 0;
+    bool operator==(const WindowCommand&) const = default;
+};
+
+class CommandChannel {
+public:
+    virtual ~CommandChannel() = default;
+    // The commands that arrived since the last call, in order.
+    virtual std::vector<WindowCommand> takeCommands() = 0;
+    // A descriptor that turns readable when something may have arrived; -1
+    // when the owner polls instead.
+    virtual int readableHandle() const { return -1; }
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -334,6 +374,19 @@ public:
     virtual Libraries& libraries();
     // The position of joystick `id` (0-based); nullopt when the query fails.
     virtual std::optional<JoystickPosition> joystickPosition(unsigned id);
+
+    virtual std::uint32_t processId();
+    // Creates the named block of `size` bytes, or opens the existing one; an
+    // existing block smaller than `size` is refused as a view failure.
+    virtual SharedMemoryOpenResult openSharedMemory(const std::string& name, std::size_t size);
+    // nullopt when the status cannot be read.
+    virtual std::optional<PowerStatus> powerStatus();
+    // The channel named after `owner` (the number the shared block
+    // publishes); none when it cannot be made, with the reason in `reason`.
+    virtual std::unique_ptr<CommandChannel> openCommandChannel(std::uint32_t owner, std::string& reason);
+    // Power broadcasts (their wParam codes) that came since the last call;
+    // a native system delivers them through the desktop session instead.
+    virtual std::vector<std::uint32_t> takePowerEvents() { return {}; }
 };
 
 // The platform in force. Calling it before one is installed is a programming

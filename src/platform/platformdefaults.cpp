@@ -93,4 +93,14 @@ std::uint32_t Platform::queryPerformanceData(const std::string&, std::span<std::
     return ErrorFileNotFound;
 }
 
+std::uint32_t Platform::processId() { return 1; }
+SharedMemoryOpenResult Platform::openSharedMemory(const std::string&, std::size_t) {
+    return {nullptr, SharedMemoryOpenResult::Failure::Handle, "no shared memory on this machine"};
+}
+std::optional<PowerStatus> Platform::powerStatus() { return std::nullopt; }
+std::unique_ptr<CommandChannel> Platform::openCommandChannel(std::uint32_t, std::string& reason) {
+    reason = "no command channel on this machine";
+    return nullptr;
+}
+
 }  // namespace platform

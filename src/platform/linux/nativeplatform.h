@@ -71,6 +71,13 @@ public:
     Wmi* wmi() override;
     // /dev/input/jsN (nativejoystick.h).
     std::optional<JoystickPosition> joystickPosition(unsigned id) override;
+    std::uint32_t processId() override;
+    // POSIX shm (posixsharedmemory.h).
+    SharedMemoryOpenResult openSharedMemory(const std::string& name, std::size_t size) override;
+    // /sys/class/power_supply (nativepower.h).
+    std::optional<PowerStatus> powerStatus() override;
+    // A Unix socket of the user (commandsocket.h).
+    std::unique_ptr<CommandChannel> openCommandChannel(std::uint32_t owner, std::string& reason) override;
 
 private:
     NativeRoots roots_;

@@ -1,4 +1,6 @@
 // The native machine's devices, processors, device lists and identity.
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 
@@ -8,10 +10,13 @@
 #include "platform/linux/meidevice.h"
 #include "platform/linux/nativedisk.h"
 #include "platform/linux/nativedriver.h"
+#include "platform/linux/commandsocket.h"
 #include "platform/linux/nativejoystick.h"
+#include "platform/linux/nativepower.h"
 #include "platform/linux/nativeplatform.h"
 #include "platform/linux/nativesystem.h"
 #include "platform/linux/nativewmi.h"
+#include "platform/linux/posixsharedmemory.h"
 #include "platform/linux/nativeperfdata.h"
 #include "platform/perfdata.h"
 
@@ -94,6 +99,20 @@ std::uint32_t NativePlatform::queryPerformanceData(const std::string& objects, s
     const auto block = processorPerformanceBlock(roots_.proc);
     if (!block) return ErrorGenFailure;
     return perfdata::answer(*block, buffer, size);
+}
+
+std::uint32_t NativePlatform::processId() { return static_cast<std::uint32_t>(::getpid()); }
+
+SharedMemoryOpenResult NativePlatform::openSharedMemory(const std::string& name, std::size_t size) {
+    return openPosixSharedMemory(name, size);
+}
+
+std::optional<PowerStatus> NativePlatform::powerStatus() { return readPowerSupplies(roots_.sys); }
+
+std::unique_ptr<CommandChannel> NativePlatform::openCommandChannel(std::uint32_t owner, std::string& reason) {
+    const auto dir = commandSocketDir(environmentVariable("XDG_RUNTIME_DIR"), reason);
+    if (!dir) return nullptr;
+    return openCommandSocket(*dir, owner, reason);
 }
 
 }  // namespace platform::native

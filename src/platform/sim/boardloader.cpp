@@ -28,6 +28,7 @@ constexpr BoardSection sections[] = {
     {"locale", loadLocaleSection},
     {"clock", loadClockSection},
     {"registry", loadRegistrySection},
+    {"power", loadPowerSection},
     {"thermal", loadThermalSection},
     {"isaDevices", loadIsaDevicesSection},
     {"cpuModels", loadCpuModelsSection},

@@ -140,4 +140,30 @@ void loadRegistrySection(const BoardNode& section, Machine& machine) {
     }
 }
 
+namespace {
+
+std::optional<PowerStatus> readPowerStatus(const BoardNode& node) {
+    if (auto fails = node.optionalField("fails"); fails && fails->asBool()) return std::nullopt;
+    PowerStatus status;
+    readUnsigned(node, "acLine", status.acLineStatus);
+    readUnsigned(node, "batteryFlag", status.batteryFlag);
+    readUnsigned(node, "batteryPercent", status.batteryLifePercent);
+    return status;
+}
+
+}  // namespace
+
+void loadPowerSection(const BoardNode& section, Machine& machine) {
+    section.expectFields({"acLine", "batteryFlag", "batteryPercent", "fails", "changes"});
+    SimSession& session = machine.session();
+    session.setPowerStatus(0, readPowerStatus(section));
+    if (auto changes = section.optionalField("changes")) {
+        for (const auto& change : changes->items()) {
+            change.expectFields({"atMs", "acLine", "batteryFlag", "batteryPercent", "fails"});
+            const auto at = static_cast<std::uint64_t>(change.field("atMs").asInteger(0, INT64_MAX));
+            session.setPowerStatus(at, readPowerStatus(change));
+        }
+    }
+}
+
 }  // namespace platform::sim

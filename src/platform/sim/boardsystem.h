@@ -26,4 +26,11 @@ void loadClockSection(const BoardNode& section, Machine& machine);
 // values, each a string or an integer.
 void loadRegistrySection(const BoardNode& section, Machine& machine);
 
+// {"acLine": 1, "batteryFlag": 8, "batteryPercent": 55, "changes": [
+//   {"atMs": 60000, "acLine": 0, "batteryFlag": 0, "batteryPercent": 54},
+//   {"atMs": 90000, "fails": true}]}: the power status at the start (fields
+//  left out are 255, unknown; "fails": true makes the call fail) and from
+//  each time of virtual time on.
+void loadPowerSection(const BoardNode& section, Machine& machine);
+
 }  // namespace platform::sim

@@ -21,6 +21,7 @@
 #include "platform/sim/simkernelclaims.h"
 #include "platform/sim/simlibraries.h"
 #include "platform/sim/simregistry.h"
+#include "platform/sim/simsession.h"
 #include "platform/sim/smbussegment.h"
 #include "platform/sim/thermalmodel.h"
 
@@ -80,8 +81,19 @@ public:
     Wmi* wmi() override;
     Libraries& libraries() override { return libraries_; }
     std::optional<JoystickPosition> joystickPosition(unsigned id) override;
+    std::uint32_t processId() override { return identity_.processId; }
+    SharedMemoryOpenResult openSharedMemory(const std::string& name, std::size_t size) override {
+        return session_.openSharedMemory(name, size);
+    }
+    std::optional<PowerStatus> powerStatus() override { return session_.powerStatus(); }
+    std::unique_ptr<CommandChannel> openCommandChannel(std::uint32_t owner, std::string& reason) override {
+        return session_.openCommandChannel(owner, reason);
+    }
+    std::vector<std::uint32_t> takePowerEvents() override { return session_.takePowerEvents(); }
 
     SimClock& simClock() { return clock_; }
+    // Shared blocks, the power status and what tests inject (simsession.h).
+    SimSession& session() { return session_; }
     SimRegistry& simRegistry() { return registry_; }
     PortSpace& ports() { return ports_; }
     SimDesktop& simDesktop() { return desktop_; }
@@ -146,6 +158,7 @@ private:
     std::map<std::string, std::shared_ptr<RegisterFile>> registerFiles_;
     ThermalModel thermal_{clock_};
     SimProcessorLoad processorLoad_{clock_};
+    SimSession session_{clock_};
     std::unique_ptr<SimDynamicData> dynamicData_;
     SMBusSegment protocolSMBus_;
     // Mutexes of one name are one lock for every holder on this machine.

@@ -44,6 +44,7 @@ struct SimIdentity {
     std::map<std::string, std::string> environment;  // by upper-case name
     std::map<std::uint8_t, std::uint8_t> keyStates;  // by virtual key
     std::uint64_t uptimeAtStartMs = 0;               // how long the system ran before the clock started
+    std::uint32_t processId = 4242;                  // the running program's
 };
 
 }  // namespace platform::sim
