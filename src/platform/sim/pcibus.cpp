@@ -28,6 +28,11 @@ void PciBus::attachModel(const PciLocation& at, std::shared_ptr<PciFunctionModel
     models_[at] = std::move(model);
 }
 
+PciFunctionModel* PciBus::model(const PciLocation& at) const {
+    const auto found = models_.find(at);
+    return found == models_.end() ? nullptr : found->second.get();
+}
+
 void PciBus::setWriteMask(const PciLocation& at, unsigned offset, std::uint8_t mask) {
     if (!function(at)) throw std::invalid_argument("no PCI function at " + describe(at));
     if (offset > 255) throw std::invalid_argument("no PCI register " + std::to_string(offset));
@@ -42,8 +47,7 @@ void PciBus::setVisibility(const PciLocation& at, std::function<bool()> visible)
 }
 
 PciFunctionModel* PciBus::selectedModel() const {
-    const auto found = models_.find({(address_ >> 16) & 0xFFu, (address_ >> 11) & 0x1Fu, (address_ >> 8) & 0x7u});
-    return found == models_.end() ? nullptr : found->second.get();
+    return model({(address_ >> 16) & 0xFFu, (address_ >> 11) & 0x1Fu, (address_ >> 8) & 0x7u});
 }
 
 PciConfigSpace* PciBus::selected(std::uint16_t port, int width, unsigned& offset) {

@@ -41,6 +41,8 @@ public:
     PciConfigSpace* function(const PciLocation& at);
     // Gives the function at `at` (which must exist) a behaviour.
     void attachModel(const PciLocation& at, std::shared_ptr<PciFunctionModel> model);
+    // The behaviour given to the function at `at`; nullptr when it has none.
+    PciFunctionModel* model(const PciLocation& at) const;
     // Bits of a register that the program's writes may change (by default
     // all); the function at `at` must exist.
     void setWriteMask(const PciLocation& at, unsigned offset, std::uint8_t mask);
