@@ -112,6 +112,14 @@ TEST_F(NForce2, TheBootClockLoadsThePllFirst) {
     EXPECT_EQ(bridge().writes(), Load(0x10FA2F)) << "loaded, not switched on";
 }
 
+TEST_F(NForce2, ABridgeAKernelDriverHoldsIsLeftAlone) {
+    machine().simKernelClaims().holdPci({0, 0, 0}, "nforce2_pll");
+    log.clear();
+    EXPECT_FALSE(clock->SetClock(0));
+    EXPECT_TRUE(bridge().writes().empty());
+    EXPECT_EQ(log.end()[-2], "+ ERROR setting new FSB");
+}
+
 TEST_F(NForce2, WithoutTheChipsetNothingIsRead) {
     config(0, 0x00) = 0xFF;  // the host bridge's vendor is no longer 10DEh
     log.clear();
