@@ -74,7 +74,9 @@ const std::array<TClockChipDescription, 23>& Descriptions() {
     return rows;
 }
 
-float& FieldOf(TClkEntry& entry, TClkField field) {
+// The entry's field, writable or not as the entry is.
+template <class Entry>
+auto& FieldOf(Entry& entry, TClkField field) {
     switch (field) {
         case TClkField::Pci: return entry.Pci;
         case TClkField::Sdram: return entry.Sdram;
@@ -83,7 +85,8 @@ float& FieldOf(TClkEntry& entry, TClkField field) {
     }
 }
 
-cvformat::FormatArg ArgumentOf(TClkEntry entry, const TClockRow& row, const std::vector<TClkField>& args,
+// Arguments past the format's own are never read.
+cvformat::FormatArg ArgumentOf(const TClkEntry& entry, const TClockRow& row, const std::vector<TClkField>& args,
                                std::size_t index) {
     if (index >= args.size()) return 0.0;
     if (args[index] == TClkField::Spread) return row.Spread;

@@ -96,7 +96,8 @@ using TW230 = TTableClock<21>;
 using TW23003 = TTableClock<22>;
 using TW311 = TTableClock<23>;
 
-// Byte 10 bit 7 overrides the select code on longer images; it is cleared.
+// Its select code sits in byte 6; on images longer than 10 bytes bit 7 of
+// byte 10 is cleared to return to the standard clock selection.
 class TICS94225 : public TClockChip {
 public:
     static constexpr std::uint8_t Id = 14;
