@@ -1,12 +1,21 @@
 #include "app/wireservices.h"
 
 #include "core/cvmonitor.h"
+#include "cpu/cvclocks.h"
 #include "cpu/cxcpu40.h"
 #include "cpu/noscpuidmsr.h"
 #include "cpu/noscpuusage.h"
 #include "detect/cvsensordetection.h"
 
 namespace {
+
+// The clock page's lists read the clock-generator tables as they stand.
+TClockTables ClockTableRows() {
+    TClockTables tables;
+    for (const TClockInfo& chip : ClockChipTable()) tables.ClockChips.push_back({chip.Vendor, chip.Model, chip.State});
+    for (const TMBClock& board : BoardClockTable()) tables.Boards.push_back({board.Maker, board.Model, board.State});
+    return tables;
+}
 
 class TServices : public TWiredServices {
 public:
@@ -21,6 +30,8 @@ public:
                                   cpu.Vendor().Kind() == VendorIntel, cpu.Name().Name()};
         };
         monitor.Cpu.GetCpuThreadSyncCycles = [] { return ::GetCpuThreadSyncCycles(); };
+        monitor.Cpu.MeasureCpuClock = [](int milliseconds) { return static_cast<double>(::MeasureCpuClock(milliseconds)); };
+        monitor.ClockTables = ClockTableRows();
         monitor.Cpu.SamplerError = [] { return TCpuSamplerError{CPUUsage.ErrorCode, CPUUsage.ErrorText()}; };
     }
 

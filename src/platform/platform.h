@@ -292,6 +292,18 @@ public:
     virtual int readableHandle() const { return -1; }
 };
 
+// The scheduling priority of the process (its priority class) and of the
+// calling thread, in the system's numbers.
+struct SchedulingPriority {
+    static constexpr std::uint32_t NormalClass = 0x20;
+    static constexpr std::uint32_t RealtimeClass = 0x100;
+    static constexpr int ThreadNormal = 0;
+    static constexpr int ThreadTimeCritical = 15;
+    std::uint32_t processClass = NormalClass;
+    int thread = ThreadNormal;
+    bool operator==(const SchedulingPriority&) const = default;
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -336,6 +348,11 @@ public:
     // The time-stamp counter of the processor the program runs on; 0 on a
     // machine without one.
     virtual std::uint64_t timeStampCounter() { return 0; }
+    // The process's and the calling thread's priority; a platform that does
+    // not change them (the native one: raising needs privileges) answers the
+    // normal ones and ignores the setter.
+    virtual SchedulingPriority schedulingPriority() { return {}; }
+    virtual void setSchedulingPriority(const SchedulingPriority&) {}
 
     // nullptr when the process may not open the service manager.
     virtual std::unique_ptr<ServiceManager> openServiceManager();

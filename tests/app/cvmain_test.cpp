@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -129,6 +130,19 @@ TEST_F(DemoWindowTest, RowsShowTheFormattedReadingsAfterStartUp) {
     // Name labels as wide as the widest name, each value 2 pixels to its right.
     const auto* name = form->findChild<QLabel*>("NameTemp1");
     EXPECT_EQ(form->findChild<QLabel*>("LABTemp1")->x(), name->x() + name->width() + 2);
+}
+
+TEST_F(DemoWindowTest, TheClockPageListsAndTheProcessorClockAreWired) {
+    RunPostedMessages();
+    const auto* chips = form->findChild<QComboBox*>("CBMBClock");
+    ASSERT_EQ(chips->count(), 13);  // the offered chips
+    EXPECT_EQ(chips->itemText(0), "Cypress W311");
+    EXPECT_EQ(chips->itemText(12), "PhaseLink 205-03");
+    EXPECT_EQ(form->findChild<QComboBox*>("CBMBVendor")->count(), 18);
+
+    machine->cpus().cpu(0).tscHz = 2'666'000'000;
+    monitor.HandleMessage(WM_CPU_CLOCK, 0, 0);
+    EXPECT_EQ(Text("LABRealCPUSpeed"), "2666 MHz");
 }
 
 TEST_F(DemoWindowTest, RowsAreShownWhileTheWelcomeBoxWaits) {

@@ -5,6 +5,7 @@
 
 #include "platform/sim/boardreader.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/smbussegment.h"
 #include "support/badboards.h"
 
 using platform::sim::Machine;
@@ -92,6 +93,17 @@ TEST(BoardSMBus, SlaveRegisterFilesByWidthImageAndFill) {
     EXPECT_EQ(floating->read(0x10), 0x00);
 }
 
+TEST(BoardSMBus, ARegisterBlockAnswersAsManyBytesAsItsCountByteSays) {
+    auto slave = std::make_shared<platform::sim::SMBusSlave>();
+    slave->setBlock({0x11, 0x22, 0x03, 0x44});
+    slave->setRegisterBlock(2);
+    EXPECT_EQ(slave->blockRead(), (std::vector<std::uint8_t>{0x11, 0x22, 0x03}));
+    slave->blockWrite({0xAA, 0xBB, 0x04});
+    EXPECT_EQ(slave->blockRead(), (std::vector<std::uint8_t>{0xAA, 0xBB, 0x04, 0x44})) << "stored from byte 0 on";
+    slave->blockWrite({0x01});
+    EXPECT_EQ(slave->block(), (std::vector<std::uint8_t>{0x01, 0xBB, 0x04, 0x44}));
+}
+
 const BadBoard badBoards[] = {
     {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400", "enabledWhen": {"pci": "00:07.3"}}]})",
      "/smbus/0/enabledWhen/mask: missing"},
@@ -143,6 +155,10 @@ const BadBoard badBoards[] = {
      "/smbus/0/timing/stuck"},
     {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400", "slaves": [{"address": "0x2D", "block": "01 0"}]}]})",
      "/smbus/0/slaves/0/block"},
+    {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400",
+                    "slaves": [{"address": "0x69", "registerBlock": {"countByte": "0x20"}}]}]})",
+     "/smbus/0/slaves/0/registerBlock/countByte"},
+    {R"({"nforce2Pll": {"pci": "00:00.0"}})", "/nforce2Pll/pci: no PCI function at bus 0 device 0 function 0"},
 };
 
 TEST(BoardSMBus, MalformedHostsAreRefusedWithTheirPath) { testsupport::expectRefused(badBoards); }

@@ -8,6 +8,7 @@
 #include "platform/asciicase.h"
 #include "platform/sim/boardcpus.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/nforce2pll.h"
 
 namespace platform::sim {
 namespace {
@@ -176,6 +177,14 @@ void loadPciSection(const BoardNode& section, Machine& machine) {
         if (auto visible = function.optionalField("visibleWhen"))
             machine.pci().setVisibility(at, asConfigCondition(*visible, machine));
     }
+}
+
+void loadNForce2PllSection(const BoardNode& section, Machine& machine) {
+    section.expectFields({"pci"});
+    const PciLocation at = asPciLocation(section.field("pci"));
+    installAt(section.field("pci"), [&] {
+        machine.pci().attachModel(at, std::make_shared<NForce2HostBridge>(machine.pci(), at));
+    });
 }
 
 void loadDriverSection(const BoardNode& section, Machine& machine) {

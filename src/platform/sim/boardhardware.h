@@ -44,6 +44,9 @@ void loadPhysicalMemorySection(const BoardNode& section, Machine& machine);
 // physical-memory dword ({"memory": "0xFED1F418", "mask": ..., "equals": ...}),
 // hold the value given.
 void loadPciSection(const BoardNode& section, Machine& machine);
+// {"pci": "00:00.0"}: the nForce2 host bridge of the "pci" section at that
+// location gets its bus-clock PLL (nforce2pll.h).
+void loadNForce2PllSection(const BoardNode& section, Machine& machine);
 // {"installed": true, "major": 2, "minor": 3, "servicePath": "\\SystemRoot\\...",
 //  "serviceManagerAccess": true, "giveIo": false,
 //  "kernelOsVersion": {"major": 10, "minor": 0, "build": 19045}}

@@ -49,6 +49,7 @@ constexpr BoardSection sections[] = {
     {"crtc", loadCrtcSection},
     {"accessBus", loadAccessBusSection},
     {"mchSpd", loadMchSpdSection},
+    {"nforce2Pll", loadNForce2PllSection},
     {"disks", loadDisksSection},
     {"wmi", loadWmiSection},
     {"heci", loadHeciSection},

@@ -196,6 +196,13 @@ std::shared_ptr<SMBusSlave> makeSlave(const BoardNode& node, const std::string& 
     auto slave = std::make_shared<SMBusSlave>(file);
     if (auto protocols = node.optionalField("protocols")) slave->setProtocolMask(readProtocolMask(*protocols));
     if (auto block = node.optionalField("block")) slave->setBlock(asBlock(*block));
+    if (auto registerBlock = node.optionalField("registerBlock")) {
+        registerBlock->expectFields({"countByte"});
+        std::optional<std::uint8_t> countByte;
+        if (auto count = registerBlock->optionalField("countByte"))
+            countByte = static_cast<std::uint8_t>(count->asHex(0x1F, "0x08"));
+        slave->setRegisterBlock(countByte);
+    }
     if (auto fault = node.optionalField("fault")) slave->setFault(asFault(*fault));
     machine.addRegisterFile(fileName, std::move(file));
     return slave;
@@ -243,7 +250,8 @@ void loadHost(const BoardNode& host, Machine& machine) {
     }
     if (auto slaves = host.optionalField("slaves")) {
         for (const BoardNode& slave : slaves->items()) {
-            slave.expectFields({"address", "chip", "registers", "words", "image", "fill", "protocols", "block", "fault"});
+            slave.expectFields({"address", "chip", "registers", "words", "image", "fill", "protocols", "block",
+                                "registerBlock", "fault"});
             const auto address = static_cast<std::uint8_t>(slave.field("address").asHex(0x7F, "0x2D"));
             char suffix[8];
             std::snprintf(suffix, sizeof suffix, "@%.2X", address);

@@ -19,7 +19,10 @@
 // syntax of "isaDevices", "words": true for 16-bit registers sent high byte
 // first, "image": "01 02 ..." for an EEPROM's bytes from 00h on, "fill": "0xFF"
 // for an address that answers one value and ignores writes; "protocols" (e.g.
-// ["quick"] for a write-only device) limits what it answers. Each slave's file is found as
+// ["quick"] for a write-only device) limits what it answers. "registerBlock"
+// makes "block" a clock generator's register block: block writes store from
+// byte 0 on, and {"countByte": "0x08"} names the byte that sets how many bytes
+// a block read answers. Each slave's file is found as
 // Machine::registerFile("<host>@<address>"), e.g. "ich@2D". A host that is
 // not on the board leaves its ports unclaimed.
 

@@ -72,6 +72,13 @@ public:
     std::uint8_t keyState(std::uint8_t virtualKey) override;
     std::uint64_t uptimeMs() override { return identity_.uptimeAtStartMs + clock_.monotonicMs(); }
     std::uint32_t tickCount() override;
+    SchedulingPriority schedulingPriority() override { return priority_; }
+    void setSchedulingPriority(const SchedulingPriority& priority) override {
+        priority_ = priority;
+        prioritySets_.push_back(priority);
+    }
+    // Every priority the program set, in order.
+    const std::vector<SchedulingPriority>& prioritySets() const { return prioritySets_; }
     std::uint32_t queryPerformanceData(const std::string& objects, std::span<std::uint8_t> buffer,
                                        std::uint32_t& size) override;
     // Only a 9x system (platform id 1) has one.
@@ -181,6 +188,8 @@ private:
     std::shared_ptr<SimWmi> wmi_;
     SimLibraries libraries_;
     std::map<unsigned, JoystickPosition> joysticks_;
+    SchedulingPriority priority_;
+    std::vector<SchedulingPriority> prioritySets_;
 };
 
 }  // namespace platform::sim

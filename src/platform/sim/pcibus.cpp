@@ -28,6 +28,11 @@ void PciBus::attachModel(const PciLocation& at, std::shared_ptr<PciFunctionModel
     models_[at].push_back(std::move(model));
 }
 
+PciFunctionModel* PciBus::model(const PciLocation& at) const {
+    const auto found = models_.find(at);
+    return found == models_.end() || found->second.empty() ? nullptr : found->second.front().get();
+}
+
 void PciBus::setWriteMask(const PciLocation& at, unsigned offset, std::uint8_t mask) {
     if (!function(at)) throw std::invalid_argument("no PCI function at " + describe(at));
     if (offset > 255) throw std::invalid_argument("no PCI register " + std::to_string(offset));

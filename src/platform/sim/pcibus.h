@@ -43,6 +43,8 @@ public:
     // Gives the function at `at` (which must exist) one more behaviour; each
     // sees every access, in the order attached.
     void attachModel(const PciLocation& at, std::shared_ptr<PciFunctionModel> model);
+    // The behaviour given to the function at `at`; nullptr when it has none.
+    PciFunctionModel* model(const PciLocation& at) const;
     // Bits of a register that the program's writes may change (by default
     // all); the function at `at` must exist.
     void setWriteMask(const PciLocation& at, unsigned offset, std::uint8_t mask);

@@ -1,11 +1,26 @@
 #include "platform/sim/smbussegment.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace platform::sim {
 
 SMBusSlave::SMBusSlave(std::shared_ptr<RegisterFile> registers) : registers_(std::move(registers)) {
     if (!registers_) throw std::invalid_argument("SMBus slave without registers");
+}
+
+std::vector<std::uint8_t> SMBusSlave::blockRead() const {
+    if (!countByte_ || *countByte_ >= block_.size()) return block_;
+    const std::size_t count = std::min<std::size_t>(block_[*countByte_], block_.size());
+    return {block_.begin(), block_.begin() + static_cast<std::ptrdiff_t>(count)};
+}
+
+void SMBusSlave::blockWrite(const std::vector<std::uint8_t>& data) {
+    if (!registerBlock_ || data.size() >= block_.size()) {
+        block_ = data;
+        return;
+    }
+    std::copy(data.begin(), data.end(), block_.begin());
 }
 
 SMBusFault::Kind SMBusSlave::takeFault(std::optional<SMBusProtocol> protocol) {
@@ -118,10 +133,10 @@ SMBusSegment::Status SMBusSegment::run(const SMBusRequest& request) {
             break;
         case SMBusProtocol::Block:
             if (request.read) {
-                blockResult_ = device->block();
+                blockResult_ = device->blockRead();
                 data0_ = static_cast<std::uint8_t>(blockResult_.size());
             } else {
-                device->setBlock(request.block);
+                device->blockWrite(request.block);
             }
             break;
     }

@@ -46,6 +46,17 @@ public:
     RegisterFile& registers() { return *registers_; }
     void setBlock(std::vector<std::uint8_t> block) { block_ = std::move(block); }
     const std::vector<std::uint8_t>& block() const { return block_; }
+    // The block as a clock generator's register block: a block write stores
+    // its bytes from 0 on and keeps the rest; with a count byte, a block read
+    // answers as many bytes as that byte holds (all while the block is too
+    // short to hold it).
+    void setRegisterBlock(std::optional<std::uint8_t> countByte) {
+        registerBlock_ = true;
+        countByte_ = countByte;
+    }
+    // What a block read answers, and what a block write leaves.
+    std::vector<std::uint8_t> blockRead() const;
+    void blockWrite(const std::vector<std::uint8_t>& data);
     // `only`: the fault hits transactions of that protocol alone.
     void setFault(SMBusFault fault, std::optional<SMBusProtocol> only = std::nullopt) {
         fault_ = fault;
@@ -66,6 +77,8 @@ public:
 private:
     std::shared_ptr<RegisterFile> registers_;
     std::vector<std::uint8_t> block_;
+    bool registerBlock_ = false;
+    std::optional<std::uint8_t> countByte_;
     SMBusFault fault_;
     std::optional<SMBusProtocol> faultProtocol_;
     std::uint8_t protocolMask_ = 0x1F;
