@@ -177,8 +177,9 @@ TEST_F(MailSender, EachFailingStepEndsTheMailWithItsErrorEntry) {
         {"a port that is no port",
          [](TMailScript&, TMailScript&, TMailProfile& p) { p.SmtpPort = "99999"; },
          false, {"ERROR : login"}, 0},
-        {"a host that does not resolve",
-         [](TMailScript&, TMailScript&, TMailProfile& p) { p.SmtpHost = "no-such-host.invalid"; },
+        // Refused by the URL API before any look-up, so no name ever leaves the machine.
+        {"a host name that is no host name",
+         [](TMailScript&, TMailScript&, TMailProfile& p) { p.SmtpHost = "127.0.0.1/x?y\r\nRCPT TO:<a@b>"; },
          false, {"ERROR : login"}, 0},
     };
     for (const auto& c : cases) {
@@ -234,6 +235,28 @@ TEST_F(MailSender, AFailedLoginWithAutoTlsAndNoOpenSslAddsTheAdvice) {
             EXPECT_EQ(log[log.size() - 3], "  -> Are you sure OpenSSL library is installed?");
         }
     }
+}
+
+// The server offers STARTTLS, agrees, then hangs up instead of the handshake.
+TEST_F(MailSender, AFailedTlsHandshakeNamesTheTlsErrorInTheLoginEntry) {
+    TMailScript script = TMailScript::Smtp();
+    script.Replies["EHLO"] = "250-test\r\n250-STARTTLS\r\n250 AUTH PLAIN\r\n";
+    script.Replies["STARTTLS"] = "220 2.0.0 Ready to start TLS\r\n";
+    script.HangUpAfter = "STARTTLS";
+    TScriptedMailServer smtp(script);
+    TCVMailServer sender(gui.Poster(), settings);
+    TMailProfile profile = Profile(smtp);
+    profile.AutoTLS = true;
+    sender.QueueMail(profile, "s", {"b"}, Record());
+    sender.Resume();
+    ASSERT_TRUE(gui.RunPosted(1));
+    const Lines& log = done.at(0).Log;
+    ASSERT_FALSE(log.empty());
+    EXPECT_TRUE(log[0].starts_with("ERROR : login (")) << log[0];
+    EXPECT_TRUE(log[0].ends_with(")"));
+    EXPECT_GT(log[0].size(), std::string("ERROR : login ()").size());
+    EXPECT_EQ(log.back(), "220 2.0.0 Ready to start TLS");  // OpenSSL is there: no advice
+    EXPECT_FALSE(Has(smtp.Commands(), "MAIL FROM:<caldavor@example.org>"));
 }
 
 TEST_F(MailSender, TheTlsLibraryIsNamedOrNotFound) {

@@ -19,7 +19,8 @@ TMailScript TMailScript::Smtp() {
              {"RCPT", "250 2.1.5 Ok\r\n"},
              {"DATA", "354 End data with <CR><LF>.<CR><LF>\r\n"},
              {".", "250 2.0.0 Ok: queued\r\n"},
-             {"QUIT", "221 2.0.0 Bye\r\n"}}};
+             {"QUIT", "221 2.0.0 Bye\r\n"}},
+            ""};
 }
 
 TMailScript TMailScript::Pop3() {
@@ -28,7 +29,8 @@ TMailScript TMailScript::Pop3() {
              {"USER", "+OK\r\n"},
              {"PASS", "+OK logged in\r\n"},
              {"STAT", "+OK 3 4500\r\n"},
-             {"QUIT", "+OK bye\r\n"}}};
+             {"QUIT", "+OK bye\r\n"}},
+            ""};
 }
 
 TScriptedMailServer::TScriptedMailServer(TMailScript script) : script_(std::move(script)) {
@@ -124,7 +126,7 @@ void TScriptedMailServer::Talk(int connection) {
                 inData = true;
                 mail.clear();
             }
-            if (word == "QUIT") return;
+            if (word == "QUIT" || word == script_.HangUpAfter) return;
         }
     }
 }

@@ -17,6 +17,7 @@ struct TMailScript {
     std::string Greeting;                        // empty: the server never says a word
     std::map<std::string, std::string> Replies;  // by command word; "AUTH-DATA" answers SASL lines,
                                                  // "." the end of the mail data; CR LF ends every line
+    std::string HangUpAfter;                     // the command word whose reply ends the connection
     static TMailScript Smtp();
     static TMailScript Pop3();
 };
