@@ -1,11 +1,15 @@
 #include "app/wireservices.h"
 
+#include <QCoreApplication>
+
 #include "core/cvmonitor.h"
 #include "cpu/cvclocks.h"
 #include "cpu/cxcpu40.h"
 #include "cpu/noscpuidmsr.h"
 #include "cpu/noscpuusage.h"
 #include "detect/cvsensordetection.h"
+#include "report/cvmailsend.h"
+#include "report/cvxap.h"
 
 namespace {
 
@@ -17,10 +21,18 @@ TClockTables ClockTableRows() {
     return tables;
 }
 
+// A queued call: the task runs on the GUI thread's loop, later.
+void PostToGui(std::function<void()> task) {
+    if (QCoreApplication* app = QCoreApplication::instance())
+        QMetaObject::invokeMethod(app, std::move(task), Qt::QueuedConnection);
+}
+
 class TServices : public TWiredServices {
 public:
-    explicit TServices(TMonitor& monitor) : detection_(monitor) {
+    explicit TServices(TMonitor& monitor) : monitor_(monitor), detection_(monitor), mail_(PostToGui) {
         detection_.Install();
+        monitor.Events.Mail = &mail_;
+        monitor.XapFactory = [](TMonitor& owner) { return std::make_unique<TCaldavorXAP>(owner.Slots, owner.Sensors); };
         monitor.Cpu.SetMsrReader = [](std::function<std::uint64_t(std::uint32_t)> reader) {
             SetMsrReader(std::move(reader));
         };
@@ -35,8 +47,12 @@ public:
         monitor.Cpu.SamplerError = [] { return TCpuSamplerError{CPUUsage.ErrorCode, CPUUsage.ErrorText()}; };
     }
 
+    ~TServices() override { monitor_.Events.Mail = nullptr; }
+
 private:
+    TMonitor& monitor_;
     TSensorDetection detection_;
+    TCVMailServer mail_;
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #pragma once
 // The composition root's one place for plugging the subsystems that exist
-// into the monitor: sensor detection with its steps, the processor sources.
+// into the monitor: sensor detection with its steps, the processor sources,
+// the mail sender and the xAP sender.
 
 #include <memory>
 

@@ -57,12 +57,6 @@ private:
     TBlock iv_{};
 };
 
-std::string Base64Encode(const std::vector<std::uint8_t>& bytes) {
-    std::string out(BASE64_ENCODE_RAW_LENGTH(bytes.size()), '\0');
-    base64_encode_raw(out.data(), bytes.size(), bytes.data());
-    return out;
-}
-
 std::optional<std::vector<std::uint8_t>> Base64Decode(std::string_view text) {
     std::vector<std::uint8_t> out(BASE64_DECODE_LENGTH(text.size()) + 1);
     base64_decode_ctx ctx;
@@ -83,9 +77,16 @@ int HexDigit(char c) {
 
 }  // namespace
 
+std::string Base64Encode(std::string_view bytes) {
+    std::string out(BASE64_ENCODE_RAW_LENGTH(bytes.size()), '\0');
+    base64_encode_raw(out.data(), bytes.size(), reinterpret_cast<const std::uint8_t*>(bytes.data()));
+    return out;
+}
+
 std::string EncryptOptionValue(std::string_view plain, std::string_view passPhrase) {
     std::string out;
-    for (unsigned char c : Base64Encode(TValueCipher(passPhrase).Encrypt(plain)))
+    const std::vector<std::uint8_t> cipher = TValueCipher(passPhrase).Encrypt(plain);
+    for (unsigned char c : Base64Encode({reinterpret_cast<const char*>(cipher.data()), cipher.size()}))
         out += cvformat::Format("%.2x", {static_cast<unsigned>(c)}, cvformat::Invariant());
     return out;
 }

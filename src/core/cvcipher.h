@@ -9,6 +9,8 @@
 #include <string_view>
 
 std::string EncryptOptionValue(std::string_view plain);
+// Standard Base64 with padding.
+std::string Base64Encode(std::string_view bytes);
 // nullopt when the text is no hexadecimal pair list or no Base64.
 std::optional<std::string> DecryptOptionValue(std::string_view text);
 

@@ -367,6 +367,10 @@ void TMonitor::DeferredStartup() {
         Options.NoMoreTip0005 = true;
         SaveParams(false);
     }
+    if (XapFactory) {
+        ownedXap_ = XapFactory(*this);
+        Xap = ownedXap_.get();
+    }
     SetTimersEnabled(true);
     if (Window) Options.AutoFanSpeed = Window->AutoFanSpeedChecked();
     LoadParams(OptionsFilePath(), true);
@@ -537,6 +541,11 @@ void TMonitor::FormDestroy() {
     SetTimersEnabled(false);
     InTimer = true;
     WriteDebugLog("Timers deactivated");
+    // A destructor never throws, so freeing the sender cannot fail.
+    if (ownedXap_) {
+        Xap = nullptr;
+        ownedXap_.reset();
+    }
     Events.TraceEvaluationTimes();
     if (Options.FullOnExit) {
         for (std::size_t i = 0; i < Sensors.size(); ++i) {

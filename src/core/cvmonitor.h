@@ -56,6 +56,8 @@ public:
     // ---- services of later subsystems ----
     TClockControls* ClockControls = nullptr;
     TXapSender* Xap = nullptr;
+    // The deferred start-up makes the sender with it and owns what it made.
+    TXapSenderFactory XapFactory;
     TLanguageDispatcher* Language = nullptr;
     TDialogs* Dialogs = nullptr;
     TSmartView* SmartView = nullptr;
@@ -213,4 +215,6 @@ private:
     TSensorsFileContext SensorsFileContext();
     TFanControlContext FanControlContext();
     const TValueStats* OrderedStats(TReadingKind kind, const std::vector<int>& order, int row) const;
+
+    std::unique_ptr<TXapSender> ownedXap_;  // last: it reads the readings above
 };

@@ -36,6 +36,10 @@ public:
     virtual std::string BuildPCStatusMessage(int selection) = 0;
 };
 
+class TMonitor;
+// Makes the running program's xAP sender, which reads the monitor's readings.
+using TXapSenderFactory = std::function<std::unique_ptr<TXapSender>(TMonitor& monitor)>;
+
 // ---- localisation -----------------------------------------------------------
 
 class ELanguageError : public std::runtime_error {

@@ -24,6 +24,7 @@ class Wmi;
 struct LocalTime {
     int year = 1899, month = 12, day = 30;
     int hour = 0, minute = 0, second = 0, millisecond = 0;
+    int utcOffsetMinutes = 0;  // local time minus UTC, daylight saving included
 };
 
 // The user's locale as the program formats with it. Pictures use the
@@ -366,6 +367,8 @@ public:
     virtual std::optional<std::string> environmentVariable(const std::string& name);
     virtual std::string systemDir() const;
     virtual std::string computerName();
+    // The machine's IPv4 address as dotted text; 127.0.0.1 when it has no other.
+    virtual std::string ipv4Address();
     virtual std::string userName();
     // The keyboard state byte of a virtual key (bit 0 toggled, bit 7 held).
     virtual std::uint8_t keyState(std::uint8_t virtualKey);

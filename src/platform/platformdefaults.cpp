@@ -83,6 +83,7 @@ SystemRegistry& Platform::systemRegistry() {
 std::optional<std::string> Platform::environmentVariable(const std::string&) { return std::nullopt; }
 std::string Platform::systemDir() const { return windowsDir() + "\\System32"; }
 std::string Platform::computerName() { return {}; }
+std::string Platform::ipv4Address() { return "127.0.0.1"; }
 std::string Platform::userName() { return {}; }
 std::uint8_t Platform::keyState(std::uint8_t) { return 0; }
 std::uint64_t Platform::uptimeMs() { return clock().monotonicMs(); }

@@ -23,7 +23,7 @@ const char* const hardwareBoard = R"({
                "hardwareIds": ["ACPI\\ThermalZone"], "busTypeGuid": "{4D36E97D-E325-11CE-BFC1-08002BE10318}",
                "address": 3, "present": false, "rawThermal": ["0xAA", "0x0", "0x0", "0x0", "0xBB8"]}],
   "systemRegistry": {"\\HARDWARE\\DESCRIPTION\\System": {"SystemBiosVersion": ["A", "B"], "Count": 3}},
-  "identity": {"computerName": "BOX", "uptimeSeconds": 60, "environment": {"SystemRoot": "D:\\WIN"},
+  "identity": {"computerName": "BOX", "ipv4": "192.0.2.7", "uptimeSeconds": 60, "environment": {"SystemRoot": "D:\\WIN"},
                "keyStates": {"0x14": "0x01"}}
 })";
 
@@ -54,6 +54,7 @@ const BadBoard badBoards[] = {
     {R"({"devices": [{"hardwareId": "x"}]})", "/devices/0/hardwareId: unknown field"},
     {R"({"os": {"versionQuery": "sometimes"}})", "/os/versionQuery: expected \"extended\""},
     {R"({"identity": {"keyStates": {"0x100": "0x01"}}})", "/identity/keyStates/0x100: expected a virtual key"},
+    {R"({"identity": {"ipv4": "192.0.2.300"}})", R"(/identity/ipv4: expected an IPv4 address like "192.0.2.10")"},
 };
 
 }  // namespace
@@ -99,6 +100,7 @@ TEST(BoardHardware, SectionsBuildTheMachine) {
     EXPECT_EQ(*m.systemRegistry().readBinary("\\hardware\\description\\system", "SystemBiosVersion"),
               (std::vector<std::uint8_t>{'A', 0, 'B', 0, 0}));
     EXPECT_EQ(m.computerName(), "BOX");
+    EXPECT_EQ(m.ipv4Address(), "192.0.2.7");
     EXPECT_EQ(m.uptimeMs(), 60000u);
     EXPECT_EQ(m.environmentVariable("systemroot"), "D:\\WIN");
     EXPECT_EQ(m.keyState(0x14), 1);

@@ -20,7 +20,7 @@ const char* const goodBoard = R"({
          "productType": 1, "isWow64": true, "note": "seven"},
   "windowsDir": "D:\\WIN",
   "locale": {"shortDateFormat": "dd.mm.yyyy", "decimalSeparator": ",", "dateSeparator": "."},
-  "clock": {"virtual": true, "start": "2025-12-31T23:59:59"},
+  "clock": {"virtual": true, "start": "2025-12-31T23:59:59", "utcOffsetMinutes": -300},
   "registry": {"\\Software\\Caldavor": {"Lang": "NL", "Count": 4294967295, "note": "preset"},
                "\\Software\\Caldavor\\Empty": {}},
   "isaDevices": [
@@ -67,6 +67,7 @@ TEST(BoardLoader, GoodBoardFillsEverySection) {
     EXPECT_EQ(now.day, 1);
     EXPECT_EQ(now.second, 0);
     EXPECT_EQ(now.millisecond, 500);
+    EXPECT_EQ(now.utcOffsetMinutes, -300);  // kept as the clock moves on
 
     auto& reg = m.registry();
     EXPECT_EQ(reg.readString("\\Software\\Caldavor", "lang"), "NL");

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <optional>
 
 #include "platform/linux/fileregistry.h"
+#include "platform/linux/nativeclock.h"
 #include "platform/linux/lockfilemutex.h"
 #include "platform/linux/nativeplatform.h"
 #include "platform/linux/systemlocale.h"
@@ -173,6 +177,40 @@ TEST(NativeClock, MonotonicTimeNeverGoesBack) {
     const auto now = clock.localNow();
     EXPECT_GE(now.year, 2024);
     EXPECT_LT(now.millisecond, 1000);
+}
+
+// The zone's rules decide the offset of each moment, daylight time included.
+TEST(NativeClock, LocalTimeCarriesTheZonesOffsetFromUtc) {
+    struct Case {
+        const char* zone;
+        std::time_t moment;
+        int offset;
+    };
+    constexpr std::time_t July2026 = 1784548800;     // 2026-07-20 12:00 UTC
+    constexpr std::time_t December2026 = 1796558400;  // 2026-12-06 12:00 UTC
+    const Case cases[] = {{"CET-1CEST,M3.5.0,M10.5.0/3", July2026, 120},
+                          {"CET-1CEST,M3.5.0,M10.5.0/3", December2026, 60},
+                          {"IST-5:30", July2026, 330},
+                          {"EST5", December2026, -300}};
+    const char* saved = std::getenv("TZ");
+    const std::string previous = saved ? saved : "";
+    for (const auto& c : cases) {
+        ::setenv("TZ", c.zone, 1);
+        ::tzset();
+        EXPECT_EQ(localTimeAt(c.moment).utcOffsetMinutes, c.offset) << c.zone;
+    }
+    EXPECT_EQ(localTimeAt(July2026).hour, 7);  // EST: 12:00 UTC is 07:00
+    if (saved)
+        ::setenv("TZ", previous.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
+}
+
+TEST(NativePlatform, TheMachinesIpv4AddressIsDottedText) {
+    const std::string address = NativePlatform().ipv4Address();
+    in_addr parsed{};
+    EXPECT_EQ(::inet_pton(AF_INET, address.c_str(), &parsed), 1) << address;
 }
 
 TEST(LockFileMutex, NamesAreEncodedIntoOneFileName) {

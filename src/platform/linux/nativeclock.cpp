@@ -7,13 +7,17 @@
 
 namespace platform::native {
 
+LocalTime localTimeAt(std::time_t seconds, int millisecond) {
+    tm local{};
+    localtime_r(&seconds, &local);
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+            std::min(local.tm_sec, 59), millisecond, static_cast<int>(local.tm_gmtoff / 60)};
+}
+
 LocalTime NativeClock::localNow() {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
-    tm local{};
-    localtime_r(&now.tv_sec, &local);
-    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-            local.tm_min,         std::min(local.tm_sec, 59), static_cast<int>(now.tv_nsec / 1'000'000)};
+    return localTimeAt(now.tv_sec, static_cast<int>(now.tv_nsec / 1'000'000));
 }
 
 std::uint64_t NativeClock::monotonicMs() {

@@ -1,7 +1,12 @@
 #pragma once
+#include <ctime>
+
 #include "platform/platform.h"
 
 namespace platform::native {
+
+// The calendar fields and UTC offset of the system's zone (TZ) at that moment.
+LocalTime localTimeAt(std::time_t seconds, int millisecond = 0);
 
 // The system's clocks: local wall time, and time since boot (suspend
 // included) for the monotonic count, as tick counts of the design's system.

@@ -61,6 +61,7 @@ public:
     SystemRegistry& systemRegistry() override;
     std::optional<std::string> environmentVariable(const std::string& name) override;
     std::string computerName() override;
+    std::string ipv4Address() override;
     std::string userName() override;
     std::uint64_t uptimeMs() override;
     // The "Processor" object from /proc/stat (nativeperfdata.h).

@@ -89,6 +89,7 @@ std::optional<std::string> NativePlatform::environmentVariable(const std::string
 }
 
 std::string NativePlatform::computerName() { return hostName(); }
+std::string NativePlatform::ipv4Address() { return firstIpv4Address(); }
 std::string NativePlatform::userName() { return loginName(); }
 std::uint64_t NativePlatform::uptimeMs() { return bootTimeMs(); }
 

@@ -1,5 +1,9 @@
 #include "platform/linux/nativesystem.h"
 
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
 #include <pwd.h>
 #include <sched.h>
 #include <unistd.h>
@@ -203,6 +207,24 @@ std::string hostName() {
     char name[256] = {};
     if (::gethostname(name, sizeof name - 1) != 0) return {};
     return name;
+}
+
+std::string firstIpv4Address() {
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) return "127.0.0.1";
+    std::string found = "127.0.0.1";
+    for (const ifaddrs* entry = list; entry; entry = entry->ifa_next) {
+        if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET) continue;
+        if (!(entry->ifa_flags & IFF_UP) || (entry->ifa_flags & IFF_LOOPBACK)) continue;
+        char text[INET_ADDRSTRLEN] = {};
+        const auto* address = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
+        if (::inet_ntop(AF_INET, &address->sin_addr, text, sizeof text)) {
+            found = text;
+            break;
+        }
+    }
+    ::freeifaddrs(list);
+    return found;
 }
 
 std::string loginName() {

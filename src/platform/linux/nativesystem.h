@@ -30,6 +30,8 @@ std::vector<DeviceRecord> listSysfsDevices(const std::string& sysfsRoot, const D
 void addBiosFacts(MemorySystemRegistry& registry, const std::string& dmiDir);
 
 std::string hostName();
+// The first interface that is up and not loopback with an IPv4 address.
+std::string firstIpv4Address();
 std::string loginName();
 // Milliseconds since boot, suspended time included.
 std::uint64_t bootTimeMs();

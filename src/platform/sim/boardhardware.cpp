@@ -1,5 +1,8 @@
 #include "platform/sim/boardhardware.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -309,10 +312,16 @@ void loadSystemRegistrySection(const BoardNode& section, Machine& machine) {
 }
 
 void loadIdentitySection(const BoardNode& section, Machine& machine) {
-    section.expectFields({"computerName", "userName", "uptimeSeconds", "environment", "keyStates"});
+    section.expectFields({"computerName", "userName", "ipv4", "uptimeSeconds", "environment", "keyStates"});
     SimIdentity& identity = machine.identity();
     if (auto node = section.optionalField("computerName")) identity.computerName = node->asString();
     if (auto node = section.optionalField("userName")) identity.userName = node->asString();
+    if (auto node = section.optionalField("ipv4")) {
+        in_addr parsed{};
+        if (::inet_pton(AF_INET, node->asString().c_str(), &parsed) != 1)
+            node->failExpected("an IPv4 address like \"192.0.2.10\"");
+        identity.ipv4 = node->asString();
+    }
     if (auto node = section.optionalField("uptimeSeconds"))
         identity.uptimeAtStartMs = static_cast<std::uint64_t>(node->asInteger(0, 100LL * 365 * 86400)) * 1000;
     if (auto node = section.optionalField("environment")) {

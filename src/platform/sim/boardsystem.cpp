@@ -108,7 +108,7 @@ void loadLocaleSection(const BoardNode& section, Machine& machine) {
 }
 
 void loadClockSection(const BoardNode& section, Machine& machine) {
-    section.expectFields({"virtual", "start", "performanceFrequency"});
+    section.expectFields({"virtual", "start", "utcOffsetMinutes", "performanceFrequency"});
     SimClock& clock = machine.simClock();
     bool virtualTime = clock.isVirtual();
     if (auto node = section.optionalField("virtual")) virtualTime = node->asBool();
@@ -119,6 +119,8 @@ void loadClockSection(const BoardNode& section, Machine& machine) {
         if (!parsed) node->failExpected("a local time like \"2026-01-15T10:00:00\"");
         start = *parsed;
     }
+    if (auto node = section.optionalField("utcOffsetMinutes"))
+        start.utcOffsetMinutes = static_cast<int>(node->asInteger(-14 * 60, 14 * 60));
     clock.restart(virtualTime, start);
     if (auto node = section.optionalField("performanceFrequency"))
         clock.setPerformanceFrequency(static_cast<std::uint64_t>(node->asInteger(0, 10'000'000'000)));

@@ -69,6 +69,7 @@ public:
     std::optional<std::string> environmentVariable(const std::string& name) override;
     std::string computerName() override { return identity_.computerName; }
     std::string userName() override { return identity_.userName; }
+    std::string ipv4Address() override { return identity_.ipv4; }
     std::uint8_t keyState(std::uint8_t virtualKey) override;
     std::uint64_t uptimeMs() override { return identity_.uptimeAtStartMs + clock_.monotonicMs(); }
     std::uint32_t tickCount() override;

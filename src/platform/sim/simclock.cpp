@@ -16,7 +16,9 @@ LocalTime addMs(const LocalTime& t, std::uint64_t ms) {
     const sys_days days = year{t.year} / month{static_cast<unsigned>(t.month)} / day{static_cast<unsigned>(t.day)};
     const auto start = time_point_cast<milliseconds>(days) + hours{t.hour} + minutes{t.minute} + seconds{t.second} +
                        milliseconds{t.millisecond};
-    return localTimeOf(start + milliseconds{ms});
+    LocalTime local = localTimeOf(start + milliseconds{ms});
+    local.utcOffsetMinutes = t.utcOffsetMinutes;
+    return local;
 }
 
 }  // namespace

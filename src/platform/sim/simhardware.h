@@ -41,6 +41,7 @@ struct SimDevice {
 struct SimIdentity {
     std::string computerName = "SIMPC";
     std::string userName = "user";
+    std::string ipv4 = "127.0.0.1";
     std::map<std::string, std::string> environment;  // by upper-case name
     std::map<std::uint8_t, std::uint8_t> keyStates;  // by virtual key
     std::uint64_t uptimeAtStartMs = 0;               // how long the system ran before the clock started
