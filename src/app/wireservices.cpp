@@ -5,6 +5,7 @@
 #include "cpu/noscpuidmsr.h"
 #include "cpu/noscpuusage.h"
 #include "detect/cvsensordetection.h"
+#include "firmware/cvsmbios.h"
 
 namespace {
 
@@ -12,6 +13,8 @@ class TServices : public TWiredServices {
 public:
     explicit TServices(TMonitor& monitor) : detection_(monitor) {
         detection_.Install();
+        // The identity is read on first use; the monitor keeps seeing it.
+        if (SMBiosExplorer) monitor.Board = &SMBiosExplorer->GetIdentity();
         monitor.Cpu.SetMsrReader = [](std::function<std::uint64_t(std::uint32_t)> reader) {
             SetMsrReader(std::move(reader));
         };

@@ -131,6 +131,14 @@ TEST_F(DemoWindowTest, RowsShowTheFormattedReadingsAfterStartUp) {
     EXPECT_EQ(form->findChild<QLabel*>("LABTemp1")->x(), name->x() + name->width() + 2);
 }
 
+TEST_F(DemoWindowTest, TheFirstStageTracesTheBoardFromTheFirmwareTables) {
+    ASSERT_NE(monitor.Board, nullptr);
+    EXPECT_EQ(monitor.Board->SystemProduct, "OC-Q9 Desktop");
+    const auto lines = testsupport::traceLines(machine.file("debug.nfo"));
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "FORMCREATE : found Orvane Computer Co. P45-QX Rev 1.1"),
+              lines.end());
+}
+
 TEST_F(DemoWindowTest, RowsAreShownWhileTheWelcomeBoxWaits) {
     QString shownThen;
     dialogs.WhileShown = [&](const std::string& title) {
