@@ -6,6 +6,7 @@
 #include "cpu/noscpuusage.h"
 #include "detect/cvsensordetection.h"
 #include "firmware/cvsmbios.h"
+#include "firmware/cvwmi.h"
 
 namespace {
 
@@ -15,6 +16,9 @@ public:
         detection_.Install();
         // The identity is read on first use; the monitor keeps seeing it.
         if (SMBiosExplorer) monitor.Board = &SMBiosExplorer->GetIdentity();
+        monitor.WmiQueryValue = [](const std::string& nameSpace, const std::string& query, const std::string& property) {
+            return TWmiInspector().QueryValue(nameSpace, query, property);
+        };
         monitor.Cpu.SetMsrReader = [](std::function<std::uint64_t(std::uint32_t)> reader) {
             SetMsrReader(std::move(reader));
         };
