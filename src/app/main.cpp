@@ -17,6 +17,7 @@
 #include "cpu/cvuptime.h"
 #include "cpu/noscpuusage.h"
 #include "detect/cvscanexceptions.h"
+#include "firmware/cvsmbios.h"
 #include "hw/cvosinfo.h"
 #include "hw/cvsetupapi.h"
 #include "i18n/sicomp.h"
@@ -56,6 +57,7 @@ int main(int argc, char** argv) {
     InitializeCvsetupapi();
     InitializeCvscanexceptions();
     InitializeCvuptime();
+    InitializeCvsmbios();
     InitializeNosCpuUsage();
     // The main window's dispatcher: every form links to it; "Language=" switches it.
     const std::unique_ptr<TsiLangDispatcher> langDispatcher = TsiLangDispatcher::CreateSystem();

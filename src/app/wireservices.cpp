@@ -8,6 +8,8 @@
 #include "cpu/noscpuidmsr.h"
 #include "cpu/noscpuusage.h"
 #include "detect/cvsensordetection.h"
+#include "firmware/cvsmbios.h"
+#include "firmware/cvwmi.h"
 #include "report/cvmailsend.h"
 #include "report/cvxap.h"
 
@@ -33,6 +35,11 @@ public:
         detection_.Install();
         monitor.Events.Mail = &mail_;
         monitor.XapFactory = [](TMonitor& owner) { return std::make_unique<TCaldavorXAP>(owner.Slots, owner.Sensors); };
+        // The identity is read on first use; the monitor keeps seeing it.
+        if (SMBiosExplorer) monitor.Board = &SMBiosExplorer->GetIdentity();
+        monitor.WmiQueryValue = [](const std::string& nameSpace, const std::string& query, const std::string& property) {
+            return TWmiInspector().QueryValue(nameSpace, query, property);
+        };
         monitor.Cpu.SetMsrReader = [](std::function<std::uint64_t(std::uint32_t)> reader) {
             SetMsrReader(std::move(reader));
         };

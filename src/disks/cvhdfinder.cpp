@@ -471,6 +471,7 @@ std::string VariantToText(const platform::WmiValue& value) {
     case Kind::Boolean: return value.boolean ? "True" : "False";
     case Kind::Integer: return std::to_string(value.integer);
     case Kind::Text: return value.text;
+    case Kind::Real: return std::to_string(value.real);
     case Kind::Array: break;
     }
     std::string text = "[";

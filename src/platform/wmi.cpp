@@ -30,9 +30,44 @@ WmiObject selectProperties(const WmiObject& object, const std::vector<std::strin
 
 }  // namespace
 
-void WmiStore::add(const std::string& className, WmiObject object) {
+std::uint16_t DefaultCimType(const WmiValue& value) {
+    switch (value.kind) {
+    case WmiValue::Kind::Boolean: return CimBoolean;
+    case WmiValue::Kind::Integer: return CimSint32;
+    case WmiValue::Kind::Real: return CimReal64;
+    case WmiValue::Kind::Array:
+        return value.items.empty() ? std::uint16_t{CimString} : DefaultCimType(value.items.front());
+    case WmiValue::Kind::Null:
+    case WmiValue::Kind::Text: break;
+    }
+    return CimString;
+}
+
+void WmiStore::add(const std::string& nameSpace, const std::string& className, WmiObject object) {
     sortProperties(object);
-    classes_[asciiLower(className)].push_back(std::move(object));
+    classes_[{asciiLower(nameSpace), asciiLower(className)}].push_back(std::move(object));
+}
+
+void WmiStore::addMethod(const std::string& nameSpace, const std::string& className, WmiMethod method) {
+    methods_[{asciiLower(nameSpace), asciiLower(className)}].push_back(std::move(method));
+}
+
+void WmiStore::connect(const std::string& nameSpace) const {
+    if (!connectFailure_.empty()) throw EWmiError(connectFailure_);
+    const std::string wanted = asciiLower(nameSpace);
+    if (wanted == "root\\cimv2" || wanted == "root\\wmi") return;
+    for (const auto& [key, objects] : classes_)
+        if (key.first == wanted) return;
+    for (const auto& [key, list] : methods_)
+        if (key.first == wanted) return;
+    throw EWmiError("Invalid namespace");
+}
+
+std::vector<WmiMethod> WmiStore::methods(const std::string& nameSpace, const std::string& className) {
+    prepare();
+    connect(nameSpace);
+    const auto found = methods_.find({asciiLower(nameSpace), asciiLower(className)});
+    return found == methods_.end() ? std::vector<WmiMethod>{} : found->second;
 }
 
 void WmiStore::addAssociated(const std::string& className, const std::string& deviceId,
@@ -42,8 +77,8 @@ void WmiStore::addAssociated(const std::string& className, const std::string& de
 }
 
 std::vector<WmiObject> WmiStore::query(const std::string& nameSpace, const std::string& wql) {
-    if (asciiLower(nameSpace) != "root\\cimv2") throw EWmiError("Invalid namespace");
     prepare();
+    connect(nameSpace);
     const std::string lower = asciiLower(wql);
     for (const auto& part : failing_)
         if (lower.find(asciiLower(part)) != std::string::npos) throw EWmiError("Generic failure");
@@ -61,7 +96,7 @@ std::vector<WmiObject> WmiStore::query(const std::string& nameSpace, const std::
             }
         }
         std::vector<WmiObject> result;
-        const auto found = classes_.find(trim(lower.substr(from + 6)));
+        const auto found = classes_.find({asciiLower(nameSpace), trim(lower.substr(from + 6))});
         if (found != classes_.end())
             for (const auto& object : found->second) result.push_back(selectProperties(object, names));
         return result;

@@ -145,6 +145,14 @@ TEST_F(DemoWindowTest, TheClockPageListsAndTheProcessorClockAreWired) {
     EXPECT_EQ(Text("LABRealCPUSpeed"), "2666 MHz");
 }
 
+TEST_F(DemoWindowTest, TheFirstStageTracesTheBoardFromTheFirmwareTables) {
+    ASSERT_NE(monitor.Board, nullptr);
+    EXPECT_EQ(monitor.Board->SystemProduct, "OC-Q9 Desktop");
+    const auto lines = testsupport::traceLines(machine.file("debug.nfo"));
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "FORMCREATE : found Orvane Computer Co. P45-QX Rev 1.1"),
+              lines.end());
+}
+
 TEST_F(DemoWindowTest, RowsAreShownWhileTheWelcomeBoxWaits) {
     QString shownThen;
     dialogs.WhileShown = [&](const std::string& title) {

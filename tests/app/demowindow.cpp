@@ -1,16 +1,30 @@
 #include "app/demowindow.h"
 
 #include "core/cvvars.h"
+#include "firmware/cvsmbios.h"
 
 namespace apptest {
 
-TGlobals::TGlobals() { InitializeCvvars(); }
-TGlobals::~TGlobals() { FinalizeCvvars(); }
-
-TWindowOnMachine::TWindowOnMachine(TBoard board) {
-    if (board == TBoard::Empty) return;
-    machine->loadFromFile(CALDAVOR_BOARDS_DIR "/demo.json");
+TGlobals::TGlobals() {
+    InitializeCvvars();
+    InitializeCvsmbios();
 }
+TGlobals::~TGlobals() {
+    ResetCvsmbios();
+    FinalizeCvvars();
+}
+
+namespace {
+
+bool LoadBoard(testsupport::TestMachine& machine, TWindowOnMachine::TBoard board) {
+    if (board == TWindowOnMachine::TBoard::Empty) return false;
+    machine->loadFromFile(CALDAVOR_BOARDS_DIR "/demo.json");
+    return true;
+}
+
+}  // namespace
+
+TWindowOnMachine::TWindowOnMachine(TBoard board) : boardLoaded(LoadBoard(machine, board)) {}
 
 TForm1& TWindowOnMachine::Open() {
     form = std::make_unique<TForm1>(monitor, std::vector<std::string>{"caldavor"}, &dialogs);

@@ -32,6 +32,8 @@ public:
     static void RunPostedMessages() { QCoreApplication::sendPostedEvents(); }
 
     testsupport::TestMachine machine;
+    // Before the wiring, which reads the machine's identity as the program does.
+    bool boardLoaded;
     TGlobals globals;
     TAnsweringDialogs dialogs;
     TMonitor monitor;

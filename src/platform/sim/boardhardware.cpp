@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 #include "platform/asciicase.h"
@@ -43,6 +46,13 @@ std::vector<std::uint8_t> asByteString(const BoardNode& node) {
         at = end;
     }
     return bytes;
+}
+
+std::vector<std::uint8_t> asFileBytes(const BoardNode& node) {
+    const std::string path = (std::filesystem::path(node.source()).parent_path() / node.asNonEmptyString()).string();
+    std::ifstream in(path, std::ios::binary);
+    if (!in) node.fail("cannot open the file " + path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 namespace {
@@ -97,10 +107,11 @@ void loadCpusSection(const BoardNode& section, Machine& machine) {
 
 void loadPhysicalMemorySection(const BoardNode& section, Machine& machine) {
     for (const BoardNode& region : section.items()) {
-        region.expectFields({"name", "base", "size", "bytes"});
+        region.expectFields({"name", "base", "size", "bytes", "file", "readableBytes"});
         const std::uint32_t base = region.field("base").asHex(0xFFFFFFFF, "0xF0000");
         std::vector<std::uint8_t> bytes;
         if (auto node = region.optionalField("bytes")) bytes = asByteString(*node);
+        if (auto node = region.optionalField("file")) bytes = asFileBytes(*node);
         if (auto node = region.optionalField("size")) {
             const std::uint32_t size = node->asHex(MaxRegionSize, "0x10000");
             if (size < bytes.size()) node->fail("expected a size that holds the bytes");
@@ -109,6 +120,8 @@ void loadPhysicalMemorySection(const BoardNode& section, Machine& machine) {
         std::string name;
         if (auto node = region.optionalField("name")) name = node->asString();
         installAt(region, [&] { machine.memory().addRegion(base, std::move(bytes), name); });
+        if (auto node = region.optionalField("readableBytes"))
+            machine.memory().limitReadable(base, static_cast<std::size_t>(node->asHex(MaxRegionSize, "0x100")));
     }
 }
 

@@ -19,6 +19,8 @@ class Machine;
 // digits, and "5F 53 4D 5F" (hex bytes separated by blanks).
 std::uint64_t asHex64(const BoardNode& node);
 std::vector<std::uint8_t> asByteString(const BoardNode& node);
+// The bytes of a file named relative to the board file.
+std::vector<std::uint8_t> asFileBytes(const BoardNode& node);
 // "00:1F.3": bus, device and function in hex.
 PciLocation asPciLocation(const BoardNode& node);
 // {"pci": "00:1F.0", "register": "0xF2", "mask": "0x08", "equals": "0x00"} or
@@ -32,8 +34,9 @@ std::function<bool()> asConfigCondition(const BoardNode& node, Machine& machine)
 // "unreadable" to take away one of the model's (see boardcpus.h).
 void loadCpusSection(const BoardNode& section, Machine& machine);
 // [{"name": "BIOS", "base": "0xF0000", "size": "0x10000", "bytes": "5F 53 4D 5F"}]:
-// "bytes" at the start of the region, "size" (at least as long, at most
-// 16 MiB) zero-filled.
+// "bytes" (or "file": a file beside the board) at the start of the region,
+// "size" (at least as long, at most 16 MiB) zero-filled; "readableBytes":
+// reads reaching past that many bytes fail.
 void loadPhysicalMemorySection(const BoardNode& section, Machine& machine);
 // [{"bus": 0, "device": 31, "function": 3, "vendorId": "0x8086",
 //   "deviceId": "0x2930", "registers": {"0x20": "0x01", "0x40": {"value": "0x00", "writeMask": "0x00"}},

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/sim/boarddisks.h"
+#include "platform/sim/boardfirmware.h"
 #include "platform/sim/boardcpus.h"
 #include "platform/sim/boardhardware.h"
 #include "platform/sim/boardi2c.h"
@@ -38,6 +39,8 @@ constexpr BoardSection sections[] = {
     {"cpus", loadCpusSection},
     {"cpuLoad", loadCpuLoadSection},
     {"physicalMemory", loadPhysicalMemorySection},
+    {"smbios", loadSmbiosSection},
+    {"acpiTables", loadAcpiTablesSection},
     {"pci", loadPciSection},
     {"smbus", loadSMBusSection},
     {"driver", loadDriverSection},

@@ -10,6 +10,7 @@
 #include "platform/memorysystemregistry.h"
 #include "platform/platform.h"
 #include "platform/sim/pcibus.h"
+#include "platform/firmwaretables.h"
 #include "platform/sim/physmemory.h"
 #include "platform/sim/portspace.h"
 #include "platform/sim/registerfile.h"
@@ -116,6 +117,10 @@ public:
 
     SimCpus& cpus() { return cpus_; }
     PhysicalMemory& memory() { return memory_; }
+    // The firmware's SMBIOS and ACPI tables; setting them lays them into
+    // physical memory in place of the ones before.
+    const FirmwareTables& firmwareTables() const { return firmware_; }
+    void setFirmwareTables(FirmwareTables tables);
     // Claims the configuration ports 0CF8h-0CFFh on first use.
     PciBus& pci();
     SimDriverConfig& driver() { return driver_; }
@@ -174,6 +179,7 @@ private:
 
     SimCpus cpus_;
     PhysicalMemory memory_;
+    FirmwareTables firmware_;
     std::shared_ptr<PciBus> pci_;
     SimDriverConfig driver_;
     DellSmiResponder dellSmi_;

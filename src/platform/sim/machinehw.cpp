@@ -163,4 +163,11 @@ DynamicData* Machine::dynamicData() {
     return dynamicData_.get();
 }
 
+void Machine::setFirmwareTables(FirmwareTables tables) {
+    constexpr const char* name = "firmware tables";
+    memory_.removeRegions(name);
+    firmware_ = std::move(tables);
+    for (auto& block : LayFirmwareTables(firmware_)) memory_.addRegion(block.address, std::move(block.bytes), name);
+}
+
 }  // namespace platform::sim

@@ -14,7 +14,8 @@ std::string PhysicalMemory::Region::describe() const {
 }
 
 void PhysicalMemory::addRegion(std::uint32_t base, std::vector<std::uint8_t> bytes, std::string name) {
-    Region region{base, std::move(bytes), std::move(name)};
+    const std::size_t size = bytes.size();
+    Region region{base, std::move(bytes), std::move(name), size};
     if (region.bytes.empty()) throw std::invalid_argument("empty memory region at " + std::to_string(base));
     if (region.end() > 0x100000000ull)
         throw std::invalid_argument("memory region " + region.describe() + " passes 4 GiB");
@@ -32,17 +33,35 @@ int PhysicalMemory::regionAt(std::uint64_t address) const {
     return -1;
 }
 
+void PhysicalMemory::removeRegions(const std::string& name) {
+    std::erase_if(regions_, [&](const Region& r) { return r.name == name; });
+}
+
+void PhysicalMemory::limitReadable(std::uint32_t base, std::size_t readable) {
+    const int region = regionAt(base);
+    if (region < 0) throw std::invalid_argument("no memory region at " + std::to_string(base));
+    regions_[region].readable = std::min(readable, regions_[region].bytes.size());
+}
+
 bool PhysicalMemory::covered(std::uint64_t address, std::uint64_t size) const {
     const std::uint64_t end = address + size;
     while (address < end) {
         const int region = regionAt(address);
         if (region < 0) return false;
-        address = regions_[region].end();
+        const Region& r = regions_[region];
+        if (std::min<std::uint64_t>(end, r.end()) > r.base + r.readable) return false;
+        address = r.end();
     }
     return true;
 }
 
 std::size_t PhysicalMemory::read(std::uint32_t address, std::span<std::uint8_t> buffer) const {
+    const std::size_t copied = copy(address, buffer);
+    if (recording_) readLog_.push_back({address, buffer.size(), copied});
+    return copied;
+}
+
+std::size_t PhysicalMemory::copy(std::uint32_t address, std::span<std::uint8_t> buffer) const {
     if (buffer.empty() || !covered(address, buffer.size())) return 0;
     std::uint64_t at = address;
     std::size_t done = 0;

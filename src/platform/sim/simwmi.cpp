@@ -53,6 +53,7 @@ WmiValue valueOf(const BoardNode& node) {
     if (node.isNull()) return {};
     if (node.isBool()) return WmiValue::of(node.asBool());
     if (node.isInteger()) return WmiValue::of(node.asInteger(INT64_MIN, INT64_MAX));
+    if (!node.isArray() && !node.isString()) return WmiValue::of(node.asNumber(-1e300, 1e300));
     if (node.isArray()) {
         std::vector<WmiValue> items;
         for (const auto& item : node.items()) items.push_back(valueOf(item));
@@ -64,8 +65,29 @@ WmiValue valueOf(const BoardNode& node) {
 WmiObject instanceOf(const BoardNode& node) {
     if (!node.isObject()) node.failExpected("an object of properties");
     WmiObject object;
-    for (const auto& [name, value] : node.members()) object.push_back({name, valueOf(value)});
+    for (const auto& [name, value] : node.members()) {
+        // {"cimType": 19, "value": ...} names the type; a plain value takes its kind's.
+        if (value.isObject()) {
+            value.expectFields({"cimType", "value"});
+            object.push_back({name, valueOf(value.field("value")),
+                              static_cast<std::uint16_t>(value.field("cimType").asInteger(1, 0xFFFF))});
+        } else {
+            object.push_back({name, valueOf(value)});
+        }
+    }
     return object;
+}
+
+// The firmware's structure table as the system's WMI hands it out.
+WmiObject rawSmbiosTables(const SmbiosTables& smbios) {
+    std::vector<WmiValue> bytes;
+    for (std::uint8_t b : smbios.table) bytes.push_back(WmiValue::of(std::int64_t{b}));
+    return {{"Active", WmiValue::of(true)},
+            {"InstanceName", WmiValue::of(std::string("SMBiosData"))},
+            {"SMBiosData", WmiValue::of(std::move(bytes)), CimUint8},
+            {"SmbiosMajorVersion", WmiValue::of(std::int64_t{smbios.major}), CimUint8},
+            {"SmbiosMinorVersion", WmiValue::of(std::int64_t{smbios.minor}), CimUint8},
+            {"Size", WmiValue::of(static_cast<std::int64_t>(smbios.table.size())), CimUint32}};
 }
 
 }  // namespace
@@ -100,14 +122,34 @@ void SimWmi::prepare() {
                       {text("Caption", spec.model), text("Description", "Disk drive"), text("DeviceID", storage),
                        text("Name", spec.model)});
     }
+    if (const auto& smbios = machine_.firmwareTables().smbios)
+        add("root\\WMI", "MSSmBios_RawSMBiosTables", rawSmbiosTables(*smbios));
     if (usbController) add("Win32_USBController", controller(UsbController, "Standard Enhanced PCI to USB Host Controller"));
     if (fireWireController) add("Win32_1394Controller", controller(FireWireController, "OHCI Compliant IEEE 1394 Host Controller"));
 }
 
 void loadWmiSection(const BoardNode& section, Machine& machine) {
-    section.expectFields({"enabled", "failQueries", "classes", "associators"});
+    section.expectFields({"enabled", "failQueries", "failConnect", "classes", "namespaces", "methods", "associators"});
     SimWmi& wmi = machine.simWmi();
     if (auto v = section.optionalField("enabled")) wmi.enabled = v->asBool();
+    if (auto v = section.optionalField("failConnect")) wmi.failConnectWith(v->asNonEmptyString());
+    if (auto v = section.optionalField("namespaces"))
+        for (const auto& [nameSpace, classes] : v->members())
+            for (const auto& [name, list] : classes.members())
+                for (const auto& item : list.items()) wmi.add(nameSpace, name, instanceOf(item));
+    if (auto v = section.optionalField("methods")) {
+        for (const auto& m : v->items()) {
+            m.expectFields({"namespace", "class", "name", "inParameters"});
+            WmiMethod method{m.field("name").asNonEmptyString(), false, {}};
+            if (auto in = m.optionalField("inParameters")) {
+                method.hasInParameters = true;
+                for (const auto& p : in->items()) method.inParameters.push_back(p.asNonEmptyString());
+            }
+            const auto ns = m.optionalField("namespace");
+            wmi.addMethod(ns ? ns->asNonEmptyString() : "root\\cimv2", m.field("class").asNonEmptyString(),
+                          std::move(method));
+        }
+    }
     if (auto v = section.optionalField("failQueries"))
         for (const auto& part : v->items()) wmi.failQueriesWith(part.asNonEmptyString());
     if (auto v = section.optionalField("classes"))

@@ -24,8 +24,12 @@ private:
     bool filled_ = false;
 };
 
-// {"enabled", "failQueries": [texts], "classes": {"<class>": [instances]},
+// {"enabled", "failQueries": [texts], "failConnect": "message",
+//  "classes": {"<class>": [instances]}, "namespaces": {"root\\WMI": {"<class>": [instances]}},
+//  "methods": [{"namespace", "class", "name", "inParameters": [names]}],
 //  "associators": [{"class", "deviceId", "assocClass", "instances"}]}
+// A property is a plain value or {"cimType": 19, "value": ...}. With an
+// "smbios" section, root\WMI has MSSmBios_RawSMBiosTables.
 void loadWmiSection(const BoardNode& section, Machine& machine);
 
 }  // namespace platform::sim
