@@ -6,6 +6,8 @@
 #include "detect/cvdetect.h"
 #include "detect/cvdetectcontext.h"
 #include "detect/cvdiscoveredsensors.h"
+#include "detect/cvscsiprobe.h"
+#include "detect/cvsmartprobe.h"
 #include "detect/cvsmbusprobe.h"
 #include "detect/cvsuperio.h"
 
@@ -48,4 +50,8 @@ void TSensorDetection::Install() {
     steps.ProbeICHSlaveAddress = ::ProbeICHSlaveAddress;
     steps.ActivateWinbondMonitorIfMissing = ::ActivateWinbondMonitorIfMissing;
     steps.HandleSpecialBoardTrap1 = ::HandleSpecialBoardTrap1;
+    steps.ProbeAdvancedSMART = ::ProbeAdvancedSMART;
+    steps.ProbeCSMISMART = ::ProbeCSMISMART;
+    steps.ProbeClassicSMART = ::ProbeClassicSMART;
+    steps.ProbeSCSI = ::ProbeSCSI;
 }

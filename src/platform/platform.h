@@ -308,6 +308,11 @@ public:
 
     virtual std::optional<std::string> environmentVariable(const std::string& name);
     virtual std::string systemDir() const;
+    // Files by their Windows path (the system folder's drivers); a machine
+    // without that folder has none and copies nothing.
+    virtual bool fileExists(const std::string& path);
+    // Fails when the target exists.
+    virtual bool copyFile(const std::string& from, const std::string& to);
     virtual std::string computerName();
     virtual std::string userName();
     // The keyboard state byte of a virtual key (bit 0 toggled, bit 7 held).
