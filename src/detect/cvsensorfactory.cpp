@@ -30,6 +30,8 @@
 #include "chips/cvnational.h"
 #include "chips/cvnforce2sensor.h"
 #include "chips/cvsensorqst.h"
+#include "chips/cvsensorscsi.h"
+#include "chips/cvsensorssmart.h"
 #include "chips/cvsmscsensor.h"
 #include "chips/cvsupermicrosensor.h"
 #include "chips/cvtoshibasensor.h"
@@ -152,6 +154,9 @@ const std::map<std::string, TSensorCreator, std::less<>>& BuiltCreators() {
         {"TFintekSensor", Make<TFintekSensor>()},
         {"TNSSensor", Make<TNSSensor>()},
         {"TITSensor", Make<TITSensor>()},
+        {"TSMARTSensor", Make<TSMARTSensor>()},
+        {"TAdvSMARTSensor", Make<TAdvSMARTSensor>()},
+        {"TSCSISensor", Make<TSCSISensor>()},
     };
     return creators;
 }
