@@ -18,6 +18,7 @@
 #include "core/cvmaintray.h"
 #include "core/cvmonitor.h"
 #include "ui/formstorage.h"
+#include "ui/uiprompts.h"
 
 class QComboBox;
 class QLabel;
@@ -37,6 +38,8 @@ public:
     ~TForm1() override;
 
     TTrayIcon& Tray() { return *tray_; }
+    // Where the window's modal dialogs run; tests answer them from a script.
+    void SetPrompts(TUiPrompts& prompts) { prompts_ = &prompts; }
 
     // The newest value of each shown temperature, fan and voltage in its row.
     void ShowReadings();
@@ -78,5 +81,7 @@ private:
     std::unique_ptr<TMessageBoxDialogs> messageBoxes_;
     std::unique_ptr<TTrayIcon> tray_;
     TFormStorage formStorage_;
+    TQtPrompts qtPrompts_;
+    TUiPrompts* prompts_ = &qtPrompts_;
     bool hintHandlerInstalled_ = false;
 };

@@ -207,6 +207,10 @@ public:
     virtual void ShowReadingRows() {}
     // The text of LABRealCPUSpeed.
     virtual void ShowCpuSpeed(const std::string& /*text*/) {}
+    // Drops the cached tray icons, so the next tick draws them anew.
+    virtual void FreeTrayIcons() {}
+    // Builds the exotics panel's boxes again when it owns any.
+    virtual void RebuildExoticFrames() {}
 };
 
 // The SMBus debug dialog of "/SMBDEBUG", run modally.
