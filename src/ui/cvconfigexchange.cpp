@@ -59,7 +59,7 @@ void FillSlots(TMonitor& monitor, TDlgConfigModel& model) {
             if (speed >= 1 && speed <= static_cast<int>(speedCount))
                 data.ControlsSpeed[static_cast<std::size_t>(speed - 1)] = true;
             else
-                WriteDebugLog(Format("Driven speed %d of %s beyond the %d speed readingSlots dropped",
+                WriteDebugLog(Format("Driven speed %d of %s beyond the %d speed slots dropped",
                                      {speed, slot.Name, static_cast<int>(speedCount)}));
         }
         model.Temps.push_back(std::move(data));
