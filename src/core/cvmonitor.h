@@ -39,6 +39,9 @@ struct TTickDividers {
     int VoltCounter = MaxInt;
     int SlowCounter = MaxInt;
     int XapCounter = MaxInt;
+
+    // Every divided step runs on the next tick.
+    void FireAllOnNextTick() { FanCounter = VoltCounter = SlowCounter = XapCounter = MaxInt; }
 };
 
 class TMonitor {
@@ -113,6 +116,10 @@ public:
     void ACMinimizeExecute();
     void ACRestoreExecute();
     void ACExitExecute();
+    // The tray's value icons are drawn anew on the next tick.
+    void FreeTrayIcons() {
+        if (Window) Window->FreeTrayIcons();
+    }
     // The clock page's lists.
     void FillClockChips();
     void FillClockVendors();

@@ -207,7 +207,8 @@ public:
     virtual void ShowReadingRows() {}
     // The text of LABRealCPUSpeed.
     virtual void ShowCpuSpeed(const std::string& /*text*/) {}
-    // Drops the cached tray icons, so the next tick draws them anew.
+    // Drops every cached value icon of the tray, so the next tick draws and
+    // sets the icon again (the tray's colours, strip or unit changed).
     virtual void FreeTrayIcons() {}
     // Builds the exotics panel's boxes again when it owns any.
     virtual void RebuildExoticFrames() {}

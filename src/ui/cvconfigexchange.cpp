@@ -181,7 +181,7 @@ void ReadBackOptions(TMonitor& monitor, const TOptionsTab& tab) {
     TOptions& o = monitor.Options;
     o.TrayFontSize = tab.FontLarge ? 1 : 0;
     o.UseCelsius = tab.Celsius;
-    if (monitor.Window) monitor.Window->FreeTrayIcons();
+    monitor.FreeTrayIcons();
     o.CLIconBack = tab.IconBack;
     o.CLIconText = tab.IconText;
     o.MinimizeOnClose = tab.MinimizeOnClose;
@@ -235,8 +235,7 @@ void ReadBackConfigDialog(TMonitor& monitor, const TDlgConfigModel& model) {
     monitor.SaveParams(true);
     monitor.SaveSensorsConfig();
     monitor.MaintainLogs();
-    auto& dividers = monitor.TickDividers;
-    dividers.FanCounter = dividers.VoltCounter = dividers.SlowCounter = TTickDividers::MaxInt;
+    monitor.TickDividers.FireAllOnNextTick();
 }
 
 void CloseConfigDialog(TMonitor& monitor) {
