@@ -69,6 +69,7 @@ int main(int argc, char** argv) {
     {
         TMonitor monitor;
         const auto services = WireServices(monitor);
+        monitor.Language = langDispatcher.get();
         TForm1 form(monitor, commandLine);
         form.show();
         ScheduleScreenshot(form);
