@@ -244,12 +244,7 @@ void TFanControlTab::BTNFCntrlRemoveClick() {
     ChosenController = -1;
     ChosenInput = -1;
     ResponseView = {};
-    if (removed > 0)
-        LBFanControllersClick(removed - 1);
-    else {
-        showVisibility();
-        notify();
-    }
+    chooseBefore(removed, &TFanControlTab::LBFanControllersClick);
 }
 
 void TFanControlTab::LBFanControllersClick(int index) {
@@ -319,12 +314,16 @@ void TFanControlTab::BTNRemFanCtrlTempClick() {
     TempItems.erase(TempItems.begin() + removed);
     ChosenInput = -1;
     ResponseView = {};
-    if (removed > 0)
-        LBFanControlTempsClick(removed - 1);
-    else {
-        showVisibility();
-        notify();
+    chooseBefore(removed, &TFanControlTab::LBFanControlTempsClick);
+}
+
+void TFanControlTab::chooseBefore(int removed, void (TFanControlTab::*click)(int)) {
+    if (removed > 0) {
+        (this->*click)(removed - 1);
+        return;
     }
+    showVisibility();
+    notify();
 }
 
 void TFanControlTab::LBFanControlTempsClick(int index) {

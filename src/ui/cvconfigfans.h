@@ -160,6 +160,8 @@ public:
 private:
     std::string readingLabel(TReadingKind kind, const std::vector<TUsedData>& slotList, int sensor, int index) const;
     void storePoint(int k, double value);
+    // Chooses the entry before a removed one as a click would; none after the first.
+    void chooseBefore(int removed, void (TFanControlTab::*click)(int));
     void showVisibility();
     void notify() const;
 

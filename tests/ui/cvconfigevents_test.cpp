@@ -141,7 +141,7 @@ TEST_F(EventsTab, Validity) {
         {"60", 1, "hot", true, false},
         {"", 2, "", false, false},
         {"abc", 2, "", false, false},        // compiles, fails to evaluate
-        {"60)", 2, "", false, true},
+        {"60+", 2, "", false, true},
         {"(60", 2, "", false, true},
     };
     for (const Case& c : cases) {
@@ -207,7 +207,7 @@ TEST_F(ConfigFixture, EventsAndAFanControllerEditedInTheDialogReachTheMonitorAnd
     TEventDef broken;
     broken.Origin = 0;
     broken.CheckType = ">=";
-    broken.CheckValue = "60)";
+    broken.CheckValue = "(60";
     monitor.Events.Events.resize(2);
     monitor.Events.Events[0].Def = broken;
     monitor.Events.Events[1].Def = broken;
@@ -247,7 +247,7 @@ TEST_F(ConfigFixture, EventsAndAFanControllerEditedInTheDialogReachTheMonitorAnd
         return std::any_of(boxes.Info.begin(), boxes.Info.end(),
                            [&](const std::string& line) { return line.rfind(prefix, 0) == 0; });
     };
-    EXPECT_TRUE(starts("Error compiling SIMPLE EVENT (parse) : |sensor[0].temp[1].value>=60)| -> "));
+    EXPECT_TRUE(starts("Error compiling SIMPLE EVENT (parse) : |sensor[0].temp[1].value>=(60| -> "));
     EXPECT_TRUE(starts("Error compiling SIMPLE EVENT (eval) : |sensor[0].temp[1].value>=abc| -> "));
 
     ASSERT_EQ(monitor.FanControllers.size(), 1u);

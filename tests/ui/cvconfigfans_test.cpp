@@ -22,7 +22,7 @@ class FanTab : public coretest::CoreTest {
 protected:
     FanTab() {
         add("ChipA", 0x290, {{"CPU", "MB"}, {}, {"P1", "P2"}, {}}, &isa);
-        add("ChipB", 0x2E, {{"Disk"}, {}, {}, {}}, &smbus);
+        add("ChipB", 0x2E, {{"Disk", "Case"}, {}, {}, {}}, &smbus);
         add("ChipC", 0x2D, {{}, {}, {"Q1", "Q2", "Q3"}, {}}, &smbus);
         prompts.OnInput = [this](const std::string&) { return name; };
     }
@@ -298,7 +298,7 @@ TEST_F(FanTab, InputsComeFromThePickerOnlyWithAChosenEntry) {
     };
     tab.BTNAddFanCtrlTempClick();
     EXPECT_TRUE(model.FanCtrls[0].Temps.empty());
-    EXPECT_EQ(offered.size(), 3u);  // CPU, MB, Disk
+    EXPECT_EQ(offered.size(), 4u);  // CPU, MB, Disk, Case
     row = 2;
     tab.BTNAddFanCtrlTempClick();
     ASSERT_EQ(model.FanCtrls[0].Temps.size(), 1u);
