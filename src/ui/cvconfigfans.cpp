@@ -569,6 +569,9 @@ TFanControlPage::TFanControlPage(TFanControlTab& tab, TDlgConfigModel& model, QW
     editorLayout->addWidget(method_, 1, 1, 1, 2);
     temps_ = new QListWidget;
     temps_->setObjectName("LBFanControlTemps");
+    // Long labels end in "..." rather than scrolling their start out of view.
+    temps_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    temps_->setTextElideMode(Qt::ElideRight);
     editorLayout->addWidget(temps_, 2, 0, 2, 2);
     auto* addTemp = new QPushButton("Add");
     addTemp->setObjectName("BTNAddFanCtrlTemp");

@@ -96,6 +96,8 @@ TEST_F(Screenshot, DialogsThroughTheXServer) {
     controller.SensorIndex = 0;
     controller.PwmIndex = 1;
     TFanCtrlTemp input;
+    input.SensorIndex = 0;
+    input.ReadingIndex = 1;
     input.MinTemp = 30;
     input.MaxTemp = 60;
     input.Hysteresis = 2;
