@@ -115,6 +115,7 @@ void TForm1::BuildPages() {
     setCentralWidget(pages_);
 
     readings_ = new TReadingsPage;
+    readings_->setObjectName("TSReadings");
     pages_->addTab(readings_, "Readings");
 
     QVBoxLayout* charts = MakePage(*pages_, "TSCharts", "Charts");

@@ -2,14 +2,11 @@
 // detected, opened from the information page as the user does.
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QListWidget>
 #include <QPushButton>
-#include <QTest>
 #include <gtest/gtest.h>
 
 #include "app/demowindow.h"
-#include "core/cvmainscreenshot.h"
 #include "core/cvvars.h"
 #include "ui/cvfindsmbusdevices.h"
 #include "ui/uiprompts.h"
@@ -54,22 +51,6 @@ TEST(SMBusScanOfTheDemoBoard, ListsItsMemoryModulesAndSensors) {
                                         " - device found at $48 (WriteQ)", " - device found at $4C (WriteQ)",
                                         " - device found at $50 (ReadRegB)", " - device found at $51 (ReadRegB)"}));
     EXPECT_EQ(SMBusScanResult.substr(SMBusScanResult.rfind("\r\n") + 2), " - device found at $51 (ReadRegB)");
-}
-
-TEST(Screenshot, SMBusScanDialogAfterAScanOfTheDemoBoard) {
-    const QString folder = qEnvironmentVariable("CALDAVOR_SCREENSHOTS");
-    if (folder.isEmpty()) GTEST_SKIP() << "runs under xvfb-run from its own ctest entry";
-    ASSERT_EQ(QGuiApplication::platformName(), "xcb");
-
-    apptest::TWindowOnMachine demo(apptest::TWindowOnMachine::TBoard::Demo);
-    demo.Open();
-    demo.RunPostedMessages();
-    TDlgFindSMBusDevices dialog(demo.monitor);
-    dialog.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
-    ScanAndWait(dialog);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(SaveScreenshot(dialog, folder + "/smbusscan.png"));
 }
 
 }  // namespace
