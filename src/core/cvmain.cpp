@@ -10,6 +10,7 @@
 #include <QHelpEvent>
 #include <QLabel>
 #include <QPixmap>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QSocketNotifier>
 #include <QTabWidget>
@@ -23,6 +24,7 @@
 #include "core/cvvalueformat.h"
 #include "platform/platform.h"
 #include "ui/cvconfigexchange.h"
+#include "ui/cvfindsmbusdevices.h"
 
 namespace {
 
@@ -73,8 +75,8 @@ TForm1::TForm1(TMonitor& monitor, std::vector<std::string> commandLine, TDialogs
     logBoxes_ = std::make_unique<TWindowLogBoxes>(readings_->InfoMemo(), *debugInfo_);
     monitor_.Log.SetBoxes(logBoxes_.get());
     if (!dialogs) {
-        messageBoxes_ = std::make_unique<TMessageBoxDialogs>(this);
-        dialogs = messageBoxes_.get();
+        ownDialogs_ = std::make_unique<TUiDialogs>(monitor_, qtPrompts_, this);
+        dialogs = ownDialogs_.get();
     }
     monitor_.Dialogs = dialogs;
     monitor_.LayoutMetrics = readings_->Metrics();
@@ -110,7 +112,7 @@ TForm1::~TForm1() {
     if (hintHandlerInstalled_) qApp->removeEventFilter(this);
     monitor_.DutyEdits.OnShow = nullptr;
     monitor_.Log.SetBoxes(nullptr);
-    if (monitor_.Dialogs == messageBoxes_.get()) monitor_.Dialogs = nullptr;
+    if (monitor_.Dialogs == ownDialogs_.get()) monitor_.Dialogs = nullptr;
 }
 
 void TForm1::BuildPages() {
@@ -153,6 +155,10 @@ void TForm1::BuildPages() {
     QVBoxLayout* info = MakePage(*pages_, "TSInfo", "Information");
     debugInfo_ = MakeLogMemo("DebugInfo", nullptr);
     info->addWidget(debugInfo_);
+    auto* findSMBusDevices = Add(info, "BTNFindSMBusDevices", new QPushButton("Find SMBus devices"));
+    info->setAlignment(findSMBusDevices, Qt::AlignLeft);
+    connect(findSMBusDevices, &QPushButton::clicked, this,
+            [this] { BTNFindSMBusDevicesClick(monitor_, *prompts_, this); });
     info->addWidget(new QLabel("DIMM info"));
     QPlainTextEdit* dimmInfo = MakeLogMemo("dimminfo", nullptr);
     dimmInfo->setMaximumHeight(fontMetrics().height() * 8);

@@ -12,13 +12,13 @@
 #include <QEvent>
 #include <QMainWindow>
 
-#include "core/cvmaindialogs.h"
 #include "core/cvmainlogbox.h"
 #include "core/cvmaintimers.h"
 #include "core/cvmaintray.h"
 #include "core/cvmonitor.h"
 #include "core/cvtrayicon.h"
 #include "ui/formstorage.h"
+#include "ui/uidialogs.h"
 #include "ui/uiprompts.h"
 
 class QComboBox;
@@ -85,7 +85,7 @@ private:
     TReadingsPage* readings_ = nullptr;
     QPlainTextEdit* debugInfo_ = nullptr;
     std::unique_ptr<TWindowLogBoxes> logBoxes_;
-    std::unique_ptr<TMessageBoxDialogs> messageBoxes_;
+    std::unique_ptr<TUiDialogs> ownDialogs_;
     std::unique_ptr<TTrayIcon> tray_;
     TTrayIconCache trayIcons_;
     TFormStorage formStorage_;
