@@ -291,18 +291,17 @@ std::string JedecManufacturerName(int continuation, int code) {
 }
 
 std::string SPDMemoryTypeName(int memoryType) {
-    static constexpr const char* names[] = {"<Unknown>",   "<Reserved>", "Fast Page Mode",     "EDO",
-                                            "Pipelined Nibble", "SDRAM", "ROM",               "DDR SGRAM",
-                                            "DDR SDRAM",   "DDR2",       "DDR2 FB-DIMM",       "DDR2 FB-DIMM Probe",
-                                            "DDR3",        "DDR4"};
+    static constexpr const char* names[] = {
+        "<Unknown>", "<Reserved>", "Fast Page Mode", "EDO", "Pipelined Nibble", "SDRAM", "ROM", "DDR SGRAM",
+        "DDR SDRAM", "DDR2", "DDR2 FB-DIMM", "DDR2 FB-DIMM Probe", "DDR3", "DDR4"};
     return memoryType >= 0 && memoryType < static_cast<int>(std::size(names)) ? names[memoryType] : names[0];
 }
 
 std::string SPDModuleTypeName(int moduleType) {
     static constexpr const char* names[] = {
-        "<Unknown>",  "<Undefined>", "<Reserved>",   "RDIMM",        "UDIMM",       "SO-DIMM",
-        "72b-SO-CDIMM", "72b-SO-RDIMM", "Micro-DIMM", "Mini-RDIMM",  "Mini-UDIMM",  "Mini-CDIMM",
-        "72b-SO-UDIMM", "LRDIMM",     "16b-SO-DIMM", "32b-SO-DIMM", "FB-DIMM"};
+        "<Unknown>", "<Undefined>", "<Reserved>", "RDIMM", "UDIMM", "SO-DIMM", "72b-SO-CDIMM", "72b-SO-RDIMM",
+        "Micro-DIMM", "Mini-RDIMM", "Mini-UDIMM", "Mini-CDIMM", "72b-SO-UDIMM", "LRDIMM", "16b-SO-DIMM",
+        "32b-SO-DIMM", "FB-DIMM"};
     return moduleType >= 0 && moduleType < static_cast<int>(std::size(names)) ? names[moduleType] : names[0];
 }
 
