@@ -22,6 +22,7 @@
 #include "core/cvmainreadings.h"
 #include "core/cvvalueformat.h"
 #include "platform/platform.h"
+#include "ui/cvconfigexchange.h"
 
 namespace {
 
@@ -81,10 +82,10 @@ TForm1::TForm1(TMonitor& monitor, std::vector<std::string> commandLine, TDialogs
 
     QCheckBox& autoFanSpeed = readings_->AutoFanSpeedBox();
     autoFanSpeed.setChecked(monitor_.Options.AutoFanSpeed);
-    connect(&autoFanSpeed, &QCheckBox::toggled, this, [this](bool checked) {
-        monitor_.Options.AutoFanSpeed = checked;
-        if (!monitor_.DutyEdits.SuppressPwmWrite) monitor_.SaveParams(true);
-    });
+    connect(&autoFanSpeed, &QCheckBox::toggled, this,
+            [this](bool checked) { CBAutoFanSpeedClick(monitor_, checked); });
+    connect(&readings_->ConfigButton(), &QPushButton::clicked, this,
+            [this] { BTNConfigClick(monitor_, *prompts_, this); });
 
     tray_ = std::make_unique<TTrayIcon>(TTrayIcon::TActions{[this] { monitor_.ACRestoreExecute(); },
                                                             [this] { monitor_.ACMinimizeExecute(); },
@@ -118,6 +119,7 @@ void TForm1::BuildPages() {
     setCentralWidget(pages_);
 
     readings_ = new TReadingsPage;
+    readings_->setObjectName("TSReadings");
     pages_->addTab(readings_, "Readings");
 
     QVBoxLayout* charts = MakePage(*pages_, "TSCharts", "Charts");

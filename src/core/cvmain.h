@@ -19,6 +19,7 @@
 #include "core/cvmonitor.h"
 #include "core/cvtrayicon.h"
 #include "ui/formstorage.h"
+#include "ui/uiprompts.h"
 
 class QComboBox;
 class QLabel;
@@ -38,6 +39,8 @@ public:
     ~TForm1() override;
 
     TTrayIcon& Tray() { return *tray_; }
+    // Where the window's modal dialogs run; tests answer them from a script.
+    void SetPrompts(TUiPrompts& prompts) { prompts_ = &prompts; }
 
     // The newest value of each shown temperature, fan and voltage in its row.
     void ShowReadings();
@@ -86,5 +89,7 @@ private:
     std::unique_ptr<TTrayIcon> tray_;
     TTrayIconCache trayIcons_;
     TFormStorage formStorage_;
+    TQtPrompts qtPrompts_;
+    TUiPrompts* prompts_ = &qtPrompts_;
     bool hintHandlerInstalled_ = false;
 };
