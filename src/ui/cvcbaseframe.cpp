@@ -178,19 +178,20 @@ TSCTemperature::TSCTemperature(int width, int height, QWidget* parent) : TSCBase
     EndRow(row);
 }
 
-TSCFan::TSCFan(int width, int height, QWidget* parent) : TSCBaseFrame(width, height, parent) {
+TSCValueBox::TSCValueBox(int width, int height, const char* name, const char* text, QWidget* parent)
+    : TSCBaseFrame(width, height, parent) {
     QHBoxLayout& row = AddRow(panel());
-    sample_ = AddLabel("LABSample", "???? RPM", false);
+    sample_ = AddLabel(name, text, false);
     row.addWidget(sample_);
     EndRow(row);
 }
 
-TSCVolt::TSCVolt(int width, int height, QWidget* parent) : TSCBaseFrame(width, height, parent) {
-    QHBoxLayout& row = AddRow(panel());
-    sample_ = AddLabel("LabSample", "??.??V", false);
-    row.addWidget(sample_);
-    EndRow(row);
-}
+TSCFan::TSCFan(int width, int height, QWidget* parent) : TSCValueBox(width, height, "LABSample", "???? RPM", parent) {}
+
+TSCVolt::TSCVolt(int width, int height, QWidget* parent) : TSCValueBox(width, height, "LabSample", "??.??V", parent) {}
+
+TSCFrequency::TSCFrequency(int width, int height, QWidget* parent)
+    : TSCValueBox(width, height, "LabSample", "???? MHz", parent) {}
 
 TSCSmartDrive::TSCSmartDrive(int width, int height, QWidget* parent) : TSCBaseFrame(width, height, parent) {
     QHBoxLayout& row = AddRow(panel());
@@ -226,13 +227,6 @@ void TSCUsage::resizeEvent(QResizeEvent* event) {
 void TSCUsage::FrameResize() {
     const int barHeight = static_cast<int>(std::nearbyint(panel().height() / 4.0));
     bar_->setGeometry(4, (panel().height() - barHeight) / 2, panel().width() - 8, barHeight);
-}
-
-TSCFrequency::TSCFrequency(int width, int height, QWidget* parent) : TSCBaseFrame(width, height, parent) {
-    QHBoxLayout& row = AddRow(panel());
-    sample_ = AddLabel("LabSample", "???? MHz", false);
-    row.addWidget(sample_);
-    EndRow(row);
 }
 
 TSCBattery::TSCBattery(int width, int height, QWidget* parent) : TSCBaseFrame(width, height, parent) {

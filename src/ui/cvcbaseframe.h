@@ -71,6 +71,16 @@ private:
     QPoint last_;
 };
 
+// A box whose face shows one value label.
+class TSCValueBox : public TSCBaseFrame {
+public:
+    TSCValueBox(int width, int height, const char* name, const char* text, QWidget* parent);
+    QLabel* Sample() override { return sample_; }
+
+private:
+    QLabel* sample_;
+};
+
 class TSCTemperature : public TSCBaseFrame {
 public:
     TSCTemperature(int width, int height, QWidget* parent = nullptr);
@@ -80,22 +90,14 @@ private:
     QLabel* sample_;
 };
 
-class TSCFan : public TSCBaseFrame {
+class TSCFan : public TSCValueBox {
 public:
     TSCFan(int width, int height, QWidget* parent = nullptr);
-    QLabel* Sample() override { return sample_; }
-
-private:
-    QLabel* sample_;
 };
 
-class TSCVolt : public TSCBaseFrame {
+class TSCVolt : public TSCValueBox {
 public:
     TSCVolt(int width, int height, QWidget* parent = nullptr);
-    QLabel* Sample() override { return sample_; }
-
-private:
-    QLabel* sample_;
 };
 
 class TSCSmartDrive : public TSCBaseFrame {
@@ -122,13 +124,9 @@ private:
     QProgressBar* bar_;
 };
 
-class TSCFrequency : public TSCBaseFrame {
+class TSCFrequency : public TSCValueBox {
 public:
     TSCFrequency(int width, int height, QWidget* parent = nullptr);
-    QLabel* Sample() override { return sample_; }
-
-private:
-    QLabel* sample_;
 };
 
 class TSCBattery : public TSCBaseFrame {

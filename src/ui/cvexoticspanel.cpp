@@ -71,11 +71,12 @@ TExoticsPage::TExoticsPage(TMonitor& monitor, QWidget* parent) : QWidget(parent)
     panel_->setObjectName("PanSamples");
     panel_->resize(DesignPanelWidth, DesignPanelHeight);
     scroll_->setWidget(panel_);
-    page->addWidget(scroll_, 1, Qt::AlignHCenter);
+    page->addWidget(scroll_, 0, Qt::AlignHCenter);
     auto* magic = new QPushButton("Show the magic");
     magic->setObjectName("BTNShowTheMagic");
     connect(magic, &QPushButton::clicked, this, [this] { BTNShowTheMagicClick(); });
     page->addWidget(magic, 0, Qt::AlignHCenter);
+    page->addStretch();
 }
 
 std::string TExoticsPage::LayoutFile() const { return ProgramDir + LayoutFileName; }
