@@ -71,6 +71,7 @@ int main(int argc, char** argv) {
     {
         TMonitor monitor;
         const auto services = WireServices(monitor);
+        monitor.Language = langDispatcher.get();
         TForm1 form(monitor, commandLine);
         form.show();
         ScheduleScreenshot(form);

@@ -21,12 +21,6 @@
 
 namespace {
 
-template <typename Control>
-Control* Named(const char* name, Control* control) {
-    control->setObjectName(name);
-    return control;
-}
-
 QLineEdit* LineEdit(const char* name, bool secret = false) {
     auto* edit = Named(name, new QLineEdit);
     if (secret) edit->setEchoMode(QLineEdit::Password);

@@ -25,12 +25,6 @@ namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
-template <typename Control>
-Control* Named(const char* name, Control* control) {
-    control->setObjectName(name);
-    return control;
-}
-
 QSpinBox* SpinEdit(const char* name, int low, int high) {
     auto* edit = Named(name, new QSpinBox);
     edit->setRange(low, high);

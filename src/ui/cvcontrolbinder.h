@@ -16,6 +16,13 @@ class QRadioButton;
 class QSpinBox;
 class QWidget;
 
+// Names a new control, so localisation and tests find it.
+template <typename Control>
+Control* Named(const char* name, Control* control) {
+    control->setObjectName(name);
+    return control;
+}
+
 class TControlBinder {
 public:
     void Check(QCheckBox* box, bool& field, std::function<void()> changed = {});
