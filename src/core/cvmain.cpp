@@ -23,7 +23,9 @@
 #include "core/cvmainreadings.h"
 #include "core/cvvalueformat.h"
 #include "platform/platform.h"
+#include "ui/cvcharts.h"
 #include "ui/cvconfigexchange.h"
+#include "ui/cvexoticspanel.h"
 #include "ui/cvfindsmbusdevices.h"
 
 namespace {
@@ -80,6 +82,8 @@ TForm1::TForm1(TMonitor& monitor, std::vector<std::string> commandLine, TDialogs
     }
     monitor_.Dialogs = dialogs;
     monitor_.LayoutMetrics = readings_->Metrics();
+    monitor_.Charts = charts_;
+    monitor_.Tiles = exotics_;
     BindDutyEdits();
 
     QCheckBox& autoFanSpeed = readings_->AutoFanSpeedBox();
@@ -108,6 +112,8 @@ TForm1::~TForm1() {
     monitor_.FormDestroy();
     monitor_.Window = nullptr;
     monitor_.TimerService = nullptr;
+    monitor_.Charts = nullptr;
+    monitor_.Tiles = nullptr;
     platform::current().desktop().setBalloonPresenter({});
     if (hintHandlerInstalled_) qApp->removeEventFilter(this);
     monitor_.DutyEdits.OnShow = nullptr;
@@ -124,9 +130,8 @@ void TForm1::BuildPages() {
     readings_->setObjectName("TSReadings");
     pages_->addTab(readings_, "Readings");
 
-    QVBoxLayout* charts = MakePage(*pages_, "TSCharts", "Charts");
-    Add(charts, "CBChartElements", new QComboBox)->addItems({"temperatures", "fan speeds", "voltages"});
-    charts->addStretch();
+    charts_ = new TChartsPage(monitor_);
+    pages_->addTab(charts_, "Charts");
 
     QVBoxLayout* smart = MakePage(*pages_, "TSSmart", "S.M.A.R.T.");
     auto* attributes = Add(smart, "LVSmartAttrs", new QTreeWidget);
@@ -149,8 +154,8 @@ void TForm1::BuildPages() {
     clock->addLayout(computed);
     clock->addStretch();
 
-    QVBoxLayout* exotics = MakePage(*pages_, "TSExotics", "Exotics");
-    Add(exotics, "PanSamples", new QFrame)->setFrameShape(QFrame::StyledPanel);
+    exotics_ = new TExoticsPage(monitor_);
+    pages_->addTab(exotics_, "Exotics");
 
     QVBoxLayout* info = MakePage(*pages_, "TSInfo", "Information");
     debugInfo_ = MakeLogMemo("DebugInfo", nullptr);
@@ -303,5 +308,9 @@ void TForm1::InstallHintHandler() {
     qApp->installEventFilter(this);
     hintHandlerInstalled_ = true;
 }
+
+void TForm1::SetupChart() { charts_->SetupChart(); }
+
+void TForm1::RebuildExoticFrames() { exotics_->RebuildExoticFrames(); }
 
 void TForm1::ShowCpuSpeed(const std::string& text) { findChild<QLabel*>("LABRealCPUSpeed")->setText(Q(text)); }

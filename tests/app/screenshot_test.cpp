@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTreeWidget>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@
 #include "core/cvhelp.h"
 #include "core/cvmainscreenshot.h"
 #include "core/cvvars.h"
+#include "ui/cvcharts.h"
 #include "ui/cvconfig.h"
 #include "ui/cvconfigexchange.h"
 #include "ui/cvdebugsmbus.h"
@@ -30,6 +32,7 @@
 #include "ui/cvreportpreview.h"
 #include "ui/cvreportprogress.h"
 #include "ui/cvshowhint.h"
+#include "ui/cvexoticspanel.h"
 
 namespace {
 
@@ -85,6 +88,14 @@ TEST_F(Screenshot, MainWindowThroughTheXServer) {
     apptest::TWindowOnMachine demo(apptest::TWindowOnMachine::TBoard::Demo);
     TForm1& form = demo.Open();
     demo.RunPostedMessages();
+    // The Exotics boxes and two charted series, fed by a few ticks.
+    form.Exotics().BTNShowTheMagicClick();
+    demo.RunPostedMessages();
+    for (int tick = 0; tick < 8; ++tick) {
+        demo.machine->simClock().advance(3000);
+        demo.monitor.RxTimerMainTimer();
+    }
+    for (const int item : {2, 6}) form.Charts().JLVChart().topLevelItem(item)->setCheckState(0, Qt::Checked);
     Shoot(form, folder, "mainwindow.png");
     ShootTabs(form, *form.findChild<QTabWidget*>("pages"),
               {{"TSReadings", "page-readings.png"},
