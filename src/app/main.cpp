@@ -23,6 +23,8 @@
 #include "i18n/sicomp.h"
 #include "platform/factory.h"
 #include "platform/platform.h"
+#include "ui/uidialogs.h"
+#include "ui/uiprompts.h"
 
 namespace {
 
@@ -72,7 +74,11 @@ int main(int argc, char** argv) {
         TMonitor monitor;
         const auto services = WireServices(monitor);
         monitor.Language = langDispatcher.get();
-        TForm1 form(monitor, commandLine);
+        TQtPrompts prompts;
+        TUiDialogs dialogs(monitor, prompts);
+        monitor.SMBusDebugDialog = &dialogs;
+        TForm1 form(monitor, commandLine, &dialogs);
+        dialogs.SetOwner(&form);
         form.show();
         ScheduleScreenshot(form);
         exitCode = QApplication::exec();

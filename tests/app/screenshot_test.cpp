@@ -10,15 +10,29 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTabWidget>
+#include <QTreeWidget>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include "app/demowindow.h"
+#include "core/cvhelp.h"
 #include "core/cvmainscreenshot.h"
+#include "core/cvvars.h"
+#include "ui/cvcharts.h"
 #include "ui/cvconfig.h"
 #include "ui/cvconfigexchange.h"
+#include "ui/cvdebugsmbus.h"
+#include "ui/cvdlggetconfig.h"
+#include "ui/cvdlgpost.h"
 #include "ui/cvdlgselecttemp.h"
+#include "ui/cvfindsmbusdevices.h"
+#include "ui/cvreportpreview.h"
+#include "ui/cvreportprogress.h"
+#include "ui/cvshowhint.h"
+#include "ui/cvexoticspanel.h"
 
 namespace {
 
@@ -74,6 +88,14 @@ TEST_F(Screenshot, MainWindowThroughTheXServer) {
     apptest::TWindowOnMachine demo(apptest::TWindowOnMachine::TBoard::Demo);
     TForm1& form = demo.Open();
     demo.RunPostedMessages();
+    // The Exotics boxes and two charted series, fed by a few ticks.
+    form.Exotics().BTNShowTheMagicClick();
+    demo.RunPostedMessages();
+    for (int tick = 0; tick < 8; ++tick) {
+        demo.machine->simClock().advance(3000);
+        demo.monitor.RxTimerMainTimer();
+    }
+    for (const int item : {2, 6}) form.Charts().JLVChart().topLevelItem(item)->setCheckState(0, Qt::Checked);
     Shoot(form, folder, "mainwindow.png");
     ShootTabs(form, *form.findChild<QTabWidget*>("pages"),
               {{"TSReadings", "page-readings.png"},
@@ -140,6 +162,45 @@ TEST_F(Screenshot, DialogsThroughTheXServer) {
     for (const auto& temp : config.Model().Temps) picker.LBTemps().addItem(QString::fromStdString(temp.Name));
     Shoot(picker, folder, "dlgselecttemp.png");
     std::printf("Screenshots in %s\n", folder.toLocal8Bit().constData());
+}
+
+TEST_F(Screenshot, SMBusReportAndHintDialogsThroughTheXServer) {
+    apptest::TWindowOnMachine demo(apptest::TWindowOnMachine::TBoard::Demo);
+    TForm1& form = demo.Open();
+    demo.RunPostedMessages();
+
+    TDlgFindSMBusDevices scan(demo.monitor, &form);
+    scan.show();
+    scan.BTNDoScanClick();
+    while (!scan.findChild<QPushButton*>("BTNDoScan")->isEnabled()) QCoreApplication::processEvents();
+    Shoot(scan, folder, "dlgfindsmbusdevices.png");
+    scan.hide();
+
+    TDlgDebugSMBus debug(demo.monitor, &form);
+    debug.show();
+    debug.BTNStartClick();
+    while (debug.Walk().Running()) QCoreApplication::processEvents();
+    Shoot(debug, folder, "dlgdebugsmbus.png");
+    debug.hide();
+
+    THelpLink help;
+    TDlgPost post(help, &form);
+    Shoot(post, folder, "dlgpost.png");
+    post.hide();
+    TDlgReportPreview preview(&form);
+    preview.EDReport().setPlainText(QString::fromStdString(SMBusScanResult));
+    Shoot(preview, folder, "dlgreportpreview.png");
+    preview.hide();
+    TDlgReportProgress progress(&form);
+    progress.AddLine("Building report...");
+    Shoot(progress, folder, "dlgreportprogress.png");
+    progress.hide();
+    TDlgGetConfig getConfig(&form);
+    Shoot(getConfig, folder, "dlggetconfig.png");
+    getConfig.hide();
+    TDlgShowHint hint(&form);
+    hint.Fill({std::string("Did you know that..."), std::string("The fans can follow any temperature.\r\nSee the Speeds tab."), true});
+    Shoot(hint, folder, "dlgshowhint.png");
 }
 
 }  // namespace
