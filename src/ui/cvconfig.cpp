@@ -1,6 +1,5 @@
 #include "ui/cvconfig.h"
 
-#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -11,13 +10,21 @@
 #include "core/cvmonitor.h"
 #include "platform/platform.h"
 #include "ui/cvconfignet.h"
+#include "ui/uiprompts.h"
 
 namespace {
 const char* const HelpProperty = "helpContext";
 }  // namespace
 
-TDlgConfig::TDlgConfig(TMonitor& monitor, QWidget* parent)
-    : QDialog(parent), monitor_(monitor), advanced_(monitor.Sensors), storage_(*this, "TDlgConfig") {
+TDlgConfig::TDlgConfig(TMonitor& monitor, QWidget* parent, TUiPrompts* prompts)
+    : QDialog(parent),
+      monitor_(monitor),
+      ownPrompts_(prompts ? nullptr : std::make_unique<TQtPrompts>()),
+      prompts_(prompts ? *prompts : *ownPrompts_),
+      advanced_(monitor.Sensors),
+      fans_(model_, monitor.Sensors, prompts_, this),
+      events_(model_, monitor.Sensors, monitor.Events),
+      storage_(*this, "TDlgConfig") {
     setObjectName("DlgConfig");
     setWindowTitle("Configure");
     setProperty(HelpProperty, 1100);
@@ -38,13 +45,8 @@ TDlgConfig::TDlgConfig(TMonitor& monitor, QWidget* parent)
     slotTab(TSlotTree::Volts, "TSVolts", "Voltages", 1104);
     slotTab(TSlotTree::Pwms, "TSSpeeds", "Speeds", 1103);
 
-    auto* fanControl = new QWidget;
-    auto* fanControlLayout = new QVBoxLayout(fanControl);
-    auto* advanced = new QCheckBox("Advanced fan control");
-    advanced->setObjectName("CBAdvFanControl");
-    fanControlLayout->addWidget(advanced);
-    fanControlLayout->addStretch();
-    binder_.Check(advanced, model_.AdvFanSpeed);
+    auto* fanControl = new TFanControlPage(fans_, model_);
+    binder_.OnRefresh([this] { fans_.ReloadControllers(); });
     addTab(fanControl, "TSFanControl", "Fan Control");
 
     addTab(BuildOptionsTab(model_, binder_), "TSOptions", "Options", 1105);
@@ -55,15 +57,20 @@ TDlgConfig::TDlgConfig(TMonitor& monitor, QWidget* parent)
            "TSLogging", "Log");
     advancedPage_ = new TAdvancedPage(advanced_);
     addTab(advancedPage_, "TSAdvanced", "Advanced", 1106);
-    auto* events = new QWidget;
-    new QVBoxLayout(events);
+    auto* events = new TEventsPage(events_, model_, [this] {
+        bool callHelp = false;
+        monitor_.Help.HelpHandler(THelpLink::HelpContext, TEventsPage::EventsHelpContext, callHelp);
+    });
+    binder_.OnRefresh([events] { events->Refresh(true); });
     addTab(events, "TSEvents", "Events");
     addTab(BuildInternetTab(model_, binder_), "TSInternet", "Internet");
     addTab(BuildMailTab(model_, binder_, monitor.Events.Mail, *this, [this] { ShowModel(); }), "TSMail", "Mail");
     addTab(BuildXapTab(model_, binder_), "TSXap", "xAP");
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName("BTNOk");
+    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+    ok->setObjectName("BTNOk");
+    events->UpdateOkButton = [ok](bool enabled) { ok->setEnabled(enabled); };
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -76,7 +83,8 @@ TDlgConfig::TDlgConfig(TMonitor& monitor, QWidget* parent)
     model_.FormCreate(monitor.Events.Mail ? monitor.Events.Mail->TlsLibraryText() : std::string());
 }
 
-TDlgConfig::~TDlgConfig() = default;
+// The pages call the tabs' handlers, so they go before the tabs.
+TDlgConfig::~TDlgConfig() { delete tabs_; }
 
 void TDlgConfig::addTab(QWidget* page, const char* name, const char* caption, int helpContext) {
     page->setObjectName(name);

@@ -8,6 +8,8 @@
 
 #include <QDialog>
 
+#include "ui/cvconfigevents.h"
+#include "ui/cvconfigfans.h"
 #include "ui/cvconfigmodel.h"
 #include "ui/cvconfigoptions.h"
 #include "ui/cvconfigslots.h"
@@ -16,19 +18,24 @@
 
 class QTabWidget;
 class TMonitor;
+class TUiPrompts;
 
 class TDlgConfig : public QDialog {
 public:
     static constexpr int Width = 650, Height = 480;
 
     // Runs FormCreate; the model is empty until the exchange fills it.
-    TDlgConfig(TMonitor& monitor, QWidget* parent = nullptr);
+    // Prompts answers the tabs' input boxes and pickers; the real boxes
+    // when null.
+    TDlgConfig(TMonitor& monitor, QWidget* parent = nullptr, TUiPrompts* prompts = nullptr);
     ~TDlgConfig() override;
 
     TDlgConfigModel& Model() { return model_; }
     TConfigSlots& SlotTabs() { return slots_; }
     TSlotsPage& SlotsPage(TSlotTree tree) { return *slotPages_[static_cast<std::size_t>(tree)]; }
     TAdvancedProps& Advanced() { return advanced_; }
+    TFanControlTab& FanControl() { return fans_; }
+    TEventsTab& EventsTab() { return events_; }
     QTabWidget& Tabs() { return *tabs_; }
     // The page of a tab by its object name ("TSEvents"), for the tabs that
     // other units fill.
@@ -48,10 +55,14 @@ private:
     void addTab(QWidget* page, const char* name, const char* caption, int helpContext = 0);
 
     TMonitor& monitor_;
+    std::unique_ptr<TUiPrompts> ownPrompts_;
+    TUiPrompts& prompts_;
     TDlgConfigModel model_;
     TControlBinder binder_;
     TConfigSlots slots_{model_};
     TAdvancedProps advanced_;
+    TFanControlTab fans_;
+    TEventsTab events_;
     std::array<TSlotsPage*, 4> slotPages_{};
     TAdvancedPage* advancedPage_ = nullptr;
     QTabWidget* tabs_ = nullptr;

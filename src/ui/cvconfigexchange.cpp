@@ -254,7 +254,7 @@ void CloseConfigDialog(TMonitor& monitor) {
 void BTNConfigClick(TMonitor& monitor, TUiPrompts& prompts, QWidget* parent) {
     bool accepted = false;
     {
-        TDlgConfig dialog(monitor, parent);
+        TDlgConfig dialog(monitor, parent, &prompts);
         FillConfigDialog(monitor, dialog.Model());
         dialog.ShowModel();
         accepted = prompts.RunModal(dialog) == TUiPrompts::Accepted;

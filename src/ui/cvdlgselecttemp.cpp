@@ -21,5 +21,10 @@ TDlgSelectTemperature::TDlgSelectTemperature(QWidget* owner) : QDialog(owner) {
 }
 
 void TDlgSelectTemperature::LBTempsDblClick() {
-    if (list_->currentRow() >= 0 && list_->currentItem() && list_->currentItem()->isSelected()) accept();
+    if (Chosen() >= 0) accept();
+}
+
+int TDlgSelectTemperature::Chosen() const {
+    return list_->currentRow() >= 0 && list_->currentItem() && list_->currentItem()->isSelected() ? list_->currentRow()
+                                                                                                  : -1;
 }

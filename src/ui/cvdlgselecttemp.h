@@ -12,6 +12,8 @@ public:
     QListWidget& LBTemps() { return *list_; }
     // A double click accepts, only with an entry chosen.
     void LBTempsDblClick();
+    // The chosen entry's row, -1 when none.
+    int Chosen() const;
 
 private:
     QListWidget* list_ = nullptr;

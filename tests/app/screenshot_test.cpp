@@ -112,6 +112,29 @@ TEST_F(Screenshot, DialogsThroughTheXServer) {
     TForm1& form = demo.Open();
     demo.RunPostedMessages();
 
+    // One fan controller on one temperature, and one event.
+    TFanController controller;
+    controller.Name = "CPU fan";
+    controller.SensorIndex = 0;
+    controller.PwmIndex = 1;
+    TFanCtrlTemp input;
+    input.SensorIndex = 0;
+    input.ReadingIndex = 1;
+    input.MinTemp = 30;
+    input.MaxTemp = 60;
+    input.Hysteresis = 2;
+    input.ControlPoints = TFanControlTab::DefaultCurve();
+    controller.Temps.push_back(input);
+    demo.monitor.FanControllers = {controller};
+    demo.monitor.Options.AdvFanSpeed = true;
+    TCVEventDef event;
+    event.Def.Origin = 0;
+    event.Def.CheckType = ">=";
+    event.Def.CheckValue = "60";
+    event.Def.Action = TEventAction::PopupMsg;
+    event.Def.ActionPar1 = "CPU is hot";
+    demo.monitor.Events.Events = {event};
+
     TDlgConfig config(demo.monitor, &form);
     FillConfigDialog(demo.monitor, config.Model());
     config.ShowModel();
@@ -129,6 +152,10 @@ TEST_F(Screenshot, DialogsThroughTheXServer) {
                {"TSMail", "dlgconfig-mail.png"},
                {"TSXap", "dlgconfig-xap.png"}},
               folder);
+    config.Tabs().setCurrentWidget(config.Tab("TSFanControl"));
+    config.FanControl().LBFanControllersClick(0);
+    config.FanControl().LBFanControlTempsClick(0);
+    Shoot(config, folder, "dlgconfig-fancurve.png");
     config.hide();
 
     TDlgSelectTemperature picker(&form);
