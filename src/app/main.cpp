@@ -63,6 +63,7 @@ int main(int argc, char** argv) {
     InitializeNosCpuUsage();
     // The main window's dispatcher: every form links to it; "Language=" switches it.
     const std::unique_ptr<TsiLangDispatcher> langDispatcher = TsiLangDispatcher::CreateSystem();
+    InstallFormTranslations(*langDispatcher);
     WriteDebugLog("Initializing CVSENSORS");
 
     // As the system passed it: the application takes its own switches out of argv.

@@ -245,6 +245,11 @@ public:
     bool IsSmartExcludePropsStored() const { return !SmartExcludeProps.empty(); }
     bool IsExtendedTranslationsStored() const { return Extended_.Count() > 0; }
 
+    // ---- collecting the design texts ----
+    virtual void CollectTranslatableProperties();
+    bool IsSameAsActionText(const TPropertyHost& component, int which) const;
+    std::function<void(TsiCustomLang&)> OnTableChanged;
+
     // ---- apply pass ----
     virtual void ApplyLanguage();
     void ApplySection(int ordinal);
@@ -287,6 +292,37 @@ public:
     void PadLanguageColumns(TStringList& section) const;
     void PadStringSections();
     const TCapturedLocale& CapturedLocale() const { return CapturedLocale_; }
+
+    // ---- text translation files (a stream is the file's whole text) ----
+    virtual int LoadSectionFromStream(int section, const std::string& stream, bool clearFirst);
+    virtual int SaveSectionToStream(int section, std::string& stream, const std::string& fileDelimiter);
+    virtual void LoadAllFromStream(const std::string& stream, bool clearFirst, bool noApply);
+    virtual void SaveAllToStream(std::string& stream, const std::string& fileDelimiter);
+    virtual bool MergeSectionFromStream(int section, const std::string& stream);
+    virtual bool MergeAllFromStreamAndApply(const std::string& stream);
+    virtual bool MergeAllFromStream(const std::string& stream);
+    void LoadExtendedFromStream(const std::string& stream, bool clearFirst);
+    void SaveExtendedToStream(std::string& stream, const std::string& fileDelimiter);
+    virtual int LoadSectionFile(int section, const std::string& fileName, bool clearFirst);
+    virtual int SaveSectionFile(int section, const std::string& fileName, const std::string& fileDelimiter);
+    virtual void LoadAllFile(const std::string& fileName, bool clearFirst);
+    virtual void SaveAllSectionFiles(const std::string& fileName, const std::string& fileDelimiter);
+    virtual int LoadStringsFile(const std::string& fileName, bool clearFirst) { return LoadSectionFile(stStrings, fileName, clearFirst); }
+    virtual int SaveStringsFile(const std::string& fileName, const std::string& fileDelimiter) {
+        return SaveSectionFile(stStrings, fileName, fileDelimiter);
+    }
+    virtual bool MergeSectionFile(int section, const std::string& fileName);
+    virtual bool MergeAllAndApply(const std::string& fileName);
+    virtual void LoadAllSectionFiles(const std::string& fileName, bool clearFirst);
+    virtual bool MergeAllSectionFiles(const std::string& fileName);
+    void LoadExtendedFromFile(const std::string& fileName, bool clearFirst);
+    void SaveExtendedToFile(const std::string& fileName, const std::string& fileDelimiter);
+    TStringList FixedLanguages;
+
+    // ---- one language from a text translation file ----
+    virtual void ImportLanguageSection(int section, const std::string& fileName, const std::string& languageName);
+    virtual void ImportLanguageExtended(const std::string& fileName, const std::string& languageName);
+    virtual void ImportLanguage(const std::string& fileName, const std::string& languageName);
 
     // ---- properties ----
     int NumOfLanguages() const { return NumOfLanguages_; }
@@ -350,6 +386,9 @@ private:
     void ApplyOwnerFont();
     bool OwnerLacksFont() const;
     void ApplyCollections();
+    void CollectValue(int section, const std::string& identifier, const std::string& value, bool excluded);
+    void CollectComponent(const TPropertyHost& component);
+    std::string CharsetName(std::uint8_t charset) const;
     void ApplyLine(int ordinal, std::size_t index, bool testMode);
     std::string LineText(int section, std::size_t index, bool testMode) const;
     const TStringList* CommonSection(int section, std::uint8_t option) const;
@@ -393,6 +432,7 @@ public:
     bool LoadOnCreate = false;
     std::string StorageFile;
     std::string StorageDelimiter = "~!@#";
+    void Loaded() override;
 };
 
 // ---- the resource-string hook -------------------------------------------------

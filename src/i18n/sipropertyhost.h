@@ -41,6 +41,9 @@ public:
     // Owned components (forms and frames): found by name without regard to case.
     virtual TPropertyHost* FindComponent(std::string_view /*name*/) const { return nullptr; }
     virtual bool Designing() const { return false; }
+    // The owned components in a stable order, and the published properties.
+    virtual std::vector<TPropertyHost*> Components() const { return {}; }
+    virtual std::vector<TsiPropInfo> Properties() const { return {}; }
 
     // Published properties, found by name without regard to case.
     virtual std::optional<TsiPropInfo> FindProperty(std::string_view name) const = 0;

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "ui/enhimage.h"
+#include "ui/uilanguage.h"
 
 namespace {
 
@@ -83,6 +84,7 @@ TSCBaseFrame::TSCBaseFrame(int width, int height, QWidget* parent) : QFrame(pare
     connect(menu_, &QMenu::aboutToShow, this, [this] { PopupMenuPopup(); });
     connect(desc_, &QLabel::customContextMenuRequested, this,
             [this](QPoint pos) { menu_->popup(desc_->mapToGlobal(pos)); });
+    FormBuilt("TSCBaseFrame", *this);
 }
 
 QLabel* TSCBaseFrame::AddLabel(const char* name, const char* text, bool strong) {
