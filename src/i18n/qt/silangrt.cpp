@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include "i18n/qt/siqthost.h"
+#include "i18n/memini.h"
 #include "i18n/sicomp.h"
 #include "ui/uilanguage.h"
 
@@ -42,6 +43,21 @@ public:
     TsiLangRT Lang;
 };
 
+// A form made for fewer languages than the dispatcher has shows its design
+// texts in the others, not the texts of the language shown before.
+void FillMissingColumns(TsiCustomLang& lang, int own) {
+    const char delim = lang.LangDelim();
+    for (int s = 0; s < siconsts::SectionCount; ++s)
+        for (std::string& line : lang.Section(s)) {
+            std::string filled;
+            for (int c = 0; c <= lang.NumOfLanguages(); ++c) {
+                const std::string field = ExtractField(line, delim, static_cast<unsigned>(c));
+                filled += (c > own && field.empty() ? ExtractField(line, delim, 1) : field) + delim;
+            }
+            line = filled;
+        }
+}
+
 }  // namespace
 
 std::string FormTranslationData(const std::string& className) {
@@ -64,6 +80,7 @@ void AttachFormTranslation(TsiLangDispatcher* dispatcher, const std::string& cla
     if (const std::string data = FormTranslationData(className); !data.empty()) lang.ReadTranslationData(data);
     if (stored.Linked && dispatcher) lang.SetLangDispatcher(dispatcher);
     lang.Loaded();
+    if (lang.NumOfLanguages() > stored.NumOfLanguages) FillMissingColumns(lang, stored.NumOfLanguages);
 }
 
 TsiLangRT* FormTranslation(const QWidget& form) {

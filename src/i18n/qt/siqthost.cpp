@@ -45,6 +45,9 @@ bool IsWindow(const QObject* o) {
     return w && w->isWindow();
 }
 
+// A form's popup menus are windows too, but their actions are the form's.
+bool IsOtherForm(const QObject* o) { return IsWindow(o) && !qobject_cast<const QMenu*>(o); }
+
 // One text property of the mapping table: where Qt keeps it.
 struct TTextAccess {
     std::function<QString()> Get;
@@ -369,7 +372,7 @@ std::uint8_t EffectiveCharset(const QObject* object) {
     for (const QObject* p = object; p; p = p->parent()) {
         const QVariant v = p->property(CharsetProperty);
         if (v.isValid()) return static_cast<std::uint8_t>(v.toUInt());
-        if (IsWindow(p)) break;
+        if (IsOtherForm(p)) break;
     }
     return DEFAULT_CHARSET;
 }
@@ -449,7 +452,7 @@ bool TQtPropertyHost::IsComponentOf(const QObject* child) const {
     // A dialog's or frame's controls belong to it, not to the window holding it.
     for (const QObject* p = child->parent(); p; p = p->parent()) {
         if (p == Object_) return true;
-        if ((IsWindow(p) && !qobject_cast<const QMenu*>(p)) || p->property(FormProperty).isValid()) return false;
+        if (IsOtherForm(p) || p->property(FormProperty).isValid()) return false;
     }
     return false;
 }
