@@ -20,6 +20,7 @@
 #include "firmware/cvsmbios.h"
 #include "hw/cvosinfo.h"
 #include "hw/cvsetupapi.h"
+#include "i18n/qt/silangrt.h"
 #include "i18n/sicomp.h"
 #include "platform/factory.h"
 #include "platform/platform.h"

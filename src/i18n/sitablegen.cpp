@@ -43,6 +43,11 @@ std::string Where(const TLanguageFile& file, int section, const std::string& key
     return file.FileName + ": [" + TranslationFileSection(section) + "] " + key;
 }
 
+unsigned CodePage(std::uint8_t charset) {
+    const unsigned page = CharsetCodePage(charset);
+    return page ? page : 1252;  // the system code page here
+}
+
 // Each language's texts into its code page, which must hold every character.
 void ConvertColumns(TsiCustomLang& lang, const TLanguageFiles& files, const std::string& className) {
     const char delim = lang.LangDelim();
@@ -59,7 +64,7 @@ void ConvertColumns(TsiCustomLang& lang, const TLanguageFiles& files, const std:
                 const std::string converted = Utf8ToAnsiByCharset(text, *charset);
                 if (AnsiToUtf8ByCharset(converted, *charset) != text)
                     throw ETranslationDataError(Where(file, s, className + "." + fields[0]) + ": \"" + text +
-                                                "\" does not fit code page " + std::to_string(CharsetCodePage(*charset)));
+                                                "\" does not fit code page " + std::to_string(CodePage(*charset)));
                 text = converted;
                 line.clear();
                 for (const std::string& field : fields) line += field + delim;
