@@ -42,6 +42,11 @@ std::string MergeLines(std::string_view oldLine, std::string_view newLine, char 
 int IndexOfText(const TStringList& list, std::string_view text);  // ASCII case fold
 // The number between "[" and "]" ("Columns[2]"); none when malformed.
 std::optional<int> BracketIndex(std::string_view path);
+// Each character of `from` in text becomes the one at its place in `to`.
+std::string TranslateChars(std::string text, std::string_view from, std::string_view to);
+// Line breaks inside stored and file texts travel as characters 25 and 26.
+inline std::string EncodeBreaks(std::string text) { return TranslateChars(std::move(text), "\r\n", "\x19\x1A"); }
+inline std::string DecodeBreaks(std::string text) { return TranslateChars(std::move(text), "\x19\x1A", "\r\n"); }
 std::string DialogCaptionIdentifier(int k);                         // k 1-based, "&" removed
 std::string DialogCaptionDefault(int k);
 
@@ -372,7 +377,10 @@ public:
     // A component of the owner was removed.
     void Notification(const TPropertyHost& component);
     // The dispatcher or the charset source is going away.
-    void NotificationOfLang(const TsiCustomLang& component);
+    virtual void NotificationOfLang(const TsiCustomLang& component);
+    // Component hears of this one's end (FreeNotification).
+    void FreeNotification(TsiCustomLang& component) { FreeNotified_.push_back(&component); }
+    void RemoveFreeNotification(const TsiCustomLang& component) { std::erase(FreeNotified_, &component); }
 
 protected:
     TPropertyHost* Owner_;
@@ -394,6 +402,7 @@ private:
     const TStringList* CommonSection(int section, std::uint8_t option) const;
 
     std::array<TStringList, siconsts::SectionCount> Sections_;
+    std::vector<TsiCustomLang*> FreeNotified_;
     TStringList RemovedLines_;
     TStringList LangNames_{"Language N1"};
     TStringList DoNotTranslate_;

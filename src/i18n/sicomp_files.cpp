@@ -60,29 +60,9 @@ std::string IniText(const TsiMemIniFile& ini) {
     return text;
 }
 
-std::string ToFileText(std::string text) {
-    std::replace(text.begin(), text.end(), '\r', '\x19');
-    std::replace(text.begin(), text.end(), '\n', '\x1a');
-    return text;
-}
-
-std::string FromFileText(std::string text) {
-    std::replace(text.begin(), text.end(), '\x19', '\r');
-    std::replace(text.begin(), text.end(), '\x1a', '\n');
-    return text;
-}
-
-std::string RestoreBrackets(std::string key) {
-    std::replace(key.begin(), key.end(), '-', '[');
-    std::replace(key.begin(), key.end(), '+', ']');
-    return key;
-}
-
-std::string HideBrackets(std::string key) {
-    std::replace(key.begin(), key.end(), '[', '-');
-    std::replace(key.begin(), key.end(), ']', '+');
-    return key;
-}
+// Collection keys write their brackets as "-" and "+"; every one comes back.
+std::string RestoreBrackets(std::string key) { return TranslateChars(std::move(key), "-+", "[]"); }
+std::string HideBrackets(std::string key) { return TranslateChars(std::move(key), "[]", "-+"); }
 
 // The text of a file value's column n (1-based).
 std::string ColumnText(std::string value, const std::string& delimiter, int n) {
@@ -164,7 +144,7 @@ int TsiCustomLang::LoadSectionFromStream(int section, const std::string& stream,
             if (value == "\xff") continue;
             if (value.find(fileDelimiter) == std::string::npos) line += value + LangDelim_;
             line += ReplaceText(value, fileDelimiter, std::string(1, LangDelim_), true);
-            line = FromFileText(line);
+            line = DecodeBreaks(line);
             if (!line.empty() && line.back() != LangDelim_) line += LangDelim_;
             if (CompareTextAscii(id, prefix) == 0) list->insert(list->begin(), line);
             else list->push_back(line);
@@ -196,7 +176,7 @@ int TsiCustomLang::SaveSectionToStream(int section, std::string& stream, const s
         if (BracketedSection(section)) id = HideBrackets(id);
         const std::string value = cut == std::string::npos ? std::string() : line.substr(cut + 1);
         ini->SetValue(fileSection, OwnerClassName() + "." + id,
-                      ToFileText(ReplaceText(value, std::string(1, LangDelim_), fileDelimiter, true)));
+                      EncodeBreaks(ReplaceText(value, std::string(1, LangDelim_), fileDelimiter, true)));
     }
     std::vector<std::string> lines;
     ini->SaveLines(lines);
@@ -420,7 +400,7 @@ void TsiCustomLang::ImportLanguageSection(int section, const std::string& fileNa
         for (std::size_t k = 0; k < keys.size() && k < values.size(); ++k) {
             if (!keys[k].starts_with(prefix)) continue;
             const std::string key = BracketedSection(section) ? RestoreBrackets(keys[k]) : keys[k];
-            const std::string text = FromFileText(ColumnText(values[k], fileDelimiter, n));
+            const std::string text = DecodeBreaks(ColumnText(values[k], fileDelimiter, n));
             const std::string id = key.substr(prefix.size());
             TStringList& list = *GetSectionStrings(section);
             const bool has = std::any_of(list.begin(), list.end(), [&](const std::string& l) { return l.starts_with(id + LangDelim_); });

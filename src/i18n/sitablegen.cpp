@@ -12,24 +12,13 @@ namespace {
 constexpr const char* NamesSection = "Language names - for internal use only!";
 
 // The form as the import sees it: every component it names exists.
-class TFormStandIn : public TPropertyHost {
+class TFormStandIn : public TPlainObjectHost {
 public:
     explicit TFormStandIn(std::string className) : Class_(std::move(className)) {}
     std::string ClassName() const override { return Class_; }
     std::string Name() const override { return Class_.substr(1); }
     bool Is(THostClass c) const override { return c == THostClass::Form; }
     TPropertyHost* FindComponent(std::string_view) const override { return const_cast<TFormStandIn*>(this); }
-    std::optional<TsiPropInfo> FindProperty(std::string_view) const override { return std::nullopt; }
-    std::int64_t GetOrd(std::string_view) const override { return 0; }
-    void SetOrd(std::string_view, std::int64_t) override {}
-    double GetFloat(std::string_view) const override { return 0; }
-    void SetFloat(std::string_view, double) override {}
-    std::string GetStr(std::string_view) const override { return {}; }
-    void SetStr(std::string_view, const std::string&) override {}
-    std::u16string GetWide(std::string_view) const override { return {}; }
-    void SetWide(std::string_view, const std::u16string&) override {}
-    TPropertyHost* GetObject(std::string_view) const override { return nullptr; }
-    void SetObject(std::string_view, TPropertyHost*) override {}
 
 private:
     std::string Class_;

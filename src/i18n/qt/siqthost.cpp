@@ -144,23 +144,12 @@ void SetText(QObject* o, const std::string& key, const TTextAccess& access, cons
 }
 
 // The items of a combo, list or memo as a Delphi string list.
-class TQtStringsHost : public TPropertyHost {
+class TQtStringsHost : public TPlainObjectHost {
 public:
     TQtStringsHost(QObject* owner, std::string key, TListAccess access)
         : Owner_(owner), Key_(std::move(key)), Access_(std::move(access)) {}
     std::string ClassName() const override { return "TStrings"; }
     bool Is(THostClass c) const override { return c == THostClass::Strings; }
-    std::optional<TsiPropInfo> FindProperty(std::string_view) const override { return std::nullopt; }
-    std::int64_t GetOrd(std::string_view) const override { return 0; }
-    void SetOrd(std::string_view, std::int64_t) override {}
-    double GetFloat(std::string_view) const override { return 0; }
-    void SetFloat(std::string_view, double) override {}
-    std::string GetStr(std::string_view) const override { return {}; }
-    void SetStr(std::string_view, const std::string&) override {}
-    std::u16string GetWide(std::string_view) const override { return {}; }
-    void SetWide(std::string_view, const std::u16string&) override {}
-    TPropertyHost* GetObject(std::string_view) const override { return nullptr; }
-    void SetObject(std::string_view, TPropertyHost*) override {}
 
     int Count() const override { return Owner_ ? static_cast<int>(Access_.Get().size()) : 0; }
     std::string Get(int i) const override {
@@ -202,22 +191,11 @@ private:
 };
 
 // A control's font: the face on the widget, the charset kept beside it.
-class TQtFontHost : public TPropertyHost {
+class TQtFontHost : public TPlainObjectHost {
 public:
     explicit TQtFontHost(QWidget* widget) : Widget_(widget) {}
     std::string ClassName() const override { return "TFont"; }
     bool Is(THostClass c) const override { return c == THostClass::Font; }
-    std::optional<TsiPropInfo> FindProperty(std::string_view) const override { return std::nullopt; }
-    std::int64_t GetOrd(std::string_view) const override { return 0; }
-    void SetOrd(std::string_view, std::int64_t) override {}
-    double GetFloat(std::string_view) const override { return 0; }
-    void SetFloat(std::string_view, double) override {}
-    std::string GetStr(std::string_view) const override { return {}; }
-    void SetStr(std::string_view, const std::string&) override {}
-    std::u16string GetWide(std::string_view) const override { return {}; }
-    void SetWide(std::string_view, const std::u16string&) override {}
-    TPropertyHost* GetObject(std::string_view) const override { return nullptr; }
-    void SetObject(std::string_view, TPropertyHost*) override {}
 
     std::string FaceName() const override { return Widget_ ? QFontInfo(Widget_->font()).family().toStdString() : std::string(); }
     void SetFaceName(const std::string& name) override {
@@ -242,7 +220,7 @@ private:
 
 // One column of a list view or table: "Caption" (8-bit) or, under a
 // header, "Text" (wide).
-class TQtColumnHost : public TPropertyHost {
+class TQtColumnHost : public TPlainObjectHost {
 public:
     TQtColumnHost(QObject* view, int index, bool wide) : View_(view), Index_(index), Wide_(wide) {}
     std::string ClassName() const override { return Wide_ ? "TVirtualTreeColumn" : "TListColumn"; }
@@ -252,18 +230,12 @@ public:
             return TsiPropInfo{Wide_ ? "Text" : "Caption", Wide_ ? TTypeKind::tkWString : TTypeKind::tkLString, "", true, true};
         return std::nullopt;
     }
-    std::int64_t GetOrd(std::string_view) const override { return 0; }
-    void SetOrd(std::string_view, std::int64_t) override {}
-    double GetFloat(std::string_view) const override { return 0; }
-    void SetFloat(std::string_view, double) override {}
     std::string GetStr(std::string_view) const override { return Encode(Access().Get(), EffectiveCharset(View_)); }
     void SetStr(std::string_view, const std::string& value) override {
         if (View_) SetText(View_, "Col" + std::to_string(Index_), Access(), value);
     }
     std::u16string GetWide(std::string_view) const override { return Access().Get().toStdU16String(); }
     void SetWide(std::string_view, const std::u16string& value) override { Access().Set(QString::fromStdU16String(value)); }
-    TPropertyHost* GetObject(std::string_view) const override { return nullptr; }
-    void SetObject(std::string_view, TPropertyHost*) override {}
 
     TTextAccess Access() const { return ColumnAccess(View_, Index_); }
     static TTextAccess ColumnAccess(QObject* view, int index) {
@@ -292,7 +264,7 @@ int ColumnCount(const QObject* view) {
 }
 
 // "Columns" of a view, or its "Header" holding them.
-class TQtColumnsHost : public TPropertyHost {
+class TQtColumnsHost : public TPlainObjectHost {
 public:
     TQtColumnsHost(QObject* view, bool header) : View_(view), Header_(header) {}
     std::string ClassName() const override { return Header_ ? "TVTHeader" : "TListColumns"; }
@@ -304,20 +276,11 @@ public:
     std::vector<TsiPropInfo> Properties() const override {
         return Header_ ? std::vector<TsiPropInfo>{*FindProperty("Columns")} : std::vector<TsiPropInfo>{};
     }
-    std::int64_t GetOrd(std::string_view) const override { return 0; }
-    void SetOrd(std::string_view, std::int64_t) override {}
-    double GetFloat(std::string_view) const override { return 0; }
-    void SetFloat(std::string_view, double) override {}
-    std::string GetStr(std::string_view) const override { return {}; }
-    void SetStr(std::string_view, const std::string&) override {}
-    std::u16string GetWide(std::string_view) const override { return {}; }
-    void SetWide(std::string_view, const std::u16string&) override {}
     TPropertyHost* GetObject(std::string_view name) const override {
         if (!Header_ || !SameText(name, "Columns")) return nullptr;
         if (!Wide_) Wide_.reset(new TQtColumnsHost(View_, false, true));
         return Wide_.get();
     }
-    void SetObject(std::string_view, TPropertyHost*) override {}
     int ItemCount() const override { return View_ ? ColumnCount(View_) : 0; }
     TPropertyHost* Item(int i) const override {
         if (i < 0 || i >= ItemCount()) return nullptr;
