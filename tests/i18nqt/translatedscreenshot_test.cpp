@@ -15,6 +15,8 @@
 #include <QTreeWidget>
 
 #include "core/cvmainscreenshot.h"
+#include "i18n/qt/silangrt.h"
+#include "i18n/sicomp.h"
 #include "translatedforms.h"
 
 namespace i18nqttest {
@@ -58,6 +60,8 @@ protected:
     }
 
     void Gallery(const std::string& language, const QString& suffix) {
+        Open("TForm1");  // both passes of its start-up read the options, which name English
+        RunPostedMessages();
         dispatcher->SetLanguageName(language);
         for (const char* className : {"TForm1", "TDlgConfig", "TDlgPost", "TDlgFindSMBusDevices", "TDlgShowHint"}) {
             QWidget& window = Open(className);
@@ -68,6 +72,7 @@ protected:
             const QString name = QString(className).mid(1).toLower() + "-" + suffix + ".png";
             EXPECT_TRUE(shot.save(folder + "/" + name, "PNG")) << name.toStdString();
             EXPECT_EQ(MissingGlyphs(window), QString()) << className << " in " << language;
+            EXPECT_EQ(FormTranslation(window)->Language(), language) << className;
             window.hide();
         }
     }
