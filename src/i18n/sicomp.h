@@ -397,6 +397,8 @@ private:
     void CollectValue(int section, const std::string& identifier, const std::string& value, bool excluded);
     void CollectComponent(const TPropertyHost& component);
     std::string CharsetName(std::uint8_t charset) const;
+    // The column a language imports into, added when the table lacks it.
+    int ImportColumn(const std::string& languageName);
     void ApplyLine(int ordinal, std::size_t index, bool testMode);
     std::string LineText(int section, std::size_t index, bool testMode) const;
     const TStringList* CommonSection(int section, std::uint8_t option) const;

@@ -51,6 +51,13 @@ std::unique_ptr<TsiMemIniFile> IniFromText(const std::string& text) {
     return ini;
 }
 
+// The shared INI file of a whole-file load, else the stream's own, kept in own.
+const TsiMemIniFile& StreamIni(const std::string& stream, std::unique_ptr<TsiMemIniFile>& own) {
+    if (const TsiMemIniFile* shared = SharedTranslationIni()) return *shared;
+    own = IniFromText(stream);
+    return *own;
+}
+
 std::string IniText(const TsiMemIniFile& ini) {
     std::vector<std::string> lines;
     ini.SaveLines(lines);
@@ -101,28 +108,24 @@ int TsiCustomLang::LoadSectionFromStream(int section, const std::string& stream,
     if (clearFirst) list->clear();
     try {
         std::unique_ptr<TsiMemIniFile> own;
-        const TsiMemIniFile* ini = SharedTranslationIni();
-        if (!ini) {
-            own = IniFromText(stream);
-            ini = own.get();
-        }
-        const std::string fileDelimiter = ini->GetValue("OPTIONS", "DELIMITER", DefaultFileDelimiter);
-        if (ini->HasSection(LanguageNamesSection)) {
+        const TsiMemIniFile& ini = StreamIni(stream, own);
+        const std::string fileDelimiter = ini.GetValue("OPTIONS", "DELIMITER", DefaultFileDelimiter);
+        if (ini.HasSection(LanguageNamesSection)) {
             LangNames_.clear();
             for (int n = 1;; ++n) {
-                const std::string name = ini->GetValue(LanguageNamesSection, "Language_" + std::to_string(n), "");
+                const std::string name = ini.GetValue(LanguageNamesSection, "Language_" + std::to_string(n), "");
                 if (name.empty()) break;
                 LangNames_.push_back(name);
             }
             NumOfLanguages_ = static_cast<int>(LangNames_.size());
         }
-        StoreAsUTF8_ = ini->GetBoolValue("OPTIONS", "IsUTF8File", false);
+        StoreAsUTF8_ = ini.GetBoolValue("OPTIONS", "IsUTF8File", false);
         FixedLanguages.clear();
         for (int n = 1; n <= NumOfLanguages_ && n <= static_cast<int>(LangNames_.size()); ++n)
-            if (ini->GetBoolValue("OPTIONS", "Language_Fixed" + std::to_string(n), false))
+            if (ini.GetBoolValue("OPTIONS", "Language_Fixed" + std::to_string(n), false))
                 FixedLanguages.push_back(LangNames_[static_cast<std::size_t>(n - 1)]);
 
-        TStringList keys = ini->ListKeys(FileSectionNames[static_cast<std::size_t>(section)]);
+        TStringList keys = ini.ListKeys(FileSectionNames[static_cast<std::size_t>(section)]);
         std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return CompareTextAscii(a, b) < 0; });
         keys.erase(std::unique(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return CompareTextAscii(a, b) == 0; }),
                    keys.end());
@@ -140,7 +143,7 @@ int TsiCustomLang::LoadSectionFromStream(int section, const std::string& stream,
             line.erase(0, prefix.size() + 1);
             const std::string id = line.substr(0, line.find(LangDelim_));
             if (IndexOfText(DoNotTranslate_, id.substr(0, id.find('.'))) >= 0) continue;
-            const std::string value = ini->GetValue(FileSectionNames[static_cast<std::size_t>(section)], key, "\xff");
+            const std::string value = ini.GetValue(FileSectionNames[static_cast<std::size_t>(section)], key, "\xff");
             if (value == "\xff") continue;
             if (value.find(fileDelimiter) == std::string::npos) line += value + LangDelim_;
             line += ReplaceText(value, fileDelimiter, std::string(1, LangDelim_), true);
@@ -221,14 +224,10 @@ void TsiCustomLang::LoadAllFromStream(const std::string& stream, bool clearFirst
 void TsiCustomLang::LoadExtendedFromStream(const std::string& stream, bool clearFirst) {
     if (clearFirst) Extended_.All().clear();
     std::unique_ptr<TsiMemIniFile> own;
-    const TsiMemIniFile* ini = SharedTranslationIni();
-    if (!ini) {
-        own = IniFromText(stream);
-        ini = own.get();
-    }
-    const std::string fileDelimiter = ini->GetValue("Options", "Delimiter", DefaultFileDelimiter);
+    const TsiMemIniFile& ini = StreamIni(stream, own);
+    const std::string fileDelimiter = ini.GetValue("Options", "Delimiter", DefaultFileDelimiter);
     const std::string prefix = OwnerClassName() + ".";
-    for (const std::string& key : ini->ListKeys("Extended")) {
+    for (const std::string& key : ini.ListKeys("Extended")) {
         if (!key.starts_with(prefix) || key.ends_with("_TypeKind")) continue;
         const std::string id = key.substr(prefix.size());
         TsiExtendedItem* item = Extended_.ExtendedItemsByIdentifier(id);
@@ -237,7 +236,7 @@ void TsiCustomLang::LoadExtendedFromStream(const std::string& stream, bool clear
             item = &Extended_.Add();
             item->Identifier = id;
         }
-        item->Values = ReplaceText(ini->GetValue("Extended", key, ""), fileDelimiter, std::string(1, LangDelim_), true);
+        item->Values = ReplaceText(ini.GetValue("Extended", key, ""), fileDelimiter, std::string(1, LangDelim_), true);
         if (added) item->PropertyType = GetPathPropertyKind(id);
     }
 }
@@ -381,17 +380,20 @@ int FileColumn(const TsiMemIniFile& ini, const std::string& languageName) {
 
 }  // namespace
 
+int TsiCustomLang::ImportColumn(const std::string& languageName) {
+    const int c = IndexOfText(LangNames_, languageName) + 1;
+    if (c > 0) return c;
+    LangNames_.push_back(languageName);
+    return ++NumOfLanguages_;
+}
+
 void TsiCustomLang::ImportLanguageSection(int section, const std::string& fileName, const std::string& languageName) {
     if (!FileExists(fileName) || languageName.empty() || !GetSectionStrings(section)) return;
     try {
         const TsiMemIniFile ini(fileName);
         const int n = FileColumn(ini, languageName);
         if (n == 0) return;
-        int c = IndexOfText(LangNames_, languageName) + 1;
-        if (c == 0) {
-            LangNames_.push_back(languageName);
-            c = ++NumOfLanguages_;
-        }
+        const int c = ImportColumn(languageName);
         const std::string fileDelimiter = ini.GetValue("OPTIONS", "DELIMITER", DefaultFileDelimiter);
         const std::string fileSection = FileSectionNames[static_cast<std::size_t>(section)];
         const TStringList keys = ini.ListKeys(fileSection);
@@ -423,11 +425,7 @@ void TsiCustomLang::ImportLanguageExtended(const std::string& fileName, const st
         const TsiMemIniFile ini(fileName);
         const int n = FileColumn(ini, languageName);
         if (n == 0) return;
-        int c = IndexOfText(LangNames_, languageName) + 1;
-        if (c == 0) {
-            LangNames_.push_back(languageName);
-            c = ++NumOfLanguages_;
-        }
+        const int c = ImportColumn(languageName);
         const std::string fileDelimiter = ini.GetValue("OPTIONS", "DELIMITER", DefaultFileDelimiter);
         const TStringList keys = ini.ListKeys("Extended");
         const TStringList values = ini.ListSectionValues("Extended");
