@@ -28,6 +28,13 @@ protected:
         storage.Loaded();
         form->SetOrd("WindowState", state);
     }
+    // A form made and left without storing.
+    void Reopen() {
+        TsiFormStorage storage(form.get());
+        storage.SetSubKey(Key);
+        storage.Loaded();
+        storage.SetActive(false);
+    }
 
     platform::Registry& registry = machine->registry();
 };
@@ -40,11 +47,8 @@ TEST_F(FormStorage, AFormClosedMaximizedReopensMaximizedWithItsLastNormalBounds)
     EXPECT_EQ(registry.readInteger(Key, "Width"), 400u);
 
     Place(0, 0, 100, 100, wsNormal);
-    TsiFormStorage storage(form.get());
-    storage.SetSubKey(Key);
-    storage.Loaded();
+    Reopen();
     EXPECT_EQ(Bounds(), (std::vector<std::int64_t>{10, 20, 300, 400, wsMaximized}));
-    storage.SetActive(false);
 }
 
 TEST_F(FormStorage, MissingOrEmptyValuesLeaveTheFormAsLoaded) {
@@ -63,11 +67,8 @@ TEST_F(FormStorage, MissingOrEmptyValuesLeaveTheFormAsLoaded) {
         for (const char* name : {"Top", "Left", "Height", "Width"}) registry.writeInteger(Key, name, 5);
         c.damage();
         Place(1, 2, 3, 4, wsMinimized);
-        TsiFormStorage storage(form.get());
-        storage.SetSubKey(Key);
-        storage.Loaded();
+        Reopen();
         EXPECT_EQ(Bounds(), (std::vector<std::int64_t>{1, 2, 3, 4, wsMinimized}));
-        storage.SetActive(false);
     }
 }
 
