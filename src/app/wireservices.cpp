@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+#include "app/uguruservice.h"
+
 #include "core/cvmonitor.h"
 #include "cpu/cvclocks.h"
 #include "cpu/cxcpu40.h"
@@ -33,6 +35,9 @@ class TServices : public TWiredServices {
 public:
     explicit TServices(TMonitor& monitor) : monitor_(monitor), detection_(monitor), mail_(PostToGui) {
         detection_.Install();
+        TSourceServices sources;
+        sources.UGuru = &uguru_;
+        detection_.SetSources(sources);
         monitor.Events.Mail = &mail_;
         monitor.XapFactory = [](TMonitor& owner) { return std::make_unique<TCaldavorXAP>(owner.Slots, owner.Sensors); };
         // The identity is read on first use; the monitor keeps seeing it.
@@ -58,6 +63,7 @@ public:
 
 private:
     TMonitor& monitor_;
+    TUGuruBoardService uguru_;
     TSensorDetection detection_;
     TCVMailServer mail_;
 };

@@ -30,6 +30,7 @@
 #include "chips/cvnational.h"
 #include "chips/cvnforce2sensor.h"
 #include "chips/cvsensorqst.h"
+#include "chips/cvsensoruguru.h"
 #include "chips/cvsmscsensor.h"
 #include "chips/cvsupermicrosensor.h"
 #include "chips/cvtoshibasensor.h"
@@ -149,6 +150,7 @@ const std::map<std::string, TSensorCreator, std::less<>>& BuiltCreators() {
         {"TJOYSensor", Make<TJOYSensor>()},
         {"TIntelQSTSensor", Make<TIntelQSTSensor>()},
         {"TIntelQST2Sensor", Make<TIntelQST2Sensor>()},
+        {"TUGuruSensor", Make<TUGuruSensor>()},
         {"TFintekSensor", Make<TFintekSensor>()},
         {"TNSSensor", Make<TNSSensor>()},
         {"TITSensor", Make<TITSensor>()},

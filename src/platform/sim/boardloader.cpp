@@ -14,6 +14,7 @@
 #include "platform/sim/boardsuperio.h"
 #include "platform/sim/nationalblocks.h"
 #include "platform/sim/boardthermal.h"
+#include "platform/sim/boarduguru.h"
 #include "platform/sim/boardheci.h"
 #include "platform/sim/boardperipherals.h"
 #include "platform/sim/boardsystem.h"
@@ -56,6 +57,7 @@ constexpr BoardSection sections[] = {
     {"disks", loadDisksSection},
     {"wmi", loadWmiSection},
     {"heci", loadHeciSection},
+    {"uguru", loadUGuruSection},
     {"cardLibrary", loadCardLibrarySection},
     {"joysticks", loadJoysticksSection},
 };
