@@ -61,7 +61,7 @@ TEST_F(SensorFactory, BuiltPlainAndMissingClasses) {
     const int isa = addLink(LinkKinds::ISA, HostKinds::ISA, 0x290);
     factory.AddSensor(pci, 0, 218);
     factory.AddSensor(isa, 0x295, 66);
-    factory.AddSensor(isa, 0x2A0, 198);  // no TUGuruSensor in this build
+    factory.AddSensor(isa, 0x2A0, 219);  // no TACPIAsusLaptopSensor in this build
     ASSERT_EQ(monitor.Sensors.size(), 2u);
     EXPECT_NE(dynamic_cast<TDummySensor*>(monitor.Sensors[0].get()), nullptr);
     const TSensor& plain = *monitor.Sensors[1];
@@ -69,7 +69,7 @@ TEST_F(SensorFactory, BuiltPlainAndMissingClasses) {
     EXPECT_EQ(monitor.Sensors[1]->FChipCode, 66);
     EXPECT_EQ(monitor.Sensors[1]->GetTempCount(), 0);
     EXPECT_EQ(monitor.SensorInUse, (std::vector<bool>{true, true}));
-    EXPECT_TRUE(traced("INFO : chip code 198 (TUGuruSensor) not built yet"));
+    EXPECT_TRUE(traced("INFO : chip code 219 (TACPIAsusLaptopSensor) not built yet"));
     EXPECT_TRUE(registered(isa, 0x2A0));
     EXPECT_TRUE(traced("FOUND " + monitor.Sensors[1]->FChipName + " at $0295"));
 }
