@@ -15,8 +15,6 @@ namespace {
 constexpr const char* NeverAccessed[] = {"NOWUNUSEDAN8 32X(C51-CK804)"};
 
 constexpr std::uint8_t CmdStartSync = 0x00;
-constexpr std::uint8_t SyncAnswer = 0xAC;
-constexpr int SyncDataReads = 6;
 constexpr int ReplyPollBudget = 5000;
 
 constexpr std::uint8_t BoardIdBank = 9;
@@ -113,9 +111,9 @@ bool TUGuru::Synchronise() {
     if (!NotBusy()) return false;
     WriteUGuruPort(UGuruStatusPort, CmdStartSync);
     if (!NotBusy()) return false;
-    for (int i = 0; i < SyncDataReads; ++i) {
+    for (int i = 0; i < UGuruSyncDataReads; ++i) {
         if (!Ready()) return false;
-        if (ReadUGuruPort(UGuruDataPort) == SyncAnswer) return true;
+        if (ReadUGuruPort(UGuruDataPort) == UGuruSyncAnswer) return true;
     }
     return false;
 }

@@ -10,8 +10,6 @@ using cvformat::Format;
 namespace {
 
 constexpr int PollsBeforeSleep = 250;
-constexpr int SyncDataReads = 6;
-constexpr std::uint8_t SyncAnswer = 0xAC;
 constexpr std::uint8_t CmdSync = 0x20;
 constexpr std::uint8_t CmdRead = 0x1A;
 
@@ -70,10 +68,10 @@ bool UGuruSync() {
     if (!WriteAndWait(UGuruDataPort, 0x00, "UGuruSync --> timeout after $00 ($%.2x)")) return false;
     if (Failed(WaitForReadReady(), "UGuruSync --> timeout waiting for read ($%.2x)")) return false;
     std::uint8_t answer = 0;
-    for (int i = 0; i < SyncDataReads; ++i) {
+    for (int i = 0; i < UGuruSyncDataReads; ++i) {
         if (i > 0) Sleep1ms();
         answer = ReadUGuruPort(UGuruDataPort);
-        if (answer == SyncAnswer) return true;
+        if (answer == UGuruSyncAnswer) return true;
     }
     WriteDebugLog(Format("UGuruSync --> timeout expired ($%.2x)", {answer}));
     return false;

@@ -12,6 +12,9 @@ constexpr std::uint16_t UGuruDataPort = 0xE0;
 constexpr std::uint16_t UGuruStatusPort = 0xE4;
 constexpr std::uint8_t UGuruReadyBit = 0x01;
 constexpr std::uint8_t UGuruBusyBit = 0x02;
+// Both generations synchronise until the data port answers ACh, read at most six times.
+constexpr std::uint8_t UGuruSyncAnswer = 0xAC;
+constexpr int UGuruSyncDataReads = 6;
 
 // The bounded poll both chip generations wait with: up to 250 status reads,
 // then a 1 ms sleep and one more read. -1 once the status shows `wanted` set

@@ -100,7 +100,6 @@ TEST_F(UGuruSensorTest, AGeneration2DumpShowsItemsFansAndConfigurations) {
     EXPECT_EQ(older[24], "OC[+000]=10 00 00 00 00 00 00 00");
     EXPECT_EQ(older[25], "OC[+008]=18 00 00 00 00 00 00 00");
     EXPECT_EQ(older[28], "OC#1 len is 32");
-
 }
 
 TEST_F(UGuruSensorTest, AGeneration1DumpHasNoConfigurationLines) {
