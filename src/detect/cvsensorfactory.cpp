@@ -30,6 +30,7 @@
 #include "chips/cvnational.h"
 #include "chips/cvnforce2sensor.h"
 #include "chips/cvsensorqst.h"
+#include "chips/cvsensorsacpi.h"
 #include "chips/cvsmscsensor.h"
 #include "chips/cvsupermicrosensor.h"
 #include "chips/cvtoshibasensor.h"
@@ -152,6 +153,10 @@ const std::map<std::string, TSensorCreator, std::less<>>& BuiltCreators() {
         {"TFintekSensor", Make<TFintekSensor>()},
         {"TNSSensor", Make<TNSSensor>()},
         {"TITSensor", Make<TITSensor>()},
+        {"TACPISensor", Make<TACPISensor>()},
+        {"TACPISonySensor", Make<TACPISonySensor>()},
+        {"TATK0110Sensor", Make<TATK0110Sensor>()},
+        {"TACPIAsusLaptopSensor", Make<TACPIAsusLaptopSensor>()},
     };
     return creators;
 }

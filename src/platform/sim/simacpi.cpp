@@ -202,6 +202,13 @@ void SimAcpiMethods::add(const std::string& method, std::vector<SimAcpiCase> cas
     methods_[asciiUpper(method)] = std::move(cases);
 }
 
+void SimAcpiMethods::prependFrom(const SimAcpiMethods& other) {
+    for (const auto& [name, cases] : other.methods_) {
+        auto& mine = methods_[name];
+        mine.insert(mine.begin(), cases.begin(), cases.end());
+    }
+}
+
 bool SimAcpiMethods::evaluate(std::uint32_t code, std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                               std::uint32_t& returned, std::uint32_t& error) {
     returned = 0;

@@ -65,6 +65,8 @@ class SimAcpiMethods {
 public:
     // Keys are 4-character names or full paths; case does not matter.
     void add(const std::string& method, std::vector<SimAcpiCase> cases);
+    // Puts the other's cases before this one's, so they answer first.
+    void prependFrom(const SimAcpiMethods& other);
     // One evaluation request; false with `error` set when refused or failed.
     bool evaluate(std::uint32_t code, std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                   std::uint32_t& returned, std::uint32_t& error);
