@@ -133,6 +133,9 @@ private:
     bool TestMethod1(platform::Device& handle);
     bool TestMethod2();
     bool ReadValues(platform::Device& handle, const std::string& group);
+    // Evaluates an item object; fills the id, name and index both methods share.
+    TAcpiVariantArray DescribeItem(platform::Device& handle, const std::string& name, int index,
+                                   TATK0110Reading& item);
     bool ReadItemMethod1(platform::Device& handle, const TATK0110Reading& item, double& value);
     bool ReadItemMethod3(platform::Device& handle, const TATK0110Reading& item, double& value);
     bool ReadItem(platform::Device& handle, const TATK0110Reading& item, double& value);

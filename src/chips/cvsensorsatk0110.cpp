@@ -118,6 +118,16 @@ void TATK0110Sensor::Accept(const TATK0110Reading& item, double value) {
     list.push_back(item);
 }
 
+TAcpiVariantArray TATK0110Sensor::DescribeItem(platform::Device& handle, const std::string& name, int index,
+                                               TATK0110Reading& item) {
+    TAcpiVariantArray r;
+    EvalMethod(&handle, name, r, false, {});
+    item.Id = Element(r, 0).AsInteger();
+    item.Name = hw::Trim(Element(r, 1).AsText());
+    item.Index = index;
+    return r;
+}
+
 bool TATK0110Sensor::TestMethod3(platform::Device& handle) {
     ClearItems();
     bool result = true;
@@ -137,16 +147,12 @@ bool TATK0110Sensor::TestMethod3(platform::Device& handle) {
         LogDebug(Format("Reading %s", {names[i]}));
         TATK0110Reading item;
         try {
-            TAcpiVariantArray r;
-            EvalMethod(&handle, names[i], r, false, {});
-            item.Id = Element(r, 0).AsInteger();
-            item.Name = hw::Trim(Element(r, 1).AsText());
+            const TAcpiVariantArray r = DescribeItem(handle, names[i], static_cast<int>(i), item);
             item.Info = Element(r, 2).AsInteger();
             const std::int64_t value = Element(r, 3).AsInteger();
             const std::int64_t low = Element(r, 4).AsInteger();
             const std::int64_t high = Element(r, 5).AsInteger();
             item.Enable = Element(r, 6).AsInteger();
-            item.Index = static_cast<int>(i);
             const int type = static_cast<int>((item.Id >> 16) & 0xFF);
             const auto found = std::find_if(std::begin(Method3Types), std::end(Method3Types),
                                             [&](const TMethod3Type& t) { return t.Type == type; });
@@ -223,15 +229,11 @@ bool TATK0110Sensor::ReadValues(platform::Device& handle, const std::string& gro
     for (std::size_t i = 0; i < names.size(); ++i) {
         TATK0110Reading item;
         try {
-            TAcpiVariantArray r;
-            EvalMethod(&handle, names[i], r, false, {});
-            item.Id = Element(r, 0).AsInteger();
-            item.Name = hw::Trim(Element(r, 1).AsText());
+            const TAcpiVariantArray r = DescribeItem(handle, names[i], static_cast<int>(i), item);
             SetKind(item, group->Kind);
             item.Min = static_cast<double>(Element(r, 2).AsInteger()) / item.Divisor;
             item.Max = static_cast<double>(Element(r, 3).AsInteger()) / item.Divisor;
             item.Enable = Element(r, 4).AsInteger();
-            item.Index = static_cast<int>(i);
         } catch (const std::exception& e) {
             LogDebug(Format("Error executing ACPI method %s (%s)", {names[i], e.what()}));
             result = false;

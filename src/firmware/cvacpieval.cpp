@@ -37,10 +37,9 @@ void putElement(Bytes& b, std::uint16_t type, const Bytes& data) {
 // The header of every block: the signature, then the name, or the path with
 // its zero in the path field.
 Bytes blockHeader(std::uint32_t signature, const std::string& name, bool ex) {
-    Bytes b;
-    putLE(b, signature, 4);
-    b.insert(b.end(), name.begin(), name.end());
-    if (ex) b.resize(acpi::ExHeader, 0);
+    Bytes b(ex ? acpi::ExHeader : acpi::ShortHeader, 0);
+    for (int i = 0; i < 4; ++i) b[i] = static_cast<std::uint8_t>(signature >> (8 * i));
+    std::copy_n(name.data(), std::min(name.size(), b.size() - acpi::NameOffset), b.begin() + acpi::NameOffset);
     return b;
 }
 
