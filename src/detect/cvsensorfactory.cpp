@@ -31,6 +31,8 @@
 #include "chips/cvnforce2sensor.h"
 #include "chips/cvsensorqst.h"
 #include "chips/cvsensorsacpi.h"
+#include "chips/cvsensorscsi.h"
+#include "chips/cvsensorssmart.h"
 #include "chips/cvsmscsensor.h"
 #include "chips/cvsupermicrosensor.h"
 #include "chips/cvtoshibasensor.h"
@@ -157,6 +159,9 @@ const std::map<std::string, TSensorCreator, std::less<>>& BuiltCreators() {
         {"TACPISonySensor", Make<TACPISonySensor>()},
         {"TATK0110Sensor", Make<TATK0110Sensor>()},
         {"TACPIAsusLaptopSensor", Make<TACPIAsusLaptopSensor>()},
+        {"TSMARTSensor", Make<TSMARTSensor>()},
+        {"TAdvSMARTSensor", Make<TAdvSMARTSensor>()},
+        {"TSCSISensor", Make<TSCSISensor>()},
     };
     return creators;
 }

@@ -153,12 +153,18 @@ public:
     // The SMBus segment answered at the protocol level, for chips placed on
     // it without a host-controller model in front.
     SMBusSegment& protocolSMBus() { return protocolSMBus_; }
+    // The segment behind a board's host controller, by the host's name; it
+    // records the locks held at each request and every take and release.
+    void addSMBusSegment(const std::string& hostName, std::shared_ptr<SMBusSegment> segment);
+    std::shared_ptr<SMBusSegment> smbusSegment(const std::string& hostName) const;
 
     // What the mutexes of one name share.
     struct MutexState {
         std::mutex mutex;
         std::condition_variable freed;
         const NamedMutex* holder = nullptr;
+        // Told of each take and release, under the mutex.
+        std::function<void(bool taken)> onChange;
     };
 
 private:
@@ -178,6 +184,8 @@ private:
     SMBusSegment protocolSMBus_;
     // Mutexes of one name are one lock for every holder on this machine.
     std::map<std::string, std::shared_ptr<MutexState>> mutexes_;
+    std::map<std::string, std::shared_ptr<SMBusSegment>> smbusSegments_;
+    void noteLock(const std::string& name, bool taken);
 
     SimCpus cpus_;
     PhysicalMemory memory_;
