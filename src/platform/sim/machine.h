@@ -127,6 +127,8 @@ public:
     void setDellSmiResponder(DellSmiResponder responder) { dellSmi_ = std::move(responder); }
     const DellSmiResponder& dellSmiResponder() const { return dellSmi_; }
     std::vector<SimDevice>& devices() { return devices_; }
+    // The requests of the driver's namespace devices and their open handles.
+    NamespaceLog& namespaceLog() { return namespaceLog_; }
     // Without device lists, listDevices answers nullopt.
     void setDeviceListsAvailable(bool available) { deviceListsAvailable_ = available; }
     MemorySystemRegistry& simSystemRegistry() { return systemRegistry_; }
@@ -192,6 +194,7 @@ private:
     SimDriverConfig driver_;
     DellSmiResponder dellSmi_;
     std::vector<SimDevice> devices_;
+    NamespaceLog namespaceLog_;
     bool deviceListsAvailable_ = true;
     MemorySystemRegistry systemRegistry_;
     SimIdentity identity_;
