@@ -23,6 +23,8 @@
 #include "i18n/sicomp.h"
 #include "platform/factory.h"
 #include "platform/platform.h"
+#include "ui/uidialogs.h"
+#include "ui/uiprompts.h"
 
 namespace {
 
@@ -71,7 +73,12 @@ int main(int argc, char** argv) {
     {
         TMonitor monitor;
         const auto services = WireServices(monitor);
-        TForm1 form(monitor, commandLine);
+        monitor.Language = langDispatcher.get();
+        TQtPrompts prompts;
+        TUiDialogs dialogs(monitor, prompts);
+        monitor.SMBusDebugDialog = &dialogs;
+        TForm1 form(monitor, commandLine, &dialogs);
+        dialogs.SetOwner(&form);
         form.show();
         ScheduleScreenshot(form);
         exitCode = QApplication::exec();

@@ -10,6 +10,7 @@
 #include <QHelpEvent>
 #include <QLabel>
 #include <QPixmap>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QSocketNotifier>
 #include <QTabWidget>
@@ -22,6 +23,10 @@
 #include "core/cvmainreadings.h"
 #include "core/cvvalueformat.h"
 #include "platform/platform.h"
+#include "ui/cvcharts.h"
+#include "ui/cvconfigexchange.h"
+#include "ui/cvexoticspanel.h"
+#include "ui/cvfindsmbusdevices.h"
 
 namespace {
 
@@ -72,19 +77,21 @@ TForm1::TForm1(TMonitor& monitor, std::vector<std::string> commandLine, TDialogs
     logBoxes_ = std::make_unique<TWindowLogBoxes>(readings_->InfoMemo(), *debugInfo_);
     monitor_.Log.SetBoxes(logBoxes_.get());
     if (!dialogs) {
-        messageBoxes_ = std::make_unique<TMessageBoxDialogs>(this);
-        dialogs = messageBoxes_.get();
+        ownDialogs_ = std::make_unique<TUiDialogs>(monitor_, qtPrompts_, this);
+        dialogs = ownDialogs_.get();
     }
     monitor_.Dialogs = dialogs;
     monitor_.LayoutMetrics = readings_->Metrics();
+    monitor_.Charts = charts_;
+    monitor_.Tiles = exotics_;
     BindDutyEdits();
 
     QCheckBox& autoFanSpeed = readings_->AutoFanSpeedBox();
     autoFanSpeed.setChecked(monitor_.Options.AutoFanSpeed);
-    connect(&autoFanSpeed, &QCheckBox::toggled, this, [this](bool checked) {
-        monitor_.Options.AutoFanSpeed = checked;
-        if (!monitor_.DutyEdits.SuppressPwmWrite) monitor_.SaveParams(true);
-    });
+    connect(&autoFanSpeed, &QCheckBox::toggled, this,
+            [this](bool checked) { CBAutoFanSpeedClick(monitor_, checked); });
+    connect(&readings_->ConfigButton(), &QPushButton::clicked, this,
+            [this] { BTNConfigClick(monitor_, *prompts_, this); });
 
     tray_ = std::make_unique<TTrayIcon>(TTrayIcon::TActions{[this] { monitor_.ACRestoreExecute(); },
                                                             [this] { monitor_.ACMinimizeExecute(); },
@@ -105,11 +112,13 @@ TForm1::~TForm1() {
     monitor_.FormDestroy();
     monitor_.Window = nullptr;
     monitor_.TimerService = nullptr;
+    monitor_.Charts = nullptr;
+    monitor_.Tiles = nullptr;
     platform::current().desktop().setBalloonPresenter({});
     if (hintHandlerInstalled_) qApp->removeEventFilter(this);
     monitor_.DutyEdits.OnShow = nullptr;
     monitor_.Log.SetBoxes(nullptr);
-    if (monitor_.Dialogs == messageBoxes_.get()) monitor_.Dialogs = nullptr;
+    if (monitor_.Dialogs == ownDialogs_.get()) monitor_.Dialogs = nullptr;
 }
 
 void TForm1::BuildPages() {
@@ -118,11 +127,11 @@ void TForm1::BuildPages() {
     setCentralWidget(pages_);
 
     readings_ = new TReadingsPage;
+    readings_->setObjectName("TSReadings");
     pages_->addTab(readings_, "Readings");
 
-    QVBoxLayout* charts = MakePage(*pages_, "TSCharts", "Charts");
-    Add(charts, "CBChartElements", new QComboBox)->addItems({"temperatures", "fan speeds", "voltages"});
-    charts->addStretch();
+    charts_ = new TChartsPage(monitor_);
+    pages_->addTab(charts_, "Charts");
 
     QVBoxLayout* smart = MakePage(*pages_, "TSSmart", "S.M.A.R.T.");
     auto* attributes = Add(smart, "LVSmartAttrs", new QTreeWidget);
@@ -145,12 +154,16 @@ void TForm1::BuildPages() {
     clock->addLayout(computed);
     clock->addStretch();
 
-    QVBoxLayout* exotics = MakePage(*pages_, "TSExotics", "Exotics");
-    Add(exotics, "PanSamples", new QFrame)->setFrameShape(QFrame::StyledPanel);
+    exotics_ = new TExoticsPage(monitor_);
+    pages_->addTab(exotics_, "Exotics");
 
     QVBoxLayout* info = MakePage(*pages_, "TSInfo", "Information");
     debugInfo_ = MakeLogMemo("DebugInfo", nullptr);
     info->addWidget(debugInfo_);
+    auto* findSMBusDevices = Add(info, "BTNFindSMBusDevices", new QPushButton("Find SMBus devices"));
+    info->setAlignment(findSMBusDevices, Qt::AlignLeft);
+    connect(findSMBusDevices, &QPushButton::clicked, this,
+            [this] { BTNFindSMBusDevicesClick(monitor_, *prompts_, this); });
     info->addWidget(new QLabel("DIMM info"));
     QPlainTextEdit* dimmInfo = MakeLogMemo("dimminfo", nullptr);
     dimmInfo->setMaximumHeight(fontMetrics().height() * 8);
@@ -295,5 +308,9 @@ void TForm1::InstallHintHandler() {
     qApp->installEventFilter(this);
     hintHandlerInstalled_ = true;
 }
+
+void TForm1::SetupChart() { charts_->SetupChart(); }
+
+void TForm1::RebuildExoticFrames() { exotics_->RebuildExoticFrames(); }
 
 void TForm1::ShowCpuSpeed(const std::string& text) { findChild<QLabel*>("LABRealCPUSpeed")->setText(Q(text)); }

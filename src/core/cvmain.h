@@ -12,19 +12,22 @@
 #include <QEvent>
 #include <QMainWindow>
 
-#include "core/cvmaindialogs.h"
 #include "core/cvmainlogbox.h"
 #include "core/cvmaintimers.h"
 #include "core/cvmaintray.h"
 #include "core/cvmonitor.h"
 #include "core/cvtrayicon.h"
 #include "ui/formstorage.h"
+#include "ui/uidialogs.h"
+#include "ui/uiprompts.h"
 
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
 class QTabWidget;
 class QTreeWidget;
+class TChartsPage;
+class TExoticsPage;
 class TReadingsPage;
 
 class TForm1 : public QMainWindow, public TMainWindow {
@@ -38,6 +41,10 @@ public:
     ~TForm1() override;
 
     TTrayIcon& Tray() { return *tray_; }
+    TChartsPage& Charts() { return *charts_; }
+    TExoticsPage& Exotics() { return *exotics_; }
+    // Where the window's modal dialogs run; tests answer them from a script.
+    void SetPrompts(TUiPrompts& prompts) { prompts_ = &prompts; }
 
     // The newest value of each shown temperature, fan and voltage in its row.
     void ShowReadings();
@@ -53,6 +60,8 @@ public:
     void ClearClockLabels() override;
     void SetClockItems(TClockCombo combo, const std::vector<std::string>& items) override;
     void InstallHintHandler() override;
+    void SetupChart() override;
+    void RebuildExoticFrames() override;
     void ShowReadingRows() override;
     void ShowCpuSpeed(const std::string& text) override;
     void FreeTrayIcons() override { trayIcons_.FreeTrayIcons(); }
@@ -80,11 +89,15 @@ private:
     TQtTimerService timers_;
     QTabWidget* pages_ = nullptr;
     TReadingsPage* readings_ = nullptr;
+    TChartsPage* charts_ = nullptr;
+    TExoticsPage* exotics_ = nullptr;
     QPlainTextEdit* debugInfo_ = nullptr;
     std::unique_ptr<TWindowLogBoxes> logBoxes_;
-    std::unique_ptr<TMessageBoxDialogs> messageBoxes_;
+    std::unique_ptr<TUiDialogs> ownDialogs_;
     std::unique_ptr<TTrayIcon> tray_;
     TTrayIconCache trayIcons_;
     TFormStorage formStorage_;
+    TQtPrompts qtPrompts_;
+    TUiPrompts* prompts_ = &qtPrompts_;
     bool hintHandlerInstalled_ = false;
 };

@@ -65,6 +65,9 @@ TReadingsPage::TReadingsPage(QWidget* parent) : QWidget(parent) {
     cpuLoad->setFixedSize(CpuLoadWidth, CpuLoadHeight);
     auto* controls = new QHBoxLayout;
     controls->addWidget(autoFanSpeed_);
+    configure_ = new QPushButton("Configure", this);
+    configure_->setObjectName("BTNConfig");
+    controls->addWidget(configure_);
     controls->addStretch();
     controls->addWidget(new QLabel("CPU load:", this));
     controls->addWidget(cpuLoadLabel);

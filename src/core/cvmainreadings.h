@@ -12,6 +12,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QWidget>
 
@@ -31,6 +32,7 @@ public:
 
     QSpinBox& DutyEdit(int n) { return *edits_.at(static_cast<std::size_t>(n - 1)); }
     QCheckBox& AutoFanSpeedBox() { return *autoFanSpeed_; }
+    QPushButton& ConfigButton() { return *configure_; }
     QPlainTextEdit& InfoMemo() { return *info_; }
 
 private:
@@ -51,5 +53,6 @@ private:
     std::array<QLabel*, TReadingsLayout::TempRows> trends_{};
     std::array<QSpinBox*, TDutyEdits::Count> edits_{};
     QCheckBox* autoFanSpeed_ = nullptr;
+    QPushButton* configure_ = nullptr;
     QPlainTextEdit* info_ = nullptr;
 };

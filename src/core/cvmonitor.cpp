@@ -250,6 +250,7 @@ void TMonitor::FormCreate(const std::vector<std::string>& commandLine) {
     if (Window) Window->PrepareControls();
 
     Links().clear();
+    SmartDrives.clear();
     Sensors.clear();
     SensorInUse.clear();
     Slots = TReadingSlots{};
@@ -570,6 +571,7 @@ void TMonitor::FormDestroy() {
         }
     }
     WriteDebugLog("Sensors reverted to initial state");
+    SmartDrives.clear();
     for (auto& sensor : Sensors) {
         WriteDebugLog(Format("About to free %s at address %.8x", {sensor->FChipName, sensor->FAddress}));
         sensor.reset();

@@ -52,6 +52,12 @@ public:
     TFanControllers FanControllers;
     TDutyEdits DutyEdits;
     const TBoardIdentity* Board = nullptr;  // the SMBIOS identity, once known
+    // The S.M.A.R.T. page's drive list: one entry per disk sensor detection made.
+    struct TSmartDriveEntry {
+        std::string Text;
+        const TSensor* Sensor = nullptr;
+    };
+    std::vector<TSmartDriveEntry> SmartDrives;
 
     // ---- services of later subsystems ----
     TClockControls* ClockControls = nullptr;

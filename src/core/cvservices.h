@@ -252,6 +252,8 @@ public:
     virtual void SetReadingLabel(TDisplayKind /*kind*/, int /*row*/, const std::string& /*text*/) {}
     virtual void SetTrayHint(const std::string& /*hint*/) {}
     virtual void UpdateTrayIcon() {}
+    // Builds the exotics panel's boxes again when it owns any.
+    virtual void RebuildExoticFrames() {}
 };
 
 // The SMBus debug dialog of "/SMBDEBUG", run modally.

@@ -14,6 +14,7 @@ platform::LocaleInfo InvariantLocale;
 TLogOptions LogOptions;
 TProxySettings ProxySettings;
 std::int32_t OriginalCfgId = 0;
+std::string SMBusScanResult;
 
 namespace {
 
@@ -56,6 +57,7 @@ void InitializeCvvars() {
     LogOptions.DecSep = std::string(1, locale.decimalSeparator);
     readProxySettings();
     OriginalCfgId = 0;
+    SMBusScanResult.clear();
 
     std::remove((ProgramDir + DebugLogName).c_str());
     WriteDebugLog("DEBUG FILE INITIALIZED");

@@ -45,6 +45,8 @@ extern platform::LocaleInfo InvariantLocale;
 extern TLogOptions LogOptions;
 extern TProxySettings ProxySettings;
 extern std::int32_t OriginalCfgId;
+// The lines of the SMBus scan dialog's list, joined by CR LF, for the report.
+extern std::string SMBusScanResult;
 
 // Unit start-up and shut-down, run once by the program (and by test fixtures)
 // with a platform installed.

@@ -10,6 +10,8 @@
 #include "detect/cvfbdimm.h"
 #include "detect/cvfirmwaresources.h"
 #include "detect/cvgpusources.h"
+#include "detect/cvscsiprobe.h"
+#include "detect/cvsmartprobe.h"
 #include "detect/cvsmbusprobe.h"
 #include "detect/cvsuperio.h"
 
@@ -67,6 +69,10 @@ void TSensorDetection::InstallSourceSteps() {
     steps.ProbeAMDInternalSensors = ::ProbeAMDInternalSensors;
     steps.ProbeIntelInternalSensors = ::ProbeIntelInternalSensors;
     steps.ProbeDummySensors = ::ProbeDummySensors;
+    steps.ProbeAdvancedSMART = ::ProbeAdvancedSMART;
+    steps.ProbeCSMISMART = ::ProbeCSMISMART;
+    steps.ProbeClassicSMART = ::ProbeClassicSMART;
+    steps.ProbeSCSI = ::ProbeSCSI;
     // The sources whose access objects are not in this build stay "not built yet".
     steps.ProbeUGuru = sources_.UGuru ? TSourceProbe(::ProbeUGuru) : nullptr;
     steps.ProbeATIADL = sources_.Adl ? TSourceProbe(::ProbeATIADL) : nullptr;

@@ -30,6 +30,9 @@
 #include "chips/cvnational.h"
 #include "chips/cvnforce2sensor.h"
 #include "chips/cvsensorqst.h"
+#include "chips/cvsensorsacpi.h"
+#include "chips/cvsensorscsi.h"
+#include "chips/cvsensorssmart.h"
 #include "chips/cvsensoruguru.h"
 #include "chips/cvsmscsensor.h"
 #include "chips/cvsupermicrosensor.h"
@@ -154,6 +157,13 @@ const std::map<std::string, TSensorCreator, std::less<>>& BuiltCreators() {
         {"TFintekSensor", Make<TFintekSensor>()},
         {"TNSSensor", Make<TNSSensor>()},
         {"TITSensor", Make<TITSensor>()},
+        {"TACPISensor", Make<TACPISensor>()},
+        {"TACPISonySensor", Make<TACPISonySensor>()},
+        {"TATK0110Sensor", Make<TATK0110Sensor>()},
+        {"TACPIAsusLaptopSensor", Make<TACPIAsusLaptopSensor>()},
+        {"TSMARTSensor", Make<TSMARTSensor>()},
+        {"TAdvSMARTSensor", Make<TAdvSMARTSensor>()},
+        {"TSCSISensor", Make<TSCSISensor>()},
     };
     return creators;
 }

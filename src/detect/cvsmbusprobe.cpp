@@ -296,10 +296,13 @@ bool PassesPreamble(TDetectionContext& context, TLink& link, int linkIndex, std:
 
 }  // namespace
 
+bool IsEepromAddress(std::uint32_t address) {
+    return (address >= 0x30 && address <= 0x37) || (address >= 0x50 && address <= 0x5F);
+}
+
 bool AnswersPresence(TLink& link, std::uint32_t address) {
-    const bool eeprom = (address >= 0x30 && address <= 0x37) || (address >= 0x50 && address <= 0x5F);
     std::uint8_t value = 0;
-    return eeprom ? link.ReadByteData(static_cast<int>(address), 0, value)
+    return IsEepromAddress(address) ? link.ReadByteData(static_cast<int>(address), 0, value)
                   : link.WriteQuick(static_cast<int>(address), 0);
 }
 

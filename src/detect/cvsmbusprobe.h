@@ -15,5 +15,6 @@ void ProbeSmbusAddress(TDetectionContext& context, int linkIndex, std::uint32_t 
 // The presence test: a quick write, but a byte read at EEPROM addresses
 // (30h-37h, 50h-5Fh), where a quick write can set permanent write protection.
 bool AnswersPresence(TLink& link, std::uint32_t address);
+bool IsEepromAddress(std::uint32_t address);
 // True on an SMBus link when reads of 00h, 03h, 3Fh and F0h all fail.
 bool IsWriteOnlyAddress(int linkIndex, std::uint32_t address);

@@ -5,13 +5,11 @@
 #include <optional>
 #include <stdexcept>
 
+#include "firmware/physicalsearch.h"
 #include "hw/cvdriver.h"
 
 namespace {
 
-constexpr std::uint32_t SearchStart = 0xE0000;
-constexpr std::uint32_t SearchEnd = 0xFFFF0;
-constexpr std::uint32_t RangeLast = 0xFFFFF;
 constexpr std::uint32_t ChunkSize = 49152;
 // The working buffer holds one byte more than 48 KiB.
 constexpr std::uint32_t MaxTableSize = 49153;
@@ -28,7 +26,7 @@ std::uint32_t dword(const std::string& b, std::size_t at) {
 // The bytes, or nothing when fewer could be copied.
 std::optional<std::string> readWhole(TIOPort& port, std::uint32_t address, std::uint32_t count) {
     std::string bytes(count, '\0');
-    if (port.ReadPhysicalMemory(address, bytes.data(), count) != count) return std::nullopt;
+    if (!ReadPhysicalWhole(port, address, bytes.data(), count)) return std::nullopt;
     return bytes;
 }
 
@@ -53,17 +51,8 @@ std::optional<std::string> readTable(TIOPort& port, std::uint32_t address, std::
 
 void TAcpiTablesParser::Parse() {
     if (!IOPort || !IOPort->CanReadMemory) return;
-    std::string chunk;
-    for (std::uint32_t address = SearchStart; address < SearchEnd;) {
-        std::uint32_t size = address + ChunkSize > RangeLast ? RangeLast - address + 1 : ChunkSize;
-        size -= size % 16;
-        if (const auto bytes = readWhole(*IOPort, address, size)) {
-            for (std::uint32_t offset = 0; offset + 9 < size; offset += 16) {
-                if (bytes->compare(offset, 8, "RSD PTR ") == 0 && ProcessRSDP(*IOPort, address + offset)) return;
-            }
-        }
-        address += size;
-    }
+    SearchLegacySegment(*IOPort, ChunkSize, "RSD PTR ",
+                        [this](std::uint32_t address) { return ProcessRSDP(*IOPort, address); });
 }
 
 bool TAcpiTablesParser::ProcessRSDP(TIOPort& port, std::uint32_t address) {

@@ -6,6 +6,7 @@
 #include "base/cvformat.h"
 #include "base/cvtrace.h"
 #include "core/cvtext.h"
+#include "firmware/physicalsearch.h"
 #include "hw/cvdriver.h"
 
 using cvformat::Format;
@@ -14,9 +15,6 @@ std::unique_ptr<TSMBiosExplorer> SMBiosExplorer;
 
 namespace {
 
-constexpr std::uint32_t SearchStart = 0xE0000;
-constexpr std::uint32_t SearchEnd = 0xFFFF0;
-constexpr std::uint32_t RangeLast = 0xFFFFF;
 constexpr std::uint32_t ChunkSize = 10240;
 
 constexpr const char* TypeNames[] = {
@@ -35,13 +33,6 @@ constexpr const char* TypeNames[] = {
 
 std::uint16_t word(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
 std::uint32_t dword(const std::uint8_t* p) { return word(p) | static_cast<std::uint32_t>(word(p + 2)) << 16; }
-
-// A read that copies fewer bytes than asked failed; the buffer is zeroed
-// first so that nothing of an earlier read is taken for new data.
-bool readWhole(TIOPort& port, std::uint32_t address, std::uint8_t* buffer, std::uint32_t count) {
-    std::fill_n(buffer, count, 0);
-    return port.ReadPhysicalMemory(address, buffer, count) == count;
-}
 
 }  // namespace
 
@@ -147,24 +138,14 @@ void TSMBiosExplorer::DoInitialize() {
 }
 
 void TSMBiosExplorer::SearchEntryPoint(TIOPort& port) {
-    std::vector<std::uint8_t> chunk(ChunkSize);
-    for (std::uint32_t address = SearchStart; address < SearchEnd;) {
-        std::uint32_t size = address + ChunkSize > RangeLast ? RangeLast - address + 1 : ChunkSize;
-        size -= size % 16;
-        if (readWhole(port, address, chunk.data(), size)) {
-            for (std::uint32_t offset = 0; offset + 9 < size; offset += 16) {
-                if (std::equal(chunk.begin() + offset, chunk.begin() + offset + 4, "_SM_") &&
-                    ProcessEntryPoint(port, address + offset))
-                    return;  // one table gives the identity
-            }
-        }
-        address += size;
-    }
+    // One table gives the identity.
+    SearchLegacySegment(port, ChunkSize, "_SM_",
+                        [&](std::uint32_t address) { return ProcessEntryPoint(port, address); });
 }
 
 bool TSMBiosExplorer::ProcessEntryPoint(TIOPort& port, std::uint32_t address) {
     TSMBIOSEntryPoint ep{};
-    if (!readWhole(port, address, ep.data(), ep.size())) return false;
+    if (!ReadPhysicalWhole(port, address, ep.data(), ep.size())) return false;
     EntryPoint = ep;
     const std::uint16_t tableLength = word(&ep[22]);
     const std::uint32_t tableAddress = dword(&ep[24]);
@@ -194,12 +175,12 @@ bool TSMBiosExplorer::ProcessEntryPoint(TIOPort& port, std::uint32_t address) {
 void TSMBiosExplorer::ReadTable(TIOPort& port, std::uint32_t address, std::uint16_t length) {
     WriteDebugLog("About to read DMI tables...");
     std::vector<std::uint8_t> table(length);
-    if (!readWhole(port, address, table.data(), length)) {
+    if (!ReadPhysicalWhole(port, address, table.data(), length)) {
         WriteDebugLog(Format("Error reading DMI tables: $%.4x bytes at address $%.8x (%s)",
                              {length, address, "physical memory read failed"}));
         WriteDebugLog("Trying to figure out how many bytes can be read from DMI without getting an error...");
         std::uint32_t readable = length - 1u;
-        while (readable > 0 && !readWhole(port, address, table.data(), readable)) --readable;
+        while (readable > 0 && !ReadPhysicalWhole(port, address, table.data(), readable)) --readable;
         WriteDebugLog(Format("  -> Could read at most %d bytes without getting an error", {readable}));
         return;
     }

@@ -366,6 +366,11 @@ public:
 
     virtual std::optional<std::string> environmentVariable(const std::string& name);
     virtual std::string systemDir() const;
+    // Files by their Windows path (the system folder's drivers); a machine
+    // without that folder has none and copies nothing.
+    virtual bool fileExists(const std::string& path);
+    // Fails when the target exists.
+    virtual bool copyFile(const std::string& from, const std::string& to);
     virtual std::string computerName();
     // The machine's IPv4 address as dotted text; 127.0.0.1 when it has no other.
     virtual std::string ipv4Address();

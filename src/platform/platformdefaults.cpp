@@ -82,6 +82,8 @@ SystemRegistry& Platform::systemRegistry() {
 
 std::optional<std::string> Platform::environmentVariable(const std::string&) { return std::nullopt; }
 std::string Platform::systemDir() const { return windowsDir() + "\\System32"; }
+bool Platform::fileExists(const std::string&) { return false; }
+bool Platform::copyFile(const std::string&, const std::string&) { return false; }
 std::string Platform::computerName() { return {}; }
 std::string Platform::ipv4Address() { return "127.0.0.1"; }
 std::string Platform::userName() { return {}; }

@@ -48,6 +48,10 @@ void WmiStore::add(const std::string& nameSpace, const std::string& className, W
     classes_[{asciiLower(nameSpace), asciiLower(className)}].push_back(std::move(object));
 }
 
+void WmiStore::clear(const std::string& nameSpace, const std::string& className) {
+    classes_.erase({asciiLower(nameSpace), asciiLower(className)});
+}
+
 void WmiStore::addMethod(const std::string& nameSpace, const std::string& className, WmiMethod method) {
     methods_[{asciiLower(nameSpace), asciiLower(className)}].push_back(std::move(method));
 }

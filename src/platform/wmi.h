@@ -76,6 +76,8 @@ public:
     void add(const std::string& className, WmiObject object) { add("root\\cimv2", className, std::move(object)); }
     void add(const std::string& nameSpace, const std::string& className, WmiObject object);
     void addMethod(const std::string& nameSpace, const std::string& className, WmiMethod method);
+    // Drops a class's instances, so a subclass can refill one whose values change.
+    void clear(const std::string& nameSpace, const std::string& className);
     // Every connection fails with this message.
     void failConnectWith(std::string message) { connectFailure_ = std::move(message); }
     void addAssociated(const std::string& className, const std::string& deviceId, const std::string& assocClass,

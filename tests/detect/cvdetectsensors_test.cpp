@@ -278,11 +278,13 @@ protected:
 
 TEST_F(DemoStartup, FindsTheDesktopsChipsAndReadsThem) {
     start();
-    // The Super I/O monitor on the first link's turn, then the SMBus in address
-    // order, then the processor's own sensor among the sources after the links.
+    // The Super I/O monitor on the first link's turn, then the SMBus in address order,
+    // then the two disks in the disk search's order, linked by the advanced method only,
+    // then the processor's own sensor.
     const std::tuple<const char*, std::uint32_t, const char*> chips[] = {
         {"Winbond W83627DHG", 0x290, "ISA"}, {"MCP98242", 0x18, "Intel SMBus"}, {"MCP98242", 0x19, "Intel SMBus"},
-        {"LM75", 0x48, "Intel SMBus"},       {"LM90", 0x4C, "Intel SMBus"},        {"INTEL CORE", 0, "ISA"}};
+        {"LM75", 0x48, "Intel SMBus"},       {"LM90", 0x4C, "Intel SMBus"},     {"HD1 (1000.2GB)", 0, "AdvSMART"},
+        {"HD0 (500.1GB)", 1, "AdvSMART"},    {"INTEL CORE", 0, "ISA"}};
     ASSERT_EQ(monitor.Sensors.size(), std::size(chips));
     for (std::size_t i = 0; i < std::size(chips); ++i) {
         const auto& [name, address, link] = chips[i];
@@ -295,7 +297,7 @@ TEST_F(DemoStartup, FindsTheDesktopsChipsAndReadsThem) {
     EXPECT_DOUBLE_EQ(monitor.Sensors[2]->GetTemp(1).Stats->Last(), 29.0);
     EXPECT_DOUBLE_EQ(monitor.Sensors[3]->GetTemp(1).Stats->Last(), 26.5);
     // Core 0: Tjmax 90 (a 65 nm quad core) less the 45 degrees of its thermal status.
-    EXPECT_DOUBLE_EQ(monitor.Sensors[5]->GetTemp(1).Stats->Last(), 45.0);
+    EXPECT_DOUBLE_EQ(monitor.Sensors[7]->GetTemp(1).Stats->Last(), 45.0);
     EXPECT_EQ(SuperIOInfo.ChipCode, 30);
     EXPECT_TRUE(has(boxes.Readings, "Scanning ISA BUS at $0290..."));
     EXPECT_TRUE(has(boxes.Readings, "Scanning Intel SMBus at $0400..."));
@@ -309,9 +311,16 @@ TEST_F(DemoStartup, FindsTheDesktopsChipsAndReadsThem) {
     const auto& balloons = machine().simDesktop().balloons;
     ASSERT_EQ(balloons.size(), 1u);
     EXPECT_EQ(balloons[0].title, "Sensors detected");
-    EXPECT_EQ(balloons[0].text, "Winbond W83627DHG\rMCP98242\rMCP98242\rLM75\rLM90\rINTEL CORE");
-    // MD5 of "Winbond W83627DHG0290MCP982420018MCP982420019LM750048LM90004CINTEL CORE0000".
-    EXPECT_EQ(monitor.Options.LastDetect, "96E4D7751D62E744C0A825CC37E90170");
+    EXPECT_EQ(balloons[0].text, "Winbond W83627DHG\rMCP98242\rMCP98242\rLM75\rLM90\rHD1 (1000.2GB)\rHD0 (500.1GB)\rINTEL CORE");
+    // MD5 of "Winbond W83627DHG0290MCP982420018MCP982420019LM750048LM90004CHD1 (1000.2GB)0000HD0 (500.1GB)0001INTEL CORE0000".
+    EXPECT_EQ(monitor.Options.LastDetect, "DC29ABA1D740B3D7A0E5EFBEA889517D");
+    // The drive list of the S.M.A.R.T. page, by drive number; the system disk's script starts at 36.
+    ASSERT_EQ(monitor.SmartDrives.size(), 2u);
+    EXPECT_EQ(monitor.SmartDrives[0].Text, "HD1 - 1000.2GB - WDC WD10EZEX-00BN5A0");
+    EXPECT_EQ(monitor.SmartDrives[1].Text, "HD0 - 500.1GB - ST3500418AS");
+    EXPECT_EQ(monitor.SmartDrives[1].Sensor, monitor.Sensors[6].get());
+    EXPECT_EQ(monitor.Sensors[5]->GetTemp(1).Name, "HD1");
+    EXPECT_EQ(monitor.Sensors[6]->GetTemp(1).Name, "HD0");
     EXPECT_TRUE(monitor.RxTimerMain->Enabled());
     EXPECT_FALSE(monitor.DutyEdits.SuppressPwmWrite);
     monitor.FormDestroy();
@@ -322,10 +331,10 @@ TEST_F(DemoStartup, ASecondStartWithTheSameChipsShowsNoBalloon) {
     start();
     monitor.FormDestroy();
     std::filesystem::remove(monitor.OptionsFilePath());
-    testsupport::writeFile(monitor.OptionsFilePath(), "LastDetect=96E4D7751D62E744C0A825CC37E90170\r\n");
+    testsupport::writeFile(monitor.OptionsFilePath(), "LastDetect=DC29ABA1D740B3D7A0E5EFBEA889517D\r\n");
     machine().simDesktop().balloons.clear();
     start();
-    EXPECT_EQ(monitor.Sensors.size(), 6u);
+    EXPECT_EQ(monitor.Sensors.size(), 8u);
     EXPECT_TRUE(machine().simDesktop().balloons.empty());
 }
 

@@ -481,3 +481,23 @@ TEST_F(SensorFactory, IsISABaseFree) {
 }
 
 }  // namespace
+
+namespace {
+
+class AcpiFactory : public DetectTest {};
+
+TEST_F(AcpiFactory, TheATK0110BoardReadsThroughTheFactory) {
+    machine().loadFromFile(CALDAVOR_BOARDS_DIR "/acpi/atk0110-method3.json");
+    IOPort = std::make_unique<TIOPort>();
+    const int acpi = addLink(LinkKinds::ACPI, 0, 0);
+    factory.AddSensor(acpi, 0, 217);
+    ASSERT_EQ(monitor.Sensors.size(), 1u);
+    TSensor& sensor = *monitor.Sensors[0];
+    ASSERT_EQ(sensor.GetVoltCount(), 4);
+    sensor.ReadVolts();
+    EXPECT_EQ(sensor.GetVolt(4).Name, "+12V");
+    EXPECT_NEAR(sensor.GetVolt(4).Stats->Last(), 13.2, 1e-4);
+    EXPECT_EQ(machine().namespaceLog().openHandles, 0);
+}
+
+}  // namespace

@@ -95,10 +95,11 @@ struct OpenRoutes {
     std::unique_ptr<PortRoute> ports;
     std::unique_ptr<SysfsPciConfig> pci;
     FileHandle memory;
+    std::shared_ptr<const FirmwareView> firmware;  // answers memory reads instead of /dev/mem
     bool msrs = false;
     std::vector<PortClaim> claims;
 
-    bool any() const { return ports || pci || memory || msrs; }
+    bool any() const { return ports || pci || memory || firmware || msrs; }
 };
 
 class NativeDriver : public DriverDevice {
@@ -110,7 +111,7 @@ public:
           trace_(std::move(trace)) {}
     ~NativeDriver() override { unmapAll(); }
 
-    DriverDevice::Routes routes() const override { return {bool(routes_.memory), routes_.msrs}; }
+    DriverDevice::Routes routes() const override { return {routes_.memory || routes_.firmware, routes_.msrs}; }
 
 protected:
     std::optional<std::uint32_t> readPort(std::uint16_t port, int width) override {
@@ -125,6 +126,7 @@ protected:
         return routes_.ports->write(port, width, value);
     }
     std::size_t readMemory(std::uint32_t address, std::span<std::uint8_t> buffer) override {
+        if (routes_.firmware) return routes_.firmware->read(address, buffer);
         if (!routes_.memory) return 0;
         const ssize_t n = ::pread(routes_.memory.get(), buffer.data(), buffer.size(), static_cast<off_t>(address));
         return n == static_cast<ssize_t>(buffer.size()) ? buffer.size() : 0;
@@ -222,6 +224,21 @@ bool inLockdown(const NativeRoots& roots) {
     return open != std::string::npos && text->compare(open, 6, "[none]") != 0;
 }
 
+// The view when /dev/mem cannot give the firmware's anchors itself.
+std::shared_ptr<const FirmwareView> firmwareInstead(const FileHandle& memory, const NativeDriverOptions& options) {
+    if (memory) {
+        std::vector<std::uint8_t> segment(LegacySegmentSize);
+        if (::pread(memory.get(), segment.data(), segment.size(), LegacySegmentBase) ==
+                static_cast<ssize_t>(segment.size()) &&
+            hasFirmwareAnchors(segment))
+            return nullptr;
+    }
+    auto view = options.firmwareView
+                    ? options.firmwareView()
+                    : std::make_shared<const FirmwareView>(readSysfsFirmwareTables(options.roots.sys, options.trace));
+    return view && !view->empty() ? view : nullptr;
+}
+
 }  // namespace
 
 std::unique_ptr<Device> openNativeDriver(const NativeDriverOptions& options) {
@@ -230,6 +247,7 @@ std::unique_ptr<Device> openNativeDriver(const NativeDriverOptions& options) {
     routes.ports = openPorts(options);
     routes.pci = openPci(options);
     routes.memory = openRoute(roots.dev + "/mem", O_RDWR | O_SYNC, options.trace);
+    routes.firmware = firmwareInstead(routes.memory, options);
     routes.msrs = bool(openRoute(msrPath(roots, 0), O_RDONLY, options.trace, " (the msr kernel module is not loaded)"));
     if ((!routes.ports || !routes.memory) && inLockdown(roots) && options.trace)
         options.trace("kernel lockdown refuses raw port and memory access");

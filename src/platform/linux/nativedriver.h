@@ -5,7 +5,9 @@
 //  - ports: port instructions when iopl/ioperm are granted, else /dev/port
 //    (a wider access is its bytes in order);
 //  - PCI configuration: cycles on 0CF8h/0CFCh served from sysfs (sysfspci.h);
-//  - physical memory: /dev/mem; MSRs: /dev/cpu/N/msr of the caller's CPU.
+//  - physical memory: /dev/mem, or the firmware view (firmwareview.h) where
+//    /dev/mem is refused or its legacy segment lacks an anchor;
+//  - MSRs: /dev/cpu/N/msr of the caller's CPU.
 // Port ranges that a kernel driver holds (/proc/ioports) are left alone:
 // reads answer all ones, writes are dropped, and the holder is traced once
 // per range. It opens when any route works, with one trace line per refused
@@ -16,6 +18,7 @@
 #include <string>
 
 #include "platform/driverctl.h"
+#include "platform/linux/firmwareview.h"
 #include "platform/linux/nativeroots.h"
 #include "platform/platform.h"
 
@@ -28,6 +31,8 @@ struct NativeDriverOptions {
     NativeRoots roots;
     std::function<int()> requestPortRights = requestPortInstructions;
     std::function<void(const std::string&)> trace;
+    // The process's one view; without it, one is read from roots.sys.
+    std::function<std::shared_ptr<const FirmwareView>()> firmwareView;
 };
 
 // The version answered: map memory (1.003) and all below; which of those

@@ -96,6 +96,7 @@ private:
     std::set<std::string> remarked_;
     NativeKernelClaims claims_;
     std::unique_ptr<Wmi> wmi_;
+    std::shared_ptr<const FirmwareView> firmwareView_;  // read from sysfs on first need
 };
 
 // Folder of the running executable, ending in "/".

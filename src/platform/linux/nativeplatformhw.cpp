@@ -39,8 +39,14 @@ public:
 
 DeviceOpenResult NativePlatform::openDevice(const std::string& path) {
     if (asciiLower(path) == asciiLower(drv::DevicePath)) {
-        NativeDriverOptions options{roots_, requestPortRights_, {}};
+        NativeDriverOptions options{roots_, requestPortRights_, {}, {}};
         options.trace = [this](const std::string& line) { remark(line); };
+        options.firmwareView = [this] {
+            if (!firmwareView_)
+                firmwareView_ = std::make_shared<const FirmwareView>(
+                    readSysfsFirmwareTables(roots_.sys, [this](const std::string& line) { remark(line); }));
+            return firmwareView_;
+        };
         if (auto driver = openNativeDriver(options)) return {std::move(driver), 0};
     }
     if (physicalDriveNumber(path)) return openNativeDisk(path, roots_.sys, roots_.dev);

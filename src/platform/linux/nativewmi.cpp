@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/linux/nativedisk.h"
+#include "platform/linux/thermalzones.h"
 
 namespace platform::native {
 namespace {
@@ -82,6 +83,9 @@ std::string upper(std::string s) {
 }  // namespace
 
 void NativeWmi::prepare() {
+    // Temperatures change, so the zones are read for every query.
+    clear("root\\WMI", ThermalZoneClass);
+    for (auto& zone : thermalZoneObjects(sys_)) add("root\\WMI", ThermalZoneClass, std::move(zone));
     if (filled_) return;
     filled_ = true;
     std::vector<Disk> disks;

@@ -1,5 +1,6 @@
 #pragma once
-// WMI on Linux: the disk classes from sysfs. Win32_DiskDrive per sd* disk,
+// WMI on Linux: MSAcpi_ThermalZoneTemperature from the kernel's thermal
+// zones (thermalzones.h), and the disk classes from sysfs. Win32_DiskDrive per sd* disk,
 // Win32_USBController per USB host controller with its devices as
 // associators (each USB device right before the disks behind it), and
 // Win32_1394Controller from the FireWire bus. Other classes have no

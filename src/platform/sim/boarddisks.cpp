@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/sim/boardhardware.h"
+#include "platform/sim/boardregisters.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/simdisk.h"
 
@@ -69,11 +70,80 @@ void loadPhysical(const BoardNode& node, SimDiskSpec& spec, SimDisks& disks) {
     spec.physical = p;
 }
 
+std::uint8_t pageKey(const std::string& key, const BoardNode& value) {
+    const auto code = parseHex(key);
+    if (!code || *code > 0xFF) value.fail("expected a page code like \"0x2F\" as the key");
+    return static_cast<std::uint8_t>(*code);
+}
+
+// One log parameter: its code, then a big-endian value of `size` bytes or a text.
+void appendParameter(const BoardNode& node, std::vector<std::uint8_t>& page) {
+    node.expectFields({"code", "size", "value", "text"});
+    const auto code = static_cast<std::uint16_t>(node.field("code").asHex(0xFFFF, "0x0000"));
+    std::vector<std::uint8_t> value;
+    if (auto text = node.optionalField("text")) {
+        const std::string t = text->asString();
+        value.assign(t.begin(), t.end());
+    } else {
+        const auto size = static_cast<std::size_t>(node.field("size").asInteger(1, 8));
+        const std::uint64_t v = asHex64(node.field("value"));
+        for (std::size_t i = size; i-- > 0;) value.push_back(static_cast<std::uint8_t>(i < 8 ? v >> (8 * i) : 0));
+    }
+    if (value.size() > 255) node.fail("a parameter holds at most 255 bytes");
+    page.insert(page.end(), {static_cast<std::uint8_t>(code >> 8), static_cast<std::uint8_t>(code), 0x03,
+                             static_cast<std::uint8_t>(value.size())});
+    page.insert(page.end(), value.begin(), value.end());
+}
+
+// Raw bytes, the informational-exceptions fields, or a list of parameters.
+std::vector<std::uint8_t> asLogPage(std::uint8_t code, const BoardNode& node) {
+    if (node.isString()) return asByteString(node);
+    node.expectFields({"asc", "ascq", "temperature", "trip", "parameters"});
+    std::vector<std::uint8_t> page = {code, 0, 0, 0};
+    if (auto list = node.optionalField("parameters")) {
+        for (const auto& item : list->items()) appendParameter(item, page);
+    } else {
+        const auto byte = [&node](std::string_view key) {
+            const auto v = node.optionalField(key);
+            return v ? static_cast<std::uint8_t>(v->asHex(0xFF, "0x5D")) : std::uint8_t{0};
+        };
+        const auto number = [&node](std::string_view key) {
+            const auto v = node.optionalField(key);
+            return v ? asByte(*v) : std::uint8_t{0};
+        };
+        page.insert(page.end(), {0x00, 0x00, 0x03, 0x04, byte("asc"), byte("ascq"), number("temperature"), number("trip")});
+    }
+    const std::size_t length = page.size() - 4;
+    if (length > 0xFFFF) node.fail("a page holds at most 65535 bytes");
+    page[2] = static_cast<std::uint8_t>(length >> 8);
+    page[3] = static_cast<std::uint8_t>(length);
+    return page;
+}
+
+SimDiskSpec::ScsiTarget asScsiTarget(const BoardNode& node) {
+    node.expectFields({"vendor", "product", "revision", "vendorSpecific", "inquiryLength", "pages", "status"});
+    SimDiskSpec::ScsiTarget t;
+    if (auto v = node.optionalField("vendor")) t.vendor = v->asString();
+    if (auto v = node.optionalField("product")) t.product = v->asString();
+    if (auto v = node.optionalField("revision")) t.revision = v->asString();
+    if (auto v = node.optionalField("vendorSpecific")) t.vendorSpecific = v->asString();
+    if (auto v = node.optionalField("inquiryLength")) t.inquiryLength = static_cast<std::size_t>(v->asInteger(0, 96));
+    if (auto pages = node.optionalField("pages"))
+        for (const auto& [key, value] : pages->members()) {
+            const std::uint8_t code = pageKey(key, value);
+            t.pages[code] = asLogPage(code, value);
+        }
+    if (auto status = node.optionalField("status"))
+        for (const auto& [key, value] : status->members())
+            t.status[pageKey(key, value)] = static_cast<std::uint8_t>(value.asHex(0xFF, "0x02"));
+    return t;
+}
+
 void loadDisk(const std::string& name, const BoardNode& node, SimDisks& disks) {
     node.expectFields({"model", "firmware", "serial", "swappedStrings", "sectors", "lba48", "geometry",
                        "identifyWords", "identifyBytes", "revision", "attributes", "attributeChecksum",
                        "thresholds", "thresholdChecksum", "temperature", "refuse", "logs", "selfTestSeconds",
-                       "fault", "physical", "scsi", "threeWare", "csmi"});
+                       "fault", "physical", "scsi", "threeWare", "csmi", "scsiTarget"});
     SimDiskSpec spec;
     spec.name = name;
     spec.model = node.field("model").asString();
@@ -121,6 +191,8 @@ void loadDisk(const std::string& name, const BoardNode& node, SimDisks& disks) {
     if (auto v = node.optionalField("temperature")) {
         if (v->isInteger()) {
             spec.temperature = constantValue(asByte(*v));
+        } else if (v->isObject()) {
+            spec.temperature = readTemperature(*v, disks.machine().thermal());
         } else {
             std::vector<std::uint8_t> values;
             for (const auto& item : v->items()) values.push_back(asByte(item));
@@ -150,6 +222,10 @@ void loadDisk(const std::string& name, const BoardNode& node, SimDisks& disks) {
     }
     if (auto v = node.optionalField("fault")) spec.fault = asFault(*v);
     if (auto v = node.optionalField("physical")) loadPhysical(*v, spec, disks);
+    if (auto v = node.optionalField("scsiTarget")) {
+        if (!spec.physical) v->fail("a SCSI target needs a \"physical\" path");
+        spec.scsiTarget = asScsiTarget(*v);
+    }
     if (auto v = node.optionalField("scsi")) {
         v->expectFields({"port", "target", "fault"});
         spec.scsi = SimDiskSpec::Scsi{static_cast<int>(v->field("port").asInteger(0, 255)),

@@ -36,19 +36,6 @@ ValueGenerator pickByte(const BoardNode& node, ValueGenerator encoded) {
     byte->failExpected("\"high\" or \"low\"");
 }
 
-ValueGenerator readTemperature(const BoardNode& node, ThermalModel& thermal) {
-    node.expectFields({"source", "encoding", "byte"});
-    const std::string source = node.field("source").asNonEmptyString();
-    if (!thermal.hasSource(source)) node.field("source").failExpected("a heat source of the \"thermal\" section");
-    const BoardNode encodingNode = node.field("encoding");
-    const std::string encoding = encodingNode.asString();
-    if (encoding == "signedByte")
-        return pickByte(node, [&thermal, source] { return encodeSignedByte(thermal.temperature(source)); });
-    if (encoding == "halfDegree")
-        return pickByte(node, [&thermal, source] { return encodeHalfDegree(thermal.temperature(source)); });
-    encodingNode.failExpected("\"signedByte\" or \"halfDegree\"");
-}
-
 ValueGenerator readFanSpeed(const BoardNode& node, ThermalModel& thermal) {
     node.expectFields({"fan", "encoding", "clock", "divisor", "fullScale", "byte"});
     const std::string fan = node.field("fan").asNonEmptyString();
@@ -147,6 +134,19 @@ void readRegister(const BoardNode& node, RegisterFile& file, std::uint8_t reg, i
 }
 
 }  // namespace
+
+ValueGenerator readTemperature(const BoardNode& node, ThermalModel& thermal) {
+    node.expectFields({"source", "encoding", "byte"});
+    const std::string source = node.field("source").asNonEmptyString();
+    if (!thermal.hasSource(source)) node.field("source").failExpected("a heat source of the \"thermal\" section");
+    const BoardNode encodingNode = node.field("encoding");
+    const std::string encoding = encodingNode.asString();
+    if (encoding == "signedByte")
+        return pickByte(node, [&thermal, source] { return encodeSignedByte(thermal.temperature(source)); });
+    if (encoding == "halfDegree")
+        return pickByte(node, [&thermal, source] { return encodeHalfDegree(thermal.temperature(source)); });
+    encodingNode.failExpected("\"signedByte\" or \"halfDegree\"");
+}
 
 void readRegisters(const BoardNode& registers, RegisterFile& file, int bank, Machine& machine) {
     for (const auto& [key, node] : registers.members()) {

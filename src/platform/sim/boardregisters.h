@@ -32,12 +32,16 @@
 namespace platform::sim {
 
 class Machine;
+class ThermalModel;
 
 // Thermal bindings and per-second counters need the machine.
 void readRegisters(const BoardNode& registers, RegisterFile& file, int bank, Machine& machine);
 
 // A list of protocol names as an SMBus slave's protocol mask (smbussegment.h).
 std::uint8_t readProtocolMask(const BoardNode& node);
+
+// {"source", "encoding", "byte"}: a temperature of the thermal model, encoded.
+ValueGenerator readTemperature(const BoardNode& node, ThermalModel& thermal);
 
 // A device's "name": not empty, and no register file of the machine has it yet.
 std::string readDeviceName(const BoardNode& device, const Machine& machine);

@@ -262,6 +262,7 @@ void loadHost(const BoardNode& host, Machine& machine) {
     }
     std::function<bool()> enabled;
     if (auto node = host.optionalField("enabledWhen")) enabled = asEnabled(*node, machine);
+    machine.addSMBusSegment(name, segment);
     installSMBusHost(machine.ports(), std::move(model), name, std::move(enabled));
 }
 

@@ -24,13 +24,13 @@ public:
     void lock() override {
         std::unique_lock guard(state_->mutex);
         state_->freed.wait(guard, [this] { return isFreeForMe(); });
-        state_->holder = this;
+        take();
     }
 
     bool tryLock() override {
         std::lock_guard guard(state_->mutex);
         if (!isFreeForMe()) return false;
-        state_->holder = this;
+        take();
         return true;
     }
 
@@ -39,11 +39,18 @@ public:
             std::lock_guard guard(state_->mutex);
             if (state_->holder != this) return;
             state_->holder = nullptr;
+            if (state_->onChange) state_->onChange(false);
         }
         state_->freed.notify_all();
     }
 
 private:
+    // With the state's mutex held.
+    void take() {
+        if (state_->holder == this) return;
+        state_->holder = this;
+        if (state_->onChange) state_->onChange(true);
+    }
     bool isFreeForMe() const { return state_->holder == nullptr || state_->holder == this; }
     std::shared_ptr<Machine::MutexState> state_;
 };
@@ -64,12 +71,36 @@ std::vector<std::string> Machine::heldMutexes() const {
     return held;
 }
 
-Machine::~Machine() = default;
+// Mutex objects may outlive the machine (a unit's global freed later).
+Machine::~Machine() {
+    for (const auto& [name, state] : mutexes_) {
+        std::lock_guard guard(state->mutex);
+        state->onChange = nullptr;
+    }
+}
 
 std::unique_ptr<NamedMutex> Machine::createMutex(const std::string& name) {
     auto& shared = mutexes_[name];
-    if (!shared) shared = std::make_shared<MutexState>();
+    if (!shared) {
+        shared = std::make_shared<MutexState>();
+        shared->onChange = [this, name](bool taken) { noteLock(name, taken); };
+    }
     return std::make_unique<SimMutex>(shared);
+}
+
+void Machine::noteLock(const std::string& name, bool taken) {
+    protocolSMBus_.noteLock(name, taken);
+    for (const auto& [host, segment] : smbusSegments_) segment->noteLock(name, taken);
+}
+
+void Machine::addSMBusSegment(const std::string& hostName, std::shared_ptr<SMBusSegment> segment) {
+    segment->setLockProbe([this] { return heldMutexes(); });
+    smbusSegments_[hostName] = std::move(segment);
+}
+
+std::shared_ptr<SMBusSegment> Machine::smbusSegment(const std::string& hostName) const {
+    const auto it = smbusSegments_.find(hostName);
+    return it == smbusSegments_.end() ? nullptr : it->second;
 }
 
 void Machine::loadFromFile(const std::string& path) {

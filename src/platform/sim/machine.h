@@ -127,6 +127,8 @@ public:
     void setDellSmiResponder(DellSmiResponder responder) { dellSmi_ = std::move(responder); }
     const DellSmiResponder& dellSmiResponder() const { return dellSmi_; }
     std::vector<SimDevice>& devices() { return devices_; }
+    // The requests of the driver's namespace devices and their open handles.
+    NamespaceLog& namespaceLog() { return namespaceLog_; }
     // Without device lists, listDevices answers nullopt.
     void setDeviceListsAvailable(bool available) { deviceListsAvailable_ = available; }
     MemorySystemRegistry& simSystemRegistry() { return systemRegistry_; }
@@ -151,12 +153,18 @@ public:
     // The SMBus segment answered at the protocol level, for chips placed on
     // it without a host-controller model in front.
     SMBusSegment& protocolSMBus() { return protocolSMBus_; }
+    // The segment behind a board's host controller, by the host's name; it
+    // records the locks held at each request and every take and release.
+    void addSMBusSegment(const std::string& hostName, std::shared_ptr<SMBusSegment> segment);
+    std::shared_ptr<SMBusSegment> smbusSegment(const std::string& hostName) const;
 
     // What the mutexes of one name share.
     struct MutexState {
         std::mutex mutex;
         std::condition_variable freed;
         const NamedMutex* holder = nullptr;
+        // Told of each take and release, under the mutex.
+        std::function<void(bool taken)> onChange;
     };
 
 private:
@@ -176,6 +184,8 @@ private:
     SMBusSegment protocolSMBus_;
     // Mutexes of one name are one lock for every holder on this machine.
     std::map<std::string, std::shared_ptr<MutexState>> mutexes_;
+    std::map<std::string, std::shared_ptr<SMBusSegment>> smbusSegments_;
+    void noteLock(const std::string& name, bool taken);
 
     SimCpus cpus_;
     PhysicalMemory memory_;
@@ -184,6 +194,7 @@ private:
     SimDriverConfig driver_;
     DellSmiResponder dellSmi_;
     std::vector<SimDevice> devices_;
+    NamespaceLog namespaceLog_;
     bool deviceListsAvailable_ = true;
     MemorySystemRegistry systemRegistry_;
     SimIdentity identity_;

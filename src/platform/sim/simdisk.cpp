@@ -13,6 +13,8 @@ using disk::ErrorInvalidFunction;
 using disk::ErrorSemTimeout;
 constexpr std::uint8_t AtaAbort = 0x04;
 constexpr std::uint8_t ScsiCheckCondition = 0x02;
+constexpr std::uint8_t ScsiInquiry = 0x12;
+constexpr std::uint8_t ScsiLogSense = 0x4D;
 constexpr std::uint8_t CsmiNoDevice = 0x13;  // connection status: no destination
 constexpr std::uint8_t SelfTestLog = 0x06;
 constexpr std::uint8_t LogDirectory = 0x00;
@@ -162,6 +164,41 @@ std::vector<std::uint8_t> SimAtaDisk::logData(std::uint8_t address, std::uint8_t
     if (found == spec_.logs.end()) return {};
     fill(bytes, found->second);
     return bytes;
+}
+
+std::optional<std::pair<std::uint8_t, std::vector<std::uint8_t>>> SimAtaDisk::scsiCommand(
+    std::span<const std::uint8_t> cdb) const {
+    if (!spec_.scsiTarget || cdb.empty()) return std::nullopt;
+    const auto& target = *spec_.scsiTarget;
+    std::pair<std::uint8_t, std::vector<std::uint8_t>> answer{ScsiCheckCondition, {}};
+    if (cdb[0] == ScsiInquiry) {
+        auto& data = answer.second;
+        data.assign(96, 0);
+        data[4] = 91;
+        const auto put = [&data](std::size_t at, std::size_t length, const std::string& text) {
+            for (std::size_t i = 0; i < length; ++i) data[at + i] = static_cast<std::uint8_t>(i < text.size() ? text[i] : ' ');
+        };
+        put(8, 8, target.vendor);
+        put(16, 16, target.product);
+        put(32, 4, target.revision);
+        put(36, 8, target.vendorSpecific);
+        data.resize(std::min(data.size(), target.inquiryLength));
+        answer.first = 0;
+    } else if (cdb[0] == ScsiLogSense && cdb.size() >= 3) {
+        const std::uint8_t page = cdb[2] & 0x3F;
+        if (const auto status = target.status.find(page); status != target.status.end()) {
+            answer.first = status->second;
+        } else if (const auto found = target.pages.find(page); found != target.pages.end()) {
+            answer = {0, found->second};
+        } else if (page == 0) {
+            std::vector<std::uint8_t> list = {0x00};
+            for (const auto& [code, bytes] : target.pages) list.push_back(code);
+            answer.second = {0x00, 0x00, 0x00, static_cast<std::uint8_t>(list.size())};
+            answer.second.insert(answer.second.end(), list.begin(), list.end());
+            answer.first = 0;
+        }
+    }
+    return answer;
 }
 
 bool SimAtaDisk::execute(const disk::TaskFile& task, std::span<std::uint8_t> data) {
@@ -395,6 +432,7 @@ private:
         SimDiskFault::Kind kind{};
         SimAtaDisk* d = physicalDisk(faulted, kind);
         if (!d) return false;
+        if (d->spec().scsiTarget) return scsiTarget(*d, faulted, kind, request, output, returned);
         const auto command = disk::decodeBridgeCdb({request.cdb, std::min<std::size_t>(request.cdbLength, 16)});
         const auto& bridge = d->spec().physical->bridge;
         const auto data = output.subspan(disk::ScsiPassThroughData);
@@ -409,6 +447,21 @@ private:
         }
         disk::writeLayout(output, request);
         returned = static_cast<std::uint32_t>(disk::ScsiPassThroughData + moved.size());
+        return true;
+    }
+
+    bool scsiTarget(SimAtaDisk& d, bool faulted, SimDiskFault::Kind kind, disk::ScsiPassThroughRequest& request,
+                    std::span<std::uint8_t> output, std::uint32_t& returned) {
+        if (faulted) return struck(kind, output, returned);
+        const auto [status, answer] = *d.scsiCommand({request.cdb, std::min<std::size_t>(request.cdbLength, 16)});
+        const auto data = output.subspan(disk::ScsiPassThroughData);
+        const std::size_t room = std::min<std::size_t>(data.size(), request.dataTransferLength);
+        std::fill(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(room), 0);
+        const std::size_t moved = status == 0 ? fill(data.first(room), answer) : 0;
+        request.scsiStatus = status;
+        request.dataTransferLength = static_cast<std::uint32_t>(moved);
+        disk::writeLayout(output, request);
+        returned = static_cast<std::uint32_t>(disk::ScsiPassThroughData + moved);
         return true;
     }
 

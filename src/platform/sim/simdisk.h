@@ -2,7 +2,8 @@
 // Simulated ATA disks and the paths that reach them: a physical drive (the
 // S.M.A.R.T. codes, ATA pass-through, a USB bridge's SCSI pass-through), a
 // SCSI miniport port, a 3ware controller and CSMI ports. Each disk answers
-// as an ATA drive does; every request is recorded.
+// as an ATA drive does, or with a SCSI target as a SCSI disk (INQUIRY, LOG
+// SENSE) on its physical path; every request is recorded.
 
 #include <array>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/diskctl.h"
@@ -90,7 +92,17 @@ struct SimDiskSpec {
         std::uint8_t connectionStatus = 0;
         bool statusFisError = false;
     };
+    // A SCSI or SAS disk on the physical path: INQUIRY and LOG SENSE.
+    struct ScsiTarget {
+        std::string vendor, product, revision, vendorSpecific;
+        std::size_t inquiryLength = 96;  // bytes the INQUIRY answers
+        // Whole pages as they come back, by the page asked for; page 0 is
+        // built from them unless given.
+        std::map<std::uint8_t, std::vector<std::uint8_t>> pages;
+        std::map<std::uint8_t, std::uint8_t> status;  // a non-zero SCSI status by page
+    };
     std::optional<Physical> physical;
+    std::optional<ScsiTarget> scsiTarget;
     std::optional<Scsi> scsi;
     std::optional<ThreeWare> threeWare;
     std::optional<Csmi> csmi;
@@ -108,6 +120,8 @@ public:
     std::array<std::uint8_t, 512> identifyData() const;
     std::array<std::uint8_t, 512> attributeData();
     std::array<std::uint8_t, 512> thresholdData() const;
+    // A SCSI command's answer and status; none when the disk has no SCSI target.
+    std::optional<std::pair<std::uint8_t, std::vector<std::uint8_t>>> scsiCommand(std::span<const std::uint8_t> cdb) const;
     std::vector<std::uint8_t> logData(std::uint8_t address, std::uint8_t sectors);
 
     SimDiskSpec& spec() { return spec_; }

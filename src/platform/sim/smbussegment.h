@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/sim/locklog.h"
@@ -116,9 +117,21 @@ public:
     // The locks held when request `index` started.
     const LockLog& locks() const { return locks_; }
     void setLockProbe(LockProbe probe) { locks_.setProbe(std::move(probe)); }
+    // A take or release of a named lock, placed among the requests: it came
+    // after the first `requestsBefore` of them.
+    struct LockEvent {
+        std::size_t requestsBefore = 0;
+        std::string name;
+        bool taken = false;
+    };
+    void noteLock(const std::string& name, bool taken) {
+        if (recording_) lockEvents_.push_back({requests_.size(), name, taken});
+    }
+    const std::vector<LockEvent>& lockEvents() const { return lockEvents_; }
     void clearRequests() {
         requests_.clear();
         locks_.clear();
+        lockEvents_.clear();
     }
     void setRecording(bool on) { recording_ = on; }
 
@@ -134,6 +147,7 @@ private:
     std::uint8_t data1_ = 0;
     std::vector<std::uint8_t> blockResult_;
     std::vector<SMBusRequest> requests_;
+    std::vector<LockEvent> lockEvents_;
     bool recording_ = true;
     LockLog locks_;
     std::optional<std::uint8_t> floating_;
