@@ -4,6 +4,7 @@
 
 #include "platform/sim/boarddisks.h"
 #include "platform/sim/boardfirmware.h"
+#include "platform/sim/boardgraphics.h"
 #include "platform/sim/boardcpus.h"
 #include "platform/sim/boardhardware.h"
 #include "platform/sim/boardi2c.h"
@@ -58,6 +59,7 @@ constexpr BoardSection sections[] = {
     {"heci", loadHeciSection},
     {"cardLibrary", loadCardLibrarySection},
     {"joysticks", loadJoysticksSection},
+    {"graphics", loadGraphicsSection},
 };
 
 std::string sectionList() {
