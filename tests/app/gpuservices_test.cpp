@@ -25,7 +25,8 @@ protected:
         detection.SetSources({.Adl = gpus->Adl(), .NVCpl = gpus->NVCpl()});
         monitor.TimerService = &timers;
         monitor.Window = &window;
-        monitor.FormCreate({"caldavor"});
+        // The cards' I2C buses are host discovery's own concern.
+        monitor.FormCreate({"caldavor", "/NONVIDIAI2C"});
         monitor.DeferredStartup();
     }
     const TSensor* find(const std::string& chip, std::uint32_t address) const {
