@@ -1,7 +1,5 @@
 #include "app/gpuservices.h"
 
-#include <cstring>
-
 #include "core/cvmonitor.h"
 #include "cpu/cvatiadl.h"
 #include "cpu/cvgeforce.h"
@@ -12,19 +10,14 @@ namespace {
 
 namespace ad = platform::adl;
 
-std::string TextAt(const std::uint8_t* record, std::size_t offset) {
-    const char* text = reinterpret_cast<const char*>(record + offset);
-    return std::string(text, strnlen(text, ad::NameSize));
-}
-
 TAdlAdapterInfo AdapterInfo(const std::array<std::uint8_t, ad::AdapterInfoSize>& r) {
     namespace a = ad::adapter;
     const auto number = [&](std::size_t offset) { return static_cast<int>(platform::getDWord(r.data(), offset)); };
-    return {number(a::Index),       TextAt(r.data(), a::UDID),        number(a::Bus),
+    return {number(a::Index),       ad::textAt(r.data(), a::UDID),        number(a::Bus),
             number(a::Device),      number(a::Function),              platform::getDWord(r.data(), a::VendorId),
-            TextAt(r.data(), a::AdapterName), TextAt(r.data(), a::DisplayName), number(a::Present),
-            number(a::Exist),       TextAt(r.data(), a::DriverPath),  TextAt(r.data(), a::DriverPathExt),
-            TextAt(r.data(), a::PNPString), number(a::OSDisplayIndex)};
+            ad::textAt(r.data(), a::AdapterName), ad::textAt(r.data(), a::DisplayName), number(a::Present),
+            number(a::Exist),       ad::textAt(r.data(), a::DriverPath),  ad::textAt(r.data(), a::DriverPathExt),
+            ad::textAt(r.data(), a::PNPString), number(a::OSDisplayIndex)};
 }
 
 class TAdl : public TAdlService {

@@ -78,11 +78,6 @@ bool Bind(const platform::Library& library, TAdlEntries& e, const TAdlLog& event
 
 const TAdlEntries& Entries() { return Binding().Entries; }
 
-std::string TextAt(const std::uint8_t* record, std::size_t offset) {
-    const char* text = reinterpret_cast<const char*>(record + offset);
-    return std::string(text, strnlen(text, ad::NameSize));
-}
-
 }  // namespace
 
 void LoadAdl(const TAdlLog& event) {
@@ -379,7 +374,7 @@ void TAtiAdl::ScanI2C() {
     if (!Entries().I2CRev || !Entries().WriteAndReadI2C) return;
     for (int i = 0; i < CardCount(); ++i) {
         const TAtiAdlCard& card = FCards[static_cast<std::size_t>(i)];
-        AdlLog(Format("Video Card #%d - %s", {i, TextAt(card.Info.data(), ad::adapter::AdapterName)}), {});
+        AdlLog(Format("Video Card #%d - %s", {i, ad::textAt(card.Info.data(), ad::adapter::AdapterName)}), {});
         int major = 0, minor = 0;
         if (const int status = Entries().I2CRev(card.AdapterIndex(), &major, &minor)) {
             AdlLog(Format("ADL_Display_WriteAndReadI2CRev_Get returned %d", {status}), {});

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <string>
 #include <string_view>
 
 namespace platform {
@@ -183,6 +184,11 @@ inline constexpr std::array<const char*, 14> EntryPoints{
 
 // Record sizes and field offsets.
 constexpr std::size_t NameSize = 256;
+// A text field of a record: up to its terminator, at most NameSize characters.
+inline std::string textAt(const std::uint8_t* record, std::size_t offset) {
+    const char* text = reinterpret_cast<const char*>(record + offset);
+    return std::string(text, strnlen(text, NameSize));
+}
 constexpr std::size_t AdapterInfoSize = 1572;
 namespace adapter {
 constexpr std::size_t Index = 4, UDID = 8, Bus = 264, Device = 268, Function = 272, VendorId = 276,
