@@ -19,6 +19,7 @@
 #include "chips/cvfintek.h"
 #include "chips/cvfujitsusensor.h"
 #include "chips/cvglsensor.h"
+#include "chips/cvgpusensors.h"
 #include "chips/cvgmtsensor.h"
 #include "chips/cvheuristicsensor.h"
 #include "chips/cvintel5500sensor.h"
@@ -150,6 +151,9 @@ const std::map<std::string, TSensorCreator, std::less<>>& BuiltCreators() {
         {"TDELLSensor", Make<TDELLSensor>()},
         {"TToshibaSensor", Make<TToshibaSensor>()},
         {"TASUSSensor", Make<TASUSSensor>()},
+        {"TNVCplSensor", Make<TNVCplSensor>()},
+        {"TGeForceSensor", Make<TGeForceSensor>()},
+        {"TATIADLSensor", Make<TATIADLSensor>()},
         {"TJOYSensor", Make<TJOYSensor>()},
         {"TIntelQSTSensor", Make<TIntelQSTSensor>()},
         {"TIntelQST2Sensor", Make<TIntelQST2Sensor>()},

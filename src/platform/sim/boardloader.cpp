@@ -4,6 +4,7 @@
 
 #include "platform/sim/boarddisks.h"
 #include "platform/sim/boardfirmware.h"
+#include "platform/sim/boardgraphics.h"
 #include "platform/sim/boardcpus.h"
 #include "platform/sim/boardhardware.h"
 #include "platform/sim/boardi2c.h"
@@ -60,6 +61,7 @@ constexpr BoardSection sections[] = {
     {"uguru", loadUGuruSection},
     {"cardLibrary", loadCardLibrarySection},
     {"joysticks", loadJoysticksSection},
+    {"graphics", loadGraphicsSection},
 };
 
 std::string sectionList() {
