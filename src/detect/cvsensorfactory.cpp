@@ -156,6 +156,8 @@ const std::map<std::string, TSensorCreator, std::less<>>& BuiltCreators() {
         {"TITSensor", Make<TITSensor>()},
         {"TSMARTSensor", Make<TSMARTSensor>()},
         {"TAdvSMARTSensor", Make<TAdvSMARTSensor>()},
+        {"TArecaSensor", Make<TArecaSensor>()},
+        {"TThreeWareSensor", Make<TThreeWareSensor>()},
         {"TSCSISensor", Make<TSCSISensor>()},
     };
     return creators;

@@ -16,6 +16,7 @@
 #include "platform/sim/boardthermal.h"
 #include "platform/sim/boardheci.h"
 #include "platform/sim/boardperipherals.h"
+#include "platform/sim/boardraid.h"
 #include "platform/sim/boardsystem.h"
 #include "platform/sim/simwmi.h"
 
@@ -54,6 +55,7 @@ constexpr BoardSection sections[] = {
     {"mchSpd", loadMchSpdSection},
     {"nforce2Pll", loadNForce2PllSection},
     {"disks", loadDisksSection},
+    {"raidControllers", loadRaidControllersSection},
     {"wmi", loadWmiSection},
     {"heci", loadHeciSection},
     {"cardLibrary", loadCardLibrarySection},
