@@ -151,6 +151,15 @@ TEST_F(RaidTest, NoTemporaryFolderWritesNothingAndTheBindingFails) {
     EXPECT_TRUE(recorder().empty());
 }
 
+TEST_F(RaidTest, WithoutLibraryImagesNothingIsWrittenOrLinked) {
+    ProbeAMCC(context);
+    ProbeArecaRAID(context);
+    EXPECT_EQ(boxes.Info, (Lines{"About to probe 3ware RAID support...", "Unable to link to DLL!!!",
+                                 "End of 3ware RAID probing", "About to probe Areca RAID support...",
+                                 "End of Areca RAID probing"}));
+    EXPECT_TRUE(recorder().empty());
+}
+
 // ---- 3ware ------------------------------------------------------------------------------
 
 TEST_F(RaidTest, EachMissingEntryPointUnloadsTheLibrary) {
@@ -425,6 +434,14 @@ TEST_F(RaidTest, ArecaAddressesHoldControllerAndDrive) {
     EXPECT_EQ(disk(1).GetTemp(1).Name, "C1HD1");
     EXPECT_EQ(monitor.SmartDrives[1].Text, "HD257 - 232.9GB - WDC WD2500JS");
     EXPECT_TRUE(sensorTraced("TArecaSensor.GetDriveInfo : ctrl 1 encl 0 drive 1"));
+}
+
+TEST_F(RaidTest, ControllersBeyondWhatAnAddressHoldsAreNotProbed) {
+    load(arecaBoard(R"({"identify": "x"})", R"("controllerCount": 300, )"));
+    ProbeArecaRAID(context);
+    EXPECT_TRUE(has(boxes.Info, "ARECA : 300 Areca RAID controller(s) found"));
+    EXPECT_TRUE(has(boxes.Info, "ARECA : Error reading SYSTEM INFO from controller #255"));
+    EXPECT_FALSE(has(boxes.Info, "ARECA : Controller #256")) << "its address would read controller 0";
 }
 
 TEST_F(RaidTest, AFailedFindEndsTheProbe) {
