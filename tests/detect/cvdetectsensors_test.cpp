@@ -297,7 +297,7 @@ TEST_F(DemoStartup, FindsTheDesktopsChipsAndReadsThem) {
     EXPECT_DOUBLE_EQ(monitor.Sensors[2]->GetTemp(1).Stats->Last(), 29.0);
     EXPECT_DOUBLE_EQ(monitor.Sensors[3]->GetTemp(1).Stats->Last(), 26.5);
     // Core 0: Tjmax 90 (a 65 nm quad core) less the 45 degrees of its thermal status.
-    EXPECT_DOUBLE_EQ(monitor.Sensors[5]->GetTemp(1).Stats->Last(), 45.0);
+    EXPECT_DOUBLE_EQ(monitor.Sensors[7]->GetTemp(1).Stats->Last(), 45.0);
     EXPECT_EQ(SuperIOInfo.ChipCode, 30);
     EXPECT_TRUE(has(boxes.Readings, "Scanning ISA BUS at $0290..."));
     EXPECT_TRUE(has(boxes.Readings, "Scanning Intel SMBus at $0400..."));
