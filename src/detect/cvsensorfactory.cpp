@@ -167,6 +167,8 @@ const std::map<std::string, TSensorCreator, std::less<>>& BuiltCreators() {
         {"TACPIAsusLaptopSensor", Make<TACPIAsusLaptopSensor>()},
         {"TSMARTSensor", Make<TSMARTSensor>()},
         {"TAdvSMARTSensor", Make<TAdvSMARTSensor>()},
+        {"TArecaSensor", Make<TArecaSensor>()},
+        {"TThreeWareSensor", Make<TThreeWareSensor>()},
         {"TSCSISensor", Make<TSCSISensor>()},
     };
     return creators;

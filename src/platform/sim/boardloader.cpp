@@ -18,6 +18,7 @@
 #include "platform/sim/boarduguru.h"
 #include "platform/sim/boardheci.h"
 #include "platform/sim/boardperipherals.h"
+#include "platform/sim/boardraid.h"
 #include "platform/sim/boardsystem.h"
 #include "platform/sim/simwmi.h"
 
@@ -56,6 +57,7 @@ constexpr BoardSection sections[] = {
     {"mchSpd", loadMchSpdSection},
     {"nforce2Pll", loadNForce2PllSection},
     {"disks", loadDisksSection},
+    {"raidControllers", loadRaidControllersSection},
     {"wmi", loadWmiSection},
     {"heci", loadHeciSection},
     {"uguru", loadUGuruSection},
