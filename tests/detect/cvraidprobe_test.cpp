@@ -495,8 +495,8 @@ protected:
 TEST_F(RaidStartup, DetectionLinksBothControllersDrivesAndTheEndReleasesThem) {
     monitor.FormCreate({"caldavor"});
     monitor.DeferredStartup();
-    // The 3ware drives are linked through the whole start-up.
-    const Lines names = {"C0HD0 (488.4GB)", "C0HD1 (976.8GB)", "C1HD2 (156.3GB)"};
+    // The 3ware and Areca drives are linked through the whole start-up.
+    const Lines names = {"C0HD0 (488.4GB)", "C0HD1 (976.8GB)", "C1HD2 (156.3GB)", "C0HD0 (232.9GB)"};
     for (const auto& name : names)
         EXPECT_TRUE(std::any_of(monitor.Sensors.begin(), monitor.Sensors.end(),
                                 [&](const auto& sensor) { return sensor->FChipName == name; }))
