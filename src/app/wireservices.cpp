@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+#include "app/gpuservices.h"
+#include "app/uguruservice.h"
 #include "core/cvmonitor.h"
 #include "cpu/cvclocks.h"
 #include "cpu/cxcpu40.h"
@@ -31,8 +33,9 @@ void PostToGui(std::function<void()> task) {
 
 class TServices : public TWiredServices {
 public:
-    explicit TServices(TMonitor& monitor) : monitor_(monitor), detection_(monitor), mail_(PostToGui) {
+    explicit TServices(TMonitor& monitor) : monitor_(monitor), gpus_(monitor), detection_(monitor), mail_(PostToGui) {
         detection_.Install();
+        detection_.SetSources({.Adl = gpus_.Adl(), .NVCpl = gpus_.NVCpl(), .UGuru = &uguru_});
         monitor.Events.Mail = &mail_;
         monitor.XapFactory = [](TMonitor& owner) { return std::make_unique<TCaldavorXAP>(owner.Slots, owner.Sensors); };
         // The identity is read on first use; the monitor keeps seeing it.
@@ -58,6 +61,8 @@ public:
 
 private:
     TMonitor& monitor_;
+    TGpuServices gpus_;
+    TUGuruBoardService uguru_;
     TSensorDetection detection_;
     TCVMailServer mail_;
 };

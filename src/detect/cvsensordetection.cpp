@@ -10,6 +10,7 @@
 #include "detect/cvfbdimm.h"
 #include "detect/cvfirmwaresources.h"
 #include "detect/cvgpusources.h"
+#include "detect/cvraidprobe.h"
 #include "detect/cvscsiprobe.h"
 #include "detect/cvsmartprobe.h"
 #include "detect/cvsmbusprobe.h"
@@ -73,6 +74,9 @@ void TSensorDetection::InstallSourceSteps() {
     steps.ProbeCSMISMART = ::ProbeCSMISMART;
     steps.ProbeClassicSMART = ::ProbeClassicSMART;
     steps.ProbeSCSI = ::ProbeSCSI;
+    steps.ProbeArecaRAID = ::ProbeArecaRAID;
+    steps.ProbeAMCC = ::ProbeAMCC;
+    steps.FreeArecaRAID = ::ReleaseRaidSupport;
     // The sources whose access objects are not in this build stay "not built yet".
     steps.ProbeUGuru = sources_.UGuru ? TSourceProbe(::ProbeUGuru) : nullptr;
     steps.ProbeATIADL = sources_.Adl ? TSourceProbe(::ProbeATIADL) : nullptr;

@@ -19,6 +19,7 @@ namespace platform {
 class Desktop;
 class KernelClaims;
 class Libraries;
+class TempFiles;
 class Wmi;
 
 struct LocalTime {
@@ -397,6 +398,11 @@ public:
     virtual Wmi* wmi() { return nullptr; }
     // Run-time libraries by path (library.h).
     virtual Libraries& libraries();
+    // The program's own files in the temporary folder (tempfiles.h).
+    virtual TempFiles& tempFiles();
+    // A library image the program carries under `block`; empty when the
+    // build holds none.
+    virtual std::vector<std::uint8_t> libraryImage(const std::string& block);
     // The position of joystick `id` (0-based); nullopt when the query fails.
     virtual std::optional<JoystickPosition> joystickPosition(unsigned id);
 

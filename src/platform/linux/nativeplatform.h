@@ -24,6 +24,7 @@
 #include "platform/linux/nativeclaims.h"
 #include "platform/linux/nativedriver.h"
 #include "platform/platform.h"
+#include "platform/tempfiles.h"
 #include "platform/wmi.h"
 
 namespace platform::native {
@@ -79,8 +80,11 @@ public:
     std::optional<PowerStatus> powerStatus() override;
     // A Unix socket of the user (commandsocket.h).
     std::unique_ptr<CommandChannel> openCommandChannel(std::uint32_t owner, std::string& reason) override;
+    // The build carries no library images (the default), so nothing is written here.
+    TempFiles& tempFiles() override { return tempFiles_; }
 
 private:
+    PosixTempFiles tempFiles_;
     NativeRoots roots_;
     std::function<int()> requestPortRights_;
     std::string programDir_;

@@ -21,6 +21,7 @@
 #include "platform/sim/simprocessorload.h"
 #include "platform/sim/simkernelclaims.h"
 #include "platform/sim/simlibraries.h"
+#include "platform/sim/simtempfiles.h"
 #include "platform/sim/simregistry.h"
 #include "platform/sim/simsession.h"
 #include "platform/sim/smbussegment.h"
@@ -89,6 +90,8 @@ public:
     // None while the board switches WMI off (simwmi.h).
     Wmi* wmi() override;
     Libraries& libraries() override { return libraries_; }
+    TempFiles& tempFiles() override { return tempFiles_; }
+    std::vector<std::uint8_t> libraryImage(const std::string& block) override { return libraries_.image(block); }
     std::optional<JoystickPosition> joystickPosition(unsigned id) override;
     std::uint32_t processId() override { return identity_.processId; }
     SharedMemoryOpenResult openSharedMemory(const std::string& name, std::size_t size) override {
@@ -107,6 +110,7 @@ public:
     PortSpace& ports() { return ports_; }
     SimDesktop& simDesktop() { return desktop_; }
     SimLibraries& simLibraries() { return libraries_; }
+    SimTempFiles& simTempFiles() { return tempFiles_; }
     // Joysticks by number; a number not listed fails the position query.
     std::map<unsigned, JoystickPosition>& joysticks() { return joysticks_; }
     // Adds a trailing "/" when missing.
@@ -205,6 +209,7 @@ private:
     std::shared_ptr<SimDisks> disks_;
     std::shared_ptr<SimWmi> wmi_;
     SimLibraries libraries_;
+    SimTempFiles tempFiles_;
     std::map<unsigned, JoystickPosition> joysticks_;
     SchedulingPriority priority_;
     std::vector<SchedulingPriority> prioritySets_;
