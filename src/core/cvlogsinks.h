@@ -21,9 +21,7 @@ public:
     virtual void AddInfoLine(const std::string& line) = 0;      // the memo `DebugInfo`
 };
 
-// Keeps the lines, for runs without a window and for tests: at least the
-// last MaxLines of each box. The oldest are dropped a tenth at a time, so a
-// full box costs no shift of all its lines per line.
+// Keeps the lines, for runs without a window and for tests.
 class TLogBoxRecorder : public TLogBoxes {
 public:
     void AddReadingsLine(const std::string& line) override { Append(Readings, line); }
@@ -33,7 +31,7 @@ public:
 
 private:
     static void Append(std::vector<std::string>& box, const std::string& line) {
-        if (box.size() >= MaxLines + MaxLines / 10) box.erase(box.begin(), box.end() - static_cast<long>(MaxLines - 1));
+        if (box.size() >= MaxLines) box.erase(box.begin(), box.begin() + static_cast<long>(box.size() - MaxLines + 1));
         box.push_back(line);
     }
 };

@@ -176,8 +176,8 @@ std::map<std::string, std::any> nvFunctions(const Graphics& g) {
                                                                         {"NVAPI_GPU_GetTachReading", &SimNvGpu::tach},
                                                                         {"NVAPI_GPU_GetRamType", &SimNvGpu::ramType}};
     for (const auto& [name, field] : values)
-        f[name] = gpuFunction<nv::HandleValue>(g, name, [field](const SimNvGpu& gpu, std::uint32_t* value) {
-            *value = gpu.*field;
+        f[name] = gpuFunction<nv::HandleValue>(g, name, [member = field](const SimNvGpu& gpu, std::uint32_t* value) {
+            *value = gpu.*member;
             return 0;
         });
     f["NvAPI_GPU_GetThermalSettings"] = gpuFunction<nv::HandleIndexRecord>(g, "NvAPI_GPU_GetThermalSettings",
