@@ -98,7 +98,11 @@ public:
     std::unique_ptr<CommandChannel> openCommandChannel(std::uint32_t owner, std::string& reason) override {
         return session_.openCommandChannel(owner, reason);
     }
-    std::vector<std::uint32_t> takePowerEvents() override { return session_.takePowerEvents(); }
+    std::vector<std::uint32_t> takePowerEvents() override {
+        std::vector<std::uint32_t> events = session_.takePowerEvents();
+        for (const std::uint32_t event : Platform::takePowerEvents()) events.push_back(event);
+        return events;
+    }
 
     SimClock& simClock() { return clock_; }
     // Shared blocks, the power status and what tests inject (simsession.h).
