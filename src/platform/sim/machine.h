@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 #include <map>
+#include <set>
 #include <memory>
 #include <condition_variable>
 #include <mutex>
@@ -45,6 +46,11 @@ public:
 
     std::string programDir() const override { return programDir_; }
     std::string windowsDir() const override { return windowsDir_; }
+    // Windows 9x keeps its drivers in "SYSTEM", NT in "System32".
+    std::string systemDir() const override;
+    // The system folder's files only (systemfiles.cpp).
+    bool fileExists(const std::string& path) override;
+    bool copyFile(const std::string& from, const std::string& to) override;
     OsVersion osVersion() const override { return os_; }
     Clock& clock() override { return clock_; }
     LocaleInfo locale() const override { return locale_; }
@@ -116,6 +122,12 @@ public:
     // Adds a trailing "/" when missing.
     void setProgramDir(std::string dir);
     void setWindowsDir(std::string dir) { windowsDir_ = std::move(dir); }
+    // A file of the system folder (a name below it, such as
+    // "IOSUBSYS\\SMARTVSD.VXD") that was there when the machine started.
+    void addSystemFile(const std::string& name);
+    // Whether the system loaded that file when it started: a file copied
+    // later loads only with the next start.
+    bool loadedAtStart(const std::string& name) const;
     void setLocale(const LocaleInfo& locale) override { locale_ = locale; }
     void setOsVersion(const OsVersion& os) { os_ = os; }
 
@@ -178,6 +190,7 @@ private:
     OsVersion os_;
     std::string programDir_ = "./";
     std::string windowsDir_ = "C:\\WINDOWS";
+    std::set<std::string> systemFiles_, startFiles_;  // lower-case paths
     std::map<std::string, std::shared_ptr<RegisterFile>> registerFiles_;
     ThermalModel thermal_{clock_};
     SimProcessorLoad processorLoad_{clock_};
