@@ -22,7 +22,7 @@ void BM_AdvSmartSensorRead(benchmark::State& state) {
         "thresholds": [6, 36, 0, 0], "temperature": [36, 37, 38], "physical": {"drive": 0}}}})",
                          "bench.json");
     FoundDisks.push_back(std::make_shared<TSmartHardDiskPhysical>("\\\\.\\PhysicalDrive0", AccessPhysical));
-    const auto sensor = CreateSensor<TAdvSMARTSensor>(nullptr, 0, TAdvSMARTSensor::ChipCode, {}, "", "", "");
+    const auto sensor = CreateSensor<TAdvSMARTSensor>(nullptr, 0, TAdvSMARTSensor::ChipCode, TSensorLogEvent{}, "", "", "");
     auto& recorder = machine.disks().recorder();
     for (auto _ : state) {
         sensor->ReadTemps();
@@ -40,7 +40,7 @@ void BM_ScsiSensorRead(benchmark::State& state) {
         "pages": {"0x0D": {"parameters": [{"code": "0x0000", "size": 2, "value": "0x29"},
                                           {"code": "0x0001", "size": 2, "value": "0x41"}]}}}}}})",
                          "bench.json");
-    const auto sensor = CreateSensor<TSCSISensor>(nullptr, 0, TSCSISensor::ChipCode, {}, "", "", "");
+    const auto sensor = CreateSensor<TSCSISensor>(nullptr, 0, TSCSISensor::ChipCode, TSensorLogEvent{}, "", "", "");
     auto& recorder = machine.disks().recorder();
     for (auto _ : state) {
         sensor->ReadTemps();
