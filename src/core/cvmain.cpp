@@ -198,6 +198,8 @@ void TForm1::SetReadingLabel(TDisplayKind kind, int row, const std::string& text
         if (shown == kind) readings_->SetValueText(reading, row, text);
 }
 
+void TForm1::SetTrendArrow(int row, int cell) { readings_->SetTrend(row, cell); }
+
 void TForm1::UpdateTrayIcon() {
     const auto change = trayIcons_.UpdateTrayIcon(monitor_);
     if (!change) return;

@@ -66,6 +66,7 @@ public:
     void ShowCpuSpeed(const std::string& text) override;
     void FreeTrayIcons() override { trayIcons_.FreeTrayIcons(); }
     void SetReadingLabel(TDisplayKind kind, int row, const std::string& text) override;
+    void SetTrendArrow(int row, int cell) override;
     void SetTrayHint(const std::string& hint) override { tray_->SetHint(hint); }
     void UpdateTrayIcon() override;
     const TTrayIconCache& TrayIcons() const { return trayIcons_; }

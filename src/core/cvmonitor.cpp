@@ -507,7 +507,11 @@ void TMonitor::HandleMessage(int msg, std::intptr_t wParam, std::intptr_t lParam
     case WM_CPU_CLOCK: CpuClockMessage(*this); break;
     case WM_POWER_STATUS: PowerStatusMessage(*this); break;
     case WM_MINIMIZE: MinimizeMessage(); break;
-    case WM_POWERBROADCAST: PowerBroadcast(*this, static_cast<std::uint32_t>(wParam)); break;
+    case WM_POWERBROADCAST:
+        PowerBroadcast(*this, static_cast<std::uint32_t>(wParam));
+        // A suspend waits for this: the system may sleep now.
+        platform::current().powerEventHandled(static_cast<std::uint32_t>(wParam));
+        break;
     default: break;
     }
 }

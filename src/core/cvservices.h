@@ -163,6 +163,8 @@ public:
     virtual void SetTileText(const std::string& name, const std::string& text) = 0;
     // Clears the tile's image and draws cell n of its picture strip.
     virtual void SetTilePicture(const std::string& name, int cell) = 0;
+    // The trend arrow (cell 0-3) of the temperature tile bound to that slot.
+    virtual void SetTrendPicture(int /*slotIndex*/, int /*cell*/) {}
 };
 
 class TCharts {
@@ -250,6 +252,8 @@ public:
     // value icon; each may raise.
     // The value label of display row Row (1-based) of that kind.
     virtual void SetReadingLabel(TDisplayKind /*kind*/, int /*row*/, const std::string& /*text*/) {}
+    // The trend arrow (cell 0-3) beside temperature row 1-9.
+    virtual void SetTrendArrow(int /*row*/, int /*cell*/) {}
     virtual void SetTrayHint(const std::string& /*hint*/) {}
     virtual void UpdateTrayIcon() {}
     // Builds the exotics panel's boxes again when it owns any.

@@ -12,6 +12,7 @@
 #include "app/demowindow.h"
 #include "ui/cvcharts.h"
 #include "ui/cvexoticspanel.h"
+#include "ui/trendimages.h"
 
 namespace {
 
@@ -53,6 +54,22 @@ TEST_F(DemoPagesTest, TicksFeedTheBoxesAndTheChart) {
     const auto row = [](double v) { return static_cast<int>(std::nearbyint(171 - (v - 29.4) / (40.8 - 29.4) * 171)); };
     EXPECT_EQ(image.pixel(250, row(30)), qRgb(0, 128, 0));
     EXPECT_EQ(image.pixel(250, row(40)), qRgb(255, 0, 0));
+}
+
+TEST_F(DemoPagesTest, TicksDrawTheTrendArrowBesideTheRowAndInTheTile) {
+    TExoticsPage& exotics = form->Exotics();
+    exotics.ScreenDpi = [] { return 96.0; };
+    exotics.BTNShowTheMagicClick();
+    ASSERT_EQ(monitor.Slots.TempOrder.at(2), 2);
+    monitor.Slots.TempSlots[2].Wanted = 40;  // a steady 30C is two below: down
+    monitor.Slots.TempSlots[2].Warning = 50;
+    Ticks(2);
+    const QImage down = TrendCell(2).convertToFormat(QImage::Format_ARGB32);
+    const auto shown = [](const QLabel* label) { return label->pixmap().toImage().convertToFormat(QImage::Format_ARGB32); };
+    EXPECT_EQ(shown(form->findChild<QLabel*>("TempTrend03")), down);
+    TSCBaseFrame* tile = exotics.FindExoticFrame("SCTemp03");
+    ASSERT_NE(tile, nullptr);
+    EXPECT_EQ(shown(tile->findChild<QLabel*>("trend")), down);
 }
 
 }  // namespace

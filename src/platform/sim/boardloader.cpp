@@ -29,6 +29,7 @@ namespace {
 constexpr BoardSection sections[] = {
     {"os", loadOsSection},
     {"windowsDir", loadWindowsDirSection},
+    {"systemFiles", loadSystemFilesSection},
     {"locale", loadLocaleSection},
     {"clock", loadClockSection},
     {"registry", loadRegistrySection},
