@@ -91,40 +91,23 @@ void TCpuLoadTicker::ShowUsage(int cpus) {
     }
 }
 
+// The phase turns at the far threshold only (hysteresis); within a phase the
+// wanted speed is tried on every tick until it is set.
 void TCpuLoadTicker::SwitchClock() {
-    if (PowerWanted)
-        PowerNeededPhase();
-    else
-        LowPowerPhase();
-}
-
-void TCpuLoadTicker::LowPowerPhase() {
+    const bool power = PowerWanted;
     try {
         ++PhaseTicks;
-        if (usage_.total.load() >= HighCPUUsage) {
-            if (clock_) clock_->ShowClockWish("Power needed");
-            PowerWanted = true;
+        const float total = usage_.total.load();
+        if (power ? total <= LowCPUUsage : total >= HighCPUUsage) {
+            if (clock_) clock_->ShowClockWish(power ? "Low power preferred" : "Power needed");
+            PowerWanted = !power;
             PhaseTicks = 1;
             return;
         }
-        if (PhaseSeconds() >= LowCPUTime && ClockMode != LowSpeed) TrySpeed(true);
+        const std::uint8_t wanted = power ? HighSpeed : LowSpeed;
+        if (PhaseSeconds() >= (power ? HighCPUTime : LowCPUTime) && ClockMode != wanted) TrySpeed(!power);
     } catch (const std::exception& e) {
-        WriteDebugLog(Format("ERROR #3 in CPULoadTimer (%s)", {e.what()}));
-    }
-}
-
-void TCpuLoadTicker::PowerNeededPhase() {
-    try {
-        ++PhaseTicks;
-        if (usage_.total.load() <= LowCPUUsage) {
-            if (clock_) clock_->ShowClockWish("Low power preferred");
-            PowerWanted = false;
-            PhaseTicks = 1;
-            return;
-        }
-        if (PhaseSeconds() >= HighCPUTime && ClockMode != HighSpeed) TrySpeed(false);
-    } catch (const std::exception& e) {
-        WriteDebugLog(Format("ERROR #4 in CPULoadTimer (%s)", {e.what()}));
+        WriteDebugLog(Format("ERROR #%d in CPULoadTimer (%s)", {power ? 4 : 3, e.what()}));
     }
 }
 

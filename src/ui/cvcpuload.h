@@ -108,8 +108,6 @@ private:
     void ShowUptime();
     void ShowUsage(int cpus);
     void SwitchClock();
-    void LowPowerPhase();
-    void PowerNeededPhase();
     double PhaseSeconds() const;
     // True when the speed was set.
     bool TrySpeed(bool low);

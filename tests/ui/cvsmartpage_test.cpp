@@ -226,3 +226,15 @@ TEST_F(SmartPageTest, AnEntryWhoseSensorIsGoneChoosesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SmartPageTest, HelpWithoutAHelpFolderOnlyTraces) {
+    page.BTNSmartHelpClick();
+    const auto trace = testsupport::traceLines(file("debug.nfo"));
+    ASSERT_FALSE(trace.empty());
+    EXPECT_TRUE(trace.back().starts_with("Unable to open help page")) << trace.back();
+    EXPECT_TRUE(trace.back().ends_with("/1107.html")) << trace.back();
+}
+
+}  // namespace
