@@ -324,8 +324,12 @@ void TMonitor::FormCreate(const std::vector<std::string>& commandLine) {
 void TMonitor::CreateTimers() {
     if (!TimerService || RxTimerMain) return;
     RxTimerMain = TimerService->CreateTimer(MainTimerInterval, [this] { RxTimerMainTimer(); });
-    // The events' second; the CPU-load display joins it with its own subsystem.
-    RxTimerCPULoad = TimerService->CreateTimer(CpuLoadTimerInterval, [this] { Events.ProcessEvents(); });
+    RxTimerCPULoad = TimerService->CreateTimer(CpuLoadTimerInterval, [this] {
+        if (CpuLoadTimer)
+            CpuLoadTimer();
+        else
+            Events.ProcessEvents();
+    });
 }
 
 void TMonitor::SetTimersEnabled(bool enabled) {

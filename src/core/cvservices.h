@@ -89,8 +89,8 @@ public:
     virtual void SelectEntry(TClockList list, const std::string& text) = 0;
     virtual void SetThreshold(TClockThreshold which, int value) = 0;
     virtual void SetAutoClockSet(bool value) = 0;
-    // The clock mode of the CPU-load switching (0 none, 1 low, 2 medium,
-    // 3 high) and the two clocks a resume sets again.
+    // The clock mode of the CPU-load switching (0 none, 1 low, 3 high) and
+    // the two clocks a resume sets again.
     virtual int ClockMode() const { return 0; }
     virtual void SetLowSpeedMode() {}
     virtual void SetHighSpeedMode() {}
