@@ -239,7 +239,7 @@ std::string TWebServices::BuildReportText() {
 void TWebServices::BTNSendDebugClick() {
     TButtonsOff off(SetWebButtonsEnabled);
     httpMode_ = DebugReport;
-    const bool confirmed = dialogs_.RunSendInfo(ProxySettings);
+    const bool confirmed = dialogs_.RunSendInfo();
     std::string report;
     if (confirmed) report = BuildReportText();
     const std::string email = dialogs_.SendInfoEmail();
@@ -271,7 +271,7 @@ void TWebServices::ParseReportAnswer(const std::string& answer) {
 void TWebServices::BTNGetConfigClick() {
     TButtonsOff off(SetWebButtonsEnabled);
     httpMode_ = GetConfig;
-    const auto ticket = dialogs_.RunGetConfig(ProxySettings);
+    const auto ticket = dialogs_.RunGetConfig();
     if (!ticket) return;
     Post(addresses_.MakerSite + "/cvgetconfig.php", Format("TokenID=%d", {*ticket}),
          "An EXCEPTION has been raised trying to get the configuration:\r");

@@ -26,9 +26,10 @@ TWebAddresses DefaultWebAddresses();
 class TWebDialogs {
 public:
     virtual ~TWebDialogs() = default;
+    // The proxy groups show ProxySettings.
     // "Send Info", modal; false when cancelled. It stays open, for the
     // report builder to read, until CloseSendInfo.
-    virtual bool RunSendInfo(const TProxySettings& proxy) = 0;
+    virtual bool RunSendInfo() = 0;
     virtual std::string SendInfoEmail() = 0;
     virtual void CloseSendInfo() = 0;
     // The progress dialog, not modal, with the hourglass cursor.
@@ -37,7 +38,7 @@ public:
     // "Report Preview"; the notes when the user chose to send.
     virtual std::optional<std::string> RunReportPreview(const std::string& report) = 0;
     // "Get config"; the validated ticket when confirmed.
-    virtual std::optional<std::int64_t> RunGetConfig(const TProxySettings& proxy) = 0;
+    virtual std::optional<std::int64_t> RunGetConfig() = 0;
     virtual void ShowWarning(const std::string& text) = 0;
     virtual void ShowError(const std::string& text) = 0;
     virtual void ShowInformation(const std::string& text) = 0;

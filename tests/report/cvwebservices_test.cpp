@@ -35,7 +35,7 @@ public:
     Lines Steps, Warnings, Errors, Informations;
     std::string PreviewedReport;
 
-    bool RunSendInfo(const TProxySettings&) override { return Step("send info"), ConfirmSendInfo; }
+    bool RunSendInfo() override { return Step("send info"), ConfirmSendInfo; }
     std::string SendInfoEmail() override { return Email; }
     void CloseSendInfo() override { Step("close send info"); }
     void ShowReportProgress() override { Step("progress"); }
@@ -45,7 +45,7 @@ public:
         PreviewedReport = report;
         return Notes;
     }
-    std::optional<std::int64_t> RunGetConfig(const TProxySettings&) override { return Step("get config"), Ticket; }
+    std::optional<std::int64_t> RunGetConfig() override { return Step("get config"), Ticket; }
     void ShowWarning(const std::string& text) override { Step("warning"), Warnings.push_back(text); }
     void ShowError(const std::string& text) override { Step("error"), Errors.push_back(text); }
     void ShowInformation(const std::string& text) override { Step("information"), Informations.push_back(text); }
