@@ -11,6 +11,7 @@
 #include "firmware/cvsmbios.h"
 #include "firmware/cvwmi.h"
 #include "report/cvmailsend.h"
+#include "report/cvsignatures.h"
 #include "report/cvxap.h"
 
 namespace {
@@ -51,6 +52,7 @@ public:
         monitor.Cpu.GetCpuThreadSyncCycles = [] { return ::GetCpuThreadSyncCycles(); };
         monitor.Cpu.MeasureCpuClock = [](int milliseconds) { return static_cast<double>(::MeasureCpuClock(milliseconds)); };
         monitor.ClockTables = ClockTableRows();
+        monitor.SignatureChecker = CheckFileSignatures;
         monitor.Cpu.SamplerError = [] { return TCpuSamplerError{CPUUsage.ErrorCode, CPUUsage.ErrorText()}; };
     }
 

@@ -16,6 +16,7 @@
 #include "platform/sim/boardthermal.h"
 #include "platform/sim/boardheci.h"
 #include "platform/sim/boardperipherals.h"
+#include "platform/sim/simsignatures.h"
 #include "platform/sim/boardsystem.h"
 #include "platform/sim/simwmi.h"
 
@@ -58,6 +59,7 @@ constexpr BoardSection sections[] = {
     {"heci", loadHeciSection},
     {"cardLibrary", loadCardLibrarySection},
     {"joysticks", loadJoysticksSection},
+    {"signatures", loadSignaturesSection},
 };
 
 std::string sectionList() {
