@@ -162,8 +162,16 @@ void placeSignatureLibraries(SimLibraries& libraries, const SimSignatures& signa
 void loadSignaturesSection(const BoardNode& section, Machine& machine) {
     section.expectFields({"absent", "files"});
     SimSignatures signatures;
-    if (auto node = section.optionalField("absent"))
-        for (const BoardNode& item : node->items()) signatures.absent.insert(item.asNonEmptyString());
+    static const std::set<std::string> known = {
+        sig::WinTrust, sig::ImageHlp, sig::Crypt32, sig::WinVerifyTrust, sig::ImageEnumerateCertificates,
+        sig::ImageGetCertificateData, sig::CertOpenStore, sig::CertFindCertificateInStore, sig::CertCloseStore,
+        sig::CertGetNameStringA};
+    if (auto node = section.optionalField("absent")) {
+        for (const BoardNode& item : node->items()) {
+            if (!known.contains(item.asString())) item.failExpected("one of the signature libraries or entry points");
+            signatures.absent.insert(item.asString());
+        }
+    }
     static const std::pair<const char*, std::uint32_t> nameTypes[] = {
         {"rdn", 2}, {"email", 1}, {"simpleDisplay", 4}, {"friendlyDisplay", 5}, {"dns", 6}, {"url", 7}, {"upn", 8}};
     if (auto files = section.optionalField("files")) {
