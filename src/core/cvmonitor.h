@@ -79,7 +79,7 @@ public:
     TDetectionSteps DetectionSteps;
     TCpuServices Cpu;
     std::optional<TClockTables> ClockTables;
-    TSignatureChecker SignatureChecker;
+    TSignatureCheckSlot SignatureChecker;
     TWmiQueryValue WmiQueryValue;
 
     // ---- state of the run ----

@@ -315,7 +315,7 @@ struct TSignatureCheck {
     std::vector<std::string> CertificateSubjects;
 };
 
-using TSignatureChecker = std::function<TSignatureCheck(const std::string& fileName)>;
+using TSignatureCheckSlot = std::function<TSignatureCheck(const std::string& fileName)>;
 // One property of the last object the query answers; raises on failure.
 using TWmiQueryValue =
     std::function<std::string(const std::string& nameSpace, const std::string& query, const std::string& property)>;
