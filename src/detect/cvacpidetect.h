@@ -4,7 +4,6 @@
 // selected ACPI devices, and the ATK0110 hardware monitor.
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>

@@ -1,6 +1,7 @@
 #include "detect/cvacpiec.h"
 
-#include <array>
+#include <algorithm>
+#include <functional>
 #include <map>
 #include <optional>
 #include <span>

@@ -2,8 +2,6 @@
 // In beta builds, the ACPI step tours selected ACPI devices and traces what
 // their methods answer, for the diagnostic report. It adds no sensor.
 
-#include <cstdint>
-#include <span>
 #include <string>
 #include <vector>
 
