@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "app/logindsleep.h"
 #include "app/wireservices.h"
 #include "core/cvmain.h"
 #include "core/cvmainscreenshot.h"
@@ -80,6 +81,9 @@ int main(int argc, char** argv) {
         TForm1 form(monitor, commandLine, &dialogs);
         dialogs.SetOwner(&form);
         form.show();
+        // A simulated run never sees the host's suspends.
+        std::unique_ptr<TLogindSleep> sleep;
+        if (machine->followsHostPowerEvents()) sleep = std::make_unique<TLogindSleep>(*machine);
         ScheduleScreenshot(form);
         exitCode = QApplication::exec();
     }

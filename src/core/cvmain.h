@@ -17,6 +17,7 @@
 #include "core/cvmaintray.h"
 #include "core/cvmonitor.h"
 #include "core/cvtrayicon.h"
+#include "ui/cvcpuload.h"
 #include "ui/formstorage.h"
 #include "ui/uidialogs.h"
 #include "ui/uiprompts.h"
@@ -27,8 +28,11 @@ class QPlainTextEdit;
 class QTabWidget;
 class QTreeWidget;
 class TChartsPage;
+class TClockPage;
+class TCpuLoadPanel;
 class TExoticsPage;
 class TReadingsPage;
+class TSmartPageView;
 
 class TForm1 : public QMainWindow, public TMainWindow {
     Q_OBJECT
@@ -43,6 +47,11 @@ public:
     TTrayIcon& Tray() { return *tray_; }
     TChartsPage& Charts() { return *charts_; }
     TExoticsPage& Exotics() { return *exotics_; }
+    TClockPage& ClockPage() { return *clock_; }
+    TSmartPageView& SmartPage() { return *smart_; }
+    TCpuLoadTicker& CpuLoad() { return cpuLoad_; }
+    // The help context of the page shown.
+    int HelpContext() const { return helpContext_; }
     // Where the window's modal dialogs run; tests answer them from a script.
     void SetPrompts(TUiPrompts& prompts) { prompts_ = &prompts; }
 
@@ -59,6 +68,7 @@ public:
     void PrepareControls() override;
     void ClearClockLabels() override;
     void SetClockItems(TClockCombo combo, const std::vector<std::string>& items) override;
+    void SetupCPULoadPanel() override { cpuLoad_.SetupCPULoadPanel(); }
     void InstallHintHandler() override;
     void SetupChart() override;
     void RebuildExoticFrames() override;
@@ -66,13 +76,10 @@ public:
     void ShowCpuSpeed(const std::string& text) override;
     void FreeTrayIcons() override { trayIcons_.FreeTrayIcons(); }
     void SetReadingLabel(TDisplayKind kind, int row, const std::string& text) override;
+    void SetTrendArrow(int row, int cell) override;
     void SetTrayHint(const std::string& hint) override { tray_->SetHint(hint); }
     void UpdateTrayIcon() override;
     const TTrayIconCache& TrayIcons() const { return trayIcons_; }
-
-    // The S.M.A.R.T. list's column widths as built (0-4), the first four
-    // together (5), spare (6-8) and the last again (9), for the compact view.
-    std::array<int, 10> SmartColumnWidths{};
 
 protected:
     bool event(QEvent* event) override;
@@ -91,6 +98,11 @@ private:
     TReadingsPage* readings_ = nullptr;
     TChartsPage* charts_ = nullptr;
     TExoticsPage* exotics_ = nullptr;
+    TClockPage* clock_ = nullptr;
+    TSmartPageView* smart_ = nullptr;
+    TCpuLoadTicker cpuLoad_;
+    std::unique_ptr<TCpuLoadPanel> cpuLoadPanel_;
+    int helpContext_ = 0;
     QPlainTextEdit* debugInfo_ = nullptr;
     std::unique_ptr<TWindowLogBoxes> logBoxes_;
     std::unique_ptr<TUiDialogs> ownDialogs_;
