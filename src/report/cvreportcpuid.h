@@ -1,0 +1,21 @@
+#pragma once
+// The report's "CPUID INFO" section and its number formatting.
+
+#include <cstdint>
+#include <string>
+
+class TReport;
+struct TCacheInfo;
+
+// Significant digits of X printed with Decimals decimals, at least 1.
+int SignificantDigitCount(int decimals, double x);
+// Value in units of a power of Base ("", "K", "M", "G", "T", "P"), going up
+// only while no significant digit is lost below MaxDigits.
+std::string FormatScaled(int decimals, int base, int maxDigits, double value);
+void AddCacheLine(TReport& report, const std::string& name, const TCacheInfo& cache);
+// Lowest byte first; a byte outside 20h-7Fh shows as ".".
+std::string CpuidRegisterText(std::uint32_t value);
+std::string YesNoText(bool flag);
+
+// May throw; the report's frame catches.
+void AddCpuidInfo(TReport& report, bool noPciScan);
