@@ -23,7 +23,7 @@ std::string TrimControls(const std::string& s) {
     return first < last ? std::string(first, last) : std::string();
 }
 
-void AddYesNo(TReport& report, const char* picture, bool flag) { report.AddReportLine(Fmt(picture, {YesNoText(flag)})); }
+void AddYesNo(TReport& report, const char* picture, bool flag) { report.AddReportLine(Fmt(picture, {cpuidreport::YesNoText(flag)})); }
 
 void AddIntelBlock(TReport& report, const TNosCMCPUData& cpu, int logicalCount) {
     const TNosCMCPUIntelInfo& intel = cpu.IntelInfo;
@@ -141,7 +141,7 @@ std::string CpuidRegisterText(std::uint32_t value) {
     return text;
 }
 
-std::string YesNoText(bool flag) { return flag ? "yes" : "no"; }
+std::string cpuidreport::YesNoText(bool flag) { return flag ? "yes" : "no"; }
 
 void AddCpuidInfo(TReport& report, bool noPciScan) {
     TCpuDataRef cpus;

@@ -15,7 +15,10 @@ std::string FormatScaled(int decimals, int base, int maxDigits, double value);
 void AddCacheLine(TReport& report, const std::string& name, const TCacheInfo& cache);
 // Lowest byte first; a byte outside 20h-7Fh shows as ".".
 std::string CpuidRegisterText(std::uint32_t value);
+// hw/ already has an upper-case "YES"/"NO" one.
+namespace cpuidreport {
 std::string YesNoText(bool flag);
+}
 
 // May throw; the report's frame catches.
 void AddCpuidInfo(TReport& report, bool noPciScan);
