@@ -45,12 +45,9 @@ void AddIntelBlock(TReport& report, const TNosCMCPUData& cpu, int logicalCount) 
     for (const auto& [picture, flag] : flags) AddYesNo(report, picture, flag);
     report.AddReportLine(Fmt(" - Logical Processors Per Physical Package : %d", {intel.LogicalPerPackage}));
     report.AddReportLine(Fmt(" - Cores Per Physical Package : %d", {intel.CoresPerPackage}));
-    if (intel.CoresPerPackage != 0) {
-        const int cores = static_cast<int>(intel.CoresPerPackage);
-        const int logical = static_cast<int>(intel.LogicalPerPackage);
-        const int perPackage = cores < logical ? logical : cores;
-        report.AddReportLine(Fmt(" - CPUs in system : %d", {logicalCount / perPackage}));
-    }
+    if (intel.CoresPerPackage != 0)
+        report.AddReportLine(Fmt(" - CPUs in system : %d", {CpusInSystem(logicalCount, static_cast<int>(intel.LogicalPerPackage),
+                                                                           static_cast<int>(intel.CoresPerPackage))}));
 }
 
 void AddAmdBlock(TReport& report, const TNosCMCPUData& cpu, int logicalCount) {
@@ -121,6 +118,10 @@ std::string FormatScaled(int decimals, int base, int maxDigits, double value) {
         divisor *= base;
     }
     return Fmt("%.*f %s", {decimals, value / divisor, prefixes[k]});
+}
+
+int CpusInSystem(int logicalCount, int logicalPerPackage, int coresPerPackage) {
+    return logicalCount / (coresPerPackage < logicalPerPackage ? logicalPerPackage : coresPerPackage);
 }
 
 void AddCacheLine(TReport& report, const std::string& name, const TCacheInfo& cache) {

@@ -12,6 +12,9 @@ int SignificantDigitCount(int decimals, double x);
 // Value in units of a power of Base ("", "K", "M", "G", "T", "P"), going up
 // only while no significant digit is lost below MaxDigits.
 std::string FormatScaled(int decimals, int base, int maxDigits, double value);
+// Packages from the logical processor count: by logical processors per
+// package when the cores are fewer, else by cores per package (not 0).
+int CpusInSystem(int logicalCount, int logicalPerPackage, int coresPerPackage);
 void AddCacheLine(TReport& report, const std::string& name, const TCacheInfo& cache);
 // Lowest byte first; a byte outside 20h-7Fh shows as ".".
 std::string CpuidRegisterText(std::uint32_t value);
