@@ -68,6 +68,7 @@ Control* Add(QVBoxLayout* page, const char* name, Control* control) {
 
 TForm1::TForm1(TMonitor& monitor, std::vector<std::string> commandLine, TDialogs* dialogs)
     : monitor_(monitor), formStorage_(*this, "TForm1") {
+    for (const std::string& part : commandLine) commandLineText_ += (commandLineText_.empty() ? "" : " ") + part;
     setObjectName("Form1");
     setWindowTitle(Q(monitor_.Caption.empty() ? std::string("Caldavor") : monitor_.Caption));
     setWindowIcon(ProgramIcon());
@@ -165,9 +166,12 @@ void TForm1::BuildPages() {
     connect(findSMBusDevices, &QPushButton::clicked, this,
             [this] { BTNFindSMBusDevicesClick(monitor_, *prompts_, this); });
     info->addWidget(new QLabel("DIMM info"));
-    QPlainTextEdit* dimmInfo = MakeLogMemo("dimminfo", nullptr);
-    dimmInfo->setMaximumHeight(fontMetrics().height() * 8);
-    info->addWidget(dimmInfo);
+    dimmInfo_ = MakeLogMemo("dimminfo", nullptr);
+    dimmInfo_->setMaximumHeight(fontMetrics().height() * 8);
+    info->addWidget(dimmInfo_);
+    dimmInfoButton_ = Add(info, "BTNDimmInfo", new QPushButton("Read info"));
+    info->setAlignment(dimmInfoButton_, Qt::AlignLeft);
+    connect(dimmInfoButton_, &QPushButton::clicked, this, [this] { BTNDimmInfoClick(); });
 }
 
 void TForm1::BindDutyEdits() {

@@ -12,11 +12,14 @@
 #include <QEvent>
 #include <QMainWindow>
 
+class QPushButton;
+
 #include "core/cvmainlogbox.h"
 #include "core/cvmaintimers.h"
 #include "core/cvmaintray.h"
 #include "core/cvmonitor.h"
 #include "core/cvtrayicon.h"
+#include "report/cvreport.h"
 #include "ui/formstorage.h"
 #include "ui/uidialogs.h"
 #include "ui/uiprompts.h"
@@ -30,7 +33,7 @@ class TChartsPage;
 class TExoticsPage;
 class TReadingsPage;
 
-class TForm1 : public QMainWindow, public TMainWindow {
+class TForm1 : public QMainWindow, public TMainWindow, public TReportWindow {
     Q_OBJECT
 
 public:
@@ -70,6 +73,19 @@ public:
     void UpdateTrayIcon() override;
     const TTrayIconCache& TrayIcons() const { return trayIcons_; }
 
+    // ---- what the diagnostic report reads ----
+    std::string Caption() const override { return monitor_.Caption; }
+    std::string CommandLine() const override { return commandLineText_; }
+    std::string EDChipSet() const override { return monitor_.ChipsetDisplay.EDChipSet; }
+    std::string EDSMBBase() const override { return monitor_.ChipsetDisplay.EDSMBBase; }
+    std::string EDSMBRev() const override { return monitor_.ChipsetDisplay.EDSMBRev; }
+    bool CBSMBIOEnabled() const override { return monitor_.ChipsetDisplay.CBSMBIOEnabledChecked; }
+    std::string InfoText() const override;
+    std::string DebugInfoText() const override;
+    std::string DimmInfoText() const override;
+    // "Read info": the memory modules into the memo `dimminfo`.
+    void BTNDimmInfoClick();
+
     // The S.M.A.R.T. list's column widths as built (0-4), the first four
     // together (5), spare (6-8) and the last again (9), for the compact view.
     std::array<int, 10> SmartColumnWidths{};
@@ -92,6 +108,9 @@ private:
     TChartsPage* charts_ = nullptr;
     TExoticsPage* exotics_ = nullptr;
     QPlainTextEdit* debugInfo_ = nullptr;
+    QPlainTextEdit* dimmInfo_ = nullptr;
+    QPushButton* dimmInfoButton_ = nullptr;
+    std::string commandLineText_;  // as the system passed it, for the report
     std::unique_ptr<TWindowLogBoxes> logBoxes_;
     std::unique_ptr<TUiDialogs> ownDialogs_;
     std::unique_ptr<TTrayIcon> tray_;
