@@ -4,7 +4,11 @@
 #include <QPushButton>
 #include <gtest/gtest.h>
 
+#include <QListWidget>
+
 #include "app/demowindow.h"
+#include "report/cvreport.h"
+#include "ui/cvreportprogress.h"
 #include "support/testmachine.h"
 
 namespace {
@@ -26,6 +30,25 @@ TEST(DimmInfoOfTheDemoBoard, DescribesBothMemoryModules) {
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "Decoding DIMM #1"), 1);
     EXPECT_NE(std::find(lines.begin(), lines.end(), " Speed is PC2-6400"), lines.end()) << text;
     EXPECT_TRUE(form.DimmInfoText().starts_with(lines[0] + "\r\n" + lines[1] + "\r\n")) << "the report's line breaks";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DebugReportOfTheDemoBoard, CarriesTheWindowsMemosAndTheDetectedChips) {
+    apptest::TWindowOnMachine demo(apptest::TWindowOnMachine::TBoard::Demo);
+    TForm1& form = demo.Open();
+    demo.RunPostedMessages();
+    form.findChild<QPushButton*>("BTNDimmInfo")->click();
+    TDlgReportProgress progress(&form);
+    TReportContext context{demo.monitor, form, progress, {}};
+    const std::string report = BuildDebugReport(context);
+    EXPECT_NE(report.find("***************************** DIMM INFO\r\n\r\n" + form.DimmInfoText()), std::string::npos);
+    EXPECT_NE(report.find("Chipset : " + form.EDChipSet()), std::string::npos);
+    EXPECT_NE(report.find("SMB Dump from address $50 --> <RAM>"), std::string::npos);
+    EXPECT_NE(report.find(" on " + demo.monitor.Sensors.front()->FLinkText + " at $"), std::string::npos);
+    EXPECT_EQ(progress.lb().item(0)->text().toStdString(), "ACPI tables scan. Done.");
 }
 
 }  // namespace
