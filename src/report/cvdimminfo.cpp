@@ -1,5 +1,7 @@
 #include "report/cvdimminfo.h"
 
+#include "report/cvreport.h"
+
 #include <cmath>
 
 #include "base/cvformat.h"
@@ -10,16 +12,12 @@
 
 namespace {
 
-std::string Fmt(std::string_view picture, std::initializer_list<cvformat::FormatArg> args) {
-    return cvformat::Format(picture, args, cvformat::Invariant());
-}
-
 bool HasSize(int type) { return type == 5 || type == 8 || type == 9 || type == 10 || type == 12; }
 bool HasModuleType(int type) { return type == 9 || type == 10 || type == 12; }
 
 std::string VoltageList(const TSPDVoltages& volts) {
     std::string text;
-    for (double v : volts) text += (text.empty() ? "" : ", ") + Fmt("%.2f V", {v});
+    for (double v : volts) text += (text.empty() ? "" : ", ") + ReportFormat("%.2f V", {v});
     return text;
 }
 
@@ -32,23 +30,23 @@ void AddTimings(const TDecodeSPD& spd, std::vector<std::string>& lines) {
     for (std::size_t k = 0; k < 3; ++k) {
         if (cycles[k] == 0 || spd.CASLatencies.size() <= k) continue;
         const auto inCycles = [&](double ns) { return roundUp ? RoundUpCycles(ns / cycles[k]) : ns / cycles[k]; };
-        lines.push_back(Fmt(" Timings : %d MHz %.1f-%.0f-%.0f-%.0f",
+        lines.push_back(ReportFormat(" Timings : %d MHz %.1f-%.0f-%.0f-%.0f",
                             {clocks[k], spd.CASLatencies[k], inCycles(spd.TRCD), inCycles(spd.TRP), inCycles(spd.TRAS)}));
     }
 }
 
 void Describe(const TDecodeSPD& spd, int moduleNumber, std::vector<std::string>& lines) {
-    lines.push_back(Fmt("Decoding DIMM #%d", {moduleNumber}));
+    lines.push_back(ReportFormat("Decoding DIMM #%d", {moduleNumber}));
     lines.push_back(" Memory type is " + SPDMemoryTypeName(spd.MemoryType));
     if (HasModuleType(spd.MemoryType)) lines.push_back(" DIMM type is " + SPDModuleTypeName(spd.ModuleType));
-    if (HasSize(spd.MemoryType)) lines.push_back(Fmt(" Size is %d MBytes", {spd.Ranks * spd.RankSize}));
+    if (HasSize(spd.MemoryType)) lines.push_back(ReportFormat(" Size is %d MBytes", {spd.Ranks * spd.RankSize}));
     if (!spd.SpeedName.empty()) lines.push_back(" Speed is " + spd.SpeedName);
     if (!spd.DRAMVoltages.empty()) lines.push_back(" Supported DRAM voltages are " + VoltageList(spd.DRAMVoltages));
     if (!spd.ChannelVoltages.empty())
         lines.push_back(" Supported CHANNEL voltages are " + VoltageList(spd.ChannelVoltages));
     lines.push_back(std::string(" Data ECC ") + (spd.ECC ? "is" : "is not") + " supported");
     if (spd.ManufactureWeek != 0)
-        lines.push_back(Fmt(" Manufactured on week %d of %d", {spd.ManufactureWeek, spd.ManufactureYear}));
+        lines.push_back(ReportFormat(" Manufactured on week %d of %d", {spd.ManufactureWeek, spd.ManufactureYear}));
     if (!spd.ModuleManufacturer.empty()) lines.push_back(" Module Manufacturer is " + spd.ModuleManufacturer);
     if (!spd.AMBManufacturer.empty()) lines.push_back(" AMB Manufacturer is " + spd.AMBManufacturer);
     if (!spd.DRAMManufacturer.empty()) lines.push_back(" DRAM Manufacturer is " + spd.DRAMManufacturer);
@@ -97,7 +95,7 @@ std::vector<std::string> ReadDimmInfo(const TBoardIdentity* board) {
     std::vector<std::string> lines;
     for (const auto& link : Links()) {
         if (link->LinkKind() != LinkKinds::SMBus || link->HostKind() == HostKinds::I2CNVidia) continue;
-        lines.push_back(Fmt("Scanning SMBus at $%.4x...", {link->BaseAddress()}));
+        lines.push_back(ReportFormat("Scanning SMBus at $%.4x...", {link->BaseAddress()}));
         const TScanExceptionSet exceptions = GetScanExceptions(*link, board);
         for (int n = 0; n < 8; ++n)
             if (ModulePresent(*link, exceptions, 0x50 + n)) DecodeDimm(*link, 0x50 + n, n, lines);

@@ -5,19 +5,13 @@
 
 #include "base/cvtrace.h"
 #include "core/txtunit.h"
+#include "report/cvreport.h"
 
 namespace {
 
 std::vector<TPCIData> Rows;
 int Users = 0;
 int LoadCount = 0;
-
-std::string TrimControls(const std::string& s) {
-    const auto keep = [](unsigned char c) { return c > ' '; };
-    const auto first = std::find_if(s.begin(), s.end(), keep);
-    const auto last = std::find_if(s.rbegin(), s.rend(), keep).base();
-    return first < last ? std::string(first, last) : std::string();
-}
 
 std::uint16_t HexValue(const std::string& digits) {
     try {

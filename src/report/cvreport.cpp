@@ -1,5 +1,6 @@
 #include "report/cvreport.h"
 
+#include <algorithm>
 #include <exception>
 #include <vector>
 
@@ -18,10 +19,6 @@
 namespace {
 
 constexpr const char* CRLF = "\r\n";
-
-std::string Fmt(std::string_view picture, std::initializer_list<cvformat::FormatArg> args) {
-    return cvformat::Format(picture, args, cvformat::Invariant());
-}
 
 std::string TrimBlanks(const std::string& s) {
     const auto first = s.find_first_not_of(' ');
@@ -46,34 +43,34 @@ void AddMachineIdentity(TReport& report) {
 
 void AddOperatingSystem(TReport& report) {
     const TNosOperatingSystem os;
-    report.AddReportLine(Fmt("%s version %d.%d.%d (%s)", {"Windows", os.Major, os.Minor, os.Build, os.KindName}), 2);
+    report.AddReportLine(ReportFormat("%s version %d.%d.%d (%s)", {"Windows", os.Major, os.Minor, os.Build, os.KindName}), 2);
 }
 
 void AddCpuSpeed(TReport& report) {
     const TcxCpu cpu;
-    report.AddReportLine(Fmt("%d processor(s)", {cpu.ProcessorCount().Count().Value()}), 2);
+    report.AddReportLine(ReportFormat("%d processor(s)", {cpu.ProcessorCount().Count().Value()}), 2);
     const TProcessorInformation info = cpu.ProcessorInfo(0);
     const TProcessorSignature signature = info.Signature();
-    report.AddReportLine(Fmt("%s %s family %d model %d stepping %d brand %d %d MHz",
+    report.AddReportLine(ReportFormat("%s %s family %d model %d stepping %d brand %d %d MHz",
                              {info.Vendor().Name(), info.Name().Name(), signature.Family().Value().Value(),
                               signature.Model().Value().Value(), signature.Stepping().Value().Value(),
                               signature.Brand().Value().Value(), info.Speed().RawMhz().Value()}));
-    report.AddReportLine(Fmt("Running at %d MHz", {cpu.ProcessorInfo(0).Speed().RawMhz().Value()}));
+    report.AddReportLine(ReportFormat("Running at %d MHz", {cpu.ProcessorInfo(0).Speed().RawMhz().Value()}));
 }
 
 void AddSlotsAndOptions(TReport& report, const TMonitor& monitor, const TReportWindow& window) {
     const TReadingSlots& slots = monitor.Slots;
     for (const TTempReadingData& slot : slots.TempSlots)
-        report.AddReportLine(Fmt("%s --> active=%s  chip=%d  index=%d wanted=%d  warning=%d  offset=%d  InTray=%.3s Used pwms=%s",
+        report.AddReportLine(ReportFormat("%s --> active=%s  chip=%d  index=%d wanted=%d  warning=%d  offset=%d  InTray=%.3s Used pwms=%s",
                                  {slot.Name, OnOffText(slot.Active), slot.SensorIndex, slot.ReadingIndex, slot.Wanted,
                                   slot.Warning, slot.Offset, OnOffText(slot.InTray), UsedPwmsText(slot)}));
     const auto addPlain = [&report](const TReadingData& slot) {
-        report.AddReportLine(Fmt("%s --> active=%.3s  chip=%d  index=%d",
+        report.AddReportLine(ReportFormat("%s --> active=%.3s  chip=%d  index=%d",
                                  {slot.Name, OnOffText(slot.Active), slot.SensorIndex, slot.ReadingIndex}));
     };
     for (const TReadingData& slot : slots.FanSlots) addPlain(slot);
     for (const TPwmReadingData& slot : slots.PwmSlots)
-        report.AddReportLine(Fmt("%s --> active=%.3s  chip=%d  index=%d  min=%d  max=%d  variate=%.3s",
+        report.AddReportLine(ReportFormat("%s --> active=%.3s  chip=%d  index=%d  min=%d  max=%d  variate=%.3s",
                                  {slot.Name, OnOffText(slot.Active), slot.SensorIndex, slot.ReadingIndex,
                                   slot.MinPercent, slot.MaxPercent, OnOffText(slot.Variate)}));
     for (const TReadingData& slot : slots.VoltSlots) addPlain(slot);
@@ -95,7 +92,7 @@ void AddSlotsAndOptions(TReport& report, const TMonitor& monitor, const TReportW
     };
     for (const auto& [label, on] : switches) report.AddReportLine(label + OnOffText(on));
     report.AddReportLine("Command line : " + window.CommandLine());
-    report.AddReportLine(Fmt("Delta Fan Speed : %d", {options.FanDelta}));
+    report.AddReportLine(ReportFormat("Delta Fan Speed : %d", {options.FanDelta}));
 }
 
 void AddChipsetSMBus(TReport& report, const TReportWindow& window) {
@@ -112,14 +109,14 @@ void AddFanAnswers(TReport& report, const TPostAnswers& answers) {
 }
 
 void AddEvents(TReport& report, const TEvents& events) {
-    report.AddReportLine(Fmt("%d events defined", {static_cast<int>(events.Events.size())}));
+    report.AddReportLine(ReportFormat("%d events defined", {static_cast<int>(events.Events.size())}));
     for (const TCVEventDef& event : events.Events)
-        report.AddReportLine(Fmt("Loaded event : %s for %d every %d",
+        report.AddReportLine(ReportFormat("Loaded event : %s for %d every %d",
                                  {event.Condition, event.Def.VerifiedFor, event.Def.AllowEvery}));
 }
 
 void AddExtraInfo(TReport& report, const TReportWindow& window) {
-    report.AddReportLine(Fmt("Tray icon size : %dx%d", {window.TrayIconWidth(), window.TrayIconHeight()}));
+    report.AddReportLine(ReportFormat("Tray icon size : %dx%d", {window.TrayIconWidth(), window.TrayIconHeight()}));
     report.AddReportLine("UPTIME : " + UptimeText(GetSystemUptimeSeconds()));
     report.AddReportLine("Caldavor UPTIME : " + UptimeText(GetProgramUptimeSeconds()));
 }
@@ -181,6 +178,22 @@ void TReport::ReportProgressDone(const std::string& text) {
     progress_.ProcessMessages();
 }
 
+std::string ReportFormat(std::string_view picture, std::initializer_list<cvformat::FormatArg> args) {
+    return cvformat::Format(picture, args, cvformat::Invariant());
+}
+
+std::string TrimTrailingBlanks(std::string text) {
+    text.erase(text.find_last_not_of(' ') + 1);
+    return text;
+}
+
+std::string TrimControls(const std::string& text) {
+    const auto keep = [](unsigned char c) { return c > ' '; };
+    const auto first = std::find_if(text.begin(), text.end(), keep);
+    const auto last = std::find_if(text.rbegin(), text.rend(), keep).base();
+    return first < last ? std::string(first, last) : std::string();
+}
+
 std::string OnOffText(bool flag) { return flag ? "ON" : "OFF"; }
 
 std::string FanAnswerText(TFanAnswer answer) {
@@ -198,7 +211,7 @@ std::string FanAnswerText(TFanAnswer answer) {
 }
 
 std::string UptimeText(long long seconds) {
-    return Fmt("%d days %.2d:%.2d:%.2d", {seconds / 86400, seconds % 86400 / 3600, seconds % 3600 / 60, seconds % 60});
+    return ReportFormat("%d days %.2d:%.2d:%.2d", {seconds / 86400, seconds % 86400 / 3600, seconds % 3600 / 60, seconds % 60});
 }
 
 void GuardedSection(TReport& report, const std::string& title, const std::function<void()>& body) {

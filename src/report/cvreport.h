@@ -5,7 +5,11 @@
 // without dialogs.
 
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <string_view>
+
+#include "base/cvformat.h"
 
 class TMonitor;
 
@@ -69,6 +73,11 @@ private:
     std::string text_;
 };
 
+// The report's pictures, numbers in the invariant format.
+std::string ReportFormat(std::string_view picture, std::initializer_list<cvformat::FormatArg> args);
+std::string TrimTrailingBlanks(std::string text);
+// Without blanks and control characters at both ends.
+std::string TrimControls(const std::string& text);
 std::string OnOffText(bool flag);
 // "YES", "NO", "DON'T KNOW", or nothing when no button is selected.
 std::string FanAnswerText(TFanAnswer answer);

@@ -18,15 +18,6 @@
 
 namespace {
 
-std::string Fmt(std::string_view picture, std::initializer_list<cvformat::FormatArg> args) {
-    return cvformat::Format(picture, args, cvformat::Invariant());
-}
-
-std::string TrimRight(std::string s) {
-    s.erase(s.find_last_not_of(' ') + 1);
-    return s;
-}
-
 // Holds the PCI names table for the whole walk.
 class TPciNamesHold {
 public:
@@ -59,7 +50,7 @@ const std::vector<TDumpableRule>& DumpableRules() {
     return rules;
 }
 
-std::string HexItem(std::uint8_t value) { return Fmt("%.2x ", {value}); }
+std::string HexItem(std::uint8_t value) { return ReportFormat("%.2x ", {value}); }
 
 struct TByteDump {
     std::vector<std::string> lines;
@@ -84,10 +75,10 @@ TByteDump DumpDeviceBytes(TReport& report, TLink& link, int address, std::uint8_
                 }
                 dump.values[static_cast<std::size_t>(reg)] = value;
             }
-            dump.lines.push_back(TrimRight(Fmt("%.1x0: ", {line}) + hex + "  " + chars));
+            dump.lines.push_back(TrimTrailingBlanks(ReportFormat("%.1x0: ", {line}) + hex + "  " + chars));
         }
     } catch (const std::exception&) {
-        report.AddReportLine(Fmt("!!!Exception in ADDADDRESSSCAN(BYTE) scanning %s at address $%.2x %s (%s at $%.4x)!!!",
+        report.AddReportLine(ReportFormat("!!!Exception in ADDADDRESSSCAN(BYTE) scanning %s at address $%.2x %s (%s at $%.4x)!!!",
                                  {link.BusText(), address, prefix, link.BusText(), link.BaseAddress()}));
     }
     return dump;
@@ -98,18 +89,18 @@ std::vector<std::string> DumpDeviceWords(TReport& report, TLink& link, int addre
     std::vector<std::string> lines;
     try {
         for (int line = 0; line < 16; ++line) {
-            std::string text = Fmt("%.1x0: ", {line});
+            std::string text = ReportFormat("%.1x0: ", {line});
             for (int i = 0; i < 16; ++i) {
                 const int reg = line * 16 + i;
                 std::uint16_t value = 0;
                 text += IsDumpableRegister(chipCode, reg) && link.ReadWordData(address, static_cast<std::uint8_t>(reg), value)
-                            ? Fmt("%.4x ", {value})
+                            ? ReportFormat("%.4x ", {value})
                             : std::string("---- ");
             }
-            lines.push_back(TrimRight(text));
+            lines.push_back(TrimTrailingBlanks(text));
         }
     } catch (const std::exception&) {
-        report.AddReportLine(Fmt("!!!Exception in ADDADDRESSSCAN(WORD) scanning %s at address $%.2x %s (%s at $%.4x)!!!",
+        report.AddReportLine(ReportFormat("!!!Exception in ADDADDRESSSCAN(WORD) scanning %s at address $%.2x %s (%s at $%.4x)!!!",
                                  {link.BusText(), address, prefix, link.BusText(), link.BaseAddress()}));
     }
     return lines;
@@ -130,7 +121,7 @@ bool InDumpSet(int address) { return address <= 0x5F || address == 0x70 || addre
 
 void ScanSmbusLink(TReport& report, const TSensorList& sensors, const TScanFlags& flags, const TBoardIdentity* board,
                    TLink& link) {
-    WriteDebugLog(Fmt("Scanning %s %s at $%x", {link.HostText(), link.BusText(), link.BaseAddress()}));
+    WriteDebugLog(ReportFormat("Scanning %s %s at $%x", {link.HostText(), link.BusText(), link.BaseAddress()}));
     std::bitset<128> probe;
     const TScanExceptionSet exceptions = GetScanExceptions(link, board);
     const bool graphicsBus = link.HostKind() == HostKinds::I2CNVidia && !flags.DoNostrelScan;
@@ -140,18 +131,18 @@ void ScanSmbusLink(TReport& report, const TSensorList& sensors, const TScanFlags
     try {
         for (int address = 0x10; address <= 0x7F; ++address) {
             const std::uint8_t chipCode = FindSensorChipCode(sensors, link, address);
-            report.ReportProgressDone(Fmt("Probing %s SMBus ($%.2x)...", {link.HostText(), address}));
+            report.ReportProgressDone(ReportFormat("Probing %s SMBus ($%.2x)...", {link.HostText(), address}));
             if (!probe.test(static_cast<std::size_t>(address)) || link.IsAddressEmpty(address)) continue;
             const std::uint8_t result = link.LastError();
-            report.ReportProgressDone(Fmt("Exploring %s SMBus ($%.2x)...", {link.HostText(), address}));
+            report.ReportProgressDone(ReportFormat("Exploring %s SMBus ($%.2x)...", {link.HostText(), address}));
             if (InDumpSet(address))
                 AddDeviceDump(report, sensors, flags, "SMB", link, address, result, chipCode);
             else
-                report.AddReportLine(Fmt("SMB Device at address $%.2x --> (%s at $%.4x) (%s)",
+                report.AddReportLine(ReportFormat("SMB Device at address $%.2x --> (%s at $%.4x) (%s)",
                                          {address, link.BusText(), link.BaseAddress(), SMBusResultText(result)}));
         }
     } catch (const std::exception& e) {
-        report.AddReportLine(Fmt("!!!Exception 1 in ADDSMBSCAN scanning %s - <%s>!!!", {link.DisplayName(), e.what()}));
+        report.AddReportLine(ReportFormat("!!!Exception 1 in ADDSMBSCAN scanning %s - <%s>!!!", {link.DisplayName(), e.what()}));
     }
 }
 
@@ -182,19 +173,19 @@ void AddDeviceDump(TReport& report, const TSensorList& sensors, const TScanFlags
                    TLink& link, int address, std::uint8_t lastResult, std::uint8_t chipCode) {
     const std::string label = DeviceLabel(sensors, link, address);
     const TByteDump bytes = DumpDeviceBytes(report, link, address, chipCode, prefix);
-    WriteDebugLog(Fmt("  Scanning address $%.2x", {address}));
-    const auto tail = Fmt("--> %s (%s at $%.4x) (%s)", {label, link.BusText(), link.BaseAddress(), SMBusResultText(lastResult)});
-    const std::string header = Fmt("%s Dump from address $%.2x ", {prefix, address}) + tail;
+    WriteDebugLog(ReportFormat("  Scanning address $%.2x", {address}));
+    const auto tail = ReportFormat("--> %s (%s at $%.4x) (%s)", {label, link.BusText(), link.BaseAddress(), SMBusResultText(lastResult)});
+    const std::string header = ReportFormat("%s Dump from address $%.2x ", {prefix, address}) + tail;
     const bool allSame = std::all_of(bytes.values.begin(), bytes.values.end(),
                                      [&](std::uint8_t v) { return v == bytes.values[0]; });
     if (!allSame) {
         AddTracedLines(report, header, bytes.lines);
         if (flags.SMBWordScan && link.LinkKind() == LinkKinds::SMBus)
-            AddTracedLines(report, Fmt("%s Word Dump from address $%.2x ", {prefix, address}) + tail,
+            AddTracedLines(report, ReportFormat("%s Word Dump from address $%.2x ", {prefix, address}) + tail,
                            DumpDeviceWords(report, link, address, chipCode, prefix));
     } else if (link.HostKind() != HostKinds::I2CNVidia) {
         report.AddReportLine(header);
-        const std::string same = Fmt(" --> all bytes have the same value ($%.2x)", {bytes.values[0]});
+        const std::string same = ReportFormat(" --> all bytes have the same value ($%.2x)", {bytes.values[0]});
         report.AddReportLine(same);
         WriteDebugLog(same);
     }
@@ -202,9 +193,9 @@ void AddDeviceDump(TReport& report, const TSensorList& sensors, const TScanFlags
 
 void AddPciWordDump(TReport& report, int bus, int device, int function) {
     for (int line = 0; line < 8; ++line) {
-        std::string text = Fmt("%.2x: ", {line * 32});
-        for (int i = 0; i < 16; ++i) text += Fmt("%.4x ", {ReadPCIConfigWord(bus, device, function, line * 32 + i * 2)});
-        report.AddReportLine(TrimRight(text));
+        std::string text = ReportFormat("%.2x: ", {line * 32});
+        for (int i = 0; i < 16; ++i) text += ReportFormat("%.4x ", {ReadPCIConfigWord(bus, device, function, line * 32 + i * 2)});
+        report.AddReportLine(TrimTrailingBlanks(text));
     }
     report.AddReportLine("");
 }
@@ -220,8 +211,8 @@ void AddPciList(TReport& report) {
                 if (id == 0xFFFFFFFF || id == 0) continue;
                 const auto vendor = static_cast<std::uint16_t>(id & 0xFFFF);
                 const auto deviceId = static_cast<std::uint16_t>(id >> 16);
-                report.AddReportLine(Fmt("Bus : %.2d Device: %.2d Function : %.2d --> %.8x Vendor : %s Device : %s (rev %.2x) - %s",
-                                         {bus, device, function, id, Fmt("%.4x", {vendor}), Fmt("%.4x", {deviceId}),
+                report.AddReportLine(ReportFormat("Bus : %.2d Device: %.2d Function : %.2d --> %.8x Vendor : %s Device : %s (rev %.2x) - %s",
+                                         {bus, device, function, id, ReportFormat("%.4x", {vendor}), ReportFormat("%.4x", {deviceId}),
                                           ReadPCIConfigByte(bus, device, function, 0x08),
                                           LookupPciName(vendor, deviceId, "<Unknown device>")}));
                 AddPciWordDump(report, bus, device, function);
@@ -234,7 +225,7 @@ void AddIsaScan(TReport& report, const TSensorList& sensors) {
     for (const auto& link : Links()) {
         const int kind = link->LinkKind();
         if (kind != LinkKinds::ISA && kind != LinkKinds::ISAFlat) continue;
-        WriteDebugLog(Fmt("Scanning %s %s at $%x", {link->HostText(), link->BusText(), link->BaseAddress()}));
+        WriteDebugLog(ReportFormat("Scanning %s %s at $%x", {link->HostText(), link->BusText(), link->BaseAddress()}));
         const TChipAccess access(link.get());
         AddDeviceDump(report, sensors, noWordScan, kind == LinkKinds::ISA ? "ISA" : "ISA FLAT", *link,
                       static_cast<int>(link->BaseAddress()), 0, 0);
@@ -251,10 +242,10 @@ void AddSmbusRetries(TReport& report) {
         bool any = false;
         for (int outcome = -2; outcome <= 10; ++outcome) any = any || link->OutcomeCount(outcome) != 0;
         if (!any) continue;
-        report.AddReportLine(Fmt("Retry attempts info for %s at $%.4x", {link->BusText(), link->BaseAddress()}));
+        report.AddReportLine(ReportFormat("Retry attempts info for %s at $%.4x", {link->BusText(), link->BaseAddress()}));
         for (int outcome = -2; outcome <= 10; ++outcome)
             if (const std::uint32_t count = link->OutcomeCount(outcome))
-                report.AddReportLine(Fmt("  [%3d]=%d", {outcome, count}));
+                report.AddReportLine(ReportFormat("  [%3d]=%d", {outcome, count}));
     }
 }
 
@@ -264,12 +255,12 @@ void AddSmbusPauses(TReport& report) {
         if (kind != LinkKinds::SMBus && kind != LinkKinds::ECNuvoton) continue;
         if (link->PollCount() == 0 || link->NonZeroPollCount() == 0) continue;
         try {
-            report.AddReportLine(Fmt("Pause stats for %s: min=%d max=%d avg=%.0f(%d) touts=%d count=%d",
+            report.AddReportLine(ReportFormat("Pause stats for %s: min=%d max=%d avg=%.0f(%d) touts=%d count=%d",
                                      {link->DisplayName(), link->MinPolls(), link->MaxPolls(),
                                       link->NonZeroPollSum() / static_cast<double>(link->NonZeroPollCount()),
                                       link->NonZeroPollCount(), link->ZeroPollCount(), link->PollCount()}));
         } catch (const std::exception& e) {
-            report.AddReportLine(Fmt("!!!Exception 1 in SHOWSMBPAUSE scanning %s - <%s>!!!", {link->DisplayName(), e.what()}));
+            report.AddReportLine(ReportFormat("!!!Exception 1 in SHOWSMBPAUSE scanning %s - <%s>!!!", {link->DisplayName(), e.what()}));
         }
     }
 }

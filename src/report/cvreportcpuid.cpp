@@ -12,24 +12,13 @@
 
 namespace {
 
-std::string Fmt(std::string_view picture, std::initializer_list<cvformat::FormatArg> args) {
-    return cvformat::Format(picture, args, cvformat::Invariant());
-}
-
-std::string TrimControls(const std::string& s) {
-    const auto keep = [](unsigned char c) { return c > ' '; };
-    const auto first = std::find_if(s.begin(), s.end(), keep);
-    const auto last = std::find_if(s.rbegin(), s.rend(), keep).base();
-    return first < last ? std::string(first, last) : std::string();
-}
-
-void AddYesNo(TReport& report, const char* picture, bool flag) { report.AddReportLine(Fmt(picture, {cpuidreport::YesNoText(flag)})); }
+void AddYesNo(TReport& report, const char* picture, bool flag) { report.AddReportLine(ReportFormat(picture, {cpuidreport::YesNoText(flag)})); }
 
 void AddIntelBlock(TReport& report, const TNosCMCPUData& cpu, int logicalCount) {
     const TNosCMCPUIntelInfo& intel = cpu.IntelInfo;
     if (intel.L2Speed != 0)
-        report.AddReportLine(Fmt(" - L2 Cache Speed : %sHz", {FormatScaled(2, 1000, 3, intel.L2Speed * 1e9)}));
-    report.AddReportLine(Fmt(" - sSpec : %s", {intel.SSpec}));
+        report.AddReportLine(ReportFormat(" - L2 Cache Speed : %sHz", {FormatScaled(2, 1000, 3, intel.L2Speed * 1e9)}));
+    report.AddReportLine(ReportFormat(" - sSpec : %s", {intel.SSpec}));
     const std::pair<const char*, bool> flags[] = {
         {" - Digital Thermometer : %s", intel.Dts},
         {" - Thermal Monitor : %s", intel.Tm},
@@ -43,18 +32,18 @@ void AddIntelBlock(TReport& report, const TNosCMCPUData& cpu, int logicalCount) 
         {" - Virtual Machine Extensions : %s", intel.Vmx},
     };
     for (const auto& [picture, flag] : flags) AddYesNo(report, picture, flag);
-    report.AddReportLine(Fmt(" - Logical Processors Per Physical Package : %d", {intel.LogicalPerPackage}));
-    report.AddReportLine(Fmt(" - Cores Per Physical Package : %d", {intel.CoresPerPackage}));
+    report.AddReportLine(ReportFormat(" - Logical Processors Per Physical Package : %d", {intel.LogicalPerPackage}));
+    report.AddReportLine(ReportFormat(" - Cores Per Physical Package : %d", {intel.CoresPerPackage}));
     if (intel.CoresPerPackage != 0)
-        report.AddReportLine(Fmt(" - CPUs in system : %d", {CpusInSystem(logicalCount, static_cast<int>(intel.LogicalPerPackage),
+        report.AddReportLine(ReportFormat(" - CPUs in system : %d", {CpusInSystem(logicalCount, static_cast<int>(intel.LogicalPerPackage),
                                                                            static_cast<int>(intel.CoresPerPackage))}));
 }
 
 void AddAmdBlock(TReport& report, const TNosCMCPUData& cpu, int logicalCount) {
     AddYesNo(report, " - Core Multi-processing Legacy Mode : %s", cpu.CmpLegacy);
-    report.AddReportLine(Fmt(" - Cores : %d", {cpu.AmdCores}));
+    report.AddReportLine(ReportFormat(" - Cores : %d", {cpu.AmdCores}));
     if (cpu.AmdCores != 0)
-        report.AddReportLine(Fmt(" - CPUs in system : %d", {logicalCount / static_cast<int>(cpu.AmdCores)}));
+        report.AddReportLine(ReportFormat(" - CPUs in system : %d", {logicalCount / static_cast<int>(cpu.AmdCores)}));
     const std::pair<const char*, bool> flags[] = {
         {" - Secure Virtual Machine Feature : %s", cpu.Svm},
         {" - Temperature Sensor : %s", cpu.TempSensor},
@@ -75,9 +64,9 @@ void AddRawLeaves(TReport& report, const TNosCMCPUIDDataArray& leaves) {
         seen.push_back(leaf.Leaf);
         for (std::size_t j = 0; j < leaf.Results.size(); ++j) {
             const TCpuidResult& r = leaf.Results[j];
-            const std::string prefix = j == 0 ? Fmt("$%.8x - ", {leaf.Leaf}) : std::string(12, ' ');
-            report.AddReportLine(prefix + Fmt("$%.8x $%.8x $%.8x $%.8x", {r.EAX, r.EBX, r.ECX, r.EDX}) + " - " +
-                                 Fmt("%s %s %s %s", {CpuidRegisterText(r.EAX), CpuidRegisterText(r.EBX),
+            const std::string prefix = j == 0 ? ReportFormat("$%.8x - ", {leaf.Leaf}) : std::string(12, ' ');
+            report.AddReportLine(prefix + ReportFormat("$%.8x $%.8x $%.8x $%.8x", {r.EAX, r.EBX, r.ECX, r.EDX}) + " - " +
+                                 ReportFormat("%s %s %s %s", {CpuidRegisterText(r.EAX), CpuidRegisterText(r.EBX),
                                                      CpuidRegisterText(r.ECX), CpuidRegisterText(r.EDX)}));
         }
     }
@@ -101,7 +90,7 @@ void AddDebugText(TReport& report, const std::string& notes) {
 
 int SignificantDigitCount(int decimals, double x) {
     std::string digits;
-    for (char c : Fmt("%.*f", {decimals, x}))
+    for (char c : ReportFormat("%.*f", {decimals, x}))
         if (c >= '0' && c <= '9') digits += c;
     digits.erase(digits.find_last_not_of('0') + 1);
     return std::max(1, static_cast<int>(digits.size()));
@@ -117,7 +106,7 @@ std::string FormatScaled(int decimals, int base, int maxDigits, double value) {
         ++k;
         divisor *= base;
     }
-    return Fmt("%.*f %s", {decimals, value / divisor, prefixes[k]});
+    return ReportFormat("%.*f %s", {decimals, value / divisor, prefixes[k]});
 }
 
 int CpusInSystem(int logicalCount, int logicalPerPackage, int coresPerPackage) {
@@ -127,10 +116,10 @@ int CpusInSystem(int logicalCount, int logicalPerPackage, int coresPerPackage) {
 void AddCacheLine(TReport& report, const std::string& name, const TCacheInfo& cache) {
     if (!cache.Present) return;
     std::string size = FormatScaled(0, 1024, 2, cache.TotalSize) + "B";
-    if (cache.Count > 1) size += Fmt(" (%d x %sB)", {cache.Count, FormatScaled(0, 1024, 2, cache.Size)});
-    const std::string ways = cache.Ways == 255 ? std::string("fully associative") : Fmt("%d-way", {cache.Ways});
+    if (cache.Count > 1) size += ReportFormat(" (%d x %sB)", {cache.Count, FormatScaled(0, 1024, 2, cache.Size)});
+    const std::string ways = cache.Ways == 255 ? std::string("fully associative") : ReportFormat("%d-way", {cache.Ways});
     report.AddReportLine(
-        Fmt(" - %s : %s", {name, Fmt("%s %s%s", {size, ways, cache.Valid ? "" : " not available"})}));
+        ReportFormat(" - %s : %s", {name, ReportFormat("%s %s%s", {size, ways, cache.Valid ? "" : " not available"})}));
 }
 
 std::string CpuidRegisterText(std::uint32_t value) {
@@ -159,12 +148,12 @@ void AddCpuidInfo(TReport& report, bool noPciScan) {
     const TNosCMCPUInfo& info = cpu.Info;
     const int logicalCount = static_cast<int>(cpus->size());
 
-    report.AddReportLine(Fmt("CPU Name : %s", {cpu.BrandString}));
-    report.AddReportLine(Fmt(" - Identified CPU Name : %s", {cpu.IdentifiedName}));
-    report.AddReportLine(Fmt(" - Vendor : %s", {info.VendorString}));
-    report.AddReportLine(Fmt(" - Family : %d (Full : %d ($%.2x))", {info.Family, info.FullFamily, info.FullFamily}));
-    report.AddReportLine(Fmt(" - Model : %d (Full : %d ($%.2x))", {info.Model, info.FullModel, info.FullModel}));
-    report.AddReportLine(Fmt(" - Stepping : %d", {info.Stepping}));
+    report.AddReportLine(ReportFormat("CPU Name : %s", {cpu.BrandString}));
+    report.AddReportLine(ReportFormat(" - Identified CPU Name : %s", {cpu.IdentifiedName}));
+    report.AddReportLine(ReportFormat(" - Vendor : %s", {info.VendorString}));
+    report.AddReportLine(ReportFormat(" - Family : %d (Full : %d ($%.2x))", {info.Family, info.FullFamily, info.FullFamily}));
+    report.AddReportLine(ReportFormat(" - Model : %d (Full : %d ($%.2x))", {info.Model, info.FullModel, info.FullModel}));
+    report.AddReportLine(ReportFormat(" - Stepping : %d", {info.Stepping}));
     AddCacheLine(report, "L1 Data Cache", info.L1Data);
     AddCacheLine(report, "L1 Instruction Cache", info.L1Instruction);
     AddCacheLine(report, "L2 Cache", info.L2);
@@ -172,25 +161,25 @@ void AddCpuidInfo(TReport& report, bool noPciScan) {
     if (!info.CoreName.empty()) {
         std::string core = info.CoreName;
         core[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(core[0])));
-        report.AddReportLine(Fmt(" - Core Name : %s ", {core}));
+        report.AddReportLine(ReportFormat(" - Core Name : %s ", {core}));
     }
-    report.AddReportLine(Fmt(" - Die Revision : %s ", {info.DieRevision}));
-    report.AddReportLine(Fmt(" - Socket Type : %s", {CpuSocketName(info.SocketCode)}));
-    report.AddReportLine(Fmt(" - Manufacturing Technology : %s", {CpuProcessNodeName(info.TechCode)}));
+    report.AddReportLine(ReportFormat(" - Die Revision : %s ", {info.DieRevision}));
+    report.AddReportLine(ReportFormat(" - Socket Type : %s", {CpuSocketName(info.SocketCode)}));
+    report.AddReportLine(ReportFormat(" - Manufacturing Technology : %s", {CpuProcessNodeName(info.TechCode)}));
     if (info.VMin != 0 || info.VMax != 0) {
-        const std::string volts = info.VMin != info.VMax ? Fmt("%.3f-%.3f", {info.VMin, info.VMax}) : Fmt("%.3f", {info.VMin});
-        report.AddReportLine(Fmt(" - Voltage : %s V", {volts}));
+        const std::string volts = info.VMin != info.VMax ? ReportFormat("%.3f-%.3f", {info.VMin, info.VMax}) : ReportFormat("%.3f", {info.VMin});
+        report.AddReportLine(ReportFormat(" - Voltage : %s V", {volts}));
     }
     if (info.MsrBusSpeed != 0)
-        report.AddReportLine(Fmt(" - BUS Speed : %sHz", {FormatScaled(0, 1000, 3, info.MsrBusSpeed * 1e6)}));
+        report.AddReportLine(ReportFormat(" - BUS Speed : %sHz", {FormatScaled(0, 1000, 3, info.MsrBusSpeed * 1e6)}));
     const bool anyVendor = cpu.IsAmd || cpu.IsIntel || cpu.IsVia;
     if (anyVendor && info.RatedBusSpeed != 0)
-        report.AddReportLine(Fmt(" - Hardwired bus speed : %sHz", {FormatScaled(0, 1000, 3, info.RatedBusSpeed * 1e6)}));
+        report.AddReportLine(ReportFormat(" - Hardwired bus speed : %sHz", {FormatScaled(0, 1000, 3, info.RatedBusSpeed * 1e6)}));
     if (cpu.IsAmd && cpu.MaxCoreClock != 0)
-        report.AddReportLine(Fmt(" - Max cpu speed : %sHz", {FormatScaled(0, 1000, 3, cpu.MaxCoreClock * 1e6)}));
+        report.AddReportLine(ReportFormat(" - Max cpu speed : %sHz", {FormatScaled(0, 1000, 3, cpu.MaxCoreClock * 1e6)}));
     if (cpu.IsIntel) AddIntelBlock(report, cpu, logicalCount);
     if (cpu.IsAmd) AddAmdBlock(report, cpu, logicalCount);
-    report.AddReportLine(Fmt(" - TDP : %.1f W", {info.Tdp}));
+    report.AddReportLine(ReportFormat(" - TDP : %.1f W", {info.Tdp}));
     AddYesNo(report, " - Execute Disable : %s", info.ExecuteDisable);
     AddYesNo(report, " - Hyper-Threading Technology : %s", info.Htt);
     AddYesNo(report, " - Engineering sample : %s", info.EngineeringSample);
@@ -198,7 +187,7 @@ void AddCpuidInfo(TReport& report, bool noPciScan) {
     if (cpu.IsIntel && (cpu.IntelInfo.TopologyFromLeaf4 || cpu.IntelInfo.TopologyFromLeaf11)) {
         report.AddReportLine(cpu.IntelInfo.TopologyFromLeaf11 ? " - Topology (from leaf 11)" : " - Topology (from leaf 4)");
         for (const TNosCMCPUData& each : *cpus)
-            report.AddReportLine(Fmt(" -   %d.%d.%d", {each.IntelInfo.PackageId, each.IntelInfo.CoreId, each.IntelInfo.SmtId}));
+            report.AddReportLine(ReportFormat(" -   %d.%d.%d", {each.IntelInfo.PackageId, each.IntelInfo.CoreId, each.IntelInfo.SmtId}));
     }
     AddDebugText(report, cpu.Notes);
 }

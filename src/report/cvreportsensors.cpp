@@ -14,15 +14,6 @@
 
 namespace {
 
-std::string Fmt(std::string_view picture, std::initializer_list<cvformat::FormatArg> args) {
-    return cvformat::Format(picture, args, cvformat::Invariant());
-}
-
-std::string TrimRight(std::string s) {
-    s.erase(s.find_last_not_of(' ') + 1);
-    return s;
-}
-
 // Register items four to a line.
 class TDumpLines {
 public:
@@ -32,11 +23,11 @@ public:
     TDumpLines& operator=(const TDumpLines&) = delete;
 
     void Add(int reg, std::uint8_t value) {
-        buffer_ += Fmt("[$%.2x]=$%.2x  ", {reg, value});
+        buffer_ += ReportFormat("[$%.2x]=$%.2x  ", {reg, value});
         if (buffer_.size() > 36) Flush();
     }
     void Flush() {
-        buffer_ = TrimRight(buffer_);
+        buffer_ = TrimTrailingBlanks(buffer_);
         if (!buffer_.empty()) report_.AddReportLine(buffer_);
         buffer_.clear();
     }
@@ -158,7 +149,7 @@ void AddPciLine(TReport& report, const TLink& link) {
     std::string line;
     for (int reg = 0xD2; reg <= 0xD6; ++reg) {
         if (!line.empty()) line += ' ';
-        line += Fmt("PCI : [%.2x]=%.2x",
+        line += ReportFormat("PCI : [%.2x]=%.2x",
                     {reg, ReadPCIConfigByte(link.PciBus(), link.PciDevice(), link.PciFunction(), reg)});
     }
     report.AddReportLine(line);
@@ -168,13 +159,13 @@ void AddReadings(TReport& report, TSensor& sensor, int count, TReading (TSensor:
     for (int i = 1; i <= count; ++i) {
         const TReading reading = (sensor.*get)(i);
         const TValueStats& stats = *reading.Stats;
-        report.AddReportLine(Fmt(picture, {sensor.FChipName, sensor.FLinkText, sensor.FAddress, reading.Name, stats.Last(),
+        report.AddReportLine(ReportFormat(picture, {sensor.FChipName, sensor.FLinkText, sensor.FAddress, reading.Name, stats.Last(),
                                            stats.FMin, stats.FMax, stats.Mean()}));
     }
 }
 
 std::string PercentText(std::optional<double> fraction) {
-    return fraction ? Fmt("%.0f", {*fraction * 100}) : std::string("???");
+    return fraction ? ReportFormat("%.0f", {*fraction * 100}) : std::string("???");
 }
 
 void AddDiskHealth(TReport& report, const TSensor& sensor) {
@@ -190,7 +181,7 @@ void AddDiskHealth(TReport& report, const TSensor& sensor) {
     }
     const auto* disk = dynamic_cast<const TSmartDisk*>(&sensor);
     if (!disk) return;
-    report.AddReportLine(Fmt("%s (drive %d) : fitness=%s%%   performance=%s%%",
+    report.AddReportLine(ReportFormat("%s (drive %d) : fitness=%s%%   performance=%s%%",
                              {disk->Model(), disk->GetDriveNumber(), PercentText(disk->Fitness()),
                               PercentText(disk->Performance())}));
 }
@@ -255,7 +246,7 @@ void AddWinbondBankDump(TReport& report, TSensor& sensor, const TRegisterSet& se
     const TBankRestore restore(sensor, 0x4E, *kept);
     const TRegisterSet bankSet = RegisterRanges({{0x50, 0x5F}});
     for (int bank = 0; bank <= 7; ++bank) {
-        report.AddReportLine(Fmt("Bank %d -->", {bank}));
+        report.AddReportLine(ReportFormat("Bank %d -->", {bank}));
         AddBankRegisters(report, sensor, bank, bankSet);
     }
 }
@@ -266,7 +257,7 @@ void AddBankDump(TReport& report, TSensor& sensor, const std::vector<TRegisterSe
     if (!kept) return;
     const TBankRestore restore(sensor, bankRegister, *kept);
     for (std::size_t bank = 0; bank < bankSets.size(); ++bank) {
-        report.AddReportLine(Fmt("Bank %d -->", {static_cast<int>(bank)}));
+        report.AddReportLine(ReportFormat("Bank %d -->", {static_cast<int>(bank)}));
         AddBankRegisters(report, sensor, static_cast<int>(bank), bankSets[bank]);
     }
 }
@@ -306,7 +297,7 @@ void AddCurrentSensorsProperties(TReport& report, const TSensorList& sensors, TL
     for (const auto& sensor : sensors) {
         const int count = sensor->GetPropCount();
         if (count == 0) continue;
-        report.AddReportLine(Fmt("%s at $%.4x", {sensor->FChipName, sensor->FAddress}));
+        report.AddReportLine(ReportFormat("%s at $%.4x", {sensor->FChipName, sensor->FAddress}));
         for (int k = 0; k < count; ++k) {
             std::string value;
             try {
@@ -315,7 +306,7 @@ void AddCurrentSensorsProperties(TReport& report, const TSensorList& sensors, TL
                 log.LogMessage(std::string("AddCurrentSensorsProperties ERROR ") + e.what());
                 value = "<error>";
             }
-            report.AddReportLine(Fmt(" -> %s : %s", {sensor->GetPropName(k), value}));
+            report.AddReportLine(ReportFormat(" -> %s : %s", {sensor->GetPropName(k), value}));
         }
     }
     report.AddReportLine("<-- End of CURRENT SENSORS' PROPERTIES");
