@@ -78,6 +78,7 @@ TForm1::TForm1(TMonitor& monitor, std::vector<std::string> commandLine, TDialogs
                           [this] { return monitor_.DutyEdits.SuppressPwmWrite; },
                           [this] { monitor_.SaveParams(true); }}),
       formStorage_(*this, "TForm1") {
+    for (const std::string& part : commandLine) commandLineText_ += (commandLineText_.empty() ? "" : " ") + part;
     setObjectName("Form1");
     setWindowTitle(Q(monitor_.Caption.empty() ? std::string("Caldavor") : monitor_.Caption));
     setWindowIcon(ProgramIcon());
@@ -173,9 +174,12 @@ void TForm1::BuildPages() {
         if (QWidget* page = pages_->widget(index)) helpContext_ = clock_->PagesChange(page->objectName().toStdString());
     });
     info->addWidget(new QLabel("DIMM info"));
-    QPlainTextEdit* dimmInfo = MakeLogMemo("dimminfo", nullptr);
-    dimmInfo->setMaximumHeight(fontMetrics().height() * 8);
-    info->addWidget(dimmInfo);
+    dimmInfo_ = MakeLogMemo("dimminfo", nullptr);
+    dimmInfo_->setMaximumHeight(fontMetrics().height() * 8);
+    info->addWidget(dimmInfo_);
+    dimmInfoButton_ = Add(info, "BTNDimmInfo", new QPushButton("Read info"));
+    info->setAlignment(dimmInfoButton_, Qt::AlignLeft);
+    connect(dimmInfoButton_, &QPushButton::clicked, this, [this] { BTNDimmInfoClick(); });
 }
 
 void TForm1::BindDutyEdits() {

@@ -12,11 +12,14 @@
 #include <QEvent>
 #include <QMainWindow>
 
+class QPushButton;
+
 #include "core/cvmainlogbox.h"
 #include "core/cvmaintimers.h"
 #include "core/cvmaintray.h"
 #include "core/cvmonitor.h"
 #include "core/cvtrayicon.h"
+#include "report/cvreport.h"
 #include "ui/cvcpuload.h"
 #include "ui/formstorage.h"
 #include "ui/uidialogs.h"
@@ -34,7 +37,7 @@ class TExoticsPage;
 class TReadingsPage;
 class TSmartPageView;
 
-class TForm1 : public QMainWindow, public TMainWindow {
+class TForm1 : public QMainWindow, public TMainWindow, public TReportWindow {
     Q_OBJECT
 
 public:
@@ -81,6 +84,19 @@ public:
     void UpdateTrayIcon() override;
     const TTrayIconCache& TrayIcons() const { return trayIcons_; }
 
+    // ---- what the diagnostic report reads ----
+    std::string Caption() const override { return monitor_.Caption; }
+    std::string CommandLine() const override { return commandLineText_; }
+    std::string EDChipSet() const override { return monitor_.ChipsetDisplay.EDChipSet; }
+    std::string EDSMBBase() const override { return monitor_.ChipsetDisplay.EDSMBBase; }
+    std::string EDSMBRev() const override { return monitor_.ChipsetDisplay.EDSMBRev; }
+    bool CBSMBIOEnabled() const override { return monitor_.ChipsetDisplay.CBSMBIOEnabledChecked; }
+    std::string InfoText() const override;
+    std::string DebugInfoText() const override;
+    std::string DimmInfoText() const override;
+    // "Read info": the memory modules into the memo `dimminfo`.
+    void BTNDimmInfoClick();
+
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -104,6 +120,9 @@ private:
     std::unique_ptr<TCpuLoadPanel> cpuLoadPanel_;
     int helpContext_ = 0;
     QPlainTextEdit* debugInfo_ = nullptr;
+    QPlainTextEdit* dimmInfo_ = nullptr;
+    QPushButton* dimmInfoButton_ = nullptr;
+    std::string commandLineText_;  // as the system passed it, for the report
     std::unique_ptr<TWindowLogBoxes> logBoxes_;
     std::unique_ptr<TUiDialogs> ownDialogs_;
     std::unique_ptr<TTrayIcon> tray_;
