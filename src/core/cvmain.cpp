@@ -32,6 +32,7 @@
 #include "ui/cvexoticspanel.h"
 #include "ui/cvfindsmbusdevices.h"
 #include "ui/cvsmartpage.h"
+#include "ui/uilanguage.h"
 
 namespace {
 
@@ -113,12 +114,15 @@ TForm1::TForm1(TMonitor& monitor, std::vector<std::string> commandLine, TDialogs
     tray_ = std::make_unique<TTrayIcon>(TTrayIcon::TActions{[this] { monitor_.ACRestoreExecute(); },
                                                             [this] { monitor_.ACMinimizeExecute(); },
                                                             [this] { monitor_.ACExitExecute(); }});
+    // The menu's actions are the window's, translated with it.
+    tray_->Menu().setParent(this, tray_->Menu().windowFlags());
     platform::current().desktop().setBalloonPresenter(
         [this](const std::string& title, const std::string& text, unsigned timeoutMs, platform::BalloonIcon icon) {
             tray_->ShowBalloon(title, text, timeoutMs, icon);
         });
     formStorage_.RestorePosition();
 
+    FormBuilt("TForm1", *this);
     monitor_.Window = this;
     monitor_.TimerService = &timers_;
     monitor_.FormCreate(commandLine);

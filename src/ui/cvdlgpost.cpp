@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "core/cvhelp.h"
+#include "ui/uilanguage.h"
 
 namespace {
 
@@ -94,6 +95,7 @@ TDlgPost::TDlgPost(THelpLink& help, QWidget* owner)
     if (owner) move(owner->geometry().center() - rect().center());
     storage_.Restore();
     setFixedSize(sizeHint());
+    FormBuilt("TDlgPost", *this);
 }
 
 TDlgPost::TAnswer TDlgPost::Answer(TQuestion question) const {

@@ -1,4 +1,5 @@
 #include "ui/cvreportprogress.h"
+#include "ui/uilanguage.h"
 
 #include <QCoreApplication>
 #include <QListWidget>
@@ -15,6 +16,7 @@ TDlgReportProgress::TDlgReportProgress(QWidget* owner)
     list_->setObjectName("lb");
     layout->addWidget(list_);
     if (owner) move(owner->geometry().center() - rect().center());
+    FormBuilt("TDlgReportProgress", *this);
 }
 
 void TDlgReportProgress::AddLine(const std::string& line) {
