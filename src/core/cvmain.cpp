@@ -7,6 +7,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QPixmap>
@@ -32,6 +34,7 @@
 #include "ui/cvexoticspanel.h"
 #include "ui/cvfindsmbusdevices.h"
 #include "ui/cvsmartpage.h"
+#include "ui/cvwebdialogs.h"
 #include "ui/uilanguage.h"
 
 namespace {
@@ -103,6 +106,8 @@ TForm1::TForm1(TMonitor& monitor, std::vector<std::string> commandLine, TDialogs
     cpuLoad_.SetView(cpuLoadPanel_.get());
     monitor_.CpuLoadTimer = [this] { cpuLoad_.RxTimerCPULoadTimer(); };
     BindDutyEdits();
+    WireWebServices();
+    ConnectWebButtons();
 
     QCheckBox& autoFanSpeed = readings_->AutoFanSpeedBox();
     autoFanSpeed.setChecked(monitor_.Options.AutoFanSpeed);
@@ -184,6 +189,16 @@ void TForm1::BuildPages() {
     dimmInfoButton_ = Add(info, "BTNDimmInfo", new QPushButton("Read info"));
     info->setAlignment(dimmInfoButton_, Qt::AlignLeft);
     connect(dimmInfoButton_, &QPushButton::clicked, this, [this] { BTNDimmInfoClick(); });
+
+    auto* sendReport = Add(info, "GBSendReport", new QGroupBox("Send report :-)"));
+    auto* web = new QHBoxLayout(sendReport);
+    sendDebugButton_ = new QPushButton("Send report");
+    sendDebugButton_->setObjectName("BTNSendDebug");
+    getConfigButton_ = new QPushButton("Get config");
+    getConfigButton_->setObjectName("BTNGetConfig");
+    web->addWidget(sendDebugButton_);
+    web->addWidget(getConfigButton_);
+    web->addStretch();
 }
 
 void TForm1::BindDutyEdits() {

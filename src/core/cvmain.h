@@ -20,6 +20,7 @@ class QPushButton;
 #include "core/cvmonitor.h"
 #include "core/cvtrayicon.h"
 #include "report/cvreport.h"
+#include "report/cvwebservices.h"
 #include "ui/cvcpuload.h"
 #include "ui/formstorage.h"
 #include "ui/uidialogs.h"
@@ -36,6 +37,7 @@ class TCpuLoadPanel;
 class TExoticsPage;
 class TReadingsPage;
 class TSmartPageView;
+class TUiWebDialogs;
 
 class TForm1 : public QMainWindow, public TMainWindow, public TReportWindow {
     Q_OBJECT
@@ -56,7 +58,9 @@ public:
     // The help context of the page shown.
     int HelpContext() const { return helpContext_; }
     // Where the window's modal dialogs run; tests answer them from a script.
-    void SetPrompts(TUiPrompts& prompts) { prompts_ = &prompts; }
+    void SetPrompts(TUiPrompts& prompts);
+    // Where the web buttons post; tests point them at loopback.
+    void SetWebAddresses(TWebAddresses addresses);
 
     // The newest value of each shown temperature, fan and voltage in its row.
     void ShowReadings();
@@ -96,6 +100,8 @@ public:
     std::string DimmInfoText() const override;
     // "Read info": the memory modules into the memo `dimminfo`.
     void BTNDimmInfoClick();
+    // "Send report", "Get config" and the S.M.A.R.T. page's disk report.
+    TWebServices& WebServices() { return *web_; }
 
 protected:
     bool event(QEvent* event) override;
@@ -107,6 +113,9 @@ private:
     void BindDutyEdits();
     void OnMessage(int msg, std::intptr_t wParam, std::intptr_t lParam);
     void ListenForSystemMessages();
+    void WireWebServices();
+    void ConnectWebButtons();
+    void SetWebButtonsEnabled(bool enabled);
 
     TMonitor& monitor_;
     TQtTimerService timers_;
@@ -122,6 +131,8 @@ private:
     QPlainTextEdit* debugInfo_ = nullptr;
     QPlainTextEdit* dimmInfo_ = nullptr;
     QPushButton* dimmInfoButton_ = nullptr;
+    QPushButton* sendDebugButton_ = nullptr;
+    QPushButton* getConfigButton_ = nullptr;
     std::string commandLineText_;  // as the system passed it, for the report
     std::unique_ptr<TWindowLogBoxes> logBoxes_;
     std::unique_ptr<TUiDialogs> ownDialogs_;
@@ -131,4 +142,7 @@ private:
     TQtPrompts qtPrompts_;
     TUiPrompts* prompts_ = &qtPrompts_;
     bool hintHandlerInstalled_ = false;
+    TWebAddresses webAddresses_ = DefaultWebAddresses();
+    std::unique_ptr<TUiWebDialogs> webDialogs_;
+    std::unique_ptr<TWebServices> web_;
 };

@@ -1,11 +1,17 @@
-// What the main window gives the diagnostic report, and its "Read info" button.
+// What the main window gives the diagnostic report, its "Read info" button
+// and its web buttons.
 
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <utility>
+
 #include "core/cvmain.h"
 #include "core/cvmainreadings.h"
 #include "report/cvdimminfo.h"
+#include "ui/cvdlgpost.h"
+#include "ui/cvreportprogress.h"
+#include "ui/cvwebdialogs.h"
 
 namespace {
 
@@ -42,4 +48,40 @@ std::string TForm1::DimmInfoText() const { return MemoText(*dimmInfo_); }
 void TForm1::BTNDimmInfoClick() {
     TDimmInfoBox box(*dimmInfoButton_, *dimmInfo_);
     ::BTNDimmInfoClick(box, monitor_.Board);
+}
+
+void TForm1::SetPrompts(TUiPrompts& prompts) {
+    prompts_ = &prompts;
+    WireWebServices();
+}
+
+void TForm1::SetWebAddresses(TWebAddresses addresses) {
+    webAddresses_ = std::move(addresses);
+    WireWebServices();
+}
+
+// The web dialogs answer through the window's prompts, so both are rebuilt
+// whenever those change.
+void TForm1::WireWebServices() {
+    web_.reset();
+    webDialogs_ = std::make_unique<TUiWebDialogs>(monitor_.Help, *prompts_, this);
+    web_ = std::make_unique<TWebServices>(monitor_, *webDialogs_, webAddresses_);
+    web_->SetWebButtonsEnabled = [this](bool enabled) { SetWebButtonsEnabled(enabled); };
+    web_->BuildReport = [this] {
+        // The service shows the progress dialog and keeps "Send Info" open while it builds.
+        const TDlgPost* post = webDialogs_->SendInfo();
+        TReportContext context{monitor_, *this, *webDialogs_->Progress(), post ? post->Answers() : TPostAnswers{}};
+        return BuildDebugReport(context);
+    };
+}
+
+void TForm1::ConnectWebButtons() {
+    connect(sendDebugButton_, &QPushButton::clicked, this, [this] { web_->BTNSendDebugClick(); });
+    connect(getConfigButton_, &QPushButton::clicked, this, [this] { web_->BTNGetConfigClick(); });
+    connect(findChild<QPushButton*>("BTNQuessel"), &QPushButton::clicked, this, [this] { web_->BTNQuesselClick(); });
+}
+
+void TForm1::SetWebButtonsEnabled(bool enabled) {
+    for (const char* name : {"BTNSendDebug", "BTNGetConfig", "BTNQuessel"})
+        findChild<QPushButton*>(name)->setEnabled(enabled);
 }
