@@ -100,8 +100,6 @@ public:
     std::string DimmInfoText() const override;
     // "Read info": the memory modules into the memo `dimminfo`.
     void BTNDimmInfoClick();
-    // "Send report", "Get config" and the S.M.A.R.T. page's disk report.
-    TWebServices& WebServices() { return *web_; }
 
 protected:
     bool event(QEvent* event) override;
