@@ -21,6 +21,7 @@
 #include "firmware/cvsmbios.h"
 #include "hw/cvosinfo.h"
 #include "hw/cvsetupapi.h"
+#include "i18n/qt/silangrt.h"
 #include "i18n/sicomp.h"
 #include "platform/factory.h"
 #include "platform/platform.h"
@@ -64,6 +65,7 @@ int main(int argc, char** argv) {
     InitializeNosCpuUsage();
     // The main window's dispatcher: every form links to it; "Language=" switches it.
     const std::unique_ptr<TsiLangDispatcher> langDispatcher = TsiLangDispatcher::CreateSystem();
+    InstallFormTranslations(*langDispatcher);
     WriteDebugLog("Initializing CVSENSORS");
 
     // As the system passed it: the application takes its own switches out of argv.

@@ -7,6 +7,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QPixmap>
@@ -32,6 +34,8 @@
 #include "ui/cvexoticspanel.h"
 #include "ui/cvfindsmbusdevices.h"
 #include "ui/cvsmartpage.h"
+#include "ui/cvwebdialogs.h"
+#include "ui/uilanguage.h"
 
 namespace {
 
@@ -78,6 +82,7 @@ TForm1::TForm1(TMonitor& monitor, std::vector<std::string> commandLine, TDialogs
                           [this] { return monitor_.DutyEdits.SuppressPwmWrite; },
                           [this] { monitor_.SaveParams(true); }}),
       formStorage_(*this, "TForm1") {
+    for (const std::string& part : commandLine) commandLineText_ += (commandLineText_.empty() ? "" : " ") + part;
     setObjectName("Form1");
     setWindowTitle(Q(monitor_.Caption.empty() ? std::string("Caldavor") : monitor_.Caption));
     setWindowIcon(ProgramIcon());
@@ -101,6 +106,8 @@ TForm1::TForm1(TMonitor& monitor, std::vector<std::string> commandLine, TDialogs
     cpuLoad_.SetView(cpuLoadPanel_.get());
     monitor_.CpuLoadTimer = [this] { cpuLoad_.RxTimerCPULoadTimer(); };
     BindDutyEdits();
+    WireWebServices();
+    ConnectWebButtons();
 
     QCheckBox& autoFanSpeed = readings_->AutoFanSpeedBox();
     autoFanSpeed.setChecked(monitor_.Options.AutoFanSpeed);
@@ -112,12 +119,15 @@ TForm1::TForm1(TMonitor& monitor, std::vector<std::string> commandLine, TDialogs
     tray_ = std::make_unique<TTrayIcon>(TTrayIcon::TActions{[this] { monitor_.ACRestoreExecute(); },
                                                             [this] { monitor_.ACMinimizeExecute(); },
                                                             [this] { monitor_.ACExitExecute(); }});
+    // The menu's actions are the window's, translated with it.
+    tray_->Menu().setParent(this, tray_->Menu().windowFlags());
     platform::current().desktop().setBalloonPresenter(
         [this](const std::string& title, const std::string& text, unsigned timeoutMs, platform::BalloonIcon icon) {
             tray_->ShowBalloon(title, text, timeoutMs, icon);
         });
     formStorage_.RestorePosition();
 
+    FormBuilt("TForm1", *this);
     monitor_.Window = this;
     monitor_.TimerService = &timers_;
     monitor_.FormCreate(commandLine);
@@ -173,9 +183,22 @@ void TForm1::BuildPages() {
         if (QWidget* page = pages_->widget(index)) helpContext_ = clock_->PagesChange(page->objectName().toStdString());
     });
     info->addWidget(new QLabel("DIMM info"));
-    QPlainTextEdit* dimmInfo = MakeLogMemo("dimminfo", nullptr);
-    dimmInfo->setMaximumHeight(fontMetrics().height() * 8);
-    info->addWidget(dimmInfo);
+    dimmInfo_ = MakeLogMemo("dimminfo", nullptr);
+    dimmInfo_->setMaximumHeight(fontMetrics().height() * 8);
+    info->addWidget(dimmInfo_);
+    dimmInfoButton_ = Add(info, "BTNDimmInfo", new QPushButton("Read info"));
+    info->setAlignment(dimmInfoButton_, Qt::AlignLeft);
+    connect(dimmInfoButton_, &QPushButton::clicked, this, [this] { BTNDimmInfoClick(); });
+
+    auto* sendReport = Add(info, "GBSendReport", new QGroupBox("Send report :-)"));
+    auto* web = new QHBoxLayout(sendReport);
+    sendDebugButton_ = new QPushButton("Send report");
+    sendDebugButton_->setObjectName("BTNSendDebug");
+    getConfigButton_ = new QPushButton("Get config");
+    getConfigButton_->setObjectName("BTNGetConfig");
+    web->addWidget(sendDebugButton_);
+    web->addWidget(getConfigButton_);
+    web->addStretch();
 }
 
 void TForm1::BindDutyEdits() {

@@ -12,11 +12,15 @@
 #include <QEvent>
 #include <QMainWindow>
 
+class QPushButton;
+
 #include "core/cvmainlogbox.h"
 #include "core/cvmaintimers.h"
 #include "core/cvmaintray.h"
 #include "core/cvmonitor.h"
 #include "core/cvtrayicon.h"
+#include "report/cvreport.h"
+#include "report/cvwebservices.h"
 #include "ui/cvcpuload.h"
 #include "ui/formstorage.h"
 #include "ui/uidialogs.h"
@@ -33,8 +37,9 @@ class TCpuLoadPanel;
 class TExoticsPage;
 class TReadingsPage;
 class TSmartPageView;
+class TUiWebDialogs;
 
-class TForm1 : public QMainWindow, public TMainWindow {
+class TForm1 : public QMainWindow, public TMainWindow, public TReportWindow {
     Q_OBJECT
 
 public:
@@ -53,7 +58,9 @@ public:
     // The help context of the page shown.
     int HelpContext() const { return helpContext_; }
     // Where the window's modal dialogs run; tests answer them from a script.
-    void SetPrompts(TUiPrompts& prompts) { prompts_ = &prompts; }
+    void SetPrompts(TUiPrompts& prompts);
+    // Where the web buttons post; tests point them at loopback.
+    void SetWebAddresses(TWebAddresses addresses);
 
     // The newest value of each shown temperature, fan and voltage in its row.
     void ShowReadings();
@@ -81,6 +88,19 @@ public:
     void UpdateTrayIcon() override;
     const TTrayIconCache& TrayIcons() const { return trayIcons_; }
 
+    // ---- what the diagnostic report reads ----
+    std::string Caption() const override { return monitor_.Caption; }
+    std::string CommandLine() const override { return commandLineText_; }
+    std::string EDChipSet() const override { return monitor_.ChipsetDisplay.EDChipSet; }
+    std::string EDSMBBase() const override { return monitor_.ChipsetDisplay.EDSMBBase; }
+    std::string EDSMBRev() const override { return monitor_.ChipsetDisplay.EDSMBRev; }
+    bool CBSMBIOEnabled() const override { return monitor_.ChipsetDisplay.CBSMBIOEnabledChecked; }
+    std::string InfoText() const override;
+    std::string DebugInfoText() const override;
+    std::string DimmInfoText() const override;
+    // "Read info": the memory modules into the memo `dimminfo`.
+    void BTNDimmInfoClick();
+
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -91,6 +111,9 @@ private:
     void BindDutyEdits();
     void OnMessage(int msg, std::intptr_t wParam, std::intptr_t lParam);
     void ListenForSystemMessages();
+    void WireWebServices();
+    void ConnectWebButtons();
+    void SetWebButtonsEnabled(bool enabled);
 
     TMonitor& monitor_;
     TQtTimerService timers_;
@@ -104,6 +127,11 @@ private:
     std::unique_ptr<TCpuLoadPanel> cpuLoadPanel_;
     int helpContext_ = 0;
     QPlainTextEdit* debugInfo_ = nullptr;
+    QPlainTextEdit* dimmInfo_ = nullptr;
+    QPushButton* dimmInfoButton_ = nullptr;
+    QPushButton* sendDebugButton_ = nullptr;
+    QPushButton* getConfigButton_ = nullptr;
+    std::string commandLineText_;  // as the system passed it, for the report
     std::unique_ptr<TWindowLogBoxes> logBoxes_;
     std::unique_ptr<TUiDialogs> ownDialogs_;
     std::unique_ptr<TTrayIcon> tray_;
@@ -112,4 +140,7 @@ private:
     TQtPrompts qtPrompts_;
     TUiPrompts* prompts_ = &qtPrompts_;
     bool hintHandlerInstalled_ = false;
+    TWebAddresses webAddresses_ = DefaultWebAddresses();
+    std::unique_ptr<TUiWebDialogs> webDialogs_;
+    std::unique_ptr<TWebServices> web_;
 };

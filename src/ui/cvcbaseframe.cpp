@@ -13,6 +13,7 @@
 
 #include "ui/enhimage.h"
 #include "ui/trendimages.h"
+#include "ui/uilanguage.h"
 
 namespace {
 
@@ -84,6 +85,7 @@ TSCBaseFrame::TSCBaseFrame(int width, int height, QWidget* parent) : QFrame(pare
     connect(menu_, &QMenu::aboutToShow, this, [this] { PopupMenuPopup(); });
     connect(desc_, &QLabel::customContextMenuRequested, this,
             [this](QPoint pos) { menu_->popup(desc_->mapToGlobal(pos)); });
+    FormBuilt("TSCBaseFrame", *this);
 }
 
 QLabel* TSCBaseFrame::AddLabel(const char* name, const char* text, bool strong) {
