@@ -13,6 +13,7 @@
 #include "firmware/cvsmbios.h"
 #include "firmware/cvwmi.h"
 #include "report/cvmailsend.h"
+#include "report/cvsignatures.h"
 #include "report/cvxap.h"
 
 namespace {
@@ -54,6 +55,7 @@ public:
         monitor.Cpu.GetCpuThreadSyncCycles = [] { return ::GetCpuThreadSyncCycles(); };
         monitor.Cpu.MeasureCpuClock = [](int milliseconds) { return static_cast<double>(::MeasureCpuClock(milliseconds)); };
         monitor.ClockTables = ClockTableRows();
+        monitor.SignatureChecker = CheckFileSignatures;
         monitor.Cpu.SamplerError = [] { return TCpuSamplerError{CPUUsage.ErrorCode, CPUUsage.ErrorText()}; };
     }
 

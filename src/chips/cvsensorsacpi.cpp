@@ -17,12 +17,6 @@ namespace drv = platform::drv;
 
 namespace {
 
-constexpr std::size_t PdoPrefix = 8;  // "\Device\"
-
-std::string PdoTail(const TSDDevice& device) {
-    return device.PhysicalDeviceObject.size() > PdoPrefix ? device.PhysicalDeviceObject.substr(PdoPrefix) : "";
-}
-
 bool DriverHas(bool TIOPort::*capability) { return IOPort && IOPort.get()->*capability; }
 
 int Windows8Checks = 0;
@@ -80,7 +74,7 @@ std::string TACPIBaseSensor::FindAcpiDevice(const std::string& label, const std:
     for (int i = 0; i < AcpiDevices->Count(); ++i) {
         const TSDDevice device = AcpiDevices->GetDevice(i);
         if (hw::UpperCase(device.HardwareID).find(wanted) == std::string::npos) continue;
-        path = drv::NamespacePrefix + PdoTail(device);
+        path = drv::NamespacePrefix + PdoObjectName(device);
         LogDebug(Format("TACPIBaseSensor.FindAcpiDevice for %s: Found %s at %s", {ClassName(), label, path}));
     }
     LogDebug(Format("TACPIBaseSensor.FindAcpiDevice for %s: Done", {ClassName()}));
@@ -95,9 +89,9 @@ void TACPIBaseSensor::FindThermalZoneDevices(bool force) {
         for (int i = 0; i < AcpiDevices->Count(); ++i) {
             const TSDDevice device = AcpiDevices->GetDevice(i);
             if (hw::LowerCase(device.HardwareID).rfind("acpi\\thermalzone", 0) != 0) continue;
-            FThermalZonePaths.push_back(drv::NamespacePrefix + PdoTail(device));
+            FThermalZonePaths.push_back(drv::NamespacePrefix + PdoObjectName(device));
             LogDebug(Format("TACPIBaseSensor.FindThermalZoneDevices for %s: Found thermal zone %d -> %s (%s)",
-                            {ClassName(), i, device.PhysicalDeviceObject, PdoTail(device)}));
+                            {ClassName(), i, device.PhysicalDeviceObject, PdoObjectName(device)}));
         }
     } else {
         LogDebug(Format("TACPIBaseSensor.FindThermalZoneDevices for %s: Nothing to do (buffered)", {ClassName()}));
@@ -182,7 +176,7 @@ void TACPISensor::ScanThermalZones() {
         for (int i = 0; i < devices.Count(); ++i) {
             const TSDDevice device = devices.GetDevice(i);
             if (!TextContains(device.HardwareID, "acpi\\thermalzone")) continue;
-            ZoneNames.push_back(PdoTail(device));
+            ZoneNames.push_back(PdoObjectName(device));
             LogDebug(Format("  Found thermal zone %d -> %s (%s)", {i, device.PhysicalDeviceObject, ZoneNames.back()}));
         }
         LogDebug("Thermal Zone Devices <--");

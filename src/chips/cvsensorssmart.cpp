@@ -20,6 +20,7 @@ constexpr int ReallocatedSectors = 5;
 constexpr int PendingSectors = 197;
 constexpr int UncorrectableSectors = 198;
 constexpr int TemperatureIds[] = {194, 190, 231};
+constexpr std::size_t SelfTestStatusByte = 363;  // self-test execution status in the attribute data
 
 int roundHalfEven(double value) { return static_cast<int>(std::nearbyint(value)); }
 
@@ -153,6 +154,13 @@ bool TSMARTSensor::ReadSMART(TSmartPage& attributes, TSmartPage& thresholds) {
     return true;
 }
 
+bool TSMARTSensor::ReadSMART() {
+    TSmartPage attributes, thresholds;
+    return ReadSMART(attributes, thresholds);
+}
+
+std::uint8_t TSMARTSensor::LinkKind() const { return FLink ? FLink->LinkKind() : 0; }
+
 std::optional<double> TSMARTSensor::Fitness() const {
     return FRatings ? std::optional(FRatings->Fitness) : std::nullopt;
 }
@@ -255,6 +263,10 @@ void TAdvSMARTSensor::GetDriveInfo(TDriveInfo& info, TSmartPage& identify) {
     }
     info.Name = Format("HD%d (%.1fGB)", {GetDriveNumber(), info.Size});
 }
+
+std::uint8_t TAdvSMARTSensor::SelfTestStatus() const { return disk_ ? disk_->AttributeData[SelfTestStatusByte] : 0; }
+
+int TAdvSMARTSensor::StartSelfTest(int kind, bool captive) { return disk_ ? disk_->StartSelfTest(kind, captive) : -1; }
 
 TSmartHardDisk* GetAdvSMARTHardDisk(const TSensor& sensor) {
     const auto* advanced = dynamic_cast<const TAdvSMARTSensor*>(&sensor);

@@ -57,6 +57,8 @@ public:
     std::string Model() const override { return FModel; }
     std::string Firmware() const override { return FFirmware; }
     std::string Serial() const override { return FSerial; }
+    std::uint8_t LinkKind() const override;
+    bool ReadSMART() override;
 
     const TSmartPage& IdentifyPage() const { return FIdentifyPage; }
     const platform::disk::DiskGeometry& Geometry() const { return FGeometry; }
@@ -95,6 +97,9 @@ public:
     // "physicaldrive<n>" of the disk's path; the address for port paths.
     int GetDriveNumber() const override;
     TSmartHardDisk* Disk() const { return disk_.get(); }
+    bool FoundBySearch() const override { return true; }
+    std::uint8_t SelfTestStatus() const override;
+    int StartSelfTest(int kind, bool captive) override;
 
 protected:
     bool ReadSMARTData(TSmartPage& attributes, TSmartPage& thresholds) override;

@@ -44,10 +44,10 @@ TTrayIcon::TTrayIcon(TActions actions) : menu_(std::make_unique<QMenu>()) {
         action->setObjectName(name);
         QObject::connect(action, &QAction::triggered, [run] { run(); });
     };
-    add("Restore1", "Restore", actions.Restore);
-    add("Minimize1", "Minimize", actions.Minimize);
+    add("ACRestore", "Restore", actions.Restore);
+    add("ACMinimize", "Minimize", actions.Minimize);
     menu_->addSeparator();
-    add("Exit1", "Exit", actions.Exit);
+    add("ACExit", "Exit", actions.Exit);
     if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
 
     icon_ = std::make_unique<QSystemTrayIcon>(ProgramIcon());

@@ -31,6 +31,8 @@ public:
     void ShowBalloon(const std::string& title, const std::string& text, unsigned timeoutMs,
                      platform::BalloonIcon icon);
     void Disable();
+    // The popup menu with the window's actions (ACRestore, ACMinimize, ACExit).
+    QMenu& Menu() { return *menu_; }
     void SetHint(const std::string& hint);
     void SetIcon(const QIcon& icon);
 

@@ -1,6 +1,7 @@
 #include "detect/cvsensordetection.h"
 
 #include "core/cvmonitor.h"
+#include "detect/cvacpidetect.h"
 #include "detect/cvboardfixups.h"
 #include "detect/cvchipsetmonitors.h"
 #include "detect/cvcpusources.h"
@@ -77,6 +78,9 @@ void TSensorDetection::InstallSourceSteps() {
     steps.ProbeArecaRAID = ::ProbeArecaRAID;
     steps.ProbeAMCC = ::ProbeAMCC;
     steps.FreeArecaRAID = ::ReleaseRaidSupport;
+    steps.ProbeToshiba = ::ProbeToshiba;
+    steps.ProbeACPI = ::ProbeACPI;
+    steps.ProbeATK0110New = ::ProbeATK0110New;
     // The sources whose access objects are not in this build stay "not built yet".
     steps.ProbeUGuru = sources_.UGuru ? TSourceProbe(::ProbeUGuru) : nullptr;
     steps.ProbeATIADL = sources_.Adl ? TSourceProbe(::ProbeATIADL) : nullptr;

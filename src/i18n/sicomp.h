@@ -42,6 +42,11 @@ std::string MergeLines(std::string_view oldLine, std::string_view newLine, char 
 int IndexOfText(const TStringList& list, std::string_view text);  // ASCII case fold
 // The number between "[" and "]" ("Columns[2]"); none when malformed.
 std::optional<int> BracketIndex(std::string_view path);
+// Each character of `from` in text becomes the one at its place in `to`.
+std::string TranslateChars(std::string text, std::string_view from, std::string_view to);
+// Line breaks inside stored and file texts travel as characters 25 and 26.
+inline std::string EncodeBreaks(std::string text) { return TranslateChars(std::move(text), "\r\n", "\x19\x1A"); }
+inline std::string DecodeBreaks(std::string text) { return TranslateChars(std::move(text), "\x19\x1A", "\r\n"); }
 std::string DialogCaptionIdentifier(int k);                         // k 1-based, "&" removed
 std::string DialogCaptionDefault(int k);
 
@@ -245,6 +250,11 @@ public:
     bool IsSmartExcludePropsStored() const { return !SmartExcludeProps.empty(); }
     bool IsExtendedTranslationsStored() const { return Extended_.Count() > 0; }
 
+    // ---- collecting the design texts ----
+    virtual void CollectTranslatableProperties();
+    bool IsSameAsActionText(const TPropertyHost& component, int which) const;
+    std::function<void(TsiCustomLang&)> OnTableChanged;
+
     // ---- apply pass ----
     virtual void ApplyLanguage();
     void ApplySection(int ordinal);
@@ -287,6 +297,37 @@ public:
     void PadLanguageColumns(TStringList& section) const;
     void PadStringSections();
     const TCapturedLocale& CapturedLocale() const { return CapturedLocale_; }
+
+    // ---- text translation files (a stream is the file's whole text) ----
+    virtual int LoadSectionFromStream(int section, const std::string& stream, bool clearFirst);
+    virtual int SaveSectionToStream(int section, std::string& stream, const std::string& fileDelimiter);
+    virtual void LoadAllFromStream(const std::string& stream, bool clearFirst, bool noApply);
+    virtual void SaveAllToStream(std::string& stream, const std::string& fileDelimiter);
+    virtual bool MergeSectionFromStream(int section, const std::string& stream);
+    virtual bool MergeAllFromStreamAndApply(const std::string& stream);
+    virtual bool MergeAllFromStream(const std::string& stream);
+    void LoadExtendedFromStream(const std::string& stream, bool clearFirst);
+    void SaveExtendedToStream(std::string& stream, const std::string& fileDelimiter);
+    virtual int LoadSectionFile(int section, const std::string& fileName, bool clearFirst);
+    virtual int SaveSectionFile(int section, const std::string& fileName, const std::string& fileDelimiter);
+    virtual void LoadAllFile(const std::string& fileName, bool clearFirst);
+    virtual void SaveAllSectionFiles(const std::string& fileName, const std::string& fileDelimiter);
+    virtual int LoadStringsFile(const std::string& fileName, bool clearFirst) { return LoadSectionFile(stStrings, fileName, clearFirst); }
+    virtual int SaveStringsFile(const std::string& fileName, const std::string& fileDelimiter) {
+        return SaveSectionFile(stStrings, fileName, fileDelimiter);
+    }
+    virtual bool MergeSectionFile(int section, const std::string& fileName);
+    virtual bool MergeAllAndApply(const std::string& fileName);
+    virtual void LoadAllSectionFiles(const std::string& fileName, bool clearFirst);
+    virtual bool MergeAllSectionFiles(const std::string& fileName);
+    void LoadExtendedFromFile(const std::string& fileName, bool clearFirst);
+    void SaveExtendedToFile(const std::string& fileName, const std::string& fileDelimiter);
+    TStringList FixedLanguages;
+
+    // ---- one language from a text translation file ----
+    virtual void ImportLanguageSection(int section, const std::string& fileName, const std::string& languageName);
+    virtual void ImportLanguageExtended(const std::string& fileName, const std::string& languageName);
+    virtual void ImportLanguage(const std::string& fileName, const std::string& languageName);
 
     // ---- properties ----
     int NumOfLanguages() const { return NumOfLanguages_; }
@@ -336,7 +377,10 @@ public:
     // A component of the owner was removed.
     void Notification(const TPropertyHost& component);
     // The dispatcher or the charset source is going away.
-    void NotificationOfLang(const TsiCustomLang& component);
+    virtual void NotificationOfLang(const TsiCustomLang& component);
+    // Component hears of this one's end (FreeNotification).
+    void FreeNotification(TsiCustomLang& component) { FreeNotified_.push_back(&component); }
+    void RemoveFreeNotification(const TsiCustomLang& component) { std::erase(FreeNotified_, &component); }
 
 protected:
     TPropertyHost* Owner_;
@@ -350,11 +394,17 @@ private:
     void ApplyOwnerFont();
     bool OwnerLacksFont() const;
     void ApplyCollections();
+    void CollectValue(int section, const std::string& identifier, const std::string& value, bool excluded);
+    void CollectComponent(const TPropertyHost& component);
+    std::string CharsetName(std::uint8_t charset) const;
+    // The column a language imports into, added when the table lacks it.
+    int ImportColumn(const std::string& languageName);
     void ApplyLine(int ordinal, std::size_t index, bool testMode);
     std::string LineText(int section, std::size_t index, bool testMode) const;
     const TStringList* CommonSection(int section, std::uint8_t option) const;
 
     std::array<TStringList, siconsts::SectionCount> Sections_;
+    std::vector<TsiCustomLang*> FreeNotified_;
     TStringList RemovedLines_;
     TStringList LangNames_{"Language N1"};
     TStringList DoNotTranslate_;
@@ -393,6 +443,7 @@ public:
     bool LoadOnCreate = false;
     std::string StorageFile;
     std::string StorageDelimiter = "~!@#";
+    void Loaded() override;
 };
 
 // ---- the resource-string hook -------------------------------------------------

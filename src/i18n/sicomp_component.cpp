@@ -30,6 +30,7 @@ TsiCustomLang::TsiCustomLang(TPropertyHost* owner) : Owner_(ClaimOwner(owner)) {
 
 TsiCustomLang::~TsiCustomLang() {
     ForgetResourceStringComponent(*this);
+    for (TsiCustomLang* other : std::vector<TsiCustomLang*>(FreeNotified_)) other->NotificationOfLang(*this);
     if (Dispatcher_) {
         for (TsiCustomLang* other : Dispatcher_->Linked()) other->NotificationOfLang(*this);
         Dispatcher_->UnlinkComponent(*this);

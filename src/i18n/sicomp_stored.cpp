@@ -8,18 +8,6 @@
 
 namespace {
 
-std::string EncodeBreaks(std::string line) {
-    std::replace(line.begin(), line.end(), '\r', '\x19');
-    std::replace(line.begin(), line.end(), '\n', '\x1A');
-    return line;
-}
-
-std::string DecodeBreaks(std::string line) {
-    std::replace(line.begin(), line.end(), '\x19', '\r');
-    std::replace(line.begin(), line.end(), '\x1A', '\n');
-    return line;
-}
-
 // Position among the section headers; unicode set when it carries "_Unicode".
 int HeaderIndex(std::string_view line, bool& unicode) {
     for (int i = 0; i < siconsts::SectionCount; ++i)

@@ -23,6 +23,12 @@ std::size_t TokenStart(unsigned n, std::string_view line, std::string_view delim
     return n == 0 ? line.size() : pos + 1;
 }
 
+std::string TranslateChars(std::string text, std::string_view from, std::string_view to) {
+    for (char& c : text)
+        if (const std::size_t i = from.find(c); i != std::string_view::npos && i < to.size()) c = to[i];
+    return text;
+}
+
 std::string GetToken(unsigned n, std::string_view line, std::string_view delimiters) {
     const std::size_t start = TokenStart(n, line, delimiters);
     if (start >= line.size()) return {};

@@ -41,6 +41,9 @@ public:
     // Owned components (forms and frames): found by name without regard to case.
     virtual TPropertyHost* FindComponent(std::string_view /*name*/) const { return nullptr; }
     virtual bool Designing() const { return false; }
+    // The owned components in a stable order, and the published properties.
+    virtual std::vector<TPropertyHost*> Components() const { return {}; }
+    virtual std::vector<TsiPropInfo> Properties() const { return {}; }
 
     // Published properties, found by name without regard to case.
     virtual std::optional<TsiPropInfo> FindProperty(std::string_view name) const = 0;
@@ -77,6 +80,23 @@ public:
     virtual void SetFaceName(const std::string& /*name*/) {}
     virtual std::uint8_t Charset() const { return 1; }
     virtual void SetCharset(std::uint8_t /*charset*/) {}
+};
+
+// An object without published properties of its own: a font, a list, a
+// collection, or a form that only names its class.
+class TPlainObjectHost : public TPropertyHost {
+public:
+    std::optional<TsiPropInfo> FindProperty(std::string_view) const override { return std::nullopt; }
+    std::int64_t GetOrd(std::string_view) const override { return 0; }
+    void SetOrd(std::string_view, std::int64_t) override {}
+    double GetFloat(std::string_view) const override { return 0; }
+    void SetFloat(std::string_view, double) override {}
+    std::string GetStr(std::string_view) const override { return {}; }
+    void SetStr(std::string_view, const std::string&) override {}
+    std::u16string GetWide(std::string_view) const override { return {}; }
+    void SetWide(std::string_view, const std::u16string&) override {}
+    TPropertyHost* GetObject(std::string_view) const override { return nullptr; }
+    void SetObject(std::string_view, TPropertyHost*) override {}
 };
 
 // String-list helpers over a host.

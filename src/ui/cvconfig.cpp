@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 #include "ui/cvconfignet.h"
 #include "ui/uiprompts.h"
+#include "ui/uilanguage.h"
 
 namespace {
 const char* const HelpProperty = "helpContext";
@@ -81,6 +82,7 @@ TDlgConfig::TDlgConfig(TMonitor& monitor, QWidget* parent, TUiPrompts* prompts)
     // FormCreate: the first tab, empty working data, the TLS library's name.
     tabs_->setCurrentIndex(0);
     model_.FormCreate(monitor.Events.Mail ? monitor.Events.Mail->TlsLibraryText() : std::string());
+    FormBuilt("TDlgConfig", *this);
 }
 
 // The pages call the tabs' handlers, so they go before the tabs.

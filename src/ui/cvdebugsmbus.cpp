@@ -19,6 +19,7 @@
 #include "detect/cvscanexceptions.h"
 #include "detect/cvsmbusprobe.h"
 #include "hw/cvlink.h"
+#include "ui/uilanguage.h"
 
 using cvformat::Format;
 
@@ -273,6 +274,7 @@ TDlgDebugSMBus::TDlgDebugSMBus(TMonitor& monitor, QWidget* owner)
     connect(&stepper_, &QTimer::timeout, this, [this] { step(); });
     showButtons();
     if (owner) move(owner->geometry().center() - rect().center());
+    FormBuilt("TDlgDebugSMBus", *this);
 }
 
 TDlgDebugSMBus::~TDlgDebugSMBus() { walk_.Stop(); }

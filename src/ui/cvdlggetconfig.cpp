@@ -10,6 +10,7 @@
 #include "core/cvwebsite.h"
 #include "platform/desktop.h"
 #include "platform/platform.h"
+#include "ui/uilanguage.h"
 
 namespace {
 constexpr int TicketLength = 10;
@@ -68,6 +69,7 @@ TDlgGetConfig::TDlgGetConfig(QWidget* owner)
     StoreProxyFields(storage_, proxy_);
     if (owner) move(owner->geometry().center() - rect().center());
     setFixedSize(sizeHint());
+    FormBuilt("TDlgGetConfig", *this);
 }
 
 void TDlgGetConfig::EDTicketChange() { ok_->setEnabled(TicketNumber(ticket_->text().toStdString()) > 0); }

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "core/cvhelp.h"
+#include "ui/uilanguage.h"
 
 namespace {
 
@@ -94,12 +95,20 @@ TDlgPost::TDlgPost(THelpLink& help, QWidget* owner)
     if (owner) move(owner->geometry().center() - rect().center());
     storage_.Restore();
     setFixedSize(sizeHint());
+    FormBuilt("TDlgPost", *this);
 }
 
 TDlgPost::TAnswer TDlgPost::Answer(TQuestion question) const {
     const auto& buttons = answers_[static_cast<std::size_t>(question)];
     if (buttons[0]->isChecked()) return TAnswer::Yes;
     return buttons[1]->isChecked() ? TAnswer::No : TAnswer::DontKnow;
+}
+
+TPostAnswers TDlgPost::Answers() const {
+    static constexpr TFanAnswer FanAnswers[] = {TFanAnswer::Yes, TFanAnswer::No, TFanAnswer::DontKnow};
+    const auto fan = [this](TQuestion question) { return FanAnswers[static_cast<std::size_t>(Answer(question))]; };
+    return {email_->text().toStdString(), mbModel_->text().toStdString(), okForBeta_->isChecked(),
+            fan(TQuestion::CanChange), fan(TQuestion::Smoothly), fan(TQuestion::CanStop)};
 }
 
 void TDlgPost::BitBtn3Click() {

@@ -15,6 +15,7 @@
 #include "detect/cvsmbusprobe.h"
 #include "hw/cvlink.h"
 #include "ui/uiprompts.h"
+#include "ui/uilanguage.h"
 
 using cvformat::Format;
 
@@ -125,6 +126,7 @@ TDlgFindSMBusDevices::TDlgFindSMBusDevices(TMonitor& monitor, QWidget* owner)
 
     if (owner) move(owner->geometry().center() - rect().center());
     storage_.RestorePosition();
+    FormBuilt("TDlgFindSMBusDevices", *this);
 }
 
 TDlgFindSMBusDevices::~TDlgFindSMBusDevices() { scan_.Stop(); }

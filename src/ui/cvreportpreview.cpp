@@ -1,4 +1,5 @@
 #include "ui/cvreportpreview.h"
+#include "ui/uilanguage.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -46,6 +47,7 @@ TDlgReportPreview::TDlgReportPreview(QWidget* owner) : QDialog(owner), storage_(
     storage_.KeepSizeAndState = true;
     if (owner) move(owner->geometry().center() - rect().center());
     storage_.Restore();
+    FormBuilt("TDlgReportPreview", *this);
 }
 
 void TDlgReportPreview::done(int result) {

@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include "core/cvservices.h"
+#include "ui/uilanguage.h"
 
 std::string NormalizeLineBreaks(const std::string& text) {
     std::string result;
@@ -46,6 +47,7 @@ TDlgShowHint::TDlgShowHint(QWidget* owner)
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     setFixedSize(440, 240);
     if (owner) move(owner->geometry().center() - rect().center());
+    FormBuilt("TDlgShowHint", *this);
 }
 
 void TDlgShowHint::Fill(const THintDialogRequest& request) {

@@ -19,6 +19,7 @@
 #include "platform/sim/boardheci.h"
 #include "platform/sim/boardperipherals.h"
 #include "platform/sim/boardraid.h"
+#include "platform/sim/simsignatures.h"
 #include "platform/sim/boardsystem.h"
 #include "platform/sim/simwmi.h"
 
@@ -29,6 +30,7 @@ namespace {
 constexpr BoardSection sections[] = {
     {"os", loadOsSection},
     {"windowsDir", loadWindowsDirSection},
+    {"systemFiles", loadSystemFilesSection},
     {"locale", loadLocaleSection},
     {"clock", loadClockSection},
     {"registry", loadRegistrySection},
@@ -64,6 +66,7 @@ constexpr BoardSection sections[] = {
     {"cardLibrary", loadCardLibrarySection},
     {"joysticks", loadJoysticksSection},
     {"graphics", loadGraphicsSection},
+    {"signatures", loadSignaturesSection},
 };
 
 std::string sectionList() {

@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 #include <map>
+#include <set>
 #include <memory>
 #include <condition_variable>
 #include <mutex>
@@ -46,6 +47,11 @@ public:
 
     std::string programDir() const override { return programDir_; }
     std::string windowsDir() const override { return windowsDir_; }
+    // Windows 9x keeps its drivers in "SYSTEM", NT in "System32".
+    std::string systemDir() const override;
+    // The system folder's files only (systemfiles.cpp).
+    bool fileExists(const std::string& path) override;
+    bool copyFile(const std::string& from, const std::string& to) override;
     OsVersion osVersion() const override { return os_; }
     Clock& clock() override { return clock_; }
     LocaleInfo locale() const override { return locale_; }
@@ -101,7 +107,11 @@ public:
     std::unique_ptr<CommandChannel> openCommandChannel(std::uint32_t owner, std::string& reason) override {
         return session_.openCommandChannel(owner, reason);
     }
-    std::vector<std::uint32_t> takePowerEvents() override { return session_.takePowerEvents(); }
+    std::vector<std::uint32_t> takePowerEvents() override {
+        std::vector<std::uint32_t> events = session_.takePowerEvents();
+        for (const std::uint32_t event : Platform::takePowerEvents()) events.push_back(event);
+        return events;
+    }
 
     SimClock& simClock() { return clock_; }
     // Shared blocks, the power status and what tests inject (simsession.h).
@@ -116,6 +126,12 @@ public:
     // Adds a trailing "/" when missing.
     void setProgramDir(std::string dir);
     void setWindowsDir(std::string dir) { windowsDir_ = std::move(dir); }
+    // A file of the system folder (a name below it, such as
+    // "IOSUBSYS\\SMARTVSD.VXD") that was there when the machine started.
+    void addSystemFile(const std::string& name);
+    // Whether the system loaded that file when it started: a file copied
+    // later loads only with the next start.
+    bool loadedAtStart(const std::string& name) const;
     void setLocale(const LocaleInfo& locale) override { locale_ = locale; }
     void setOsVersion(const OsVersion& os) { os_ = os; }
 
@@ -180,6 +196,7 @@ private:
     OsVersion os_;
     std::string programDir_ = "./";
     std::string windowsDir_ = "C:\\WINDOWS";
+    std::set<std::string> systemFiles_, startFiles_;  // lower-case paths
     std::map<std::string, std::shared_ptr<RegisterFile>> registerFiles_;
     ThermalModel thermal_{clock_};
     SimProcessorLoad processorLoad_{clock_};

@@ -1,0 +1,51 @@
+// The English language file holds exactly the forms' design texts.
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "i18n/memini.h"
+#include "i18n/qt/siqthost.h"
+#include "i18n/sitablegen.h"
+#include "translatedforms.h"
+
+namespace i18nqttest {
+namespace {
+
+// The sections the design texts fill; dialogs and locales are written by hand.
+constexpr int CollectedSections[] = {stCaptions, stHints, stFonts, stMultiLines, stOtherStrings, stCollections, stCharSets};
+
+class EnglishFile : public TranslatedForms {};
+
+TEST_F(EnglishFile, HoldsWhatTheFormsCollect) {
+    const TLanguageFiles files = ReadLanguageFiles(TranslationsFolder());
+    const TsiMemIniFile& english = *files.front().Ini;
+    const char* dumpTo = std::getenv("CALDAVOR_COLLECT_TO");
+    for (const TFormClass& f : FormClasses()) {
+        QWidget& widget = Open(f.ClassName);
+        TQtPropertyHost host(&widget, f.ClassName);
+        TsiLangRT collector(&host);
+        collector.SetExcludedProperties(
+            TStringList(siconsts::DefaultExcludedProperties.begin(), siconsts::DefaultExcludedProperties.begin() + 20));
+        if (f.ClassName == "TForm1") collector.SmartExcludeProps = {"EDChipSet.Text", "LABWebsiteURL.Caption", "TForm1.Caption"};
+        collector.CollectTranslatableProperties();
+        std::string collected;
+        collector.SaveAllToStream(collected, "~!@#");
+        if (dumpTo) std::ofstream(std::filesystem::path(dumpTo) / (f.ClassName + ".txt"), std::ios::binary) << collected;
+        TsiMemIniFile gathered("");
+        // The forms' 8-bit texts are English's code page; the file is UTF-8.
+        gathered.LoadFromText(AnsiToUtf8ByCharset(collected, DEFAULT_CHARSET));
+        for (int s : CollectedSections) {
+            const std::string& section = TranslationFileSection(s);
+            TStringList want;
+            for (const std::string& key : english.ListKeys(section))
+                if (key.starts_with(f.ClassName + ".")) want.push_back(key + "=" + english.GetValue(section, key, ""));
+            TStringList got;
+            for (const std::string& key : gathered.ListKeys(section)) got.push_back(key + "=" + gathered.GetValue(section, key, ""));
+            EXPECT_EQ(got, want) << f.ClassName << " [" << section << "]";
+        }
+    }
+}
+
+}  // namespace
+}  // namespace i18nqttest
