@@ -8,6 +8,7 @@
 #include "core/cvmonitor.h"
 #include "core/sharedmm.h"
 #include "core/cvvars.h"
+#include "core/cvwebsite.h"
 #include "hw/cvlink.h"
 
 using cvformat::Format;

@@ -13,45 +13,6 @@ namespace {
 using cvformat::Format;
 namespace nv = platform::nvapi;
 
-// Ours, partial: the rows below are those checked against the public PCI id
-// list; the first and last rows and 0215h's double entry stand where the
-// full table has them.
-constexpr TNVidiaCardRow CardTable[] = {
-    {0x0018, 1, 1, "Riva128"},
-    {0x0019, 1, 1, "Riva 128ZX"},
-    {0x0020, 3, 1, "Riva TNT"},
-    {0x0029, 3, 1, "TNT2 Ultra"},
-    {0x002C, 3, 1, "VANTA"},
-    {0x0040, 20, 1, "GeForce 6800 Ultra"},
-    {0x0041, 20, 1, "GeForce 6800"},
-    {0x0043, 20, 0, "GeForce 6800LE"},
-    {0x0045, 20, 1, "GeForce 6800 GT"},
-    {0x0090, 25, 1, "GeForce 7800 GTX"},
-    {0x0100, 5, 1, "GeForce 256"},
-    {0x0141, 22, 1, "GeForce 6600"},
-    {0x0160, 23, 1, "GeForce 6500"},
-    {0x0161, 23, 1, "GeForce 6200 TurboCache"},
-    {0x0171, 8, 1, "GeForce4 MX 440"},
-    {0x0191, 29, 1, "GeForce 8800 GTX"},
-    {0x019E, 29, 1, "Quadro FX 4600"},
-    {0x01D1, 24, 1, "GeForce 7300 LE"},
-    {0x0200, 10, 1, "GeForce3"},
-    {0x0202, 10, 1, "GeForce3 Ti 500"},
-    {0x0215, 21, 0, "GeForce 6800 GT"},
-    {0x0215, 21, 1, "GeForce 6800 GT"},
-    {0x0250, 11, 1, "GeForce4 Ti 4600"},
-    {0x0290, 27, 1, "GeForce 7900 GTX"},
-    {0x0302, 13, 1, "GeForce FX 5800"},
-    {0x0312, 14, 1, "GeForce FX 5600"},
-    {0x0331, 18, 1, "GeForce FX 5900"},
-    {0x0391, 28, 1, "GeForce 7600 GT"},
-    {0x0393, 28, 1, "GeForce 7300 GT"},
-    {0x0400, 30, 1, "GeForce 8600 GTS"},
-    {0x0421, 31, 1, "GeForce 8500 GT"},
-    {0x0422, 31, 1, "GeForce 8400 GS"},
-    {0x053E, 0, 0, "GeForce 7025 nForce630a"},
-};
-
 bool InRegisterSet(std::uint8_t architecture) { return architecture >= 20 && architecture <= 28; }
 
 struct TDefaultModelRow {
@@ -108,7 +69,6 @@ public:
 
 bool ReadGeForceRom = true;
 
-std::span<const TNVidiaCardRow> NVidiaCardTable() { return CardTable; }
 
 void TThermalModel::Derive() {
     Offset = OffsetDen == 0 ? 0 : static_cast<double>(OffsetNum) / OffsetDen;
@@ -132,7 +92,7 @@ bool LookupNVidiaCard(std::uint16_t deviceId, std::uint8_t& architecture, std::s
     architecture = 0;
     name.clear();
     bool found = false;
-    for (const TNVidiaCardRow& row : CardTable) {
+    for (const TNVidiaCardRow& row : NVidiaCardTable()) {
         if (row.DeviceId != deviceId) continue;
         name = row.Name;
         if (row.Known) {

@@ -14,6 +14,7 @@
 
 #include "hw/cvnvidiasources.h"
 
+// The table's data is generated (scripts/gen_nvidia_cards.py).
 struct TNVidiaCardRow {
     std::uint16_t DeviceId;
     std::uint8_t Architecture;

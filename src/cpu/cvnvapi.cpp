@@ -36,16 +36,6 @@ TBinding& State() {
     return binding;
 }
 
-// Adapts an I2C function of the library to the bus links' request type.
-TNvI2CCall I2CCall(std::function<nv::I2C> f) {
-    if (!f) return {};
-    return [f](TNvPhysicalGpuHandle gpu, TNvI2CRequest* request) { return f(gpu, request); };
-}
-TNvI2CCallEx I2CCallEx(std::function<nv::I2CEx> f) {
-    if (!f) return {};
-    return [f](TNvPhysicalGpuHandle gpu, TNvI2CRequest* request, std::uint32_t* value) { return f(gpu, request, value); };
-}
-
 void BindFunctions(const std::array<nv::Entry, nv::Functions.size()>& entries, TNvApiFunctions& f) {
     const auto entry = [&](std::string_view name) -> const nv::Entry& {
         for (std::size_t i = 0; i < nv::Functions.size(); ++i)
@@ -70,8 +60,9 @@ void BindFunctions(const std::array<nv::Entry, nv::Functions.size()>& entries, T
     f.GetTachReading = nv::bind<nv::HandleValue>(entry("NVAPI_GPU_GetTachReading"));
     f.GetRamType = nv::bind<nv::HandleValue>(entry("NVAPI_GPU_GetRamType"));
     f.GetDriverAndBranchVersion = nv::bind<nv::VersionAndText>(entry("NVAPI_SYS_GetDriverAndBranchVersion"));
-    f.I2C = {I2CCall(nv::bind<nv::I2C>(entry("NvAPI_I2CRead"))), I2CCallEx(nv::bind<nv::I2CEx>(entry("NVAPI_I2CReadEx"))),
-             I2CCall(nv::bind<nv::I2C>(entry("NVAPI_I2CWrite"))), I2CCallEx(nv::bind<nv::I2CEx>(entry("NVAPI_I2CWriteEx")))};
+    // The library's shapes are the bus links' own.
+    f.I2C = {nv::bind<nv::I2C>(entry("NvAPI_I2CRead")), nv::bind<nv::I2CEx>(entry("NVAPI_I2CReadEx")),
+             nv::bind<nv::I2C>(entry("NVAPI_I2CWrite")), nv::bind<nv::I2CEx>(entry("NVAPI_I2CWriteEx"))};
 }
 
 std::string TextOf(const char* buffer) { return std::string(buffer, strnlen(buffer, nv::TextSize)); }

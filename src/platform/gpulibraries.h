@@ -49,6 +49,24 @@ using Handle = void*;
 constexpr std::size_t TextSize = 64;  // every text buffer, terminator included
 constexpr std::size_t MaxGpus = 64;
 
+// The I2C request. Fields and order as the driver takes them; the two
+// pointers are pointer-sized, so the record is 32 bytes in a 32-bit build.
+// Callers zero the whole record, padding included, before they set it.
+struct I2CRequest {
+    std::uint32_t Version;
+    std::uint32_t Port;
+    std::uint8_t IsDDCPort;
+    std::uint8_t DeviceAddress;  // the 7-bit address shifted left by one
+    std::uint8_t Reserved[2];
+    std::uint8_t* RegisterAddress;
+    std::uint32_t RegisterSize;
+    std::uint8_t* Data;
+    std::uint32_t DataSize;
+    std::uint32_t Speed;
+};
+// Its size and version 1, as the driver checks them.
+inline constexpr std::uint32_t I2CRequestVersion = sizeof(I2CRequest) | 1u << 16;
+
 // Shapes, by their arguments.
 using NoArguments = Status();
 using StatusText = Status(Status status, char* text);
@@ -62,8 +80,8 @@ using HandleValue = Status(Handle handle, std::uint32_t* value);
 using HandleIndexRecord = Status(Handle handle, std::uint32_t index, std::uint8_t* record);
 using PciIdentifiers = Status(Handle handle, std::uint32_t* deviceId, std::uint32_t* subSystemId,
                               std::uint32_t* revisionId, std::uint32_t* extDeviceId);
-using I2C = Status(Handle handle, void* request);
-using I2CEx = Status(Handle handle, void* request, std::uint32_t* value);
+using I2C = Status(Handle handle, I2CRequest* request);
+using I2CEx = Status(Handle handle, I2CRequest* request, std::uint32_t* value);
 
 struct Function {
     std::uint32_t id;

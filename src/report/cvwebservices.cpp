@@ -9,7 +9,6 @@
 #include "base/cvtrace.h"
 #include "chips/cvsensorssmart.h"
 #include "core/cvdetectsensors.h"
-#include "core/cvmaintick.h"
 #include "core/cvmonitor.h"
 #include "core/cvsafefile.h"
 #include "core/cvsensorsfile.h"

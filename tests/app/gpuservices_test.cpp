@@ -10,6 +10,7 @@
 #include "core/fakeservices.h"
 #include "detect/cvsensordetection.h"
 #include "detect/detectfixture.h"
+#include "hw/cvlink.h"
 
 namespace {
 
@@ -19,14 +20,13 @@ protected:
         machine().loadFromFile(CALDAVOR_BOARDS_DIR "/gpu-geforce.json");
         machine().loadFromFile(CALDAVOR_BOARDS_DIR "/gpu-radeon.json");
     }
-    void start() {
+    void start(std::vector<std::string> switches = {"caldavor", "/NONVIDIAI2C"}) {
         gpus = std::make_unique<TGpuServices>(monitor);
         detection.Install();
         detection.SetSources({.Adl = gpus->Adl(), .NVCpl = gpus->NVCpl()});
         monitor.TimerService = &timers;
         monitor.Window = &window;
-        // The cards' I2C buses are host discovery's own concern.
-        monitor.FormCreate({"caldavor", "/NONVIDIAI2C"});
+        monitor.FormCreate(switches);
         monitor.DeferredStartup();
     }
     const TSensor* find(const std::string& chip, std::uint32_t address) const {
@@ -53,6 +53,18 @@ TEST_F(GpuStartup, DetectionMakesAndReadsEveryCardsSensor) {
     EXPECT_DOUBLE_EQ(library->GetTemp(1).Stats->Last(), 61);
     EXPECT_DOUBLE_EQ(panel->GetTemp(1).Stats->Last(), 58);
     EXPECT_DOUBLE_EQ(ati->GetTemp(1).Stats->Last(), 45.5);
+}
+
+// The library card's I2C port carries an LM90: host discovery links the
+// card's buses, the probe reads the chip through the library's I2C calls.
+TEST_F(GpuStartup, CardI2CBusesReachTheirChipsThroughTheLibrary) {
+    start({"caldavor"});
+    const TSensor* lm90 = find("LM90", 0x4C);
+    ASSERT_TRUE(lm90);
+    ASSERT_TRUE(lm90->FLink);
+    EXPECT_EQ(lm90->FLink->HostKind(), HostKinds::I2CNVidia);
+    EXPECT_EQ(lm90->FLink->BaseAddress(), 0x3D403E3Fu);
+    EXPECT_TRUE(lm90->FLink->UsesNVAPI());
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "core/cvmonitor.h"
 #include "core/cvreadinglog.h"
 #include "core/cvvars.h"
+#include "core/cvwebsite.h"
 #include "coretest.h"
 #include "fakesensor.h"
 #include "fakeservices.h"

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "cpu/gpufixture.h"
 #include "hw/cvpci.h"
@@ -23,8 +24,44 @@ TEST(GeForceTable, KnownRowsGiveTheArchitectureUnknownOnesOnlyTheName) {
     EXPECT_EQ(arch, 0);
     EXPECT_EQ(name, "GeForce 6800LE");
     EXPECT_TRUE(LookupNVidiaCard(0x0215, arch, name)) << "the later known row wins";
-    EXPECT_EQ(NVidiaCardTable().front().DeviceId, 0x0018);
-    EXPECT_EQ(NVidiaCardTable().back().DeviceId, 0x053E);
+}
+
+// Rows and known rows per architecture code, the fixed rows, 0215h twice.
+TEST(GeForceTable, RowsPerArchitectureAndTheFixedRows) {
+    const std::map<int, std::pair<int, int>> expected = {
+        {0, {7, 0}},   {1, {2, 2}},   {3, {10, 10}}, {5, {13, 12}}, {8, {27, 19}}, {10, {4, 4}},  {11, {31, 26}},
+        {13, {5, 5}},  {14, {26, 14}}, {18, {10, 7}}, {20, {22, 12}}, {21, {10, 10}}, {22, {19, 18}}, {23, {18, 12}},
+        {24, {7, 7}},  {25, {10, 7}},  {27, {9, 9}},  {28, {5, 5}},  {29, {5, 5}},  {30, {4, 4}},  {31, {10, 10}}};
+    const auto table = NVidiaCardTable();
+    ASSERT_EQ(table.size(), 254u);
+    std::map<int, std::pair<int, int>> counted;
+    for (const TNVidiaCardRow& row : table) {
+        ++counted[row.Architecture].first;
+        counted[row.Architecture].second += row.Known;
+        EXPECT_LE(row.Known, 1) << row.Name;
+        EXPECT_TRUE(row.Name && *row.Name) << row.DeviceId;
+    }
+    EXPECT_EQ(counted, expected);
+
+    const auto same = [](const TNVidiaCardRow& row, std::uint16_t id, int arch, int known, const std::string& name) {
+        return row.DeviceId == id && row.Architecture == arch && row.Known == known && row.Name == name;
+    };
+    EXPECT_TRUE(same(table.front(), 0x0018, 1, 1, "Riva128"));
+    EXPECT_TRUE(same(table.back(), 0x053E, 0, 0, "GeForce 7025 nForce630a"));
+    const auto has = [&](std::uint16_t id, int arch, int known, const char* name) {
+        return std::any_of(table.begin(), table.end(), [&](const auto& row) { return same(row, id, arch, known, name); });
+    };
+    EXPECT_TRUE(has(0x0040, 20, 1, "GeForce 6800 Ultra"));
+    EXPECT_TRUE(has(0x0043, 20, 0, "GeForce 6800LE"));
+    EXPECT_TRUE(has(0x0191, 29, 1, "GeForce 8800 GTX"));
+    std::map<std::uint16_t, int> perId;
+    for (const TNVidiaCardRow& row : table) ++perId[row.DeviceId];
+    for (const auto& [id, n] : perId) EXPECT_EQ(n, id == 0x0215 ? 2 : 1) << std::hex << id;
+    for (const TNVidiaCardRow& row : table) {
+        if (row.DeviceId == 0x0215) {
+            EXPECT_STREQ(row.Name, "GeForce 6800 GT");
+        }
+    }
 }
 
 TEST(GeForceModels, DefaultModelsByArchitecture) {

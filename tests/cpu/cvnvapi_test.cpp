@@ -1,5 +1,7 @@
 // The GPU library's binding, enumeration and card lookup against the simulated library.
 
+#include <cstring>
+
 #include <gtest/gtest.h>
 
 #include "cpu/gpufixture.h"
@@ -124,6 +126,54 @@ TEST(NvApiTexts, CodesAndUnknownValues) {
         {NvThermalControllerText, 12, "unknown (12)"}};
     for (const auto& [text, code, expected] : rows) EXPECT_EQ(text(code), expected) << code;
     EXPECT_EQ(NvApiErrorText(-1), "<GetErrorMessage not linked>");
+}
+
+// The bound I2C calls reach the GPU's port slaves: a register written with
+// the Ex call reads back with the plain one; a silent address, a port
+// without lines, a wrong record version and an unknown GPU each fail.
+TEST_F(NvApiBinding, I2CCallsReachTheSlavesOfTheGpusPort) {
+    auto slave = std::make_shared<platform::sim::SMBusSlave>();
+    slave->registers().write(0x3E, 0x41);
+    graphics->nvapi.gpus[0].i2c[1] = std::make_shared<platform::sim::I2CSlaves>();
+    graphics->nvapi.gpus[0].i2c[1]->attach(0x2E, slave);
+    start();
+    EnumerateNVApi();
+    const auto card = NvApiSources().Card(0);
+    ASSERT_TRUE(card);
+    const TNvI2CEntries& i2c = NvApiSources().I2CEntries();
+    ASSERT_TRUE(i2c.I2CRead && i2c.I2CReadEx && i2c.I2CWrite && i2c.I2CWriteEx);
+
+    std::uint8_t reg = 0x3E;
+    std::uint8_t data[2] = {0x5A, 0};
+    const auto request = [&](std::uint32_t port, std::uint8_t address, std::uint32_t size) {
+        TNvI2CRequest r;
+        std::memset(&r, 0, sizeof r);
+        r.Version = NvI2CRequestVersion;
+        r.Port = port;
+        r.DeviceAddress = static_cast<std::uint8_t>(address << 1);
+        r.RegisterAddress = &reg;
+        r.RegisterSize = 1;
+        r.Data = data;
+        r.DataSize = size;
+        return r;
+    };
+    std::uint32_t unknown = 0;
+    auto write = request(1, 0x2E, 1);
+    EXPECT_EQ(i2c.I2CWriteEx(card->GpuHandle, &write, &unknown), 0);
+    EXPECT_EQ(slave->registers().read(0x3E), 0x5A);
+    slave->registers().write(0x3F, 0x07);
+    data[0] = 0;
+    auto read = request(1, 0x2E, 2);
+    EXPECT_EQ(i2c.I2CRead(card->GpuHandle, &read), 0);
+    EXPECT_EQ(data[0], 0x5A);
+    EXPECT_EQ(data[1], 0x07);
+
+    auto silent = request(1, 0x2F, 1);
+    auto noLines = request(0, 0x2E, 1);
+    auto oldVersion = request(1, 0x2E, 1);
+    oldVersion.Version = sizeof(TNvI2CRequest);
+    for (TNvI2CRequest* r : {&silent, &noLines, &oldVersion}) EXPECT_NE(i2c.I2CReadEx(card->GpuHandle, r, &unknown), 0);
+    EXPECT_NE(i2c.I2CRead(reinterpret_cast<TNvPhysicalGpuHandle>(0x7777), &read), 0);
 }
 
 }  // namespace

@@ -7,9 +7,9 @@
 #include <gtest/gtest.h>
 
 #include "chips/cvsensorssmart.h"
-#include "core/cvmaintick.h"
 #include "core/cvmonitor.h"
 #include "core/cvvars.h"
+#include "core/cvwebsite.h"
 #include "hw/cvbuslocks.h"
 #include "support/localhttpserver.h"
 #include "support/testmachine.h"

@@ -5,6 +5,7 @@
 
 #include "platform/gpulibraries.h"
 #include "platform/sim/boardhardware.h"
+#include "platform/sim/boardi2c.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/simgeforce.h"
 #include "platform/sim/simgpulibraries.h"
@@ -58,9 +59,9 @@ std::map<std::string, SimCallFault> faults(const BoardNode& node) {
     return out;
 }
 
-SimNvGpu nvGpu(const BoardNode& node) {
+SimNvGpu nvGpu(const BoardNode& node, Machine& machine) {
     node.expectFields({"handle", "name", "deviceId", "subSystemId", "revisionId", "extDeviceId", "bus", "slot",
-                       "sensors", "tach", "ramType", "coolers", "voltageDomains"});
+                       "sensors", "tach", "ramType", "coolers", "voltageDomains", "i2c"});
     SimNvGpu gpu;
     readNumbers(node, gpu, {{"handle", &SimNvGpu::handle}, {"deviceId", &SimNvGpu::deviceId},
                             {"subSystemId", &SimNvGpu::subSystemId}, {"revisionId", &SimNvGpu::revisionId},
@@ -89,6 +90,9 @@ SimNvGpu nvGpu(const BoardNode& node) {
             readNumbers(item, domain, {{"id", &SimNvVoltageDomain::id}});
             for (const BoardNode& v : item.field("voltages").items()) domain.voltages.push_back(asNumber(v));
         }
+    if (auto ports = node.optionalField("i2c"))
+        for (const auto& [port, slaves] : ports->members())
+            gpu.i2c[static_cast<std::uint32_t>(keyNumber(port, slaves, 10))] = readI2CSlaves(slaves, machine);
     return gpu;
 }
 
@@ -104,7 +108,7 @@ std::vector<SimNvDisplay> nvDisplays(const BoardNode& node) {
     return out;
 }
 
-void loadNvApi(const BoardNode& node, SimNvApi& api) {
+void loadNvApi(const BoardNode& node, SimNvApi& api, Machine& machine) {
     node.expectFields({"initStatus", "driverVersion", "buildChangeList", "branch", "interfaceVersion", "gpus",
                        "displays", "unattached", "missing", "faults"});
     api.present = true;
@@ -113,7 +117,7 @@ void loadNvApi(const BoardNode& node, SimNvApi& api) {
     if (auto v = node.optionalField("branch")) api.branch = v->asString();
     if (auto v = node.optionalField("interfaceVersion")) api.interfaceVersion = v->asString();
     if (auto list = node.optionalField("gpus"))
-        for (const BoardNode& item : list->items()) api.gpus.push_back(nvGpu(item));
+        for (const BoardNode& item : list->items()) api.gpus.push_back(nvGpu(item, machine));
     if (auto list = node.optionalField("displays")) api.displays = nvDisplays(*list);
     if (auto list = node.optionalField("unattached")) api.unattached = nvDisplays(*list);
     if (auto list = node.optionalField("missing")) {
@@ -211,7 +215,7 @@ void loadCards(const BoardNode& node, Machine& machine) {
 void loadGraphicsSection(const BoardNode& section, Machine& machine) {
     section.expectFields({"nvapi", "nvcpl", "adl", "cards"});
     auto graphics = std::make_shared<SimGraphics>();
-    if (auto node = section.optionalField("nvapi")) loadNvApi(*node, graphics->nvapi);
+    if (auto node = section.optionalField("nvapi")) loadNvApi(*node, graphics->nvapi, machine);
     if (auto node = section.optionalField("nvcpl")) loadNvCpl(*node, graphics->nvcpl);
     if (auto node = section.optionalField("adl")) loadAdl(*node, graphics->adl);
     if (auto node = section.optionalField("cards")) loadCards(*node, machine);

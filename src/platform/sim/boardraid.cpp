@@ -147,7 +147,7 @@ std::array<std::uint8_t, 256> sysInfoFrom(const BoardNode& node) {
     std::array<std::uint8_t, 256> reply{};
     for (const auto& [key, value] : node.members()) {
         const auto* field = std::find_if(std::begin(SysInfoFields), std::end(SysInfoFields),
-                                         [&](const SysInfoField& f) { return key == f.key; });
+                                         [&name = key](const SysInfoField& f) { return name == f.key; });
         if (field == std::end(SysInfoFields)) value.fail("unknown system-information field");
         switch (field->kind) {
             case Field::Text: {

@@ -13,7 +13,8 @@ namespace nv = platform::nvapi;
 namespace ad = platform::adl;
 using Graphics = std::shared_ptr<SimGraphics>;
 
-constexpr nv::Status NvError = -1, NvInvalidArgument = -5, NvEndEnumeration = -7, NvIncompatibleVersion = -9;
+constexpr nv::Status NvError = -1, NvInvalidArgument = -5, NvEndEnumeration = -7, NvIncompatibleVersion = -9,
+                     NvI2CFailed = -112;
 constexpr int AdlError = -1, AdlNotSupported = -8;
 
 // Applies a configured fault: throws, or answers its status (0: no fault).
@@ -72,6 +73,28 @@ nv::Status enumDisplays(const std::vector<SimNvDisplay>& list, std::uint32_t ind
 }
 
 bool versionIs(const std::uint8_t* record, std::uint32_t version) { return getDWord(record, 0) == version; }
+
+// One I2C transaction on the GPU's port: the register address bytes, then
+// the data written, or read after a repeated start.
+nv::Status i2cTransfer(const SimNvGpu& gpu, nv::I2CRequest* request, bool read) {
+    if (!request || request->Version != nv::I2CRequestVersion) return NvIncompatibleVersion;
+    if ((request->RegisterSize && !request->RegisterAddress) || (request->DataSize && !request->Data))
+        return NvInvalidArgument;
+    const auto port = gpu.i2c.find(request->Port);
+    if (port == gpu.i2c.end()) return NvI2CFailed;
+    I2CSlaves& bus = *port->second;
+    const auto address = static_cast<std::uint8_t>(request->DeviceAddress & 0xFE);
+    bool ok = bus.address(address);
+    for (std::uint32_t i = 0; ok && i < request->RegisterSize; ++i) ok = bus.write(request->RegisterAddress[i]);
+    if (ok && read) {
+        ok = bus.address(address | 1);
+        for (std::uint32_t i = 0; ok && i < request->DataSize; ++i) request->Data[i] = bus.read();
+    } else {
+        for (std::uint32_t i = 0; ok && i < request->DataSize; ++i) ok = bus.write(request->Data[i]);
+    }
+    bus.stop();
+    return ok ? 0 : NvI2CFailed;
+}
 
 std::map<std::string, std::any> nvFunctions(const Graphics& g) {
     namespace r = nv::record;
@@ -153,8 +176,8 @@ std::map<std::string, std::any> nvFunctions(const Graphics& g) {
                                                                         {"NVAPI_GPU_GetTachReading", &SimNvGpu::tach},
                                                                         {"NVAPI_GPU_GetRamType", &SimNvGpu::ramType}};
     for (const auto& [name, field] : values)
-        f[name] = gpuFunction<nv::HandleValue>(g, name, [field](const SimNvGpu& gpu, std::uint32_t* value) {
-            *value = gpu.*field;
+        f[name] = gpuFunction<nv::HandleValue>(g, name, [member = field](const SimNvGpu& gpu, std::uint32_t* value) {
+            *value = gpu.*member;
             return 0;
         });
     f["NvAPI_GPU_GetThermalSettings"] = gpuFunction<nv::HandleIndexRecord>(g, "NvAPI_GPU_GetThermalSettings",
@@ -200,6 +223,16 @@ std::map<std::string, std::any> nvFunctions(const Graphics& g) {
             }
             return 0;
         });
+    for (const bool read : {true, false}) {
+        const char* name = read ? "NvAPI_I2CRead" : "NVAPI_I2CWrite";
+        const char* nameEx = read ? "NVAPI_I2CReadEx" : "NVAPI_I2CWriteEx";
+        f[name] = gpuFunction<nv::I2C>(g, name, [read](const SimNvGpu& gpu, nv::I2CRequest* request) {
+            return i2cTransfer(gpu, request, read);
+        });
+        f[nameEx] = gpuFunction<nv::I2CEx>(g, nameEx, [read](const SimNvGpu& gpu, nv::I2CRequest* request, std::uint32_t*) {
+            return i2cTransfer(gpu, request, read);
+        });
+    }
     return f;
 }
 

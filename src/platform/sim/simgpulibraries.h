@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/sim/i2cwire.h"
 #include "platform/sim/simlibraries.h"
 
 namespace platform::sim {
@@ -44,6 +45,8 @@ struct SimNvGpu {
     std::vector<SimNvVoltageDomain> voltageDomains;
     // Counts the library claims beyond its lists (a faulty driver); 0 for the list's size.
     std::uint32_t claimedSensors = 0, claimedCoolers = 0;
+    // The slaves the I2C functions reach, by port (the card's line pairs).
+    std::map<std::uint32_t, std::shared_ptr<I2CSlaves>> i2c;
 };
 struct SimNvDisplay {
     std::uint32_t handle = 0;
