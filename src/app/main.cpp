@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "app/logindsleep.h"
 #include "app/wireservices.h"
 #include "core/cvmain.h"
 #include "core/cvmainscreenshot.h"
@@ -20,6 +21,7 @@
 #include "firmware/cvsmbios.h"
 #include "hw/cvosinfo.h"
 #include "hw/cvsetupapi.h"
+#include "i18n/deffonts.h"
 #include "i18n/qt/silangrt.h"
 #include "i18n/sicomp.h"
 #include "platform/factory.h"
@@ -65,6 +67,7 @@ int main(int argc, char** argv) {
     // The main window's dispatcher: every form links to it; "Language=" switches it.
     const std::unique_ptr<TsiLangDispatcher> langDispatcher = TsiLangDispatcher::CreateSystem();
     InstallFormTranslations(*langDispatcher);
+    DefaultFontsList = std::make_unique<TDefFontsList>(machine->registry());
     WriteDebugLog("Initializing CVSENSORS");
 
     // As the system passed it: the application takes its own switches out of argv.
@@ -82,10 +85,15 @@ int main(int argc, char** argv) {
         TForm1 form(monitor, commandLine, &dialogs);
         dialogs.SetOwner(&form);
         form.show();
+        // A simulated run never sees the host's suspends.
+        std::unique_ptr<TLogindSleep> sleep;
+        if (machine->followsHostPowerEvents()) sleep = std::make_unique<TLogindSleep>(*machine);
         ScheduleScreenshot(form);
         exitCode = QApplication::exec();
     }
     FinalizeNosCpuUsage();
     FinalizeCvvars();
+    // It holds the registry, which goes with the platform's scope.
+    DefaultFontsList.reset();
     return exitCode;
 }

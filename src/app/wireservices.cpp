@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 
+#include "app/gpuservices.h"
+#include "app/uguruservice.h"
 #include "core/cvmonitor.h"
 #include "cpu/cvclocks.h"
 #include "cpu/cxcpu40.h"
@@ -11,6 +13,7 @@
 #include "firmware/cvsmbios.h"
 #include "firmware/cvwmi.h"
 #include "report/cvmailsend.h"
+#include "report/cvsignatures.h"
 #include "report/cvxap.h"
 
 namespace {
@@ -31,8 +34,9 @@ void PostToGui(std::function<void()> task) {
 
 class TServices : public TWiredServices {
 public:
-    explicit TServices(TMonitor& monitor) : monitor_(monitor), detection_(monitor), mail_(PostToGui) {
+    explicit TServices(TMonitor& monitor) : monitor_(monitor), gpus_(monitor), detection_(monitor), mail_(PostToGui) {
         detection_.Install();
+        detection_.SetSources({.Adl = gpus_.Adl(), .NVCpl = gpus_.NVCpl(), .UGuru = &uguru_});
         monitor.Events.Mail = &mail_;
         monitor.XapFactory = [](TMonitor& owner) { return std::make_unique<TCaldavorXAP>(owner.Slots, owner.Sensors); };
         // The identity is read on first use; the monitor keeps seeing it.
@@ -51,6 +55,7 @@ public:
         monitor.Cpu.GetCpuThreadSyncCycles = [] { return ::GetCpuThreadSyncCycles(); };
         monitor.Cpu.MeasureCpuClock = [](int milliseconds) { return static_cast<double>(::MeasureCpuClock(milliseconds)); };
         monitor.ClockTables = ClockTableRows();
+        monitor.SignatureChecker = CheckFileSignatures;
         monitor.Cpu.SamplerError = [] { return TCpuSamplerError{CPUUsage.ErrorCode, CPUUsage.ErrorText()}; };
     }
 
@@ -58,6 +63,8 @@ public:
 
 private:
     TMonitor& monitor_;
+    TGpuServices gpus_;
+    TUGuruBoardService uguru_;
     TSensorDetection detection_;
     TCVMailServer mail_;
 };

@@ -6,6 +6,8 @@
 
 #include "base/cvformat.h"
 #include "disks/cvadvsmart.h"
+#include "disks/cvarecaraid.h"
+#include "disks/cvthreewareraid.h"
 #include "disks/cvhdfinder.h"
 #include "platform/asciicase.h"
 
@@ -18,6 +20,7 @@ constexpr int ReallocatedSectors = 5;
 constexpr int PendingSectors = 197;
 constexpr int UncorrectableSectors = 198;
 constexpr int TemperatureIds[] = {194, 190, 231};
+constexpr std::size_t SelfTestStatusByte = 363;  // self-test execution status in the attribute data
 
 int roundHalfEven(double value) { return static_cast<int>(std::nearbyint(value)); }
 
@@ -151,6 +154,13 @@ bool TSMARTSensor::ReadSMART(TSmartPage& attributes, TSmartPage& thresholds) {
     return true;
 }
 
+bool TSMARTSensor::ReadSMART() {
+    TSmartPage attributes, thresholds;
+    return ReadSMART(attributes, thresholds);
+}
+
+std::uint8_t TSMARTSensor::LinkKind() const { return FLink ? FLink->LinkKind() : 0; }
+
 std::optional<double> TSMARTSensor::Fitness() const {
     return FRatings ? std::optional(FRatings->Fitness) : std::nullopt;
 }
@@ -254,7 +264,116 @@ void TAdvSMARTSensor::GetDriveInfo(TDriveInfo& info, TSmartPage& identify) {
     info.Name = Format("HD%d (%.1fGB)", {GetDriveNumber(), info.Size});
 }
 
+std::uint8_t TAdvSMARTSensor::SelfTestStatus() const { return disk_ ? disk_->AttributeData[SelfTestStatusByte] : 0; }
+
+int TAdvSMARTSensor::StartSelfTest(int kind, bool captive) { return disk_ ? disk_->StartSelfTest(kind, captive) : -1; }
+
 TSmartHardDisk* GetAdvSMARTHardDisk(const TSensor& sensor) {
     const auto* advanced = dynamic_cast<const TAdvSMARTSensor*>(&sensor);
     return advanced ? advanced->Disk() : nullptr;
+}
+
+// ---- RAID drives -------------------------------------------------------------------
+
+namespace {
+
+// A RAID member has no geometry of its own: one sector per cylinder.
+platform::disk::DiskGeometry builtGeometry(std::uint64_t sectors) {
+    return {static_cast<std::int64_t>(sectors), platform::disk::MediaFixed, 1, 1, 512};
+}
+
+void fixNameSwap(TSensor& sensor, std::uint32_t address, std::string& model, std::string& firmware,
+                 std::string& serial) {
+    if (FixDriveNameByteSwap(model, firmware, serial))
+        sensor.Log(Format("Drive%d needed name byte swapping", {address}), 0);
+}
+
+template <std::size_t N>
+void copyPage(TSmartPage& page, const std::array<std::uint8_t, N>& from) {
+    std::copy_n(from.begin(), TSmartPage::DataSize, page.data().begin());
+}
+
+}  // namespace
+
+int TThreeWareSensor::controllerNumber() const {
+    if (!AMCCRaid || FAddress >= AMCCRaid->Drives.size()) return 0;
+    return AMCCRaid->Drives[FAddress].ControllerIndex;
+}
+
+void TThreeWareSensor::AfterConstruction() {
+    TSMARTSensor::AfterConstruction();
+    if (FTemps.empty()) return;
+    FTemps[0].Name = Format("C%dHD%d", {controllerNumber(), FAddress});
+    FTemps[0].Stats->FName = FChipName + " " + FTemps[0].Name;
+}
+
+bool TThreeWareSensor::ReadSMARTData(TSmartPage& attributes, TSmartPage& thresholds) {
+    const int index = static_cast<int>(FAddress);
+    if (!AMCCRaid || !AMCCRaid->ReadSmartAttributes(index, attributes.data())) {
+        Log(Format("Error reading SMART attrs from drive %d on controller #%d", {index, controllerNumber()}), 1);
+        return false;
+    }
+    if (!AMCCRaid->ReadSmartThresholds(index, thresholds.data())) {
+        Log(Format("Error reading SMART thresholds from drive %d on controller #%d", {index, controllerNumber()}), 1);
+        return false;
+    }
+    return true;
+}
+
+void TThreeWareSensor::GetDriveInfo(TDriveInfo& info, TSmartPage& identify) {
+    info.Name = Format("C%dHD%d", {controllerNumber(), FAddress});
+    if (!AMCCRaid || FAddress >= AMCCRaid->Drives.size()) return;
+    const auto& drive = AMCCRaid->Drives[FAddress].Info;
+    info.Model = ThreewareText(drive.Model);
+    info.Serial = ThreewareText(drive.Serial);
+    info.Firmware = ThreewareText(drive.Firmware);
+    const std::uint64_t sectors = drive.Capacity;
+    info.Size = ThreewareSizeGB(sectors, 1000.0 * 1000);
+    fixNameSwap(*this, FAddress, info.Model, info.Firmware, info.Serial);
+    info.Geometry = builtGeometry(sectors);
+    info.Name = Format("C%dHD%d (%.1fGB)", {controllerNumber(), FAddress, info.Size});
+    BuildIdentifyPage(identify, info.Model, info.Firmware, info.Serial, sectors);
+}
+
+TArecaSensor::TArecaSensor(TLink* link, std::uint32_t address, std::uint8_t chipCode, TSensorLogEvent onLog,
+                           std::string boardVendor, std::string boardProduct, std::string systemProduct)
+    : TSMARTSensor(link, address, chipCode, std::move(onLog), std::move(boardVendor), std::move(boardProduct),
+                   std::move(systemProduct)),
+      controller_(static_cast<int>(address >> 8 & 0xFF)),
+      drive_(static_cast<int>(address & 0xFF)) {}
+
+void TArecaSensor::AfterConstruction() {
+    TSMARTSensor::AfterConstruction();
+    if (!FTemps.empty()) FTemps[0].Name = Format("C%dHD%d", {controller_, drive_});
+}
+
+bool TArecaSensor::ReadSMARTData(TSmartPage& attributes, TSmartPage& thresholds) {
+    const TARCSmartAttributes read = ArecaRAID ? ArecaRAID->ReadSmartAttrs(controller_, drive_) : TARCSmartAttributes{};
+    if (!read.Valid) {
+        Log(Format("Error reading SMART attrs from drive %d on controller #%d", {drive_, controller_}), 1);
+        return false;
+    }
+    const TARCSmartThresholds limits = ArecaRAID->ReadSmartThresholds(controller_, drive_);
+    if (!limits.Valid) {
+        Log(Format("Error reading SMART thresholds from drive %d on controller #%d", {drive_, controller_}), 1);
+        return false;
+    }
+    copyPage(attributes, read.Page);
+    copyPage(thresholds, limits.Page);
+    return true;
+}
+
+void TArecaSensor::GetDriveInfo(TDriveInfo& info, TSmartPage& identify) {
+    Log(Format("TArecaSensor.GetDriveInfo : ctrl %d encl %d drive %d", {controller_, enclosure_, drive_}), 0);
+    const TARCPhyDriveInfo drive =
+        ArecaRAID ? ArecaRAID->GetPhysicalDriveInfo(controller_, enclosure_, drive_) : TARCPhyDriveInfo{};
+    info.Name = Format("C%dHD%d", {controller_, drive_});
+    info.Model = drive.Model;
+    info.Serial = drive.Serial;
+    info.Firmware = drive.Firmware;
+    info.Size = static_cast<double>(drive.Capacity) / 2 / 1024 / 1024;
+    fixNameSwap(*this, FAddress, info.Model, info.Firmware, info.Serial);
+    info.Geometry = builtGeometry(drive.Capacity);
+    info.Name = Format("C%dHD%d (%.1fGB)", {controller_, drive_, info.Size});
+    BuildIdentifyPage(identify, info.Model, info.Firmware, info.Serial, drive.Capacity);
 }

@@ -57,6 +57,8 @@ public:
     std::string Model() const override { return FModel; }
     std::string Firmware() const override { return FFirmware; }
     std::string Serial() const override { return FSerial; }
+    std::uint8_t LinkKind() const override;
+    bool ReadSMART() override;
 
     const TSmartPage& IdentifyPage() const { return FIdentifyPage; }
     const platform::disk::DiskGeometry& Geometry() const { return FGeometry; }
@@ -95,6 +97,9 @@ public:
     // "physicaldrive<n>" of the disk's path; the address for port paths.
     int GetDriveNumber() const override;
     TSmartHardDisk* Disk() const { return disk_.get(); }
+    bool FoundBySearch() const override { return true; }
+    std::uint8_t SelfTestStatus() const override;
+    int StartSelfTest(int kind, bool captive) override;
 
 protected:
     bool ReadSMARTData(TSmartPage& attributes, TSmartPage& thresholds) override;
@@ -102,6 +107,41 @@ protected:
 
 private:
     std::shared_ptr<TSmartHardDisk> disk_;
+};
+
+// A drive behind a 3ware controller; the address is its index in the drive
+// list of AMCCRaid.
+class TThreeWareSensor : public TSMARTSensor {
+public:
+    static constexpr std::uint8_t ChipCode = 15;
+    using TSMARTSensor::TSMARTSensor;
+
+    void AfterConstruction() override;
+
+protected:
+    bool ReadSMARTData(TSmartPage& attributes, TSmartPage& thresholds) override;
+    void GetDriveInfo(TDriveInfo& info, TSmartPage& identify) override;
+
+private:
+    int controllerNumber() const;
+};
+
+// A drive behind an Areca controller; the address holds the drive in bits
+// 0-7 and the controller in bits 8-15.
+class TArecaSensor : public TSMARTSensor {
+public:
+    static constexpr std::uint8_t ChipCode = 14;
+    TArecaSensor(TLink* link, std::uint32_t address, std::uint8_t chipCode, TSensorLogEvent onLog,
+                 std::string boardVendor, std::string boardProduct, std::string systemProduct);
+
+    void AfterConstruction() override;
+
+protected:
+    bool ReadSMARTData(TSmartPage& attributes, TSmartPage& thresholds) override;
+    void GetDriveInfo(TDriveInfo& info, TSmartPage& identify) override;
+
+private:
+    int controller_, drive_, enclosure_ = 0;
 };
 
 // The disk an advanced sensor reads (for self-tests); null for other sensors.

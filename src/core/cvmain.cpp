@@ -7,6 +7,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QPixmap>
@@ -23,10 +25,16 @@
 #include "core/cvmainreadings.h"
 #include "core/cvvalueformat.h"
 #include "platform/platform.h"
+#include "cpu/cvuptime.h"
+#include "cpu/noscpuusage.h"
 #include "ui/cvcharts.h"
+#include "ui/cvclockpage.h"
 #include "ui/cvconfigexchange.h"
+#include "ui/cvcpuloadpanel.h"
 #include "ui/cvexoticspanel.h"
 #include "ui/cvfindsmbusdevices.h"
+#include "ui/cvsmartpage.h"
+#include "ui/cvwebdialogs.h"
 #include "ui/uilanguage.h"
 
 namespace {
@@ -68,7 +76,13 @@ Control* Add(QVBoxLayout* page, const char* name, Control* control) {
 }  // namespace
 
 TForm1::TForm1(TMonitor& monitor, std::vector<std::string> commandLine, TDialogs* dialogs)
-    : monitor_(monitor), formStorage_(*this, "TForm1") {
+    : monitor_(monitor),
+      cpuLoad_(CPUUsage, {[] { return GetSystemUptimeSeconds(); }, [] { UpdateCpuUsage(); },
+                          [this] { monitor_.Events.ProcessEvents(); }, [this] { PostMessage(WM_CPU_CLOCK, 0, 0); },
+                          [this] { return monitor_.DutyEdits.SuppressPwmWrite; },
+                          [this] { monitor_.SaveParams(true); }}),
+      formStorage_(*this, "TForm1") {
+    for (const std::string& part : commandLine) commandLineText_ += (commandLineText_.empty() ? "" : " ") + part;
     setObjectName("Form1");
     setWindowTitle(Q(monitor_.Caption.empty() ? std::string("Caldavor") : monitor_.Caption));
     setWindowIcon(ProgramIcon());
@@ -85,7 +99,15 @@ TForm1::TForm1(TMonitor& monitor, std::vector<std::string> commandLine, TDialogs
     monitor_.LayoutMetrics = readings_->Metrics();
     monitor_.Charts = charts_;
     monitor_.Tiles = exotics_;
+    monitor_.ClockControls = clock_;
+    monitor_.SmartView = smart_;
+    cpuLoadPanel_ = std::make_unique<TCpuLoadPanel>(*this, *findChild<QLabel*>("LABCPULoad"),
+                                                    *findChild<QFrame*>("PanCPULoad"), *exotics_);
+    cpuLoad_.SetView(cpuLoadPanel_.get());
+    monitor_.CpuLoadTimer = [this] { cpuLoad_.RxTimerCPULoadTimer(); };
     BindDutyEdits();
+    WireWebServices();
+    ConnectWebButtons();
 
     QCheckBox& autoFanSpeed = readings_->AutoFanSpeedBox();
     autoFanSpeed.setChecked(monitor_.Options.AutoFanSpeed);
@@ -118,6 +140,10 @@ TForm1::~TForm1() {
     monitor_.TimerService = nullptr;
     monitor_.Charts = nullptr;
     monitor_.Tiles = nullptr;
+    monitor_.ClockControls = nullptr;
+    monitor_.SmartView = nullptr;
+    monitor_.CpuLoadTimer = nullptr;
+    cpuLoad_.SetView(nullptr);
     platform::current().desktop().setBalloonPresenter({});
     if (hintHandlerInstalled_) qApp->removeEventFilter(this);
     monitor_.DutyEdits.OnShow = nullptr;
@@ -137,28 +163,13 @@ void TForm1::BuildPages() {
     charts_ = new TChartsPage(monitor_);
     pages_->addTab(charts_, "Charts");
 
-    QVBoxLayout* smart = MakePage(*pages_, "TSSmart", "S.M.A.R.T.");
-    auto* attributes = Add(smart, "LVSmartAttrs", new QTreeWidget);
-    attributes->setHeaderLabels({"Attribute", "Value", "Worst", "Threshold", "Status"});
-    attributes->setRootIsDecorated(false);
-
-    QVBoxLayout* clock = MakePage(*pages_, "TSClock", "Clock");
-    clock->addWidget(new QLabel("Motherboard"));
-    Add(clock, "CBMBVendor", new QComboBox);
-    Add(clock, "CBMBModel", new QComboBox);
-    clock->addWidget(new QLabel("Clock"));
-    Add(clock, "CBMBClock", new QComboBox);
-    Add(clock, "LABClock", new QLabel);
-    Add(clock, "LABClockWish", new QLabel);
-    auto* computed = new QHBoxLayout;
-    computed->addWidget(new QLabel("Computed:"));
-    auto* realSpeed = new QLabel;
-    realSpeed->setObjectName("LABRealCPUSpeed");
-    computed->addWidget(realSpeed, 1);
-    clock->addLayout(computed);
-    clock->addStretch();
-
     exotics_ = new TExoticsPage(monitor_);
+    smart_ = new TSmartPageView(monitor_, exotics_);
+    pages_->addTab(smart_, "S.M.A.R.T.");
+
+    clock_ = new TClockPage(monitor_, cpuLoad_);
+    pages_->addTab(clock_, "Clock");
+
     pages_->addTab(exotics_, "Exotics");
 
     QVBoxLayout* info = MakePage(*pages_, "TSInfo", "Information");
@@ -168,10 +179,26 @@ void TForm1::BuildPages() {
     info->setAlignment(findSMBusDevices, Qt::AlignLeft);
     connect(findSMBusDevices, &QPushButton::clicked, this,
             [this] { BTNFindSMBusDevicesClick(monitor_, *prompts_, this); });
+    connect(pages_, &QTabWidget::currentChanged, this, [this](int index) {
+        if (QWidget* page = pages_->widget(index)) helpContext_ = clock_->PagesChange(page->objectName().toStdString());
+    });
     info->addWidget(new QLabel("DIMM info"));
-    QPlainTextEdit* dimmInfo = MakeLogMemo("dimminfo", nullptr);
-    dimmInfo->setMaximumHeight(fontMetrics().height() * 8);
-    info->addWidget(dimmInfo);
+    dimmInfo_ = MakeLogMemo("dimminfo", nullptr);
+    dimmInfo_->setMaximumHeight(fontMetrics().height() * 8);
+    info->addWidget(dimmInfo_);
+    dimmInfoButton_ = Add(info, "BTNDimmInfo", new QPushButton("Read info"));
+    info->setAlignment(dimmInfoButton_, Qt::AlignLeft);
+    connect(dimmInfoButton_, &QPushButton::clicked, this, [this] { BTNDimmInfoClick(); });
+
+    auto* sendReport = Add(info, "GBSendReport", new QGroupBox("Send report :-)"));
+    auto* web = new QHBoxLayout(sendReport);
+    sendDebugButton_ = new QPushButton("Send report");
+    sendDebugButton_->setObjectName("BTNSendDebug");
+    getConfigButton_ = new QPushButton("Get config");
+    getConfigButton_->setObjectName("BTNGetConfig");
+    web->addWidget(sendDebugButton_);
+    web->addWidget(getConfigButton_);
+    web->addStretch();
 }
 
 void TForm1::BindDutyEdits() {
@@ -201,6 +228,8 @@ void TForm1::SetReadingLabel(TDisplayKind kind, int row, const std::string& text
     for (const auto& [shown, reading] : Kinds)
         if (shown == kind) readings_->SetValueText(reading, row, text);
 }
+
+void TForm1::SetTrendArrow(int row, int cell) { readings_->SetTrend(row, cell); }
 
 void TForm1::UpdateTrayIcon() {
     const auto change = trayIcons_.UpdateTrayIcon(monitor_);
@@ -239,6 +268,7 @@ bool TForm1::event(QEvent* event) {
 void TForm1::OnMessage(int msg, std::intptr_t wParam, std::intptr_t lParam) {
     monitor_.HandleMessage(msg, wParam, lParam);
     if (msg != WM_DEFERRED_STARTUP) return;
+    smart_->ShowDrives();
     // The options file's second pass has set the automatic fan speed.
     QCheckBox& autoFanSpeed = readings_->AutoFanSpeedBox();
     const QSignalBlocker blocker(autoFanSpeed);
@@ -284,12 +314,9 @@ bool TForm1::AutoFanSpeedChecked() const { return readings_->AutoFanSpeedBox().i
 
 void TForm1::PrepareControls() {
     findChild<QComboBox*>("CBChartElements")->setCurrentIndex(0);
-    const auto* attributes = findChild<QTreeWidget*>("LVSmartAttrs");
-    SmartColumnWidths.fill(0);
-    for (int column = 0; column < 5; ++column) SmartColumnWidths[column] = attributes->columnWidth(column);
-    SmartColumnWidths[5] = SmartColumnWidths[0] + SmartColumnWidths[1] + SmartColumnWidths[2] + SmartColumnWidths[3];
-    SmartColumnWidths[9] = SmartColumnWidths[4];
+    smart_->RememberColumnWidths();
     pages_->setCurrentIndex(0);
+    helpContext_ = PageHelpContext(pages_->currentWidget()->objectName().toStdString());
 }
 
 void TForm1::ClearClockLabels() {
@@ -297,14 +324,7 @@ void TForm1::ClearClockLabels() {
 }
 
 void TForm1::SetClockItems(TClockCombo combo, const std::vector<std::string>& items) {
-    static constexpr std::array<std::pair<TClockCombo, const char*>, 3> Names{
-        {{TClockCombo::Clock, "CBMBClock"}, {TClockCombo::Vendor, "CBMBVendor"}, {TClockCombo::Model, "CBMBModel"}}};
-    const auto* entry = std::find_if(Names.begin(), Names.end(), [combo](const auto& e) { return e.first == combo; });
-    auto* box = findChild<QComboBox*>(entry->second);
-    const QSignalBlocker blocker(box);
-    box->clear();
-    for (const auto& item : items) box->addItem(Q(item));
-    box->setCurrentIndex(-1);
+    clock_->SetClockItems(combo, items);
 }
 
 void TForm1::InstallHintHandler() {

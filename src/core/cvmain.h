@@ -12,11 +12,16 @@
 #include <QEvent>
 #include <QMainWindow>
 
+class QPushButton;
+
 #include "core/cvmainlogbox.h"
 #include "core/cvmaintimers.h"
 #include "core/cvmaintray.h"
 #include "core/cvmonitor.h"
 #include "core/cvtrayicon.h"
+#include "report/cvreport.h"
+#include "report/cvwebservices.h"
+#include "ui/cvcpuload.h"
 #include "ui/formstorage.h"
 #include "ui/uidialogs.h"
 #include "ui/uiprompts.h"
@@ -27,10 +32,14 @@ class QPlainTextEdit;
 class QTabWidget;
 class QTreeWidget;
 class TChartsPage;
+class TClockPage;
+class TCpuLoadPanel;
 class TExoticsPage;
 class TReadingsPage;
+class TSmartPageView;
+class TUiWebDialogs;
 
-class TForm1 : public QMainWindow, public TMainWindow {
+class TForm1 : public QMainWindow, public TMainWindow, public TReportWindow {
     Q_OBJECT
 
 public:
@@ -43,8 +52,15 @@ public:
     TTrayIcon& Tray() { return *tray_; }
     TChartsPage& Charts() { return *charts_; }
     TExoticsPage& Exotics() { return *exotics_; }
+    TClockPage& ClockPage() { return *clock_; }
+    TSmartPageView& SmartPage() { return *smart_; }
+    TCpuLoadTicker& CpuLoad() { return cpuLoad_; }
+    // The help context of the page shown.
+    int HelpContext() const { return helpContext_; }
     // Where the window's modal dialogs run; tests answer them from a script.
-    void SetPrompts(TUiPrompts& prompts) { prompts_ = &prompts; }
+    void SetPrompts(TUiPrompts& prompts);
+    // Where the web buttons post; tests point them at loopback.
+    void SetWebAddresses(TWebAddresses addresses);
 
     // The newest value of each shown temperature, fan and voltage in its row.
     void ShowReadings();
@@ -59,6 +75,7 @@ public:
     void PrepareControls() override;
     void ClearClockLabels() override;
     void SetClockItems(TClockCombo combo, const std::vector<std::string>& items) override;
+    void SetupCPULoadPanel() override { cpuLoad_.SetupCPULoadPanel(); }
     void InstallHintHandler() override;
     void SetupChart() override;
     void RebuildExoticFrames() override;
@@ -66,13 +83,23 @@ public:
     void ShowCpuSpeed(const std::string& text) override;
     void FreeTrayIcons() override { trayIcons_.FreeTrayIcons(); }
     void SetReadingLabel(TDisplayKind kind, int row, const std::string& text) override;
+    void SetTrendArrow(int row, int cell) override;
     void SetTrayHint(const std::string& hint) override { tray_->SetHint(hint); }
     void UpdateTrayIcon() override;
     const TTrayIconCache& TrayIcons() const { return trayIcons_; }
 
-    // The S.M.A.R.T. list's column widths as built (0-4), the first four
-    // together (5), spare (6-8) and the last again (9), for the compact view.
-    std::array<int, 10> SmartColumnWidths{};
+    // ---- what the diagnostic report reads ----
+    std::string Caption() const override { return monitor_.Caption; }
+    std::string CommandLine() const override { return commandLineText_; }
+    std::string EDChipSet() const override { return monitor_.ChipsetDisplay.EDChipSet; }
+    std::string EDSMBBase() const override { return monitor_.ChipsetDisplay.EDSMBBase; }
+    std::string EDSMBRev() const override { return monitor_.ChipsetDisplay.EDSMBRev; }
+    bool CBSMBIOEnabled() const override { return monitor_.ChipsetDisplay.CBSMBIOEnabledChecked; }
+    std::string InfoText() const override;
+    std::string DebugInfoText() const override;
+    std::string DimmInfoText() const override;
+    // "Read info": the memory modules into the memo `dimminfo`.
+    void BTNDimmInfoClick();
 
 protected:
     bool event(QEvent* event) override;
@@ -84,6 +111,9 @@ private:
     void BindDutyEdits();
     void OnMessage(int msg, std::intptr_t wParam, std::intptr_t lParam);
     void ListenForSystemMessages();
+    void WireWebServices();
+    void ConnectWebButtons();
+    void SetWebButtonsEnabled(bool enabled);
 
     TMonitor& monitor_;
     TQtTimerService timers_;
@@ -91,7 +121,17 @@ private:
     TReadingsPage* readings_ = nullptr;
     TChartsPage* charts_ = nullptr;
     TExoticsPage* exotics_ = nullptr;
+    TClockPage* clock_ = nullptr;
+    TSmartPageView* smart_ = nullptr;
+    TCpuLoadTicker cpuLoad_;
+    std::unique_ptr<TCpuLoadPanel> cpuLoadPanel_;
+    int helpContext_ = 0;
     QPlainTextEdit* debugInfo_ = nullptr;
+    QPlainTextEdit* dimmInfo_ = nullptr;
+    QPushButton* dimmInfoButton_ = nullptr;
+    QPushButton* sendDebugButton_ = nullptr;
+    QPushButton* getConfigButton_ = nullptr;
+    std::string commandLineText_;  // as the system passed it, for the report
     std::unique_ptr<TWindowLogBoxes> logBoxes_;
     std::unique_ptr<TUiDialogs> ownDialogs_;
     std::unique_ptr<TTrayIcon> tray_;
@@ -100,4 +140,7 @@ private:
     TQtPrompts qtPrompts_;
     TUiPrompts* prompts_ = &qtPrompts_;
     bool hintHandlerInstalled_ = false;
+    TWebAddresses webAddresses_ = DefaultWebAddresses();
+    std::unique_ptr<TUiWebDialogs> webDialogs_;
+    std::unique_ptr<TWebServices> web_;
 };

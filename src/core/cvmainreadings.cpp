@@ -10,13 +10,14 @@
 #include "base/cvformat.h"
 #include "core/cvmainlogbox.h"
 #include "core/cvvalueformat.h"
+#include "ui/trendimages.h"
 
 using cvformat::Format;
 
 namespace {
 
 constexpr int ColumnLeft = 8;   // every column's name labels, inside its box
-constexpr int TrendSize = 13;   // the trend arrow's cell
+constexpr int TrendSize = TrendCellSize;
 constexpr int Gap = 2;          // between the parts of a row, as the layout places them
 constexpr int CpuLoadWidth = 197, CpuLoadHeight = 13;
 
@@ -171,4 +172,9 @@ void TReadingsPage::SetValueText(TReadingKind kind, int row, const std::string& 
     auto& values = RowsOf(kind).Values;
     if (row < 1 || static_cast<std::size_t>(row) > values.size()) return;
     values[static_cast<std::size_t>(row - 1)]->setText(Q(text));
+}
+
+void TReadingsPage::SetTrend(int row, int cell) {
+    if (row < 1 || static_cast<std::size_t>(row) > trends_.size()) return;
+    trends_[static_cast<std::size_t>(row - 1)]->setPixmap(QPixmap::fromImage(TrendCell(cell)));
 }

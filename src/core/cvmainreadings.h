@@ -29,6 +29,8 @@ public:
     void ApplyLayout(const TReadingsLayout& layout);
     // The value label of a row (1-based); rows past the page's own are ignored.
     void SetValueText(TReadingKind kind, int row, const std::string& text);
+    // The trend arrow's cell beside temperature row 1-9.
+    void SetTrend(int row, int cell);
 
     QSpinBox& DutyEdit(int n) { return *edits_.at(static_cast<std::size_t>(n - 1)); }
     QCheckBox& AutoFanSpeedBox() { return *autoFanSpeed_; }

@@ -8,6 +8,7 @@
 #include "core/cvmonitor.h"
 #include "core/sharedmm.h"
 #include "core/cvvars.h"
+#include "core/cvwebsite.h"
 #include "hw/cvlink.h"
 
 using cvformat::Format;
@@ -92,6 +93,17 @@ std::string SlotText(const TMonitor& m, TReadingKind kind, std::size_t slotIndex
     return FormatReading(m, kind, SlotStats(m.Sensors, kind, m.Slots.Slot(kind, slotIndex)).Last());
 }
 
+// A temperature without a vote keeps the arrow it had.
+void ShowTrendArrows(TMonitor& m, const TFanVotes& votes) {
+    const auto& order = m.Slots.TempOrder;
+    for (std::size_t k = 0; k < std::min(votes.size(), order.size()); ++k) {
+        if (!votes[k]) continue;
+        const int cell = *votes[k];
+        if (m.Window && k < TReadingsLayout::TempRows) m.Window->SetTrendArrow(static_cast<int>(k + 1), cell);
+        if (m.Tiles) m.Tiles->SetTrendPicture(order[k], cell);
+    }
+}
+
 }  // namespace
 
 void UpdateReadingsDisplay(TMonitor& m) {
@@ -161,7 +173,7 @@ void RxTimerMainTimer(TMonitor& m) {
         Guarded(m, "DEBUG 7", [&] {
             if (m.Window) m.Window->UpdateTrayIcon();
         });
-        Guarded(m, "DEBUG 8", [&] { m.RunFanLogic(); });
+        Guarded(m, "DEBUG 8", [&] { ShowTrendArrows(m, m.RunFanLogic()); });
         if (m.Charts) Guarded(m, "DEBUG 9", [&] { m.Charts->RepaintIfShown(); });
         Guarded(m, "DEBUG 11", [&] { m.WriteLogLine(); });
         try {

@@ -10,9 +10,6 @@
 
 class TMonitor;
 
-// Where the re-entry line asks users to report.
-inline constexpr const char* SupportAddress = "support@caldavor.example";
-
 // The tray's hint may hold no more characters than this.
 inline constexpr std::size_t TrayHintLimit = 255;
 

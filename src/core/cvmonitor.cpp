@@ -324,8 +324,12 @@ void TMonitor::FormCreate(const std::vector<std::string>& commandLine) {
 void TMonitor::CreateTimers() {
     if (!TimerService || RxTimerMain) return;
     RxTimerMain = TimerService->CreateTimer(MainTimerInterval, [this] { RxTimerMainTimer(); });
-    // The events' second; the CPU-load display joins it with its own subsystem.
-    RxTimerCPULoad = TimerService->CreateTimer(CpuLoadTimerInterval, [this] { Events.ProcessEvents(); });
+    RxTimerCPULoad = TimerService->CreateTimer(CpuLoadTimerInterval, [this] {
+        if (CpuLoadTimer)
+            CpuLoadTimer();
+        else
+            Events.ProcessEvents();
+    });
 }
 
 void TMonitor::SetTimersEnabled(bool enabled) {
@@ -507,7 +511,11 @@ void TMonitor::HandleMessage(int msg, std::intptr_t wParam, std::intptr_t lParam
     case WM_CPU_CLOCK: CpuClockMessage(*this); break;
     case WM_POWER_STATUS: PowerStatusMessage(*this); break;
     case WM_MINIMIZE: MinimizeMessage(); break;
-    case WM_POWERBROADCAST: PowerBroadcast(*this, static_cast<std::uint32_t>(wParam)); break;
+    case WM_POWERBROADCAST:
+        PowerBroadcast(*this, static_cast<std::uint32_t>(wParam));
+        // A suspend waits for this: the system may sleep now.
+        platform::current().powerEventHandled(static_cast<std::uint32_t>(wParam));
+        break;
     default: break;
     }
 }

@@ -79,7 +79,7 @@ public:
     TDetectionSteps DetectionSteps;
     TCpuServices Cpu;
     std::optional<TClockTables> ClockTables;
-    TSignatureChecker SignatureChecker;
+    TSignatureCheckSlot SignatureChecker;
     TWmiQueryValue WmiQueryValue;
 
     // ---- state of the run ----
@@ -92,6 +92,9 @@ public:
     // The timer list: the main tick and the one-second CPU-load tick.
     std::unique_ptr<TTimer> RxTimerMain;
     std::unique_ptr<TTimer> RxTimerCPULoad;
+    // The window's CPU-load tick, which ends with the events; without a
+    // window the one-second timer runs the events alone.
+    std::function<void()> CpuLoadTimer;
     // The readings published to other programs, and the channel their
     // commands arrive on; either may be missing.
     TSharedMemory SharedMem;

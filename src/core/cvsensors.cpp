@@ -141,6 +141,12 @@ TValueStats* TSensor::NewStats(int capacity, const std::string& name) {
     return FOwnedStats.back().get();
 }
 
+void TSensor::AddReading(TTreadingArray& list, const std::string& name, int capacity, double spikeLimit) {
+    TReading r{name, NewStats(capacity, FChipName + " " + name)};
+    if (spikeLimit > 0) r.Stats->SetSpikeFilter(nullptr, spikeLimit);
+    list.push_back(r);
+}
+
 void TSensor::FinishReadingSetup() {
     const bool singleTemp = FTemps.size() == 1;
     if (singleTemp) FTemps[0].Name = "Temp";

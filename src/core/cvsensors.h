@@ -194,6 +194,8 @@ protected:
     void FinishReadingSetup();
     // Statistics owned by the sensor, for readings a driver keeps beyond the four lists.
     TValueStats* NewStats(int capacity, const std::string& name);
+    // Appends a named reading with statistics "<chip name> <name>"; spikeLimit 0: no spike filter.
+    void AddReading(TTreadingArray& list, const std::string& name, int capacity, double spikeLimit);
     // Makes repeated texts of one property's options unique by appending
     // " (n)", n being the option's position, to every repetition after the first.
     static void MakeOptionsUnique(TPropStringArray& options);

@@ -89,8 +89,8 @@ public:
     virtual void SelectEntry(TClockList list, const std::string& text) = 0;
     virtual void SetThreshold(TClockThreshold which, int value) = 0;
     virtual void SetAutoClockSet(bool value) = 0;
-    // The clock mode of the CPU-load switching (0 none, 1 low, 2 medium,
-    // 3 high) and the two clocks a resume sets again.
+    // The clock mode of the CPU-load switching (0 none, 1 low, 3 high) and
+    // the two clocks a resume sets again.
     virtual int ClockMode() const { return 0; }
     virtual void SetLowSpeedMode() {}
     virtual void SetHighSpeedMode() {}
@@ -163,6 +163,8 @@ public:
     virtual void SetTileText(const std::string& name, const std::string& text) = 0;
     // Clears the tile's image and draws cell n of its picture strip.
     virtual void SetTilePicture(const std::string& name, int cell) = 0;
+    // The trend arrow (cell 0-3) of the temperature tile bound to that slot.
+    virtual void SetTrendPicture(int /*slotIndex*/, int /*cell*/) {}
 };
 
 class TCharts {
@@ -250,6 +252,8 @@ public:
     // value icon; each may raise.
     // The value label of display row Row (1-based) of that kind.
     virtual void SetReadingLabel(TDisplayKind /*kind*/, int /*row*/, const std::string& /*text*/) {}
+    // The trend arrow (cell 0-3) beside temperature row 1-9.
+    virtual void SetTrendArrow(int /*row*/, int /*cell*/) {}
     virtual void SetTrayHint(const std::string& /*hint*/) {}
     virtual void UpdateTrayIcon() {}
     // Builds the exotics panel's boxes again when it owns any.
@@ -311,7 +315,7 @@ struct TSignatureCheck {
     std::vector<std::string> CertificateSubjects;
 };
 
-using TSignatureChecker = std::function<TSignatureCheck(const std::string& fileName)>;
+using TSignatureCheckSlot = std::function<TSignatureCheck(const std::string& fileName)>;
 // One property of the last object the query answers; raises on failure.
 using TWmiQueryValue =
     std::function<std::string(const std::string& nameSpace, const std::string& query, const std::string& property)>;

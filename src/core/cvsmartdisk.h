@@ -34,6 +34,16 @@ public:
     virtual std::string Model() const = 0;
     virtual std::string Firmware() const = 0;
     virtual std::string Serial() const = 0;
+    // The kind of the link the disk is read through (LinkKinds).
+    virtual std::uint8_t LinkKind() const { return 0; }
+    // Reads the pages again; a successful read sends OnSmartRead.
+    virtual bool ReadSMART() { return false; }
+    // A disk of the disk search, which can run self-tests.
+    virtual bool FoundBySearch() const { return false; }
+    // The self-test execution status byte of the disk's last attribute data.
+    virtual std::uint8_t SelfTestStatus() const { return 0; }
+    // 0 when the disk took the command.
+    virtual int StartSelfTest(int /*kind*/, bool /*captive*/) { return -1; }
 
     // Set by the sensor factory right after construction.
     TSmartReadEvent OnSmartRead;

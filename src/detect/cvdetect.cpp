@@ -6,8 +6,13 @@
 #include "base/cvformat.h"
 #include "base/cvtrace.h"
 #include "core/cvlogsinks.h"
+#include "core/cvvars.h"
+#include "firmware/cvacpi.h"
+#include "hw/cvdriver.h"
+#include "hw/cvsetupapi.h"
 #include "hw/cvlink.h"
 #include "hw/cvsuperioinfo.h"
+#include "platform/driverctl.h"
 #include "platform/platform.h"
 
 using cvformat::Format;
@@ -778,4 +783,65 @@ bool TDetectionEngine::ProbeIPMIFRU(int linkIndex, std::uint32_t address, TIPMIF
     // The multi-record area is read and left undecoded.
     if (inRange(header[5])) ReadFRUArea(*link, address, header[5] * 8, area);
     return true;
+}
+
+// ---- ATK0110 -------------------------------------------------------------------------
+
+std::uint8_t TDetectionEngine::ProbeATK0110() const {
+    constexpr std::uint8_t ATK0110Code = 217;
+    Log("ProbeATK0110 is starting...", 0);
+    const std::string objectName = FindATK0110();
+    const bool found = !objectName.empty() && IOPort && IOPort->CanEvalACPI && EvaluateMBIF(objectName);
+    Log("End of ACPI devices scanning", 0);
+    Log("End of ProbeATK0110", 0);
+    return found ? ATK0110Code : 1;
+}
+
+std::string TDetectionEngine::FindATK0110() const {
+    Log("About to scan ACPI devices...", 0);
+    std::string objectName;
+    try {
+        TSDDevices devices;
+        devices.Enumerator = "ACPI";
+        devices.PresentOnly = false;
+        devices.DeviceInterface = false;
+        devices.Scan();
+        devices.OutputListOfDevices(false);
+        for (int i = 0; i < devices.Count(); ++i) {
+            const TSDDevice device = devices.GetDevice(i);
+            if (!TextContains(device.HardwareID, "acpi\\atk0110")) continue;
+            objectName = PdoObjectName(device);
+            Log(Format("Found ATK0110 -> %s (%s)", {device.PhysicalDeviceObject, objectName}), 0);
+        }
+    } catch (const std::exception& e) {
+        Log(Format("Error scanning ACPI devices (%s)", {e.what()}), 0);
+    }
+    return objectName;
+}
+
+bool TDetectionEngine::EvaluateMBIF(const std::string& objectName) const {
+    const std::string path = platform::drv::NamespacePrefix + objectName;
+    const auto opened = platform::current().openDevice(path);
+    if (!opened.device) {
+        Log(Format("Unable to open %s (error $%.8x)", {path, opened.error}), 0);
+        return false;
+    }
+    try {
+        TAcpiVariantArray results;
+        EVAL(opened.device.get(), "MBIF", {}, results, nullptr, false);
+        for (std::size_t i = 0; i < results.size(); ++i)
+            Log(Format("  Returned argument[%d]=%s (%s)",
+                       {static_cast<int>(i), results[i].AsText(), VariantTypeName(results[i].VarType())}),
+                0);
+        std::string board = "<unknown>";
+        if (results.size() > 1) {
+            board = results[1].AsText();
+            Log(Format("  Motherboard is <%s>", {board}), 0);
+        }
+        Found(Format("ATK0110 (MB=%s) found on ACPI", {board}));
+        return true;
+    } catch (const std::exception& e) {
+        Log(Format("Error executing ACPI method MBIF (%s)", {e.what()}), 0);
+        return false;
+    }
 }

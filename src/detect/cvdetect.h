@@ -157,6 +157,9 @@ public:
     std::uint8_t ProbeJedecJC424(int linkIndex, std::uint32_t address) const;
     std::uint8_t ProbeWinbond5CA3(int linkIndex, std::uint32_t address) const;
 
+    // ---- ACPI: 217 when the ATK0110 device answers its MBIF method, else 1
+    std::uint8_t ProbeATK0110() const;
+
     // ---- IPMI FRU EEPROM
     bool ProbeIPMIFRU(int linkIndex, std::uint32_t address, TIPMIFRU& fru) const;
     // One type/length byte and its data at Pos, never past the area's end;
@@ -164,6 +167,9 @@ public:
     static std::string DecodeFRUField(const TFRUArea& area, int& pos);
 
 private:
+    // The object name of the last ATK0110 in the ACPI device list; empty when none.
+    std::string FindATK0110() const;
+    bool EvaluateMBIF(const std::string& objectName) const;
     bool ProbeSuperIOConfirmed(int linkIndex, std::uint32_t address, std::uint8_t chipCode,
                                const char* name) const;
     std::uint8_t IdentifyWinbondByRegisters(TLink& link, std::uint32_t address) const;

@@ -40,7 +40,6 @@ constexpr int AmbBaseDevice = 16;
 // The AMB window of DIMM d on channel c.
 constexpr std::uint64_t ChannelStride = 0x8000;
 constexpr std::uint64_t DimmStride = 0x800;
-constexpr std::uint64_t WindowSize = 0x800;
 
 template <std::size_t N>
 bool Contains(const std::uint32_t (&ids)[N], std::uint32_t id) {

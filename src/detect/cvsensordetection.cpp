@@ -1,6 +1,7 @@
 #include "detect/cvsensordetection.h"
 
 #include "core/cvmonitor.h"
+#include "detect/cvacpidetect.h"
 #include "detect/cvboardfixups.h"
 #include "detect/cvchipsetmonitors.h"
 #include "detect/cvcpusources.h"
@@ -10,6 +11,7 @@
 #include "detect/cvfbdimm.h"
 #include "detect/cvfirmwaresources.h"
 #include "detect/cvgpusources.h"
+#include "detect/cvraidprobe.h"
 #include "detect/cvscsiprobe.h"
 #include "detect/cvsmartprobe.h"
 #include "detect/cvsmbusprobe.h"
@@ -73,6 +75,12 @@ void TSensorDetection::InstallSourceSteps() {
     steps.ProbeCSMISMART = ::ProbeCSMISMART;
     steps.ProbeClassicSMART = ::ProbeClassicSMART;
     steps.ProbeSCSI = ::ProbeSCSI;
+    steps.ProbeArecaRAID = ::ProbeArecaRAID;
+    steps.ProbeAMCC = ::ProbeAMCC;
+    steps.FreeArecaRAID = ::ReleaseRaidSupport;
+    steps.ProbeToshiba = ::ProbeToshiba;
+    steps.ProbeACPI = ::ProbeACPI;
+    steps.ProbeATK0110New = ::ProbeATK0110New;
     // The sources whose access objects are not in this build stay "not built yet".
     steps.ProbeUGuru = sources_.UGuru ? TSourceProbe(::ProbeUGuru) : nullptr;
     steps.ProbeATIADL = sources_.Adl ? TSourceProbe(::ProbeATIADL) : nullptr;

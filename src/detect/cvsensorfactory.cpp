@@ -19,6 +19,7 @@
 #include "chips/cvfintek.h"
 #include "chips/cvfujitsusensor.h"
 #include "chips/cvglsensor.h"
+#include "chips/cvgpusensors.h"
 #include "chips/cvgmtsensor.h"
 #include "chips/cvheuristicsensor.h"
 #include "chips/cvintel5500sensor.h"
@@ -30,8 +31,10 @@
 #include "chips/cvnational.h"
 #include "chips/cvnforce2sensor.h"
 #include "chips/cvsensorqst.h"
+#include "chips/cvsensorsacpi.h"
 #include "chips/cvsensorscsi.h"
 #include "chips/cvsensorssmart.h"
+#include "chips/cvsensoruguru.h"
 #include "chips/cvsmscsensor.h"
 #include "chips/cvsupermicrosensor.h"
 #include "chips/cvtoshibasensor.h"
@@ -148,14 +151,24 @@ const std::map<std::string, TSensorCreator, std::less<>>& BuiltCreators() {
         {"TDELLSensor", Make<TDELLSensor>()},
         {"TToshibaSensor", Make<TToshibaSensor>()},
         {"TASUSSensor", Make<TASUSSensor>()},
+        {"TNVCplSensor", Make<TNVCplSensor>()},
+        {"TGeForceSensor", Make<TGeForceSensor>()},
+        {"TATIADLSensor", Make<TATIADLSensor>()},
         {"TJOYSensor", Make<TJOYSensor>()},
         {"TIntelQSTSensor", Make<TIntelQSTSensor>()},
         {"TIntelQST2Sensor", Make<TIntelQST2Sensor>()},
+        {"TUGuruSensor", Make<TUGuruSensor>()},
         {"TFintekSensor", Make<TFintekSensor>()},
         {"TNSSensor", Make<TNSSensor>()},
         {"TITSensor", Make<TITSensor>()},
+        {"TACPISensor", Make<TACPISensor>()},
+        {"TACPISonySensor", Make<TACPISonySensor>()},
+        {"TATK0110Sensor", Make<TATK0110Sensor>()},
+        {"TACPIAsusLaptopSensor", Make<TACPIAsusLaptopSensor>()},
         {"TSMARTSensor", Make<TSMARTSensor>()},
         {"TAdvSMARTSensor", Make<TAdvSMARTSensor>()},
+        {"TArecaSensor", Make<TArecaSensor>()},
+        {"TThreeWareSensor", Make<TThreeWareSensor>()},
         {"TSCSISensor", Make<TSCSISensor>()},
     };
     return creators;

@@ -40,14 +40,6 @@ namespace {
 
 constexpr std::array<int, 3> TemperatureIds = {190, 194, 231};
 
-int findOrAddLink(std::uint8_t kind, std::string_view name) {
-    const auto& links = Links();
-    for (std::size_t i = 0; i < links.size(); ++i)
-        if (links[i]->LinkKind() == kind) return static_cast<int>(i);
-    AddLink(std::string(name), 1, kind, 0, 0, 1, 0, 0, 0);
-    return static_cast<int>(Links().size()) - 1;
-}
-
 std::uint8_t checksumByte(std::span<const std::uint8_t, 512> page) {
     return static_cast<std::uint8_t>(SmartPageChecksum(page) & 0xFF);
 }
@@ -180,8 +172,16 @@ void probeClassic9x(TDetectionContext& context) {
 
 }  // namespace
 
-int FindOrAddAdvSmartLink() { return findOrAddLink(LinkKinds::AdvSMART, "AdvSMART"); }
-int FindOrAddSmartLink() { return findOrAddLink(LinkKinds::SMART, SmartProbeText.SmartLinkName); }
+int FindOrAddDiskLink(std::uint8_t kind, std::string_view name) {
+    const auto& links = Links();
+    for (std::size_t i = 0; i < links.size(); ++i)
+        if (links[i]->LinkKind() == kind) return static_cast<int>(i);
+    AddLink(std::string(name), 1, kind, 0, 0, 1, 0, 0, 0);
+    return static_cast<int>(Links().size()) - 1;
+}
+
+int FindOrAddAdvSmartLink() { return FindOrAddDiskLink(LinkKinds::AdvSMART, "AdvSMART"); }
+int FindOrAddSmartLink() { return FindOrAddDiskLink(LinkKinds::SMART, SmartProbeText.SmartLinkName); }
 
 std::string AccessKindText(std::uint8_t accessKind) {
     static constexpr std::array<std::string_view, 8> Names = {"unknown", "Physical", "USB",  "FireWire",

@@ -35,6 +35,8 @@ struct TSmartProbeTexts {
 };
 extern const TSmartProbeTexts SmartProbeText;
 
+// The first link of `kind`, else a new one of that name (PCI 0:0.0, flag 1).
+int FindOrAddDiskLink(std::uint8_t kind, std::string_view name);
 int FindOrAddAdvSmartLink();
 int FindOrAddSmartLink();
 std::string AccessKindText(std::uint8_t accessKind);

@@ -9,23 +9,11 @@
 #include <optional>
 #include <string>
 
-// The NVAPI I2C request. Fields and order as the driver takes them; the two
-// pointers are pointer-sized, so the record is 32 bytes in a 32-bit build.
-// Callers zero the whole record, padding included, before they set it.
-struct TNvI2CRequest {
-    std::uint32_t Version;
-    std::uint32_t Port;
-    std::uint8_t IsDDCPort;
-    std::uint8_t DeviceAddress;
-    std::uint8_t Reserved[2];
-    std::uint8_t* RegisterAddress;
-    std::uint32_t RegisterSize;
-    std::uint8_t* Data;
-    std::uint32_t DataSize;
-    std::uint32_t Speed;
-};
-// Its size and version 1, as the driver checks them.
-inline constexpr std::uint32_t NvI2CRequestVersion = sizeof(TNvI2CRequest) | 1u << 16;
+#include "platform/gpulibraries.h"
+
+// The NVAPI I2C request, as the driver takes it.
+using TNvI2CRequest = platform::nvapi::I2CRequest;
+inline constexpr std::uint32_t NvI2CRequestVersion = platform::nvapi::I2CRequestVersion;
 
 using TNvPhysicalGpuHandle = void*;
 // A status of 0 is success. The Ex entries take a third argument, a 32-bit

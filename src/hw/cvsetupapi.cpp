@@ -122,6 +122,11 @@ std::string GuidToString(const std::array<std::uint8_t, 16>& guid) {
     return text + "}";
 }
 
+std::string PdoObjectName(const TSDDevice& device) {
+    constexpr std::size_t prefix = 8;  // "\Device\"
+    return device.PhysicalDeviceObject.size() > prefix ? device.PhysicalDeviceObject.substr(prefix) : "";
+}
+
 void InitializeCvsetupapi() { listWritten = false; }
 
 void TSDDevices::Scan() {

@@ -150,6 +150,21 @@ struct KernelOsVersionAnswer {
     std::uint32_t build;
 };
 
+// The answer to ThermalZoneInformationQuery; temperatures in tenths of a kelvin.
+struct ThermalInformation {
+    std::uint32_t thermalStamp;
+    std::uint32_t thermalConstant1;
+    std::uint32_t thermalConstant2;
+    std::uint32_t processors;
+    std::uint32_t samplingPeriod;
+    std::uint32_t currentTemperature;
+    std::uint32_t passiveTripPoint;
+    std::uint32_t criticalTripPoint;
+    std::uint8_t activeTripPointCount;
+    std::uint8_t reserved[3];
+    std::uint32_t activeTripPoint[10];
+};
+
 #pragma pack(pop)
 
 // Raw thermal data: up to 256 bytes of dwords.
@@ -165,6 +180,7 @@ static_assert(sizeof(MapRequest) == 12 && sizeof(MapAnswer) == 12 + PointerWiden
 static_assert(sizeof(UnmapRequest) == 8 + PointerWidening);
 static_assert(sizeof(MappedByteRequest) == 8 + PointerWidening && sizeof(MappedByteAnswer) == 8);
 static_assert(sizeof(KernelOsVersionAnswer) == 12);
+static_assert(sizeof(ThermalInformation) == 76);
 
 template <class T>
 std::span<const std::uint8_t> bytesOf(const T& value) {

@@ -19,6 +19,7 @@ namespace platform {
 class Desktop;
 class KernelClaims;
 class Libraries;
+class TempFiles;
 class Wmi;
 
 struct LocalTime {
@@ -285,6 +286,17 @@ struct WindowCommand {
     bool operator==(const WindowCommand&) const = default;
 };
 
+// Power events of the host that arrive beside the backend, through the
+// desktop session (natively logind's sleep announcements).
+class PowerEventSource {
+public:
+    virtual ~PowerEventSource() = default;
+    // The wParam codes that came since the last call, in order.
+    virtual std::vector<std::uint32_t> takePowerEvents() = 0;
+    // The window has run its handling of one of them.
+    virtual void powerEventHandled(std::uint32_t wParam) = 0;
+};
+
 class CommandChannel {
 public:
     virtual ~CommandChannel() = default;
@@ -399,6 +411,11 @@ public:
     virtual Wmi* wmi() { return nullptr; }
     // Run-time libraries by path (library.h).
     virtual Libraries& libraries();
+    // The program's own files in the temporary folder (tempfiles.h).
+    virtual TempFiles& tempFiles();
+    // A library image the program carries under `block`; empty when the
+    // build holds none.
+    virtual std::vector<std::uint8_t> libraryImage(const std::string& block);
     // The position of joystick `id` (0-based); nullopt when the query fails.
     virtual std::optional<JoystickPosition> joystickPosition(unsigned id);
 
@@ -411,9 +428,18 @@ public:
     // The channel named after `owner` (the number the shared block
     // publishes); none when it cannot be made, with the reason in `reason`.
     virtual std::unique_ptr<CommandChannel> openCommandChannel(std::uint32_t owner, std::string& reason);
-    // Power broadcasts (their wParam codes) that came since the last call;
-    // a native system delivers them through the desktop session instead.
-    virtual std::vector<std::uint32_t> takePowerEvents() { return {}; }
+    // Power broadcasts (their wParam codes) that came since the last call:
+    // the backend's own, then those of the installed source.
+    virtual std::vector<std::uint32_t> takePowerEvents();
+    // Whether the host's own power events concern this platform, so the
+    // desktop session may install a source for them (only the native one).
+    virtual bool followsHostPowerEvents() const { return false; }
+    // None uninstalls it; the source must outlive its installation.
+    void setPowerEventSource(PowerEventSource* source) { powerSource_ = source; }
+    void powerEventHandled(std::uint32_t wParam);
+
+private:
+    PowerEventSource* powerSource_ = nullptr;
 };
 
 // The platform in force. Calling it before one is installed is a programming

@@ -101,6 +101,12 @@ SharedMemoryOpenResult Platform::openSharedMemory(const std::string&, std::size_
     return {nullptr, SharedMemoryOpenResult::Failure::Handle, "no shared memory on this machine"};
 }
 std::optional<PowerStatus> Platform::powerStatus() { return std::nullopt; }
+std::vector<std::uint32_t> Platform::takePowerEvents() {
+    return powerSource_ ? powerSource_->takePowerEvents() : std::vector<std::uint32_t>{};
+}
+void Platform::powerEventHandled(std::uint32_t wParam) {
+    if (powerSource_) powerSource_->powerEventHandled(wParam);
+}
 std::unique_ptr<CommandChannel> Platform::openCommandChannel(std::uint32_t, std::string& reason) {
     reason = "no command channel on this machine";
     return nullptr;

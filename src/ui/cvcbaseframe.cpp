@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "ui/enhimage.h"
+#include "ui/trendimages.h"
 #include "ui/uilanguage.h"
 
 namespace {
@@ -171,14 +172,17 @@ void TSCBaseFrame::unhideClick(int tag) {
 
 TSCTemperature::TSCTemperature(int width, int height, QWidget* parent) : TSCBaseFrame(width, height, parent) {
     QHBoxLayout& row = AddRow(panel());
-    auto* trend = new QLabel(&panel());
-    trend->setObjectName("trend");
-    trend->setFixedSize(14, 14);
-    row.addWidget(trend);
+    trend_ = new QLabel(&panel());
+    trend_->setObjectName("trend");
+    trend_->setFixedSize(14, 14);
+    trend_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    row.addWidget(trend_);
     sample_ = AddLabel("LABSample", "??°C", true);
     row.addWidget(sample_);
     EndRow(row);
 }
+
+void TSCTemperature::ShowTrend(int cell) { trend_->setPixmap(QPixmap::fromImage(TrendCell(cell))); }
 
 TSCValueBox::TSCValueBox(int width, int height, const char* name, const char* text, QWidget* parent)
     : TSCBaseFrame(width, height, parent) {

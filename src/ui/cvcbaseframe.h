@@ -85,8 +85,11 @@ class TSCTemperature : public TSCBaseFrame {
 public:
     TSCTemperature(int width, int height, QWidget* parent = nullptr);
     QLabel* Sample() override { return sample_; }
+    // The arrow's cell at the top-left of the image.
+    void ShowTrend(int cell);
 
 private:
+    QLabel* trend_;
     QLabel* sample_;
 };
 

@@ -104,6 +104,13 @@ TDlgPost::TAnswer TDlgPost::Answer(TQuestion question) const {
     return buttons[1]->isChecked() ? TAnswer::No : TAnswer::DontKnow;
 }
 
+TPostAnswers TDlgPost::Answers() const {
+    static constexpr TFanAnswer FanAnswers[] = {TFanAnswer::Yes, TFanAnswer::No, TFanAnswer::DontKnow};
+    const auto fan = [this](TQuestion question) { return FanAnswers[static_cast<std::size_t>(Answer(question))]; };
+    return {email_->text().toStdString(), mbModel_->text().toStdString(), okForBeta_->isChecked(),
+            fan(TQuestion::CanChange), fan(TQuestion::Smoothly), fan(TQuestion::CanStop)};
+}
+
 void TDlgPost::BitBtn3Click() {
     bool callHelp = false;
     help_.HelpHandler(THelpLink::HelpContext, HelpTopic, callHelp);

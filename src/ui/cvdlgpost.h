@@ -6,6 +6,7 @@
 
 #include <QDialog>
 
+#include "report/cvreport.h"
 #include "ui/cvproxygroup.h"
 #include "ui/formstorage.h"
 
@@ -25,6 +26,8 @@ public:
     QLineEdit& EDEmail() { return *email_; }
     QCheckBox& CBOkForBetaVersions() { return *okForBeta_; }
     TAnswer Answer(TQuestion question) const;
+    // What the diagnostic report reads of the questionnaire.
+    TPostAnswers Answers() const;
     void BitBtn3Click();
     // The proxy controls are disabled: nothing to do.
     void CBUseProxyClick() {}

@@ -248,6 +248,11 @@ void TExoticsPage::SetTilePicture(const std::string& name, int cell) {
     if (auto* battery = dynamic_cast<TSCBattery*>(FindExoticFrame(name))) battery->ShowCell(cell);
 }
 
+void TExoticsPage::SetTrendPicture(int slotIndex, int cell) {
+    if (auto* box = dynamic_cast<TSCTemperature*>(FindExoticFrame(TExoticKind::Temperature, slotIndex)))
+        box->ShowTrend(cell);
+}
+
 void TExoticsPage::SetDiskTileText(int driveNumber, const std::string& text) {
     TSCBaseFrame* box = FindExoticFrame(TExoticKind::SmartDrive, driveNumber);
     if (box && box->Sample()) box->Sample()->setText(QString::fromStdString(text));

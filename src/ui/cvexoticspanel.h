@@ -51,6 +51,7 @@ public:
     bool HasTile(const std::string& name) const override;
     void SetTileText(const std::string& name, const std::string& text) override;
     void SetTilePicture(const std::string& name, int cell) override;
+    void SetTrendPicture(int slotIndex, int cell) override;
 
     // The screen's DPI; tests set their own.
     std::function<double()> ScreenDpi;

@@ -1,6 +1,7 @@
 #include "ui/cvreportprogress.h"
 #include "ui/uilanguage.h"
 
+#include <QCoreApplication>
 #include <QListWidget>
 #include <QVBoxLayout>
 
@@ -22,3 +23,14 @@ void TDlgReportProgress::AddLine(const std::string& line) {
     list_->addItem(QString::fromStdString(line));
     list_->scrollToBottom();
 }
+
+void TDlgReportProgress::InsertFirst(const std::string& text) { list_->insertItem(0, QString::fromStdString(text)); }
+
+void TDlgReportProgress::ReplaceFirst(const std::string& text) {
+    if (list_->count() == 0)
+        InsertFirst(text);
+    else
+        list_->item(0)->setText(QString::fromStdString(text));
+}
+
+void TDlgReportProgress::ProcessMessages() { QCoreApplication::processEvents(); }

@@ -1,23 +1,17 @@
 #include "ui/uidialogs.h"
 
-#include <QMessageBox>
-
 #include "ui/cvdebugsmbus.h"
 #include "ui/cvshowhint.h"
 #include "ui/uiprompts.h"
 
-namespace {
-
-void RunBox(TUiPrompts& prompts, QWidget* owner, QMessageBox::Icon icon, const std::string& text) {
+void RunMessageBox(TUiPrompts& prompts, QWidget* owner, QMessageBox::Icon icon, const std::string& text) {
     QMessageBox box(icon, "Caldavor", QString::fromStdString(NormalizeLineBreaks(text)), QMessageBox::Ok, owner);
     prompts.RunModal(box);
 }
 
-}  // namespace
+void TUiDialogs::ShowWarning(const std::string& text) { RunMessageBox(prompts_, owner_, QMessageBox::Warning, text); }
 
-void TUiDialogs::ShowWarning(const std::string& text) { RunBox(prompts_, owner_, QMessageBox::Warning, text); }
-
-void TUiDialogs::ShowError(const std::string& text) { RunBox(prompts_, owner_, QMessageBox::Critical, text); }
+void TUiDialogs::ShowError(const std::string& text) { RunMessageBox(prompts_, owner_, QMessageBox::Critical, text); }
 
 bool TUiDialogs::RunHintDialog(const THintDialogRequest& request) {
     TDlgShowHint dialog(owner_);

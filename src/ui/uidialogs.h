@@ -3,11 +3,16 @@
 // hint dialog and the SMBus debug dialog of "/SMBDEBUG". Every modal run
 // goes through the prompts, so tests answer them.
 
+#include <QMessageBox>
+
 #include "core/cvservices.h"
 
 class QWidget;
 class TMonitor;
 class TUiPrompts;
+
+// A message box with the program's caption, run through the prompts.
+void RunMessageBox(TUiPrompts& prompts, QWidget* owner, QMessageBox::Icon icon, const std::string& text);
 
 class TUiDialogs : public TDialogs, public TSMBusDebugDialog {
 public:

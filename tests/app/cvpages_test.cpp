@@ -6,12 +6,18 @@
 
 #include <QImage>
 #include <QLabel>
+#include <QProgressBar>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
 #include "app/demowindow.h"
+#include "cpu/noscpuusage.h"
+#include "ui/cvcbaseframe.h"
 #include "ui/cvcharts.h"
+#include "ui/cvclockpage.h"
 #include "ui/cvexoticspanel.h"
+#include "ui/cvsmartpage.h"
+#include "ui/trendimages.h"
 
 namespace {
 
@@ -53,6 +59,57 @@ TEST_F(DemoPagesTest, TicksFeedTheBoxesAndTheChart) {
     const auto row = [](double v) { return static_cast<int>(std::nearbyint(171 - (v - 29.4) / (40.8 - 29.4) * 171)); };
     EXPECT_EQ(image.pixel(250, row(30)), qRgb(0, 128, 0));
     EXPECT_EQ(image.pixel(250, row(40)), qRgb(255, 0, 0));
+}
+
+TEST_F(DemoPagesTest, TicksDrawTheTrendArrowBesideTheRowAndInTheTile) {
+    TExoticsPage& exotics = form->Exotics();
+    exotics.ScreenDpi = [] { return 96.0; };
+    exotics.BTNShowTheMagicClick();
+    ASSERT_EQ(monitor.Slots.TempOrder.at(2), 2);
+    monitor.Slots.TempSlots[2].Wanted = 40;  // a steady 30C is two below: down
+    monitor.Slots.TempSlots[2].Warning = 50;
+    Ticks(2);
+    const QImage down = TrendCell(2).convertToFormat(QImage::Format_ARGB32);
+    const auto shown = [](const QLabel* label) { return label->pixmap().toImage().convertToFormat(QImage::Format_ARGB32); };
+    EXPECT_EQ(shown(form->findChild<QLabel*>("TempTrend03")), down);
+    TSCBaseFrame* tile = exotics.FindExoticFrame("SCTemp03");
+    ASSERT_NE(tile, nullptr);
+    EXPECT_EQ(shown(tile->findChild<QLabel*>("trend")), down);
+}
+
+}  // namespace
+
+namespace {
+
+class DemoCpuLoadTest : public DemoPagesTest {
+protected:
+    ~DemoCpuLoadTest() override { CPUUsage.Reset(); }
+};
+
+TEST_F(DemoCpuLoadTest, TheOneSecondTickFillsTheReadingsPageTheBoxesAndTheClockPage) {
+    ASSERT_EQ(monitor.ClockControls, &form->ClockPage());
+    ASSERT_EQ(monitor.SmartView, &form->SmartPage());
+    CPUUsage.NumCPUs = 4;
+    CPUUsage.total = 5;
+    for (int cpu = 0; cpu < 4; ++cpu) CPUUsage.PerCPU[static_cast<std::size_t>(cpu)] = 2.5f + cpu;
+    form->Exotics().BTNShowTheMagicClick();
+    monitor.CpuLoadTimer();
+
+    EXPECT_EQ(form->findChild<QLabel*>("LABCPULoad")->text(), "5.0%");
+    const int lefts[] = {0, 49, 98, 147};
+    for (int cpu = 0; cpu < 4; ++cpu) {
+        const auto* bar = form->findChild<QProgressBar*>(QString("PBCPULoad%1").arg(cpu, 2, 10, QChar('0')));
+        ASSERT_NE(bar, nullptr) << cpu;
+        EXPECT_EQ(bar->geometry(), QRect(lefts[cpu], 0, 48, 13)) << cpu;
+        EXPECT_EQ(bar->value(), std::vector<int>({2, 4, 4, 6})[static_cast<std::size_t>(cpu)]) << cpu;
+    }
+    auto* usage = dynamic_cast<TSCUsage*>(form->Exotics().FindExoticFrame("SCCPUUsage01"));
+    ASSERT_NE(usage, nullptr);
+    EXPECT_EQ(usage->Sample()->text(), "2.5%");
+    auto* uptime = dynamic_cast<TSCUptime*>(form->Exotics().FindExoticFrame("SCUptime"));
+    ASSERT_NE(uptime, nullptr);
+    EXPECT_TRUE(uptime->LABDays().text().endsWith(" days"));
+    EXPECT_EQ(form->findChild<QLabel*>("LABClockWish")->text(), "Low power preferred");
 }
 
 }  // namespace

@@ -18,7 +18,8 @@ namespace {
 
 bool LoadBoard(testsupport::TestMachine& machine, TWindowOnMachine::TBoard board) {
     if (board == TWindowOnMachine::TBoard::Empty) return false;
-    machine->loadFromFile(CALDAVOR_BOARDS_DIR "/demo.json");
+    machine->loadFromFile(board == TWindowOnMachine::TBoard::Demo ? CALDAVOR_BOARDS_DIR "/demo.json"
+                                                                  : CALDAVOR_BOARDS_DIR "/uguru3.json");
     return true;
 }
 

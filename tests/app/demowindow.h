@@ -22,8 +22,8 @@ public:
 
 class TWindowOnMachine {
 public:
-    // The demo board, detected as the program does.
-    enum class TBoard { Empty, Demo };
+    // The demo board or the uGuru board, detected as the program does.
+    enum class TBoard { Empty, Demo, UGuru3 };
     explicit TWindowOnMachine(TBoard board = TBoard::Empty);
 
     // Builds the window: its first stage of start-up runs and posts the second.

@@ -7,6 +7,7 @@
 #include <set>
 #include <vector>
 
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QImage>
 #include <QListWidget>
@@ -21,13 +22,16 @@
 #include "core/cvhelp.h"
 #include "core/cvmainscreenshot.h"
 #include "core/cvvars.h"
+#include "cpu/noscpuusage.h"
 #include "ui/cvcharts.h"
+#include "ui/cvclockpage.h"
 #include "ui/cvconfig.h"
 #include "ui/cvconfigexchange.h"
 #include "ui/cvdebugsmbus.h"
 #include "ui/cvdlggetconfig.h"
 #include "ui/cvdlgpost.h"
 #include "ui/cvdlgselecttemp.h"
+#include "ui/cvsmartpage.h"
 #include "ui/cvfindsmbusdevices.h"
 #include "ui/cvreportpreview.h"
 #include "ui/cvreportprogress.h"
@@ -96,6 +100,15 @@ TEST_F(Screenshot, MainWindowThroughTheXServer) {
         demo.monitor.RxTimerMainTimer();
     }
     for (const int item : {2, 6}) form.Charts().JLVChart().topLevelItem(item)->setCheckState(0, Qt::Checked);
+    // Four busy CPUs, the first disk and a board with its clock chip.
+    CPUUsage.NumCPUs = 4;
+    CPUUsage.total = 46.5f;
+    for (int cpu = 0; cpu < 4; ++cpu) CPUUsage.PerCPU[static_cast<std::size_t>(cpu)] = 20.0f + 25.0f * cpu;
+    demo.monitor.CpuLoadTimer();
+    form.findChild<QComboBox*>("CBSmartHD")->setCurrentIndex(0);
+    form.SmartPage().UpdateSmartPage(false);
+    form.ClockPage().SelectEntry(TClockList::Vendor, "ABIT");
+    form.ClockPage().SelectEntry(TClockList::Model, "AN7");
     Shoot(form, folder, "mainwindow.png");
     ShootTabs(form, *form.findChild<QTabWidget*>("pages"),
               {{"TSReadings", "page-readings.png"},

@@ -7,11 +7,13 @@
 #include <array>
 #include <filesystem>
 #include <stdexcept>
+#include <utility>
 
 #include "core/cvmaintick.h"
 #include "core/cvmonitor.h"
 #include "core/cvreadinglog.h"
 #include "core/cvvars.h"
+#include "core/cvwebsite.h"
 #include "coretest.h"
 #include "fakesensor.h"
 #include "fakeservices.h"
@@ -61,6 +63,7 @@ public:
     }
     void SetTrayHint(const std::string& hint) override { Hint = hint; }
     void UpdateTrayIcon() override { ++TrayUpdates; }
+    void SetTrendArrow(int row, int cell) override { Arrows.emplace_back(row, cell); }
     struct TLabel {
         TDisplayKind Kind;
         int Row;
@@ -68,6 +71,7 @@ public:
         bool operator==(const TLabel&) const = default;
     };
     std::vector<TLabel> Labels;
+    std::vector<std::pair<int, int>> Arrows;  // row, cell
     std::string Hint;
     int TrayUpdates = 0;
 };
@@ -219,14 +223,22 @@ public:
     bool HasTile(const std::string&) const override { return false; }
     void SetTileText(const std::string&, const std::string&) override {}
     void SetTilePicture(const std::string&, int) override {}
+    void SetTrendPicture(int slot, int cell) override { Arrows.emplace_back(slot, cell); }
     std::vector<TRecordingWindow::TLabel> Texts;
+    std::vector<std::pair<int, int>> Arrows;  // slot, cell
 };
 
-TEST_F(MainTick, NineTemperatureRowsEveryActiveTileAndTheHint) {
+// One chip of ten temperatures, T1 to T10, not yet bound to slots.
+TFakeSensor& AddTenTemperatures(TMonitor& monitor) {
     TFakeReadings readings;
     for (int i = 1; i <= 10; ++i) readings.Temps.push_back("T" + std::to_string(i));
     auto& sensor = coretest::AddFakeSensor(monitor.Sensors, "chip", readings);
     monitor.SensorInUse.push_back(false);
+    return sensor;
+}
+
+TEST_F(MainTick, NineTemperatureRowsEveryActiveTileAndTheHint) {
+    auto& sensor = AddTenTemperatures(monitor);
     sensor.Sample(TReadingKind::Temp, {40, 30, 31, 32, 33, 34, 35, 36, 37, 38});
     monitor.BuildReadingSlots();
     monitor.AutoAssociate();
@@ -250,6 +262,30 @@ TEST_F(MainTick, NineTemperatureRowsEveryActiveTileAndTheHint) {
     EXPECT_EQ(BuildTrayHint(monitor), "");
     monitor.Options.ShowStaticIcon = true;
     EXPECT_EQ(BuildTrayHint(monitor), "Caldavor");
+}
+
+TEST_F(MainTick, TheTickDrawsEachShownTemperaturesTrendArrowInItsRowAndTile) {
+    auto& sensor = AddTenTemperatures(monitor);
+    // Wanted 40, warning 50: full, keep, down, up (rising), keep..., and a tenth, full.
+    sensor.Sample(TReadingKind::Temp, {55, 45, 30, 44, 45, 45, 45, 45, 45, 55});
+    sensor.Sample(TReadingKind::Temp, {55, 45, 30, 46, 45, 45, 45, 45, 45, 55});
+    monitor.BuildReadingSlots();
+    monitor.AutoAssociate();
+    for (auto& slot : monitor.Slots.TempSlots) {
+        slot.Wanted = 40;
+        slot.Warning = 50;
+    }
+    monitor.PARSEUSED();
+    TRecordingTiles tiles;
+    monitor.Tiles = &tiles;
+
+    monitor.RxTimerMainTimer();
+    const std::vector<std::pair<int, int>> rows{{1, 3}, {2, 0}, {3, 2}, {4, 1}, {5, 0},
+                                                {6, 0}, {7, 0}, {8, 0}, {9, 0}};
+    EXPECT_EQ(window.Arrows, rows) << "nine rows, the tenth has none";
+    ASSERT_EQ(tiles.Arrows.size(), 10u);
+    EXPECT_EQ(tiles.Arrows[3], (std::pair<int, int>{3, 1}));
+    EXPECT_EQ(tiles.Arrows[9], (std::pair<int, int>{9, 3})) << "by slot index";
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 #include "core/cvmonitor.h"
 #include "core/cvpower.h"
@@ -13,6 +14,7 @@
 #include "fakesensor.h"
 #include "fakeservices.h"
 #include "platform/sim/machine.h"
+#include "platform/sleepwatch.h"
 
 namespace {
 
@@ -116,6 +118,47 @@ TEST_F(Power, CommandsAndPowerEventsFromOutsideArriveAsQueuedMessages) {
     machine_->session().injectPowerEvent(10);
     monitor.PollSystemMessages();
     EXPECT_EQ(window.Posted, (std::vector<int>{WM_USER + 1, 0x218}));
+}
+
+TEST_F(Power, TheHostsSleepRunsTheSuspendBeforeItsDelayLockGoes) {
+    // Records, at each release, whether the suspend sequence had finished.
+    class TLock : public platform::SleepDelayLock {
+    public:
+        explicit TLock(const TLogBoxRecorder& boxes) : boxes_(boxes) {}
+        bool take() override {
+            Calls.push_back("take");
+            return true;
+        }
+        void release() override {
+            const bool ready = !boxes_.Readings.empty() && boxes_.Readings.back() == "Ready for suspend!";
+            Calls.push_back(ready ? "release after the suspend" : "release too early");
+        }
+        std::vector<std::string> Calls;
+
+    private:
+        const TLogBoxRecorder& boxes_;
+    } lock(boxes);
+    platform::SleepWatch watch(lock);
+    machine_->setPowerEventSource(&watch);
+    monitor.FormCreate({"caldavor"});
+    watch.start();
+
+    const auto deliver = [&] {
+        window.Posted.clear();
+        window.Messages.clear();
+        monitor.PollSystemMessages();
+        for (const auto& [msg, wParam] : std::exchange(window.Messages, {})) monitor.HandleMessage(msg, wParam, 0);
+    };
+    watch.prepareForSleep(true);
+    deliver();
+    EXPECT_EQ(window.Posted, (std::vector<int>{0x218}));
+    EXPECT_EQ(lock.Calls, (std::vector<std::string>{"take", "release after the suspend"}));
+    EXPECT_FALSE(monitor.IO.IOAvailable);
+    watch.prepareForSleep(false);
+    deliver();
+    EXPECT_EQ(boxes.Readings.back(), "Resumed from suspend!");
+    EXPECT_EQ(lock.Calls, (std::vector<std::string>{"take", "release after the suspend", "take"}));
+    machine_->setPowerEventSource(nullptr);
 }
 
 TEST_F(Power, TheBatteryTileFollowsThePowerStatus) {

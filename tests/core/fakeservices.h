@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/cvservices.h"
@@ -87,7 +88,10 @@ namespace coretest {
 // The window as the start-up and shutdown see it: what was posted and asked.
 class TFakeWindow : public TMainWindow {
 public:
-    void PostMessage(int msg, std::intptr_t, std::intptr_t) override { Posted.push_back(msg); }
+    void PostMessage(int msg, std::intptr_t wParam, std::intptr_t) override {
+        Posted.push_back(msg);
+        Messages.emplace_back(msg, wParam);
+    }
     void Minimize() override { Calls.push_back("Minimize"); }
     void Restore() override { Calls.push_back("Restore"); }
     void Close() override { Calls.push_back("Close"); }
@@ -96,6 +100,7 @@ public:
     void SetClockItems(TClockCombo combo, const std::vector<std::string>& items) override { Items[combo] = items; }
 
     std::vector<int> Posted;
+    std::vector<std::pair<int, std::intptr_t>> Messages;  // with their wParam
     std::vector<std::string> Calls;
     bool AutoFanChecked = true;
     std::map<TClockCombo, std::vector<std::string>> Items;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -15,7 +17,9 @@
 #include "detect/cvsmartprobe.h"
 #include "detectfixture.h"
 #include "disks/cvhdfinder.h"
+#include "platform/diskctl.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/simdisk.h"
 
 namespace {
 
@@ -51,6 +55,34 @@ TEST_F(DiskProbeTest, ABadChecksumBlocksOnlyTheAdvancedMethod) {
     ASSERT_EQ(monitor.Sensors.size(), 1u);
     EXPECT_EQ(monitor.Sensors[0]->FChipCode, 13);
     EXPECT_EQ(monitor.SmartDrives[0].Text, "HD0 - 500.1GB - ST3500418AS");
+}
+
+TEST_F(DiskProbeTest, ABetaBuildEnablesTheThreeExtraUsbBridgesForTheSearch) {
+    const TVendorTypes cypressOnly = VendorTypeBit(vtCypress);
+    struct Case {
+        const char* Caption;
+        TVendorTypes Expected;
+    };
+    const Case cases[] = {
+        {"Caldavor 5.3.2", cypressOnly},
+        {"Caldavor 5.3.3 beta 2",
+         static_cast<TVendorTypes>(cypressOnly | VendorTypeBit(vtSunPlus) | VendorTypeBit(vtIoData) |
+                                   VendorTypeBit(vtLogitech))},
+    };
+    load(std::string(R"("d": )") + SataDisk + "}");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Caption);
+        VendorTypes = cypressOnly;
+        boxes.Info.clear();
+        monitor.Caption = c.Caption;
+        ProbeAdvancedSMART(context);
+        EXPECT_EQ(VendorTypes, c.Expected);
+        EXPECT_EQ(has(boxes.Info, "Adding support for additional USB Vendors"), c.Expected != cypressOnly);
+        FoundDisks.clear();
+        monitor.Sensors.clear();
+        monitor.SmartDrives.clear();
+    }
+    VendorTypes = AllVendorTypes;
 }
 
 TEST_F(DiskProbeTest, ARefusedSensorAddsNoDriveListEntry) {
@@ -115,6 +147,69 @@ TEST_F(DiskProbeTest, ProbeSCSILogsOneDriveAndLinksIt) {
         "End of SCSI probing",
     };
     EXPECT_EQ(lines, expected);
+}
+
+// A Windows 9x machine whose system folder holds the given files, with the
+// sample disk as physical drive 1.
+std::string Windows9xBoard(const std::string& systemFiles) {
+    std::string disk = SataDisk;
+    disk.replace(disk.find(R"("drive": 0)"), 10, R"("drive": 1)");
+    return R"({"os": {"major": 4, "minor": 10, "platformId": 1}, "systemFiles": [)" + systemFiles +
+           R"(], "disks": {"d": )" + disk + "}}}";
+}
+
+TEST_F(DiskProbeTest, Windows9xTestsFourDrivesOnTheDriversOneHandleWithTheirDeviceRegister) {
+    machine().loadFromJson(Windows9xBoard(R"("SMARTVSD.VXD", "IOSUBSYS\\SMARTVSD.VXD")"), "win98.json");
+    ProbeClassicSMART(context);
+    ASSERT_EQ(monitor.Sensors.size(), 1u);
+    EXPECT_EQ(monitor.Sensors[0]->FChipCode, 13);
+    ASSERT_EQ(monitor.SmartDrives.size(), 1u);
+    EXPECT_EQ(monitor.SmartDrives[0].Text, "HD1 - 500.1GB - ST3500418AS");
+    EXPECT_FALSE(has(boxes.Info, "SMARTVSD.VXD is already installed")) << "a driver that opens is not installed";
+}
+
+TEST_F(DiskProbeTest, Windows9xCommandsNameTheirDriveAndItsMasterOrSlaveDevice) {
+    machine().loadFromJson(Windows9xBoard(R"("SMARTVSD.VXD", "IOSUBSYS\\SMARTVSD.VXD")"), "win98.json");
+    ProbeClassicSMART(context);
+    std::set<int> drives;
+    for (const auto& request : machine().disks().recorder()) {
+        EXPECT_EQ(request.path, "\\\\.\\SMARTVSD");
+        if (request.code != platform::disk::SmartRcvDriveData && request.code != platform::disk::SmartSendDriveCommand)
+            continue;
+        platform::disk::SendCmdInParams in{};
+        std::memcpy(&in, request.input.data(), platform::disk::SendCmdInSent);
+        EXPECT_EQ(in.regs.device, in.driveNumber % 2 == 0 ? 0xA0 : 0xB0) << int{in.driveNumber};
+        drives.insert(in.driveNumber);
+    }
+    EXPECT_EQ(drives, (std::set<int>{0, 1, 2, 3}));
+}
+
+TEST_F(DiskProbeTest, Windows9xWithoutTheDriverCopiesItInForTheNextStart) {
+    struct Case {
+        const char* What;
+        const char* Files;
+        const char* Line;
+        bool Copied;
+    };
+    const Case cases[] = {
+        {"driver in the system folder", R"("smartvsd.vxd")", "SMARTVSD.VXD copied into the IOSUBSYS folder", true},
+        {"no driver anywhere", "", "SMARTVSD.VXD is not in the system folder: the S.M.A.R.T. driver cannot be installed",
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        platform::sim::Machine win98;
+        platform::ScopedPlatform scope(win98);
+        win98.loadFromJson(Windows9xBoard(c.Files), "win98.json");
+        boxes.Info.clear();
+        boxes.Readings.clear();
+        ProbeClassicSMART(context);
+        EXPECT_TRUE(monitor.Sensors.empty()) << "a copied driver loads only when the system starts again";
+        EXPECT_TRUE(has(boxes.Info, c.Line));
+        EXPECT_TRUE(has(boxes.Readings, "The S.M.A.R.T. driver could not be opened: no S.M.A.R.T. data on this system") ||
+                    has(boxes.Info, "The S.M.A.R.T. driver could not be opened: no S.M.A.R.T. data on this system"));
+        EXPECT_EQ(win98.fileExists("C:\\WINDOWS\\SYSTEM\\IOSUBSYS\\SMARTVSD.VXD"), c.Copied);
+    }
 }
 
 }  // namespace

@@ -146,7 +146,7 @@ TEST_F(FirmwareSources, AUGuruBoardListsItsItemsByKind) {
                                                     "Found UGURU (AN8 32X(C51-CK804))",
                                                     "End of UGURU support probing"}));
     EXPECT_TRUE(has(boxes.Readings, "Found UGURU (AN8 32X(C51-CK804))"));
-    EXPECT_TRUE(traced("INFO : chip code 198 (TUGuruSensor) not built yet"));
+    EXPECT_EQ(codes(), std::vector<int>{198});
 
     boxes.Info.clear();
     uguru.board = {"Other", "Board", false, "", {{1, "CPU"}}};

@@ -49,19 +49,20 @@ TEST(ChipCodeTable, EveryClassRowAndThePlainCodes) {
 TEST(ChipCodeTable, LinkZeroSourcesAndBuiltClasses) {
     for (int code : {4, 11, 18, 19, 198, 204, 219, 222}) EXPECT_TRUE(IsLinkZeroSource(static_cast<std::uint8_t>(code)));
     for (int code : {2, 25, 218}) EXPECT_FALSE(IsLinkZeroSource(static_cast<std::uint8_t>(code)));
-    for (const char* built : {"TSensor", "TUnusedSensor", "THeuristicSensor", "TDummySensor"})
-        EXPECT_NE(FindChipCreator(built), nullptr) << built;
+    for (int code = 0; code < 256; ++code) {
+        const std::string name(ChipClassName(static_cast<std::uint8_t>(code)));
+        EXPECT_NE(FindChipCreator(name), nullptr) << code << " " << name;
+    }
     EXPECT_EQ(FindChipCreator("TNoSuchSensor"), nullptr);
 }
 
 class SensorFactory : public DetectTest {};
 
-TEST_F(SensorFactory, BuiltPlainAndMissingClasses) {
+TEST_F(SensorFactory, BuiltAndPlainClasses) {
     const int pci = addLink(LinkKinds::PCI, 0, 0);
     const int isa = addLink(LinkKinds::ISA, HostKinds::ISA, 0x290);
     factory.AddSensor(pci, 0, 218);
     factory.AddSensor(isa, 0x295, 66);
-    factory.AddSensor(isa, 0x2A0, 198);  // no TUGuruSensor in this build
     ASSERT_EQ(monitor.Sensors.size(), 2u);
     EXPECT_NE(dynamic_cast<TDummySensor*>(monitor.Sensors[0].get()), nullptr);
     const TSensor& plain = *monitor.Sensors[1];
@@ -69,8 +70,7 @@ TEST_F(SensorFactory, BuiltPlainAndMissingClasses) {
     EXPECT_EQ(monitor.Sensors[1]->FChipCode, 66);
     EXPECT_EQ(monitor.Sensors[1]->GetTempCount(), 0);
     EXPECT_EQ(monitor.SensorInUse, (std::vector<bool>{true, true}));
-    EXPECT_TRUE(traced("INFO : chip code 198 (TUGuruSensor) not built yet"));
-    EXPECT_TRUE(registered(isa, 0x2A0));
+    EXPECT_TRUE(registered(isa, 0x295));
     EXPECT_TRUE(traced("FOUND " + monitor.Sensors[1]->FChipName + " at $0295"));
 }
 
@@ -478,6 +478,26 @@ TEST_F(SensorFactory, IsISABaseFree) {
     EXPECT_TRUE(IsISABaseFree(0x0A00));
     EXPECT_FALSE(IsISABaseFree(0x0290));
     EXPECT_TRUE(IsISABaseFree(-1));
+}
+
+}  // namespace
+
+namespace {
+
+class AcpiFactory : public DetectTest {};
+
+TEST_F(AcpiFactory, TheATK0110BoardReadsThroughTheFactory) {
+    machine().loadFromFile(CALDAVOR_BOARDS_DIR "/acpi/atk0110-method3.json");
+    IOPort = std::make_unique<TIOPort>();
+    const int acpi = addLink(LinkKinds::ACPI, 0, 0);
+    factory.AddSensor(acpi, 0, 217);
+    ASSERT_EQ(monitor.Sensors.size(), 1u);
+    TSensor& sensor = *monitor.Sensors[0];
+    ASSERT_EQ(sensor.GetVoltCount(), 4);
+    sensor.ReadVolts();
+    EXPECT_EQ(sensor.GetVolt(4).Name, "+12V");
+    EXPECT_NEAR(sensor.GetVolt(4).Stats->Last(), 13.2, 1e-4);
+    EXPECT_EQ(machine().namespaceLog().openHandles, 0);
 }
 
 }  // namespace

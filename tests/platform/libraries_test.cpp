@@ -81,6 +81,9 @@ TEST(SimLibraries, MalformedSectionsAreRefused) {
         {R"({"cardLibrary": {"path": "x.dll", "speed": 1}})", "speed"},
         {R"({"joysticks": {"0": {"x": 65536}}})", "/joysticks/0/x"},
         {R"({"joysticks": {"-1": {"x": 1}}})", "decimal index"},
+        {R"({"signatures": {"absent": ["wintrust"]}})", "signature libraries or entry points"},
+        {R"({"signatures": {"files": {"a.exe": {"trust": "OK"}}}})", "/signatures/files/a.exe/trust"},
+        {R"({"signatures": {"files": {"a.exe": {"blobs": [{"certificates": [{"name": "x"}]}]}}}})", "name"},
     };
     testsupport::expectRefused(boards);
 }

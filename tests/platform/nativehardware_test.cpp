@@ -49,9 +49,10 @@ TEST(NativeSystem, SysfsDevicesBecomeDeviceRecords) {
     put(acpi / "PNP0C0A:00/path", "\\_SB_.BAT0\n");
     put(acpi / "PNP0C0A:00/status", "0\n");
     put(acpi / "LNXTHERM:00/hid", "LNXTHERM\n");
+    put(acpi / "LNXSYSTM:00/hid", "LNXSYSTM\n");
 
     const auto all = listSysfsDevices(root.path().string(), {});
-    ASSERT_EQ(all.size(), 3u);
+    ASSERT_EQ(all.size(), 4u);
     EXPECT_EQ(text(all[0], devprop::HardwareId),
               multi({"PCI\\VEN_8086&DEV_2930&SUBSYS_82D41043&REV_02", "PCI\\VEN_8086&DEV_2930&SUBSYS_82D41043",
                      "PCI\\VEN_8086&DEV_2930"}));
@@ -64,8 +65,12 @@ TEST(NativeSystem, SysfsDevicesBecomeDeviceRecords) {
 
     const auto present = listSysfsDevices(root.path().string(), {"acpi", true, false});
     ASSERT_EQ(present.size(), 1u);
-    EXPECT_EQ(text(present[0], devprop::HardwareId), multi({"ACPI\\LNXTHERM", "*LNXTHERM"}));
-    EXPECT_TRUE(listSysfsDevices(root.path().string(), {"ACPI_HAL", false, false}).empty());
+    EXPECT_EQ(text(present[0], devprop::HardwareId), multi({"ACPI\\ThermalZone"}));
+    EXPECT_EQ(text(present[0], devprop::PhysicalDeviceObjectName), std::string("\\Device\\LNXTHERM:00\0", 20));
+    const auto hal = listSysfsDevices(root.path().string(), {"ACPI_HAL", false, false});
+    ASSERT_EQ(hal.size(), 1u);
+    EXPECT_EQ(text(hal[0], devprop::HardwareId), multi({"ACPI_HAL\\PNP0C08"}));
+    EXPECT_EQ(text(hal[0], devprop::EnumeratorName), std::string("ACPI_HAL\0", 9));
 }
 
 TEST(NativeSystem, BiosFactsGoWhereTheSystemRegistryKeepsThem) {

@@ -24,6 +24,7 @@
 #include "platform/linux/nativeclaims.h"
 #include "platform/linux/nativedriver.h"
 #include "platform/platform.h"
+#include "platform/tempfiles.h"
 #include "platform/wmi.h"
 
 namespace platform::native {
@@ -77,10 +78,15 @@ public:
     SharedMemoryOpenResult openSharedMemory(const std::string& name, std::size_t size) override;
     // /sys/class/power_supply (nativepower.h).
     std::optional<PowerStatus> powerStatus() override;
+    // Suspends and resumes come from logind, through the window's bus.
+    bool followsHostPowerEvents() const override { return true; }
     // A Unix socket of the user (commandsocket.h).
     std::unique_ptr<CommandChannel> openCommandChannel(std::uint32_t owner, std::string& reason) override;
+    // The build carries no library images (the default), so nothing is written here.
+    TempFiles& tempFiles() override { return tempFiles_; }
 
 private:
+    PosixTempFiles tempFiles_;
     NativeRoots roots_;
     std::function<int()> requestPortRights_;
     std::string programDir_;

@@ -137,12 +137,33 @@ bool acpiPresent(const fs::path& dir) {
     return !status || (*status & 1) != 0;
 }
 
-std::optional<DeviceRecord> acpiDevice(const fs::path& dir) {
+// Linux's own ids shown as the ids the system's device lists give them.
+struct NativeAcpiId {
+    std::string_view hid;
+    const char* enumerator;
+    const char* hardwareId;
+};
+constexpr NativeAcpiId nativeAcpiIds[] = {
+    {"LNXTHERM", "ACPI", "ACPI\\ThermalZone"},
+    {"LNXSYSTM", "ACPI_HAL", "ACPI_HAL\\PNP0C08"},
+};
+
+// Empty `wanted`: any enumerator.
+std::optional<DeviceRecord> acpiDevice(const fs::path& dir, const std::string& wanted) {
     const auto hid = readAttribute(dir / "hid");
     if (!hid || hid->empty()) return std::nullopt;
+    const auto native = std::find_if(std::begin(nativeAcpiIds), std::end(nativeAcpiIds),
+                                     [&](const NativeAcpiId& id) { return id.hid == *hid; });
+    const bool mapped = native != std::end(nativeAcpiIds);
+    const std::string enumerator = mapped ? native->enumerator : "ACPI";
+    if (!wanted.empty() && wanted != enumerator) return std::nullopt;
     DeviceRecord record;
-    record.setMultiString(devprop::HardwareId, {"ACPI\\" + *hid, "*" + *hid});
-    record.setString(devprop::EnumeratorName, "ACPI");
+    if (mapped)
+        record.setMultiString(devprop::HardwareId, {native->hardwareId});
+    else
+        record.setMultiString(devprop::HardwareId, {"ACPI\\" + *hid, "*" + *hid});
+    record.setString(devprop::EnumeratorName, enumerator);
+    record.setString(devprop::PhysicalDeviceObjectName, "\\Device\\" + dir.filename().string());
     if (const auto description = readAttribute(dir / "description"))
         record.setString(devprop::DeviceDesc, *description);
     if (const auto path = readAttribute(dir / "path")) record.setString(devprop::LocationInformation, *path);
@@ -186,10 +207,10 @@ std::vector<DeviceRecord> listSysfsDevices(const std::string& sysfsRoot, const D
             if (auto record = pciDevice(dir)) list.push_back(std::move(*record));
         }
     }
-    if (wanted.empty() || wanted == "ACPI") {
+    if (wanted.empty() || wanted == "ACPI" || wanted == "ACPI_HAL") {
         for (const auto& dir : entries(fs::path(sysfsRoot) / "bus/acpi/devices")) {
             if (query.presentOnly && !acpiPresent(dir)) continue;
-            if (auto record = acpiDevice(dir)) list.push_back(std::move(*record));
+            if (auto record = acpiDevice(dir, wanted)) list.push_back(std::move(*record));
         }
     }
     return list;

@@ -15,6 +15,7 @@
 #include "platform/sim/boardcpus.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/nforce2pll.h"
+#include "platform/sim/simacpi.h"
 
 namespace platform::sim {
 namespace {
@@ -254,6 +255,30 @@ void loadDellSmiSection(const BoardNode& section, Machine& machine) {
     });
 }
 
+namespace {
+
+// {"stamp": 1, "current": 3032, "passive": 3632, "critical": 3732, "active": [3532]}
+drv::ThermalInformation asThermalInformation(const BoardNode& node) {
+    node.expectFields({"stamp", "current", "passive", "critical", "active"});
+    constexpr std::int64_t Max = 0xFFFFFFFF;
+    drv::ThermalInformation info{};
+    if (auto n = node.optionalField("stamp")) info.thermalStamp = static_cast<std::uint32_t>(n->asInteger(0, Max));
+    info.currentTemperature = static_cast<std::uint32_t>(node.field("current").asInteger(0, Max));
+    if (auto n = node.optionalField("passive")) info.passiveTripPoint = static_cast<std::uint32_t>(n->asInteger(0, Max));
+    if (auto n = node.optionalField("critical"))
+        info.criticalTripPoint = static_cast<std::uint32_t>(n->asInteger(0, Max));
+    if (auto n = node.optionalField("active")) {
+        const auto items = n->items();
+        if (items.size() > 10) n->failExpected("at most 10 trip points");
+        for (std::size_t i = 0; i < items.size(); ++i)
+            info.activeTripPoint[i] = static_cast<std::uint32_t>(items[i].asInteger(0, Max));
+        info.activeTripPointCount = static_cast<std::uint8_t>(items.size());
+    }
+    return info;
+}
+
+}  // namespace
+
 void loadDevicesSection(const BoardNode& section, Machine& machine) {
     namespace p = devprop;
     static constexpr std::pair<std::string_view, std::uint32_t> strings[] = {
@@ -283,7 +308,8 @@ void loadDevicesSection(const BoardNode& section, Machine& machine) {
                             "compatibleIds", "locationPaths",  "lowerFilters",
                             "upperFilters",  "address",        "uiNumber",
                             "busTypeGuid",   "present",        "hasInterface",
-                            "rawThermal"});
+                            "rawThermal",    "thermalInformation", "acpiMethods",
+                            "openError"});
         SimDevice device;
         for (const auto& [key, code] : strings) {
             if (auto node = entry.optionalField(key)) device.record.setString(code, node->asString());
@@ -303,6 +329,11 @@ void loadDevicesSection(const BoardNode& section, Machine& machine) {
             if (items.size() * 4 > drv::RawThermalMaxBytes) node->failExpected("at most 64 dwords");
             for (const BoardNode& item : items) device.rawThermal.push_back(item.asHex(0xFFFFFFFF, "0xBB8"));
         }
+        if (auto node = entry.optionalField("thermalInformation")) {
+            if (!node->isString() || node->asString() != "fails") device.thermalInformation = asThermalInformation(*node);
+        }
+        if (auto node = entry.optionalField("acpiMethods")) device.acpiMethods = loadAcpiMethods(*node);
+        if (auto node = entry.optionalField("openError")) device.openError = node->asHex(0xFFFFFFFF, "0x5");
         machine.devices().push_back(std::move(device));
     }
 }

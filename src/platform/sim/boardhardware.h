@@ -61,7 +61,10 @@ void loadDriverSection(const BoardNode& section, Machine& machine);
 void loadDellSmiSection(const BoardNode& section, Machine& machine);
 // [{"enumerator": "ACPI_HAL", "physicalDeviceObject": "\\Device\\00000001",
 //   "hardwareIds": ["ACPI_HAL\\PNP0C08", "*PNP0C08"], "friendlyName": "...",
-//   "present": true, "hasInterface": false, "rawThermal": ["0x1", "0xBB8"]}]
+//   "present": true, "hasInterface": false, "rawThermal": ["0x1", "0xBB8"],
+//   "thermalInformation": {"stamp": 1, "current": 3032, "passive": 3632, "critical": 3732,
+//                          "active": [3532]} or "fails",
+//   "acpiMethods": {...} (simacpi.h), "openError": "0x5"}]
 // with the further properties "description", "class", "classGuid", "driver",
 // "location", "locationPaths", "lowerFilters", "upperFilters",
 // "manufacturer", "service", "compatibleIds", "address", "uiNumber",

@@ -24,6 +24,8 @@ void readSlaves(const BoardNode& node, Machine& machine, Attach attach) {
     }
 }
 
+}  // namespace
+
 std::shared_ptr<I2CSlaves> readI2CSlaves(const BoardNode& node, Machine& machine) {
     auto slaves = std::make_shared<I2CSlaves>();
     readSlaves(node, machine, [&](std::uint8_t address, std::shared_ptr<SMBusSlave> slave) {
@@ -31,8 +33,6 @@ std::shared_ptr<I2CSlaves> readI2CSlaves(const BoardNode& node, Machine& machine
     });
     return slaves;
 }
-
-}  // namespace
 
 void loadCrtcSection(const BoardNode& section, Machine& machine) {
     section.expectFields({"registers", "buses"});

@@ -10,11 +10,17 @@
 //       the SPD path of a memory controller, on a function of the "pci" section.
 // Slaves: {"address": "0x50", "registers": {...}, "fault": "nack"}.
 
+#include <memory>
+
 #include "platform/sim/boardreader.h"
 
 namespace platform::sim {
 
+class I2CSlaves;
 class Machine;
+
+// A "slaves" list as the slaves of one bus.
+std::shared_ptr<I2CSlaves> readI2CSlaves(const BoardNode& node, Machine& machine);
 
 void loadCrtcSection(const BoardNode& section, Machine& machine);
 void loadAccessBusSection(const BoardNode& section, Machine& machine);

@@ -4,6 +4,7 @@
 
 #include "platform/sim/boarddisks.h"
 #include "platform/sim/boardfirmware.h"
+#include "platform/sim/boardgraphics.h"
 #include "platform/sim/boardcpus.h"
 #include "platform/sim/boardhardware.h"
 #include "platform/sim/boardi2c.h"
@@ -14,8 +15,11 @@
 #include "platform/sim/boardsuperio.h"
 #include "platform/sim/nationalblocks.h"
 #include "platform/sim/boardthermal.h"
+#include "platform/sim/boarduguru.h"
 #include "platform/sim/boardheci.h"
 #include "platform/sim/boardperipherals.h"
+#include "platform/sim/boardraid.h"
+#include "platform/sim/simsignatures.h"
 #include "platform/sim/boardsystem.h"
 #include "platform/sim/simwmi.h"
 
@@ -26,6 +30,7 @@ namespace {
 constexpr BoardSection sections[] = {
     {"os", loadOsSection},
     {"windowsDir", loadWindowsDirSection},
+    {"systemFiles", loadSystemFilesSection},
     {"locale", loadLocaleSection},
     {"clock", loadClockSection},
     {"registry", loadRegistrySection},
@@ -54,10 +59,14 @@ constexpr BoardSection sections[] = {
     {"mchSpd", loadMchSpdSection},
     {"nforce2Pll", loadNForce2PllSection},
     {"disks", loadDisksSection},
+    {"raidControllers", loadRaidControllersSection},
     {"wmi", loadWmiSection},
     {"heci", loadHeciSection},
+    {"uguru", loadUGuruSection},
     {"cardLibrary", loadCardLibrarySection},
     {"joysticks", loadJoysticksSection},
+    {"graphics", loadGraphicsSection},
+    {"signatures", loadSignaturesSection},
 };
 
 std::string sectionList() {

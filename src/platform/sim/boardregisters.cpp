@@ -43,7 +43,8 @@ ValueGenerator readFanSpeed(const BoardNode& node, ThermalModel& thermal) {
     const BoardNode encodingNode = node.field("encoding");
     const std::string encoding = encodingNode.asString();
     if (encoding == "rpm") return pickByte(node, [&thermal, fan] { return encodeRpm(thermal.fanRpm(fan)); });
-    if (encoding != "count") encodingNode.failExpected("\"count\" or \"rpm\"");
+    if (encoding == "sixtyRpm") return pickByte(node, [&thermal, fan] { return encodeSixtyRpm(thermal.fanRpm(fan)); });
+    if (encoding != "count") encodingNode.failExpected("\"count\", \"rpm\" or \"sixtyRpm\"");
     const double clock = static_cast<double>(node.field("clock").asInteger(1, 100000000));
     const int divisor = node.optionalField("divisor") ? static_cast<int>(node.field("divisor").asInteger(1, 128)) : 1;
     const auto fullScale = static_cast<std::uint16_t>(node.field("fullScale").asHex(0xFFFF, "0xFF"));

@@ -18,7 +18,7 @@
 // read-only; clearOnRead (default "0x00") clears bits after a read. A
 // register takes at most one value source (script, counter, perSecond,
 // temperature, fanSpeed). Encodings: "signedByte", "halfDegree" (integer
-// byte high, 80h the half), "count", "rpm"; "byte": "high" or "low" puts one
+// byte high, 80h the half), "count", "rpm", "sixtyRpm" (one count per 60 RPM); "byte": "high" or "low" puts one
 // byte of the encoded value in a byte register. Fault kinds: "fail" (times,
 // default always), "allOnes", "garbage". Outputs set their fan's duty from
 // what the program writes (value / scale, or the rest of it when inverted).

@@ -67,6 +67,10 @@ void loadWindowsDirSection(const BoardNode& section, Machine& machine) {
     machine.setWindowsDir(section.asNonEmptyString());
 }
 
+void loadSystemFilesSection(const BoardNode& section, Machine& machine) {
+    for (const BoardNode& item : section.items()) machine.addSystemFile(item.asNonEmptyString());
+}
+
 // A list of exactly as many names as the calendar has.
 template <std::size_t N>
 void loadNames(const BoardNode& section, std::string_view key, std::array<std::string, N>& names) {

@@ -16,6 +16,9 @@ class Machine;
 void loadOsSection(const BoardNode& section, Machine& machine);
 // "C:\\WINDOWS"
 void loadWindowsDirSection(const BoardNode& section, Machine& machine);
+// ["SMARTVSD.VXD", "IOSUBSYS\\SMARTVSD.VXD"]: the system folder's files at
+// the start, by their names below the folder (after "os", which picks it).
+void loadSystemFilesSection(const BoardNode& section, Machine& machine);
 // {"shortDateFormat": "dd.mm.yyyy", "longTimeFormat": "hh:nn:ss",
 //  "decimalSeparator": ",", "thousandSeparator": ".", "dateSeparator": ".",
 //  "timeSeparator": ":"}

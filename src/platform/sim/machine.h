@@ -1,6 +1,7 @@
 #pragma once
 #include <functional>
 #include <map>
+#include <set>
 #include <memory>
 #include <condition_variable>
 #include <mutex>
@@ -21,6 +22,7 @@
 #include "platform/sim/simprocessorload.h"
 #include "platform/sim/simkernelclaims.h"
 #include "platform/sim/simlibraries.h"
+#include "platform/sim/simtempfiles.h"
 #include "platform/sim/simregistry.h"
 #include "platform/sim/simsession.h"
 #include "platform/sim/smbussegment.h"
@@ -45,6 +47,11 @@ public:
 
     std::string programDir() const override { return programDir_; }
     std::string windowsDir() const override { return windowsDir_; }
+    // Windows 9x keeps its drivers in "SYSTEM", NT in "System32".
+    std::string systemDir() const override;
+    // The system folder's files only (systemfiles.cpp).
+    bool fileExists(const std::string& path) override;
+    bool copyFile(const std::string& from, const std::string& to) override;
     OsVersion osVersion() const override { return os_; }
     Clock& clock() override { return clock_; }
     LocaleInfo locale() const override { return locale_; }
@@ -89,6 +96,8 @@ public:
     // None while the board switches WMI off (simwmi.h).
     Wmi* wmi() override;
     Libraries& libraries() override { return libraries_; }
+    TempFiles& tempFiles() override { return tempFiles_; }
+    std::vector<std::uint8_t> libraryImage(const std::string& block) override { return libraries_.image(block); }
     std::optional<JoystickPosition> joystickPosition(unsigned id) override;
     std::uint32_t processId() override { return identity_.processId; }
     SharedMemoryOpenResult openSharedMemory(const std::string& name, std::size_t size) override {
@@ -98,7 +107,11 @@ public:
     std::unique_ptr<CommandChannel> openCommandChannel(std::uint32_t owner, std::string& reason) override {
         return session_.openCommandChannel(owner, reason);
     }
-    std::vector<std::uint32_t> takePowerEvents() override { return session_.takePowerEvents(); }
+    std::vector<std::uint32_t> takePowerEvents() override {
+        std::vector<std::uint32_t> events = session_.takePowerEvents();
+        for (const std::uint32_t event : Platform::takePowerEvents()) events.push_back(event);
+        return events;
+    }
 
     SimClock& simClock() { return clock_; }
     // Shared blocks, the power status and what tests inject (simsession.h).
@@ -107,11 +120,18 @@ public:
     PortSpace& ports() { return ports_; }
     SimDesktop& simDesktop() { return desktop_; }
     SimLibraries& simLibraries() { return libraries_; }
+    SimTempFiles& simTempFiles() { return tempFiles_; }
     // Joysticks by number; a number not listed fails the position query.
     std::map<unsigned, JoystickPosition>& joysticks() { return joysticks_; }
     // Adds a trailing "/" when missing.
     void setProgramDir(std::string dir);
     void setWindowsDir(std::string dir) { windowsDir_ = std::move(dir); }
+    // A file of the system folder (a name below it, such as
+    // "IOSUBSYS\\SMARTVSD.VXD") that was there when the machine started.
+    void addSystemFile(const std::string& name);
+    // Whether the system loaded that file when it started: a file copied
+    // later loads only with the next start.
+    bool loadedAtStart(const std::string& name) const;
     void setLocale(const LocaleInfo& locale) override { locale_ = locale; }
     void setOsVersion(const OsVersion& os) { os_ = os; }
 
@@ -127,6 +147,8 @@ public:
     void setDellSmiResponder(DellSmiResponder responder) { dellSmi_ = std::move(responder); }
     const DellSmiResponder& dellSmiResponder() const { return dellSmi_; }
     std::vector<SimDevice>& devices() { return devices_; }
+    // The requests of the driver's namespace devices and their open handles.
+    NamespaceLog& namespaceLog() { return namespaceLog_; }
     // Without device lists, listDevices answers nullopt.
     void setDeviceListsAvailable(bool available) { deviceListsAvailable_ = available; }
     MemorySystemRegistry& simSystemRegistry() { return systemRegistry_; }
@@ -174,6 +196,7 @@ private:
     OsVersion os_;
     std::string programDir_ = "./";
     std::string windowsDir_ = "C:\\WINDOWS";
+    std::set<std::string> systemFiles_, startFiles_;  // lower-case paths
     std::map<std::string, std::shared_ptr<RegisterFile>> registerFiles_;
     ThermalModel thermal_{clock_};
     SimProcessorLoad processorLoad_{clock_};
@@ -192,6 +215,7 @@ private:
     SimDriverConfig driver_;
     DellSmiResponder dellSmi_;
     std::vector<SimDevice> devices_;
+    NamespaceLog namespaceLog_;
     bool deviceListsAvailable_ = true;
     MemorySystemRegistry systemRegistry_;
     SimIdentity identity_;
@@ -202,6 +226,7 @@ private:
     std::shared_ptr<SimDisks> disks_;
     std::shared_ptr<SimWmi> wmi_;
     SimLibraries libraries_;
+    SimTempFiles tempFiles_;
     std::map<unsigned, JoystickPosition> joysticks_;
     SchedulingPriority priority_;
     std::vector<SchedulingPriority> prioritySets_;

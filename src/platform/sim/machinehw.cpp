@@ -76,8 +76,10 @@ DeviceOpenResult Machine::openDevice(const std::string& path) {
             driver_.installed && drv::versionNumber(driver_.major, driver_.minor) >= drv::since::DeviceNamespace;
         const std::string object = "\\device\\" + key.substr(prefix.size());
         for (const auto& device : devices_) {
-            const std::string name = asciiLower(stringProperty(device.record, devprop::PhysicalDeviceObjectName));
-            if (namespaceServed && name == object) return {openSimNamespaceDevice(*this, device), 0};
+            const std::string name = stringProperty(device.record, devprop::PhysicalDeviceObjectName);
+            if (!namespaceServed || asciiLower(name) != object) continue;
+            if (device.openError) return {nullptr, device.openError};
+            return {openSimNamespaceDevice(*this, device, name), 0};
         }
         return {nullptr, ErrorFileNotFound};
     }

@@ -43,6 +43,16 @@ void PhysicalMemory::limitReadable(std::uint32_t base, std::size_t readable) {
     regions_[region].readable = std::min(readable, regions_[region].bytes.size());
 }
 
+void PhysicalMemory::limitTransfer(std::uint32_t base, std::size_t count) {
+    const int region = regionAt(base);
+    if (region < 0) throw std::invalid_argument("no memory region at " + std::to_string(base));
+    regions_[region].largestTransfer = count;
+}
+
+void PhysicalMemory::onDWordWrite(std::uint32_t address, std::function<void(std::uint32_t value)> hook) {
+    writeHooks_[address] = std::move(hook);
+}
+
 bool PhysicalMemory::covered(std::uint64_t address, std::uint64_t size) const {
     const std::uint64_t end = address + size;
     while (address < end) {
@@ -50,6 +60,7 @@ bool PhysicalMemory::covered(std::uint64_t address, std::uint64_t size) const {
         if (region < 0) return false;
         const Region& r = regions_[region];
         if (std::min<std::uint64_t>(end, r.end()) > r.base + r.readable) return false;
+        if (size > r.largestTransfer) return false;
         address = r.end();
     }
     return true;
@@ -83,6 +94,7 @@ bool PhysicalMemory::writeDWord(std::uint32_t address, std::uint32_t value) {
         Region& region = regions_[regionAt(at)];
         region.bytes[static_cast<std::size_t>(at - region.base)] = static_cast<std::uint8_t>(value >> (8 * i));
     }
+    if (const auto hook = writeHooks_.find(address); hook != writeHooks_.end()) hook->second(value);
     return true;
 }
 

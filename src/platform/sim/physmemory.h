@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <span>
 #include <string>
 #include <vector>
@@ -21,6 +23,11 @@ public:
     // Reads touching the region at `base` from its byte `readable` on fail,
     // as a firmware range that faults.
     void limitReadable(std::uint32_t base, std::size_t readable);
+    // Reads of more than `count` bytes touching the region at `base` copy
+    // nothing, as a device that refuses long transfers.
+    void limitTransfer(std::uint32_t base, std::size_t count);
+    // Calls `hook` with every dword written at `address` (a device register).
+    void onDWordWrite(std::uint32_t address, std::function<void(std::uint32_t value)> hook);
 
     struct ReadRecord {
         std::uint32_t address;
@@ -46,6 +53,7 @@ private:
         std::vector<std::uint8_t> bytes;
         std::string name;
         std::size_t readable;
+        std::size_t largestTransfer = SIZE_MAX;
         std::uint64_t end() const { return base + bytes.size(); }
         std::string describe() const;
     };
@@ -55,6 +63,7 @@ private:
     bool covered(std::uint64_t address, std::uint64_t size) const;
 
     std::vector<Region> regions_;
+    std::map<std::uint32_t, std::function<void(std::uint32_t)>> writeHooks_;
     bool recording_ = false;
     mutable std::vector<ReadRecord> readLog_;
 };

@@ -240,8 +240,12 @@ bool SimAtaDisk::execute(const disk::TaskFile& task, std::span<std::uint8_t> dat
 // A device path of the disks: a physical drive number or a port number.
 class SimDiskDevice : public Device {
 public:
+    // The Windows 9x driver's one handle serves every drive: each command
+    // names its own.
+    static constexpr int EveryDrive = -1;
+
     SimDiskDevice(SimDisks& disks, std::string path, bool port, int number)
-        : disks_(disks), path_(std::move(path)), port_(port), number_(number) {}
+        : disks_(disks), path_(std::move(path)), port_(port), number_(number), drive_(number) {}
 
     bool control(std::uint32_t code, std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                  std::uint32_t& returned) override {
@@ -303,11 +307,11 @@ private:
     // The physical path's settings, without meeting a fault.
     const SimDiskSpec::Physical* physicalPath() {
         for (auto& d : disks_.disks())
-            if (d->spec().physical && d->spec().physical->drive == number_) return &*d->spec().physical;
+            if (d->spec().physical && d->spec().physical->drive == drive_) return &*d->spec().physical;
         return nullptr;
     }
     SimAtaDisk* physicalDisk(bool& faulted, SimDiskFault::Kind& kind) {
-        return disk([&](const SimDiskSpec& s) { return s.physical && s.physical->drive == number_; }, faulted, kind);
+        return disk([&](const SimDiskSpec& s) { return s.physical && s.physical->drive == drive_; }, faulted, kind);
     }
     bool isThreeWare() {
         return std::any_of(disks_.disks().begin(), disks_.disks().end(), [&](const auto& d) {
@@ -323,6 +327,7 @@ private:
     bool answer(std::uint32_t code, std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                 std::uint32_t& returned) {
         if (port_) return code == disk::ScsiMiniport && portRequest(input, output, returned);
+        if (number_ == EveryDrive) return vxdRequest(code, input, output, returned);
         switch (code) {
         case disk::SmartGetVersion: return version(output, returned);
         case disk::SmartRcvDriveData:
@@ -335,11 +340,47 @@ private:
         }
     }
 
-    bool version(std::span<std::uint8_t> output, std::uint32_t& returned) {
+    // The driver knows the S.M.A.R.T. codes only. Drives 0-3 sit on two IDE
+    // channels; a command whose device register (A0h master, B0h slave)
+    // names the other device of its drive's channel finds no drive.
+    bool vxdRequest(std::uint32_t code, std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
+                    std::uint32_t& returned) {
+        if (code == disk::SmartGetVersion) return vxdVersion(output, returned);
+        if (code != disk::SmartRcvDriveData && code != disk::SmartSendDriveCommand) {
+            error_ = ErrorInvalidFunction;
+            return false;
+        }
+        disk::SendCmdInParams in{};
+        if (input.size() < disk::SendCmdInSent) return false;
+        std::memcpy(&in, input.data(), disk::SendCmdInSent);
+        const std::uint8_t device = static_cast<std::uint8_t>(0xA0 | ((in.driveNumber & 1) << 4));
+        drive_ = in.driveNumber < VxdDrives && in.regs.device == device ? in.driveNumber : EveryDrive;
+        return smartCodes(input, output, returned);
+    }
+
+    // What every S.M.A.R.T. driver of ours says of itself, without a device map.
+    static disk::GetVersionInParams smartVersion() {
         disk::GetVersionInParams v{};
         v.version = 1;
         v.revision = 1;
         v.capabilities = disk::CapAtaIdDeviceCommand | disk::CapSmartCommands;
+        return v;
+    }
+
+    bool vxdVersion(std::span<std::uint8_t> output, std::uint32_t& returned) {
+        disk::GetVersionInParams v = smartVersion();
+        for (auto& d : disks_.disks()) {
+            const auto& path = d->spec().physical;
+            if (path && path->drive >= 0 && path->drive < VxdDrives && path->smartCodes)
+                v.ideDeviceMap = static_cast<std::uint8_t>(v.ideDeviceMap | (1u << path->drive));
+        }
+        if (!disk::writeLayout(output, v)) return false;
+        returned = sizeof v;
+        return true;
+    }
+
+    bool version(std::span<std::uint8_t> output, std::uint32_t& returned) {
+        disk::GetVersionInParams v = smartVersion();
         bool faulted = false;
         SimDiskFault::Kind kind{};
         if (isThreeWare()) {
@@ -615,10 +656,19 @@ private:
     std::string path_;
     bool port_;
     int number_;
+    int drive_;  // the physical drive a command goes to
     std::uint32_t error_ = ErrorGenFailure;
+    static constexpr int VxdDrives = 4;
 };
 
-SimDisks::SimDisks(Machine& machine) : machine_(machine) {}
+SimDisks::SimDisks(Machine& machine) : machine_(machine) {
+    // Windows 9x loads the S.M.A.R.T. driver at its start, when it is in place.
+    const std::string vxd = "\\\\.\\SMARTVSD";
+    machine_.addDevice(vxd, [this, vxd]() -> std::unique_ptr<Device> {
+        if (machine_.osVersion().platformId != 1 || !machine_.loadedAtStart("IOSUBSYS\\SMARTVSD.VXD")) return nullptr;
+        return std::make_unique<SimDiskDevice>(*this, vxd, false, SimDiskDevice::EveryDrive);
+    });
+}
 
 void SimDisks::record(SimDiskRequest request) {
     constexpr std::size_t Kept = 4096;

@@ -3,11 +3,15 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/acpictl.h"
 #include "platform/driverdevice.h"
 #include "platform/sim/machine.h"
+#include "platform/sim/simacpi.h"
 
 namespace platform::sim {
 namespace {
+
+namespace acpi = platform::acpi;
 
 class SimDriver : public DriverDevice {
 public:
@@ -52,15 +56,41 @@ private:
 // A kernel device reached through the driver's namespace.
 class SimNamespaceDevice : public Device {
 public:
-    SimNamespaceDevice(Machine& machine, std::vector<std::uint32_t> rawThermal)
-        : machine_(machine), rawThermal_(std::move(rawThermal)) {}
+    SimNamespaceDevice(Machine& machine, const SimDevice& device, std::string object)
+        : machine_(machine),
+          object_(std::move(object)),
+          rawThermal_(device.rawThermal),
+          thermalInformation_(device.thermalInformation),
+          acpiMethods_(device.acpiMethods) {
+        ++machine_.namespaceLog().openHandles;
+    }
+    ~SimNamespaceDevice() override { --machine_.namespaceLog().openHandles; }
 
-    bool control(std::uint32_t code, std::span<const std::uint8_t>, std::span<std::uint8_t> output,
+    bool control(std::uint32_t code, std::span<const std::uint8_t> input, std::span<std::uint8_t> output,
                  std::uint32_t& returned) override {
+        machine_.namespaceLog().requests.push_back({object_, code, {input.begin(), input.end()}, output.size()});
         returned = 0;
+        error_ = ErrorGenFailure;
+        switch (code) {
+            case drv::RawThermalQuery: return rawThermal(output, returned);
+            case drv::ThermalZoneInformationQuery:
+                if (!thermalInformation_ || !drv::writeLayout(output, *thermalInformation_)) return false;
+                returned = sizeof(drv::ThermalInformation);
+                return true;
+            case acpi::EvalMethod:
+            case acpi::EvalMethodEx:
+                if (!acpiMethods_) return false;
+                return acpiMethods_->evaluate(code, input, output, returned, error_);
+            default: return false;
+        }
+    }
+    std::uint32_t lastError() const override { return error_; }
+
+private:
+    bool rawThermal(std::span<std::uint8_t> output, std::uint32_t& returned) {
         const auto& driver = machine_.driver();
-        if (code != drv::RawThermalQuery || rawThermal_.empty() ||
-            drv::versionNumber(driver.major, driver.minor) < driverVersionNeeded(code))
+        if (rawThermal_.empty() ||
+            drv::versionNumber(driver.major, driver.minor) < driverVersionNeeded(drv::RawThermalQuery))
             return false;
         const std::size_t bytes = std::min({rawThermal_.size() * 4, output.size(), drv::RawThermalMaxBytes}) / 4 * 4;
         std::memcpy(output.data(), rawThermal_.data(), bytes);
@@ -68,9 +98,12 @@ public:
         return true;
     }
 
-private:
     Machine& machine_;
+    std::string object_;
     std::vector<std::uint32_t> rawThermal_;
+    std::optional<drv::ThermalInformation> thermalInformation_;
+    std::shared_ptr<SimAcpiMethods> acpiMethods_;
+    std::uint32_t error_ = ErrorGenFailure;
 };
 
 class SimDirectAccess : public DirectAccess {
@@ -96,8 +129,8 @@ private:
 
 std::unique_ptr<Device> openSimDriver(Machine& machine) { return std::make_unique<SimDriver>(machine); }
 
-std::unique_ptr<Device> openSimNamespaceDevice(Machine& machine, const SimDevice& device) {
-    return std::make_unique<SimNamespaceDevice>(machine, device.rawThermal);
+std::unique_ptr<Device> openSimNamespaceDevice(Machine& machine, const SimDevice& device, std::string object) {
+    return std::make_unique<SimNamespaceDevice>(machine, device, std::move(object));
 }
 
 std::unique_ptr<DirectAccess> makeSimDirectAccess(Machine& machine) {

@@ -12,7 +12,8 @@ namespace platform::sim {
 class Machine;
 
 std::unique_ptr<Device> openSimDriver(Machine& machine);
-std::unique_ptr<Device> openSimNamespaceDevice(Machine& machine, const SimDevice& device);
+// `object` names the device ("\\Device\\...") in the machine's request log.
+std::unique_ptr<Device> openSimNamespaceDevice(Machine& machine, const SimDevice& device, std::string object);
 std::unique_ptr<DirectAccess> makeSimDirectAccess(Machine& machine);
 
 }  // namespace platform::sim

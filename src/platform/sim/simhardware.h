@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +29,8 @@ struct SimDriverConfig {
 // Answers a Dell SMI call; nullopt fails the request.
 using DellSmiResponder = std::function<std::optional<drv::SmiRegisters>(const drv::SmiRegisters&)>;
 
+class SimAcpiMethods;
+
 // One device of the device lists.
 struct SimDevice {
     DeviceRecord record;
@@ -36,6 +39,25 @@ struct SimDevice {
     std::optional<Guid> interfaceClass;  // the class of record.interfaces
     // What the raw thermal request answers on the device's namespace path.
     std::vector<std::uint32_t> rawThermal;
+    // What the system thermal query answers; none refuses it.
+    std::optional<drv::ThermalInformation> thermalInformation;
+    // The ACPI methods its namespace path evaluates (simacpi.h); none refuses evaluation.
+    std::shared_ptr<SimAcpiMethods> acpiMethods;
+    // The system code an open of its namespace path fails with; 0 opens.
+    std::uint32_t openError = 0;
+};
+
+// One request a namespace device received, for tests to check byte for byte.
+struct NamespaceRequest {
+    std::string object;  // the device object name, "\Device\..."
+    std::uint32_t code = 0;
+    std::vector<std::uint8_t> input;
+    std::size_t outputSize = 0;
+};
+
+struct NamespaceLog {
+    std::vector<NamespaceRequest> requests;
+    int openHandles = 0;  // namespace devices open now
 };
 
 struct SimIdentity {

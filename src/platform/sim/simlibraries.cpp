@@ -1,5 +1,8 @@
 #include "platform/sim/simlibraries.h"
 
+#include <fstream>
+#include <iterator>
+
 #include "platform/asciicase.h"
 
 namespace platform::sim {
@@ -34,11 +37,30 @@ void SimLibraries::place(const std::string& path, SimLibrary library) {
 
 bool SimLibraries::exists(const std::string& path) { return placed_.contains(asciiLower(path)); }
 
+void SimLibraries::carry(const std::string& block, std::vector<std::uint8_t> image,
+                         std::optional<SimLibrary> library) {
+    Carried carried{std::move(image), std::nullopt};
+    if (library) carried.library = Placed{std::make_shared<const SimLibrary>(std::move(*library))};
+    carried_[block] = std::move(carried);
+}
+
+std::vector<std::uint8_t> SimLibraries::image(const std::string& block) const {
+    const auto it = carried_.find(block);
+    return it == carried_.end() ? std::vector<std::uint8_t>{} : it->second.image;
+}
+
 std::unique_ptr<Library> SimLibraries::load(const std::string& path) {
     loadRequests_.push_back(path);
-    const auto it = placed_.find(asciiLower(path));
-    if (it == placed_.end()) return nullptr;
-    return std::make_unique<LoadedLibrary>(it->second.library, it->second.loaded);
+    if (const auto it = placed_.find(asciiLower(path)); it != placed_.end())
+        return std::make_unique<LoadedLibrary>(it->second.library, it->second.loaded);
+    if (carried_.empty() || path.empty()) return nullptr;
+    // A written copy of a carried image loads as the library it stands for.
+    std::ifstream file(path, std::ios::binary);
+    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    for (const auto& [block, carried] : carried_)
+        if (carried.library && carried.image == bytes)
+            return std::make_unique<LoadedLibrary>(carried.library->library, carried.library->loaded);
+    return nullptr;
 }
 
 int SimLibraries::loaded(const std::string& path) const {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ namespace platform::sim {
 struct SimLibrary {
     std::uintptr_t handle = 0x10000000;
     std::map<std::string, std::any> entries;  // each a std::function of its signature
+    std::shared_ptr<const void> state;          // what the entry points refer to
 
     template <class Signature, class F>
     void add(const std::string& name, F function) {
@@ -27,6 +29,10 @@ class SimLibraries : public Libraries {
 public:
     // Paths match without regard to case; a second library at a path replaces the first.
     void place(const std::string& path, SimLibrary library);
+    // An image the program carries as `block`; a file holding exactly these
+    // bytes loads `library` (none: the image does not load).
+    void carry(const std::string& block, std::vector<std::uint8_t> image, std::optional<SimLibrary> library);
+    std::vector<std::uint8_t> image(const std::string& block) const;
 
     bool exists(const std::string& path) override;
     std::unique_ptr<Library> load(const std::string& path) override;
@@ -41,6 +47,11 @@ private:
         std::shared_ptr<int> loaded = std::make_shared<int>(0);
     };
     std::map<std::string, Placed> placed_;  // by lower-case path
+    struct Carried {
+        std::vector<std::uint8_t> image;
+        std::optional<Placed> library;
+    };
+    std::map<std::string, Carried> carried_;  // by block
     std::vector<std::string> loadRequests_;
 };
 

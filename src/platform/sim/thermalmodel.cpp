@@ -82,4 +82,8 @@ std::uint16_t encodeRpm(double rpm) {
     return static_cast<std::uint16_t>(std::clamp(std::nearbyint(rpm), 0.0, 65535.0));
 }
 
+std::uint16_t encodeSixtyRpm(double rpm) {
+    return static_cast<std::uint16_t>(std::clamp(std::nearbyint(rpm / 60), 0.0, 255.0));
+}
+
 }  // namespace platform::sim

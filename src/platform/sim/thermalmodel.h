@@ -64,5 +64,7 @@ std::uint16_t encodeHalfDegree(double celsius);
 std::uint16_t encodeFanCount(double rpm, double clock, int divisor, std::uint16_t fullScale);
 // A fan speed in RPM, limited to 16 bits.
 std::uint16_t encodeRpm(double rpm);
+// A fan speed as one count per 60 RPM, limited to a byte.
+std::uint16_t encodeSixtyRpm(double rpm);
 
 }  // namespace platform::sim
