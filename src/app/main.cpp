@@ -21,6 +21,7 @@
 #include "firmware/cvsmbios.h"
 #include "hw/cvosinfo.h"
 #include "hw/cvsetupapi.h"
+#include "i18n/deffonts.h"
 #include "i18n/qt/silangrt.h"
 #include "i18n/sicomp.h"
 #include "platform/factory.h"
@@ -66,6 +67,7 @@ int main(int argc, char** argv) {
     // The main window's dispatcher: every form links to it; "Language=" switches it.
     const std::unique_ptr<TsiLangDispatcher> langDispatcher = TsiLangDispatcher::CreateSystem();
     InstallFormTranslations(*langDispatcher);
+    DefaultFontsList = std::make_unique<TDefFontsList>(machine->registry());
     WriteDebugLog("Initializing CVSENSORS");
 
     // As the system passed it: the application takes its own switches out of argv.
@@ -91,5 +93,7 @@ int main(int argc, char** argv) {
     }
     FinalizeNosCpuUsage();
     FinalizeCvvars();
+    // It holds the registry, which goes with the platform's scope.
+    DefaultFontsList.reset();
     return exitCode;
 }

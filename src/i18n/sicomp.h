@@ -65,6 +65,15 @@ std::string WideToUtf8(std::u16string_view w);
 std::string AnsiToUtf8ByCharset(std::string_view s, std::uint8_t charset);
 std::string Utf8ToAnsiByCharset(std::string_view s, std::uint8_t charset);
 
+// ---- files ----
+
+// Throws "Cannot open file" when it cannot be read.
+std::string ReadWholeFile(const std::string& fileName);
+void WriteWholeFile(const std::string& fileName, const std::string& text);
+bool FileExists(const std::string& fileName);
+// A ".SIB" translation file, by its extension in any case.
+bool IsSIBFile(std::string_view fileName);
+
 // ---- extended translations ----------------------------------------------------
 
 class TsiCustomLang;
@@ -324,6 +333,11 @@ public:
     void SaveExtendedToFile(const std::string& fileName, const std::string& fileDelimiter);
     TStringList FixedLanguages;
 
+    // ---- SIB translation files (read only) ----
+    void LoadSIBFile(const std::string& fileName);
+    void LoadSectionFromSIB(int section, const std::string& fileName);
+    void ReadFileLanguageNames(const std::string& fileName, TStringList& list);
+
     // ---- one language from a text translation file ----
     virtual void ImportLanguageSection(int section, const std::string& fileName, const std::string& languageName);
     virtual void ImportLanguageExtended(const std::string& fileName, const std::string& languageName);
@@ -387,6 +401,7 @@ protected:
 
 private:
     friend class TsiLangDispatcher;
+    friend class TSIBFileManager;
     int CheckedStart(int ordinal);
     void AddStoredLine(TStringList& section, std::string line);
     bool CaptionIsActions(const TPropertyHost& component, std::string_view property) const;

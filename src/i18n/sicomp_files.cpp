@@ -27,24 +27,6 @@ TsiMemIniFile*& SharedTranslationIni() {
 
 bool BracketedSection(int section) { return section == stCollections || section == stListView_TreeView_Items; }
 
-std::string ReadWholeFile(const std::string& fileName) {
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in) throw std::runtime_error("Cannot open file \"" + fileName + "\"");
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteWholeFile(const std::string& fileName, const std::string& text) {
-    std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-    if (!out || !(out << text)) throw std::runtime_error("Cannot create file \"" + fileName + "\"");
-}
-
-bool FileExists(const std::string& fileName) {
-    std::error_code ec;
-    return !fileName.empty() && std::filesystem::is_regular_file(fileName, ec);
-}
-
 std::unique_ptr<TsiMemIniFile> IniFromText(const std::string& text) {
     auto ini = std::make_unique<TsiMemIniFile>("");
     ini->LoadFromText(text);
@@ -101,6 +83,24 @@ private:
 };
 
 }  // namespace
+
+std::string ReadWholeFile(const std::string& fileName) {
+    std::ifstream in(fileName, std::ios::binary);
+    if (!in) throw std::runtime_error("Cannot open file \"" + fileName + "\"");
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteWholeFile(const std::string& fileName, const std::string& text) {
+    std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
+    if (!out || !(out << text)) throw std::runtime_error("Cannot create file \"" + fileName + "\"");
+}
+
+bool FileExists(const std::string& fileName) {
+    std::error_code ec;
+    return !fileName.empty() && std::filesystem::is_regular_file(fileName, ec);
+}
 
 int TsiCustomLang::LoadSectionFromStream(int section, const std::string& stream, bool clearFirst) {
     TStringList* list = GetSectionStrings(section);
@@ -361,8 +361,8 @@ bool TsiCustomLang::MergeAllAndApply(const std::string& fileName) {
 void TsiLangRT::Loaded() {
     TsiCustomLang::Loaded();
     if (ScratchCopy || !Owner_ || !LoadOnCreate || Designing()) return;
-    // SIB storage files are not read by this build: only text files load here.
-    if (!(StorageFile.size() >= 4 && SameText(StorageFile.substr(StorageFile.size() - 4), ".sib"))) LoadAllFile(StorageFile, true);
+    if (IsSIBFile(StorageFile)) LoadSIBFile(StorageFile);
+    else LoadAllFile(StorageFile, true);
 }
 
 // ---- importing one language -------------------------------------------------

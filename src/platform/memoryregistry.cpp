@@ -59,4 +59,9 @@ bool MemoryRegistry::writeInteger(const std::string& key, const std::string& nam
     return true;
 }
 
+bool MemoryRegistry::deleteValue(const std::string& key, const std::string& name) {
+    const auto k = keys_.find(normaliseRegistryKey(key));
+    return k != keys_.end() && k->second.values.erase(asciiLower(name)) != 0;
+}
+
 }  // namespace platform

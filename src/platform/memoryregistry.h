@@ -29,6 +29,7 @@ public:
     std::optional<std::uint32_t> readInteger(const std::string& key, const std::string& name) override;
     bool writeString(const std::string& key, const std::string& name, const std::string& value) override;
     bool writeInteger(const std::string& key, const std::string& name, std::uint32_t value) override;
+    bool deleteValue(const std::string& key, const std::string& name) override;
 
     void createKey(const std::string& key);
     void write(const std::string& key, const std::string& name, Value value);

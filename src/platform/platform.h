@@ -91,6 +91,8 @@ public:
     // Writing creates the key.
     virtual bool writeString(const std::string& key, const std::string& name, const std::string& value) = 0;
     virtual bool writeInteger(const std::string& key, const std::string& name, std::uint32_t value) = 0;
+    // True when the value existed; the key stays.
+    virtual bool deleteValue(const std::string& key, const std::string& name) = 0;
 };
 
 // A cross-process mutex known by name. Waits have no time-out.

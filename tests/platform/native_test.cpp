@@ -106,6 +106,23 @@ TEST(FileRegistry, ValuesSurviveARoundTripThroughTheFile) {
     EXPECT_FALSE(again.readString("\\Software\\Caldavor", "Count"));  // an integer is not a string
 }
 
+TEST(FileRegistry, ADeletedValueIsGoneFromTheFileAndItsKeyStays) {
+    TempDir dir;
+    const std::string path = dir.file("registry.txt");
+    {
+        FileRegistry reg(path);
+        reg.writeString("\\Software\\X", "Lang", "EN");
+        reg.writeInteger("\\Software\\X", "Count", 2);
+        EXPECT_TRUE(reg.deleteValue("\\software\\x", "LANG"));
+        EXPECT_FALSE(reg.deleteValue("\\Software\\X", "Lang"));
+        EXPECT_FALSE(reg.deleteValue("\\Software\\Missing", "Lang"));
+    }
+    FileRegistry again(path);
+    EXPECT_FALSE(again.readString("\\Software\\X", "Lang"));
+    EXPECT_EQ(again.readInteger("\\Software\\X", "Count"), 2u);
+    EXPECT_TRUE(again.keyExists("\\Software\\X"));
+}
+
 TEST(FileRegistry, ReadsWhatItCanOfAHandWrittenFile) {
     TempDir dir;
     const std::string path = dir.file("registry.txt");

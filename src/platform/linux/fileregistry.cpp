@@ -150,4 +150,10 @@ bool FileRegistry::writeInteger(const std::string& key, const std::string& name,
     return save();
 }
 
+bool FileRegistry::deleteValue(const std::string& key, const std::string& name) {
+    if (!values_.deleteValue(key, name)) return false;
+    save();
+    return true;
+}
+
 }  // namespace platform::native

@@ -26,6 +26,8 @@ public:
     // False when the file could not be written; the value is kept in memory.
     bool writeString(const std::string& key, const std::string& name, const std::string& value) override;
     bool writeInteger(const std::string& key, const std::string& name, std::uint32_t value) override;
+    // The file is rewritten only when the value existed.
+    bool deleteValue(const std::string& key, const std::string& name) override;
 
     const std::string& path() const { return path_; }
 
