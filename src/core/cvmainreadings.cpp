@@ -10,14 +10,12 @@
 #include "base/cvformat.h"
 #include "core/cvmainlogbox.h"
 #include "core/cvvalueformat.h"
-#include "ui/trendimages.h"
 
 using cvformat::Format;
 
 namespace {
 
 constexpr int ColumnLeft = 8;   // every column's name labels, inside its box
-constexpr int TrendSize = TrendCellSize;
 constexpr int Gap = 2;          // between the parts of a row, as the layout places them
 constexpr int CpuLoadWidth = 197, CpuLoadHeight = 13;
 
@@ -32,14 +30,14 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
-TReadingsPage::TReadingsPage(QWidget* parent) : QWidget(parent) {
+TReadingsPage::TReadingsPage(int trendSize, QWidget* parent) : QWidget(parent), trendSize_(trendSize) {
     setObjectName("TSReadings");
     auto* columns = new QHBoxLayout;
     columns->addWidget(MakeColumn("Temperatures", temps_, TReadingsLayout::TempRows, "NameTemp%d", "LABTemp%d"),
                        0, Qt::AlignTop);
     for (std::size_t i = 0; i < trends_.size(); ++i) {
         trends_[i] = MakeLabel(Format("TempTrend%.2d", {static_cast<int>(i + 1)}), temps_.Canvas);
-        trends_[i]->setFixedSize(TrendSize, TrendSize);
+        trends_[i]->setFixedSize(trendSize_, trendSize_);
     }
     columns->addWidget(MakeColumn("Fans", fans_, TReadingsLayout::FanRows, "NameFan%d", "LABFan%d"), 0, Qt::AlignTop);
     columns->addWidget(MakeColumn("Speeds", pwms_, TReadingsLayout::PwmRows, "LABPwm%d", "LAB2Pwm%d"), 0,
@@ -135,7 +133,7 @@ void TReadingsPage::ApplyLayout(const TReadingsLayout& layout) {
     const QFontMetrics font = fontMetrics();
     // Room for the widest values the formatters write.
     const int tempWidth = font.horizontalAdvance(Q(FormatTemp(-188, false)));
-    PlaceColumn(temps_, layout.Temps, tempWidth, Gap + TrendSize);
+    PlaceColumn(temps_, layout.Temps, tempWidth, Gap + trendSize_);
     for (std::size_t i = 0; i < trends_.size(); ++i) {
         trends_[i]->move(layout.Temps.ValueLeft + tempWidth + Gap, RowTop(static_cast<int>(i)));
         trends_[i]->setVisible(layout.Temps.Visible[i]);
@@ -174,7 +172,7 @@ void TReadingsPage::SetValueText(TReadingKind kind, int row, const std::string& 
     values[static_cast<std::size_t>(row - 1)]->setText(Q(text));
 }
 
-void TReadingsPage::SetTrend(int row, int cell) {
+void TReadingsPage::SetTrend(int row, const QImage& arrow) {
     if (row < 1 || static_cast<std::size_t>(row) > trends_.size()) return;
-    trends_[static_cast<std::size_t>(row - 1)]->setPixmap(QPixmap::fromImage(TrendCell(cell)));
+    trends_[static_cast<std::size_t>(row - 1)]->setPixmap(QPixmap::fromImage(arrow));
 }

@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QFrame>
+#include <QImage>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -20,7 +21,8 @@
 
 class TReadingsPage : public QWidget {
 public:
-    explicit TReadingsPage(QWidget* parent = nullptr);
+    // The trend arrows are square pictures of this many pixels.
+    explicit TReadingsPage(int trendSize, QWidget* parent = nullptr);
 
     // What the layout needs of the controls: text widths in the page's font,
     // the columns' left edges and the duty edits' width.
@@ -29,8 +31,8 @@ public:
     void ApplyLayout(const TReadingsLayout& layout);
     // The value label of a row (1-based); rows past the page's own are ignored.
     void SetValueText(TReadingKind kind, int row, const std::string& text);
-    // The trend arrow's cell beside temperature row 1-9.
-    void SetTrend(int row, int cell);
+    // The trend arrow beside temperature row 1-9.
+    void SetTrend(int row, const QImage& arrow);
 
     QSpinBox& DutyEdit(int n) { return *edits_.at(static_cast<std::size_t>(n - 1)); }
     QCheckBox& AutoFanSpeedBox() { return *autoFanSpeed_; }
@@ -51,6 +53,7 @@ private:
     TRows& RowsOf(TReadingKind kind);
     int RowTop(int row) const;
 
+    int trendSize_;
     TRows temps_, fans_, pwms_, volts_;
     std::array<QLabel*, TReadingsLayout::TempRows> trends_{};
     std::array<QSpinBox*, TDutyEdits::Count> edits_{};
