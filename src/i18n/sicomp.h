@@ -105,6 +105,7 @@ public:
     TsiExtendedItem* ExtendedItemsByIdentifier(std::string_view identifier);
     void Delete(std::size_t i) { Items_.erase(Items_.begin() + static_cast<std::ptrdiff_t>(i)); }
     std::vector<TsiExtendedItem>& All() { return Items_; }
+    const std::vector<TsiExtendedItem>& All() const { return Items_; }
 
 private:
     std::vector<TsiExtendedItem> Items_;
@@ -250,6 +251,11 @@ public:
     // ---- stored table ----
     std::string WriteTranslationData() const;
     void ReadTranslationData(std::string_view raw);
+    // The component as form data stores it: its extended items and its table.
+    std::string WriteFormData() const;
+    // Reads the stored properties of the component streamed at `offset`;
+    // throws on a malformed stream.
+    void ReadFormData(std::string_view data, std::size_t offset = 0);
     std::string WideLineToAnsi(std::u16string_view wideLine);
     // Whether the form data stores the table: always without an ancestor,
     // else when any section differs from the ancestor's.

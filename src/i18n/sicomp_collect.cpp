@@ -91,9 +91,10 @@ void TsiCustomLang::CollectComponent(const TPropertyHost& c) {
                         path += "." + q.Name;
                     }
             if (!collection->Is(THostClass::Collection)) continue;
+            // The table's texts are 8-bit: wide column texts are extended items.
             for (int i = 0; i < collection->ItemCount(); ++i)
                 for (const TsiPropInfo& q : collection->Item(i)->Properties())
-                    if (IsStringKind(q.Kind))
+                    if (IsStringKind(q.Kind) && q.Kind != TTypeKind::tkWString)
                         CollectValue(stCollections, name + "." + path + "[" + std::to_string(i) + "]." + q.Name,
                                      GetStringPropText(collection->Item(i), q.Name), excluded(path));
         } else if (IsCollectedString(p)) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/cvtext.h"
+#include "i18n/formstream.h"
 #include "i18n/memini.h"
 #include "i18n/sicomp.h"
 
@@ -21,6 +22,19 @@ int HeaderIndex(std::string_view line, bool& unicode) {
 }
 
 std::string SystemAnsi(std::u16string_view w) { return WideToAnsiByCharset(w, DEFAULT_CHARSET); }
+
+char AsChar(const TStreamValue& v) {
+    if (v.Type == vaString || v.Type == vaLString) return v.Text.empty() ? '\0' : v.Text[0];
+    return static_cast<char>(v.Integer);
+}
+
+void ReadExtendedItem(TsiExtendedItem& item, const TStreamProperties& props) {
+    for (const auto& [name, value] : props) {
+        if (name == "Identifier") item.Identifier = value.Text;
+        else if (name == "PropertyType") item.PropertyType = TypeKindByName(value.Text).value_or(TTypeKind::tkUnknown);
+        else if (name == "ValuesEx") item.ReadValuesEx(value.Text);
+    }
+}
 
 }  // namespace
 
@@ -139,5 +153,41 @@ void TsiExtendedItem::ReadValuesEx(std::string_view raw) {
         Values = SystemAnsi(ValuesWide);
     } else {
         Values = std::string(raw);
+    }
+}
+
+std::string TsiCustomLang::WriteFormData() const {
+    TStreamComponent component{"TsiLangRT", "siLangRT1", {}};
+    if (IsExtendedTranslationsStored()) {
+        std::vector<TStreamProperties> items;
+        for (const TsiExtendedItem& item : Extended_.All()) {
+            TStreamProperties& props = items.emplace_back();
+            props.emplace_back("Identifier", TStreamValue::String(item.Identifier));
+            props.emplace_back("PropertyType", TStreamValue::Ident(std::string(TypeKindName(item.PropertyType))));
+            if (item.IsValuesExStored(nullptr)) props.emplace_back("ValuesEx", TStreamValue::Binary(item.WriteValuesEx()));
+        }
+        component.Properties.emplace_back("ExtendedTranslations", TStreamValue::Items(std::move(items)));
+    }
+    component.Properties.emplace_back("TranslationData", TStreamValue::Binary(WriteTranslationData()));
+    return WriteComponentStream(component);
+}
+
+void TsiCustomLang::ReadFormData(std::string_view data, std::size_t offset) {
+    for (const auto& [name, value] : ReadComponentStream(data, offset).Properties) {
+        if (name == "LangNames.Strings") {
+            TStringList names;
+            for (const auto& item : value.List) names.push_back(item.Text);
+            SetLangNames(names);
+        } else if (name == "NumOfLanguages") {
+            NumOfLanguages_ = static_cast<int>(value.Integer);
+        } else if (name == "LangDelim") {
+            LangDelim_ = AsChar(value);
+        } else if (name == "StoreAsUTF8") {
+            StoreAsUTF8_ = value.Type == vaTrue;
+        } else if (name == "ExtendedTranslations") {
+            for (const auto& props : value.Collection) ReadExtendedItem(Extended_.Add(), props);
+        } else if (name == "TranslationData") {
+            ReadTranslationData(value.Text);
+        }
     }
 }

@@ -28,8 +28,12 @@ bool ValidUtf8(const std::string& text) {
     return WideToUtf8(Utf8ToWide(text)) == text;
 }
 
-std::string Where(const TLanguageFile& file, int section, const std::string& key) {
-    return file.FileName + ": [" + TranslationFileSection(section) + "] " + key;
+bool HasKey(const TLanguageFile& file, const std::string& section, const std::string& key) {
+    return file.Ini->GetValue(section, key, "\xff") != "\xff";
+}
+
+std::string Where(const TLanguageFile& file, const std::string& section, const std::string& key) {
+    return file.FileName + ": [" + section + "] " + key;
 }
 
 unsigned CodePage(std::uint8_t charset) {
@@ -37,27 +41,59 @@ unsigned CodePage(std::uint8_t charset) {
     return page ? page : 1252;  // the system code page here
 }
 
-// Each language's texts into its code page, which must hold every character.
+constexpr const char* ExtendedSection = "Extended";
+constexpr const char* TypeKindSuffix = "_TypeKind";
+
+// Field `field` of a delimited text, replaced by its code-page form, which
+// must hold every character.
+void ConvertField(std::string& text, char delim, unsigned field, std::uint8_t charset, const std::string& where) {
+    std::vector<std::string> fields;
+    const std::size_t count = static_cast<std::size_t>(std::count(text.begin(), text.end(), delim));
+    for (unsigned f = 0; f < count; ++f) fields.push_back(ExtractField(text, delim, f));
+    if (fields.size() <= field) fields.resize(field + 1);
+    std::string& value = fields.at(field);
+    const std::string converted = Utf8ToAnsiByCharset(value, charset);
+    if (AnsiToUtf8ByCharset(converted, charset) != value)
+        throw ETranslationDataError(where + ": \"" + value + "\" does not fit code page " + std::to_string(CodePage(charset)));
+    value = converted;
+    text.clear();
+    for (const std::string& f : fields) text += f + delim;
+}
+
+// Each language's texts into its code page.
 void ConvertColumns(TsiCustomLang& lang, const TLanguageFiles& files, const std::string& className) {
     const char delim = lang.LangDelim();
     for (int n = 1; n <= lang.NumOfLanguages(); ++n) {
         const TLanguageFile& file = files[static_cast<std::size_t>(n - 1)];
         const auto charset = CharsetByName(lang.FindField(stCharSets, className, n), false);
-        if (!charset) throw ETranslationDataError(Where(file, stCharSets, className + "." + className) + ": no charset");
+        if (!charset) throw ETranslationDataError(Where(file, TranslationFileSection(stCharSets), className + "." + className) + ": no charset");
         for (int s = 0; s < siconsts::SectionCount; ++s)
-            for (std::string& line : lang.Section(s)) {
-                std::vector<std::string> fields;
-                for (unsigned f = 0; f <= static_cast<unsigned>(lang.NumOfLanguages()); ++f)
-                    fields.push_back(ExtractField(line, delim, f));
-                std::string& text = fields[static_cast<std::size_t>(n)];
-                const std::string converted = Utf8ToAnsiByCharset(text, *charset);
-                if (AnsiToUtf8ByCharset(converted, *charset) != text)
-                    throw ETranslationDataError(Where(file, s, className + "." + fields[0]) + ": \"" + text +
-                                                "\" does not fit code page " + std::to_string(CodePage(*charset)));
-                text = converted;
-                line.clear();
-                for (const std::string& field : fields) line += field + delim;
-            }
+            for (std::string& line : lang.Section(s))
+                ConvertField(line, delim, static_cast<unsigned>(n), *charset,
+                             Where(file, TranslationFileSection(s), className + "." + ExtractField(line, delim, 0)));
+        for (TsiExtendedItem& item : lang.ExtendedTranslations().All())
+            ConvertField(item.Values, delim, static_cast<unsigned>(n - 1), *charset,
+                         Where(file, ExtendedSection, className + "." + item.Identifier));
+    }
+}
+
+// The extended items of the class in every language; their property kinds
+// are the English file's, since the form is not at hand here.
+void ImportExtended(TsiCustomLang& lang, const TLanguageFiles& files, const std::string& className) {
+    const TLanguageFile& english = files.front();
+    const std::string prefix = className + ".";
+    for (int n = 1; n <= lang.NumOfLanguages(); ++n) {
+        const TLanguageFile& file = files[static_cast<std::size_t>(n - 1)];
+        for (const std::string& key : english.Ini->ListKeys(ExtendedSection))
+            if (key.starts_with(prefix) && !key.ends_with(TypeKindSuffix) && !HasKey(file, ExtendedSection, key))
+                throw ETranslationDataError(Where(file, ExtendedSection, key) + ": missing");
+        lang.ImportLanguageExtended(file.Path, file.Language);
+    }
+    for (TsiExtendedItem& item : lang.ExtendedTranslations().All()) {
+        const std::string key = prefix + item.Identifier + TypeKindSuffix;
+        const auto kind = TypeKindByName(english.Ini->GetValue(ExtendedSection, key, ""));
+        if (!kind) throw ETranslationDataError(Where(english, ExtendedSection, key) + ": no type kind");
+        item.PropertyType = *kind;
     }
 }
 
@@ -96,7 +132,7 @@ TLanguageFiles ReadLanguageFiles(const std::string& folder) {
     return files;
 }
 
-std::string BuildFormTable(const TLanguageFiles& files, const std::string& className, int languages) {
+std::string BuildFormData(const TLanguageFiles& files, const std::string& className, int languages) {
     TFormStandIn form(className);
     TsiLangRT lang(&form);
     lang.ScratchCopy = true;
@@ -112,12 +148,12 @@ std::string BuildFormTable(const TLanguageFiles& files, const std::string& class
             for (const std::string& key : english.Ini->ListKeys(TranslationFileSection(s))) {
                 if (!key.starts_with(prefix)) continue;
                 any = true;
-                const std::string value = file.Ini->GetValue(TranslationFileSection(s), key, "\xff");
-                if (value == "\xff") throw ETranslationDataError(Where(file, s, key) + ": missing");
+                if (!HasKey(file, TranslationFileSection(s), key)) throw ETranslationDataError(Where(file, TranslationFileSection(s), key) + ": missing");
             }
         for (int s = 0; s < siconsts::SectionCount; ++s) lang.ImportLanguageSection(s, file.Path, file.Language);
     }
     if (!any) throw ETranslationDataError(english.FileName + ": no keys of " + className);
+    ImportExtended(lang, files, className);
     ConvertColumns(lang, files, className);
-    return lang.WriteTranslationData();
+    return lang.WriteFormData();
 }

@@ -29,7 +29,8 @@ using TLanguageFiles = std::vector<TLanguageFile>;
 TLanguageFiles ReadLanguageFiles(const std::string& folder);
 // The table of one form class over its first `languages` languages: every
 // key of the English file taken from each language, each column converted
-// to its language's code page. Returns the stored "TranslationData".
-std::string BuildFormTable(const TLanguageFiles& files, const std::string& className, int languages);
+// to its language's code page, and the class's extended items. Returns the
+// form's translation component as form data stores it.
+std::string BuildFormData(const TLanguageFiles& files, const std::string& className, int languages);
 // The file sections of the table sections, by ordinal.
 const std::string& TranslationFileSection(int section);

@@ -209,7 +209,16 @@ Qt::ItemFlags TSlotTreeModel::flags(const QModelIndex& index) const {
 QVariant TSlotTreeModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     if (section < 0 || section >= columnCount()) return {};
-    return QString(Columns(tree_)[static_cast<std::size_t>(section)].Caption);
+    const auto set = headers_.find(section);
+    return set != headers_.end() ? set->second : QString(Columns(tree_)[static_cast<std::size_t>(section)].Caption);
+}
+
+bool TSlotTreeModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value, int role) {
+    if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != Qt::EditRole)) return false;
+    if (section < 0 || section >= columnCount()) return false;
+    headers_[section] = value.toString();
+    emit headerDataChanged(orientation, section, section);
+    return true;
 }
 
 QStringList TSlotTreeModel::mimeTypes() const { return {SlotMimeType}; }

@@ -4,6 +4,7 @@
 // chosen slot. Temperature rows have one child per speed slot, checked when
 // the temperature drives it. Rows move by drag and drop, through MoveSlot.
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,8 @@ public:
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    // Column texts are the design captions until the language sets others.
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value, int role) override;
     Qt::DropActions supportedDropActions() const override { return Qt::MoveAction; }
     QStringList mimeTypes() const override;
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
@@ -69,6 +72,7 @@ private:
     TDlgConfigModel& model_;
     TSlotTree tree_;
     TSlotTreeModel* temps_ = nullptr;
+    std::map<int, QString> headers_;
 };
 
 // The panel handlers of the four tabs, over the working data.

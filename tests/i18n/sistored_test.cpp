@@ -104,6 +104,54 @@ TEST_F(Stored, WhatTheFormDataStores) {
     EXPECT_FALSE(item.IsValuesExStored(&base));
 }
 
+// The component as a form's data carries it: the extended items (a
+// collection of Identifier, PropertyType and ValuesEx), then the table.
+TEST_F(Stored, FormDataStreamsTheExtendedItemsAndTheTable) {
+    lang.Section(stHints) = {"Edit1\x01tip\x01"};
+    auto& header = lang.ExtendedTranslations().Add();
+    header.Identifier = "VTFans.Header.Columns[0].Text";
+    header.PropertyType = TTypeKind::tkWString;
+    header.Values = "Label\x01Etichetta\x01";
+    auto& empty = lang.ExtendedTranslations().Add();
+    empty.Identifier = "BTNOk.Left";
+    empty.PropertyType = TTypeKind::tkInteger;
+
+    const auto shortString = [](const std::string& s) { return static_cast<char>(s.size()) + s; };
+    const auto binary = [](const std::string& s) {
+        const auto n = static_cast<std::uint32_t>(s.size());
+        return std::string{'\x0A', static_cast<char>(n & 0xFF), static_cast<char>(n >> 8 & 0xFF), static_cast<char>(n >> 16 & 0xFF),
+                           static_cast<char>(n >> 24)} + s;
+    };
+    const std::string table = lang.WriteTranslationData();
+    const std::string expected =
+        "TPF0" + shortString("TsiLangRT") + shortString("siLangRT1") +
+        shortString("ExtendedTranslations") + '\x0E' +
+        '\x01' + shortString("Identifier") + '\x06' + shortString("VTFans.Header.Columns[0].Text") +
+        shortString("PropertyType") + '\x07' + shortString("tkWString") +
+        shortString("ValuesEx") + binary("Label\x01Etichetta\x01") + '\0' +
+        '\x01' + shortString("Identifier") + '\x06' + shortString("BTNOk.Left") +
+        shortString("PropertyType") + '\x07' + shortString("tkInteger") + '\0' +  // no values: no ValuesEx
+        '\0' + shortString("TranslationData") + binary(table) + '\0' + '\0';
+    const std::string data = lang.WriteFormData();
+    EXPECT_EQ(data, expected);
+
+    TsiLangRT copy{nullptr};
+    copy.ReadFormData(data);
+    EXPECT_EQ(copy.Section(stHints), TStringList{"Edit1\x01tip\x01"});
+    ASSERT_EQ(copy.ExtendedTranslations().Count(), 2u);
+    EXPECT_EQ(copy.ExtendedTranslations().Items(0).Identifier, "VTFans.Header.Columns[0].Text");
+    EXPECT_EQ(copy.ExtendedTranslations().Items(0).PropertyType, TTypeKind::tkWString);
+    EXPECT_EQ(copy.ExtendedTranslations().Items(0).Values, "Label\x01Etichetta\x01");
+    EXPECT_EQ(copy.ExtendedTranslations().Items(1).PropertyType, TTypeKind::tkInteger);
+    EXPECT_TRUE(copy.ExtendedTranslations().Items(1).Values.empty());
+
+    // Cut anywhere, the stream is refused within its bytes.
+    for (std::size_t size = 0; size < data.size(); ++size) {
+        TsiLangRT cut{nullptr};
+        EXPECT_THROW(cut.ReadFormData(std::string_view(data).substr(0, size)), std::runtime_error) << size;
+    }
+}
+
 TEST(WideStringsAdapter, KeepsPiecesThatACarriageReturnEnds) {
     TsiWideStringsAdapter a;
     a.SetText(u"one\r\ntwo\rthree");

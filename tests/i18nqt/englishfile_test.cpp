@@ -28,6 +28,9 @@ TEST_F(EnglishFile, HoldsWhatTheFormsCollect) {
         collector.SetExcludedProperties(
             TStringList(siconsts::DefaultExcludedProperties.begin(), siconsts::DefaultExcludedProperties.begin() + 20));
         if (f.ClassName == "TForm1") collector.SmartExcludeProps = {"EDChipSet.Text", "LABWebsiteURL.Caption", "TForm1.Caption"};
+        // Extended items are kept, dropped when their path is gone and
+        // given the form's values: the file's must survive unchanged.
+        collector.LoadExtendedFromFile(files.front().Path, true);
         collector.CollectTranslatableProperties();
         std::string collected;
         collector.SaveAllToStream(collected, "~!@#");
@@ -35,8 +38,9 @@ TEST_F(EnglishFile, HoldsWhatTheFormsCollect) {
         TsiMemIniFile gathered("");
         // The forms' 8-bit texts are English's code page; the file is UTF-8.
         gathered.LoadFromText(AnsiToUtf8ByCharset(collected, DEFAULT_CHARSET));
-        for (int s : CollectedSections) {
-            const std::string& section = TranslationFileSection(s);
+        std::vector<std::string> sections{"Extended"};
+        for (int s : CollectedSections) sections.push_back(TranslationFileSection(s));
+        for (const std::string& section : sections) {
             TStringList want;
             for (const std::string& key : english.ListKeys(section))
                 if (key.starts_with(f.ClassName + ".")) want.push_back(key + "=" + english.GetValue(section, key, ""));

@@ -20,8 +20,8 @@ namespace i18nqttest {
 namespace {
 
 constexpr const char* FileDelimiter = "~!@#";
-// Sections whose texts are names of fonts, charsets and formats, not words.
-constexpr int WordSections[] = {stCaptions, stHints, stMultiLines, stDlgsCaptions, stOtherStrings, stCollections};
+// The file sections of words (the others name fonts, charsets and formats).
+const std::string WordSections[] = {"Captions", "Hints", "Multilines", "Dialogs", "Other", "Collections", "Extended"};
 
 std::set<std::string> KeepAsIs() {
     std::set<std::string> keys;
@@ -31,8 +31,8 @@ std::set<std::string> KeepAsIs() {
     return keys;
 }
 
-std::string Text(const TLanguageFile& file, int section, const std::string& key) {
-    const std::string value = file.Ini->GetValue(TranslationFileSection(section), key, "\xff");
+std::string Text(const TLanguageFile& file, const std::string& section, const std::string& key) {
+    const std::string value = file.Ini->GetValue(section, key, "\xff");
     return value == "\xff" ? value : value.substr(0, value.find(FileDelimiter));
 }
 
@@ -65,8 +65,9 @@ TEST_F(LanguageFiles, CoverEveryEnglishKeyInTheirOwnWordsAndScripts) {
     const TLanguageFile& english = files.front();
     for (std::size_t n = 2; n <= files.size(); ++n) {
         const TLanguageFile& file = files[n - 1];
-        for (int s : WordSections)
-            for (const std::string& key : english.Ini->ListKeys(TranslationFileSection(s))) {
+        for (const std::string& s : WordSections)
+            for (const std::string& key : english.Ini->ListKeys(s)) {
+                if (key.ends_with("_TypeKind")) continue;
                 const std::string className = key.substr(0, key.find('.'));
                 const std::string english_text = Text(english, s, key), text = Text(file, s, key);
                 if (static_cast<int>(n) > Languages(className)) {
@@ -76,7 +77,7 @@ TEST_F(LanguageFiles, CoverEveryEnglishKeyInTheirOwnWordsAndScripts) {
                 ASSERT_NE(text, "\xff") << file.FileName << ": " << key;
                 if (english_text.empty()) continue;
                 EXPECT_FALSE(text.empty()) << file.FileName << ": " << key;
-                const std::string listed = TranslationFileSection(s) + "/" + key;
+                const std::string listed = s + "/" + key;
                 if (text == english_text) {
                     EXPECT_TRUE(keep.count(listed)) << file.FileName << ": " << listed << " is English";
                 }
@@ -93,30 +94,45 @@ TEST_F(LanguageFiles, CoverEveryEnglishKeyInTheirOwnWordsAndScripts) {
 TEST_F(LanguageFiles, EveryTextSurvivesItsCodePageAndTheStoredTablesReadBack) {
     const TLanguageFiles files = ReadLanguageFiles(TranslationsFolder());
     for (const TFormClass& f : FormClasses()) {
-        const std::string built = BuildFormTable(files, f.ClassName, f.Languages);
-        EXPECT_EQ(built, FormTranslationData(f.ClassName)) << f.ClassName << ": the embedded table is the build's";
+        const std::string built = BuildFormData(files, f.ClassName, f.Languages);
+        EXPECT_EQ(built, EmbeddedFormData(f.ClassName)) << f.ClassName << ": the embedded data is the build's";
         i18ntest::TFakeObject form(f.ClassName);
         TsiLangRT lang(&form);
         lang.SetNumOfLanguages(f.Languages);
-        lang.ReadTranslationData(built);
+        lang.ReadFormData(built);
         // Each cell, back in Unicode through its language's code page, is the file's text.
+        const auto check = [&](const std::string& section, const std::string& id, const std::string& stored, int n,
+                               std::uint8_t charset) {
+            const std::string file = Text(files[static_cast<std::size_t>(n - 1)], section, f.ClassName + "." + id);
+            if (file == "\xff") return;  // locale and dialog lines of other identifiers
+            std::string want = file;
+            for (char& c : want) {
+                if (c == '\x19') c = '\r';
+                if (c == '\x1a') c = '\n';
+            }
+            EXPECT_EQ(AnsiToUtf8ByCharset(stored, charset), want)
+                << f.ClassName << "." << id << " in " << files[static_cast<std::size_t>(n - 1)].FileName;
+        };
         for (int n = 1; n <= f.Languages; ++n) {
             const auto charset = CharsetByName(lang.FindField(stCharSets, f.ClassName, n), false);
             ASSERT_TRUE(charset) << f.ClassName << " " << n;
             for (int s = 0; s < siconsts::SectionCount; ++s)
-                for (const std::string& line : lang.Section(s)) {
-                    const std::string id = ExtractField(line, lang.LangDelim(), 0);
-                    const std::string file = Text(files[static_cast<std::size_t>(n - 1)], s, f.ClassName + "." + id);
-                    if (file == "\xff") continue;  // locale and dialog lines of other identifiers
-                    std::string want = file;
-                    for (char& c : want) {
-                        if (c == '\x19') c = '\r';
-                        if (c == '\x1a') c = '\n';
-                    }
-                    EXPECT_EQ(AnsiToUtf8ByCharset(ExtractField(line, lang.LangDelim(), static_cast<unsigned>(n)), *charset), want)
-                        << f.ClassName << "." << id << " in " << files[static_cast<std::size_t>(n - 1)].FileName;
-                }
+                for (const std::string& line : lang.Section(s))
+                    check(TranslationFileSection(s), ExtractField(line, lang.LangDelim(), 0),
+                          ExtractField(line, lang.LangDelim(), static_cast<unsigned>(n)), n, *charset);
+            for (const TsiExtendedItem& item : lang.ExtendedTranslations().All())
+                check("Extended", item.Identifier, ExtractValue(item.Values, lang.LangDelim(), n), n, *charset);
         }
+        // Every extended item of the English file is stored, with its kind.
+        std::size_t items = 0;
+        for (const std::string& key : files.front().Ini->ListKeys("Extended")) {
+            if (!key.starts_with(f.ClassName + ".") || key.ends_with("_TypeKind")) continue;
+            ++items;
+            const TsiExtendedItem* item = lang.ExtendedTranslations().ExtendedItemsByIdentifier(key.substr(f.ClassName.size() + 1));
+            ASSERT_TRUE(item) << key;
+            EXPECT_EQ(TypeKindName(item->PropertyType), files.front().Ini->GetValue("Extended", key + "_TypeKind", "")) << key;
+        }
+        EXPECT_EQ(lang.ExtendedTranslations().Count(), items) << f.ClassName;
     }
 }
 
@@ -150,12 +166,18 @@ TEST_F(LanguageFiles, AFaultStopsTheBuildNamingFileAndKey) {
         {"02-Italiano.txt", "TDlgShowHint.LABInfo=Lo sapevi che...~!@#\r\n", "TDlgShowHint.LABInfo=Подсказка~!@#\r\n",
          "TDlgShowHint", 17, "02-Italiano.txt: [Captions] TDlgShowHint.LABInfo: \"Подсказка\" does not fit code page 1252"},
         {"07-Russian.txt", "TForm1.TSClock=Частота~!@#\r\n", "", "TForm1", 18, "07-Russian.txt: [Captions] TForm1.TSClock: missing"},
+        {"08-German.txt", "TDlgConfig.VTFans.Header.Columns[3].Text=Messwert~!@#\r\n", "", "TDlgConfig", 18,
+         "08-German.txt: [Extended] TDlgConfig.VTFans.Header.Columns[3].Text: missing"},
+        {"16-Chinese.txt", "TDlgConfig.VTPwms.Header.Columns[0].Text=標籤~!@#", "TDlgConfig.VTPwms.Header.Columns[0].Text=標籤한~!@#",
+         "TDlgConfig", 18, "16-Chinese.txt: [Extended] TDlgConfig.VTPwms.Header.Columns[0].Text: \"標籤한\" does not fit code page 950"},
+        {"01-English.txt", "TDlgConfig.VTVolts.Header.Columns[2].Text_TypeKind=tkWString\r\n", "", "TDlgConfig", 18,
+         "01-English.txt: [Extended] TDlgConfig.VTVolts.Header.Columns[2].Text_TypeKind: no type kind"},
         {"03-Spanish.txt", "IsUTF8File=1", "IsUTF8File=0", "TForm1", 18, "03-Spanish.txt: [OPTIONS] IsUTF8File: not set"},
     };
     for (const TCase& c : cases) {
         const std::string folder = PatchedFolder(c.File, c.Line, c.Replacement);
         try {
-            BuildFormTable(ReadLanguageFiles(folder), c.ClassName, c.Languages);
+            BuildFormData(ReadLanguageFiles(folder), c.ClassName, c.Languages);
             ADD_FAILURE() << c.Message << ": built";
         } catch (const ETranslationDataError& e) {
             EXPECT_EQ(e.what(), std::string(c.Message));

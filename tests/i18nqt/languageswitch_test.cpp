@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <map>
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QFontInfo>
@@ -26,15 +27,28 @@ namespace i18nqttest {
 namespace {
 
 constexpr const char* FileDelimiter = "~!@#";
-constexpr int CheckedSections[] = {stCaptions, stHints, stMultiLines, stCollections, stFonts};
+// The file sections the forms show, the extended items' among them.
+const std::string CheckedSections[] = {"Captions", "Hints", "Multilines", "Collections", "Fonts", "Extended"};
 
-// What a form shows for one table line, as UTF-8.
-std::string Shown(QWidget& form, const std::string& className, int section, const std::string& id) {
+// The keys of a form class in a file section.
+std::vector<std::string> FormKeys(const TLanguageFile& file, const std::string& section, const std::string& className) {
+    std::vector<std::string> keys;
+    for (const std::string& key : file.Ini->ListKeys(section))
+        if (key.starts_with(className + ".") && !key.ends_with("_TypeKind")) keys.push_back(key);
+    return keys;
+}
+
+// What a form shows for one table line or extended item, as UTF-8.
+std::string Shown(QWidget& form, const std::string& className, const std::string& section, const std::string& id) {
     const std::string name = id.substr(0, id.find('.'));
     QObject* o = name == className ? &form : form.findChild<QObject*>(QString::fromStdString(name));
     if (!o) return "<missing " + id + ">";
-    if (section == stFonts) return QFontInfo(qobject_cast<QWidget*>(o)->font()).family().toStdString();
-    if (section == stMultiLines) {
+    if (section == "Fonts") return QFontInfo(qobject_cast<QWidget*>(o)->font()).family().toStdString();
+    if (section == "Extended") {  // the sensor trees' column texts
+        const auto index = BracketIndex(id);
+        return qobject_cast<QAbstractItemView*>(o)->model()->headerData(*index, Qt::Horizontal).toString().toStdString();
+    }
+    if (section == "Multilines") {
         QStringList items;
         if (auto* c = qobject_cast<QComboBox*>(o))
             for (int i = 0; i < c->count(); ++i) items << c->itemText(i);
@@ -42,7 +56,7 @@ std::string Shown(QWidget& form, const std::string& className, int section, cons
         for (const QString& item : items) texts.push_back(item.toStdString());
         return CommaText(texts);
     }
-    if (section == stCollections) {
+    if (section == "Collections") {
         std::string path = id;  // the file writes brackets as "-" and "+"
         std::replace(path.begin(), path.end(), '-', '[');
         std::replace(path.begin(), path.end(), '+', ']');
@@ -50,14 +64,15 @@ std::string Shown(QWidget& form, const std::string& className, int section, cons
         return qobject_cast<QTreeWidget*>(o)->headerItem()->text(*index).toStdString();
     }
     TQtPropertyHost host(o);
-    return WideToUtf8(host.GetWide(section == stCaptions ? "Caption" : "Hint"));
+    return WideToUtf8(host.GetWide(section == "Captions" ? "Caption" : "Hint"));
 }
 
 // The language's text of a key, as the reviewed file writes it; English
 // where the language has none for the form.
-std::string Expected(const TLanguageFiles& files, int language, int formLanguages, int section, const std::string& key) {
+std::string Expected(const TLanguageFiles& files, int language, int formLanguages, const std::string& section,
+                     const std::string& key) {
     const auto text = [&](int n) {
-        std::string value = files[static_cast<std::size_t>(n - 1)].Ini->GetValue(TranslationFileSection(section), key, "");
+        std::string value = files[static_cast<std::size_t>(n - 1)].Ini->GetValue(section, key, "");
         value = value.substr(0, value.find(FileDelimiter));
         for (char& c : value) {
             if (c == '\x19') c = '\r';
@@ -75,10 +90,9 @@ protected:
     std::map<std::string, std::string> Snapshot(const std::vector<std::pair<std::string, QWidget*>>& open) {
         std::map<std::string, std::string> shown;
         for (const auto& [className, widget] : open)
-            for (int s : CheckedSections)
-                for (const std::string& key : files.front().Ini->ListKeys(TranslationFileSection(s)))
-                    if (key.starts_with(className + "."))
-                        shown[TranslationFileSection(s) + "/" + key] = Shown(*widget, className, s, key.substr(className.size() + 1));
+            for (const std::string& s : CheckedSections)
+                for (const std::string& key : FormKeys(files.front(), s, className))
+                    shown[s + "/" + key] = Shown(*widget, className, s, key.substr(className.size() + 1));
         return shown;
     }
 
@@ -98,15 +112,13 @@ TEST_F(LanguageSwitch, EveryOpenFormShowsEachLanguageAndEnglishComesBackExactly)
         dispatcher->SetActiveLanguage(n);
         for (const auto& [className, widget] : open) {
             const int languages = className == "TDlgShowHint" ? 17 : 18;
-            for (int s : CheckedSections)
-                for (const std::string& key : files.front().Ini->ListKeys(TranslationFileSection(s))) {
-                    if (!key.starts_with(className + ".")) continue;
+            for (const std::string& s : CheckedSections)
+                for (const std::string& key : FormKeys(files.front(), s, className)) {
                     // The form's own title is the program's, never the table's.
-                    if (key == "TForm1.TForm1" && s == stCaptions) continue;
+                    if (key == "TForm1.TForm1" && s == "Captions") continue;
                     const std::string id = key.substr(className.size() + 1);
                     EXPECT_EQ(Shown(*widget, className, s, id), Expected(files, n, languages, s, key))
-                        << siconsts::LanguageNames[static_cast<std::size_t>(n - 1)] << " [" << TranslationFileSection(s)
-                        << "] " << key;
+                        << siconsts::LanguageNames[static_cast<std::size_t>(n - 1)] << " [" << s << "] " << key;
                 }
             EXPECT_TRUE(FormTranslation(*widget)->RemovedLines().empty()) << className;
         }
@@ -136,7 +148,7 @@ TEST_F(LanguageSwitch, ADialogMadeInRussianOpensInRussianAndLeavesTheDispatcherW
     const std::size_t linked = dispatcher->Linked().size();
     QWidget& hint = Open("TDlgShowHint");
     EXPECT_EQ(dispatcher->Linked().size(), linked + 1);
-    EXPECT_EQ(Shown(hint, "TDlgShowHint", stCaptions, "LABInfo"), "А знаете ли вы, что...");
+    EXPECT_EQ(Shown(hint, "TDlgShowHint", "Captions", "LABInfo"), "А знаете ли вы, что...");
     EXPECT_EQ(hint.windowTitle().toStdString(), "Подсказка");
     dialogs.clear();
     EXPECT_EQ(dispatcher->Linked().size(), linked);
@@ -148,10 +160,10 @@ TEST_F(LanguageSwitch, AVetoOfOneFormKeepsEveryFormAsItWas) {
     QWidget& window = Open("TForm1");
     QWidget& config = Open("TDlgConfig");
     FormTranslation(config)->OnLanguageChanging = [](TsiCustomLang&, int, bool& allow) { allow = false; };
-    const std::string before = Shown(window, "TForm1", stCaptions, "TSClock");
+    const std::string before = Shown(window, "TForm1", "Captions", "TSClock");
     dispatcher->SetLanguageName("Italiano");
     EXPECT_EQ(dispatcher->ActiveLanguage(), 1);
-    EXPECT_EQ(Shown(window, "TForm1", stCaptions, "TSClock"), before);
+    EXPECT_EQ(Shown(window, "TForm1", "Captions", "TSClock"), before);
     EXPECT_EQ(FormTranslation(window)->ActiveLanguage(), 1);
 }
 
@@ -163,7 +175,7 @@ TEST_F(LanguageSwitch, AnUnknownLanguageInTheOptionsKeepsEnglishAndReadsOn) {
     std::filesystem::remove(file);
     EXPECT_EQ(dispatcher->ActiveLanguage(), 1);
     EXPECT_EQ(monitor.Options.LastDetect, "after the language");
-    EXPECT_EQ(Shown(window, "TForm1", stCaptions, "TSClock"), "Clock");
+    EXPECT_EQ(Shown(window, "TForm1", "Captions", "TSClock"), "Clock");
 }
 
 }  // namespace

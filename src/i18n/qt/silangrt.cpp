@@ -44,23 +44,30 @@ public:
 };
 
 // A form made for fewer languages than the dispatcher has shows its design
-// texts in the others, not the texts of the language shown before.
+// texts and values in the others, not those of the language shown before.
+// Fields from index `english` on are languages 1, 2, ...
+std::string FilledFields(const std::string& fields, char delim, int own, int count, int english) {
+    std::string filled;
+    for (int c = 0; c < count; ++c) {
+        const std::string field = ExtractField(fields, delim, static_cast<unsigned>(c));
+        const int language = c - english + 1;
+        filled += (language > own && field.empty() ? ExtractField(fields, delim, static_cast<unsigned>(english)) : field) + delim;
+    }
+    return filled;
+}
+
 void FillMissingColumns(TsiCustomLang& lang, int own) {
     const char delim = lang.LangDelim();
+    const int languages = lang.NumOfLanguages();
     for (int s = 0; s < siconsts::SectionCount; ++s)
-        for (std::string& line : lang.Section(s)) {
-            std::string filled;
-            for (int c = 0; c <= lang.NumOfLanguages(); ++c) {
-                const std::string field = ExtractField(line, delim, static_cast<unsigned>(c));
-                filled += (c > own && field.empty() ? ExtractField(line, delim, 1) : field) + delim;
-            }
-            line = filled;
-        }
+        for (std::string& line : lang.Section(s)) line = FilledFields(line, delim, own, languages + 1, 1);
+    for (TsiExtendedItem& item : lang.ExtendedTranslations().All())
+        item.Values = FilledFields(item.Values, delim, own, languages, 0);
 }
 
 }  // namespace
 
-std::string FormTranslationData(const std::string& className) {
+std::string EmbeddedFormData(const std::string& className) {
     QFile file(QString::fromStdString(":/i18n/" + className + ".sil"));
     if (!file.open(QIODevice::ReadOnly)) return {};
     return file.readAll().toStdString();
@@ -77,7 +84,7 @@ void AttachFormTranslation(TsiLangDispatcher* dispatcher, const std::string& cla
     lang.SetExcludedProperties(
         TStringList(siconsts::DefaultExcludedProperties.begin(), siconsts::DefaultExcludedProperties.begin() + 20));
     lang.SmartExcludeProps = stored.SmartExcludeProps;
-    if (const std::string data = FormTranslationData(className); !data.empty()) lang.ReadTranslationData(data);
+    if (const std::string data = EmbeddedFormData(className); !data.empty()) lang.ReadFormData(data);
     if (stored.Linked && dispatcher) lang.SetLangDispatcher(dispatcher);
     lang.Loaded();
     if (lang.NumOfLanguages() > stored.NumOfLanguages) FillMissingColumns(lang, stored.NumOfLanguages);

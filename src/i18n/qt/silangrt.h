@@ -1,7 +1,7 @@
 #pragma once
 // A built form's translation component siLangRT1: made over the form's
-// widgets with the stored values of its class, its table read from the
-// form's embedded resource, then linked to the dispatcher.
+// widgets with the stored values of its class, its table and extended items
+// read from the form's embedded resource, then linked to the dispatcher.
 
 #include <string>
 
@@ -13,7 +13,8 @@ class TsiLangRT;
 // Dispatcher may be none (the tiles have no link).
 void AttachFormTranslation(TsiLangDispatcher* dispatcher, const std::string& className, QWidget& form);
 TsiLangRT* FormTranslation(const QWidget& form);
-// The embedded table bytes of a form class; empty when it has none.
-std::string FormTranslationData(const std::string& className);
+// The embedded form data of a form class's component (its extended items and
+// table); empty when it has none.
+std::string EmbeddedFormData(const std::string& className);
 // Every form and frame built from now on gets its component linked to dispatcher.
 void InstallFormTranslations(TsiLangDispatcher& dispatcher);

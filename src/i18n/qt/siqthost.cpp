@@ -13,7 +13,7 @@
 #include <QPlainTextEdit>
 #include <QStackedWidget>
 #include <QTabWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -218,6 +218,17 @@ private:
     QPointer<QWidget> Widget_;
 };
 
+QAbstractItemModel* ViewModel(QObject* view) {
+    auto* items = qobject_cast<QAbstractItemView*>(view);
+    return items ? items->model() : nullptr;
+}
+
+// Tables, and trees over a model of the program's own (the sensor trees),
+// have a header of wide column texts; list views have columns.
+bool HasWideHeader(QObject* o) {
+    return qobject_cast<QTableView*>(o) || (qobject_cast<QTreeView*>(o) && !qobject_cast<QTreeWidget*>(o));
+}
+
 // One column of a list view or table: "Caption" (8-bit) or, under a
 // header, "Text" (wide).
 class TQtColumnHost : public TPlainObjectHost {
@@ -238,17 +249,12 @@ public:
     void SetWide(std::string_view, const std::u16string& value) override { Access().Set(QString::fromStdU16String(value)); }
 
     TTextAccess Access() const { return ColumnAccess(View_, Index_); }
+    // Any item view's horizontal header, through its model.
     static TTextAccess ColumnAccess(QObject* view, int index) {
-        if (auto* tree = qobject_cast<QTreeWidget*>(view))
-            return {[tree, index] { return tree->headerItem()->text(index); },
-                    [tree, index](const QString& t) { tree->headerItem()->setText(index, t); }};
-        if (auto* table = qobject_cast<QTableWidget*>(view))
-            return {[table, index] {
-                        const QTableWidgetItem* item = table->horizontalHeaderItem(index);
-                        return item ? item->text() : QString();
-                    },
-                    [table, index](const QString& t) { table->setHorizontalHeaderItem(index, new QTableWidgetItem(t)); }};
-        return {[] { return QString(); }, [](const QString&) {}};
+        auto* model = ViewModel(view);
+        if (!model) return {[] { return QString(); }, [](const QString&) {}};
+        return {[model, index] { return model->headerData(index, Qt::Horizontal).toString(); },
+                [model, index](const QString& t) { model->setHeaderData(index, Qt::Horizontal, t); }};
     }
 
 private:
@@ -257,10 +263,9 @@ private:
     bool Wide_;
 };
 
-int ColumnCount(const QObject* view) {
-    if (const auto* tree = qobject_cast<const QTreeWidget*>(view)) return tree->columnCount();
-    if (const auto* table = qobject_cast<const QTableWidget*>(view)) return table->columnCount();
-    return 0;
+int ColumnCount(QObject* view) {
+    const QAbstractItemModel* model = ViewModel(view);
+    return model ? model->columnCount() : 0;
 }
 
 // "Columns" of a view, or its "Header" holding them.
@@ -320,7 +325,7 @@ bool Publishes(QObject* o, std::string_view name) {
     if (SameText(name, "Items") || SameText(name, "Lines")) return ListAccess(o, name).has_value();
     // List views have columns; tables a header of wide column texts.
     if (SameText(name, "Columns")) return qobject_cast<QTreeWidget*>(o) != nullptr;
-    if (SameText(name, "Header")) return qobject_cast<QTableWidget*>(o) != nullptr;
+    if (SameText(name, "Header")) return HasWideHeader(o);
     if (SameText(name, "Left") || SameText(name, "Width") || SameText(name, "Font") || SameText(name, "ParentFont"))
         return w != nullptr;
     if (SameText(name, "Action")) return qobject_cast<QToolButton*>(o) != nullptr;

@@ -1,6 +1,7 @@
 // Build step: imports the language files into one table per form, each
-// column in its language's code page, and writes each form's stored
-// "TranslationData". Any fault stops the build, naming file and key.
+// column in its language's code page, and writes each form's translation
+// component as form data stores it ("TranslationData", and the extended
+// items' "ValuesEx"). Any fault stops the build, naming file and key.
 //
 // sitablegen <language files folder> <output folder> <form class>[:<languages>] ...
 
@@ -29,7 +30,7 @@ int main(int argc, char** argv) {
             const std::size_t colon = arg.find(':');
             const std::string className = arg.substr(0, colon);
             const int languages = colon == std::string::npos ? siconsts::LanguageCount : std::stoi(arg.substr(colon + 1));
-            const std::string data = BuildFormTable(files, className, languages);
+            const std::string data = BuildFormData(files, className, languages);
             std::ofstream out(std::filesystem::path(argv[2]) / (className + ".sil"), std::ios::binary | std::ios::trunc);
             if (!out || !(out << data)) throw std::runtime_error(std::string(argv[2]) + ": cannot write " + className + ".sil");
         }
