@@ -123,10 +123,10 @@ void TClockPage::Build() {
     auto* realSpeed = Named(new QLabel(this), "LABRealCPUSpeed");
 
     auto* board = new QGridLayout;
-    board->addWidget(new QLabel("Motherboard", this), 0, 0);
+    board->addWidget(Named(new QLabel("Motherboard", this), "LABMotherboard"), 0, 0);
     board->addWidget(vendor_, 0, 1);
     board->addWidget(model_, 0, 2);
-    board->addWidget(new QLabel("Clock", this), 1, 0);
+    board->addWidget(Named(new QLabel("Clock", this), "LABMBClock"), 1, 0);
     board->addWidget(chip_, 1, 1, 1, 2);
     board->addWidget(useClockGen_, 2, 1, 1, 2);
     board->setColumnStretch(1, 1);
@@ -135,25 +135,32 @@ void TClockPage::Build() {
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(readClock_);
     buttons->addWidget(setClock_);
-    buttons->addWidget(new QLabel("Computed:", this));
+    buttons->addWidget(Named(new QLabel("Computed:", this), "LABComputed"));
     buttons->addWidget(realSpeed, 1);
 
-    auto* automatic = new QGroupBox("Automatic CLOCK control", this);
+    auto* automatic = Named(new QGroupBox("Automatic CLOCK control", this), "GBAutoClock");
     auto* rules = new QGridLayout(automatic);
-    const auto addRule = [&](int row, const char* text, QSpinBox* usage, QSpinBox* time, QComboBox* speed) {
-        rules->addWidget(new QLabel(text, this), row, 0);
+    // Each rule's labels are named after its side, as its edits are.
+    const auto addRule = [&](int row, const char* side, const char* text, QSpinBox* usage, QSpinBox* time,
+                             QComboBox* speed) {
+        const auto label = [&](const char* caption, const char* name) {
+            auto* control = new QLabel(caption, this);
+            control->setObjectName(QString("LAB") + side + name);
+            return control;
+        };
+        rules->addWidget(label(text, "CPUUsage"), row, 0);
         rules->addWidget(usage, row, 1);
-        rules->addWidget(new QLabel("% CPU usage for", this), row, 2);
+        rules->addWidget(label("% CPU usage for", "CPUUsageFor"), row, 2);
         rules->addWidget(time, row, 3);
-        rules->addWidget(new QLabel("seconds", this), row, 4);
-        rules->addWidget(new QLabel("Set to", this), row, 5);
+        rules->addWidget(label("seconds", "Seconds"), row, 4);
+        rules->addWidget(label("Set to", "SetTo"), row, 5);
         rules->addWidget(speed, row, 6);
     };
-    addRule(0, "after running below", lowUsage_, lowTime_, lowSpeed_);
-    addRule(1, "after running above", highUsage_, highTime_, highSpeed_);
+    addRule(0, "Low", "after running below", lowUsage_, lowTime_, lowSpeed_);
+    addRule(1, "High", "after running above", highUsage_, highTime_, highSpeed_);
     rules->setColumnStretch(6, 1);
     auto* state = new QHBoxLayout;
-    state->addWidget(new QLabel("Status", this));
+    state->addWidget(Named(new QLabel("Status", this), "LABAutoClockStatus"));
     state->addWidget(status_, 1);
     state->addWidget(wish_, 1);
     rules->addLayout(state, 2, 0, 1, 7);

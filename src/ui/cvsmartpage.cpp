@@ -144,13 +144,13 @@ void TSmartPageView::Build() {
     performance_ = named(new QProgressBar(this), "PBSmartPerformance");
 
     auto* top = new QGridLayout;
-    top->addWidget(new QLabel("Hard disk", this), 0, 0);
+    top->addWidget(named(new QLabel("Hard disk", this), "LABSmartHD"), 0, 0);
     top->addWidget(drives_, 0, 1);
     top->addWidget(refresh, 0, 2);
     top->addWidget(help, 0, 3);
-    top->addWidget(new QLabel("Model", this), 1, 0);
+    top->addWidget(named(new QLabel("Model", this), "LABSmartModel"), 1, 0);
     top->addWidget(model_, 1, 1, 1, 3);
-    top->addWidget(new QLabel("Firmware", this), 2, 0);
+    top->addWidget(named(new QLabel("Firmware", this), "LABSmartFirmware"), 2, 0);
     top->addWidget(firmware_, 2, 1, 1, 3);
     top->setColumnStretch(1, 1);
     auto* tests = new QHBoxLayout;
@@ -159,9 +159,9 @@ void TSmartPageView::Build() {
     tests->addWidget(testLabel_);
     tests->addWidget(testStatus_, 1);
     auto* bars = new QGridLayout;
-    bars->addWidget(new QLabel("Fitness", this), 0, 0);
+    bars->addWidget(named(new QLabel("Fitness", this), "LABSmartFitness"), 0, 0);
     bars->addWidget(fitness_, 0, 1);
-    bars->addWidget(new QLabel("Performance", this), 1, 0);
+    bars->addWidget(named(new QLabel("Performance", this), "LABSmartPerformance"), 1, 0);
     bars->addWidget(performance_, 1, 1);
     auto* page = new QVBoxLayout(this);
     page->addLayout(top);
