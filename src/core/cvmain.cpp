@@ -187,7 +187,7 @@ void TForm1::BuildPages() {
     connect(pages_, &QTabWidget::currentChanged, this, [this](int index) {
         if (QWidget* page = pages_->widget(index)) helpContext_ = clock_->PagesChange(page->objectName().toStdString());
     });
-    info->addWidget(new QLabel("DIMM info"));
+    Add(info, "LABDimmInfo", new QLabel("DIMM info"));
     dimmInfo_ = MakeLogMemo("dimminfo", nullptr);
     dimmInfo_->setMaximumHeight(fontMetrics().height() * 8);
     info->addWidget(dimmInfo_);

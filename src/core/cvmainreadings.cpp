@@ -33,14 +33,16 @@ QString Q(const std::string& text) { return QString::fromStdString(text); }
 TReadingsPage::TReadingsPage(int trendSize, QWidget* parent) : QWidget(parent), trendSize_(trendSize) {
     setObjectName("TSReadings");
     auto* columns = new QHBoxLayout;
-    columns->addWidget(MakeColumn("Temperatures", temps_, TReadingsLayout::TempRows, "NameTemp%d", "LABTemp%d"),
-                       0, Qt::AlignTop);
+    columns->addWidget(
+        MakeColumn("GBTemps", "Temperatures", temps_, TReadingsLayout::TempRows, "NameTemp%d", "LABTemp%d"), 0,
+        Qt::AlignTop);
     for (std::size_t i = 0; i < trends_.size(); ++i) {
         trends_[i] = MakeLabel(Format("TempTrend%.2d", {static_cast<int>(i + 1)}), temps_.Canvas);
         trends_[i]->setFixedSize(trendSize_, trendSize_);
     }
-    columns->addWidget(MakeColumn("Fans", fans_, TReadingsLayout::FanRows, "NameFan%d", "LABFan%d"), 0, Qt::AlignTop);
-    columns->addWidget(MakeColumn("Speeds", pwms_, TReadingsLayout::PwmRows, "LABPwm%d", "LAB2Pwm%d"), 0,
+    columns->addWidget(MakeColumn("GBFans", "Fans", fans_, TReadingsLayout::FanRows, "NameFan%d", "LABFan%d"), 0,
+                       Qt::AlignTop);
+    columns->addWidget(MakeColumn("GBSpeeds", "Speeds", pwms_, TReadingsLayout::PwmRows, "LABPwm%d", "LAB2Pwm%d"), 0,
                        Qt::AlignTop);
     for (std::size_t i = 0; i < edits_.size(); ++i) {
         auto* edit = new QSpinBox(pwms_.Canvas);
@@ -50,8 +52,9 @@ TReadingsPage::TReadingsPage(int trendSize, QWidget* parent) : QWidget(parent), 
         edits_[i] = edit;
         pwms_.Values[i]->setText("%");
     }
-    columns->addWidget(MakeColumn("Voltages", volts_, TReadingsLayout::VoltRows, "NameVolt%.2d", "LABVolt%.2d"), 0,
-                       Qt::AlignTop);
+    columns->addWidget(
+        MakeColumn("GBVolts", "Voltages", volts_, TReadingsLayout::VoltRows, "NameVolt%.2d", "LABVolt%.2d"), 0,
+        Qt::AlignTop);
     columns->addStretch();
 
     autoFanSpeed_ = new QCheckBox("Automatic fan speed", this);
@@ -68,7 +71,9 @@ TReadingsPage::TReadingsPage(int trendSize, QWidget* parent) : QWidget(parent), 
     configure_->setObjectName("BTNConfig");
     controls->addWidget(configure_);
     controls->addStretch();
-    controls->addWidget(new QLabel("CPU load:", this));
+    auto* cpuLoadTitle = new QLabel("CPU load:", this);
+    cpuLoadTitle->setObjectName("LABCPULoadTitle");
+    controls->addWidget(cpuLoadTitle);
     controls->addWidget(cpuLoadLabel);
     controls->addWidget(cpuLoad);
 
@@ -80,9 +85,10 @@ TReadingsPage::TReadingsPage(int trendSize, QWidget* parent) : QWidget(parent), 
     ApplyLayout(TReadingsLayout{});
 }
 
-QWidget* TReadingsPage::MakeColumn(const QString& title, TRows& rows, std::size_t count, const char* namePicture,
-                                   const char* valuePicture) {
+QWidget* TReadingsPage::MakeColumn(const char* boxName, const QString& title, TRows& rows, std::size_t count,
+                                   const char* namePicture, const char* valuePicture) {
     auto* box = new QGroupBox(title, this);
+    box->setObjectName(boxName);
     rows.Canvas = new QWidget(box);
     auto* inside = new QVBoxLayout(box);
     inside->addWidget(rows.Canvas);

@@ -47,8 +47,8 @@ private:
         std::vector<QLabel*> Values;
     };
 
-    QWidget* MakeColumn(const QString& title, TRows& rows, std::size_t count, const char* namePicture,
-                        const char* valuePicture);
+    QWidget* MakeColumn(const char* boxName, const QString& title, TRows& rows, std::size_t count,
+                        const char* namePicture, const char* valuePicture);
     void PlaceColumn(TRows& rows, const TLabelColumn& column, int valueWidth, int extraWidth);
     TRows& RowsOf(TReadingKind kind);
     int RowTop(int row) const;

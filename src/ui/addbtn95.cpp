@@ -27,6 +27,10 @@ TCheckBox95::TCheckBox95(const QString& text, QWidget* parent) : QCheckBox(paren
     // The text lives in a label so it can wrap; clicks on it reach the box.
     label_ = new QLabel(text, this);
     label_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // Translation finds the text by the label's name: "CBDellFans" gives "LABDellFans".
+    connect(this, &QObject::objectNameChanged, label_, [this](const QString& name) {
+        label_->setObjectName("LAB" + (name.startsWith("CB") ? name.mid(2) : name));
+    });
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(label_);

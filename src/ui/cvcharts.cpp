@@ -19,6 +19,7 @@
 #include "core/cvvalueformat.h"
 #include "core/cvvars.h"
 #include "platform/platform.h"
+#include "ui/cvcontrolbinder.h"
 #include "ui/xygraph.h"
 
 namespace {
@@ -121,7 +122,7 @@ TChartsPage::TChartsPage(TMonitor& monitor, QWidget* parent) : QWidget(parent), 
 
     auto* below = new QHBoxLayout;
     auto* choice = new QVBoxLayout;
-    choice->addWidget(new QLabel("Analyze"));
+    choice->addWidget(Named("LABChartElements", new QLabel("Analyze")));
     elements_ = new QComboBox;
     elements_->setObjectName("CBChartElements");
     elements_->addItems({"temperatures", "fan speeds", "voltages"});
@@ -132,8 +133,8 @@ TChartsPage::TChartsPage(TMonitor& monitor, QWidget* parent) : QWidget(parent), 
     endTime_ = new QLineEdit;
     endTime_->setObjectName("EDGraphEndTime");
     for (QLineEdit* edit : {startTime_, endTime_}) edit->setReadOnly(true);
-    times->addRow("Start time", startTime_);
-    times->addRow("End time", endTime_);
+    times->addRow(Named("LABGraphStartTime", new QLabel("Start time")), startTime_);
+    times->addRow(Named("LABGraphEndTime", new QLabel("End time")), endTime_);
     choice->addLayout(times);
     choice->addStretch();
     below->addLayout(choice);

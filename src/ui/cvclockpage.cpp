@@ -21,6 +21,7 @@
 #include "core/cvmonitor.h"
 #include "cpu/cvclocks.h"
 #include "platform/asciicase.h"
+#include "ui/cvcontrolbinder.h"
 
 using cvformat::Format;
 
@@ -66,12 +67,6 @@ QSpinBox* MakeSpin(QWidget* parent, const char* name, int low, int high, int val
     return spin;
 }
 
-template <typename Control>
-Control* Named(Control* control, const char* name) {
-    control->setObjectName(name);
-    return control;
-}
-
 }  // namespace
 
 const char* const TClockPage::WarningText =
@@ -101,32 +96,32 @@ TClockPage::TClockPage(TMonitor& monitor, TCpuLoadTicker& ticker, QWidget* paren
 TClockPage::~TClockPage() { ticker_.SetClock(nullptr); }
 
 void TClockPage::Build() {
-    vendor_ = Named(new QComboBox(this), "CBMBVendor");
-    model_ = Named(new QComboBox(this), "CBMBModel");
-    chip_ = Named(new QComboBox(this), "CBMBClock");
-    useClockGen_ = Named(new QCheckBox("Use this clock generator", this), "CBUseClockGen");
-    readClock_ = Named(new QPushButton("Read clock", this), "BTNReadClock");
-    setClock_ = Named(new QPushButton("Set clock", this), "BTNSetClock");
+    vendor_ = Named("CBMBVendor", new QComboBox(this));
+    model_ = Named("CBMBModel", new QComboBox(this));
+    chip_ = Named("CBMBClock", new QComboBox(this));
+    useClockGen_ = Named("CBUseClockGen", new QCheckBox("Use this clock generator", this));
+    readClock_ = Named("BTNReadClock", new QPushButton("Read clock", this));
+    setClock_ = Named("BTNSetClock", new QPushButton("Set clock", this));
     readClock_->setEnabled(false);
     setClock_->setEnabled(false);
-    clocks_ = Named(new QListWidget(this), "LBClocks");
-    clockLabel_ = Named(new QLabel(this), "LABClock");
-    lowSpeed_ = Named(new QComboBox(this), "CBLowSpeed");
-    highSpeed_ = Named(new QComboBox(this), "CBHighSpeed");
+    clocks_ = Named("LBClocks", new QListWidget(this));
+    clockLabel_ = Named("LABClock", new QLabel(this));
+    lowSpeed_ = Named("CBLowSpeed", new QComboBox(this));
+    highSpeed_ = Named("CBHighSpeed", new QComboBox(this));
     lowUsage_ = MakeSpin(this, "EDLowCPUUsage", 0, 99, 10);
     lowTime_ = MakeSpin(this, "EDLowCPUTime", 2, 999, 10);
     highUsage_ = MakeSpin(this, "EDHighCPUUsage", 0, 99, 40);
     highTime_ = MakeSpin(this, "EDHighCPUTime", 2, 999, 4);
-    status_ = Named(new QLineEdit(this), "LABClockStatus");
+    status_ = Named("LABClockStatus", new QLineEdit(this));
     status_->setReadOnly(true);
-    wish_ = Named(new QLabel(this), "LABClockWish");
-    auto* realSpeed = Named(new QLabel(this), "LABRealCPUSpeed");
+    wish_ = Named("LABClockWish", new QLabel(this));
+    auto* realSpeed = Named("LABRealCPUSpeed", new QLabel(this));
 
     auto* board = new QGridLayout;
-    board->addWidget(new QLabel("Motherboard", this), 0, 0);
+    board->addWidget(Named("LABMotherboard", new QLabel("Motherboard", this)), 0, 0);
     board->addWidget(vendor_, 0, 1);
     board->addWidget(model_, 0, 2);
-    board->addWidget(new QLabel("Clock", this), 1, 0);
+    board->addWidget(Named("LABMBClock", new QLabel("Clock", this)), 1, 0);
     board->addWidget(chip_, 1, 1, 1, 2);
     board->addWidget(useClockGen_, 2, 1, 1, 2);
     board->setColumnStretch(1, 1);
@@ -135,25 +130,32 @@ void TClockPage::Build() {
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(readClock_);
     buttons->addWidget(setClock_);
-    buttons->addWidget(new QLabel("Computed:", this));
+    buttons->addWidget(Named("LABComputed", new QLabel("Computed:", this)));
     buttons->addWidget(realSpeed, 1);
 
-    auto* automatic = new QGroupBox("Automatic CLOCK control", this);
+    auto* automatic = Named("GBAutoClock", new QGroupBox("Automatic CLOCK control", this));
     auto* rules = new QGridLayout(automatic);
-    const auto addRule = [&](int row, const char* text, QSpinBox* usage, QSpinBox* time, QComboBox* speed) {
-        rules->addWidget(new QLabel(text, this), row, 0);
+    // Each rule's labels are named after its side, as its edits are.
+    const auto addRule = [&](int row, const char* side, const char* text, QSpinBox* usage, QSpinBox* time,
+                             QComboBox* speed) {
+        const auto label = [&](const char* caption, const char* name) {
+            auto* control = new QLabel(caption, this);
+            control->setObjectName(QString("LAB") + side + name);
+            return control;
+        };
+        rules->addWidget(label(text, "CPUUsage"), row, 0);
         rules->addWidget(usage, row, 1);
-        rules->addWidget(new QLabel("% CPU usage for", this), row, 2);
+        rules->addWidget(label("% CPU usage for", "CPUUsageFor"), row, 2);
         rules->addWidget(time, row, 3);
-        rules->addWidget(new QLabel("seconds", this), row, 4);
-        rules->addWidget(new QLabel("Set to", this), row, 5);
+        rules->addWidget(label("seconds", "Seconds"), row, 4);
+        rules->addWidget(label("Set to", "SetTo"), row, 5);
         rules->addWidget(speed, row, 6);
     };
-    addRule(0, "after running below", lowUsage_, lowTime_, lowSpeed_);
-    addRule(1, "after running above", highUsage_, highTime_, highSpeed_);
+    addRule(0, "Low", "after running below", lowUsage_, lowTime_, lowSpeed_);
+    addRule(1, "High", "after running above", highUsage_, highTime_, highSpeed_);
     rules->setColumnStretch(6, 1);
     auto* state = new QHBoxLayout;
-    state->addWidget(new QLabel("Status", this));
+    state->addWidget(Named("LABAutoClockStatus", new QLabel("Status", this)));
     state->addWidget(status_, 1);
     state->addWidget(wish_, 1);
     rules->addLayout(state, 2, 0, 1, 7);

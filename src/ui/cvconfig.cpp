@@ -71,6 +71,7 @@ TDlgConfig::TDlgConfig(TMonitor& monitor, QWidget* parent, TUiPrompts* prompts)
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
     ok->setObjectName("BTNOk");
+    buttons->button(QDialogButtonBox::Cancel)->setObjectName("BTNCancel");
     events->UpdateOkButton = [ok](bool enabled) { ok->setEnabled(enabled); };
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -20,6 +20,7 @@
 #include "core/cvreadingslots.h"
 #include "core/cvsmartdisk.h"
 #include "disks/cvsmart.h"
+#include "ui/cvcontrolbinder.h"
 
 using cvformat::Format;
 
@@ -306,17 +307,17 @@ TEventsPage::TEventsPage(TEventsTab& tab, TDlgConfigModel& model, std::function<
     thenLine->addWidget(param1_, 2);
     thenLine->addWidget(param2_, 1);
     auto* timesLine = new QHBoxLayout;
-    timesLine->addWidget(new QLabel("Allow every"));
+    timesLine->addWidget(Named("LABEvtAllowEvery", new QLabel("Allow every")));
     timesLine->addWidget(allowEvery_);
-    timesLine->addWidget(new QLabel("seconds"));
+    timesLine->addWidget(Named("LABEvtSeconds", new QLabel("seconds")));
     timesLine->addSpacing(12);
-    timesLine->addWidget(new QLabel("For "));
+    timesLine->addWidget(Named("LABEvtFor", new QLabel("For ")));
     timesLine->addWidget(verifiedFor_);
-    timesLine->addWidget(new QLabel("times"));
+    timesLine->addWidget(Named("LABEvtTimes", new QLabel("times")));
     timesLine->addStretch();
-    editor->addWidget(new QLabel("If"), 0, 0);
+    editor->addWidget(Named("LABEvtIf", new QLabel("If")), 0, 0);
     editor->addLayout(ifLine, 0, 1);
-    editor->addWidget(new QLabel("Then"), 1, 0);
+    editor->addWidget(Named("LABEvtThen", new QLabel("Then")), 1, 0);
     editor->addLayout(thenLine, 1, 1);
     editor->addLayout(timesLine, 2, 1);
     layout->addLayout(editor);

@@ -21,6 +21,7 @@
 #include "base/cvtrace.h"
 #include "core/cvreadingslots.h"
 #include "hw/cvlink.h"
+#include "ui/cvcontrolbinder.h"
 #include "ui/cvdlgselecttemp.h"
 #include "ui/uiprompts.h"
 
@@ -535,7 +536,7 @@ TFanControlPage::TFanControlPage(TFanControlTab& tab, TDlgConfigModel& model, QW
     layout->addWidget(panel_, 1);
 
     auto* left = new QVBoxLayout;
-    left->addWidget(new QLabel("Fan controllers"));
+    left->addWidget(Named("LABFanControllers", new QLabel("Fan controllers")));
     controllers_ = new QListWidget;
     controllers_->setObjectName("LBFanControllers");
     left->addWidget(controllers_, 1);
@@ -565,7 +566,7 @@ TFanControlPage::TFanControlPage(TFanControlTab& tab, TDlgConfigModel& model, QW
     method_->addItems({"SUM of speeds", "MAX of speeds"});
     editorLayout->addWidget(enabled_, 0, 0);
     editorLayout->addWidget(speed_, 0, 1, 1, 2);
-    editorLayout->addWidget(new QLabel("Method"), 1, 0);
+    editorLayout->addWidget(Named("LABFanControlMethod", new QLabel("Method")), 1, 0);
     editorLayout->addWidget(method_, 1, 1, 1, 2);
     temps_ = new QListWidget;
     temps_->setObjectName("LBFanControlTemps");
@@ -593,7 +594,7 @@ TFanControlPage::TFanControlPage(TFanControlTab& tab, TDlgConfigModel& model, QW
     graph_ = new TResponseGraph(tab_);
     responseLayout->addWidget(graph_, 1);
     auto* hysteresisLine = new QHBoxLayout;
-    hysteresisLine->addWidget(new QLabel("Hysteresis"));
+    hysteresisLine->addWidget(Named("LABHysteresisCaption", new QLabel("Hysteresis")));
     hysteresis_ = new QSpinBox;
     hysteresis_->setObjectName("EDHysteresis");
     hysteresis_->setRange(0, 99);

@@ -33,16 +33,16 @@ QWidget* BuildInternetTab(TDlgConfigModel& model, TControlBinder& binder) {
     TProxySettings& proxy = model.Proxy;
     auto* page = new QWidget;
     auto* layout = new QVBoxLayout(page);
-    auto* group = new QGroupBox("Proxy");
+    auto* group = Named("GBProxy", new QGroupBox("Proxy"));
     auto* form = new QFormLayout(group);
-    const auto row = [&](const char* caption, QLineEdit* edit, std::string& field) {
-        form->addRow(caption, edit);
+    const auto row = [&](const char* labelName, const char* caption, QLineEdit* edit, std::string& field) {
+        form->addRow(Named(labelName, new QLabel(caption)), edit);
         binder.Edit(edit, field);
     };
-    row("HTTP Proxy", LineEdit("EDProxy"), proxy.ProxyHost);
-    row("port", LineEdit("EDProxyPort"), proxy.ProxyPort);
-    row("Username", LineEdit("EDProxyUsername"), proxy.ProxyUsername);
-    row("Password", LineEdit("EDProxyPassword", true), proxy.ProxyPassword);
+    row("LABProxyHost", "HTTP Proxy", LineEdit("EDProxy"), proxy.ProxyHost);
+    row("LABProxyPort", "port", LineEdit("EDProxyPort"), proxy.ProxyPort);
+    row("LABProxyUser", "Username", LineEdit("EDProxyUsername"), proxy.ProxyUsername);
+    row("LABProxyPassword", "Password", LineEdit("EDProxyPassword", true), proxy.ProxyPassword);
     auto* use = Named("CBUseProxy", new QCheckBox("Use proxy"));
     form->addRow(use);
     binder.Check(use, proxy.UseProxy);
@@ -60,18 +60,18 @@ QWidget* BuildXapTab(TDlgConfigModel& model, TControlBinder& binder) {
     auto* panel = Named("PANXapOptions", new QWidget);
     panel->setProperty("helpContext", 1115);
     auto* form = new QFormLayout(panel);
-    const auto row = [&](const char* caption, QLineEdit* edit, std::string& field) {
-        form->addRow(caption, edit);
+    const auto row = [&](const char* labelName, const char* caption, QLineEdit* edit, std::string& field) {
+        form->addRow(Named(labelName, new QLabel(caption)), edit);
         binder.Edit(edit, field);
     };
-    row("Host name", LineEdit("EDXapHostName"), xap.HostName);
-    row("Host IP", LineEdit("EDXapHostIP"), xap.HostIP);
-    row("Broadcast IP", LineEdit("EDXapBroadcastIP"), xap.BroadcastIP);
+    row("LABXapHostName", "Host name", LineEdit("EDXapHostName"), xap.HostName);
+    row("LABXapHostIP", "Host IP", LineEdit("EDXapHostIP"), xap.HostIP);
+    row("LABXapBroadcastIP", "Broadcast IP", LineEdit("EDXapBroadcastIP"), xap.BroadcastIP);
     auto* uid = LineEdit("EDXapUID");
     // Eight letters or digits, turned to upper case.
     uid->setInputMask(">NNNNNNNN;_");
     uid->setToolTip("'0'..'9' - 'A'..'F'");
-    row("UID", uid, xap.UID);
+    row("LABXapUID", "UID", uid, xap.UID);
     layout->addWidget(panel);
     layout->addStretch();
     const auto showPanel = [panel, &xap] { panel->setVisible(xap.Enabled); };
@@ -90,28 +90,29 @@ QWidget* BuildMailTab(TDlgConfigModel& model, TControlBinder& binder, TMailQueue
     layout->addLayout(form, 1);
     auto* profiles = Named("CBMailProfile", new QComboBox);
     profiles->setEnabled(false);
-    form->addRow("Profile", profiles);
+    form->addRow(Named("LABMailProfile", new QLabel("Profile")), profiles);
     binder.List(profiles, tab.ProfileNames, tab.Chosen);
-    const auto row = [&](const char* caption, QLineEdit* edit, std::string& field) {
-        form->addRow(caption, edit);
+    const auto row = [&](const char* labelName, const char* caption, QLineEdit* edit, std::string& field) {
+        form->addRow(Named(labelName, new QLabel(caption)), edit);
         binder.Edit(edit, field);
         return edit;
     };
-    row("Mail from", LineEdit("EDMailFrom"), edits.MailFrom);
-    row("Mail to", LineEdit("EDMailTo"), edits.MailTo);
-    row("SMTP server", LineEdit("EDSMTPServerName"), edits.SmtpHost);
-    row("port", LineEdit("EDSMTPServerPort"), edits.SmtpPort);
-    row("UserName", LineEdit("EDSMTPUserName"), edits.SmtpUser);
-    row("Password", LineEdit("EDSMTPPassword", true), edits.SmtpPassword);
+    row("LABMailFrom", "Mail from", LineEdit("EDMailFrom"), edits.MailFrom);
+    row("LABMailTo", "Mail to", LineEdit("EDMailTo"), edits.MailTo);
+    row("LABSMTPServerName", "SMTP server", LineEdit("EDSMTPServerName"), edits.SmtpHost);
+    row("LABSMTPServerPort", "port", LineEdit("EDSMTPServerPort"), edits.SmtpPort);
+    row("LABSMTPUserName", "UserName", LineEdit("EDSMTPUserName"), edits.SmtpUser);
+    row("LABSMTPPassword", "Password", LineEdit("EDSMTPPassword", true), edits.SmtpPassword);
     auto* startTls = Named("CBStartTLS", new QCheckBox("Use StartTLS"));
     form->addRow(startTls);
     binder.Check(startTls, edits.AutoTLS);
     auto* prior = Named("CBPriorPOP3", new QCheckBox("Do a prior POP3 check"));
     form->addRow(prior);
-    const std::vector<QLineEdit*> pop3{row("POP3 Server", LineEdit("EDPOP3ServerName"), edits.PopHost),
-                                       row("port", LineEdit("EDPOP3ServerPort"), edits.PopPort),
-                                       row("UserName", LineEdit("EDPOP3UserName"), edits.PopUser),
-                                       row("Password", LineEdit("EDPOP3Password", true), edits.PopPassword)};
+    const std::vector<QLineEdit*> pop3{
+        row("LABPOP3ServerName", "POP3 Server", LineEdit("EDPOP3ServerName"), edits.PopHost),
+        row("LABPOP3ServerPort", "port", LineEdit("EDPOP3ServerPort"), edits.PopPort),
+        row("LABPOP3UserName", "UserName", LineEdit("EDPOP3UserName"), edits.PopUser),
+        row("LABPOP3Password", "Password", LineEdit("EDPOP3Password", true), edits.PopPassword)};
     QObject::connect(prior, &QCheckBox::toggled, prior, [&model, changed](bool on) {
         model.CBPriorPOP3Click(on);
         changed();
@@ -123,7 +124,7 @@ QWidget* BuildMailTab(TDlgConfigModel& model, TControlBinder& binder, TMailQueue
     });
     auto* ssl = LineEdit("EDSSLInterface");
     ssl->setReadOnly(true);
-    form->addRow("SSL Interface", ssl);
+    form->addRow(Named("LABSSLInterface", new QLabel("SSL Interface")), ssl);
     binder.Edit(ssl, tab.SslInterface);
 
     auto* side = new QVBoxLayout;

@@ -52,11 +52,11 @@ QWidget* BuildOptionsTab(TDlgConfigModel& model, TControlBinder& binder) {
     columns->addLayout(left, 1);
     columns->addLayout(right, 1);
 
-    auto* tray = new QGroupBox("Tray bar");
+    auto* tray = Named("GBTrayBar", new QGroupBox("Tray bar"));
     auto* trayLayout = new QGridLayout(tray);
     auto* small = Named("RBFontSmall", new QRadioButton("small"));
     auto* large = Named("RBFontLarge", new QRadioButton("large"));
-    trayLayout->addWidget(new QLabel("Use font"), 0, 0);
+    trayLayout->addWidget(Named("LABTrayFont", new QLabel("Use font")), 0, 0);
     trayLayout->addWidget(small, 0, 1);
     trayLayout->addWidget(large, 0, 2);
     binder.Choice(large, small, o.FontLarge);
@@ -65,9 +65,9 @@ QWidget* BuildOptionsTab(TDlgConfigModel& model, TControlBinder& binder) {
     binder.Check(startMinimized, o.StartupHide);
     auto* iconBack = Named("CBIconBack", new QComboBox);
     auto* iconText = Named("CBIconText", new QComboBox);
-    trayLayout->addWidget(new QLabel("Icon background"), 2, 0);
+    trayLayout->addWidget(Named("LABIconBack", new QLabel("Icon background")), 2, 0);
     trayLayout->addWidget(iconBack, 2, 1, 1, 2);
-    trayLayout->addWidget(new QLabel("Icon text"), 3, 0);
+    trayLayout->addWidget(Named("LABIconText", new QLabel("Icon text")), 3, 0);
     trayLayout->addWidget(iconText, 3, 1, 1, 2);
     binder.Colour(iconBack, o.IconBack);
     binder.Colour(iconText, o.IconText);
@@ -78,14 +78,14 @@ QWidget* BuildOptionsTab(TDlgConfigModel& model, TControlBinder& binder) {
 
     auto* delta = new QFormLayout;
     auto* fanDelta = SpinEdit("EDFanDelta", 1, 99);
-    delta->addRow("Delta value for fan speeds", fanDelta);
+    delta->addRow(Named("LABFanDelta", new QLabel("Delta value for fan speeds")), fanDelta);
     binder.Spin(fanDelta, o.FanDelta);
     left->addLayout(delta);
     auto* debugMode = Named("CBDebugMode", new QCheckBox("debug mode"));
     binder.Check(debugMode, o.DebugMode);
     left->addWidget(debugMode);
 
-    auto* access = new QGroupBox("Let Caldavor access sensors through");
+    auto* access = Named("GBSensorAccess", new QGroupBox("Let Caldavor access sensors through"));
     auto* accessLayout = new QVBoxLayout(access);
     auto* useIsa = Named("CBUseISA", new QCheckBox("ISA BUS"));
     auto* useSmb = Named("CBUseSMB", new QCheckBox("SMBus"));
@@ -99,7 +99,7 @@ QWidget* BuildOptionsTab(TDlgConfigModel& model, TControlBinder& binder) {
     left->addWidget(dell);
     left->addStretch();
 
-    auto* use = new QGroupBox("Use");
+    auto* use = Named("GBTempUnit", new QGroupBox("Use"));
     auto* useLayout = new QHBoxLayout(use);
     auto* celsius = Named("RBUseCelsius", new QRadioButton("Celsius"));
     auto* fahrenheit = Named("RBUseFahrenheit", new QRadioButton("Fahrenheit"));
@@ -109,7 +109,7 @@ QWidget* BuildOptionsTab(TDlgConfigModel& model, TControlBinder& binder) {
     right->addWidget(use);
     auto* language = new QFormLayout;
     auto* languages = Named("CBLanguage", new QComboBox);
-    language->addRow("Language", languages);
+    language->addRow(Named("LABLanguage", new QLabel("Language")), languages);
     binder.List(languages, o.Languages, o.LanguageIndex);
     right->addLayout(language);
     auto* fullOnExit = LongCheckBox("CBFullOnExit", "Set fans to 100% on program exit");
@@ -139,12 +139,12 @@ QWidget* BuildLogTab(TDlgConfigModel& model, TControlBinder& binder, std::functi
     auto* decSep = Named("EDLogDecSep", new QLineEdit);
     decSep->setMaxLength(1);
     decSep->setMaximumWidth(40);
-    form->addRow("Decimal separator", decSep);
+    form->addRow(Named("LABLogDecSep", new QLabel("Decimal separator")), decSep);
     auto* maxDecs = SpinEdit("EDLogMaxDecs", 1, 5);
-    form->addRow("Max decimals", maxDecs);
+    form->addRow(Named("LABLogMaxDecs", new QLabel("Max decimals")), maxDecs);
     auto* maxDays = SpinEdit("EDLogMaxDays", 3, 99);
-    form->addRow("Days to keep", maxDays);
-    form->addRow(new QLabel("NOTE: remember to select what readings you want to log."));
+    form->addRow(Named("LABLogMaxDays", new QLabel("Days to keep")), maxDays);
+    form->addRow(Named("LABLogNote", new QLabel("NOTE: remember to select what readings you want to log.")));
     auto* helpButton = Named("BTNSmartHelp", new QPushButton("Help"));
     QObject::connect(helpButton, &QPushButton::clicked, helpButton, [help] {
         if (help) help(1115);
@@ -243,7 +243,7 @@ TAdvancedPage::TAdvancedPage(TAdvancedProps& props, QWidget* parent) : QWidget(p
     auto* layout = new QVBoxLayout(this);
     auto* chip = new QFormLayout;
     chips_ = Named("CBAdvChip", new QComboBox);
-    chip->addRow("Chip", chips_);
+    chip->addRow(Named("LABAdvChip", new QLabel("Chip")), chips_);
     layout->addLayout(chip);
     list_ = Named("LVProps", new QTreeWidget);
     list_->setHeaderLabels({"Property", "Value"});
@@ -254,11 +254,11 @@ TAdvancedPage::TAdvancedPage(TAdvancedProps& props, QWidget* parent) : QWidget(p
     auto* panel = new QHBoxLayout;
     setTo_ = Named("CBEditProperty", new QComboBox);
     remember_ = Named("CBRestoreProp", new QCheckBox("remember it"));
-    panel->addWidget(new QLabel("Set to"));
+    panel->addWidget(Named("LABEditProperty", new QLabel("Set to")));
     panel->addWidget(setTo_, 1);
     panel->addWidget(remember_);
     layout->addLayout(panel);
-    layout->addWidget(new QLabel("Select a sensor and a property to change its settings"));
+    layout->addWidget(Named("LABAdvHint", new QLabel("Select a sensor and a property to change its settings")));
 
     connect(chips_, &QComboBox::currentIndexChanged, this, [this](int chip) {
         props_.CBAdvChipChange(chip);

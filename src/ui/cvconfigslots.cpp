@@ -347,6 +347,8 @@ TSlotsPage::TSlotsPage(TConfigSlots& tabs, TSlotTree tree, QWidget* parent)
 
     stack_ = new QStackedWidget;
     auto* hint = new QLabel(Look(tree).Hint);
+    // Named after its tree: "VTTemps" gives "LABTempsHint".
+    hint->setObjectName(QString("LAB%1Hint").arg(Look(tree).Name + 2));
     hint->setAlignment(Qt::AlignCenter);
     stack_->addWidget(hint);
     stack_->addWidget(buildPanel());
@@ -364,12 +366,15 @@ QWidget* TSlotsPage::buildPanel() {
     auto* panel = new QWidget;
     auto* grid = new QGridLayout(panel);
     grid->setContentsMargins(0, 0, 0, 0);
+    // The caption's name is the value label's with "Caption" added.
     const auto spin = [&](const char* name, const char* caption, int low, int high, int row, QLabel*& after,
                           const char* afterName, const char* afterText) {
         auto* edit = new QSpinBox;
         edit->setObjectName(name);
         edit->setRange(low, high);
-        grid->addWidget(new QLabel(caption), row, 0);
+        auto* captionLabel = new QLabel(caption);
+        captionLabel->setObjectName(QString(afterName) + "Caption");
+        grid->addWidget(captionLabel, row, 0);
         grid->addWidget(edit, row, 1);
         after = new QLabel(afterText);
         after->setObjectName(afterName);

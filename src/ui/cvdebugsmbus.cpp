@@ -216,9 +216,10 @@ void TSMBusDebugWalk::Stop() {
 
 namespace {
 
-QLineEdit* AddEdit(QVBoxLayout& layout, const char* name, const char* caption, bool readOnly) {
+QLineEdit* AddEdit(QVBoxLayout& layout, const char* name, const char* labelName, const char* caption, bool readOnly) {
     auto* row = new QHBoxLayout;
     auto* label = new QLabel(caption);
+    label->setObjectName(labelName);
     label->setMinimumWidth(120);
     row->addWidget(label);
     auto* edit = new QLineEdit;
@@ -251,9 +252,9 @@ TDlgDebugSMBus::TDlgDebugSMBus(TMonitor& monitor, QWidget* owner)
     setWindowTitle("Debug SMBus");
     resize(460, 420);
     auto* layout = new QVBoxLayout(this);
-    currentLink_ = AddEdit(*layout, "EDCurrentLink", "Currently debugging", true);
-    address_ = AddEdit(*layout, "EDAddress", "Scanning address", false);
-    register_ = AddEdit(*layout, "EDRegister", "Register", false);
+    currentLink_ = AddEdit(*layout, "EDCurrentLink", "LABCurrentLink", "Currently debugging", true);
+    address_ = AddEdit(*layout, "EDAddress", "LABAddress", "Scanning address", false);
+    register_ = AddEdit(*layout, "EDRegister", "LABRegister", "Register", false);
     info_ = new QPlainTextEdit;
     info_->setObjectName("info");
     info_->setReadOnly(true);

@@ -10,6 +10,7 @@
 #include "core/cvwebsite.h"
 #include "platform/desktop.h"
 #include "platform/platform.h"
+#include "ui/cvcontrolbinder.h"
 #include "ui/uilanguage.h"
 
 namespace {
@@ -36,6 +37,7 @@ TDlgGetConfig::TDlgGetConfig(QWidget* owner)
     auto* text = new QLabel(
         "Please, visit the following web page to obtain a ticket to download the latest configuration for your "
         "motherboard or to upload yours.");
+    text->setObjectName("LABVisitWebsite");
     text->setWordWrap(true);
     layout->addWidget(text);
     const QString url = QString::fromStdString(TicketPageUrl());
@@ -47,7 +49,7 @@ TDlgGetConfig::TDlgGetConfig(QWidget* owner)
             [](const QString& link) { platform::current().desktop().openDocument(link.toStdString()); });
 
     auto* ticketRow = new QHBoxLayout;
-    ticketRow->addWidget(new QLabel("Ticket"));
+    ticketRow->addWidget(Named("LABTicket", new QLabel("Ticket")));
     ticket_ = new QLineEdit;
     ticket_->setObjectName("EDTicket");
     ticket_->setMaxLength(TicketLength);

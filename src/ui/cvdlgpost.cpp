@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "core/cvhelp.h"
+#include "ui/cvcontrolbinder.h"
 #include "ui/uilanguage.h"
 
 namespace {
@@ -19,19 +20,20 @@ namespace {
 constexpr int HelpTopic = 1112;
 
 struct TQuestionRow {
+    const char* LabelName;
     const char* Caption;
     std::array<const char*, 3> Names;
 };
 
 constexpr TQuestionRow Questions[] = {
-    {"Can you change fan speeds?", {"RBCanChangeYes", "RBCanChangeNo", "RBCanChangeDontKnow"}},
-    {"Smoothly?", {"RBSmoothlyYes", "RBSmoothlyNo", "RBSmoothlyDontKnow"}},
-    {"Can you stop fans?", {"RBCanStopYes", "RBCanStopNo", "RBCanStopDontKnow"}},
+    {"LABCanChange", "Can you change fan speeds?", {"RBCanChangeYes", "RBCanChangeNo", "RBCanChangeDontKnow"}},
+    {"LABSmoothly", "Smoothly?", {"RBSmoothlyYes", "RBSmoothlyNo", "RBSmoothlyDontKnow"}},
+    {"LABCanStop", "Can you stop fans?", {"RBCanStopYes", "RBCanStopNo", "RBCanStopDontKnow"}},
 };
 constexpr std::array<const char*, 3> AnswerCaptions = {"yes", "no", "don't know"};
 
-QLineEdit* AddEdit(QVBoxLayout& layout, const char* name, const char* caption) {
-    layout.addWidget(new QLabel(caption));
+QLineEdit* AddEdit(QVBoxLayout& layout, const char* name, const char* labelName, const char* caption) {
+    layout.addWidget(Named(labelName, new QLabel(caption)));
     auto* edit = new QLineEdit;
     edit->setObjectName(name);
     layout.addWidget(edit);
@@ -46,11 +48,12 @@ TDlgPost::TDlgPost(THelpLink& help, QWidget* owner)
     setObjectName("DlgPost");
     setWindowTitle("Send Info");
     auto* layout = new QVBoxLayout(this);
-    mbModel_ = AddEdit(*layout, "EDMBModel", "Motherboard model");
-    email_ = AddEdit(*layout, "EDEmail", "Email address");
+    mbModel_ = AddEdit(*layout, "EDMBModel", "LABMBModel", "Motherboard model");
+    email_ = AddEdit(*layout, "EDEmail", "LABEmail", "Email address");
     auto* note = new QLabel(
         "Specify your email address if you would like to be contacted for further investigation about Caldavor.\n"
         "Your email address will be used for no other scope.");
+    note->setObjectName("LABEmailNote");
     note->setWordWrap(true);
     layout->addWidget(note);
 
@@ -59,7 +62,7 @@ TDlgPost::TDlgPost(THelpLink& help, QWidget* owner)
     auto* grid = new QGridLayout(speeds);
     for (std::size_t q = 0; q < std::size(Questions); ++q) {
         const int row = static_cast<int>(q);
-        grid->addWidget(new QLabel(Questions[q].Caption), row, 0);
+        grid->addWidget(Named(Questions[q].LabelName, new QLabel(Questions[q].Caption)), row, 0);
         auto* group = new QButtonGroup(speeds);
         for (std::size_t a = 0; a < AnswerCaptions.size(); ++a) {
             auto* button = new QRadioButton(AnswerCaptions[a]);
@@ -83,6 +86,8 @@ TDlgPost::TDlgPost(THelpLink& help, QWidget* owner)
     layout->addWidget(proxy_.Panel);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    buttons->button(QDialogButtonBox::Ok)->setObjectName("BTNOk");
+    buttons->button(QDialogButtonBox::Cancel)->setObjectName("BTNCancel");
     layout->addWidget(buttons);
     connect(notSure, &QPushButton::clicked, this, [this] { BitBtn3Click(); });
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -16,6 +16,7 @@
 #include "core/txtunit.h"
 #include "cpu/noscpuusage.h"
 #include "platform/platform.h"
+#include "ui/cvcontrolbinder.h"
 
 using cvformat::Format;
 
@@ -61,8 +62,7 @@ TExoticsPage::TExoticsPage(TMonitor& monitor, QWidget* parent) : QWidget(parent)
     setObjectName("TSExotics");
     ScreenDpi = [this] { return screen() ? screen()->logicalDotsPerInch() : TExoticsLayout::DesignDpi; };
     auto* page = new QVBoxLayout(this);
-    auto* beta = new QLabel("This part is in beta stage");
-    page->addWidget(beta);
+    page->addWidget(Named("LABBetaStage", new QLabel("This part is in beta stage")));
     scroll_ = new QScrollArea;
     scroll_->setObjectName("PanSamplesScroll");
     scroll_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);

@@ -3,18 +3,21 @@
 #include <QCheckBox>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QVBoxLayout>
 
 #include "core/cvvars.h"
+#include "ui/cvcontrolbinder.h"
 #include "ui/formstorage.h"
 
 namespace {
 
-QLineEdit* AddField(QFormLayout& form, const char* name, const char* caption, const std::string& text) {
+QLineEdit* AddField(QFormLayout& form, const char* name, const char* labelName, const char* caption,
+                    const std::string& text) {
     auto* edit = new QLineEdit(QString::fromStdString(text));
     edit->setObjectName(name);
-    form.addRow(caption, edit);
+    form.addRow(Named(labelName, new QLabel(caption)), edit);
     return edit;
 }
 
@@ -32,10 +35,10 @@ TProxyControls BuildProxyGroup() {
     auto* group = new QGroupBox(" Proxy ");
     group->setObjectName("GBProxy");
     auto* form = new QFormLayout(group);
-    c.Proxy = AddField(*form, "EDProxy", "HTTP Proxy", ProxySettings.ProxyHost);
-    c.ProxyPort = AddField(*form, "EDProxyPort", "port", ProxySettings.ProxyPort);
-    c.ProxyUsername = AddField(*form, "EDProxyUsername", "Username", ProxySettings.ProxyUsername);
-    c.ProxyPassword = AddField(*form, "EDProxyPassword", "Password", ProxySettings.ProxyPassword);
+    c.Proxy = AddField(*form, "EDProxy", "LABProxyHost", "HTTP Proxy", ProxySettings.ProxyHost);
+    c.ProxyPort = AddField(*form, "EDProxyPort", "LABProxyPort", "port", ProxySettings.ProxyPort);
+    c.ProxyUsername = AddField(*form, "EDProxyUsername", "LABProxyUser", "Username", ProxySettings.ProxyUsername);
+    c.ProxyPassword = AddField(*form, "EDProxyPassword", "LABProxyPassword", "Password", ProxySettings.ProxyPassword);
     c.ProxyPassword->setEchoMode(QLineEdit::Password);
     layout->addWidget(group);
     c.UseProxy->setEnabled(false);

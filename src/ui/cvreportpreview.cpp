@@ -1,4 +1,5 @@
 #include "ui/cvreportpreview.h"
+#include "ui/cvcontrolbinder.h"
 #include "ui/uilanguage.h"
 
 #include <QDialogButtonBox>
@@ -10,11 +11,11 @@
 
 namespace {
 
-QWidget* Captioned(const char* caption, QPlainTextEdit* memo) {
+QWidget* Captioned(const char* labelName, const char* caption, QPlainTextEdit* memo) {
     auto* pane = new QWidget;
     auto* layout = new QVBoxLayout(pane);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new QLabel(caption));
+    layout->addWidget(Named(labelName, new QLabel(caption)));
     layout->addWidget(memo, 1);
     return pane;
 }
@@ -33,12 +34,13 @@ TDlgReportPreview::TDlgReportPreview(QWidget* owner) : QDialog(owner), storage_(
     notes_->setObjectName("EDNotes");
     auto* splitter = new QSplitter(Qt::Vertical);
     splitter->setObjectName("Splitter1");
-    splitter->addWidget(Captioned("  This is the message that will be sent:", report_));
-    splitter->addWidget(Captioned("  You can send some additional notes using the box below:", notes_));
+    splitter->addWidget(Captioned("LABReport", "  This is the message that will be sent:", report_));
+    splitter->addWidget(Captioned("LABNotes", "  You can send some additional notes using the box below:", notes_));
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 1);
     layout->addWidget(splitter, 1);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel);
+    buttons->button(QDialogButtonBox::Cancel)->setObjectName("BTNCancel");
     buttons->addButton("Send", QDialogButtonBox::AcceptRole)->setObjectName("BTNSend");
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -43,6 +43,7 @@ TDlgShowHint::TDlgShowHint(QWidget* owner)
     neverAgain_->setObjectName("CBNeverAgain");
     layout->addWidget(neverAgain_, 1, 1);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+    buttons->button(QDialogButtonBox::Close)->setObjectName("BTNClose");
     layout->addWidget(buttons, 2, 0, 1, 2);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     setFixedSize(440, 240);

@@ -24,6 +24,7 @@
 #include "disks/cvscsi.h"
 #include "disks/cvsmart.h"
 #include "hw/cvlink.h"
+#include "ui/cvcontrolbinder.h"
 #include "ui/cvexoticspanel.h"
 
 using cvformat::Format;
@@ -114,43 +115,39 @@ TSmartPageView::TSmartPageView(TMonitor& monitor, TExoticsPage* tiles, QWidget* 
 }
 
 void TSmartPageView::Build() {
-    const auto named = [this](auto* control, const char* name) {
-        control->setObjectName(name);
-        return control;
-    };
-    drives_ = named(new QComboBox(this), "CBSmartHD");
-    auto* refresh = named(new QPushButton("Refresh", this), "BTNRefreshSmart");
-    model_ = named(new QLineEdit(this), "EDSmartModel");
-    firmware_ = named(new QLineEdit(this), "EDSmartFirmware");
+    drives_ = Named("CBSmartHD", new QComboBox(this));
+    auto* refresh = Named("BTNRefreshSmart", new QPushButton("Refresh", this));
+    model_ = Named("EDSmartModel", new QLineEdit(this));
+    firmware_ = Named("EDSmartFirmware", new QLineEdit(this));
     model_->setReadOnly(true);
     firmware_->setReadOnly(true);
-    report_ = named(new QPushButton("Perform an in-depth online analysis of this hard disk", this), "BTNQuessel");
-    auto* help = named(new QPushButton("?", this), "BTNSmartHelp");
-    extendedTest_ = named(new QPushButton("Extended test", this), "BTNExtendedTest");
-    shortTest_ = named(new QPushButton("Short test", this), "BTNShortTest");
-    testLabel_ = named(new QLabel("Status", this), "LABTestStatus");
-    testStatus_ = named(new QLineEdit(this), "EDHDTestStatus");
+    report_ = Named("BTNQuessel", new QPushButton("Perform an in-depth online analysis of this hard disk", this));
+    auto* help = Named("BTNSmartHelp", new QPushButton("?", this));
+    extendedTest_ = Named("BTNExtendedTest", new QPushButton("Extended test", this));
+    shortTest_ = Named("BTNShortTest", new QPushButton("Short test", this));
+    testLabel_ = Named("LABTestStatus", new QLabel("Status", this));
+    testStatus_ = Named("EDHDTestStatus", new QLineEdit(this));
     testStatus_->setReadOnly(true);
     for (QWidget* hidden : std::initializer_list<QWidget*>{report_, extendedTest_, shortTest_, testLabel_, testStatus_})
         hidden->hide();
-    attributes_ = named(new QTreeWidget(this), "LVSmartAttrs");
+    attributes_ = Named("LVSmartAttrs", new QTreeWidget(this));
     attributes_->setHeaderLabels({"Attribute", "Value", "Worst", "Warn", "Raw"});
     attributes_->setRootIsDecorated(false);
     attributes_->setIconSize(QSize(16, 16));
     attributes_->header()->setMinimumSectionSize(0);
     attributes_->header()->setStretchLastSection(false);
     for (int column = 0; column < Columns; ++column) attributes_->setColumnWidth(column, BuiltWidths[column]);
-    fitness_ = named(new QProgressBar(this), "PBSmartFitness");
-    performance_ = named(new QProgressBar(this), "PBSmartPerformance");
+    fitness_ = Named("PBSmartFitness", new QProgressBar(this));
+    performance_ = Named("PBSmartPerformance", new QProgressBar(this));
 
     auto* top = new QGridLayout;
-    top->addWidget(new QLabel("Hard disk", this), 0, 0);
+    top->addWidget(Named("LABSmartHD", new QLabel("Hard disk", this)), 0, 0);
     top->addWidget(drives_, 0, 1);
     top->addWidget(refresh, 0, 2);
     top->addWidget(help, 0, 3);
-    top->addWidget(new QLabel("Model", this), 1, 0);
+    top->addWidget(Named("LABSmartModel", new QLabel("Model", this)), 1, 0);
     top->addWidget(model_, 1, 1, 1, 3);
-    top->addWidget(new QLabel("Firmware", this), 2, 0);
+    top->addWidget(Named("LABSmartFirmware", new QLabel("Firmware", this)), 2, 0);
     top->addWidget(firmware_, 2, 1, 1, 3);
     top->setColumnStretch(1, 1);
     auto* tests = new QHBoxLayout;
@@ -159,9 +156,9 @@ void TSmartPageView::Build() {
     tests->addWidget(testLabel_);
     tests->addWidget(testStatus_, 1);
     auto* bars = new QGridLayout;
-    bars->addWidget(new QLabel("Fitness", this), 0, 0);
+    bars->addWidget(Named("LABSmartFitness", new QLabel("Fitness", this)), 0, 0);
     bars->addWidget(fitness_, 0, 1);
-    bars->addWidget(new QLabel("Performance", this), 1, 0);
+    bars->addWidget(Named("LABSmartPerformance", new QLabel("Performance", this)), 1, 0);
     bars->addWidget(performance_, 1, 1);
     auto* page = new QVBoxLayout(this);
     page->addLayout(top);

@@ -4,6 +4,11 @@
 #include <filesystem>
 #include <fstream>
 
+#include <QAbstractButton>
+#include <QGroupBox>
+#include <QLabel>
+#include <QTabWidget>
+
 #include "i18n/memini.h"
 #include "i18n/qt/siqthost.h"
 #include "i18n/sitablegen.h"
@@ -48,6 +53,25 @@ TEST_F(EnglishFile, HoldsWhatTheFormsCollect) {
             for (const std::string& key : gathered.ListKeys(section)) got.push_back(key + "=" + gathered.GetValue(section, key, ""));
             EXPECT_EQ(got, want) << f.ClassName << " [" << section << "]";
         }
+    }
+}
+
+// The table finds controls by name: a text on an unnamed control would stay
+// English in every language.
+TEST_F(EnglishFile, EveryTextShownAtDesignIsOnANamedControl) {
+    for (const TFormClass& f : FormClasses()) {
+        QWidget& form = Open(f.ClassName);
+        for (QWidget* c : form.findChildren<QWidget*>()) {
+            QString text = c->toolTip();
+            if (auto* label = qobject_cast<QLabel*>(c)) text += label->text();
+            else if (auto* button = qobject_cast<QAbstractButton*>(c)) text += button->text();
+            else if (auto* box = qobject_cast<QGroupBox*>(c)) text += box->title();
+            EXPECT_TRUE(text.trimmed().isEmpty() || !c->objectName().isEmpty())
+                << f.ClassName << ": " << c->metaObject()->className() << " \"" << text.toStdString() << "\"";
+        }
+        for (QTabWidget* tabs : form.findChildren<QTabWidget*>())
+            for (int i = 0; i < tabs->count(); ++i)
+                EXPECT_FALSE(tabs->widget(i)->objectName().isEmpty()) << f.ClassName << ": page " << tabs->tabText(i).toStdString();
     }
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QListWidget>
 
 #include "ui/addbtn95.h"
@@ -40,6 +41,18 @@ TEST(CheckBox95, TheLookIsAppliedAgainOnlyOnAChange) {
     box.SetVerticalAlignment(TV::vaCenter);
     EXPECT_EQ(box.LookApplied(), first + 2);
     EXPECT_EQ(box.Caption(), "A long caption that wraps");
+}
+
+// The caption lives in a label, which translation finds by a name of its own.
+TEST(CheckBox95, ItsCaptionLabelFollowsTheBoxName) {
+    const std::pair<const char*, const char*> cases[] = {{"CBDellFans", "LABDellFans"}, {"Wide", "LABWide"}};
+    for (const auto& [box, label] : cases) {
+        TCheckBox95 check("Caption");
+        check.setObjectName(box);
+        const auto* caption = check.findChild<QLabel*>(label);
+        ASSERT_NE(caption, nullptr) << box;
+        EXPECT_EQ(caption->text(), check.Caption()) << box;
+    }
 }
 
 TEST(SelectTemperature, ADoubleClickAcceptsOnlyWithAnEntry) {
