@@ -5,9 +5,15 @@
 #include <fstream>
 
 #include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QRegularExpression>
 #include <QTabWidget>
+#include <QTreeWidget>
 
 #include "i18n/memini.h"
 #include "i18n/qt/siqthost.h"
@@ -56,6 +62,9 @@ TEST_F(EnglishFile, HoldsWhatTheFormsCollect) {
     }
 }
 
+// Words need translating; numbers and signs (a point's "0%") do not.
+bool HasWords(const QString& text) { return text.contains(QRegularExpression("\\p{L}")); }
+
 // The table finds controls by name: a text on an unnamed control would stay
 // English in every language.
 TEST_F(EnglishFile, EveryTextShownAtDesignIsOnANamedControl) {
@@ -66,9 +75,20 @@ TEST_F(EnglishFile, EveryTextShownAtDesignIsOnANamedControl) {
             if (auto* label = qobject_cast<QLabel*>(c)) text += label->text();
             else if (auto* button = qobject_cast<QAbstractButton*>(c)) text += button->text();
             else if (auto* box = qobject_cast<QGroupBox*>(c)) text += box->title();
-            EXPECT_TRUE(text.trimmed().isEmpty() || !c->objectName().isEmpty())
+            else if (auto* menu = qobject_cast<QMenu*>(c)) text += menu->title();
+            else if (auto* tree = qobject_cast<QTreeWidget*>(c))
+                for (int i = 0; i < tree->columnCount(); ++i) text += tree->headerItem()->text(i);
+            else if (auto* combo = qobject_cast<QComboBox*>(c))
+                for (int i = 0; i < combo->count(); ++i) text += combo->itemText(i);
+            else if (auto* list = qobject_cast<QListWidget*>(c))
+                for (int i = 0; i < list->count(); ++i) text += list->item(i)->text();
+            EXPECT_TRUE(!HasWords(text) || !c->objectName().isEmpty())
                 << f.ClassName << ": " << c->metaObject()->className() << " \"" << text.toStdString() << "\"";
         }
+        // A submenu's action shows its menu's title.
+        for (QAction* action : form.findChildren<QAction*>())
+            EXPECT_TRUE(!HasWords(action->text()) || !action->objectName().isEmpty() || action->menu<QMenu*>())
+                << f.ClassName << ": action \"" << action->text().toStdString() << "\"";
         for (QTabWidget* tabs : form.findChildren<QTabWidget*>())
             for (int i = 0; i < tabs->count(); ++i)
                 EXPECT_FALSE(tabs->widget(i)->objectName().isEmpty()) << f.ClassName << ": page " << tabs->tabText(i).toStdString();

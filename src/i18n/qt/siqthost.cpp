@@ -56,7 +56,7 @@ struct TTextAccess {
 
 std::optional<TTextAccess> TextAccess(QObject* o, std::string_view name) {
     if (SameText(name, "Caption")) {
-        if (auto* w = qobject_cast<QWidget*>(o); w && w->isWindow())
+        if (auto* w = qobject_cast<QWidget*>(o); w && IsOtherForm(w))
             return TTextAccess{[w] { return w->windowTitle(); }, [w](const QString& t) { w->setWindowTitle(t); }};
         if (QTabWidget* tabs = PageOwner(o)) {
             auto* page = qobject_cast<QWidget*>(o);
@@ -416,7 +416,7 @@ std::vector<TPropertyHost*> TQtPropertyHost::Components() const {
 
 bool TQtPropertyHost::IsComponentOf(const QObject* child) const {
     // Qt's own helpers and the translation component are not the form's controls.
-    if (IsWindow(child) || child->objectName().startsWith("qt_") || child->objectName() == "siLangRT1") return false;
+    if (IsOtherForm(child) || child->objectName().startsWith("qt_") || child->objectName() == "siLangRT1") return false;
     // A dialog's or frame's controls belong to it, not to the window holding it.
     for (const QObject* p = child->parent(); p; p = p->parent()) {
         if (p == Object_) return true;
