@@ -215,7 +215,7 @@ std::optional<std::int64_t> SmartField(const TSmartDisk& disk, std::int64_t inde
     // Only entries the disk really answered are looked at.
     const auto entry = [](std::span<const std::uint8_t> page, std::int64_t id) -> std::span<const std::uint8_t> {
         for (int i = 0; i < TSmartDisk::PageEntries; ++i) {
-            const std::size_t offset = TSmartDisk::FirstEntry + static_cast<std::size_t>(i) * TSmartDisk::EntrySize;
+            const std::size_t offset = TSmartDisk::EntryOffset(i);
             if (offset + TSmartDisk::EntrySize > page.size()) break;
             if (page[offset] == id) return page.subspan(offset, TSmartDisk::EntrySize);
         }
