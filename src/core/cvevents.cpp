@@ -168,23 +168,6 @@ std::vector<std::string> SplitLines(const std::string& text) {
 
 // ---- mail body ------------------------------------------------------------------
 
-bool IsDiskLink(const TSensor& sensor) {
-    if (!sensor.FLink) return false;
-    switch (sensor.FLink->LinkKind()) {
-    case LinkKinds::SMART:
-    case LinkKinds::ArecaRAID:
-    case LinkKinds::AMCC3wareRAID:
-    case LinkKinds::AdvSMART:
-        return true;
-    default:
-        return false;
-    }
-}
-
-std::string PercentText(std::optional<double> fraction) {
-    return fraction ? Format("%.0f", {*fraction * 100}) : "???";
-}
-
 std::string MachineName() {
     const std::string name = platform::current().computerName();
     return name.empty() ? "<unknown>" : name;
@@ -553,8 +536,8 @@ std::string TEvents::CreateMailBody() {
         const auto* disk = dynamic_cast<const TSmartDisk*>(sensor.get());
         if (!disk || !IsDiskLink(*sensor)) continue;
         body += Format("%s (drive %d) : fitness=%s%%   performance=%s%%\r",
-                       {disk->NameText(), disk->GetDriveNumber(), PercentText(disk->Fitness()),
-                        PercentText(disk->Performance())});
+                       {disk->NameText(), disk->GetDriveNumber(), HealthPercentText(disk->Fitness()),
+                        HealthPercentText(disk->Performance())});
     }
     return body;
 }

@@ -51,3 +51,9 @@ public:
     // Set by the sensor factory right after construction.
     TSmartReadEvent OnSmartRead;
 };
+
+// Whether the sensor is read through a S.M.A.R.T. or RAID disk link, the
+// disks whose health the mail and the report list.
+bool IsDiskLink(const TSensor& sensor);
+// A health fraction as a whole percent; "???" before the first read.
+std::string HealthPercentText(std::optional<double> fraction);
