@@ -40,6 +40,8 @@ TStringList SplitText(std::string_view text, std::string_view separator);
 std::string JoinTexts(const TStringList& list, std::string_view separator, bool skipEmpty);
 std::string MergeLines(std::string_view oldLine, std::string_view newLine, char delimiter);
 int IndexOfText(const TStringList& list, std::string_view text);  // ASCII case fold
+// Sorted in ASCII case fold, each text once (the first of its spellings).
+TStringList SortedUniqueText(TStringList list);
 // The number between "[" and "]" ("Columns[2]"); none when malformed.
 std::optional<int> BracketIndex(std::string_view path);
 // Each character of `from` in text becomes the one at its place in `to`.

@@ -140,10 +140,7 @@ int TsiCustomLang::LoadSectionFromStream(int section, const std::string& stream,
             if (ini.GetBoolValue("OPTIONS", "Language_Fixed" + std::to_string(n), false))
                 FixedLanguages.push_back(LangNames_[static_cast<std::size_t>(n - 1)]);
 
-        TStringList keys = ini.ListKeys(TranslationFileSection(section));
-        std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return CompareTextAscii(a, b) < 0; });
-        keys.erase(std::unique(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return CompareTextAscii(a, b) == 0; }),
-                   keys.end());
+        const TStringList keys = SortedUniqueText(ini.ListKeys(TranslationFileSection(section)));
         const std::string componentName = Owner_ ? Owner_->Name() : std::string();
         const std::string className = OwnerClassName();
         int taken = 0;
