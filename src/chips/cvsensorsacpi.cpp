@@ -17,8 +17,6 @@ namespace drv = platform::drv;
 
 namespace {
 
-bool DriverHas(bool TIOPort::*capability) { return IOPort && IOPort.get()->*capability; }
-
 int Windows8Checks = 0;
 
 }  // namespace
@@ -70,11 +68,10 @@ std::string TACPIBaseSensor::FindAcpiDevice(const std::string& label, const std:
     std::string path;
     FillAcpiDevices(false);
     LogDebug(Format("TACPIBaseSensor.FindAcpiDevice for %s: Looking for %s ACPI device...", {ClassName(), label}));
-    const std::string wanted = hw::UpperCase(pattern);
     for (int i = 0; i < AcpiDevices->Count(); ++i) {
         const TSDDevice device = AcpiDevices->GetDevice(i);
-        if (hw::UpperCase(device.HardwareID).find(wanted) == std::string::npos) continue;
-        path = drv::NamespacePrefix + PdoObjectName(device);
+        if (!TextContains(device.HardwareID, pattern)) continue;
+        path = PdoDevicePath(device);
         LogDebug(Format("TACPIBaseSensor.FindAcpiDevice for %s: Found %s at %s", {ClassName(), label, path}));
     }
     LogDebug(Format("TACPIBaseSensor.FindAcpiDevice for %s: Done", {ClassName()}));
@@ -89,7 +86,7 @@ void TACPIBaseSensor::FindThermalZoneDevices(bool force) {
         for (int i = 0; i < AcpiDevices->Count(); ++i) {
             const TSDDevice device = AcpiDevices->GetDevice(i);
             if (hw::LowerCase(device.HardwareID).rfind("acpi\\thermalzone", 0) != 0) continue;
-            FThermalZonePaths.push_back(drv::NamespacePrefix + PdoObjectName(device));
+            FThermalZonePaths.push_back(PdoDevicePath(device));
             LogDebug(Format("TACPIBaseSensor.FindThermalZoneDevices for %s: Found thermal zone %d -> %s (%s)",
                             {ClassName(), i, device.PhysicalDeviceObject, PdoObjectName(device)}));
         }
@@ -195,21 +192,17 @@ bool TACPISensor::QueryThermalZone(const std::string& name, TACPIReading& readin
     const bool traced = ReadCount < 2;
     std::uint32_t returned = 0;
     if (w8) {
-        std::vector<std::uint8_t> out(drv::RawThermalMaxBytes, 0);
-        if (!device->control(drv::RawThermalQuery, {}, out, returned) || returned < 20) return false;
-        auto word = [&](std::size_t i) {
-            return std::uint32_t(out[4 * i]) | std::uint32_t(out[4 * i + 1]) << 8 |
-                   std::uint32_t(out[4 * i + 2]) << 16 | std::uint32_t(out[4 * i + 3]) << 24;
-        };
+        drv::RawThermalData raw{};
+        if (!device->control(drv::RawThermalQuery, {}, drv::bytesOf(raw), returned) || returned < 20) return false;
         if (traced) {
             LogDebug(Format("Thermal Zone Info (%s) (sensor)", {name}));
-            LogDebug(Format("  Current temperature=%.1f", {KelvinTenthsToCelsius(word(4))}));
-            LogDebug(Format("  Thermal stamp      =%d", {word(0)}));
-            for (std::size_t i = 0; i < std::min<std::size_t>(returned, out.size()) / 4; ++i)
+            LogDebug(Format("  Current temperature=%.1f", {KelvinTenthsToCelsius(raw[4])}));
+            LogDebug(Format("  Thermal stamp      =%d", {raw[0]}));
+            for (std::size_t i = 0; i < std::min<std::size_t>(returned / 4, raw.size()); ++i)
                 LogDebug(Format("  RAW DATA[%.2d]=%d  (%.1f)",
-                                {static_cast<int>(i), word(i), KelvinTenthsToCelsius(word(i))}));
+                                {static_cast<int>(i), raw[i], KelvinTenthsToCelsius(raw[i])}));
         }
-        reading = {KelvinTenthsToCelsius(word(4)), 0, 0, 0, true};
+        reading = {KelvinTenthsToCelsius(raw[4]), 0, 0, 0, true};
         return true;
     }
     drv::ThermalInformation info{};

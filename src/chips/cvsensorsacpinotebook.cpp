@@ -12,7 +12,7 @@ namespace {
 
 constexpr const char* EmbeddedController = "ACPI\\PNP0C09";
 
-bool CanEvaluate() { return IOPort && IOPort->CanEvalACPI; }
+bool CanEvaluate() { return DriverHas(&TIOPort::CanEvalACPI); }
 
 }  // namespace
 

@@ -168,23 +168,6 @@ std::vector<std::string> SplitLines(const std::string& text) {
 
 // ---- mail body ------------------------------------------------------------------
 
-bool IsDiskLink(const TSensor& sensor) {
-    if (!sensor.FLink) return false;
-    switch (sensor.FLink->LinkKind()) {
-    case LinkKinds::SMART:
-    case LinkKinds::ArecaRAID:
-    case LinkKinds::AMCC3wareRAID:
-    case LinkKinds::AdvSMART:
-        return true;
-    default:
-        return false;
-    }
-}
-
-std::string PercentText(std::optional<double> fraction) {
-    return fraction ? Format("%.0f", {*fraction * 100}) : "???";
-}
-
 std::string MachineName() {
     const std::string name = platform::current().computerName();
     return name.empty() ? "<unknown>" : name;
@@ -215,7 +198,7 @@ std::optional<std::int64_t> SmartField(const TSmartDisk& disk, std::int64_t inde
     // Only entries the disk really answered are looked at.
     const auto entry = [](std::span<const std::uint8_t> page, std::int64_t id) -> std::span<const std::uint8_t> {
         for (int i = 0; i < TSmartDisk::PageEntries; ++i) {
-            const std::size_t offset = TSmartDisk::FirstEntry + static_cast<std::size_t>(i) * TSmartDisk::EntrySize;
+            const std::size_t offset = TSmartDisk::EntryOffset(i);
             if (offset + TSmartDisk::EntrySize > page.size()) break;
             if (page[offset] == id) return page.subspan(offset, TSmartDisk::EntrySize);
         }
@@ -553,8 +536,8 @@ std::string TEvents::CreateMailBody() {
         const auto* disk = dynamic_cast<const TSmartDisk*>(sensor.get());
         if (!disk || !IsDiskLink(*sensor)) continue;
         body += Format("%s (drive %d) : fitness=%s%%   performance=%s%%\r",
-                       {disk->NameText(), disk->GetDriveNumber(), PercentText(disk->Fitness()),
-                        PercentText(disk->Performance())});
+                       {disk->NameText(), disk->GetDriveNumber(), HealthPercentText(disk->Fitness()),
+                        HealthPercentText(disk->Performance())});
     }
     return body;
 }

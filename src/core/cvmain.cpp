@@ -87,7 +87,7 @@ TForm1::TForm1(TMonitor& monitor, std::vector<std::string> commandLine, TDialogs
                           [this] { return monitor_.DutyEdits.SuppressPwmWrite; },
                           [this] { monitor_.SaveParams(true); }}),
       formStorage_(*this, "TForm1") {
-    for (const std::string& part : commandLine) commandLineText_ += (commandLineText_.empty() ? "" : " ") + part;
+    commandLineText_ = JoinCommandLine(commandLine);
     setObjectName("Form1");
     setWindowTitle(Q(monitor_.Caption.empty() ? std::string("Caldavor") : monitor_.Caption));
     setWindowIcon(ProgramIcon());

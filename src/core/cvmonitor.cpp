@@ -213,13 +213,13 @@ const char* const IT8712FText =
     "IT8712F support was improved.\rPlease, have a look at CONFIG / ADVANCED and read the help file about how to "
     "configure Advanced Options.";
 
+}  // namespace
+
 std::string JoinCommandLine(const std::vector<std::string>& commandLine) {
     std::string text;
     for (const auto& part : commandLine) text += (text.empty() ? "" : " ") + part;
     return text;
 }
-
-}  // namespace
 
 void TMonitor::CheckSystemDrivers() {
     IaStorPresent = ::CheckSystemDrivers([this](const std::string& msg) { Log.TraceMessage(msg, 0); });

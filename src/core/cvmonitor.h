@@ -30,6 +30,9 @@
 #include "hw/cvlink.h"
 #include "hw/cvlinkscan.h"
 
+// The command line's parts with one blank between them.
+std::string JoinCommandLine(const std::vector<std::string>& commandLine);
+
 class TMonitor {
 public:
     TMonitor();

@@ -2,6 +2,7 @@
 // What the core reads of a disk sensor: its health ratings and its
 // S.M.A.R.T. data pages. The disk sensors implement it beside TSensor.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -18,6 +19,8 @@ public:
     static constexpr int PageEntries = 30;
     static constexpr int EntrySize = 12;
     static constexpr int FirstEntry = 2;  // byte offset of entry 1 in a page
+    // Byte offset of entry n (0-based) in a page.
+    static constexpr std::size_t EntryOffset(int n) { return FirstEntry + static_cast<std::size_t>(n) * EntrySize; }
 
     virtual ~TSmartDisk() = default;
     // Fractions of 1; no value until the first successful read.
@@ -48,3 +51,9 @@ public:
     // Set by the sensor factory right after construction.
     TSmartReadEvent OnSmartRead;
 };
+
+// Whether the sensor is read through a S.M.A.R.T. or RAID disk link, the
+// disks whose health the mail and the report list.
+bool IsDiskLink(const TSensor& sensor);
+// A health fraction as a whole percent; "???" before the first read.
+std::string HealthPercentText(std::optional<double> fraction);

@@ -26,8 +26,6 @@ namespace {
 constexpr std::uint8_t ToshibaCode = 19;
 constexpr std::uint32_t ErrorInvalidName = 123;
 
-bool DriverHas(bool TIOPort::*capability) { return IOPort && IOPort.get()->*capability; }
-
 // The object name with its leading backslash, "\0000004a".
 std::string ObjectNameWithSlash(const TSDDevice& device) {
     constexpr std::size_t prefix = 7;  // "\Device"
@@ -48,11 +46,6 @@ void ScanList(TLogSinks& log, TSDDevices& list, const char* enumerator) {
 
 void ListAll(TLogSinks& log, const TSDDevices& list) {
     for (int i = 0; i < list.Count(); ++i) ListAcpiDevice(log, list.GetDevice(i), false);
-}
-
-std::uint32_t Word(const std::vector<std::uint8_t>& bytes, std::size_t i) {
-    return std::uint32_t(bytes[4 * i]) | std::uint32_t(bytes[4 * i + 1]) << 8 | std::uint32_t(bytes[4 * i + 2]) << 16 |
-           std::uint32_t(bytes[4 * i + 3]) << 24;
 }
 
 void WriteQueryHead(const std::string& name, bool ok, std::uint32_t returned) {
@@ -80,14 +73,14 @@ bool QueryThermalInformation(const std::string& name) {
 bool QueryRawThermal(const std::string& name) {
     auto device = platform::current().openDevice(drv::NamespacePrefix + name).device;
     if (!device) return false;
-    std::vector<std::uint8_t> out(drv::RawThermalMaxBytes, 0);
+    drv::RawThermalData raw{};
     std::uint32_t returned = 0;
-    const bool ok = device->control(drv::RawThermalQuery, {}, out, returned);
+    const bool ok = device->control(drv::RawThermalQuery, {}, drv::bytesOf(raw), returned);
     WriteQueryHead(name, ok, returned);
     if (ok) {
-        for (std::size_t i = 0; i < std::min<std::size_t>(returned, out.size()) / 4; ++i)
+        for (std::size_t i = 0; i < std::min<std::size_t>(returned / 4, raw.size()); ++i)
             WriteDebugLog(Format("  RAW DATA[%.2d]=%d  (%.1f)",
-                                 {static_cast<int>(i), Word(out, i), KelvinTenthsToCelsius(Word(out, i))}));
+                                 {static_cast<int>(i), raw[i], KelvinTenthsToCelsius(raw[i])}));
     }
     return ok;
 }
@@ -111,18 +104,14 @@ bool FoundThroughWmi(TLogSinks& log) {
     }
 }
 
-bool IdsContain(const TSDDevice& device, const char* upperId) {
-    return hw::UpperCase(device.HardwareID).find(upperId) != std::string::npos;
-}
+bool IdsContain(const TSDDevice& device, const char* id) { return TextContains(device.HardwareID, id); }
 
 }  // namespace
-
-std::string AcpiDevicePath(const TSDDevice& device) { return drv::NamespacePrefix + PdoObjectName(device); }
 
 bool CanEvaluateAcpi() { return DriverHas(&TIOPort::CanEvalACPI); }
 
 std::unique_ptr<platform::Device> OpenAcpiDevice(TLogSinks& log, const TSDDevice& device) {
-    const std::string path = AcpiDevicePath(device);
+    const std::string path = PdoDevicePath(device);
     auto opened = platform::current().openDevice(path);
     if (!opened.device) log.TraceMessage(Format("Unable to open %s (error $%.8x)", {path, opened.error}), 0);
     return std::move(opened.device);

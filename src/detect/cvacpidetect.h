@@ -52,7 +52,6 @@ void ExploreAcpi(TDetectionContext& context, TAcpiData& data);
 // ---- what the embedded-controller probes and the explorers share
 
 inline bool AcpiDevicePresent(const TSDDevice& device) { return !device.PhysicalDeviceObject.empty(); }
-std::string AcpiDevicePath(const TSDDevice& device);
 // The driver's device namespace and ACPI evaluation (version 1006 on).
 bool CanEvaluateAcpi();
 // Traces "Unable to open ..." and answers none when the device does not open.

@@ -791,7 +791,7 @@ std::uint8_t TDetectionEngine::ProbeATK0110() const {
     constexpr std::uint8_t ATK0110Code = 217;
     Log("ProbeATK0110 is starting...", 0);
     const std::string objectName = FindATK0110();
-    const bool found = !objectName.empty() && IOPort && IOPort->CanEvalACPI && EvaluateMBIF(objectName);
+    const bool found = !objectName.empty() && DriverHas(&TIOPort::CanEvalACPI) && EvaluateMBIF(objectName);
     Log("End of ACPI devices scanning", 0);
     Log("End of ProbeATK0110", 0);
     return found ? ATK0110Code : 1;

@@ -16,6 +16,8 @@ namespace drv = platform::drv;
 TDriverStartFlags DriverStartFlags;
 std::unique_ptr<TIOPort> IOPort;
 
+bool DriverHas(bool TIOPort::*capability) { return IOPort && IOPort.get()->*capability; }
+
 namespace {
 
 // Drivers from this version are checked for their reach to the ACPI HAL.

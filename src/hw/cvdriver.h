@@ -106,6 +106,8 @@ private:
 // The program's driver interface, made by the deferred start-up; empty
 // without hardware access.
 extern std::unique_ptr<TIOPort> IOPort;
+// The driver interface is there and has `capability`.
+bool DriverHas(bool TIOPort::*capability);
 
 // The 32-bit program runs under WOW64 on a 64-bit system.
 bool IsWow64();

@@ -5,6 +5,7 @@
 #include "base/cvformat.h"
 #include "base/cvtrace.h"
 #include "hw/hwstrings.h"
+#include "platform/driverctl.h"
 #include "platform/platform.h"
 
 namespace devprop = platform::devprop;
@@ -126,6 +127,8 @@ std::string PdoObjectName(const TSDDevice& device) {
     constexpr std::size_t prefix = 8;  // "\Device\"
     return device.PhysicalDeviceObject.size() > prefix ? device.PhysicalDeviceObject.substr(prefix) : "";
 }
+
+std::string PdoDevicePath(const TSDDevice& device) { return platform::drv::NamespacePrefix + PdoObjectName(device); }
 
 void InitializeCvsetupapi() { listWritten = false; }
 

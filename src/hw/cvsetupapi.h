@@ -51,6 +51,8 @@ private:
 // The device object name after "\Device\" (from the ninth character);
 // empty when the name is shorter.
 std::string PdoObjectName(const TSDDevice& device);
+// The path that opens the device's kernel object through the driver.
+std::string PdoDevicePath(const TSDDevice& device);
 
 // The registry text form of a GUID, "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}".
 std::string GuidToString(const std::array<std::uint8_t, 16>& guid);

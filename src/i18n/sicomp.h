@@ -40,6 +40,8 @@ TStringList SplitText(std::string_view text, std::string_view separator);
 std::string JoinTexts(const TStringList& list, std::string_view separator, bool skipEmpty);
 std::string MergeLines(std::string_view oldLine, std::string_view newLine, char delimiter);
 int IndexOfText(const TStringList& list, std::string_view text);  // ASCII case fold
+// Sorted in ASCII case fold, each text once (the first of its spellings).
+TStringList SortedUniqueText(TStringList list);
 // The number between "[" and "]" ("Columns[2]"); none when malformed.
 std::optional<int> BracketIndex(std::string_view path);
 // Each character of `from` in text becomes the one at its place in `to`.
@@ -55,6 +57,7 @@ std::string DialogCaptionDefault(int k);
 // 0 for DEFAULT, MAC and OEM (the system ANSI code page, here 1252).
 unsigned CharsetCodePage(std::uint8_t charset);
 std::optional<std::uint8_t> CharsetByName(std::string_view name, bool ignoreCase);
+std::string CharsetName(std::uint8_t charset);  // "DEFAULT_CHARSET" for an unknown one
 std::u16string AnsiToWideByCharset(std::string_view s, std::uint8_t charset);
 // Characters the code page cannot hold become "?".
 std::string WideToAnsiByCharset(std::u16string_view w, std::uint8_t charset);
@@ -73,6 +76,10 @@ void WriteWholeFile(const std::string& fileName, const std::string& text);
 bool FileExists(const std::string& fileName);
 // A ".SIB" translation file, by its extension in any case.
 bool IsSIBFile(std::string_view fileName);
+// The text translation file's section of a table section, by ordinal.
+const std::string& TranslationFileSection(int section);
+// The text translation file's section of the language names, "Language_N" keys.
+inline constexpr const char* LanguageNamesSection = "Language names - for internal use only!";
 
 // ---- extended translations ----------------------------------------------------
 
@@ -417,9 +424,10 @@ private:
     void ApplyCollections();
     void CollectValue(int section, const std::string& identifier, const std::string& value, bool excluded);
     void CollectComponent(const TPropertyHost& component);
-    std::string CharsetName(std::uint8_t charset) const;
     // The column a language imports into, added when the table lacks it.
     int ImportColumn(const std::string& languageName);
+    // A section's lines changed outside a whole-file load: tidy and show them.
+    void SectionLoaded(int section);
     void ApplyLine(int ordinal, std::size_t index, bool testMode);
     std::string LineText(int section, std::size_t index, bool testMode) const;
     const TStringList* CommonSection(int section, std::uint8_t option) const;

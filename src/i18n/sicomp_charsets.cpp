@@ -109,6 +109,12 @@ std::optional<std::uint8_t> CharsetByName(std::string_view name, bool ignoreCase
     return std::nullopt;
 }
 
+std::string CharsetName(std::uint8_t charset) {
+    for (const auto& [name, value] : siconsts::CharsetNames)
+        if (value == charset) return std::string(name);
+    return "DEFAULT_CHARSET";
+}
+
 std::u16string AnsiToWideByCharset(std::string_view s, std::uint8_t charset) {
     if (s.empty()) return {};
     const unsigned cp = EffectiveCodePage(charset);

@@ -16,12 +16,6 @@ bool IsCollectedString(const TsiPropInfo& p) {
 
 }  // namespace
 
-std::string TsiCustomLang::CharsetName(std::uint8_t charset) const {
-    for (const auto& [name, value] : siconsts::CharsetNames)
-        if (value == charset) return std::string(name);
-    return "DEFAULT_CHARSET";
-}
-
 bool TsiCustomLang::IsSameAsActionText(const TPropertyHost& component, int which) const {
     const char* property = which == 0 ? "Caption" : which == 1 ? "Hint" : nullptr;
     const auto action = property ? component.FindProperty("Action") : std::nullopt;

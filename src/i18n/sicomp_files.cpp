@@ -13,11 +13,7 @@
 namespace {
 
 constexpr const char* DefaultFileDelimiter = "~!@#";
-constexpr const char* LanguageNamesSection = "Language names - for internal use only!";
 constexpr const char* MisspeltNamesSection = "Language names - for intenal use only!";
-constexpr std::array<const char*, siconsts::SectionCount> FileSectionNames = {
-    "Captions", "Hints", "DisplayLabels", "Fonts", "Multilines", "Dialogs", "Strings", "Other", "Locales", "Collections",
-    "CharSets", "ListView_TreeView_Items"};
 
 // The one INI file every section of a whole-file load reads.
 TsiMemIniFile*& SharedTranslationIni() {
@@ -40,14 +36,21 @@ const TsiMemIniFile& StreamIni(const std::string& stream, std::unique_ptr<TsiMem
     return *own;
 }
 
-std::string IniText(const TsiMemIniFile& ini) {
+// A saved file starts with an empty line.
+std::vector<std::string> IniLines(const TsiMemIniFile& ini) {
     std::vector<std::string> lines;
     ini.SaveLines(lines);
     if (lines.empty() || !lines.front().empty()) lines.insert(lines.begin(), "");
+    return lines;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
     std::string text;
     for (const auto& line : lines) text += line + "\r\n";
     return text;
 }
+
+std::string IniText(const TsiMemIniFile& ini) { return JoinLines(IniLines(ini)); }
 
 // Collection keys write their brackets as "-" and "+"; every one comes back.
 std::string RestoreBrackets(std::string key) { return TranslateChars(std::move(key), "-+", "[]"); }
@@ -59,6 +62,16 @@ std::string ColumnText(std::string value, const std::string& delimiter, int n) {
         if (const std::size_t p = value.find(delimiter); p != std::string::npos) value.erase(0, p + delimiter.size());
     if (const std::size_t p = value.find(delimiter); p != std::string::npos) value.resize(p);
     return value;
+}
+
+// The file's language names, "Language_1" on up to the first missing one.
+TStringList FileLanguageNames(const TsiMemIniFile& ini) {
+    TStringList names;
+    for (int n = 1;; ++n) {
+        std::string name = ini.GetValue(LanguageNamesSection, "Language_" + std::to_string(n), "");
+        if (name.empty()) return names;
+        names.push_back(std::move(name));
+    }
 }
 
 void WriteLanguageNames(TsiMemIniFile& ini, const TStringList& names, int count) {
@@ -83,6 +96,13 @@ private:
 };
 
 }  // namespace
+
+const std::string& TranslationFileSection(int section) {
+    static const std::array<std::string, siconsts::SectionCount> names = {
+        "Captions", "Hints", "DisplayLabels", "Fonts", "Multilines", "Dialogs", "Strings", "Other", "Locales", "Collections",
+        "CharSets", "ListView_TreeView_Items"};
+    return names.at(static_cast<std::size_t>(section));
+}
 
 std::string ReadWholeFile(const std::string& fileName) {
     std::ifstream in(fileName, std::ios::binary);
@@ -111,12 +131,7 @@ int TsiCustomLang::LoadSectionFromStream(int section, const std::string& stream,
         const TsiMemIniFile& ini = StreamIni(stream, own);
         const std::string fileDelimiter = ini.GetValue("OPTIONS", "DELIMITER", DefaultFileDelimiter);
         if (ini.HasSection(LanguageNamesSection)) {
-            LangNames_.clear();
-            for (int n = 1;; ++n) {
-                const std::string name = ini.GetValue(LanguageNamesSection, "Language_" + std::to_string(n), "");
-                if (name.empty()) break;
-                LangNames_.push_back(name);
-            }
+            LangNames_ = FileLanguageNames(ini);
             NumOfLanguages_ = static_cast<int>(LangNames_.size());
         }
         StoreAsUTF8_ = ini.GetBoolValue("OPTIONS", "IsUTF8File", false);
@@ -125,10 +140,7 @@ int TsiCustomLang::LoadSectionFromStream(int section, const std::string& stream,
             if (ini.GetBoolValue("OPTIONS", "Language_Fixed" + std::to_string(n), false))
                 FixedLanguages.push_back(LangNames_[static_cast<std::size_t>(n - 1)]);
 
-        TStringList keys = ini.ListKeys(FileSectionNames[static_cast<std::size_t>(section)]);
-        std::stable_sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return CompareTextAscii(a, b) < 0; });
-        keys.erase(std::unique(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return CompareTextAscii(a, b) == 0; }),
-                   keys.end());
+        const TStringList keys = SortedUniqueText(ini.ListKeys(TranslationFileSection(section)));
         const std::string componentName = Owner_ ? Owner_->Name() : std::string();
         const std::string className = OwnerClassName();
         int taken = 0;
@@ -143,7 +155,7 @@ int TsiCustomLang::LoadSectionFromStream(int section, const std::string& stream,
             line.erase(0, prefix.size() + 1);
             const std::string id = line.substr(0, line.find(LangDelim_));
             if (IndexOfText(DoNotTranslate_, id.substr(0, id.find('.'))) >= 0) continue;
-            const std::string value = ini.GetValue(FileSectionNames[static_cast<std::size_t>(section)], key, "\xff");
+            const std::string value = ini.GetValue(TranslationFileSection(section), key, "\xff");
             if (value == "\xff") continue;
             if (value.find(fileDelimiter) == std::string::npos) line += value + LangDelim_;
             line += ReplaceText(value, fileDelimiter, std::string(1, LangDelim_), true);
@@ -153,11 +165,7 @@ int TsiCustomLang::LoadSectionFromStream(int section, const std::string& stream,
             else list->push_back(line);
             ++taken;
         }
-        if (!FileLoadInProgress) {
-            CompactSection(section);
-            if (section == stStrings) RebuildStringsTables();
-            ApplyLanguage();
-        }
+        SectionLoaded(section);
         return taken;
     } catch (const std::exception&) {
         return -1;
@@ -172,7 +180,7 @@ int TsiCustomLang::SaveSectionToStream(int section, std::string& stream, const s
     ini->SetBoolValue("OPTIONS", "IsUTF8File", StoreAsUTF8_);
     WriteLanguageNames(*ini, LangNames_, NumOfLanguages_);
     ini->RemoveSection(MisspeltNamesSection);
-    const std::string fileSection = FileSectionNames[static_cast<std::size_t>(section)];
+    const std::string fileSection = TranslationFileSection(section);
     for (const std::string& line : *list) {
         const std::size_t cut = line.find(LangDelim_);
         std::string id = line.substr(0, cut);
@@ -181,21 +189,18 @@ int TsiCustomLang::SaveSectionToStream(int section, std::string& stream, const s
         ini->SetValue(fileSection, OwnerClassName() + "." + id,
                       EncodeBreaks(ReplaceText(value, std::string(1, LangDelim_), fileDelimiter, true)));
     }
-    std::vector<std::string> lines;
-    ini->SaveLines(lines);
-    if (lines.empty() || !lines.front().empty()) lines.insert(lines.begin(), "");
+    std::vector<std::string> lines = IniLines(*ini);
     // Keys under the form's component name are older spellings of the class's.
     const std::string oldPrefix = Owner_ ? Owner_->Name() + "." : std::string();
     const auto header = std::find_if(lines.begin(), lines.end(), [&](const auto& l) { return CompareTextAscii(l, "[" + fileSection + "]") == 0; });
-    if (header != lines.end() && oldPrefix.size() > 1 && !lines.empty()) {
+    if (header != lines.end() && oldPrefix.size() > 1) {
         std::size_t i = static_cast<std::size_t>(header - lines.begin()) + 1;
         while (i + 1 < lines.size() && !lines[i].starts_with("[")) {
             if (lines[i].starts_with(oldPrefix)) lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(i));
             else ++i;
         }
     }
-    stream.clear();
-    for (const auto& line : lines) stream += line + "\r\n";
+    stream = JoinLines(lines);
     return static_cast<int>(list->size());
 }
 
@@ -275,12 +280,15 @@ bool TsiCustomLang::MergeSectionFromStream(int section, const std::string& strea
         *list = kept;
         return false;
     }
-    if (!FileLoadInProgress) {
-        CompactSection(section);
-        if (section == stStrings) RebuildStringsTables();
-        ApplyLanguage();
-    }
+    SectionLoaded(section);
     return true;
+}
+
+void TsiCustomLang::SectionLoaded(int section) {
+    if (FileLoadInProgress) return;
+    CompactSection(section);
+    if (section == stStrings) RebuildStringsTables();
+    ApplyLanguage();
 }
 
 bool TsiCustomLang::MergeAllFromStream(const std::string& stream) {
@@ -369,13 +377,25 @@ void TsiLangRT::Loaded() {
 
 namespace {
 
-// The file's column of a language (exact name), or 0.
-int FileColumn(const TsiMemIniFile& ini, const std::string& languageName) {
-    for (int n = 1;; ++n) {
-        const std::string name = ini.GetValue(LanguageNamesSection, "Language_" + std::to_string(n), "");
-        if (name.empty()) return 0;
-        if (name == languageName) return n;
-    }
+// One language's texts in a file section, keyed as in the file.
+struct TFileColumn {
+    TStringList Keys;
+    TStringList Texts;
+};
+
+// None when the file lacks the language (exact name); throws on a broken file.
+std::optional<TFileColumn> ReadFileColumn(const std::string& fileName, const std::string& languageName,
+                                          const std::string& fileSection) {
+    const TsiMemIniFile ini(fileName);
+    const TStringList names = FileLanguageNames(ini);
+    const auto found = std::find(names.begin(), names.end(), languageName);
+    if (found == names.end()) return std::nullopt;
+    const int n = static_cast<int>(found - names.begin()) + 1;
+    const std::string fileDelimiter = ini.GetValue("OPTIONS", "DELIMITER", DefaultFileDelimiter);
+    TFileColumn column{ini.ListKeys(fileSection), ini.ListSectionValues(fileSection)};
+    column.Keys.resize(std::min(column.Keys.size(), column.Texts.size()));
+    for (std::string& text : column.Texts) text = ColumnText(std::move(text), fileDelimiter, n);
+    return column;
 }
 
 }  // namespace
@@ -390,30 +410,21 @@ int TsiCustomLang::ImportColumn(const std::string& languageName) {
 void TsiCustomLang::ImportLanguageSection(int section, const std::string& fileName, const std::string& languageName) {
     if (!FileExists(fileName) || languageName.empty() || !GetSectionStrings(section)) return;
     try {
-        const TsiMemIniFile ini(fileName);
-        const int n = FileColumn(ini, languageName);
-        if (n == 0) return;
+        const auto column = ReadFileColumn(fileName, languageName, TranslationFileSection(section));
+        if (!column) return;
         const int c = ImportColumn(languageName);
-        const std::string fileDelimiter = ini.GetValue("OPTIONS", "DELIMITER", DefaultFileDelimiter);
-        const std::string fileSection = FileSectionNames[static_cast<std::size_t>(section)];
-        const TStringList keys = ini.ListKeys(fileSection);
-        const TStringList values = ini.ListSectionValues(fileSection);
         const std::string prefix = OwnerClassName() + ".";
-        for (std::size_t k = 0; k < keys.size() && k < values.size(); ++k) {
-            if (!keys[k].starts_with(prefix)) continue;
-            const std::string key = BracketedSection(section) ? RestoreBrackets(keys[k]) : keys[k];
-            const std::string text = DecodeBreaks(ColumnText(values[k], fileDelimiter, n));
+        for (std::size_t k = 0; k < column->Keys.size(); ++k) {
+            if (!column->Keys[k].starts_with(prefix)) continue;
+            const std::string key = BracketedSection(section) ? RestoreBrackets(column->Keys[k]) : column->Keys[k];
+            const std::string text = DecodeBreaks(column->Texts[k]);
             const std::string id = key.substr(prefix.size());
             TStringList& list = *GetSectionStrings(section);
             const bool has = std::any_of(list.begin(), list.end(), [&](const std::string& l) { return l.starts_with(id + LangDelim_); });
             if (has) SetTranslation(section, text, c, id);
             else list.push_back(id + LangDelim_ + BuildSingleLanguageLine(text, c));
         }
-        if (!FileLoadInProgress) {
-            CompactSection(section);
-            if (section == stStrings) RebuildStringsTables();
-            ApplyLanguage();
-        }
+        SectionLoaded(section);
     } catch (const std::exception&) {
         // a broken file ends the import quietly; what was taken stays
     }
@@ -422,19 +433,16 @@ void TsiCustomLang::ImportLanguageSection(int section, const std::string& fileNa
 void TsiCustomLang::ImportLanguageExtended(const std::string& fileName, const std::string& languageName) {
     if (!FileExists(fileName) || languageName.empty()) return;
     try {
-        const TsiMemIniFile ini(fileName);
-        const int n = FileColumn(ini, languageName);
-        if (n == 0) return;
+        const auto column = ReadFileColumn(fileName, languageName, "Extended");
+        if (!column) return;
         const int c = ImportColumn(languageName);
-        const std::string fileDelimiter = ini.GetValue("OPTIONS", "DELIMITER", DefaultFileDelimiter);
-        const TStringList keys = ini.ListKeys("Extended");
-        const TStringList values = ini.ListSectionValues("Extended");
         const std::string prefix = OwnerClassName() + ".";
         const std::string_view delim(&LangDelim_, 1);
-        for (std::size_t k = 0; k < keys.size() && k < values.size(); ++k) {
-            if (!keys[k].starts_with(prefix) || keys[k].ends_with("_TypeKind")) continue;
-            const std::string text = ColumnText(values[k], fileDelimiter, n);
-            const std::string id = keys[k].substr(prefix.size());
+        for (std::size_t k = 0; k < column->Keys.size(); ++k) {
+            const std::string& key = column->Keys[k];
+            if (!key.starts_with(prefix) || key.ends_with("_TypeKind")) continue;
+            const std::string& text = column->Texts[k];
+            const std::string id = key.substr(prefix.size());
             if (TsiExtendedItem* item = Extended_.ExtendedItemsByIdentifier(id)) {
                 std::string rebuilt;
                 for (int i = 1; i <= NumOfLanguages_; ++i)

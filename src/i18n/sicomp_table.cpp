@@ -97,6 +97,12 @@ std::string MergeLines(std::string_view oldLine, std::string_view newLine, char 
     return JoinTexts(merged, "\x01", false) + '\x01';
 }
 
+TStringList SortedUniqueText(TStringList list) {
+    std::stable_sort(list.begin(), list.end(), [](const auto& a, const auto& b) { return CompareTextAscii(a, b) < 0; });
+    list.erase(std::unique(list.begin(), list.end(), [](const auto& a, const auto& b) { return SameText(a, b); }), list.end());
+    return list;
+}
+
 int IndexOfText(const TStringList& list, std::string_view text) {
     for (std::size_t i = 0; i < list.size(); ++i)
         if (SameText(list[i], text)) return static_cast<int>(i);

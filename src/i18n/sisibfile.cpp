@@ -22,14 +22,6 @@ private:
     TsiCustomLang& B_;
 };
 
-TStringList SortedUnique(TStringList names) {
-    const auto less = [](const std::string& a, const std::string& b) { return CompareTextAscii(a, b) < 0; };
-    std::stable_sort(names.begin(), names.end(), less);
-    names.erase(std::unique(names.begin(), names.end(), [](const auto& a, const auto& b) { return SameText(a, b); }),
-                names.end());
-    return names;
-}
-
 }  // namespace
 
 bool IsSIBFile(std::string_view fileName) { return fileName.size() >= 4 && SameText(fileName.substr(fileName.size() - 4), ".sib"); }
@@ -48,7 +40,7 @@ void TSIBFileManager::LoadFromStream(TsiCustomLang& target, const std::string& o
     TByteReader r(data, pos);
     const auto count = r.Unsigned(2);
     const auto length = r.Unsigned(2);
-    FixedLanguages = length > 0 ? SortedUnique(SplitTextLines(std::string(r.Bytes(length)))) : TStringList{};
+    FixedLanguages = length > 0 ? SortedUniqueText(SplitTextLines(std::string(r.Bytes(length)))) : TStringList{};
     for (std::uint64_t i = 0; i < count; ++i) {
         const std::string_view name = r.Bytes(r.Unsigned(2));
         const auto offset = static_cast<std::uint32_t>(r.Unsigned(4));

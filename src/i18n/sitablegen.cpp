@@ -2,14 +2,10 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "core/cvtext.h"
 
 namespace {
-
-constexpr const char* NamesSection = "Language names - for internal use only!";
 
 // The form as the import sees it: every component it names exists.
 class TFormStandIn : public TPlainObjectHost {
@@ -99,13 +95,6 @@ void ImportExtended(TsiCustomLang& lang, const TLanguageFiles& files, const std:
 
 }  // namespace
 
-const std::string& TranslationFileSection(int section) {
-    static const std::string names[siconsts::SectionCount] = {
-        "Captions", "Hints", "DisplayLabels", "Fonts", "Multilines", "Dialogs", "Strings", "Other", "Locales", "Collections",
-        "CharSets", "ListView_TreeView_Items"};
-    return names[section];
-}
-
 TLanguageFiles ReadLanguageFiles(const std::string& folder) {
     std::vector<std::filesystem::path> paths;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
@@ -117,16 +106,14 @@ TLanguageFiles ReadLanguageFiles(const std::string& folder) {
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const std::string language(siconsts::LanguageNames[i]);
         TLanguageFile file{paths[i].string(), paths[i].filename().string(), language, nullptr};
-        std::ifstream in(paths[i], std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        if (!in || !ValidUtf8(text.str())) throw ETranslationDataError(file.FileName + ": not a UTF-8 text");
+        const std::string text = ReadWholeFile(file.Path);
+        if (!ValidUtf8(text)) throw ETranslationDataError(file.FileName + ": not a UTF-8 text");
         file.Ini = std::make_shared<TsiMemIniFile>("");
-        file.Ini->LoadFromText(text.str());
+        file.Ini->LoadFromText(text);
         if (!file.Ini->GetBoolValue("OPTIONS", "IsUTF8File", false))
             throw ETranslationDataError(file.FileName + ": [OPTIONS] IsUTF8File: not set");
-        if (file.Ini->GetValue(NamesSection, "Language_1", "") != language)
-            throw ETranslationDataError(file.FileName + ": [" + NamesSection + "] Language_1: not " + language);
+        if (file.Ini->GetValue(LanguageNamesSection, "Language_1", "") != language)
+            throw ETranslationDataError(file.FileName + ": [" + LanguageNamesSection + "] Language_1: not " + language);
         files.push_back(std::move(file));
     }
     return files;

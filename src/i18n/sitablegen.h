@@ -32,5 +32,3 @@ TLanguageFiles ReadLanguageFiles(const std::string& folder);
 // to its language's code page, and the class's extended items. Returns the
 // form's translation component as form data stores it.
 std::string BuildFormData(const TLanguageFiles& files, const std::string& className, int languages);
-// The file sections of the table sections, by ordinal.
-const std::string& TranslationFileSection(int section);

@@ -8,6 +8,7 @@
 // exactly the size of the original interface; a 64-bit build widens only those
 // fields.
 
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -169,6 +170,7 @@ struct ThermalInformation {
 
 // Raw thermal data: up to 256 bytes of dwords.
 constexpr std::size_t RawThermalMaxBytes = 256;
+using RawThermalData = std::array<std::uint32_t, RawThermalMaxBytes / 4>;
 
 constexpr std::size_t PointerWidening = sizeof(std::uintptr_t) - 4;
 static_assert(sizeof(PortRequest) == 8 && sizeof(PortAnswer) == 8);

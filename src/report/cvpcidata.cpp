@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "base/cvtrace.h"
+#include "core/cvtext.h"
 #include "core/txtunit.h"
 #include "report/cvreport.h"
 
@@ -48,12 +49,11 @@ std::string NextCsvField(std::string& line) {
             line.clear();
         }
     }
-    return TrimControls(field);
+    return Trim(field);
 }
 
 std::string NormaliseHexId(const std::string& text) {
-    std::string id = text;
-    std::transform(id.begin(), id.end(), id.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::string id = UpperCase(text);
     if (id.starts_with("0X")) id.erase(0, 2);
     if (!std::all_of(id.begin(), id.end(), [](unsigned char c) { return std::isxdigit(c) != 0; })) return {};
     return id;

@@ -1,6 +1,5 @@
 #include "report/cvreport.h"
 
-#include <algorithm>
 #include <exception>
 #include <vector>
 
@@ -185,13 +184,6 @@ std::string ReportFormat(std::string_view picture, std::initializer_list<cvforma
 std::string TrimTrailingBlanks(std::string text) {
     text.erase(text.find_last_not_of(' ') + 1);
     return text;
-}
-
-std::string TrimControls(const std::string& text) {
-    const auto keep = [](unsigned char c) { return c > ' '; };
-    const auto first = std::find_if(text.begin(), text.end(), keep);
-    const auto last = std::find_if(text.rbegin(), text.rend(), keep).base();
-    return first < last ? std::string(first, last) : std::string();
 }
 
 std::string OnOffText(bool flag) { return flag ? "ON" : "OFF"; }

@@ -76,8 +76,6 @@ private:
 // The report's pictures, numbers in the invariant format.
 std::string ReportFormat(std::string_view picture, std::initializer_list<cvformat::FormatArg> args);
 std::string TrimTrailingBlanks(std::string text);
-// Without blanks and control characters at both ends.
-std::string TrimControls(const std::string& text);
 std::string OnOffText(bool flag);
 // "YES", "NO", "DON'T KNOW", or nothing when no button is selected.
 std::string FanAnswerText(TFanAnswer answer);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/cvformat.h"
+#include "core/cvtext.h"
 #include "cpu/noscpuidmsr.h"
 #include "cpu/noscpuidrevs.h"
 #include "hw/cvpci.h"
@@ -78,7 +79,7 @@ void AddDebugText(TReport& report, const std::string& notes) {
     bool first = true;
     while (start <= notes.size()) {
         const std::size_t cr = notes.find('\r', start);
-        const std::string piece = TrimControls(notes.substr(start, cr == std::string::npos ? std::string::npos : cr - start));
+        const std::string piece = Trim(notes.substr(start, cr == std::string::npos ? std::string::npos : cr - start));
         report.AddReportLine((first ? " - DEBUG : " : " -         ") + piece);
         first = false;
         if (cr == std::string::npos) break;

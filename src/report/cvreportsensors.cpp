@@ -164,26 +164,12 @@ void AddReadings(TReport& report, TSensor& sensor, int count, TReading (TSensor:
     }
 }
 
-std::string PercentText(std::optional<double> fraction) {
-    return fraction ? ReportFormat("%.0f", {*fraction * 100}) : std::string("???");
-}
-
 void AddDiskHealth(TReport& report, const TSensor& sensor) {
-    if (!sensor.FLink) return;
-    switch (sensor.FLink->LinkKind()) {
-        case LinkKinds::SMART:
-        case LinkKinds::ArecaRAID:
-        case LinkKinds::AMCC3wareRAID:
-        case LinkKinds::AdvSMART:
-            break;
-        default:
-            return;
-    }
     const auto* disk = dynamic_cast<const TSmartDisk*>(&sensor);
-    if (!disk) return;
+    if (!disk || !IsDiskLink(sensor)) return;
     report.AddReportLine(ReportFormat("%s (drive %d) : fitness=%s%%   performance=%s%%",
-                             {disk->Model(), disk->GetDriveNumber(), PercentText(disk->Fitness()),
-                              PercentText(disk->Performance())}));
+                             {disk->Model(), disk->GetDriveNumber(), HealthPercentText(disk->Fitness()),
+                              HealthPercentText(disk->Performance())}));
 }
 
 void AddSensorReadings(TReport& report, TSensor& sensor) {

@@ -160,10 +160,10 @@ std::string BuildDiskReport(const TDiskReportFacts& disk) {
     text += "IDSector=";
     for (const std::uint8_t b : disk.IdentifyPage) text += Format("%.2x", {b});
     text += "\nHEADER-->\n<--SMARTATTRS\n";
-    const std::size_t pageEnd = TSmartDisk::FirstEntry + TSmartDisk::PageEntries * TSmartDisk::EntrySize;
+    const std::size_t pageEnd = TSmartDisk::EntryOffset(TSmartDisk::PageEntries);
     if (disk.Attributes.size() >= pageEnd && disk.Thresholds.size() >= pageEnd) {
         for (int n = 0; n < TSmartDisk::PageEntries; ++n) {
-            const std::size_t at = TSmartDisk::FirstEntry + static_cast<std::size_t>(n) * TSmartDisk::EntrySize;
+            const std::size_t at = TSmartDisk::EntryOffset(n);
             const auto e = disk.Attributes.subspan(at, TSmartDisk::EntrySize);
             if (e[0] == 0) continue;
             const unsigned flags = e[1] | e[2] << 8;

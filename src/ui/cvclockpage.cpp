@@ -19,8 +19,8 @@
 
 #include "base/cvformat.h"
 #include "core/cvmonitor.h"
+#include "core/cvtext.h"
 #include "cpu/cvclocks.h"
-#include "platform/asciicase.h"
 #include "ui/cvcontrolbinder.h"
 
 using cvformat::Format;
@@ -29,8 +29,6 @@ namespace {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 std::string S(const QString& text) { return text.toStdString(); }
-
-bool SameText(const std::string& a, const std::string& b) { return platform::asciiUpper(a) == platform::asciiUpper(b); }
 
 std::string ChipText(const TClockInfo& row) { return std::string(row.Vendor) + " " + row.Model; }
 

@@ -121,7 +121,7 @@ void TEventsTab::TSEventsShow() {
         };
         const auto page = disk->AttributePage();
         for (int entry = 0; entry < TSmartDisk::PageEntries; ++entry) {
-            const std::size_t at = TSmartDisk::FirstEntry + static_cast<std::size_t>(entry) * TSmartDisk::EntrySize;
+            const std::size_t at = TSmartDisk::EntryOffset(entry);
             if (at < page.size() && page[at] != 0) add(SmartAttributeName(page[at]), page[at]);
         }
         add("Fitness", SmartFitnessIndex);

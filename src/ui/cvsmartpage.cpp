@@ -87,7 +87,7 @@ std::vector<TSmartAttributeRow> SmartAttributeRows(std::span<const std::uint8_t>
                                                    std::span<const std::uint8_t> thresholds) {
     std::vector<TSmartAttributeRow> rows;
     for (int i = 0; i < TSmartDisk::PageEntries; ++i) {
-        const std::size_t at = TSmartDisk::FirstEntry + static_cast<std::size_t>(i) * TSmartDisk::EntrySize;
+        const std::size_t at = TSmartDisk::EntryOffset(i);
         if (at + TSmartDisk::EntrySize > attributes.size()) break;
         const auto entry = attributes.subspan(at, TSmartDisk::EntrySize);
         const std::uint8_t id = entry[0];

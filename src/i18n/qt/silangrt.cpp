@@ -26,7 +26,7 @@ const TFormStoredValues& StoredValues(const std::string& className) {
         {"TDlgShowHint", 17, true, {}},
         {"TSCBaseFrame", 17, false, {}},
     };
-    static const TFormStoredValues others{"", 18, true, {}};
+    static const TFormStoredValues others{"", siconsts::LanguageCount, true, {}};
     for (const auto& f : forms)
         if (className == f.ClassName) return f;
     return others;

@@ -39,6 +39,16 @@ SimRaidFaults faultsFrom(const BoardNode& section, std::span<const char* const> 
     return faults;
 }
 
+// The program carries the library's image either way; the image loads unless "loads" is false.
+template <class Config>
+void carryLibrary(const BoardNode& node, Machine& machine, const char* block, const Config& config,
+                  SimLibrary (*make)(const Config&, SimDisks&)) {
+    const bool loads = !node.optionalField("loads") || node.field("loads").asBool();
+    std::optional<SimLibrary> library;
+    if (loads) library = make(config, machine.disks());
+    machine.simLibraries().carry(block, simLibraryImage(block), std::move(library));
+}
+
 constexpr const char* ThreewareCounts[] = {"ports",           "drives",          "units",
                                            "activeDrives",    "maxUnits",        "maxActiveUnits",
                                            "maxActiveDrives", "maxDrivesPerUnit", "memorySize"};
@@ -90,10 +100,7 @@ void loadThreeware(const BoardNode& node, Machine& machine) {
     }
     if (auto list = node.optionalField("controllers"))
         for (const BoardNode& item : list->items()) config.controllers.push_back(threewareController(item));
-    const bool loads = !node.optionalField("loads") || node.field("loads").asBool();
-    std::optional<SimLibrary> library;
-    if (loads) library = makeThreewareLibrary(config, machine.disks());
-    machine.simLibraries().carry(tw::ImageBlock, simLibraryImage(tw::ImageBlock), std::move(library));
+    carryLibrary(node, machine, tw::ImageBlock, config, makeThreewareLibrary);
 }
 
 // The system-information reply: its fields by name, where they lie.
@@ -210,10 +217,7 @@ void loadAreca(const BoardNode& node, Machine& machine) {
     if (auto v = node.optionalField("controllerCount")) config.reportedControllerCount = status(*v);
     if (auto list = node.optionalField("controllers"))
         for (const BoardNode& item : list->items()) config.controllers.push_back(arecaController(item));
-    const bool loads = !node.optionalField("loads") || node.field("loads").asBool();
-    std::optional<SimLibrary> library;
-    if (loads) library = makeArecaLibrary(config, machine.disks());
-    machine.simLibraries().carry(arc::ImageBlock, simLibraryImage(arc::ImageBlock), std::move(library));
+    carryLibrary(node, machine, arc::ImageBlock, config, makeArecaLibrary);
 }
 
 }  // namespace
