@@ -541,7 +541,10 @@ TCpuNumber TCpuCacheAssociativity::WaysCode() const {
     return TCpuNumber(AssociativityTable[std::min<std::size_t>(index_, 6)].Code);
 }
 
-std::string TCpuCacheAssociativity::AsText() const { return AssociativityTable[std::min<std::size_t>(index_, 6)].Text; }
+std::string TCpuCacheAssociativity::AsText() const {
+    if (index_ == 0 && ways_ != 0) return Format("%d-Way", {ways_});
+    return AssociativityTable[std::min<std::size_t>(index_, 6)].Text;
+}
 
 TCpuCacheDescriptors::TCpuCacheDescriptors(std::uint8_t Cpu, std::uint8_t Kind) {
     std::optional<TCpuid> leaf;
@@ -579,9 +582,11 @@ TCpuCache::Facts TCpuCache::Read() const { return leaf_ ? ByExtendedCpuid() : By
 TCpuCache::Facts TCpuCache::ByDescriptor() const {
     Facts facts;
     if (kind_ >= std::size(LevelOfKind) || !LevelOfKind[kind_]) return facts;
+    const TProcessorSignature signature(cpu_);
+    const std::uint32_t family = signature.Family().Value().Value(), model = signature.Model().Value().Value();
     for (const TCacheDescriptor& d : CacheDescriptors())
-        if (d.Level == *LevelOfKind[kind_] && descriptors_->Contains(d.Code).Value())
-            facts = {d.SizeKb * 1024, d.LineSize, AssociativityIndex(d.Ways, true)};
+        if (LevelOn(d, family, model) == *LevelOfKind[kind_] && descriptors_->Contains(d.Code).Value())
+            facts = {d.SizeKb * 1024, d.LineSize, AssociativityIndex(d.Ways, true), d.Ways};
     return facts;
 }
 
@@ -590,15 +595,21 @@ TCpuCache::Facts TCpuCache::ByExtendedCpuid() const {
     const std::uint32_t edx = leaf_->Edx().Value();
     Facts facts;
     switch (kind_) {
-    case 0: facts = {Bits(edx, 24, 8) * 1024, Bits(edx, 0, 8), AssociativityIndex(Bits(edx, 16, 8), true)}; break;
-    case 1: facts = {Bits(ecx, 24, 8) * 1024, Bits(ecx, 0, 8), AssociativityIndex(Bits(ecx, 16, 8), true)}; break;
+    case 0:
+        facts = {Bits(edx, 24, 8) * 1024, Bits(edx, 0, 8), AssociativityIndex(Bits(edx, 16, 8), true), Bits(edx, 16, 8)};
+        break;
+    case 1:
+        facts = {Bits(ecx, 24, 8) * 1024, Bits(ecx, 0, 8), AssociativityIndex(Bits(ecx, 16, 8), true), Bits(ecx, 16, 8)};
+        break;
     case 3: {
         const TProcessorVendor vendor(cpu_);
         facts.size = (vendor.Kind() == VendorCentaur ? Bits(ecx, 24, 8) : Bits(ecx, 16, 16)) * 1024;
         facts.lineSize = Bits(ecx, 0, 8);
         // Family-6 AMD processors report their 16 ways wrongly.
         const bool amd6 = vendor.Kind() == VendorAmd && TProcessorSignature(cpu_).Family().Value().Value() == 6;
-        facts.associativity = AssociativityIndex(amd6 ? 8 : Bits(ecx, 12, 4), false);
+        const std::uint32_t code = amd6 ? 8 : Bits(ecx, 12, 4);
+        facts.associativity = AssociativityIndex(code, false);
+        facts.ways = AmdAssociativity(code);
         break;
     }
     default: break;
@@ -607,7 +618,10 @@ TCpuCache::Facts TCpuCache::ByExtendedCpuid() const {
     return facts;
 }
 
-TCpuCacheAssociativity TCpuCache::Associativity() const { return TCpuCacheAssociativity(Read().associativity); }
+TCpuCacheAssociativity TCpuCache::Associativity() const {
+    const Facts facts = Read();
+    return TCpuCacheAssociativity(facts.associativity, facts.ways);
+}
 TCpuNumber TCpuCache::LineSize() const { return TCpuNumber(Read().lineSize); }
 TCpuNumber TCpuCache::Size() const { return TCpuNumber(Read().size); }
 

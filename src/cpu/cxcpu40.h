@@ -266,13 +266,15 @@ std::string LookUpProcessorName(std::uint8_t Cpu);
 // 4 level 3, 5 trace cache.
 class TCpuCacheAssociativity {
 public:
-    explicit TCpuCacheAssociativity(std::uint8_t Index) : index_(Index) {}
+    // Ways: the cache's way count, shown when no index stands for it.
+    explicit TCpuCacheAssociativity(std::uint8_t Index, std::uint32_t Ways = 0) : index_(Index), ways_(Ways) {}
     std::uint8_t Index() const { return index_; }
     TCpuNumber WaysCode() const;
     std::string AsText() const;
 
 private:
     std::uint8_t index_;
+    std::uint32_t ways_;
 };
 
 // The 16 descriptor bytes of leaf 2 (Intel), else of 80000005h/80000006h.
@@ -301,6 +303,7 @@ private:
     struct Facts {
         std::uint32_t size = 0, lineSize = 0;
         std::uint8_t associativity = 0;
+        std::uint32_t ways = 0;
     };
     Facts Read() const;
     Facts ByDescriptor() const;

@@ -27,9 +27,7 @@ void ApplyDescriptor(TNosCMCPUData& cpu, std::uint8_t code) {
     for (const TCacheDescriptor& d : CacheDescriptors()) {
         // Rows without a size say a level is absent; the record keeps no trace cache.
         if (d.Code != code || d.SizeKb == 0 || d.Level == TCacheLevel::Trace) continue;
-        // 49h is the third level of the Xeon MP of family 15, model 6.
-        const bool l3Of49 = code == 0x49 && cpu.Info.Family == 15 && cpu.Info.Model == 6;
-        TCacheInfo& cache = *CacheOf(cpu, l3Of49 ? TCacheLevel::L3 : d.Level);
+        TCacheInfo& cache = *CacheOf(cpu, LevelOn(d, cpu.Info.Family, cpu.Info.Model));
         cache = {true, true, d.SizeKb * 1024, d.SizeKb * 1024, 1, d.Ways, d.LineSize, 0};
         return;
     }
@@ -189,11 +187,6 @@ void DecodeAmdLeaf80000005(TNosCMCPUData& Cpu, const TCpuidResult& Result) {
         Cpu.Info.L1Data.Ways = 2;
         Cpu.Info.L1Instruction.Ways = 2;
     }
-}
-
-std::uint32_t AmdAssociativity(std::uint32_t Code) {
-    static constexpr std::uint32_t ways[16] = {0, 1, 2, 0, 4, 0, 8, 0, 16, 0, 32, 48, 64, 96, 128, 255};
-    return ways[Code & 0xF];
 }
 
 void DecodeAmdLeaf80000006(TNosCMCPUData& Cpu, const TCpuidResult& Result) {

@@ -11,7 +11,8 @@ constexpr TCacheDescriptor Descriptors[] = {
     {0x0D, TCacheLevel::L1Data, 16, 4, 64},         {0x0E, TCacheLevel::L1Data, 24, 6, 64},
     {0x2C, TCacheLevel::L1Data, 32, 8, 64},         {0x60, TCacheLevel::L1Data, 16, 8, 64},
     {0x66, TCacheLevel::L1Data, 8, 4, 64},          {0x67, TCacheLevel::L1Data, 16, 4, 64},
-    {0x68, TCacheLevel::L1Data, 32, 4, 64},         {0x21, TCacheLevel::L2, 256, 8, 64},
+    {0x68, TCacheLevel::L1Data, 32, 4, 64},         {0x1D, TCacheLevel::L2, 128, 2, 64},
+    {0x21, TCacheLevel::L2, 256, 8, 64},            {0x24, TCacheLevel::L2, 1024, 16, 64},
     {0x39, TCacheLevel::L2, 128, 4, 64},            {0x3A, TCacheLevel::L2, 192, 6, 64},
     {0x3B, TCacheLevel::L2, 128, 2, 64},            {0x3C, TCacheLevel::L2, 256, 4, 64},
     {0x3D, TCacheLevel::L2, 384, 6, 64},            {0x3E, TCacheLevel::L2, 512, 4, 64},            {0x40, TCacheLevel::L2, 0, 0, 0},
@@ -46,3 +47,12 @@ constexpr TCacheDescriptor Descriptors[] = {
 
 std::span<const TCacheDescriptor> CacheDescriptors() { return Descriptors; }
 
+TCacheLevel LevelOn(const TCacheDescriptor& Descriptor, std::uint32_t Family, std::uint32_t Model) {
+    return Descriptor.Code == 0x49 && Family == 15 && Model == 6 ? TCacheLevel::L3 : Descriptor.Level;
+}
+
+
+std::uint32_t AmdAssociativity(std::uint32_t Code) {
+    static constexpr std::uint32_t ways[16] = {0, 1, 2, 0, 4, 0, 8, 0, 16, 0, 32, 48, 64, 96, 128, 255};
+    return ways[Code & 0xF];
+}

@@ -1,7 +1,8 @@
 #pragma once
-// Intel's CPUID leaf-2 cache descriptors, one table for every reader of
-// leaf 2. Rows of one level keep their published order, which decides when a
-// processor reports two descriptors of one level.
+// Intel's CPUID leaf-2 cache descriptors and AMD's associativity codes, one
+// table each for every reader of the cache leaves. Descriptor rows of one
+// level keep their published order, which decides when a processor reports
+// two descriptors of one level.
 
 #include <cstdint>
 #include <span>
@@ -17,3 +18,11 @@ struct TCacheDescriptor {
 };
 
 std::span<const TCacheDescriptor> CacheDescriptors();
+
+// The level a descriptor fills on a processor: 49h is the third level of the
+// Xeon MP of family 15, model 6, and the second everywhere else.
+TCacheLevel LevelOn(const TCacheDescriptor& Descriptor, std::uint32_t Family, std::uint32_t Model);
+
+// Ways of an AMD associativity code (bits 12-15 of 80000006h); 255 is fully
+// associative.
+std::uint32_t AmdAssociativity(std::uint32_t Code);

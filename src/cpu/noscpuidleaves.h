@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "cpu/noscpuiddescriptors.h"
 #include "cpu/noscpuidmsr.h"
 
 // 0 (with the note on the processor) for 0, else the floor of log2.
@@ -19,5 +20,3 @@ void DecodeAmdLeaf80000005(TNosCMCPUData& Cpu, const TCpuidResult& Result);
 void DecodeAmdLeaf80000006(TNosCMCPUData& Cpu, const TCpuidResult& Result);
 // Per-package totals of the caches each core has, from AmdCores.
 void ApplyAmdCoreCount(TNosCMCPUData& Cpu);
-// Ways of an AMD associativity code (bits 12-15 of 80000006h).
-std::uint32_t AmdAssociativity(std::uint32_t Code);

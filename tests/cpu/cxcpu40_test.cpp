@@ -244,6 +244,45 @@ TEST_F(CxCpuTest, DescriptorCachesTakeTheLastKnownRow) {
     EXPECT_FALSE(info().Cache().Level2().Present().Value());
 }
 
+TEST_F(CxCpuTest, DescriptorLevelsAndWayCountsOutsideTheTextTable) {
+    const struct {
+        std::uint32_t signature;
+        std::uint8_t descriptor;
+        bool level3;
+        std::uint32_t sizeKb;
+        const char* ways;
+    } cases[] = {
+        {0x6F6, 0x1D, false, 128, "2-Way"},   {0x6F6, 0x24, false, 1024, "16-Way"},
+        {0xF68, 0x49, true, 4096, "16-Way"},  {0x6F6, 0x49, false, 4096, "16-Way"},
+        {0x6F6, 0x48, false, 3072, "12-Way"}, {0x6F6, 0x4E, false, 6144, "24-Way"},
+        {0x6F6, 0x4A, true, 6144, "12-Way"},
+    };
+    for (const auto& c : cases) {
+        processor("GenuineIntel", c.signature);
+        answer(0, 2, Regs{0x00000001u | std::uint32_t{c.descriptor} << 8, 0, 0, 0});
+        const TProcessorCache cache = info().Cache();
+        const TCpuCache filled = c.level3 ? cache.Level3() : cache.Level2();
+        const TCpuCache other = c.level3 ? cache.Level2() : cache.Level3();
+        EXPECT_EQ(filled.Size().Value(), c.sizeKb * 1024) << std::hex << int(c.descriptor);
+        EXPECT_EQ(filled.LineSize().Value(), 64u) << std::hex << int(c.descriptor);
+        EXPECT_EQ(filled.Associativity().AsText(), c.ways) << std::hex << int(c.descriptor);
+        EXPECT_FALSE(other.Present().Value()) << std::hex << int(c.descriptor);
+        EXPECT_EQ(other.Associativity().AsText(), "None") << "an absent cache";
+    }
+}
+
+TEST_F(CxCpuTest, ExtendedLeafWayCountsOutsideTheTextTable) {
+    processor("AuthenticAMD", 0x100F42, 0x80000006);
+    // L1 data 64 KB 6-way, L1 code 64 KB fully associative; L2 512 KB code 0Ah (32 ways).
+    answer(0, 0x80000005, Regs{0, 0, 0x40060140, 0x40FF0140});
+    answer(0, 0x80000006, Regs{0, 0, 0x0200A140, 0});
+    const TProcessorCache amd = info().Cache();
+    EXPECT_EQ(amd.Level1().Data().Associativity().AsText(), "6-Way");
+    EXPECT_EQ(amd.Level1().Code().Associativity().AsText(), "Full");
+    EXPECT_EQ(amd.Level2().Associativity().AsText(), "32-Way");
+    EXPECT_EQ(amd.Level2().Associativity().WaysCode().Value(), 0u) << "no index stands for 32 ways";
+}
+
 TEST_F(CxCpuTest, ExtendedLeafCaches) {
     processor("AuthenticAMD", 0x642, 0x80000006);
     answer(0, 0x80000005, Regs{0, 0, 0x40020140, 0x40080140});

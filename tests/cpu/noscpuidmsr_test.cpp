@@ -391,6 +391,18 @@ TEST(CpuidLeaf2, Descriptor49IsTheThirdLevelOnlyOnFamily15Model6) {
     EXPECT_EQ(core2.Info.L2.Ways, 16u);
 }
 
+TEST(CpuidLeaf2, SecondLevelDescriptors1DAnd24) {
+    auto cpu = intelWith(6, 15);
+    DecodeIntelLeaf2(cpu, {{0x00001D01, 0, 0, 0}});
+    EXPECT_EQ(cpu.Info.L2.Size, 128u * 1024);
+    EXPECT_EQ(cpu.Info.L2.Ways, 2u);
+    EXPECT_EQ(cpu.Info.L2.LineSize, 64u);
+    DecodeIntelLeaf2(cpu, {{0x00002401, 0, 0, 0}});
+    EXPECT_EQ(cpu.Info.L2.Size, 1024u * 1024);
+    EXPECT_EQ(cpu.Info.L2.Ways, 16u);
+    EXPECT_EQ(cpu.Info.L2.LineSize, 64u);
+}
+
 TEST(CpuidLeaf2, TheCountByteOfTheFirstResultIsNoDescriptor) {
     auto cpu = intelWith(6, 15);
     DecodeIntelLeaf2(cpu, {{0x00000030, 0, 0, 0}, {0x00000030, 0, 0, 0}});
