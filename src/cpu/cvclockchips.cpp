@@ -96,6 +96,7 @@ cvformat::FormatArg ArgumentOf(const TClkEntry& entry, const TClockRow& row, con
 TClkEntry MakeEntry(const TClockChipDescription& description, const TClockRow& row) {
     TClkEntry entry;
     entry.Select = row.Select;
+    if (row.Columns[0] == 0) return entry;  // a hole: its clocks and text are unknown
     for (std::size_t i = 0; i < description.Columns.size(); ++i) FieldOf(entry, description.Columns[i]) = row.Columns[i];
     if (description.SdramIsCpu) entry.Sdram = entry.Cpu;
     const auto& args = description.FormatArgs;

@@ -16,6 +16,7 @@ enum class TClkField : std::uint8_t { Cpu, Pci, Sdram, Agp, Spread };
 
 // One row of a frequency table: the select code, then the chip's columns in
 // order (unused ones 0), then the spread-spectrum text of chips that have one.
+// The first column is always the CPU clock; 0 there marks a hole.
 struct TClockRow {
     std::uint8_t Select;
     float Columns[4];

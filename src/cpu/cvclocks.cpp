@@ -150,7 +150,7 @@ bool TClock::ReadByteData(int address, std::uint8_t command, std::uint8_t& value
 
 int TClock::FindSelect(std::uint8_t code) const {
     for (std::size_t i = 0; i < entries_.size(); ++i)
-        if (entries_[i].Select == code) return static_cast<int>(i);
+        if (entries_[i].Select == code && !entries_[i].IsHole()) return static_cast<int>(i);
     return -1;
 }
 
@@ -159,6 +159,8 @@ bool TClock::SetClock(int index) {
     bool result = false;
     if (!InRange(index)) {
         Log(cvformat::Format("Index out of bounds (%d)", {index}), true);
+    } else if (GetEntry(index).IsHole()) {
+        Log(cvformat::Format("No known setting at index (%d)", {index}), true);
     } else {
         TBusHold hold(*this);
         TSMBBlockData image;

@@ -24,6 +24,10 @@ struct TClkEntry {
     float Sdram = 0;
     float Agp = 0;
     std::string Text;
+
+    // A setting whose clocks are not known (its select code may be): never
+    // offered, never matched by a read, refused by a set.
+    bool IsHole() const { return Cpu == 0; }
 };
 using TClkEntries = std::vector<TClkEntry>;
 
@@ -94,7 +98,7 @@ protected:
     void AddEntry(TClkEntry entry) { entries_.push_back(std::move(entry)); }
     const TClkEntries& Entries() const { return entries_; }
     bool InRange(int index) const { return index >= 0 && index < EntryCount(); }
-    // The first entry with that code, -1 when none.
+    // The first entry with that code that is no hole, -1 when none.
     int FindSelect(std::uint8_t code) const;
     bool WriteBlock(const TSMBBlockData& image);
     bool ReadByteData(int address, std::uint8_t command, std::uint8_t& value);

@@ -241,11 +241,15 @@ void TClockPage::CBMBClockClick() {
     });
     monitor_.Log.LogMessage(Format("CLOCK GENERATOR set to %s", {generator_->Name()}));
     const QSignalBlocker lowBlocker(lowSpeed_), highBlocker(highSpeed_), listBlocker(clocks_);
+    // Holes are not offered; each item keeps its entry's index.
     for (int j = 0; j < generator_->EntryCount(); ++j) {
-        const QString text = Q(generator_->GetEntry(j).Text);
-        lowSpeed_->addItem(text);
-        highSpeed_->addItem(text);
-        clocks_->addItem(text);
+        const TClkEntry entry = generator_->GetEntry(j);
+        if (entry.IsHole()) continue;
+        const QString text = Q(entry.Text);
+        lowSpeed_->addItem(text, j);
+        highSpeed_->addItem(text, j);
+        auto* item = new QListWidgetItem(text, clocks_);
+        item->setData(Qt::UserRole, j);
     }
     lowSpeed_->setCurrentIndex(-1);
     highSpeed_->setCurrentIndex(-1);
@@ -266,8 +270,9 @@ void TClockPage::LBClocksClick() { setClock_->setEnabled(clocks_->currentRow() >
 
 void TClockPage::BTNSetClockClick() {
     clockLabel_->clear();
-    const int index = clocks_->currentRow();
-    if (index < 0 || !generator_) return;
+    const QListWidgetItem* item = clocks_->currentItem();
+    if (!item || !generator_) return;
+    const int index = item->data(Qt::UserRole).toInt();
     try {
         if (generator_->SetClock(index) && monitor_.Window) monitor_.Window->PostMessage(WM_CPU_CLOCK, 0, 0);
     } catch (const std::exception&) {
@@ -328,7 +333,9 @@ void TClockPage::SetThreshold(TClockThreshold which, int value) { ThresholdEdit(
 void TClockPage::SetAutoClockSet(bool value) { useClockGen_->setChecked(value); }
 
 bool TClockPage::UseClockGen() const { return useClockGen_->isChecked(); }
-int TClockPage::LowSpeedIndex() const { return lowSpeed_->currentIndex(); }
-int TClockPage::HighSpeedIndex() const { return highSpeed_->currentIndex(); }
+int TClockPage::LowSpeedIndex() const { return lowSpeed_->currentIndex() < 0 ? -1 : lowSpeed_->currentData().toInt(); }
+int TClockPage::HighSpeedIndex() const {
+    return highSpeed_->currentIndex() < 0 ? -1 : highSpeed_->currentData().toInt();
+}
 void TClockPage::ShowClockStatus(const std::string& text) { status_->setText(Q(text)); }
 void TClockPage::ShowClockWish(const std::string& text) { wish_->setText(Q(text)); }

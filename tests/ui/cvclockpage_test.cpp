@@ -159,6 +159,24 @@ TEST_F(ClockPageTest, ReadAndSetWithoutAnSMBusLinkFail) {
     EXPECT_TRUE(window.Posted.empty());
 }
 
+TEST_F(ClockPageTest, HolesAreNotOfferedAndEveryItemKeepsItsEntryIndex) {
+    Combo("CBMBClock").setCurrentIndex(Combo("CBMBClock").findText("ICS 9248-39"));
+    page.CBMBClockClick();
+    // Known: rows 0, 3, 7, 8 and 15 of 16.
+    const int known[] = {0, 3, 7, 8, 15};
+    ASSERT_EQ(Child<QListWidget>("LBClocks").count(), 5);
+    ASSERT_EQ(Combo("CBLowSpeed").count(), 5);
+    for (int i = 0; i < 5; ++i) {
+        const std::string text = page.ClockGenerator()->GetEntry(known[i]).Text;
+        EXPECT_EQ(Child<QListWidget>("LBClocks").item(i)->text().toStdString(), text);
+        EXPECT_EQ(Combo("CBHighSpeed").itemText(i).toStdString(), text);
+    }
+    Combo("CBLowSpeed").setCurrentIndex(1);
+    Combo("CBHighSpeed").setCurrentIndex(4);
+    EXPECT_EQ(page.LowSpeedIndex(), 3) << "the 100.3 MHz entry";
+    EXPECT_EQ(page.HighSpeedIndex(), 15) << "the 150 MHz entry";
+}
+
 TEST_F(ClockPageTest, TheWarningComesOnEachVisitUntilTicked) {
     EXPECT_EQ(page.PagesChange("TSClock"), 1110);
     EXPECT_EQ(page.PagesChange("TSReadings"), 1111);
