@@ -208,7 +208,10 @@ TEST_F(CpuCollection, Core2QuadNotesAndIdentity) {
                             "  D07=$0000",
                             "!!!STRONG CHECK (HARD RATIO) Name='Q6700' sSPEC='SLACQ' CpuSpeed=2.660 BusSpeed=1066 "
                             "Ratio=10.0 TDP=95.00 ThermSpec=71.0 VMin=0.8500 VMax=1.5000 Socket='LGA775' "
-                            "Tech='65 nm' Core='Kentsfield' Revision='G0'"));
+                            "Tech='65 nm' Core='Kentsfield' Revision='G0'",
+                            "!!!WEAK CHECK (NAME KEY) Name='X3220' sSPEC='' CpuSpeed=2.400 BusSpeed=1066 Ratio=9.0 "
+                            "TDP=105.00 ThermSpec=0.0 VMin=0.0000 VMax=0.0000 Socket='LGA775' Tech='65 nm' "
+                            "Core='Kentsfield' Revision='G0'"));
     EXPECT_EQ(c.BrandString, "Intel(R) Core(TM)2 Quad CPU    Q6600  @ 2.40GHz");
     EXPECT_EQ(c.IdentifiedName, "Intel Core2 Quad Processor Q6600");
     EXPECT_EQ(c.IntelInfo.SSpec, "SLACR");

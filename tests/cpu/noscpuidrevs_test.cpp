@@ -303,3 +303,196 @@ TEST(DeriveIntel, BuiltInTableTellsTheAtomsApart) {
     EXPECT_EQ(cpu.IntelInfo.SSpec, "SLB6Z");
     EXPECT_THAT(cpu.Notes, ::testing::StartsWith("!!!STRONG CHECK (FEATURES) Name='N270'"));
 }
+
+// ---- the built-in tables: a representative processor of every line ----------------------
+
+namespace {
+
+constexpr std::uint32_t XD = RevExecuteDisable, EIST = RevEist, EM64 = Rev64Bit, VT = RevVmx, HT = RevHtt;
+
+// An Intel processor as CPUID shows it: signature, brand string, its largest
+// cache (the third level when it has one) and its features.
+struct IntelCase {
+    std::uint32_t signature;
+    const char* brand;
+    std::uint32_t cacheKb;
+    bool level3;
+    std::uint32_t features;
+    const char* name;  // the identified name: the line's prefix and the model
+};
+
+const IntelCase IntelCases[] = {
+    {0x106CA, "Intel(R) Atom(TM) CPU N450   @ 1.66GHz", 512, false, XD | EIST | EM64 | HT, "Intel Atom Processor N450"},
+    {0xF24, "Intel(R) Pentium(R) 4 CPU 2.40GHz", 512, false, 0, "Intel Pentium 4 Processor 2.40 GHZ"},
+    {0xF25, "Intel(R) Pentium(R) 4 CPU 3.20GHz", 2048, true, HT,
+     "Intel Pentium Processor Extreme Edition 3.20 GHZ"},
+    {0xF24, "Mobile Intel(R) Pentium(R) 4 - M CPU 1.80GHz", 512, false, 0,
+     "Mobile Intel Pentium 4 Processors - M 1.80 GHZ"},
+    {0xF44, "Intel(R) Pentium(R) D CPU 2.80GHz", 2048, false, XD | EM64, "Intel Pentium D processor 820"},
+    {0x1067A, "Intel(R) Core(TM)2 Duo CPU     E8400  @ 3.00GHz", 6144, false, XD | EIST | EM64 | VT,
+     "Intel Core2 Duo Desktop Processor E8400"},
+    {0x6FA, "Intel(R) Core(TM)2 Duo CPU     T7500  @ 2.20GHz", 4096, false, XD | EIST | EM64 | VT,
+     "Intel Core2 Duo Mobile Processor T7500"},
+    {0x10676, "Intel(R) Core(TM)2 Extreme CPU X9650  @ 3.00GHz", 12288, false, XD | EIST | EM64 | VT,
+     "Intel Core2 Extreme Processor QX9650"},
+    {0x10676, "Intel(R) Core(TM)2 Extreme CPU X9100  @ 3.06GHz", 6144, false, XD | EIST | EM64 | VT,
+     "Intel Core2 Extreme Processor X9100"},
+    {0x1067A, "Intel(R) Core(TM)2 Quad CPU    Q9550  @ 2.83GHz", 12288, false, XD | EIST | EM64 | VT,
+     "Intel Core2 Quad Processor Q9550"},
+    {0x1067A, "Intel(R) Core(TM)2 Quad  CPU   Q9000  @ 2.00GHz", 6144, false, XD | EIST | EM64 | VT,
+     "Intel Core2 Quad Mobile Processor Q9000"},
+    {0x1067A, "Intel(R) Core(TM)2 Solo CPU    SU3500  @ 1.40GHz", 3072, false, XD | EIST | EM64 | VT,
+     "Intel Core2 Solo Processor SU3500"},
+    {0x10676, "Intel(R) Xeon(R) CPU           E5450  @ 3.00GHz", 12288, false, XD | EIST | EM64 | VT,
+     "Intel Xeon Processor E5450"},
+    {0x6E8, "Genuine Intel(R) CPU           T2400  @ 1.83GHz", 2048, false, XD | EIST,
+     "Intel Core Duo processor T2400"},
+    {0x6E8, "Genuine Intel(R) CPU           T1400  @ 1.83GHz", 2048, false, XD | EIST,
+     "Intel Core Solo processor T1400"},
+    {0x6D8, "Intel(R) Pentium(R) M processor 2.00GHz", 2048, false, XD | EIST, "Intel Pentium M Processor 760"},
+    {0x6F6, "Intel(R) Celeron(R) CPU        520  @ 1.60GHz", 1024, false, XD | EM64, "Intel Celeron M Processor 520"},
+    {0x6D6, "Intel(R) Celeron(R) M processor         1.30GHz", 1024, false, 0, "Intel Celeron M Processor 350"},
+    {0xF27, "Intel(R) Celeron(R) CPU 2.00GHz", 128, false, 0, "Intel Celeron Processor 2.00 GHZ"},
+    {0x6B1, "", 256, false, 0, "Intel Celeron Processor 1.20 GHZ"},
+    {0x10661, "Intel(R) Celeron(R) CPU          430  @ 1.80GHz", 512, false, XD | EM64,
+     "Intel Celeron Processor 400 Sequence 430"},
+    {0xF41, "Intel(R) Celeron(R) CPU 2.80GHz", 256, false, XD | EM64, "Intel Celeron D Processor 336"},
+    {0x6FD, "Intel(R) Celeron(R) CPU        E1200  @ 1.60GHz", 512, false, XD | EM64,
+     "Intel Celeron Processor Family E1200"},
+    {0xF27, "Mobile Intel(R) Celeron(R) CPU 2.00GHz", 256, false, 0, "Mobile Intel Celeron Processors 2.00 GHZ"},
+    {0x686, "", 128, false, 0, "Mobile Intel Celeron Processors 650 MHZ"},
+    {0x906E9, "Intel(R) Pentium(R) CPU G4560 @ 3.50GHz", 3072, true, XD | EIST | EM64 | VT | HT,
+     "Intel Pentium Processor G4560"},
+    {0x543, "", 0, false, 0, "Intel Pentium Processor with MMX Technology 200 MHZ"},
+    {0x582, "", 0, false, 0, "Mobile Intel Pentium 266 MHZ"},
+    {0x617, "", 256, false, 0, "Intel Pentium Pro Processors 200 MHZ"},
+    {0x633, "", 512, false, 0, "Intel Pentium II Processor 266 MHZ"},
+    {0x652, "", 1024, false, 0, "Intel Pentium II Xeon Processor 400 MHZ"},
+    {0x6B1, "", 512, false, 0, "Intel Pentium III Processor 1.40 GHZ"},
+    {0x6A1, "", 2048, false, 0, "Intel Pentium III Xeon Processor 700 MHZ"},
+    {0x1067A, "Pentium(R) Dual-Core  CPU      E5200  @ 2.50GHz", 2048, false, XD | EIST | EM64,
+     "Intel Pentium Dual-Core Desktop Processor E5200"},
+    {0x1067A, "Pentium(R) Dual-Core CPU       T4200  @ 2.00GHz", 1024, false, XD | EIST | EM64,
+     "Intel Pentium Dual-Core Mobile Processor T4200"},
+    {0xF34, "Intel(R) Xeon(TM) CPU 3.00GHz", 1024, false, EM64 | HT, "Intel Xeon Processor 3.00 GHZ"},
+    {0x106A5, "Intel(R) Core(TM) i7 CPU         920  @ 2.67GHz", 8192, true, XD | EIST | EM64 | VT | HT,
+     "Intel Core i7 Processor I7-920"},
+    {0x106A5, "Intel(R) Core(TM) i7 CPU         975  @ 3.33GHz", 8192, true, XD | EIST | EM64 | VT | HT,
+     "Intel Core i7 Processor Extreme Edition I7-975"},
+    {0x206A7, "Intel(R) Core(TM) i7-2630QM CPU @ 2.00GHz", 6144, true, XD | EIST | EM64 | VT | HT,
+     "Intel Core i7 Mobile Processor I7-2630QM"},
+    {0x106E5, "Intel(R) Core(TM) i7 CPU       X 920  @ 2.00GHz", 8192, true, XD | EIST | EM64 | VT | HT,
+     "Intel Core i7 Mobile Processor Extreme Edition I7-920XM"},
+    {0x206A7, "Intel(R) Core(TM) i5-2500K CPU @ 3.30GHz", 6144, true, XD | EIST | EM64 | VT,
+     "Intel Core i5 Processor I5-2500K"},
+    {0x206A7, "Intel(R) Core(TM) i5-2410M CPU @ 2.30GHz", 3072, true, XD | EIST | EM64 | VT | HT,
+     "Intel Core i5 Mobile Processor I5-2410M"},
+    {0x206A7, "Intel(R) Core(TM) i3-2100 CPU @ 3.10GHz", 3072, true, XD | EIST | EM64 | VT | HT,
+     "Intel Core i3 Desktop Processor I3-2100"},
+    {0x206A7, "Intel(R) Core(TM) i3-2310M CPU @ 2.10GHz", 3072, true, XD | EIST | EM64 | VT | HT,
+     "Intel Core i3 Mobile Processor I3-2310M"},
+    {0x206A7, "Intel(R) Xeon(R) CPU E31230 @ 3.20GHz", 8192, true, XD | EIST | EM64 | VT | HT,
+     "Intel Xeon Processor E3-1230"},
+};
+
+// An AMD processor after its family analysis: the line and socket the brand
+// rules gave, its total L2 and its highest clock.
+struct AmdCase {
+    std::uint32_t signature;
+    std::uint8_t line, socket;
+    std::uint32_t l2Kb;
+    double maxMhz;
+    const char* revision;  // the row's Name
+    const char* core;
+};
+
+const AmdCase AmdCases[] = {
+    {0x100F23, 1, 0, 2048, 2600, "9950", "Agena"},     {0x100F42, 2, 0, 2048, 3200, "955", "Deneb"},
+    {0x100F42, 3, 0, 1024, 3100, "550", "Callisto"},   {0x100F42, 4, 0, 1536, 2800, "720", "Heka"},
+    {0x100F43, 5, 0, 2048, 3000, "B95", "Deneb"},      {0x20F51, 6, 0, 1024, 2600, "252", "troy"},
+    {0x40F13, 8, 4, 2048, 2600, "2218", "santa rosa"}, {0x100F42, 9, 0, 2048, 2700, "2384", "Shanghai"},
+    {0x100F80, 10, 0, 3072, 2600, "2435", "Istanbul"}, {0x6A0, 18, 0, 512, 1833, "2500+", "barton"},
+    {0x6A0, 19, 0, 512, 1867, "2500+", "barton"},      {0x70FF2, 20, 7, 512, 2700, "LE-1640", "lima"},
+    {0x60FB2, 21, 7, 1024, 2300, "BE-2400", "brisbane"}, {0x100F23, 22, 0, 1024, 2700, "7750", "Kuma"},
+    {0x20FF0, 23, 0, 512, 2000, "3200+", "venice"},    {0x40F33, 24, 7, 2048, 3000, "6000+", "windsor"},
+    {0x20F71, 25, 0, 1024, 2800, "FX-57", "san diego"}, {0x40F32, 26, 7, 2048, 2800, "FX-62", "windsor"},
+    {0x20F42, 27, 0, 1024, 1800, "3000+", "newark"},   {0x100F62, 28, 0, 1024, 2000, "170u", "Sargas"},
+    {0x100F62, 29, 12, 1024, 2000, "M300", "Caspian"}, {0x100F62, 30, 0, 2048, 3000, "250", "Regor"},
+    {0x100F52, 31, 0, 1536, 2900, "435", "Rana"},      {0x100F52, 32, 0, 2048, 2600, "620", "Propus"},
+    {0x100F62, 35, 0, 1024, 2700, "140", "Sargas"},    {0x40FC2, 36, 10, 256, 1800, "3000+", ""},
+    {0x40FC2, 37, 10, 512, 2000, "MK-36", "richmond"}, {0x60F82, 38, 10, 1024, 2000, "TL-60", "tyler"},
+    {0x200F31, 40, 11, 2048, 2100, "ZM-80", "Lion"},   {0x100F62, 41, 12, 1024, 2200, "M500", "Caspian"},
+    {0x5A2, 11, 0, 0, 500, "LX 800", ""},
+};
+
+bool Ambiguous(const std::string& notes) {
+    return notes.find("Found more than one") != std::string::npos || notes.find("Found no") != std::string::npos;
+}
+
+}  // namespace
+
+TEST(BuiltInRevisions, ARepresentativeIntelProcessorOfEveryLineIsIdentified) {
+    for (const IntelCase& c : IntelCases) {
+        TNosCMCPUData cpu;
+        cpu.BrandString = c.brand;
+        cpu.Info.ExecuteDisable = (c.features & XD) != 0;
+        cpu.IntelInfo.Eist = (c.features & EIST) != 0;
+        cpu.IntelInfo.Em64t = (c.features & EM64) != 0;
+        cpu.IntelInfo.Vmx = (c.features & VT) != 0;
+        cpu.Info.Htt = (c.features & HT) != 0;
+        TCacheInfo& largest = c.level3 ? cpu.Info.L3 : cpu.Info.L2;
+        largest = {c.cacheKb != 0, c.cacheKb != 0, c.cacheKb * 1024, c.cacheKb * 1024, 1, 8, 64, 0};
+        DeriveIntelAdditionalData(cpu, leaf1(c.signature));
+        EXPECT_EQ(cpu.IdentifiedName, c.name) << c.brand << "\n" << cpu.Notes;
+        EXPECT_FALSE(Ambiguous(cpu.Notes)) << c.name << "\n" << cpu.Notes;
+    }
+}
+
+TEST(BuiltInRevisions, ARepresentativeAmdProcessorOfEveryLineIsIdentified) {
+    for (const AmdCase& c : AmdCases) {
+        auto cpu = amd();
+        cpu.Info.CoreCode = c.line;
+        cpu.Info.SocketCode = c.socket;
+        cpu.Info.L2.TotalSize = c.l2Kb * 1024;
+        cpu.MaxCoreClock = c.maxMhz;
+        DeriveAmdAdditionalData(cpu, leaf1(c.signature), {});
+        EXPECT_EQ(cpu.RevisionName, c.revision) << int(c.line) << "\n" << cpu.Notes;
+        EXPECT_EQ(cpu.Info.CoreName, c.core) << int(c.line);
+        EXPECT_FALSE(Ambiguous(cpu.Notes)) << int(c.line) << "\n" << cpu.Notes;
+    }
+}
+
+TEST(BuiltInRevisions, VIALinesAndAZenDieAreIdentified) {
+    for (const auto& [signature, name] : {std::pair<std::uint32_t, const char*>{0x678, "VIA C3 Ezra 800 MHz"},
+                                          {0x688, "VIA C3 Ezra-T 1.0 GHz"}}) {
+        TNosCMCPUData cpu;
+        DeriveViaAdditionalData(cpu, leaf1(signature));
+        EXPECT_EQ(cpu.IdentifiedName, name);
+    }
+    // A current AMD server processor, whose family no brand rule names: its
+    // die is still known (the 8-core virtual machine's L2 is no row's).
+    auto epyc = amd();
+    epyc.Info.Family = 25;
+    epyc.Info.L2.TotalSize = 8 * 1024 * 1024;
+    DeriveAmdAdditionalData(epyc, leaf1(0xA10F11), {});
+    EXPECT_EQ(epyc.Info.CoreName, "Genoa");
+    EXPECT_EQ(epyc.Info.DieRevision, "B1");
+    EXPECT_FALSE(Ambiguous(epyc.Notes));
+}
+
+TEST(BuiltInRevisions, EveryLineHasARow) {
+    const auto hasRow = [](TCpuidRevisions table, std::uint8_t code) {
+        return std::any_of(table.begin(), table.end(), [code](const TCpuidRevision& r) { return r.CoreCode == code; });
+    };
+    // Itanium lines (72, 73) run no IA-32 code of ours.
+    for (const TCpuNameKey& key : CpuNameKeys()) {
+        if (key.Code != 72 && key.Code != 73) {
+            EXPECT_TRUE(hasRow(IntelRevisions(), key.Code)) << int(key.Code);
+        }
+    }
+    // The lines the AMD brand rules give, but the embedded Opteron (7).
+    for (std::uint8_t code : {1, 2, 3, 4, 5, 6, 8, 9, 10, 11, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31,
+                              32, 35, 36, 37, 38, 40, 41})
+        EXPECT_TRUE(hasRow(AmdRevisions(), code)) << int(code);
+    for (std::uint8_t code = 91; code <= 95; ++code) EXPECT_TRUE(hasRow(ViaRevisions(), code)) << int(code);
+}
