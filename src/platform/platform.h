@@ -357,6 +357,9 @@ public:
     virtual std::vector<std::uint64_t> affinityWords();
     // 0 when the set is in force, else the system's error code.
     virtual std::uint32_t setAffinityWords(const std::vector<std::uint64_t>& words);
+    // The processor the calling thread runs on now; nullopt when the machine
+    // cannot tell. By default the lowest processor of the affinity set.
+    virtual std::optional<unsigned> currentProcessor();
     // CPUID with EAX = leaf and ECX = subleaf on the processor the program
     // runs on; a machine that does not answer gives zeros.
     virtual CpuidRegisters cpuid(std::uint32_t leaf, std::uint32_t subleaf);

@@ -1,6 +1,8 @@
 // What a machine without a facility answers.
 #include "platform/platform.h"
 
+#include <bit>
+
 namespace platform {
 namespace {
 
@@ -70,6 +72,13 @@ std::uint32_t Platform::setAffinityWords(const std::vector<std::uint64_t>& words
         if (words[i] != 0) return ErrorInvalidParameter;
     }
     return setProcessAffinity(words.empty() ? 0 : words.front());
+}
+std::optional<unsigned> Platform::currentProcessor() {
+    const auto words = affinityWords();
+    for (std::size_t w = 0; w < words.size(); ++w) {
+        if (words[w] != 0) return static_cast<unsigned>(w * 64 + std::countr_zero(words[w]));
+    }
+    return std::nullopt;
 }
 std::unique_ptr<ServiceManager> Platform::openServiceManager() { return nullptr; }
 std::optional<std::vector<DeviceRecord>> Platform::listDevices(const DeviceQuery&) { return std::nullopt; }

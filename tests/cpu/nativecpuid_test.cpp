@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -135,15 +136,22 @@ TEST(NativeCpuid, IdentificationLibraryAgreesWithTheKernel) {
     }
 }
 
-// Two measurements of 200 ms each (the only real wait of these tests).
+// Measurements of 200 ms each (the only real wait of these tests). A loaded
+// host may stall the thread inside one measurement, so two in a row need only
+// agree once in a few tries.
 TEST(NativeCpuid, TwoClockMeasurementsAgree) {
     if (procCpuinfo().empty()) GTEST_SKIP() << "no /proc/cpuinfo";
     platform::native::NativePlatform native;
     platform::ScopedPlatform scope(native);
-    const double first = TcxCpu().ProcessorInfo(0).Speed().RawMhz().Value();
-    const double second = TcxCpu().ProcessorInfo(0).Speed().RawMhz().Value();
-    if (first == 0) GTEST_SKIP() << "no time-stamp counter here";
-    EXPECT_NEAR(second, first, first * 0.05);
+    double previous = TcxCpu().ProcessorInfo(0).Speed().RawMhz().Value();
+    if (previous == 0) GTEST_SKIP() << "no time-stamp counter here";
+    bool agreed = false;
+    for (int attempt = 0; attempt < 5 && !agreed; ++attempt) {
+        const double next = TcxCpu().ProcessorInfo(0).Speed().RawMhz().Value();
+        agreed = std::abs(next - previous) <= previous * 0.05;
+        previous = next;
+    }
+    EXPECT_TRUE(agreed);
 }
 
 // The usage sampler's native route: the thread, fed from /proc/stat.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 #include "hw/cvcpuaffinity.h"
@@ -17,8 +18,17 @@ public:
         history.push_back(words);
         return 0;
     }
+    // The thread stays on processor 3 for the first checks after each pin.
+    std::optional<unsigned> currentProcessor() override {
+        if (checksBeforeArrival > 0) {
+            --checksBeforeArrival;
+            return 3;
+        }
+        return Machine::currentProcessor();
+    }
     std::vector<std::uint64_t> current{~0ull, 0xFFFFFFFFFull};
     std::vector<std::vector<std::uint64_t>> history;
+    int checksBeforeArrival = 0;
 };
 
 }  // namespace
@@ -36,4 +46,23 @@ TEST(CpuAffinity, PinsProcessorsPastTheFirst64AndGivesTheSetBack) {
     EXPECT_FALSE(missing.Success);
     EXPECT_EQ(missing.LastError, 87u);
     EXPECT_EQ(machine.history.size(), 2u);
+}
+
+TEST(CpuAffinity, RunsNothingBeforeTheThreadArrivesOnThePinnedProcessor) {
+    ManyCpus machine;
+    platform::ScopedPlatform scope(machine);
+    machine.checksBeforeArrival = 5;
+    {
+        TNosCpuAffinity late(70);
+        EXPECT_TRUE(late.Success);
+        EXPECT_EQ(machine.checksBeforeArrival, 0);
+    }
+    machine.checksBeforeArrival = 1000;
+    {
+        TNosCpuAffinity unreachable(70);
+        EXPECT_FALSE(unreachable.Success);
+        EXPECT_EQ(unreachable.LastError, 1460u);
+    }
+    // Both pins gave the starting set back.
+    EXPECT_EQ(machine.current, (std::vector<std::uint64_t>{~0ull, 0xFFFFFFFFFull}));
 }

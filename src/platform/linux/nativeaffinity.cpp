@@ -54,4 +54,10 @@ std::uint32_t NativePlatform::setAffinityWords(const std::vector<std::uint64_t>&
     return ::sched_setaffinity(0, set.bytes(), set.get()) == 0 ? 0 : static_cast<std::uint32_t>(errno);
 }
 
+std::optional<unsigned> NativePlatform::currentProcessor() {
+    const int cpu = ::sched_getcpu();
+    if (cpu < 0) return std::nullopt;
+    return static_cast<unsigned>(cpu);
+}
+
 }  // namespace platform::native

@@ -53,6 +53,7 @@ public:
     // Any number of processors (nativeaffinity.cpp).
     std::vector<std::uint64_t> affinityWords() override;
     std::uint32_t setAffinityWords(const std::vector<std::uint64_t>& words) override;
+    std::optional<unsigned> currentProcessor() override;
     // The instruction itself, on the calling thread (nativecpuid.cpp).
     CpuidRegisters cpuid(std::uint32_t leaf, std::uint32_t subleaf) override;
     std::uint64_t timeStampCounter() override;
