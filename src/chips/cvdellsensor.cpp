@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <cctype>
+#include <exception>
 #include <functional>
 
 #include "base/cvformat.h"
 #include "chips/cvchipaccess.h"
 #include "chips/cvchipconv.h"
 #include "core/cvtext.h"
+#include "firmware/cvsmbios.h"
 #include "hw/cvdriver.h"
 
 namespace {
@@ -85,8 +87,7 @@ TDellIndexSets DellIndexSets(const std::optional<TDellIdentity>& identity) {
 }
 
 TDELLSensor::TDELLSensor(TLink* link, std::uint32_t address, std::uint8_t chipCode, TSensorLogEvent onLog,
-                         std::string boardVendor, std::string boardProduct, std::string systemProduct,
-                         const std::optional<TDellIdentity>& identity)
+                         std::string boardVendor, std::string boardProduct, std::string systemProduct)
     : TSensor(link, address, chipCode, std::move(onLog), std::move(boardVendor), std::move(boardProduct),
               std::move(systemProduct)) {
     FChipName = "DELL";
@@ -95,7 +96,7 @@ TDELLSensor::TDELLSensor(TLink* link, std::uint32_t address, std::uint8_t chipCo
     FTempPresent.assign(IndexCount, false);
     FFanPresent.assign(IndexCount, false);
     FPwmPresent.assign(IndexCount, false);
-    const TDellIndexSets sets = DellIndexSets(identity);
+    const TDellIndexSets sets = DellIndexSets(readIdentity());
     const struct {
         const char* kind;
         const char* name;
@@ -137,6 +138,19 @@ TDELLSensor::TDELLSensor(TLink* link, std::uint32_t address, std::uint8_t chipCo
     for (bool p : FPwmPresent) {
         if (p) add(FPwms, Format("Pwm%d", {++n}), 3, 0);
     }
+}
+
+std::optional<TDellIdentity> TDELLSensor::readIdentity() {
+    if (!SMBiosExplorer) return std::nullopt;
+    TDellIdentity identity;
+    try {
+        identity.boardProduct = SMBiosExplorer->GetBoardProduct();
+        identity.systemMaker = SMBiosExplorer->GetSystemManufacturer();
+        identity.systemProduct = SMBiosExplorer->GetSystemProduct();
+    } catch (const std::exception& e) {
+        LogDebug(Format("DELL Support ERROR accessing SMBIOSExplorer (%s)", {e.what()}));
+    }
+    return identity;
 }
 
 void TDELLSensor::infoQuery() {

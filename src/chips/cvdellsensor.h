@@ -30,10 +30,9 @@ class TDELLSensor : public TSensor {
 public:
     static constexpr std::uint8_t ChipCode = 18;
 
-    // identity: the SMBIOS identity when the firmware tables were read.
+    // The index sets follow the machine identity the SMBIOS explorer gives.
     TDELLSensor(TLink* link, std::uint32_t address, std::uint8_t chipCode, TSensorLogEvent onLog,
-                std::string boardVendor, std::string boardProduct, std::string systemProduct,
-                const std::optional<TDellIdentity>& identity = std::nullopt);
+                std::string boardVendor, std::string boardProduct, std::string systemProduct);
 
 protected:
     void ReadTempsInternal(std::span<double> values) override;
@@ -45,6 +44,8 @@ protected:
 private:
     // One kind of reading: its command, its presence and its log names.
     struct TKind;
+    // Without an explorer, nullopt; a failed read keeps what was read by then.
+    std::optional<TDellIdentity> readIdentity();
     void infoQuery();
     void readKind(const TKind& kind, const std::vector<bool>& present, std::span<double> values);
 

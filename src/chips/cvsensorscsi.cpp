@@ -72,15 +72,20 @@ bool TSCSISensor::CollectData(platform::Device* drive, bool identify, bool wantT
         for (const auto page : AllPages) choose(page);
 
     auto request = std::make_unique<TLogSenseRequest>();
-    for (const auto page : pages) {
+    const auto read = [&](std::uint8_t page) {
         int length = 0;
-        if (!LogSense(drive, page, *request, length)) continue;
+        if (!LogSense(drive, page, *request, length)) return;
         if (std::string message; !CheckLogSensePage(*request, length, page, message)) {
             Log("TSCSISensor.CollectData WARNING : " + message, 1);
-            continue;
+            return;
         }
         collectPage(page, *request, length, data);
-    }
+    };
+    for (const auto page : pages) read(page);
+    // Many disks list page 2Fh but give their temperature in page 0Dh only.
+    const bool temperatureRead = std::find(pages.begin(), pages.end(), scsipage::Temperature) != pages.end();
+    if (wantTemperature && !data.TemperatureFound && !temperatureRead && hasPage(scsipage::Temperature))
+        read(scsipage::Temperature);
     return true;
 }
 

@@ -73,8 +73,10 @@ void RunProbe(TMonitor& monitor, TDetectionContext& context, const TSourceRow& r
             [&] { (monitor.DetectionSteps.*row.Probes[0])(context); });
 }
 
+bool OnWindows2000() { return OperatingSystem && OperatingSystem->Kind == KindWindows2000; }
+
 void RunAreca(TMonitor& monitor, TDetectionContext& context, const TSourceRow& row) {
-    if (OperatingSystem && OperatingSystem->Kind == KindWindows2000) {
+    if (OnWindows2000()) {
         monitor.Log.TraceMessage("INFO : Areca RAID DISABLED on Windows 2K", 0);
         return;
     }
@@ -177,7 +179,9 @@ void RunSource(TMonitor& monitor, TDetectionContext& context, const TSourceRow& 
         WriteOffLine(monitor, row);
         return;
     }
-    if (!RowBuilt(monitor.DetectionSteps, row)) {
+    // Areca's refusal on Windows 2000 holds whether or not its probe is built.
+    const bool refusedBySystem = row.Run == RunAreca && OnWindows2000();
+    if (!refusedBySystem && !RowBuilt(monitor.DetectionSteps, row)) {
         WriteDebugLog(std::string("INFO : ") + row.Source + " detection not built yet");
         return;
     }

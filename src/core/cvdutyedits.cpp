@@ -11,12 +11,7 @@ bool TDutyEdits::Set(int n, std::int32_t value) {
 }
 
 void TDutyEdits::Show(int n, std::int32_t value) {
-    struct Restore {
-        bool& flag;
-        bool saved;
-        ~Restore() { flag = saved; }
-    } restore{SuppressPwmWrite, SuppressPwmWrite};
-    SuppressPwmWrite = true;
+    TSuppressedWrites suppressed(*this);
     Set(n, value);
 }
 

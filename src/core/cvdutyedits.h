@@ -66,3 +66,17 @@ private:
     std::array<std::int32_t, Count> values_{};
     std::array<TWriteState, Count> writes_{};
 };
+
+// Raises SuppressPwmWrite for a scope and then gives back the value it found,
+// so a scope inside a suppressed stretch (start-up) leaves it suppressed.
+class TSuppressedWrites {
+public:
+    explicit TSuppressedWrites(TDutyEdits& edits) : flag_(edits.SuppressPwmWrite), saved_(flag_) { flag_ = true; }
+    ~TSuppressedWrites() { flag_ = saved_; }
+    TSuppressedWrites(const TSuppressedWrites&) = delete;
+    TSuppressedWrites& operator=(const TSuppressedWrites&) = delete;
+
+private:
+    bool& flag_;
+    bool saved_;
+};

@@ -89,7 +89,7 @@ TForm1::TForm1(TMonitor& monitor, std::vector<std::string> commandLine, TDialogs
       formStorage_(*this, "TForm1") {
     commandLineText_ = JoinCommandLine(commandLine);
     setObjectName("Form1");
-    setWindowTitle(Q(monitor_.Caption.empty() ? std::string("Caldavor") : monitor_.Caption));
+    setWindowTitle(Q(monitor_.Caption));
     setWindowIcon(ProgramIcon());
     resize(DefaultWidth, DefaultHeight);
     BuildPages();

@@ -16,7 +16,8 @@
 
 using cvformat::Format;
 
-TMonitor::TMonitor() {
+// The build names its version; the caption carries it from the start.
+TMonitor::TMonitor() : Caption("Caldavor " CALDAVOR_VERSION) {
     DutyEdits.OnChange = [this](int n) { EDFan1CyclesChange(FanControlContext(), n); };
 }
 
@@ -286,6 +287,7 @@ void TMonitor::FormCreate(const std::vector<std::string>& commandLine) {
     ParseCommandLine(commandLine.empty() ? std::vector<std::string>{}
                                          : std::vector<std::string>(commandLine.begin() + 1, commandLine.end()));
 
+    WriteDebugLog("FORMCREATE : before sharedmem");
     OpenSharedBlock();
 
     IO.IOAvailable = false;

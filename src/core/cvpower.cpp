@@ -17,19 +17,6 @@ constexpr int FansFull = 1, FansMinimum = 2, FansMaximum = 3;
 constexpr std::uint8_t BatteryCharging = 8, NoBattery = 128, Unknown = 255;
 constexpr int CellOnLine = 0, CellCharging = 1, CellOnBattery = 2, CellNoBattery = 3;
 
-// Raises the suppression flag for the scope: speeds set by the program are
-// no user change.
-class TSuppressedWrites {
-public:
-    explicit TSuppressedWrites(TMonitor& m) : flag_(m.DutyEdits.SuppressPwmWrite) { flag_ = true; }
-    ~TSuppressedWrites() { flag_ = false; }
-    TSuppressedWrites(const TSuppressedWrites&) = delete;
-    TSuppressedWrites& operator=(const TSuppressedWrites&) = delete;
-
-private:
-    bool& flag_;
-};
-
 void SetSlotPwm(TMonitor& m, const TPwmReadingData& slot, double percent) {
     if (slot.SensorIndex < 0 || static_cast<std::size_t>(slot.SensorIndex) >= m.Sensors.size()) return;
     m.Sensors[static_cast<std::size_t>(slot.SensorIndex)]->SetPwm(slot.ReadingIndex, percent);
@@ -63,8 +50,9 @@ void ForEachSensorGuarded(TMonitor& m, const char* failure, Call call) {
 
 }  // namespace
 
+// Speeds set by the program are no user change.
 void ExternalCommand(TMonitor& m, std::intptr_t wParam, std::intptr_t lParam) {
-    TSuppressedWrites suppressed(m);
+    TSuppressedWrites suppressed(m.DutyEdits);
     m.Log.LogMessage(Format("COMMAND received : wParam=%d lParam=%d",
                             {static_cast<long long>(wParam), static_cast<long long>(lParam)}));
     if (wParam == CommandSetFans) {
@@ -149,7 +137,7 @@ void PrepareForSuspend(TMonitor& m) {
 }
 
 void ResumeFromSuspend(TMonitor& m) {
-    TSuppressedWrites suppressed(m);
+    TSuppressedWrites suppressed(m.DutyEdits);
     LogSelectable(m, "Resuming from suspend...");
     m.IO.EnsureIO();
     if (m.IO.IOAvailable) {

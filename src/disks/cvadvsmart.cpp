@@ -24,6 +24,8 @@ void copyAnswer(std::span<std::uint8_t> buffer, std::span<const std::uint8_t> an
     const std::size_t delivered = std::min<std::size_t>(returned, answer.size());
     if (delivered <= offset) return;
     const std::size_t count = std::min(buffer.size(), delivered - offset);
+    // A command without data has no buffer: nothing to copy.
+    if (count == 0) return;
     std::memcpy(buffer.data(), answer.data() + offset, count);
 }
 

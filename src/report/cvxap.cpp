@@ -61,6 +61,11 @@ TCaldavorXAP::TCaldavorXAP(const TReadingSlots& readingSlots, const TSensorList&
     timer_.start();
 }
 
+void TCaldavorXAP::SetSettings(const TXapSettings& settings) {
+    settings_ = settings;
+    if (!settings_.Enabled && timer_.interval() != FirstIntervalMs) timer_.start(FirstIntervalMs);
+}
+
 // The socket sends at once, so no earlier datagram is ever still under way.
 void TCaldavorXAP::Broadcast(const std::string& msg) {
     transport_->Send(settings_.HostIP, settings_.BroadcastIP, port_, msg);

@@ -43,7 +43,9 @@ public:
                  std::unique_ptr<TXapTransport> transport = std::make_unique<TUdpXapTransport>());
 
     TXapSettings Settings() const override { return settings_; }
-    void SetSettings(const TXapSettings& settings) override { settings_ = settings; }
+    // A disable takes the heartbeat back to its first interval, so the next
+    // enable beats at once.
+    void SetSettings(const TXapSettings& settings) override;
     void Broadcast(const std::string& msg) override;
     // Selection: bit 0 temperatures, bit 1 fans.
     std::string BuildPCStatusMessage(int selection) override;

@@ -6,6 +6,7 @@
 
 #include "chips/chipsfixture.h"
 #include "chips/cvdellsensor.h"
+#include "firmware/cvsmbios.h"
 
 namespace {
 
@@ -46,8 +47,16 @@ protected:
             return TSMIRegisters{it->second, in.ebx, 0, 0};
         });
     }
-    std::unique_ptr<TDELLSensor> make(std::optional<TDellIdentity> id = std::nullopt) {
-        return CreateSensor<TDELLSensor>(nullptr, 0u, TDELLSensor::ChipCode, Logger(), "", "", "", id);
+    ~DellSensor() override { ResetCvsmbios(); }
+    std::unique_ptr<TDELLSensor> make() {
+        return CreateSensor<TDELLSensor>(nullptr, 0u, TDELLSensor::ChipCode, Logger(), "", "", "");
+    }
+    // The firmware tables name the machine; the sensor asks the explorer.
+    void identify(const std::string& maker, const std::string& product) {
+        machine().loadFromJson(R"({"smbios": {"structures": [{"type": 1, "manufacturer": ")" + maker +
+                                   R"(", "product": ")" + product + R"("}]}})",
+                               "dell-identity.json");
+        InitializeCvsmbios();
     }
 
     std::map<std::pair<std::uint32_t, std::uint32_t>, std::uint32_t> answers;
@@ -91,10 +100,12 @@ TEST_F(DellSensor, KeepsThePresentIndicesAndNamesThem) {
 
 TEST_F(DellSensor, SetsLevelsAndAnswersWhatWasDone) {
     levels[2] = 0;
-    auto s = make(TDellIdentity{"", "Dell Inc.", "Dell System XPS L502X"});  // only output 0 is tested
+    identify("Dell Inc.", "Dell System XPS L502X");
+    auto s = make();  // only output 0 is tested
     EXPECT_EQ(s->GetPwmCount(), 0);
+    EXPECT_NE(std::find(log.begin(), log.end(), "1 Tested temps : "), log.end());
     levels[0] = 0;
-    s = make(TDellIdentity{"", "Dell Inc.", "Dell System XPS L502X"});
+    s = make();
     ASSERT_EQ(s->GetPwmCount(), 1);
     struct Case {
         double percent;

@@ -84,6 +84,7 @@ protected:
 
 TEST_F(Power, CommandsSetEverySpeedSlotOrCloseOrOnlyLog) {
     AddPwmSensor();
+    monitor.DutyEdits.SuppressPwmWrite = false;  // running, past the start-up
     struct Case {
         int WParam, LParam;
         std::vector<std::string> Duties;
@@ -109,6 +110,17 @@ TEST_F(Power, CommandsSetEverySpeedSlotOrCloseOrOnlyLog) {
                                                             " lParam=" + std::to_string(c.LParam)}));
         EXPECT_FALSE(monitor.DutyEdits.SuppressPwmWrite);
     }
+}
+
+TEST_F(Power, ACommandOrAResumeDuringTheStartUpLeavesItsWritesSuppressed) {
+    monitor.FormCreate({"caldavor"});
+    AddPwmSensor();
+    monitor.HandleMessage(WM_USER + 1, 1, 1);
+    PowerBroadcast(monitor, 18);
+    EXPECT_TRUE(monitor.DutyEdits.SuppressPwmWrite);
+    duties.clear();
+    monitor.DutyEdits.Set(1, 55);  // as loading the duty edits does
+    EXPECT_TRUE(duties.empty()) << "an edit loaded during the start-up drives no fan";
 }
 
 TEST_F(Power, CommandsAndPowerEventsFromOutsideArriveAsQueuedMessages) {
@@ -223,6 +235,7 @@ TEST_F(Power, BroadcastsMapToSuspendResumeOrAStatusRequest) {
 
 TEST_F(Power, SuspendThenResumeBurstsTheVariedFansAndBringsTheTimersBack) {
     monitor.FormCreate({"caldavor"});
+    monitor.DutyEdits.SuppressPwmWrite = false;  // running, past the start-up
     monitor.AppendSensor(CreateSensor<TPwmSensor>(&duties, true));
     AddPwmSensor(true);
     for (std::size_t i = 1; i < monitor.Slots.PwmSlots.size(); ++i) monitor.Slots.PwmSlots[i].Variate = false;

@@ -163,15 +163,20 @@ TEST_F(DetectionOrder, RowDetailsAndFailingProbes) {
     EXPECT_EQ(called, (Lines{"advanced", "classic", "UGURU"})) << "failures stop nothing";
 }
 
-TEST_F(DetectionOrder, ArecaIsNotProbedOnWindows2000) {
+TEST_F(DetectionOrder, ArecaIsNotProbedOnWindows2000BuiltOrNot) {
     auto before = std::move(OperatingSystem);
     OperatingSystem = std::make_unique<TNosOperatingSystem>();
     OperatingSystem->Kind = 7;
-    monitor.DetectionSteps.ProbeArecaRAID = recorder("Areca");
-    DetectSensors(monitor);
+    for (const bool built : {true, false}) {
+        SCOPED_TRACE(built ? "built" : "not built");
+        clearTrace();
+        monitor.DetectionSteps.ProbeArecaRAID = built ? recorder("Areca") : TSourceProbe{};
+        DetectSensors(monitor);
+        EXPECT_TRUE(called.empty());
+        EXPECT_TRUE(traced("INFO : Areca RAID DISABLED on Windows 2K"));
+        EXPECT_FALSE(traced("INFO : Areca RAID detection not built yet"));
+    }
     OperatingSystem = std::move(before);
-    EXPECT_TRUE(called.empty());
-    EXPECT_TRUE(traced("INFO : Areca RAID DISABLED on Windows 2K"));
 }
 
 // ---- the links ------------------------------------------------------------------------

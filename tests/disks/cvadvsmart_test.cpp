@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 #include "disks/cvadvsmart.h"
@@ -444,4 +445,60 @@ TEST(DemoBoardDisk, AnswersIdentityPagesAndTemperature) {
     EXPECT_EQ(SmartThresholdEntry(hd.ThresholdData, 0).threshold, 6);
     EXPECT_TRUE(DiskAccessLog->empty());
     DiskAccessLog.reset();
+}
+
+// A self-test carries no data: each transport sends its register image with a
+// data length of 0 and answers its status. Extended test, sub-command 02h.
+TEST_F(DiskAccess, SelfTestGoesThroughEveryTransport) {
+    const auto zeros = [](std::size_t n) { return std::vector<std::uint8_t>(n, 0); };
+    const std::vector<std::uint8_t> task = bytes({0xD4, 0x00, 0x02, 0x4F, 0xC2, 0xA0, 0xB0});
+    const struct {
+        const char* transport;
+        const char* placement;
+        std::function<std::unique_ptr<TSmartHardDisk>()> make;
+        bool refuseSmartCodes;
+        std::uint32_t code;
+        std::vector<std::uint8_t> golden;  // the request's first bytes
+    } cases[] = {
+        {"Physical", R"("physical": {"drive": 0})",
+         [] { return std::make_unique<TSmartHardDiskPhysical>("\\\\.\\PhysicalDrive0", AccessPhysical); }, false,
+         disk::SmartSendDriveCommand, concat({le(0), task, bytes({0x00}), zeros(20)})},
+        {"SAT", R"("physical": {"drive": 0, "smartCodes": false, "ataPassThrough": false, "bridge": "SAT"})",
+         [] { return std::make_unique<TSmartHardDiskSat>("\\\\.\\PhysicalDrive0", AccessSAT, 1, 2); }, false,
+         disk::ScsiPassThrough,
+         concat({bytes({44, 0, 0, 0, 0, 0, 12, 24, 1, 0, 0, 0}), le(0), le(2), le(80), le(48),
+                 bytes({0xA1, 0x08, 0x0E}), task, zeros(6)})},
+        {"SCSI miniport", R"("scsi": {"port": 2, "target": 1})",
+         [] { return std::make_unique<TSmartHardDiskSCSI>("\\\\.\\Scsi2:", AccessSCSI, 2, 1); }, false,
+         disk::ScsiMiniport,
+         concat({le(28), bytes({'S', 'C', 'S', 'I', 'D', 'I', 'S', 'K'}), le(2), le(0x1B0509), le(0), le(32), le(0),
+                 task, bytes({0x00, 0x01}), zeros(19)})},
+        {"CSMI", R"("csmi": {"port": 0, "phy": 11, "sasAddress": "0x01000000000B0A50"})",
+         [] {
+             return std::make_unique<TSmartHardDiskCSMI>(
+                 "\\\\.\\Scsi0:", AccessCSMI, std::array<std::uint8_t, 8>{0x50, 0x0A, 0x0B, 0, 0, 0, 0, 0x01});
+         },
+         false, disk::ScsiMiniport,
+         concat({le(28), bytes({'C', 'S', 'M', 'I', 'S', 'A', 'S', 0}), le(60), le(25), le(0), le(140),
+                 bytes({11, 0xFF, 0, 0}), bytes({0x50, 0x0A, 0x0B, 0, 0, 0, 0, 1}), zeros(4),
+                 bytes({0x27, 0x80, 0xB0, 0xD4, 0x02, 0x4F, 0xC2, 0xA0}), zeros(12), le(0x11), le(0)})},
+        {"3ware", R"("threeWare": {"drive": 1, "port": 2, "controllerId": "0x1002"})",
+         [] { return std::make_unique<TSmartHardDisk3Ware>("\\\\.\\PhysicalDrive1", Access3ware, 2); }, true,
+         disk::ScsiMiniport,
+         concat({le(28), bytes({'<', '3', 'w', 'a', 'r', 'e', '>', 0}), le(60), le(0xA0000000), le(0), le(9), task,
+                 bytes({2})})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.transport);
+        testsupport::TestMachine m;
+        m->loadFromJson(std::string(R"({"disks": {"d": )") + diskJson(c.placement) + "}}", "selftest.json");
+        DiskAccessLog.emplace();
+        auto hd = c.make();
+        if (c.refuseSmartCodes) m->disks().pathFault("\\\\.\\PhysicalDrive1") = {SimDiskFault::Kind::Fail, 1};
+        EXPECT_EQ(hd->StartSelfTest(2, false), DiskOk);
+        const auto& sent = m->disks().recorder().back();
+        EXPECT_EQ(sent.code, c.code);
+        EXPECT_EQ(slice(sent.input, 0, c.golden.size()), c.golden);
+        EXPECT_EQ(m->disks().find("d")->selfTests(), bytes({0x02}));
+    }
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QNetworkDatagram>
 #include <QUdpSocket>
@@ -166,6 +168,51 @@ TEST_F(Xap, HeartbeatTimerWaitsForEnablingThenBeatsEveryMinute) {
     EXPECT_EQ(sent[0].Port, 3639);
     EXPECT_EQ(xap->TimerInterval(), 60000);
     EXPECT_TRUE(xap->TimerActive());
+
+    settings.Enabled = false;
+    xap->SetSettings(settings);
+    EXPECT_EQ(xap->TimerInterval(), 250) << "a later enable beats at once";
+    EXPECT_TRUE(xap->TimerActive());
+}
+
+// Runs the event loop until a datagram arrives: the milliseconds it took, or
+// -1 when none came within the limit.
+qint64 MsUntilDatagram(QUdpSocket& listener, int limitMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < limitMs) {
+        QCoreApplication::processEvents();
+        if (listener.hasPendingDatagrams() || listener.waitForReadyRead(5)) {
+            listener.receiveDatagram();
+            return clock.elapsed();
+        }
+    }
+    return -1;
+}
+
+// The heartbeat timer as it runs, datagrams on loopback.
+TEST_F(Xap, EnableDisableEnableBeatsWithinAQuarterSecondEachTime) {
+    QUdpSocket listener;
+    ASSERT_TRUE(listener.bind(QHostAddress::LocalHost, 0));
+    TCaldavorXAP xap(readingSlots, sensors, listener.localPort());
+    TXapSettings settings = xap.Settings();
+    settings.HostIP = settings.BroadcastIP = "127.0.0.1";
+    settings.Enabled = true;
+    xap.SetSettings(settings);
+    // 250 ms at most, with room for a loaded machine.
+    const qint64 first = MsUntilDatagram(listener, 2000);
+    EXPECT_GE(first, 0);
+    EXPECT_LT(first, 1000);
+
+    settings.Enabled = false;
+    xap.SetSettings(settings);
+    EXPECT_EQ(MsUntilDatagram(listener, 600), -1) << "silent while disabled";
+
+    settings.Enabled = true;
+    xap.SetSettings(settings);
+    const qint64 again = MsUntilDatagram(listener, 3000);
+    EXPECT_GE(again, 0) << "not a minute later";
+    EXPECT_LT(again, 1000);
 }
 
 // The real socket on loopback, at a port of the test's own.
