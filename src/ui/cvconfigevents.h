@@ -5,7 +5,9 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <QWidget>
@@ -42,6 +44,14 @@ struct TEventEditor {
 };
 
 using TEventRow = std::array<std::string, 5>;
+
+// A limit the user typed, as the condition carries it ("." for decimals),
+// when the whole text is a number: an optional sign, digits and at most one
+// decimal separator. The expression parser stops at text it cannot read, so
+// nothing else may reach the condition.
+std::optional<std::string> EventLimitFromEditor(std::string_view text, char decimalSeparator);
+// A stored limit as the editor shows it; one that is no number stays as stored.
+std::string EventLimitForEditor(const std::string& checkValue, char decimalSeparator);
 
 class TEventsTab {
 public:
