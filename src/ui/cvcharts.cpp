@@ -20,6 +20,7 @@
 #include "core/cvvars.h"
 #include "platform/platform.h"
 #include "ui/cvcontrolbinder.h"
+#include "ui/textfit.h"
 #include "ui/xygraph.h"
 
 namespace {
@@ -151,7 +152,14 @@ TChartsPage::TChartsPage(TMonitor& monitor, QWidget* parent) : QWidget(parent), 
     startTime_->setObjectName("EDGraphStartTime");
     endTime_ = new QLineEdit;
     endTime_->setObjectName("EDGraphEndTime");
-    for (QLineEdit* edit : {startTime_, endTime_}) edit->setReadOnly(true);
+    // Wide enough for the whole date and time of the locale's picture; two
+    // digits in every field make the widest text.
+    const QString widest = QString::fromStdString(
+        FormatDateTime("c", EncodeDateTime({2028, 12, 28, 20, 58, 58, 0, 0}), platform::current().locale()));
+    for (QLineEdit* edit : {startTime_, endTime_}) {
+        edit->setReadOnly(true);
+        edit->setMinimumWidth(LineEditWidthFor(*edit, widest));
+    }
     times->addRow(Named("LABGraphStartTime", new QLabel("Start time")), startTime_);
     times->addRow(Named("LABGraphEndTime", new QLabel("End time")), endTime_);
     choice->addLayout(times);

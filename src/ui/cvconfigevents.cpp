@@ -21,6 +21,7 @@
 #include "core/cvsmartdisk.h"
 #include "disks/cvsmart.h"
 #include "ui/cvcontrolbinder.h"
+#include "ui/textfit.h"
 
 using cvformat::Format;
 
@@ -383,6 +384,7 @@ TEventsPage::TEventsPage(TEventsTab& tab, TDlgConfigModel& model, std::function<
     list_->setHeaderLabels({"Reading", "Kind", "Origin", "Check", "Action"});
     const int widths[] = {60, 50, 80, 50, 250};
     for (int i = 0; i < 5; ++i) list_->setColumnWidth(i, widths[i]);
+    fitter_ = new TColumnFitter(*list_);
     layout->addWidget(list_, 1);
 
     connect(howTo, &QLabel::linkActivated, this, [help = std::move(help)] {
@@ -467,6 +469,7 @@ void TEventsPage::Refresh(bool rows) {
             list_->addTopLevelItem(new QTreeWidgetItem(
                 QStringList{Q(row[0]), Q(row[1]), Q(row[2]), Q(row[3]), Q(row[4])}));
         }
+        fitter_->Fit();
         tab_.LVEventsChange(false);
     }
     remove_->setEnabled(tab_.RemoveEnabled);

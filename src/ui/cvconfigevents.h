@@ -22,6 +22,7 @@ class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class QTreeWidget;
+class TColumnFitter;
 
 // One entry of the source list: the reading an event watches.
 struct TEventSourceItem {
@@ -137,4 +138,5 @@ private:
     QPushButton* remove_ = nullptr;
     QPushButton* update_ = nullptr;
     QTreeWidget* list_ = nullptr;
+    TColumnFitter* fitter_ = nullptr;
 };
