@@ -41,14 +41,13 @@ std::size_t FastPos(std::string_view pattern, std::string_view text) {
 }
 
 std::string ExtractField(std::string_view text, char delimiter, unsigned n) {
-    if (text.empty()) return {};
     std::size_t start = 0;
     for (unsigned i = 0; i < n; ++i) {
-        const std::size_t d = text.find(delimiter, std::max<std::size_t>(start, 1));
+        const std::size_t d = text.find(delimiter, start);
         if (d == std::string_view::npos) return {};
         start = d + 1;
     }
-    const std::size_t end = text.find(delimiter, std::max<std::size_t>(start, n == 0 ? 1 : start));
+    const std::size_t end = text.find(delimiter, start);
     return std::string(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
 }
 

@@ -19,7 +19,8 @@ struct TLessTextAscii {
 // 1 for an empty pattern.
 std::size_t FastPos(std::string_view pattern, std::string_view text);
 
-// Field n of a delimited text; the first character always belongs to field 0.
+// Field n of a delimited text: field 0 runs up to the first delimiter, field n
+// follows the n-th, also when the text starts with one.
 std::string ExtractField(std::string_view text, char delimiter, unsigned n);
 // Field n of a wide text, only when a delimiter closes it.
 std::u16string ExtractFieldW(std::u16string_view text, char16_t delimiter, unsigned n);

@@ -17,7 +17,7 @@ std::set<const TPropertyHost*>& Owners() {
 
 TPropertyHost* ClaimOwner(TPropertyHost* owner) {
     if (owner && !Owners().insert(owner).second)
-        throw std::runtime_error(siconsts::LoadMessage(siconsts::TMessage::OnlyOneComponent));
+        throw ELanguageError(siconsts::LoadMessage(siconsts::TMessage::OnlyOneComponent));
     return owner;
 }
 }  // namespace

@@ -61,6 +61,26 @@ std::string MailHeaderValue(std::string_view value) {
     return out;
 }
 
+bool IsEnvelopeAddress(std::string_view address) {
+    return std::none_of(address.begin(), address.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte <= 0x20 || byte == 0x7F || c == '<' || c == '>';
+    });
+}
+
+std::string MailBodyLine(std::string_view line) {
+    std::string out;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] != '\r' && line[i] != '\n') {
+            out += line[i];
+            continue;
+        }
+        out += CRLF;
+        if (line[i] == '\r' && i + 1 < line.size() && line[i + 1] == '\n') ++i;
+    }
+    return out + CRLF;
+}
+
 std::string BuildMailMessage(const TMailProfile& profile, const std::string& subject,
                              const std::vector<std::string>& bodyLines, const platform::LocalTime& now,
                              std::uint32_t messageNumber) {
@@ -78,6 +98,6 @@ std::string BuildMailMessage(const TMailProfile& profile, const std::string& sub
         text += std::string("Content-Type: text/plain; charset=UTF-8") + CRLF;
     }
     text += CRLF;
-    for (const auto& line : bodyLines) text += line + CRLF;
+    for (const auto& line : bodyLines) text += MailBodyLine(line);
     return text;
 }

@@ -18,6 +18,13 @@ std::string FormatMailDate(const platform::LocalTime& time);
 // A header value without CR and LF, so no value can start a header of its own.
 std::string MailHeaderValue(std::string_view value);
 
+// An address the envelope can carry: no CR, LF, "<", ">", blank or other
+// control character.
+bool IsEnvelopeAddress(std::string_view address);
+// One body line as it goes on the wire: a bare CR or LF inside it is a line
+// break of its own, and CR LF ends every line.
+std::string MailBodyLine(std::string_view line);
+
 // messageNumber (below 1000000000) makes the Message-Id unique.
 std::string BuildMailMessage(const TMailProfile& profile, const std::string& subject,
                              const std::vector<std::string>& bodyLines, const platform::LocalTime& now,

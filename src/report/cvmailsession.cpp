@@ -218,12 +218,21 @@ std::string CurlTlsLibrary() {
 TMailOutcome SendMailSession(const TMailProfile& profile, const std::string& message,
                              const TMailSessionSettings& settings) {
     TMailOutcome outcome;
+    // Refused before any connection: such an address would change the envelope.
+    if (!IsEnvelopeAddress(profile.MailFrom)) {
+        AddErrorEntry(outcome.Log, "MailFrom", {});
+        return outcome;
+    }
+    if (!IsEnvelopeAddress(profile.MailTo)) {
+        AddErrorEntry(outcome.Log, "MailTo", {});
+        return outcome;
+    }
     if (profile.PopBeforeSmtp && !CheckMailbox(profile, settings, outcome.Log)) return outcome;
 
     std::string_view unsent = message;
-    const std::string from = "<" + MailHeaderValue(profile.MailFrom) + ">";
+    const std::string from = "<" + profile.MailFrom + ">";
     const std::unique_ptr<curl_slist, TCurlCleanup> recipients(
-        curl_slist_append(nullptr, ("<" + MailHeaderValue(profile.MailTo) + ">").c_str()));
+        curl_slist_append(nullptr, ("<" + profile.MailTo + ">").c_str()));
     // No upload size: MAIL FROM goes out without a SIZE parameter.
     TTransfer smtp = RunTransfer(Smtp, {profile.SmtpHost, profile.SmtpPort, profile.SmtpUser, profile.SmtpPassword},
                                  settings, [&](CURL* handle) {

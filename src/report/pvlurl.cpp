@@ -22,14 +22,16 @@ std::optional<std::string> RegisteredOpenCommand() {
 
 }  // namespace
 
-std::string BrowserCommandLine(const std::string& openCommand, const std::string& url) {
+std::vector<std::string> BrowserCommand(const std::string& openCommand, const std::string& url) {
     std::string command = openCommand;
     if (const auto quoted = command.find("\"%1"); quoted != std::string::npos) {
         command.erase(quoted);
     } else if (const auto bare = command.find("%1"); bare != std::string::npos) {
         command.erase(bare);
     }
-    return command + " " + url;
+    std::vector<std::string> words = SplitCommandLine(command);
+    words.push_back(url);
+    return words;
 }
 
 std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
@@ -58,8 +60,9 @@ void TpvlUrl::Execute() const {
     auto& desktop = platform::current().desktop();
     bool started = false;
     if (const auto command = RegisteredOpenCommand()) {
-        std::vector<std::string> words = SplitCommandLine(BrowserCommandLine(*command, Url));
-        if (!words.empty()) {
+        std::vector<std::string> words = BrowserCommand(*command, Url);
+        // A command of blanks only names no program.
+        if (words.size() > 1) {
             const std::string program = words.front();
             words.erase(words.begin());
             started = desktop.startProgram(program, words, "");

@@ -27,9 +27,10 @@ enum class TUrlShowCmd {
     ssShowNormal,
 };
 
-// The registered open command cut before its "%1" placeholder (a quoted one
-// first, its quote included), then a blank and url.
-std::string BrowserCommandLine(const std::string& openCommand, const std::string& url);
+// The program and arguments that open url: the registered open command cut
+// before its "%1" placeholder (a quoted one first, its quote included) and
+// split into words, then url whole as the last argument, whatever it holds.
+std::vector<std::string> BrowserCommand(const std::string& openCommand, const std::string& url);
 // A command line split into the program and its arguments: blanks separate,
 // double quotes group and are dropped.
 std::vector<std::string> SplitCommandLine(const std::string& commandLine);

@@ -65,7 +65,7 @@ TSCBaseFrame::TSCBaseFrame(int width, int height, QWidget* parent) : QFrame(pare
     panel_->setBackgroundRole(QPalette::Base);
     panel_->setGeometry(0, 0, width, height);
     auto* face = new QVBoxLayout(panel_);
-    face->setContentsMargins(1, 1, 1, 1);
+    face->setContentsMargins(0, 1, 0, 1);  // the frame's line is margin enough for a long description
     face->setSpacing(0);
     face->addStretch();
     face->addStretch();

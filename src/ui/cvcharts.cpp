@@ -20,12 +20,13 @@
 #include "core/cvvars.h"
 #include "platform/platform.h"
 #include "ui/cvcontrolbinder.h"
+#include "ui/textfit.h"
 #include "ui/xygraph.h"
 
 namespace {
 
 constexpr int ChartWidth = 392, ChartHeight = 171;
-constexpr std::uint32_t Black = 0x000000, Green = 0x008000;
+constexpr std::uint32_t Black = 0x000000;
 
 QColor FromBgr(std::uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
@@ -56,7 +57,13 @@ std::size_t RoundedTextLength(double v) { return std::to_string(static_cast<long
 }  // namespace
 
 std::uint32_t ChartColor(int rank) {
-    return ChartColors[static_cast<std::size_t>(rank) % ChartColors.size()];
+    static const std::vector<std::uint32_t> usable = [] {
+        std::vector<std::uint32_t> colours;
+        std::copy_if(ChartColors.begin(), ChartColors.end(), std::back_inserter(colours),
+                     [](std::uint32_t c) { return c != ChartFrameColor; });
+        return colours;
+    }();
+    return usable[static_cast<std::size_t>(rank) % usable.size()];
 }
 
 std::optional<TTimeRange> ChartTimeRange(const std::vector<TChartSeries>& series) {
@@ -101,6 +108,19 @@ std::pair<double, double> ChartBounds(double min, double max) {
     return {min >= 0 ? min * 0.98 : min * 1.02, max >= 0 ? max * 1.02 : max * 0.98};
 }
 
+std::pair<double, double> ChartInsetBounds(double min, double max, std::pair<double, double> bounds, int pixels) {
+    if (pixels <= 2 * ChartInsetPixels || !(max > min || bounds.second > bounds.first)) return bounds;
+    const double share = static_cast<double>(ChartInsetPixels) / pixels;
+    const double lowGap = min - bounds.first, highGap = bounds.second - max;
+    // Each gap must be share of the whole range, which grows with the gaps:
+    // the fixed point, exact for equal gaps, otherwise from the larger one.
+    const double even = share * (max - min) / (1 - 2 * share);
+    double low = std::max(lowGap, even), high = std::max(highGap, even);
+    if (lowGap > even) high = std::max(highGap, share * (max - min + lowGap) / (1 - share));
+    if (highGap > even) low = std::max(lowGap, share * (max - min + highGap) / (1 - share));
+    return {min - low, max + high};
+}
+
 std::string ChartAxisTitle(TReadingKind kind, bool useCelsius) {
     switch (kind) {
     case TReadingKind::Fan: return "RPM";
@@ -132,7 +152,14 @@ TChartsPage::TChartsPage(TMonitor& monitor, QWidget* parent) : QWidget(parent), 
     startTime_->setObjectName("EDGraphStartTime");
     endTime_ = new QLineEdit;
     endTime_->setObjectName("EDGraphEndTime");
-    for (QLineEdit* edit : {startTime_, endTime_}) edit->setReadOnly(true);
+    // Wide enough for the whole date and time of the locale's picture; two
+    // digits in every field make the widest text.
+    const QString widest = QString::fromStdString(
+        FormatDateTime("c", EncodeDateTime({2028, 12, 28, 20, 58, 58, 0, 0}), platform::current().locale()));
+    for (QLineEdit* edit : {startTime_, endTime_}) {
+        edit->setReadOnly(true);
+        edit->setMinimumWidth(LineEditWidthFor(*edit, widest));
+    }
     times->addRow(Named("LABGraphStartTime", new QLabel("Start time")), startTime_);
     times->addRow(Named("LABGraphEndTime", new QLabel("End time")), endTime_);
     choice->addLayout(times);
@@ -228,7 +255,7 @@ std::vector<TChartSeries> TChartsPage::CheckedSeries() const {
 
 void TChartsPage::PBChartPaint(QPaintDevice& device) {
     TXyPlot plot;
-    plot.PlotBegin(device, FromBgr(Black), FromBgr(Green), 1);
+    plot.PlotBegin(device, FromBgr(Black), FromBgr(ChartFrameColor), 1);
     const std::vector<TChartSeries> series = CheckedSeries();
     const auto time = ChartTimeRange(series);
     if (!time || !(time->End - time->Start > 0)) return plot.PlotEnd();
@@ -243,9 +270,9 @@ void TChartsPage::PBChartPaint(QPaintDevice& device) {
     const int width = device.width();
     plot.PlotArea(0, 100, 0, 100, plot.PlotCharWidth() * ChartMarginChars(min, max, step), 0, 0, 0, false);
     plot.PlotGridStyle(0, 0, 2, 7);
-    plot.PlotXAxis(FromBgr(Green), "", false, 0, width, 1, 0, false, true);
-    const auto [lower, upper] = ChartBounds(min, max);
-    plot.PlotYAxis(FromBgr(Green), ChartAxisTitle(Kind(), celsius), 1, lower, upper, step, 0, true, false, true);
+    plot.PlotXAxis(FromBgr(ChartFrameColor), "", false, 0, width, 1, 0, false, true);
+    const auto [lower, upper] = ChartInsetBounds(min, max, ChartBounds(min, max), device.height());
+    plot.PlotYAxis(FromBgr(ChartFrameColor), ChartAxisTitle(Kind(), celsius), 1, lower, upper, step, 0, true, false, true);
     for (const TChartSeries& s : series) {
         plot.SetPenColor(FromBgr(ChartColor(s.Rank)));
         plot.PlotMoveTo(0, Shown(s, s.Stats->WindowValue(1), celsius));

@@ -27,7 +27,10 @@ class TValueStats;
 // Series colours as 0x00BBGGRR, by rank among the checked slots.
 inline constexpr std::array<std::uint32_t, 8> ChartColors{0x008000, 0x0000FF, 0x808080, 0xFF0000,
                                                           0x00FF00, 0x808000, 0x00FFFF, 0xFF00FF};
-// The colour of the series of that 0-based rank; ranks past 8 cycle.
+// The chart's frame, axes and grid.
+inline constexpr std::uint32_t ChartFrameColor = 0x008000;
+// The colour of the series of that 0-based rank: the table without the
+// frame's colour, cycled, so no line can hide on the frame or a gridline.
 std::uint32_t ChartColor(int rank);
 
 // One series: a reading's chart window and how its values are shown.
@@ -51,6 +54,12 @@ double ChartGridStep(double min, double max);
 int ChartMarginChars(double min, double max, double step);
 // Each end 2 % of its own size away from the data.
 std::pair<double, double> ChartBounds(double min, double max);
+// Pixels between the lowest or highest value and the box's edge.
+inline constexpr int ChartInsetPixels = 4;
+// Bounds widened where needed so that min and max lie ChartInsetPixels
+// inside an axis of that many pixels: a line at either end never falls on
+// the frame.
+std::pair<double, double> ChartInsetBounds(double min, double max, std::pair<double, double> bounds, int pixels);
 // The value axis' title by kind: "C" or "F", "RPM", "V".
 std::string ChartAxisTitle(TReadingKind kind, bool useCelsius);
 

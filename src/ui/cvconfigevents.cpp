@@ -21,6 +21,7 @@
 #include "core/cvsmartdisk.h"
 #include "disks/cvsmart.h"
 #include "ui/cvcontrolbinder.h"
+#include "ui/textfit.h"
 
 using cvformat::Format;
 
@@ -164,13 +165,44 @@ TEventDef TEventsTab::ReadEventEditor() const {
         def.ReadingIdx = source.ReadingIdx;
     }
     def.CheckType = Within(Editor.Comparison, Comparisons.size()) ? Comparisons[static_cast<std::size_t>(Editor.Comparison)] : "";
-    def.CheckValue = Editor.Value;
+    def.CheckValue = EventLimitFromEditor(Editor.Value, cvformat::UserFormat().decimalSeparator).value_or(Editor.Value);
     def.Action = static_cast<TEventAction>(std::max(Editor.Action, 0));
     def.ActionPar1 = Editor.Param1;
     def.ActionPar2 = Editor.Param2;
     def.AllowEvery = Editor.AllowEvery;
     def.VerifiedFor = Editor.VerifiedFor;
     return def;
+}
+
+std::optional<std::string> EventLimitFromEditor(std::string_view text, char decimalSeparator) {
+    std::string limit;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        if (text.front() == '-') limit += '-';
+        text.remove_prefix(1);
+    }
+    bool digits = false;
+    bool separator = false;
+    for (const char c : text) {
+        if (std::isdigit(static_cast<unsigned char>(c))) {
+            digits = true;
+            limit += c;
+        } else if (c == decimalSeparator && !separator) {
+            separator = true;
+            limit += digits ? "." : "0.";
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digits) return std::nullopt;
+    if (limit.back() == '.') limit.pop_back();
+    return limit;
+}
+
+std::string EventLimitForEditor(const std::string& checkValue, char decimalSeparator) {
+    if (!EventLimitFromEditor(checkValue, '.')) return checkValue;
+    std::string shown = checkValue;
+    std::replace(shown.begin(), shown.end(), '.', decimalSeparator);
+    return shown;
 }
 
 bool TEventsTab::TestEventDef(const TEventDef& def) {
@@ -195,8 +227,12 @@ bool TEventsTab::TestEventDef(const TEventDef& def) {
 
 bool TEventsTab::IsEventValid() {
     Validity.clear();
+    const char separator = cvformat::UserFormat().decimalSeparator;
+    const bool number = EventLimitFromEditor(Editor.Value, separator).has_value();
+    if (!Editor.Value.empty() && !number)
+        Validity = Format("ERROR : the value must be a number, such as 60 or -2%s5", {std::string(1, separator)});
     const bool complete = Within(Editor.Source, EventSources.size()) && Within(Editor.Comparison, Comparisons.size()) &&
-                          Within(Editor.Action, Actions.size()) && !Editor.Value.empty() &&
+                          Within(Editor.Action, Actions.size()) && number &&
                           (Editor.Action == static_cast<int>(TEventAction::Beep) || !Editor.Param1.empty());
     return complete && TestEventDef(ReadEventEditor());
 }
@@ -250,7 +286,7 @@ void TEventsTab::LVEventsClick(int row) {
     if (Editor.Source >= 0) {
         const auto comparison = std::find(Comparisons.begin(), Comparisons.end(), def.CheckType);
         Editor.Comparison = comparison == Comparisons.end() ? -1 : static_cast<int>(comparison - Comparisons.begin());
-        Editor.Value = def.CheckValue;
+        Editor.Value = EventLimitForEditor(def.CheckValue, cvformat::UserFormat().decimalSeparator);
         const int action = static_cast<int>(def.Action);
         Editor.Action = Within(action, Actions.size()) ? action : -1;
         Editor.Param1 = def.ActionPar1;
@@ -258,7 +294,7 @@ void TEventsTab::LVEventsClick(int row) {
         Editor.AllowEvery = def.AllowEvery;
         Editor.VerifiedFor = def.VerifiedFor;
         AddEnabled = IsEventValid();
-        UpdateEnabled = true;
+        UpdateEnabled = AddEnabled;  // a stored limit that is no number must be mended first
         model_.SelectedEvent = row;
     }
     notify(false);
@@ -348,6 +384,7 @@ TEventsPage::TEventsPage(TEventsTab& tab, TDlgConfigModel& model, std::function<
     list_->setHeaderLabels({"Reading", "Kind", "Origin", "Check", "Action"});
     const int widths[] = {60, 50, 80, 50, 250};
     for (int i = 0; i < 5; ++i) list_->setColumnWidth(i, widths[i]);
+    fitter_ = new TColumnFitter(*list_);
     layout->addWidget(list_, 1);
 
     connect(howTo, &QLabel::linkActivated, this, [help = std::move(help)] {
@@ -432,6 +469,7 @@ void TEventsPage::Refresh(bool rows) {
             list_->addTopLevelItem(new QTreeWidgetItem(
                 QStringList{Q(row[0]), Q(row[1]), Q(row[2]), Q(row[3]), Q(row[4])}));
         }
+        fitter_->Fit();
         tab_.LVEventsChange(false);
     }
     remove_->setEnabled(tab_.RemoveEnabled);

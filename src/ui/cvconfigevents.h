@@ -5,7 +5,9 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <QWidget>
@@ -20,6 +22,7 @@ class QLineEdit;
 class QPushButton;
 class QSpinBox;
 class QTreeWidget;
+class TColumnFitter;
 
 // One entry of the source list: the reading an event watches.
 struct TEventSourceItem {
@@ -42,6 +45,14 @@ struct TEventEditor {
 };
 
 using TEventRow = std::array<std::string, 5>;
+
+// A limit the user typed, as the condition carries it ("." for decimals),
+// when the whole text is a number: an optional sign, digits and at most one
+// decimal separator. The expression parser stops at text it cannot read, so
+// nothing else may reach the condition.
+std::optional<std::string> EventLimitFromEditor(std::string_view text, char decimalSeparator);
+// A stored limit as the editor shows it; one that is no number stays as stored.
+std::string EventLimitForEditor(const std::string& checkValue, char decimalSeparator);
 
 class TEventsTab {
 public:
@@ -127,4 +138,5 @@ private:
     QPushButton* remove_ = nullptr;
     QPushButton* update_ = nullptr;
     QTreeWidget* list_ = nullptr;
+    TColumnFitter* fitter_ = nullptr;
 };

@@ -22,6 +22,7 @@
 #include "core/cvreadingslots.h"
 #include "hw/cvlink.h"
 #include "ui/cvcontrolbinder.h"
+#include "ui/textfit.h"
 #include "ui/cvdlgselecttemp.h"
 #include "ui/uiprompts.h"
 
@@ -534,6 +535,7 @@ TFanControlPage::TFanControlPage(TFanControlTab& tab, TDlgConfigModel& model, QW
     auto* panelLayout = new QHBoxLayout(panel_);
     panelLayout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(panel_, 1);
+    layout->addStretch();  // keeps the box at the top while the panel is hidden
 
     auto* left = new QVBoxLayout;
     left->addWidget(Named("LABFanControllers", new QLabel("Fan controllers")));
@@ -559,7 +561,7 @@ TFanControlPage::TFanControlPage(TFanControlTab& tab, TDlgConfigModel& model, QW
     editorLayout->setContentsMargins(0, 0, 0, 0);
     enabled_ = new QCheckBox("Controlled speed");
     enabled_->setObjectName("CBFanControllerEnabled");
-    speed_ = new QComboBox;
+    speed_ = new TElidingComboBox;
     speed_->setObjectName("CBControlledSpeed");
     method_ = new QComboBox;
     method_->setObjectName("CBFanControlMethod");
@@ -620,6 +622,8 @@ void TFanControlPage::Refresh() {
             for (const auto& item : items) list->addItem(Q(item));
         } else
             for (int i = 0; i < list->count(); ++i) list->item(i)->setText(Q(items[static_cast<std::size_t>(i)]));
+        // A label elided in the list is whole in its tooltip.
+        for (int i = 0; i < list->count(); ++i) list->item(i)->setToolTip(list->item(i)->text());
         list->setCurrentRow(chosen);
         if (chosen < 0) list->clearSelection();
     };

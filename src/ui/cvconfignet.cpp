@@ -87,6 +87,8 @@ QWidget* BuildMailTab(TDlgConfigModel& model, TControlBinder& binder, TMailQueue
     auto* page = new QWidget;
     auto* layout = new QHBoxLayout(page);
     auto* form = new QFormLayout;
+    // Fourteen rows: tight enough for the dialog's starting height.
+    form->setVerticalSpacing(4);
     layout->addLayout(form, 1);
     auto* profiles = Named("CBMailProfile", new QComboBox);
     profiles->setEnabled(false);

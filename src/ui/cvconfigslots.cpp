@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "base/cvformat.h"
+#include "ui/textfit.h"
 
 namespace {
 
@@ -343,6 +344,8 @@ TSlotsPage::TSlotsPage(TConfigSlots& tabs, TSlotTree tree, QWidget* parent)
     const auto& columns = TSlotTreeModel::Columns(tree);
     for (std::size_t c = 0; c < columns.size(); ++c)
         if (columns[c].Width > 0) view_->setColumnWidth(static_cast<int>(c), columns[c].Width);
+    auto* fitter = new TColumnFitter(*view_);
+    QObject::connect(&tabs.Model(tree), &QAbstractItemModel::modelReset, fitter, &TColumnFitter::Fit);
     layout->addWidget(view_, 1);
 
     stack_ = new QStackedWidget;

@@ -39,14 +39,17 @@ constexpr std::array<int, Columns> BuiltWidths{158, 40, 42, 40, 90};
 constexpr std::uint8_t ReportLinks[] = {LinkKinds::SMART, LinkKinds::ArecaRAID, LinkKinds::AMCC3wareRAID,
                                         LinkKinds::AdvSMART};
 
+// A status mark; without a colour an empty one, so unmarked rows align.
 QIcon Mark(const QColor& color) {
     QPixmap pixmap(16, 16);
     pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setBrush(color);
-    painter.setPen(color.darker());
-    painter.drawEllipse(2, 2, 12, 12);
+    if (color.isValid()) {
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(color);
+        painter.setPen(color.darker());
+        painter.drawEllipse(2, 2, 12, 12);
+    }
     return QIcon(pixmap);
 }
 
@@ -109,7 +112,8 @@ TSmartPageView::TSmartPageView(TMonitor& monitor, TExoticsPage* tiles, QWidget* 
       monitor_(monitor),
       tiles_(tiles),
       sound_(Mark(QColor(0, 160, 0))),
-      warning_(Mark(QColor(210, 0, 0))) {
+      warning_(Mark(QColor(210, 0, 0))),
+      noMark_(Mark(QColor())) {
     setObjectName("TSSmart");
     Build();
 }
@@ -137,6 +141,9 @@ void TSmartPageView::Build() {
     attributes_->header()->setMinimumSectionSize(0);
     attributes_->header()->setStretchLastSection(false);
     for (int column = 0; column < Columns; ++column) attributes_->setColumnWidth(column, BuiltWidths[column]);
+    connect(attributes_->header(), &QHeaderView::sectionResized, this, [this](int column) {
+        if (!sizing_ && column < Columns) userSized_.set(static_cast<std::size_t>(column));
+    });
     fitness_ = Named("PBSmartFitness", new QProgressBar(this));
     performance_ = Named("PBSmartPerformance", new QProgressBar(this));
 
@@ -252,11 +259,12 @@ void TSmartPageView::ShowSmartDisk(const TSmartDisk& disk) {
     const std::uint8_t link = disk.LinkKind();
     report_->setVisible(!disk.Serial().empty() && std::find(std::begin(ReportLinks), std::end(ReportLinks), link) !=
                                                       std::end(ReportLinks));
-    for (int column = 0; column < Columns; ++column)
-        attributes_->setColumnWidth(column, SmartColumnWidths[static_cast<std::size_t>(column)]);
     model_->setText(Q(disk.Model()));
     firmware_->setText(Q(disk.Firmware()));
     for (const auto& row : SmartAttributeRows(disk.AttributePage(), disk.ThresholdPage())) AddRow(row);
+    std::array<int, Columns> widths{};
+    std::copy_n(SmartColumnWidths.begin(), Columns, widths.begin());
+    ApplyColumnWidths(widths);
     const auto fitness = disk.Fitness(), performance = disk.Performance();
     if (fitness && performance) {
         SetBar(*fitness_, Percent(*fitness), Format("%d%%", {Percent(*fitness)}));
@@ -272,9 +280,8 @@ void TSmartPageView::ShowSmartDisk(const TSmartDisk& disk) {
 }
 
 void TSmartPageView::ShowScsiDisk(TSCSISensor& disk) {
-    attributes_->setColumnWidth(0, SmartColumnWidths[ScsiFirst]);
-    for (int column = 1; column < 4; ++column) attributes_->setColumnWidth(column, 0);
-    attributes_->setColumnWidth(4, SmartColumnWidths[ScsiLast]);
+    const std::array<int, Columns> scsiWidths{SmartColumnWidths[ScsiFirst], 0, 0, 0, SmartColumnWidths[ScsiLast]};
+    ApplyColumnWidths(scsiWidths);
     model_->setText(Q(disk.Model()));
     firmware_->setText(Q(disk.Revision()));
     TSCSISmartData data;
@@ -284,6 +291,7 @@ void TSmartPageView::ShowScsiDisk(TSCSISensor& disk) {
         const auto& attr = data.Attrs[static_cast<std::size_t>(i)];
         AddRow({LogSenseParameterName(attr.Page, static_cast<std::uint16_t>(attr.Code)), "", "", "", attr.Value, -1});
     }
+    ApplyColumnWidths(scsiWidths);  // again, to fit the rows
     if (data.ASC != 0 || data.ASCQ != 0)
         SetBar(*fitness_, 0, ScsiWarningText(data.ASC, data.ASCQ));
     else
@@ -293,9 +301,21 @@ void TSmartPageView::ShowScsiDisk(TSCSISensor& disk) {
 
 void TSmartPageView::AddRow(const TSmartAttributeRow& row) {
     auto* item = new QTreeWidgetItem(attributes_, {Q(row.Caption), Q(row.Value), Q(row.Worst), Q(row.Warn), Q(row.Raw)});
-    if (row.Image == SoundImage) item->setIcon(0, sound_);
-    if (row.Image == WarningImage) item->setIcon(0, warning_);
+    item->setIcon(0, row.Image == SoundImage ? sound_ : row.Image == WarningImage ? warning_ : noMark_);
     item->setData(0, Qt::UserRole, row.Image);
+}
+
+void TSmartPageView::ApplyColumnWidths(const std::array<int, Columns>& widths) {
+    sizing_ = true;
+    for (int column = 0; column < Columns; ++column) {
+        int width = widths[static_cast<std::size_t>(column)];
+        // A hidden column of this layout stays hidden.
+        if (width > 0 && !userSized_.test(static_cast<std::size_t>(column)))
+            width = std::max({width, static_cast<const QAbstractItemView*>(attributes_)->sizeHintForColumn(column),
+                              attributes_->header()->sectionSizeHint(column)});
+        attributes_->setColumnWidth(column, width);
+    }
+    sizing_ = false;
 }
 
 void TSmartPageView::SetBar(QProgressBar& bar, int position, const std::string& hint) {

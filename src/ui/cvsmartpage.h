@@ -4,6 +4,7 @@
 // disk search, and the log parameters of a SCSI disk.
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -71,11 +72,16 @@ private:
     void ShowSmartDisk(const TSmartDisk& disk);
     void ShowScsiDisk(TSCSISensor& disk);
     void AddRow(const TSmartAttributeRow& row);
+    // Shows the remembered widths, each at least as wide as its content
+    // unless the user set it.
+    void ApplyColumnWidths(const std::array<int, 5>& widths);
     static void SetBar(QProgressBar& bar, int position, const std::string& hint);
 
     TMonitor& monitor_;
     TExoticsPage* tiles_;
-    QIcon sound_, warning_;
+    QIcon sound_, warning_, noMark_;
+    std::bitset<5> userSized_;
+    bool sizing_ = false;
     QComboBox* drives_ = nullptr;
     QLineEdit* model_ = nullptr;
     QLineEdit* firmware_ = nullptr;

@@ -339,7 +339,8 @@ void TXyPlot::DrawLabel(const TAxisDraw& d, int pixel, const QString& text) {
     } else {
         widestLabel_ = std::max(widestLabel_, w);
         left = d.TicksLeft ? d.AxisX - majorTick - w - Scale + 1 : d.AxisX + majorTick + Scale;
-        top = pixel - textHeight_ / 2;
+        // A label at either end of the axis stays whole inside the picture.
+        top = std::clamp(pixel - textHeight_ / 2, 0, std::max(height_ - textHeight_, 0));
     }
     painter_->drawText(left, top + metrics.ascent(), text);
 }

@@ -51,14 +51,15 @@ TEST_F(DemoPagesTest, TicksFeedTheBoxesAndTheChart) {
 
     TChartsPage& charts = form->Charts();
     ASSERT_EQ(charts.JLVChart().topLevelItemCount(), static_cast<int>(monitor.Slots.TempSlots.size()));
-    charts.JLVChart().topLevelItem(2)->setCheckState(0, Qt::Checked);  // 30C, green
-    charts.JLVChart().topLevelItem(6)->setCheckState(0, Qt::Checked);  // the LM90's 40C, red
+    charts.JLVChart().topLevelItem(2)->setCheckState(0, Qt::Checked);  // 30C, red
+    charts.JLVChart().topLevelItem(6)->setCheckState(0, Qt::Checked);  // the LM90's 40C, grey
     QImage image(392, 171, QImage::Format_RGB32);
     charts.PBChartPaint(image);
-    // 30..40 with bounds 29.4..40.8: rows of the two values in the middle column.
-    const auto row = [](double v) { return static_cast<int>(std::nearbyint(171 - (v - 29.4) / (40.8 - 29.4) * 171)); };
-    EXPECT_EQ(image.pixel(250, row(30)), qRgb(0, 128, 0));
-    EXPECT_EQ(image.pixel(250, row(40)), qRgb(255, 0, 0));
+    // 30..40 within bounds inset from the box: rows of the two values in the middle column.
+    const auto [lower, upper] = ChartInsetBounds(30, 40, ChartBounds(30, 40), 171);
+    const auto row = [&](double v) { return static_cast<int>(std::nearbyint(171 - (v - lower) / (upper - lower) * 171)); };
+    EXPECT_EQ(image.pixel(250, row(30)), qRgb(255, 0, 0));
+    EXPECT_EQ(image.pixel(250, row(40)), qRgb(128, 128, 128));
 }
 
 TEST_F(DemoPagesTest, TicksDrawTheTrendArrowBesideTheRowAndInTheTile) {

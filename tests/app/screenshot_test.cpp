@@ -7,12 +7,19 @@
 #include <set>
 #include <vector>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyleOptionButton>
+#include <QStyleOptionComboBox>
+#include <QStyleOptionFrame>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QTest>
@@ -50,12 +57,101 @@ void ExpectPicture(const QImage& shot, const QWidget& window, const QString& nam
     EXPECT_GT(colours.size(), 16u) << name.toStdString();
 }
 
+// What a control shows of Text in Room pixels: whole, or elided on purpose
+// with the whole text as its tooltip.
+void ExpectWhole(const QWidget& control, const QString& text, int needed, int room, const QString& where) {
+    if (text.isEmpty() || needed <= room || control.toolTip() == text) return;
+    ADD_FAILURE() << where.toStdString() << ": " << control.metaObject()->className() << " "
+                  << control.objectName().toStdString() << " cuts \"" << text.toStdString() << "\" (" << needed
+                  << " px in " << room << ")";
+}
+
+int LineEditRoom(const QLineEdit& edit) {
+    QStyleOptionFrame option;
+    option.initFrom(&edit);
+    option.lineWidth = edit.hasFrame() ? edit.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, &edit) : 0;
+    const QRect contents = edit.style()->subElementRect(QStyle::SE_LineEditContents, &option, &edit);
+    const QMargins margins = edit.textMargins();
+    return contents.width() - margins.left() - margins.right() - 2 * 2;  // the edit's own side margins
+}
+
+int ComboRoom(const QComboBox& box) {
+    QStyleOptionComboBox option;
+    option.initFrom(&box);
+    option.editable = box.isEditable();
+    return box.style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, &box).width();
+}
+
+// Columns cut although the columns' contents fit the view side by side.
+void ExpectColumnsWhole(const QTreeView& view, const QString& where) {
+    const QHeaderView& header = *view.header();
+    std::vector<int> needed;
+    int total = 0;
+    for (int column = 0; column < header.count(); ++column) {
+        if (header.isSectionHidden(column) || view.columnWidth(column) == 0) {
+            needed.push_back(0);
+            continue;
+        }
+        const int width = std::max(static_cast<const QAbstractItemView&>(view).sizeHintForColumn(column),
+                                   header.sectionSizeHint(column));
+        needed.push_back(width);
+        total += width;
+    }
+    if (total > view.viewport()->width()) return;
+    for (int column = 0; column < header.count(); ++column)
+        if (view.columnWidth(column) < needed[static_cast<std::size_t>(column)])
+            ADD_FAILURE() << where.toStdString() << ": column " << column << " of " << view.objectName().toStdString()
+                          << " is " << view.columnWidth(column) << " px for " << needed[static_cast<std::size_t>(column)]
+                          << " px of content, with room in the view";
+}
+
+// Nothing a user must read is cut where the window has room for it.
+void ExpectReadable(const QWidget& window, const QString& where) {
+    for (const QWidget* widget : window.findChildren<QWidget*>()) {
+        if (!widget->isVisible()) continue;
+        if (const auto* label = qobject_cast<const QLabel*>(widget)) {
+            if (label->wordWrap() || label->textFormat() == Qt::RichText || Qt::mightBeRichText(label->text())) continue;
+            const QString text = QString(label->text()).remove('&');
+            ExpectWhole(*label, text, label->fontMetrics().horizontalAdvance(text),
+                        label->contentsRect().width() - 2 * label->margin(), where);
+        } else if (const auto* box = qobject_cast<const QCheckBox*>(widget)) {
+            ExpectWhole(*box, box->text(), box->sizeHint().width(), box->width(), where);
+        } else if (const auto* button = qobject_cast<const QPushButton*>(widget)) {
+            const QString text = QString(button->text()).remove('&');
+            QStyleOptionButton option;
+            option.initFrom(button);
+            const int room = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button).width();
+            const int icon = button->icon().isNull() ? 0 : button->iconSize().width() + 4;
+            ExpectWhole(*button, text, button->fontMetrics().horizontalAdvance(text) + icon, room, where);
+        } else if (const auto* edit = qobject_cast<const QLineEdit*>(widget)) {
+            if (edit->isReadOnly() && edit->parentWidget() && !qobject_cast<const QComboBox*>(edit->parentWidget()))
+                ExpectWhole(*edit, edit->text(), edit->fontMetrics().horizontalAdvance(edit->text()), LineEditRoom(*edit),
+                            where);
+        } else if (const auto* box = qobject_cast<const QComboBox*>(widget)) {
+            const int icon = box->itemIcon(box->currentIndex()).isNull() ? 0 : box->iconSize().width() + 4;
+            ExpectWhole(*box, box->currentText(), box->fontMetrics().horizontalAdvance(box->currentText()) + icon,
+                        ComboRoom(*box), where);
+        } else if (const auto* tree = qobject_cast<const QTreeView*>(widget)) {
+            ExpectColumnsWhole(*tree, where);
+        } else if (const auto* list = qobject_cast<const QListWidget*>(widget)) {
+            for (int row = 0; row < list->count(); ++row) {
+                const QListWidgetItem& item = *list->item(row);
+                const int needed = list->fontMetrics().horizontalAdvance(item.text()) + 8;
+                if (needed > list->viewport()->width() && item.toolTip() != item.text())
+                    ADD_FAILURE() << where.toStdString() << ": item \"" << item.text().toStdString() << "\" of "
+                                  << list->objectName().toStdString() << " is cut and has no tooltip";
+            }
+        }
+    }
+}
+
 QImage Shoot(QWidget& window, const QString& folder, const QString& name) {
     window.show();
     EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     QTest::qWait(50);  // the repaint of a page just chosen
     const QImage shot = GrabFromScreen(window);
     ExpectPicture(shot, window, name);
+    ExpectReadable(window, name);
     EXPECT_TRUE(shot.save(folder + "/" + name, "PNG")) << name.toStdString();
     return shot;
 }
@@ -66,14 +162,17 @@ struct TTabPicture {
     const char* File;
 };
 
+// The window keeps the size it had before the first tab was chosen.
 void ShootTabs(QWidget& window, QTabWidget& tabs, const std::vector<TTabPicture>& pictures, const QString& folder) {
     QImage before;
+    const QSize size = window.size();
     for (const auto& picture : pictures) {
         QWidget* page = tabs.findChild<QWidget*>(picture.Tab);
         ASSERT_NE(page, nullptr) << picture.Tab;
         tabs.setCurrentWidget(page);
         const QImage shot = Shoot(window, folder, picture.File);
         EXPECT_NE(shot, before) << picture.File << " looks like the tab before it";
+        EXPECT_EQ(window.size(), size) << picture.File;
         before = shot;
     }
 }
@@ -99,7 +198,8 @@ TEST_F(Screenshot, MainWindowThroughTheXServer) {
         demo.machine->simClock().advance(3000);
         demo.monitor.RxTimerMainTimer();
     }
-    for (const int item : {2, 6}) form.Charts().JLVChart().topLevelItem(item)->setCheckState(0, Qt::Checked);
+    const std::vector<int> charted{2, 6};
+    for (const int item : charted) form.Charts().JLVChart().topLevelItem(item)->setCheckState(0, Qt::Checked);
     // Four busy CPUs, the first disk and a board with its clock chip.
     CPUUsage.NumCPUs = 4;
     CPUUsage.total = 46.5f;
@@ -118,6 +218,21 @@ TEST_F(Screenshot, MainWindowThroughTheXServer) {
                {"TSExotics", "page-exotics.png"},
                {"TSInfo", "page-info.png"}},
               folder);
+
+    // Every checked series shows in its list colour inside the chart.
+    form.findChild<QTabWidget*>("pages")->setCurrentWidget(&form.Charts());
+    const QImage shot = Shoot(form, folder, "page-charts.png");
+    QWidget& chart = form.Charts().PBChart();
+    const QRect box(chart.mapTo(&form, QPoint(0, 0)) * form.devicePixelRatio(), chart.size() * form.devicePixelRatio());
+    for (const int item : charted) {
+        const QRgb colour = form.Charts().JLVChart().topLevelItem(item)->background(1).color().rgb();
+        // The frame's and the grid's pixels are no series' pixels.
+        EXPECT_NE(colour, qRgb(ChartFrameColor & 0xFF, (ChartFrameColor >> 8) & 0xFF, ChartFrameColor >> 16)) << item;
+        int pixels = 0;
+        for (int y = box.top() + 1; y < box.bottom(); ++y)
+            for (int x = box.left() + 1; x < box.right(); ++x) pixels += shot.pixel(x, y) == colour;
+        EXPECT_GT(pixels, 20) << "series of item " << item << " (" << std::hex << colour << ") is not in the chart";
+    }
 }
 
 TEST_F(Screenshot, DialogsThroughTheXServer) {
@@ -151,6 +266,12 @@ TEST_F(Screenshot, DialogsThroughTheXServer) {
     TDlgConfig config(demo.monitor, &form);
     FillConfigDialog(demo.monitor, config.Model());
     config.ShowModel();
+    config.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&config));
+    QTest::qWait(50);
+    // It opens at its starting size and keeps it through every tab and choice.
+    const QSize opened(TDlgConfig::Width, TDlgConfig::Height);
+    EXPECT_EQ(config.size(), opened);
     ShootTabs(config, config.Tabs(),
               {{"TSTemps", "dlgconfig-temps.png"},
                {"TSFans", "dlgconfig-fans.png"},
@@ -169,6 +290,18 @@ TEST_F(Screenshot, DialogsThroughTheXServer) {
     config.FanControl().LBFanControllersClick(0);
     config.FanControl().LBFanControlTempsClick(0);
     Shoot(config, folder, "dlgconfig-fancurve.png");
+    EXPECT_EQ(config.size(), opened);
+    // Without advanced fan control the box heads its empty tab.
+    auto* advanced = config.Tab("TSFanControl")->findChild<QCheckBox*>("CBAdvFanControl");
+    advanced->click();
+    Shoot(config, folder, "dlgconfig-fancontrol-off.png");
+    EXPECT_LT(advanced->y(), 2 * advanced->height());
+    EXPECT_EQ(config.size(), opened);
+    config.Tabs().setCurrentWidget(config.Tab("TSEvents"));
+    auto* events = config.Tab("TSEvents")->findChild<QTreeWidget*>("LVEvents");
+    QTest::mouseClick(events->viewport(), Qt::LeftButton, {}, events->visualItemRect(events->topLevelItem(0)).center());
+    Shoot(config, folder, "dlgconfig-events-row.png");
+    EXPECT_EQ(config.size(), opened);
     config.hide();
 
     TDlgSelectTemperature picker(&form);

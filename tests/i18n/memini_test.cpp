@@ -5,17 +5,21 @@
 
 namespace {
 
-TEST(ExtractField, FieldsOfALineWithTheFirstCharacterAlwaysInFieldZero) {
+TEST(ExtractField, FieldNFollowsTheNthDelimiterOnEveryLine) {
     const std::string line = "id\x01" "a\x01";
     EXPECT_EQ(ExtractField(line, '\x01', 0), "id");
     EXPECT_EQ(ExtractField(line, '\x01', 1), "a");
     EXPECT_EQ(ExtractField(line, '\x01', 2), "");
     EXPECT_EQ(ExtractField(line, '\x01', 3), "");
     EXPECT_EQ(ExtractField("", '\x01', 0), "");
-    // A leading delimiter belongs to field 0.
+    // A leading delimiter closes an empty field 0.
     const std::string leading = "\x01" "a\x01" "b";
-    EXPECT_EQ(ExtractField(leading, '\x01', 0), "\x01" "a");
-    EXPECT_EQ(ExtractField(leading, '\x01', 1), "b");
+    EXPECT_EQ(ExtractField(leading, '\x01', 0), "");
+    EXPECT_EQ(ExtractField(leading, '\x01', 1), "a");
+    EXPECT_EQ(ExtractField(leading, '\x01', 2), "b");
+    EXPECT_EQ(ExtractField(leading, '\x01', 3), "");
+    EXPECT_EQ(ExtractField("\x01", '\x01', 0), "");
+    EXPECT_EQ(ExtractField("\x01", '\x01', 1), "");
 }
 
 TEST(ExtractField, WideFieldsNeedAClosingDelimiter) {

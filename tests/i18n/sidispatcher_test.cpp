@@ -155,7 +155,7 @@ TEST_F(Dispatcher, OneComponentPerForm) {
     try {
         TsiLangRT second{form.get()};
         FAIL();
-    } catch (const std::runtime_error& e) {
+    } catch (const ELanguageError& e) {
         EXPECT_STREQ(e.what(), "Only one TsiCustomLang component per Form/DataModule allowed!");
     }
 }

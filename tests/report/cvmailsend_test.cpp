@@ -212,6 +212,59 @@ TEST_F(MailSender, EachFailingStepEndsTheMailWithItsErrorEntry) {
     }
 }
 
+TEST_F(MailSender, BareCrAndLfInABodyLineBecomeLineBreaksOnTheWire) {
+    TScriptedMailServer smtp(TMailScript::Smtp());
+    TCVMailServer sender(gui.Poster(), settings);
+    sender.QueueMail(Profile(smtp), "s", {"one\ntwo", "three\rfour", "five\r\nsix", "\n.", "end\n"}, Record());
+    sender.Resume();
+    ASSERT_TRUE(gui.RunPosted(1));
+    EXPECT_TRUE(done.at(0).Success);
+    const Lines mails = smtp.Mails();
+    ASSERT_EQ(mails.size(), 1u);
+    const std::string body = mails[0].substr(mails[0].find("\r\n\r\n") + 4);
+    // A "." alone on a line is dot-stuffed, so the mail does not end early.
+    EXPECT_EQ(body, "one\r\ntwo\r\nthree\r\nfour\r\nfive\r\nsix\r\n\r\n.\r\nend\r\n\r\n");
+}
+
+// The envelope and the Message-Id never carry such an address; the mail
+// fails its step before the POP3 or SMTP server hears a word.
+TEST_F(MailSender, AnUnusableAddressFailsItsStepBeforeAnyConnection) {
+    const struct {
+        const char* From;
+        const char* To;
+        const char* Entry;
+    } cases[] = {
+        {"caldavor@example.org>\r\nRCPT TO:<victim@example.org", "admin@example.org", "ERROR : MailFrom"},
+        {"<caldavor@example.org>", "admin@example.org", "ERROR : MailFrom"},
+        {"cal davor@example.org", "admin@example.org", "ERROR : MailFrom"},
+        {"caldavor@example.org", "admin@example.org> SIZE=1", "ERROR : MailTo"},
+        {"caldavor@example.org", "admin@example.org\n", "ERROR : MailTo"},
+        {"caldavor@example.org", "admin\t@example.org", "ERROR : MailTo"},
+        {"caldavor@example.org", "admin@example.org\x7f", "ERROR : MailTo"},
+    };
+    TScriptedMailServer pop(TMailScript::Pop3());
+    TScriptedMailServer smtp(TMailScript::Smtp());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Entry + std::string(" ") + ::testing::PrintToString(std::string(c.From) + "|" + c.To));
+        TMailProfile profile = Profile(smtp);
+        profile.MailFrom = c.From;
+        profile.MailTo = c.To;
+        profile.PopBeforeSmtp = true;
+        profile.PopHost = "127.0.0.1";
+        profile.PopPort = pop.PortText();
+        done.clear();
+        TCVMailServer sender(gui.Poster(), settings);
+        sender.QueueMail(profile, "s", {"b"}, Record());
+        sender.Resume();
+        ASSERT_TRUE(gui.RunPosted(1));
+        ASSERT_EQ(done.size(), 1u);
+        EXPECT_FALSE(done[0].Success);
+        EXPECT_EQ(done[0].Log, Lines{c.Entry});
+    }
+    EXPECT_EQ(pop.Connections(), 0);
+    EXPECT_EQ(smtp.Connections(), 0);
+}
+
 TEST_F(MailSender, AFailedLoginWithAutoTlsAndNoOpenSslAddsTheAdvice) {
     TMailScript script = TMailScript::Smtp();
     script.Replies["AUTH-DATA"] = "535 5.7.8 bad\r\n";

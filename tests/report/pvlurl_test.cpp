@@ -6,17 +6,28 @@
 
 namespace {
 
-TEST(BrowserCommandLine, CutsBeforeThePlaceholder) {
+// Whatever the URL holds, it is one untouched argument after the words of
+// the command cut before its placeholder.
+TEST(BrowserCommand, TheUrlIsOneArgumentUnderEveryCommandForm) {
+    using V = std::vector<std::string>;
+    const char* urls[] = {"http://x", "http://h.example/a b;rm -rf", "http://h.example/?q=\"a\" \"b\"&c=1",
+                          "http://h.example/x&y=2 \" -evil"};
     const struct {
-        std::string command, line;
-    } cases[] = {
-        {"C:\\b\\browser.exe \"%1\"", "C:\\b\\browser.exe  http://x"},
-        {"browser.exe -url %1 -new", "browser.exe -url  http://x"},
-        {"\"C:\\P F\\b.exe\" -osint -url \"%1\"", "\"C:\\P F\\b.exe\" -osint -url  http://x"},
-        {"b.exe %1 \"%1\"", "b.exe %1  http://x"},
-        {"b.exe", "b.exe http://x"},
+        std::string command;
+        V words;
+    } forms[] = {
+        {"C:\\b\\browser.exe \"%1\"", {"C:\\b\\browser.exe"}},
+        {"browser.exe -url %1 -new", {"browser.exe", "-url"}},
+        {"\"C:\\P F\\b.exe\" -osint -url \"%1\"", {"C:\\P F\\b.exe", "-osint", "-url"}},
+        {"b.exe %1 \"%1\"", {"b.exe", "%1"}},
+        {"b.exe", {"b.exe"}},
     };
-    for (const auto& c : cases) EXPECT_EQ(BrowserCommandLine(c.command, "http://x"), c.line) << c.command;
+    for (const auto& form : forms)
+        for (const std::string url : urls) {
+            V expected = form.words;
+            expected.push_back(url);
+            EXPECT_EQ(BrowserCommand(form.command, url), expected) << form.command << " | " << url;
+        }
 }
 
 TEST(SplitCommandLine, QuotesGroupBlanks) {
@@ -45,11 +56,11 @@ protected:
 
 TEST_F(Browser, StartsTheRegisteredCommandWithAnArgumentVector) {
     RegisterHtm("htmlfile", "\"C:\\Web\\browser.exe\" -nohome \"%1\"");
-    Open("http://h.example/a b;rm -rf");
+    Open("http://h.example/a b;rm -rf\"&x=1");
     ASSERT_EQ(machine->simDesktop().programs.size(), 1u);
     const auto& started = machine->simDesktop().programs[0];
     EXPECT_EQ(started.program, "C:\\Web\\browser.exe");
-    EXPECT_EQ(started.arguments, (std::vector<std::string>{"-nohome", "http://h.example/a", "b;rm", "-rf"}));
+    EXPECT_EQ(started.arguments, (std::vector<std::string>{"-nohome", "http://h.example/a b;rm -rf\"&x=1"}));
     EXPECT_TRUE(machine->simDesktop().documents.empty());
 }
 
@@ -61,6 +72,10 @@ TEST_F(Browser, WithoutARegisteredCommandTheDesktopOpensTheAddress) {
 }
 
 TEST_F(Browser, AFailedStartRaises) {
+    RegisterHtm("htmlfile", "\"%1\"");  // names no program: the URL is never started as one
+    EXPECT_THROW(Open("http://h.example/r"), EBrowserError);
+    EXPECT_TRUE(machine->simDesktop().programs.empty());
+    RegisterHtm("noclass", "");
     machine->simDesktop().documentsOpen = false;
     EXPECT_THROW(Open("http://h.example/r"), EBrowserError);
     RegisterHtm("htmlfile", "browser \"%1\"");

@@ -38,10 +38,35 @@ TEST(ChartSeries, MarginsStepsAndBounds) {
     EXPECT_DOUBLE_EQ(high2, 61.2);
 }
 
+// Inset bounds put the lowest and highest value at least the inset inside
+// an axis of 171 pixels, and leave bounds that already do so alone.
+TEST(ChartSeries, TheEndsOfTheDataStayInsideTheBox) {
+    const std::pair<double, double> cases[] = {{1507, 7500}, {0, 4000}, {20, 60}, {-10, -5}, {-3, 250}};
+    for (const auto& [min, max] : cases) {
+        const auto [lower, upper] = ChartInsetBounds(min, max, ChartBounds(min, max), 171);
+        EXPECT_LE(lower, ChartBounds(min, max).first) << min;
+        EXPECT_GE(upper, ChartBounds(min, max).second) << min;
+        const double pixel = 171 / (upper - lower);
+        EXPECT_GE((min - lower) * pixel, ChartInsetPixels - 1e-9) << min;
+        EXPECT_GE((upper - max) * pixel, ChartInsetPixels - 1e-9) << max;
+        // Widened no further than the inset asks.
+        if (std::pair{lower, upper} != ChartBounds(min, max)) {
+            EXPECT_NEAR(std::min((min - lower) * pixel, (upper - max) * pixel), ChartInsetPixels, 1e-6) << min;
+        }
+    }
+    // Bounds already far enough out stay.
+    EXPECT_EQ(ChartInsetBounds(50, 50, {49, 51}, 171), (std::pair<double, double>{49, 51}));
+    EXPECT_EQ(ChartInsetBounds(35.2, 35.9, ChartBounds(35.2, 35.9), 171), ChartBounds(35.2, 35.9));
+    EXPECT_EQ(ChartInsetBounds(0, 0, {0, 0}, 171), (std::pair<double, double>{0, 0}));
+}
+
 TEST(ChartSeries, ColoursCycleAndTitlesFollowTheKind) {
-    EXPECT_EQ(ChartColor(0), 0x008000u);
-    EXPECT_EQ(ChartColor(7), 0xFF00FFu);
-    EXPECT_EQ(ChartColor(8), ChartColor(0));
+    // The frame's green is never a series colour.
+    EXPECT_EQ(ChartColor(0), 0x0000FFu);
+    EXPECT_EQ(ChartColor(1), 0x808080u);
+    EXPECT_EQ(ChartColor(6), 0xFF00FFu);
+    EXPECT_EQ(ChartColor(7), ChartColor(0));
+    for (int rank = 0; rank < 16; ++rank) EXPECT_NE(ChartColor(rank), ChartFrameColor) << rank;
     EXPECT_EQ(ChartAxisTitle(TReadingKind::Temp, true), "C");
     EXPECT_EQ(ChartAxisTitle(TReadingKind::Temp, false), "F");
     EXPECT_EQ(ChartAxisTitle(TReadingKind::Fan, true), "RPM");
@@ -79,11 +104,11 @@ protected:
 TEST_F(ChartsPageTest, ChecksRecolourEveryCellAndAskOneRepaintEach) {
     ASSERT_EQ(page.JLVChart().topLevelItemCount(), 5);
     Check(2);
-    EXPECT_EQ(Cell(2), QColor(0, 128, 0));
+    EXPECT_EQ(Cell(2), QColor(255, 0, 0));
     EXPECT_EQ(page.RepaintRequests(), 1);
     Check(0);
-    EXPECT_EQ(Cell(0), QColor(0, 128, 0));
-    EXPECT_EQ(Cell(2), QColor(255, 0, 0));
+    EXPECT_EQ(Cell(0), QColor(255, 0, 0));
+    EXPECT_EQ(Cell(2), QColor(128, 128, 128));
     EXPECT_EQ(page.JLVChart().topLevelItem(1)->background(1).style(), Qt::NoBrush);
     EXPECT_EQ(page.RepaintRequests(), 2);
 }
@@ -132,16 +157,39 @@ TEST_F(ChartsPageTest, TheSecondSeriesBeginsFlatFromTheLeftEdge) {
     const int left = plot.PlotCharWidth() * (2 + 2);  // 33..60: step 1, two digits
     plot.PlotEnd();
     const int width = 392 - left;
-    const double lower = 33 * 0.98, upper = 60 * 1.02;
+    const auto [lower, upper] = ChartInsetBounds(33, 60, ChartBounds(33, 60), 171);
     const int y50 = static_cast<int>(std::nearbyint(171 - (50 - lower) / (upper - lower) * 171));
     const int y33 = static_cast<int>(std::nearbyint(171 - (33 - lower) / (upper - lower) * 171));
     // Where no dotted gridline sets a pixel: x mod 4 = 2.
     const auto offGrid = [](int x) { return x + (6 - x % 4) % 4; };
-    const QRgb red = qRgb(255, 0, 0), green = qRgb(0, 128, 0);
-    EXPECT_EQ(image.pixel(left + 2, y50), red);
-    EXPECT_EQ(image.pixel(left + width / 4 - 2, y50), red);
-    EXPECT_EQ(image.pixel(left + width / 2, y33), green);  // T1 ends at 10:05, 5/8 in
-    EXPECT_NE(image.pixel(offGrid(left + width * 3 / 4), y33), green);
+    const QRgb red = qRgb(255, 0, 0), grey = qRgb(128, 128, 128);
+    EXPECT_EQ(image.pixel(left + 2, y50), grey);
+    EXPECT_EQ(image.pixel(left + width / 4 - 2, y50), grey);
+    EXPECT_EQ(image.pixel(left + width / 2, y33), red);  // T1 ends at 10:05, 5/8 in
+    EXPECT_NE(image.pixel(offGrid(left + width * 3 / 4), y33), red);
+}
+
+// Two fans, one at the lowest and one at the highest value: both lines
+// show, inside the frame.
+TEST_F(ChartsPageTest, SeriesAtTheBoundsStayVisibleInsideTheFrame) {
+    page.CBChartElementsClick(1);
+    for (int m = 0; m <= 5; ++m) {
+        SampleTime = TenOClock + m * Minute;
+        chip->Sample(TReadingKind::Fan, {1507, 7500});
+    }
+    Check(0);
+    Check(1);
+    const QImage image = Paint();
+    for (const QRgb colour : {qRgb(255, 0, 0), qRgb(128, 128, 128)}) {
+        int inside = 0;
+        for (int y = 0; y < 171; ++y)
+            for (int x = 0; x < 392; ++x) {
+                if (image.pixel(x, y) != colour) continue;
+                ++inside;
+                ASSERT_TRUE(y >= ChartInsetPixels - 1 && y <= 170 - ChartInsetPixels + 1) << x << "," << y;
+            }
+        EXPECT_GT(inside, 200) << std::hex << colour;
+    }
 }
 
 TEST_F(ChartsPageTest, AZeroSpanOrAnUnboundSlotDrawsOnlyTheFrame) {

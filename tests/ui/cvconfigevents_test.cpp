@@ -128,29 +128,79 @@ TEST_F(EventsTab, RowTexts) {
 
 TEST_F(EventsTab, Validity) {
     tab.TSEventsShow();
+    const std::string notANumber = "ERROR : the value must be a number, such as 60 or -2.5";
     struct Case {
         std::string Value;
         int Action;
         std::string Param;
         bool Valid;
-        bool ParseMessage;
+        std::string Reason;
     };
     const Case cases[] = {
-        {"60", 2, "", true, false},          // beep needs no parameter
-        {"60", 0, "", false, false},         // execute does
-        {"60", 1, "hot", true, false},
-        {"", 2, "", false, false},
-        {"abc", 2, "", false, false},        // compiles, fails to evaluate
-        {"60+", 2, "", false, true},
-        {"(60", 2, "", false, true},
+        {"60", 2, "", true, ""},  // beep needs no parameter
+        {"60", 0, "", false, ""},  // execute does
+        {"60", 1, "hot", true, ""},
+        {"-5", 2, "", true, ""},
+        {"+5", 2, "", true, ""},
+        {"60.5", 2, "", true, ""},
+        {"", 2, "", false, ""},
+        // The parser would stop at the first text it cannot read and
+        // compare with 60 alone, or with something else than written.
+        {"60)", 2, "", false, notANumber},
+        {"60 60", 2, "", false, notANumber},
+        {"60 or 1", 2, "", false, notANumber},
+        {"abc", 2, "", false, notANumber},
+        {"60+", 2, "", false, notANumber},
+        {"(60", 2, "", false, notANumber},
+        {"6,5", 2, "", false, notANumber},
+        {"1e3", 2, "", false, notANumber},
+        {"-", 2, "", false, notANumber},
+        {"60)", 0, "", false, notANumber},  // said also while the editor is incomplete
     };
     for (const Case& c : cases) {
         edit(c.Value, c.Action, c.Param);
-        EXPECT_EQ(tab.IsEventValid(), c.Valid) << c.Value;
-        EXPECT_EQ(tab.Validity.rfind("ERROR parsing expression : ", 0) == 0, c.ParseMessage) << c.Value;
+        tab.CheckValidEvent();
+        EXPECT_EQ(tab.AddEnabled, c.Valid) << c.Value;
+        EXPECT_EQ(tab.Validity, c.Reason) << c.Value;
     }
     tab.Editor.Source = -1;
     EXPECT_FALSE(tab.IsEventValid());
+}
+
+TEST_F(EventsTab, LimitsTakeTheUsersDecimalSeparatorAndReachTheConditionWithAPoint) {
+    platform::LocaleInfo locale = machine_->locale();
+    locale.decimalSeparator = ',';
+    machine_->setLocale(locale);
+    tab.TSEventsShow();
+    edit("60.5");
+    tab.CheckValidEvent();
+    EXPECT_FALSE(tab.AddEnabled);
+    EXPECT_EQ(tab.Validity, "ERROR : the value must be a number, such as 60 or -2,5");
+    edit("-60,5");
+    tab.CheckValidEvent();
+    ASSERT_TRUE(tab.AddEnabled);
+    tab.BTNAddEventClick();
+    ASSERT_EQ(model.Events.size(), 1u);
+    EXPECT_EQ(model.Events[0].CheckValue, "-60.5");
+    EXPECT_EQ(EventToCondition(model.Events[0]), "sensor[0].temp[1].value>=-60.5");
+    tab.LVEventsClick(0);
+    EXPECT_EQ(tab.Editor.Value, "-60,5");
+    EXPECT_TRUE(tab.UpdateEnabled);
+}
+
+// A file may hold what the parser accepts; such a row loads as stored and
+// must be mended before Update.
+TEST_F(EventsTab, AStoredLimitThatIsNoNumberLoadsAsStored) {
+    tab.TSEventsShow();
+    model.Events.push_back(def(0, TEventSource::Temp, 1, TEventAction::Beep));
+    model.Events[0].CheckValue = "60 or 1";
+    tab.LVEventsClick(0);
+    EXPECT_EQ(model.SelectedEvent, 0);
+    EXPECT_EQ(tab.Editor.Value, "60 or 1");
+    EXPECT_FALSE(tab.UpdateEnabled);
+    tab.Editor.Value = "61";
+    tab.CheckValidEvent();
+    EXPECT_TRUE(tab.UpdateEnabled);
 }
 
 TEST_F(EventsTab, RowsAddUpdateAndRemoveWhileOkWaitsForALoadedRow) {

@@ -1,3 +1,4 @@
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -187,22 +188,42 @@ TEST_F(SmartPageTest, ARefusedSelfTestShowsUnsupported) {
     EXPECT_EQ(Child<QLineEdit>("EDHDTestStatus").text(), "unsupported?!?");
 }
 
+// The built widths are where columns start: a column grows to show its
+// content whole, and one the user sized keeps its width in its layout.
 TEST_F(SmartPageTest, EachLayoutKeepsItsOwnColumnWidths) {
     EXPECT_EQ(page.SmartColumnWidths, (std::array<int, 10>{158, 40, 42, 40, 90, 280, 0, 0, 0, 90}));
     AddSearchDisk();
     AddScsiDisk();
     Choose(0);
-    EXPECT_EQ(Widths(), (std::vector<int>{158, 40, 42, 40, 90}));
+    const std::vector<int> fitted = Widths();
+    const std::vector<int> built{158, 40, 42, 40, 90};
+    for (int c = 0; c < 5; ++c) EXPECT_GE(fitted[c], built[c]) << c;
+    const QFontMetrics metrics(List().font());
+    EXPECT_GT(fitted[4], metrics.horizontalAdvance("0000000A1B2C")) << "the 12 raw digits are shown whole";
     List().setColumnWidth(0, 200);
+    List().setColumnWidth(4, 60);  // narrower than its content: the user's choice
     Choose(1);
-    EXPECT_EQ(Widths(), (std::vector<int>{280, 0, 0, 0, 90}));
+    const std::vector<int> scsi = Widths();
+    EXPECT_GE(scsi[0], 280);
+    EXPECT_EQ(std::vector<int>(scsi.begin() + 1, scsi.end() - 1), (std::vector<int>{0, 0, 0}));
     EXPECT_EQ(Child<QLineEdit>("EDSmartModel").text(), "");
     EXPECT_TRUE(Child<QPushButton>("BTNShortTest").isHidden());
     List().setColumnWidth(0, 300);
     Choose(0);
-    EXPECT_EQ(Widths(), (std::vector<int>{200, 40, 42, 40, 90}));
+    EXPECT_EQ(Widths(), (std::vector<int>{200, fitted[1], fitted[2], fitted[3], 60}));
     Choose(1);
     EXPECT_EQ(Widths()[0], 300);
+}
+
+// Rows without a status mark keep the mark's room, so their names align.
+TEST_F(SmartPageTest, UnmarkedRowsAlignWithMarkedOnes) {
+    AddSearchDisk();
+    Choose(0);
+    ASSERT_EQ(List().topLevelItemCount(), 3);
+    EXPECT_EQ(List().topLevelItem(1)->data(0, Qt::UserRole).toInt(), -1);
+    const QIcon none = List().topLevelItem(1)->icon(0);
+    ASSERT_FALSE(none.isNull());
+    EXPECT_EQ(none.availableSizes(), List().topLevelItem(0)->icon(0).availableSizes());
 }
 
 TEST_F(SmartPageTest, NoDiskChosenEmptiesTheListAndKeepsTheRest) {

@@ -126,4 +126,30 @@ TEST_F(PlotTest, DottedGridlinesFollowTheirPattern) {
     }
 }
 
+// Labels at both ends of the value axis are as tall as one in the middle:
+// none is cut by the picture's edge.
+TEST_F(PlotTest, ValueLabelsAtTheEndsAreDrawnWhole) {
+    plot.PlotBegin(image, Black, Green, 1);
+    plot.PlotArea(0, 100, 0, 100, 60, 0, 0, 0, false);
+    plot.PlotGridStyle(-1, -1, -1, -1);
+    plot.PlotXAxis(Green, "", false, 0, 140, 1, 0, false, true);
+    plot.PlotYAxis(Green, "", 1, 0, 100, 1, 0, false, false, true);
+    const int labelRight = 60 - plot.PlotCharWidth() - 2;
+    plot.PlotEnd();
+    // Rows holding ink of a label, counted between two rows of the picture.
+    const auto inkRows = [&](int from, int to) {
+        int rows = 0;
+        for (int y = std::max(from, 1); y <= std::min(to, 98); ++y) {
+            bool ink = false;
+            for (int x = 1; x <= labelRight; ++x) ink = ink || At(x, y) != Black;
+            rows += ink;
+        }
+        return rows;
+    };
+    const int middle = inkRows(30, 70);  // the label "50" alone
+    ASSERT_GT(middle, 3);
+    EXPECT_EQ(inkRows(0, 29), middle);   // "100" at the top edge
+    EXPECT_EQ(inkRows(71, 99), middle);  // "0" at the bottom edge
+}
+
 }  // namespace
