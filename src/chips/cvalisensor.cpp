@@ -93,11 +93,12 @@ void TAliSensor::ReadFansInternal(std::span<double> values) {
     }
     const int address = static_cast<int>(FAddress);
     const auto divisors = ReadChipByte(FLink, address, DivisorReg);
-    const int codes[] = {divisors ? chipconv::GetField(*divisors, 0x30, 4) : 0,
-                         divisors ? chipconv::GetField(*divisors, 0xC0, 6) : 0};
+    const std::optional<int> codes[] = {ReadField(divisors, 0x30, 4), ReadField(divisors, 0xC0, 6)};
     for (std::size_t i = 0; i < std::size(CountRegs); ++i)
-        if (const auto count = ReadChipByte(FLink, address, CountRegs[i]))
-            values[i] = ByteToRPM(*count, chipconv::DivisorFromCode(codes[i]));
+        PutReading(values, i,
+                   FromReads([this](std::uint8_t count,
+                                    int code) { return ByteToRPM(count, chipconv::DivisorFromCode(code)); },
+                             ReadChipByte(FLink, address, CountRegs[i]), codes[i]));
 }
 
 void TAliSensor::ReadPwmsInternal(std::span<double> values) {
