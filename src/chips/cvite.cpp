@@ -368,12 +368,12 @@ std::string TITSensor::GetPropValueInternal(int id) {
 
 bool TITSensor::SetPropValueInternal(int id, const std::string& value) {
     if (!Offers(id)) return TSensor::SetPropValueInternal(id, value);
-    if (IsEnableProp(id)) {
-        EnableFlag(id) = !SameText(value, "NO");
-        return true;
-    }
     const int option = GetPropOptionIndex(id, value);
     if (option == MaxInt) return false;
+    if (IsEnableProp(id)) {
+        EnableFlag(id) = option == 1;
+        return true;
+    }
     return WritePropValue(id, option);
 }
 
@@ -394,6 +394,8 @@ bool TITSensor::WritePropValue(int id, int option) {
     if (id == 12) return UpdateChipField(FLink, address, StateReg, 0x70, 4, static_cast<std::uint8_t>(option));
     const auto k = ModeOutput(id);
     if (!k || *k >= FRow->outputs.size()) return false;
+    // Without a mode bit the output is always in PWM mode: the on/off modes would not read back.
+    if (FRow->outputs[*k].modeBit < 0 && !(option & 1)) return false;
     return WriteMode(FRow->outputs[*k], option);
 }
 

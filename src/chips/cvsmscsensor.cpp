@@ -673,14 +673,17 @@ double TSMSCSensor::SetConfigSpacePwm(int index, double percent) {
 
 TPropStringArray TSMSCSensor::GetPropOptionsInternal(int id) {
     if (FChip && std::find(FChip->props.begin(), FChip->props.end(), id) != FChip->props.end()) {
-        if (id >= 16 && id <= 18) return FChip->zonesNumbered ? NumberedZoneOptions : ZoneOptions;
-        if (id == 13) {
-            TPropStringArray options = FanModeOptions;
-            MakeOptionsUnique(options);
-            return options;
-        }
-        if (FChip->runtimeClocks) return RuntimeClockOptions;
-        return TPropStringArray(ClockOptions.begin(), ClockOptions.begin() + (FChip->clockMask + 1));
+        TPropStringArray options;
+        if (id >= 16 && id <= 18)
+            options = FChip->zonesNumbered ? NumberedZoneOptions : ZoneOptions;
+        else if (id == 13)
+            options = FanModeOptions;
+        else if (FChip->runtimeClocks)
+            options = RuntimeClockOptions;
+        else
+            options.assign(ClockOptions.begin(), ClockOptions.begin() + (FChip->clockMask + 1));
+        MakeOptionsUnique(options);
+        return options;
     }
     return TSensor::GetPropOptionsInternal(id);
 }

@@ -1067,8 +1067,12 @@ bool TWinbondSensor::WritePropValue(int id, int value) {
     if (IsDivisorId(id)) return SetFanDivisor(DivisorFan(id), static_cast<std::uint8_t>(value));
     const auto f = PropField(id);
     if (!f || f->readOnly) return false;
-    // A clock of 0 or 128 stops the output; the nearest running clock is written instead.
-    if (id >= 4 && id <= 7 && IsCode(FChipCode, {30, 32, 50}) && (value == 0 || value == 128)) ++value;
+    // A clock of 0 or 128 stops the output: refused, as a value the field
+    // could not show again would be.
+    if (id >= 4 && id <= 7 && IsCode(FChipCode, {30, 32, 50}) && (value == 0 || value == 128)) return false;
+    int shown = 0;
+    for (const auto& part : f->parts) shown |= (part.mask >> part.shift) << part.valueShift;
+    if (value & ~shown) return false;
     TChipAccess access(FLink);
     if (id >= 1 && id <= 3) Write(BankRegister, 0x00);
     bool banked = false;

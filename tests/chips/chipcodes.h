@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -77,10 +78,16 @@ private:
 using TOpenChipMaker =
     std::function<std::unique_ptr<TOpenChip>(TLink* link, std::uint32_t address, std::uint8_t code, TSensorLogEvent onLog)>;
 
+// Where an ISA test places a block of registers laid out on ports (the SMSC
+// runtime registers), and the address such a chip is given there.
+inline constexpr std::uint16_t RuntimeBlockBase = 0x800;
+inline constexpr int RuntimeBlockSize = 0x80;
+
 struct TChipClass {
     std::string name;
     std::vector<std::uint8_t> codes;
     TOpenChipMaker make;
+    std::optional<std::uint32_t> isaAddress;  // none: the link's base
 };
 
 template <class T>
@@ -100,27 +107,27 @@ inline std::vector<std::uint8_t> CodeRanges(std::initializer_list<std::pair<int,
 // The classes whose registers a link's byte and word operations reach.
 inline const std::vector<TChipClass>& RegisterChipClasses() {
     static const std::vector<TChipClass> classes = {
-        {"Winbond", CodeRanges({{25, 44}, {48, 52}, {229, 231}, {234, 234}}), OpenChipMaker<TWinbondSensor>()},
+        {"Winbond", CodeRanges({{25, 44}, {48, 52}, {229, 231}, {234, 234}}), OpenChipMaker<TWinbondSensor>(), std::nullopt},
         {"ADM1021",
          CodeRanges({{23, 24}, {59, 64}, {67, 67}, {71, 71}, {94, 103}, {105, 113}, {116, 116}, {121, 121}, {127, 131},
                      {133, 138}, {140, 140}}),
-         OpenChipMaker<TADM1021Sensor>()},
+         OpenChipMaker<TADM1021Sensor>(), std::nullopt},
         {"Fintek",
          CodeRanges({{45, 45}, {183, 183}, {185, 189}, {192, 195}, {197, 197}, {223, 223}, {227, 228}, {233, 233},
                      {235, 235}}),
-         OpenChipMaker<TFintekSensor>()},
+         OpenChipMaker<TFintekSensor>(), std::nullopt},
         {"LM75", CodeRanges({{47, 47}, {53, 58}, {65, 65}, {68, 70}, {114, 115}, {139, 139}, {141, 141}, {190, 191}}),
-         OpenChipMaker<TLM75Sensor>()},
-        {"VIA686", CodeRanges({{72, 74}}), OpenChipMaker<TVIA686Sensor>()},
-        {"ITE", CodeRanges({{77, 79}, {81, 83}, {85, 87}, {89, 91}}), OpenChipMaker<TITSensor>()},
-        {"GL", CodeRanges({{92, 93}}), OpenChipMaker<TGLSensor>()},
-        {"JC42", CodeRanges({{104, 104}, {132, 132}, {206, 216}}), OpenChipMaker<TJedecJC424Sensor>()},
-        {"ALi", CodeRanges({{117, 117}}), OpenChipMaker<TAliSensor>()},
+         OpenChipMaker<TLM75Sensor>(), std::nullopt},
+        {"VIA686", CodeRanges({{72, 74}}), OpenChipMaker<TVIA686Sensor>(), std::nullopt},
+        {"ITE", CodeRanges({{77, 79}, {81, 83}, {85, 87}, {89, 91}}), OpenChipMaker<TITSensor>(), std::nullopt},
+        {"GL", CodeRanges({{92, 93}}), OpenChipMaker<TGLSensor>(), std::nullopt},
+        {"JC42", CodeRanges({{104, 104}, {132, 132}, {206, 216}}), OpenChipMaker<TJedecJC424Sensor>(), std::nullopt},
+        {"ALi", CodeRanges({{117, 117}}), OpenChipMaker<TAliSensor>(), std::nullopt},
         {"SMSC", CodeRanges({{119, 120}, {122, 126}, {150, 163}, {165, 173}, {177, 177}, {220, 221}}),
-         OpenChipMaker<TSMSCSensor>()},
-        {"National", CodeRanges({{143, 147}}), OpenChipMaker<TNSSensor>()},
-        {"Fujitsu", CodeRanges({{178, 179}, {226, 226}}), OpenChipMaker<TFujitsuSensor>()},
-        {"GMT", CodeRanges({{181, 182}}), OpenChipMaker<TGMTSensor>()},
+         OpenChipMaker<TSMSCSensor>(), RuntimeBlockBase},
+        {"National", CodeRanges({{143, 147}}), OpenChipMaker<TNSSensor>(), std::nullopt},
+        {"Fujitsu", CodeRanges({{178, 179}, {226, 226}}), OpenChipMaker<TFujitsuSensor>(), std::nullopt},
+        {"GMT", CodeRanges({{181, 182}}), OpenChipMaker<TGMTSensor>(), std::nullopt},
     };
     return classes;
 }

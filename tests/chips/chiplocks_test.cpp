@@ -9,23 +9,12 @@
 
 #include "chips/chipcodes.h"
 #include "chips/chipsfixture.h"
-#include "platform/sim/indexdataport.h"
-#include "support/simsmbushost.h"
 
 namespace {
 
-constexpr int Chip = 0x2D;
-constexpr std::uint16_t IsaBase = 0x290;
-constexpr std::int32_t ConfigPort = 0x2E;
-
-class ChipLocks : public ChipTest {
+class ChipLocks : public TwinLinkChipTest {
 protected:
-    ChipLocks() {
-        for (int reg = 0; reg < 256; ++reg)
-            registers->set(static_cast<std::uint8_t>(reg), static_cast<std::uint16_t>((reg * 0x9D + 0x35) & 0xFF));
-        platform::sim::IndexDataPort::install(machine().ports(), registers, IsaBase + 5, IsaBase + 6, "monitor");
-        machine().protocolSMBus().attach(Chip, std::make_shared<platform::sim::SMBusSlave>(registers));
-    }
+    ChipLocks() { AddPortBlock(RuntimeBlockBase, RuntimeBlockSize); }
 
     // Runs one operation and checks every access it made.
     void Check(const std::string& what, const std::function<void()>& operation) {
@@ -57,7 +46,7 @@ protected:
         Check(name + " constructor", [&] { open = chip.make(&link, address, code, Logger()); });
         ASSERT_TRUE(open) << name;
         TSensor& s = open->Sensor();
-        s.FAddress2 = ConfigPort;
+        s.FAddress2 = TwinConfigPort;
         Check(name + " save", [&] { s.SaveInitialState(); });
         Check(name + " reads", [&] {
             s.ReadTemps();
@@ -85,17 +74,13 @@ protected:
         Check(name + " destructor", [&] { open.reset(); });
     }
 
-    std::shared_ptr<platform::sim::RegisterFile> registers = std::make_shared<platform::sim::RegisterFile>();
-    TLink isa{2, LinkKinds::ISA, HostKinds::ISA, IsaBase, 0};
-    TLink smbus{0, LinkKinds::SMBus, HostKinds::Intel, 0x400, 0,
-                testsupport::SimProtocolHost::On(machine().protocolSMBus())};
 };
 
 TEST_F(ChipLocks, EveryAccessOfEveryOperationHoldsItsBusLock) {
     for (const TChipClass& chip : RegisterChipClasses())
         for (std::uint8_t code : chip.codes) {
-            EveryOperation(chip, code, isa, IsaBase);
-            EveryOperation(chip, code, smbus, Chip);
+            EveryOperation(chip, code, isa, chip.isaAddress.value_or(TwinIsaBase));
+            EveryOperation(chip, code, smbus, TwinChip);
         }
 }
 
