@@ -408,6 +408,14 @@ TEST_F(ITE, IT8693FOutputsLiveInBanks) {
     EXPECT_EQ(file->peek(0x52, 0), 0x3F);
     EXPECT_EQ(file->peek(0x52, 2), 0x00);
     EXPECT_EQ(file->peek(0x54, 1), 0x00);  // not 52h + n
+
+    // Output 3 is not enabled: nothing is written and the set answers what its reads show.
+    clearLog();
+    ASSERT_TRUE(s->SetPwm(3, 25));
+    EXPECT_EQ(writes(), std::vector<std::string>{"w51=83"});
+    EXPECT_DOUBLE_EQ(s->GetPwm(3).Stats->Last(), 100);
+    EXPECT_EQ(file->peek(0x52, 2), 0x00);
+    EXPECT_DOUBLE_EQ(SampledPwms(*s)[2], 100);
 }
 
 TEST_F(ITE, PwmModes) {
