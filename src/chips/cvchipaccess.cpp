@@ -35,6 +35,10 @@ std::optional<int> ReadField(std::optional<std::uint8_t> reg, std::uint8_t mask,
     return chipconv::GetField(*reg, mask, shift);
 }
 
+std::optional<std::uint16_t> ReadThermometerWord(TLink* link, int address, std::uint8_t reg) {
+    return UnlessAllOnes(ReadChipWord(link, address, reg));
+}
+
 bool WriteChipByte(TLink* link, int address, std::uint8_t reg, std::uint8_t value) {
     return link && link->WriteByteData(address, reg, value);
 }

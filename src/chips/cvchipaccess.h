@@ -38,6 +38,9 @@ std::optional<std::uint16_t> ReadChipBytePair(TLink* link, int address, std::uin
 // that a failure (ISA reads of an absent chip, a vanished mailbox).
 std::optional<std::uint8_t> UnlessAllOnes(std::optional<std::uint8_t> value);
 std::optional<std::uint16_t> UnlessAllOnes(std::optional<std::uint16_t> value);
+// A temperature word of an LM75-class or JC-42.4 thermometer: all ones is a
+// floating or held bus, no value.
+std::optional<std::uint16_t> ReadThermometerWord(TLink* link, int address, std::uint8_t reg);
 // Answers whether the link took the write.
 bool WriteChipByte(TLink* link, int address, std::uint8_t reg, std::uint8_t value);
 // Reads the register, replaces the field (mask in place, shift its lowest

@@ -130,10 +130,10 @@ void TLM75Sensor::ReadTempsInternal(std::span<double> values) {
     };
     switch (FChip->tempLayout) {
         case TempLayout::Word12:
-            if (auto w = ReadChipWord(FLink, static_cast<int>(FAddress), 0x00)) values[0] = chipconv::TempLeftAligned(*w, 12);
+            if (auto w = ReadThermometerWord(FLink, static_cast<int>(FAddress), 0x00)) values[0] = chipconv::TempLeftAligned(*w, 12);
             break;
         case TempLayout::Word13:
-            if (auto w = ReadChipWord(FLink, static_cast<int>(FAddress), 0x00)) values[0] = chipconv::Temp13Bit(static_cast<std::uint16_t>(*w >> 3));
+            if (auto w = ReadThermometerWord(FLink, static_cast<int>(FAddress), 0x00)) values[0] = chipconv::Temp13Bit(static_cast<std::uint16_t>(*w >> 3));
             break;
         case TempLayout::Reg27: whole(0, 0x27); break;
         case TempLayout::SiS5595: whole(0, 0x24); break;

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
+#include <tuple>
 
 #include "chips/chipcodes.h"
 #include "chips/chipsfixture.h"
@@ -69,6 +71,34 @@ TEST_F(ChipFaults, AFailingRegisterGivesNoValueNeverAnother) {
                         }
                 }
             }
+        }
+    }
+}
+
+TEST_F(ChipFaults, AllOnesWordOfAThermometerIsNoValue) {
+    struct Case {
+        const TChipClass* chip;
+        std::uint8_t code, reg;
+        double belowZero;  // the word FFF0h
+    };
+    const auto& classes = RegisterChipClasses();
+    auto named = [&](const std::string& name) {
+        return &*std::find_if(classes.begin(), classes.end(), [&](const TChipClass& c) { return c.name == name; });
+    };
+    const Case cases[] = {
+        {named("LM75"), 54, 0x00, -0.0625},  // LM75: 12 bits, left aligned
+        {named("LM75"), 55, 0x00, -0.125},   // LM76: 13 bits above three flags
+        {named("LM75"), 114, 0x00, -0.0625},
+        {named("JC42"), 207, 0x05, -1.0},    // 13 bits below three flags
+        {named("JC42"), 104, 0x05, -1.0},
+    };
+    for (const Case& c : cases) {
+        for (auto [high, low, want] : {std::tuple{0xFF, 0xF0, c.belowZero}, std::tuple{0xFF, 0xFF, 0.0}}) {
+            auto& regs = FreshChip(0);
+            regs.set(c.reg, static_cast<std::uint16_t>(high));
+            regs.set(static_cast<std::uint8_t>(c.reg + 1), static_cast<std::uint16_t>(low));
+            auto sensor = c.chip->make(&smbus, Chip, c.code, Logger());
+            EXPECT_DOUBLE_EQ(sensor->Raw(TReadingList::Temps).at(0), want) << int(c.code) << " " << low;
         }
     }
 }
