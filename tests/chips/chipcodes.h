@@ -13,7 +13,6 @@
 
 #include "chips/cvadm1021sensor.h"
 #include "chips/cvalisensor.h"
-#include "chips/cvecnuvotonsensor.h"
 #include "chips/cvfintek.h"
 #include "chips/cvfujitsusensor.h"
 #include "chips/cvglsensor.h"
