@@ -466,10 +466,15 @@ void TADM1021Sensor::ReadFansInternal(std::span<double> values) {
         if (auto count = word(low); count && n < values.size())
             values[n] = chipconv::FanRpm(chipconv::FanClock16Bit, *count, chipconv::NoFan16Bit);
     };
-    auto divided = [&](std::size_t n, double clock, std::uint8_t countReg, int code) {
+    auto divided = [&](std::size_t n, double clock, std::uint8_t countReg, std::optional<int> code) {
         if (n >= values.size()) return;
-        if (auto count = Read(countReg))
-            values[n] = chipconv::FanRpmDivided(clock, *count, chipconv::DivisorFromCode(code), chipconv::NoFan8Bit);
+        PutReading(values, n,
+                   FromReads(
+                       [clock](int count, int c) {
+                           return chipconv::FanRpmDivided(clock, count, chipconv::DivisorFromCode(c),
+                                                          chipconv::NoFan8Bit);
+                       },
+                       std::optional<int>(Read(countReg)), code));
     };
     switch (FChip->fanLayout) {
         case FanLayout::None: break;
@@ -492,16 +497,15 @@ void TADM1021Sensor::ReadFansInternal(std::span<double> values) {
             break;
         case FanLayout::MAX6640:
             for (std::uint8_t n = 0; n < 2; ++n)
-                divided(n, 480000.0, static_cast<std::uint8_t>(0x20 + n), GetFanDivisor(n));
+                divided(n, 480000.0, static_cast<std::uint8_t>(0x20 + n), DivisorCode(n));
             break;
         case FanLayout::ADM1026: {
             const auto low = Read(0x02);
             const auto high = Read(0x03);
             for (std::size_t n = 0; n < 8; ++n) {
-                const auto& codes = n < 4 ? low : high;
-                if (codes)
-                    divided(n, chipconv::FanClock8Bit, static_cast<std::uint8_t>(0x38 + n),
-                            static_cast<int>(Bits(*codes, static_cast<int>(2 * (n % 4)), 2)));
+                const int shift = static_cast<int>(2 * (n % 4));
+                divided(n, chipconv::FanClock8Bit, static_cast<std::uint8_t>(0x38 + n),
+                        ReadField(n < 4 ? low : high, static_cast<std::uint8_t>(3 << shift), shift));
             }
             break;
         }
@@ -524,35 +528,39 @@ void TADM1021Sensor::ReadFansInternal(std::span<double> values) {
         }
         case FanLayout::TwoFan: {
             const auto codes = Read(0x47);
-            divided(0, chipconv::FanClock8Bit, 0x28, codes ? static_cast<int>(Bits(*codes, 4, 2)) : 0);
-            divided(1, chipconv::FanClock8Bit, 0x29, codes ? static_cast<int>(Bits(*codes, 6, 2)) : 0);
+            divided(0, chipconv::FanClock8Bit, 0x28, ReadField(codes, 0x30, 4));
+            divided(1, chipconv::FanClock8Bit, 0x29, ReadField(codes, 0xC0, 6));
             break;
         }
         case FanLayout::ADM1031: {
             const auto c1 = Read(0x20);
-            divided(0, 675000.0, 0x08, c1 ? static_cast<int>(Bits(*c1, 6, 2)) : 0);
+            divided(0, 675000.0, 0x08, ReadField(c1, 0xC0, 6));
             if (values.size() > 1) {
                 const auto c2 = Read(0x21);
-                divided(1, 675000.0, 0x09, c2 ? static_cast<int>(Bits(*c2, 6, 2)) : 0);
+                divided(1, 675000.0, 0x09, ReadField(c2, 0xC0, 6));
             }
             break;
         }
     }
 }
 
-std::uint8_t TADM1021Sensor::GetFanDivisor(std::uint8_t fan) {
-    if (!FChip) return 1;
-    TChipAccess access(FLink);
+std::optional<int> TADM1021Sensor::DivisorCode(std::uint8_t fan) {
     if (FChipCode == 133) {
         if (fan > 1) return 3;
         const auto config = Read(fan == 0 ? 0x10 : 0x14);
-        return config ? static_cast<std::uint8_t>(3 - (*config & 3)) : 1;
+        return FromReads([](std::uint8_t c) { return 3 - (c & 3); }, config);
     }
     if (FChipCode == 97 && fan < 8) {
-        const auto codes = Read(fan < 4 ? 0x02 : 0x03);
-        return codes ? static_cast<std::uint8_t>(Bits(*codes, 2 * (fan % 4), 2)) : 1;
+        const int shift = 2 * (fan % 4);
+        return ReadField(Read(fan < 4 ? 0x02 : 0x03), static_cast<std::uint8_t>(3 << shift), shift);
     }
     return 1;
+}
+
+std::uint8_t TADM1021Sensor::GetFanDivisor(std::uint8_t fan) {
+    if (!FChip) return 1;
+    TChipAccess access(FLink);
+    return static_cast<std::uint8_t>(DivisorCode(fan).value_or(1));
 }
 
 bool TADM1021Sensor::SetFanDivisor(std::uint8_t fan, std::uint8_t code) {
@@ -591,7 +599,7 @@ void TADM1021Sensor::ReadVoltsInternal(std::span<double> values) {
             if (FChip->tempLayout == TempLayout::ADM1026) {
                 const auto config = Read(0x00);
                 // 29h is the third temperature unless 00h bit 3 makes it Ain9.
-                if (config && !(*config & 0x08)) values[2] = 0;
+                if (!config || !(*config & 0x08)) values[2] = 0;
             }
             break;
         }

@@ -38,6 +38,8 @@ protected:
 private:
     std::optional<std::uint8_t> Read(std::uint8_t reg);
     bool Write(std::uint8_t reg, std::uint8_t value);
+    // The divisor code of a fan; none when its register does not answer.
+    std::optional<int> DivisorCode(std::uint8_t fan);
     // The 1 ms a chip needs before a written output reads back.
     static void SettleOutput();
 

@@ -63,6 +63,21 @@ double TAliSensor::ByteToRPM(int count, int divisor) {
     return 0;
 }
 
+std::optional<std::uint32_t> TAliSensor::ReadFanDword() {
+    const std::uint32_t dword = ReadPCIConfigDWord(static_cast<int>(FAddress), FAddress2, FAux2, FanDword);
+    // All ones is a function that did not answer.
+    if (dword == 0xFFFFFFFF) {
+        if (!FFanDwordFailing)
+            Log(Format("Exception in ALI M1535 : %s %.8x %.8x %.8x",
+                       {"configuration dword unreadable", static_cast<int>(FAddress), FAddress2, FAux2}),
+                1);
+        FFanDwordFailing = true;
+        return std::nullopt;
+    }
+    FFanDwordFailing = false;
+    return dword;
+}
+
 std::uint16_t TAliSensor::GetReportedSMBus() {
     if (IsM1535()) return 0xFFFF;
     TChipAccess access(FLink);
@@ -81,31 +96,31 @@ void TAliSensor::ReadTempsInternal(std::span<double> values) {
 void TAliSensor::ReadFansInternal(std::span<double> values) {
     TChipAccess access(FLink);
     if (IsM1535()) {
-        // All ones is a function that did not answer: no value.
-        const std::uint32_t dword = ReadPCIConfigDWord(static_cast<int>(FAddress), FAddress2, FAux2, FanDword);
-        if (dword == 0xFFFFFFFF) return;
+        const auto dword = ReadFanDword();
+        if (!dword) return;
         for (std::size_t i = 0; i < std::size(DwordFans); ++i) {
-            const int count = static_cast<int>(dword >> DwordFans[i].countShift) & 0xFF;
-            const int exponent = static_cast<int>(dword >> DwordFans[i].exponentShift) & 3;
+            const int count = static_cast<int>(*dword >> DwordFans[i].countShift) & 0xFF;
+            const int exponent = static_cast<int>(*dword >> DwordFans[i].exponentShift) & 3;
             values[i] = ByteToRPM(count, chipconv::DivisorFromCode(exponent)) / 2;
         }
         return;
     }
     const int address = static_cast<int>(FAddress);
     const auto divisors = ReadChipByte(FLink, address, DivisorReg);
-    const int codes[] = {divisors ? chipconv::GetField(*divisors, 0x30, 4) : 0,
-                         divisors ? chipconv::GetField(*divisors, 0xC0, 6) : 0};
+    const std::optional<int> codes[] = {ReadField(divisors, 0x30, 4), ReadField(divisors, 0xC0, 6)};
     for (std::size_t i = 0; i < std::size(CountRegs); ++i)
-        if (const auto count = ReadChipByte(FLink, address, CountRegs[i]))
-            values[i] = ByteToRPM(*count, chipconv::DivisorFromCode(codes[i]));
+        PutReading(values, i,
+                   FromReads([this](std::uint8_t count,
+                                    int code) { return ByteToRPM(count, chipconv::DivisorFromCode(code)); },
+                             ReadChipByte(FLink, address, CountRegs[i]), codes[i]));
 }
 
 void TAliSensor::ReadPwmsInternal(std::span<double> values) {
     TChipAccess access(FLink);
     if (IsM1535()) {
-        const std::uint32_t dword = ReadPCIConfigDWord(static_cast<int>(FAddress), FAddress2, FAux2, FanDword);
-        if (dword == 0xFFFFFFFF) return;
-        for (std::size_t i = 0; i < std::size(DwordFans); ++i) values[i] = DrivePercent[DriveCode(dword, static_cast<int>(i))];
+        const auto dword = ReadFanDword();
+        if (!dword) return;
+        for (std::size_t i = 0; i < std::size(DwordFans); ++i) values[i] = DrivePercent[DriveCode(*dword, static_cast<int>(i))];
         return;
     }
     for (std::size_t i = 0; i < std::size(DutyRegs); ++i)
@@ -128,13 +143,13 @@ double TAliSensor::SetPwmInternal(int index, double percent) {
     if (IsM1535()) {
         const int bus = static_cast<int>(FAddress);
         const int code = 3 - duty / 64;
-        const std::uint32_t old = ReadPCIConfigDWord(bus, FAddress2, FAux2, FanDword);
-        if (old == 0xFFFFFFFF) return 0;
+        const auto old = ReadFanDword();
+        if (!old) return 0;
         const int shift = DwordFans[index - 1].driveShift;
-        const std::uint32_t value = (old & ~(3u << shift)) | (static_cast<std::uint32_t>(code) << shift);
+        const std::uint32_t value = (*old & ~(3u << shift)) | (static_cast<std::uint32_t>(code) << shift);
         WritePCIConfigDWord(bus, FAddress2, FAux2, FanDword, value);
-        const std::uint32_t back = ReadPCIConfigDWord(bus, FAddress2, FAux2, FanDword);
-        return back == 0xFFFFFFFF ? 0 : DrivePercent[DriveCode(back, index - 1)];
+        const auto back = ReadFanDword();
+        return back ? DrivePercent[DriveCode(*back, index - 1)] : 0;
     }
     const int address = static_cast<int>(FAddress);
     const std::uint8_t reg = DutyRegs[index - 1];

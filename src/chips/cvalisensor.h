@@ -3,6 +3,9 @@
 // monitor and drive of the M1535 south bridge, one configuration dword (C8h)
 // of its power-management function.
 
+#include <cstdint>
+#include <optional>
+
 #include "core/cvsensors.h"
 
 class TAliSensor : public TSensor {
@@ -28,4 +31,9 @@ private:
     bool IsM1535() const { return FChipCode == ChipM1535; }
     // 960,000 / (count x divisor), logged rather than thrown on failure.
     double ByteToRPM(int count, int divisor);
+    // The M1535 fan dword; none when the function does not answer, which is
+    // logged once until it answers again.
+    std::optional<std::uint32_t> ReadFanDword();
+
+    bool FFanDwordFailing = false;
 };

@@ -30,6 +30,15 @@ std::optional<std::uint16_t> UnlessAllOnes(std::optional<std::uint16_t> value) {
     return value == 0xFFFF ? std::nullopt : value;
 }
 
+std::optional<int> ReadField(std::optional<std::uint8_t> reg, std::uint8_t mask, int shift) {
+    if (!reg) return std::nullopt;
+    return chipconv::GetField(*reg, mask, shift);
+}
+
+std::optional<std::uint16_t> ReadThermometerWord(TLink* link, int address, std::uint8_t reg) {
+    return UnlessAllOnes(ReadChipWord(link, address, reg));
+}
+
 bool WriteChipByte(TLink* link, int address, std::uint8_t reg, std::uint8_t value) {
     return link && link->WriteByteData(address, reg, value);
 }

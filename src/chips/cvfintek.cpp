@@ -44,7 +44,7 @@ struct TOutput {
 enum class TModeSource { None, Register69h, Fixed2 };
 
 constexpr std::uint8_t ModeRegister = 0x69;
-constexpr int ModeWhenUnread = 2;
+constexpr int FixedMode = 2;  // chips without a mode register
 constexpr std::uint8_t SourceSelectRegister = 0x0A;
 constexpr std::uint8_t ProtectRegister = 0x9F;
 constexpr std::uint8_t ProtectBit = 0x80;
@@ -377,9 +377,9 @@ std::optional<double> TFintekSensor::ModeTemp(std::uint8_t high, std::uint8_t lo
 void TFintekSensor::ReadTempsInternal(std::span<double> values) {
     if (!FChip || FChip->temps.empty()) return;
     TChipAccess access(FLink);
-    int mode = ModeWhenUnread;
-    if (FChip->modeSource == TModeSource::Register69h)
-        if (const auto m = Read(ModeRegister)) mode = *m & 0x03;
+    // A mode register that fails leaves its temperatures without a formula.
+    const std::optional<int> mode =
+        FChip->modeSource == TModeSource::Register69h ? ReadField(Read(ModeRegister), 0x03, 0) : FixedMode;
     int sources = 0;
     if (std::any_of(FChip->temps.begin(), FChip->temps.end(), [](const TTempSource& t) { return t.sourceBits; }))
         if (const auto selector = Read(SourceSelectRegister)) sources = FintekSourceMask(*selector);
@@ -397,7 +397,9 @@ void TFintekSensor::ReadTempsInternal(std::span<double> values) {
                 if (whole && fraction) value = chipconv::TempSigned8(*whole) + *fraction / 256.0;
                 break;
             }
-            case TTempKind::Mode: value = ModeTemp(t.reg, t.low, mode); break;
+            case TTempKind::Mode:
+                if (mode) value = ModeTemp(t.reg, t.low, *mode);
+                break;
         }
         if (value) values[i] = *value;
     }

@@ -138,10 +138,12 @@ void TGLSensor::ReadFansInternal(std::span<double> values) {
     if (values.size() < 2) return;
     TChipAccess access(FLink);
     const auto counts = ReadChipWord(FLink, static_cast<int>(FAddress), 0x07);
-    if (!counts) return;
-    const std::uint8_t codes = Read(0x0F).value_or(0);
-    values[0] = GlFanRpm(*counts >> 8, chipconv::DivisorFromCode(codes >> 6));
-    values[1] = GlFanRpm(*counts & 0xFF, chipconv::DivisorFromCode((codes >> 4) & 3));
+    const auto codes = Read(0x0F);
+    auto rpm = [](int count, int code) { return GlFanRpm(count, chipconv::DivisorFromCode(code)); };
+    PutReading(values, 0,
+               FromReads(rpm, FromReads([](std::uint16_t c) { return c >> 8; }, counts), ReadField(codes, 0xC0, 6)));
+    PutReading(values, 1,
+               FromReads(rpm, FromReads([](std::uint16_t c) { return c & 0xFF; }, counts), ReadField(codes, 0x30, 4)));
 }
 
 void TGLSensor::ReadVoltsInternal(std::span<double> values) {

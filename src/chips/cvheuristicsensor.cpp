@@ -68,7 +68,9 @@ std::string THeuristicSensor::GetDebugInfoInternal() {
         lines.push_back(Format("  [%.2x] samples=%4d  min=%.2x  max=%.2x  values=%s",
                                {reg, history.samples, minimum, maximum, Trim(seen)}));
         if (maximum != minimum) {
-            std::string sequence;
+            // Once older changes were forgotten, the line says how many of the count it shows.
+            const auto kept = static_cast<std::int64_t>(history.recent.size());
+            std::string sequence = kept < history.samples ? Format("(last %d of %d) ", {kept, history.samples}) : "";
             for (const std::uint8_t v : history.recent) sequence += Format("%.2x ", {static_cast<int>(v)});
             lines.push_back("   -> " + Trim(sequence));
         }

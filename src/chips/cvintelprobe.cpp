@@ -179,10 +179,11 @@ void Apply(const TTjmaxRule& rule, const TTjmaxFacts& facts, std::int32_t& tjmax
         case TTjmaxAction::Set: tjmax = rule.value; break;
         case TTjmaxAction::Add: tjmax += rule.value; break;
         case TTjmaxAction::FromMsr: {
-            // An unreadable target or a target of 0 is no limit: the earlier rules' value stays.
+            // An unreadable or implausible target (0, FFh, outside 50-150) is no
+            // answer: the earlier rules' value stays.
             const std::uint64_t target = facts.cpu.Msr1A2;
             const auto field = static_cast<std::int32_t>((target >> 16) & 0xFF);
-            if (target == MsrUnread || field == 0) break;
+            if (target == MsrUnread || field < 50 || field > 150) break;
             tjmax = field;
             if (log) log->push_back(Format("  Tjmax retrieved from MSR (%d)", {tjmax}));
             break;

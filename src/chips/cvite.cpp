@@ -124,9 +124,11 @@ bool TITSensor::Write(std::uint8_t reg, std::uint8_t value) {
 }
 
 // The caller brackets the access.
-bool TITSensor::SelectBank(int bank) {
+std::optional<std::uint8_t> TITSensor::SelectBank(int bank) {
     const auto value = Read(SensorTypeReg);
-    return value && Write(SensorTypeReg, chipconv::SetField(*value, 0xC0, 6, static_cast<std::uint8_t>(bank)));
+    if (!value || !Write(SensorTypeReg, chipconv::SetField(*value, 0xC0, 6, static_cast<std::uint8_t>(bank))))
+        return std::nullopt;
+    return value;
 }
 
 std::uint16_t TITSensor::GetReportedSMBus() {
@@ -220,14 +222,16 @@ void TITSensor::ReadBankedOutputs(std::span<double> values) {
     if (!enables) return;
     for (int bank = 0; bank < BankCount && bank < static_cast<int>(values.size()); ++bank) {
         if (!SelectBank(bank)) continue;
-        auto& value = values[static_cast<std::size_t>(bank)];
-        if (!Bit(*enables, bank)) {
-            value = 100;
-            continue;
-        }
-        const auto duty = Read(BankedDuty);
-        if (duty) value = (*duty & AutomaticBit) ? 100 : chipconv::DutyToPercentInverted(*duty, chipconv::DutyScale7);
+        if (const auto percent = BankedPercent(*enables, bank)) values[static_cast<std::size_t>(bank)] = *percent;
     }
+}
+
+// A disabled or automatic output reads 100 %; the caller selected its bank.
+std::optional<double> TITSensor::BankedPercent(std::uint8_t enables, int bank) {
+    if (!Bit(enables, bank)) return 100.0;
+    const auto duty = Read(BankedDuty);
+    if (!duty) return std::nullopt;
+    return (*duty & AutomaticBit) ? 100 : chipconv::DutyToPercentInverted(*duty, chipconv::DutyScale7);
 }
 
 double TITSensor::SetPwmInternal(int index, double percent) {
@@ -259,12 +263,14 @@ double TITSensor::SetGatedOutput(const TOutput& output, double percent) {
     return back ? DutyPercent(output, *back, 0) : 0;
 }
 
-// Output n's duty is 52h of bank n - 1, written as its complement.
+// Output n's duty is 52h of bank n - 1, written as its complement. A
+// disabled output is not written: the set answers the full duty it shows.
 double TITSensor::SetBankedOutput(int bank, double percent) {
     const int duty = chipconv::PercentToDuty(percent, chipconv::DutyScale7);
-    if (!SelectBank(bank) || !Write(BankedDuty, static_cast<std::uint8_t>(chipconv::DutyScale7 - duty))) return 0;
-    const auto back = Read(BankedDuty);
-    return back ? chipconv::DutyToPercentInverted(*back & chipconv::DutyScale7, chipconv::DutyScale7) : 0;
+    const auto enables = SelectBank(bank);
+    if (!enables) return 0;
+    if (Bit(*enables, bank) && !Write(BankedDuty, static_cast<std::uint8_t>(chipconv::DutyScale7 - duty))) return 0;
+    return BankedPercent(*enables, bank).value_or(0);
 }
 
 // ---- fan divisors ----------------------------------------------------------------
@@ -368,12 +374,12 @@ std::string TITSensor::GetPropValueInternal(int id) {
 
 bool TITSensor::SetPropValueInternal(int id, const std::string& value) {
     if (!Offers(id)) return TSensor::SetPropValueInternal(id, value);
-    if (IsEnableProp(id)) {
-        EnableFlag(id) = !SameText(value, "NO");
-        return true;
-    }
     const int option = GetPropOptionIndex(id, value);
     if (option == MaxInt) return false;
+    if (IsEnableProp(id)) {
+        EnableFlag(id) = option == 1;
+        return true;
+    }
     return WritePropValue(id, option);
 }
 
@@ -394,6 +400,8 @@ bool TITSensor::WritePropValue(int id, int option) {
     if (id == 12) return UpdateChipField(FLink, address, StateReg, 0x70, 4, static_cast<std::uint8_t>(option));
     const auto k = ModeOutput(id);
     if (!k || *k >= FRow->outputs.size()) return false;
+    // Without a mode bit the output is always in PWM mode: the on/off modes would not read back.
+    if (FRow->outputs[*k].modeBit < 0 && !(option & 1)) return false;
     return WriteMode(FRow->outputs[*k], option);
 }
 

@@ -41,10 +41,12 @@ private:
 
     std::optional<std::uint8_t> Read(std::uint8_t reg);
     bool Write(std::uint8_t reg, std::uint8_t value);
-    bool SelectBank(int bank);
+    // Answers the value 51h held (the output enables), none when the bank was not selected.
+    std::optional<std::uint8_t> SelectBank(int bank);
     std::optional<double> ReadOutput(const ite::TOutput& output, std::uint8_t modes, std::uint8_t states);
     void ReadBankedOutputs(std::span<double> values);
     double SetBankedOutput(int bank, double percent);
+    std::optional<double> BankedPercent(std::uint8_t enables, int bank);
     double SetGatedOutput(const ite::TOutput& output, double percent);
     std::optional<int> DivisorCode(std::uint8_t fan);
     bool Offers(int id) const;

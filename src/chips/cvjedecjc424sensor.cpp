@@ -38,6 +38,6 @@ TJedecJC424Sensor::TJedecJC424Sensor(TLink* link, std::uint32_t address, std::ui
 void TJedecJC424Sensor::ReadTempsInternal(std::span<double> values) {
     TChipAccess access(FLink);
     // Bits 15:13 are the limit flags.
-    if (auto word = ReadChipWord(FLink, static_cast<int>(FAddress), AmbientRegister))
+    if (auto word = ReadThermometerWord(FLink, static_cast<int>(FAddress), AmbientRegister))
         values[0] = chipconv::Temp13Bit(*word);
 }

@@ -130,10 +130,10 @@ void TLM75Sensor::ReadTempsInternal(std::span<double> values) {
     };
     switch (FChip->tempLayout) {
         case TempLayout::Word12:
-            if (auto w = ReadChipWord(FLink, static_cast<int>(FAddress), 0x00)) values[0] = chipconv::TempLeftAligned(*w, 12);
+            if (auto w = ReadThermometerWord(FLink, static_cast<int>(FAddress), 0x00)) values[0] = chipconv::TempLeftAligned(*w, 12);
             break;
         case TempLayout::Word13:
-            if (auto w = ReadChipWord(FLink, static_cast<int>(FAddress), 0x00)) values[0] = chipconv::Temp13Bit(static_cast<std::uint16_t>(*w >> 3));
+            if (auto w = ReadThermometerWord(FLink, static_cast<int>(FAddress), 0x00)) values[0] = chipconv::Temp13Bit(static_cast<std::uint16_t>(*w >> 3));
             break;
         case TempLayout::Reg27: whole(0, 0x27); break;
         case TempLayout::SiS5595: whole(0, 0x24); break;
@@ -177,11 +177,15 @@ void TLM75Sensor::ReadTempsInternal(std::span<double> values) {
 void TLM75Sensor::ReadFansInternal(std::span<double> values) {
     if (!FChip) return;
     TChipAccess access(FLink);
-    auto divided = [&](std::size_t n, std::uint8_t countReg, int code) {
+    auto divided = [&](std::size_t n, std::uint8_t countReg, std::optional<int> code) {
         if (n >= values.size()) return;
-        if (auto count = Read(countReg))
-            values[n] = chipconv::FanRpmDivided(chipconv::FanClock8Bit, *count, chipconv::DivisorFromCode(code),
-                                                chipconv::NoFan8Bit);
+        PutReading(values, n,
+                   FromReads(
+                       [](std::uint8_t count, int c) {
+                           return chipconv::FanRpmDivided(chipconv::FanClock8Bit, count, chipconv::DivisorFromCode(c),
+                                                          chipconv::NoFan8Bit);
+                       },
+                       Read(countReg), code));
     };
     switch (FChip->fanLayout) {
         case FanLayout::None: break;
@@ -191,19 +195,16 @@ void TLM75Sensor::ReadFansInternal(std::span<double> values) {
             break;
         case FanLayout::LM78: {
             const auto codes = Read(0x47);
-            divided(0, 0x28, codes ? (*codes >> 4) & 3 : 0);
-            divided(1, 0x29, codes ? (*codes >> 6) & 3 : 0);
+            divided(0, 0x28, ReadField(codes, 0x30, 4));
+            divided(1, 0x29, ReadField(codes, 0xC0, 6));
             if (values.size() < 3) break;
-            int third = 1;
-            if (FChipCode == MTP008)
-                if (auto c = Read(0x56)) third = (*c >> 6) & 3;
-            divided(2, 0x2A, third);
+            divided(2, 0x2A, FChipCode == MTP008 ? ReadField(Read(0x56), 0xC0, 6) : std::optional<int>(1));
             break;
         }
         case FanLayout::LM80: {
             const auto codes = Read(0x05);
-            divided(0, 0x28, codes ? (*codes >> 2) & 3 : 0);
-            divided(1, 0x29, codes ? (*codes >> 4) & 3 : 0);
+            divided(0, 0x28, ReadField(codes, 0x0C, 2));
+            divided(1, 0x29, ReadField(codes, 0x30, 4));
             break;
         }
     }

@@ -391,7 +391,7 @@ constexpr std::uint8_t FanDevice = 0x07;
 // controller in configuration mode.
 class TConfigSession {
 public:
-    TConfigSession(TLink& link, std::uint16_t port, int enterWrites) : link_(link), port_(port) {
+    TConfigSession(TLink& link, std::uint16_t port, int enterWrites) : access_(&link), link_(link), port_(port) {
         for (int i = 0; i < enterWrites; ++i) link_.WritePort(port_, ConfigEnter);
     }
     ~TConfigSession() { link_.WritePort(port_, ConfigExit); }
@@ -408,6 +408,7 @@ public:
     }
 
 private:
+    TChipAccess access_;  // held from the enter writes to the exit write
     TLink& link_;
     std::uint16_t port_;
 };
@@ -672,14 +673,17 @@ double TSMSCSensor::SetConfigSpacePwm(int index, double percent) {
 
 TPropStringArray TSMSCSensor::GetPropOptionsInternal(int id) {
     if (FChip && std::find(FChip->props.begin(), FChip->props.end(), id) != FChip->props.end()) {
-        if (id >= 16 && id <= 18) return FChip->zonesNumbered ? NumberedZoneOptions : ZoneOptions;
-        if (id == 13) {
-            TPropStringArray options = FanModeOptions;
-            MakeOptionsUnique(options);
-            return options;
-        }
-        if (FChip->runtimeClocks) return RuntimeClockOptions;
-        return TPropStringArray(ClockOptions.begin(), ClockOptions.begin() + (FChip->clockMask + 1));
+        TPropStringArray options;
+        if (id >= 16 && id <= 18)
+            options = FChip->zonesNumbered ? NumberedZoneOptions : ZoneOptions;
+        else if (id == 13)
+            options = FanModeOptions;
+        else if (FChip->runtimeClocks)
+            options = RuntimeClockOptions;
+        else
+            options.assign(ClockOptions.begin(), ClockOptions.begin() + (FChip->clockMask + 1));
+        MakeOptionsUnique(options);
+        return options;
     }
     return TSensor::GetPropOptionsInternal(id);
 }
@@ -751,10 +755,10 @@ std::string TSMSCSensor::GetDebugInfoInternal() {
     if (!FChip || !PortsReachable()) return {};
     std::vector<std::string> lines;
     const auto reg = [](int offset, int value) { return Format("[$%.2x]=$%.2x", {offset, value}); };
+    TChipAccess access(FLink);
     switch (FChip->dump) {
         case TSMSCChip::Dump::None: break;
         case TSMSCChip::Dump::Runtime: {
-            TChipAccess access(FLink);
             lines.push_back(Format("FAddress=$%.4x", {FAddress}));
             for (const std::uint8_t r : {0x33, 0x34, 0x58, 0x59, 0x5A, 0x5B, 0x5C, 0x6A, 0x6B, 0x6C})
                 lines.push_back(reg(r, *Runtime(r)));

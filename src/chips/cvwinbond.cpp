@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <stdexcept>
 
 #include "base/cvformat.h"
@@ -335,12 +336,21 @@ std::optional<double> TWinbondSensor::HalfDegree(std::uint8_t high, std::uint8_t
 
 // ---- temperatures ----------------------------------------------------------------
 
+namespace {
+
+// A signed byte plus half a degree when bit `bit` of the fraction register is set.
+std::optional<double> HalfBitTemp(std::optional<std::uint8_t> whole, std::optional<std::uint8_t> fractions, int bit) {
+    return FromReads(
+        [bit](std::uint8_t t, std::uint8_t g) { return chipconv::TempSigned8(t) + (Bit(g, bit) ? 0.5 : 0.0); }, whole,
+        fractions);
+}
+
+}  // namespace
+
 void TWinbondSensor::ReadTempsInternal(std::span<double> values) {
     if (!FRow) return;
     TChipAccess access(FLink);
-    auto put = [&](std::size_t i, std::optional<double> v) {
-        if (v && i < values.size()) values[i] = *v;
-    };
+    auto put = [&](std::size_t i, std::optional<double> v) { PutReading(values, i, v); };
     auto signedReg = [&](std::uint8_t reg) -> std::optional<double> {
         const auto v = Read(reg);
         return v ? std::optional(chipconv::TempSigned8(*v)) : std::nullopt;
@@ -348,28 +358,35 @@ void TWinbondSensor::ReadTempsInternal(std::span<double> values) {
     switch (FRow->temp) {
         case TempLayout::W83795G: {
             if (!Read(0x00)) return;
-            const std::uint8_t en4 = Read(0x04).value_or(0), en5 = Read(0x05).value_or(0);
-            auto temp = [&](std::uint8_t reg, bool enabled) -> std::optional<double> {
-                if (!enabled) return 0.0;
-                const auto r = Read(reg);
-                if (!r) return std::nullopt;
-                const auto low = Read(0x3C);
-                return chipconv::TempSigned8(*r) + (low ? (*low >> 6) * 0.25 : 0.0);
+            const auto en4 = Read(0x04), en5 = Read(0x05);
+            auto temp = [&](std::uint8_t reg, std::optional<bool> enabled) -> std::optional<double> {
+                if (!enabled) return std::nullopt;
+                if (!*enabled) return 0.0;
+                return FromReads(
+                    [](std::uint8_t r, std::uint8_t low) { return chipconv::TempSigned8(r) + (low >> 6) * 0.25; },
+                    Read(reg), Read(0x3C));
             };
-            put(0, temp(0x1F, (en4 & 0x03) == 0x03));
-            put(1, temp(0x20, (en4 & 0x0C) == 0x0C));
-            for (int i = 0; i < 8; ++i) put(6 + i, temp(static_cast<std::uint8_t>(0x26 + i), Bit(en4, 5)));
-            for (int i = 0; i < 4; ++i) put(2 + i, temp(static_cast<std::uint8_t>(0x21 + i), Bit(en5, 2 * i)));
+            auto enabledBy = [](const std::optional<std::uint8_t>& reg, std::uint8_t mask) {
+                return FromReads([mask](std::uint8_t v) { return (v & mask) == mask; }, reg);
+            };
+            put(0, temp(0x1F, enabledBy(en4, 0x03)));
+            put(1, temp(0x20, enabledBy(en4, 0x0C)));
+            for (int i = 0; i < 8; ++i) put(6 + i, temp(static_cast<std::uint8_t>(0x26 + i), enabledBy(en4, 0x20)));
+            for (int i = 0; i < 4; ++i)
+                put(2 + i,
+                    temp(static_cast<std::uint8_t>(0x21 + i), enabledBy(en5, static_cast<std::uint8_t>(1 << (2 * i)))));
             break;
         }
         case TempLayout::W83793G: {
             const auto bank = Read(W83793BankRegister);
             if (!bank) return;
             Write(W83793BankRegister, static_cast<std::uint8_t>(*bank & 0xF8));
-            const std::uint8_t fractions = Read(0x22).value_or(0);
+            const auto fractions = Read(0x22);
             for (int i = 0; i < 6; ++i) {
-                const double fraction = i < 4 ? (fractions >> (2 * i) & 3) * 0.25 : 0.0;
-                if (const auto t = signedReg(static_cast<std::uint8_t>(0x1C + i))) put(i, *t + fraction);
+                const auto fraction =
+                    i < 4 ? FromReads([i](std::uint8_t f) { return (f >> (2 * i) & 3) * 0.25; }, fractions)
+                          : std::optional(0.0);
+                put(i, FromReads(std::plus<>(), signedReg(static_cast<std::uint8_t>(0x1C + i)), fraction));
             }
             break;
         }
@@ -384,18 +401,15 @@ void TWinbondSensor::ReadTempsInternal(std::span<double> values) {
             break;
         case TempLayout::Classic: {
             SelectBank(0);
-            put(0, signedReg(0x27));
-            if (FChipCode == 51) put(0, HalfDegree(0x27, 0x7C));
+            put(0, FChipCode == 51 ? HalfDegree(0x27, 0x7C) : signedReg(0x27));
             SelectBank(1);
             put(1, HalfDegree(0x50, 0x51));
             SelectBank(2);
             put(2, HalfDegree(0x50, 0x51));
             if (FChipCode == 48 || FChipCode == 52) {
                 SelectBank(6);
-                const std::uint8_t g = Read(0x2E).value_or(0);
-                for (int i = 0; i < 3; ++i)
-                    if (const auto t = Read(static_cast<std::uint8_t>(0x2B + i)))
-                        put(3 + i, chipconv::TempSigned8(*t) + (Bit(g, i) ? 0.5 : 0.0));
+                const auto g = Read(0x2E);
+                for (int i = 0; i < 3; ++i) put(3 + i, HalfBitTemp(Read(static_cast<std::uint8_t>(0x2B + i)), g, i));
             }
             SelectBank(0);
             if (FChipCode == 43) put(3, signedReg(0x17));
@@ -403,10 +417,9 @@ void TWinbondSensor::ReadTempsInternal(std::span<double> values) {
         }
         case TempLayout::NCT6106D: {
             SelectBank(0);
-            const std::uint8_t g = Read(0x16).value_or(0);
+            const auto g = Read(0x16);
             for (std::size_t i = 0; i < values.size(); ++i)
-                if (const auto t = Read(static_cast<std::uint8_t>(0x10 + i)))
-                    put(i, chipconv::TempSigned8(*t) + (Bit(g, static_cast<int>(i)) ? 0.5 : 0.0));
+                put(i, HalfBitTemp(Read(static_cast<std::uint8_t>(0x10 + i)), g, static_cast<int>(i)));
             break;
         }
         case TempLayout::NCT6792D:
@@ -450,19 +463,19 @@ void TWinbondSensor::ApplyPrefix(DivisorPrefix prefix) {
 
 std::optional<std::uint8_t> TWinbondSensor::DivisorCode(std::uint8_t fan) {
     const auto& fields = FRow->divisors.fields;
-    if (fan >= fields.size()) return std::nullopt;
+    if (fan >= fields.size()) return 0;
     const TDivisorField& f = fields[fan];
     TChipAccess access(FLink);
     ApplyPrefix(FRow->divisors.prefixGet);
-    int code = 0;
-    if (const auto low = Read(f.reg)) code = chipconv::GetField(*low, f.mask, f.shift);
-    if (f.highReg >= 0)
-        if (const auto high = Read(static_cast<std::uint8_t>(f.highReg)); high && Bit(*high, f.highBit)) code += 4;
-    return static_cast<std::uint8_t>(code);
+    const auto low = ReadField(Read(f.reg), f.mask, f.shift);
+    if (f.highReg < 0) return FromReads([](int code) { return static_cast<std::uint8_t>(code); }, low);
+    const auto high =
+        ReadField(Read(static_cast<std::uint8_t>(f.highReg)), static_cast<std::uint8_t>(1 << f.highBit), f.highBit);
+    return FromReads([](int code, int bit2) { return static_cast<std::uint8_t>(code + 4 * bit2); }, low, high);
 }
 
 std::uint8_t TWinbondSensor::GetFanDivisor(std::uint8_t fan) {
-    if (!FRow || !FRow->divisors.exposed) return 1;
+    if (!FRow || !FRow->divisors.exposed || fan >= FRow->divisors.fields.size()) return 1;
     return DivisorCode(fan).value_or(1);
 }
 
@@ -481,9 +494,9 @@ bool TWinbondSensor::SetFanDivisor(std::uint8_t fan, std::uint8_t code) {
 }
 
 double TWinbondSensor::DividedRpm(std::optional<std::uint8_t> count, int fan) {
-    if (!count) return 0;
-    const auto code = DivisorCode(static_cast<std::uint8_t>(fan)).value_or(0);
-    return ByteToRPM(*count, chipconv::DivisorFromCode(code));
+    return FromReads([](std::uint8_t c, std::uint8_t code) { return ByteToRPM(c, chipconv::DivisorFromCode(code)); },
+                     count, DivisorCode(static_cast<std::uint8_t>(fan)))
+        .value_or(0);
 }
 
 void TWinbondSensor::ReadFansInternal(std::span<double> values) {
@@ -528,12 +541,14 @@ void TWinbondSensor::ReadFansInternal(std::span<double> values) {
             break;
         case FanLayout::W83795G: {
             if (!Read(0x00)) return;
-            const std::uint16_t enables = static_cast<std::uint16_t>(Read(0x06).value_or(0) | Read(0x07).value_or(0) << 8);
+            const auto enables =
+                FromReads([](std::uint8_t low, std::uint8_t high) { return low | high << 8; }, Read(0x06), Read(0x07));
+            if (!enables) return;
             for (std::size_t i = 0; i < n; ++i) {
-                if (!(enables >> i & 1)) continue;
-                const auto r = Read(static_cast<std::uint8_t>(0x2E + i));
-                if (!r) continue;
-                values[i] = WinbondRpm16(*r * 16 + Read(0x3C).value_or(0));
+                if (!(*enables >> i & 1)) continue;
+                PutReading(values, i,
+                           FromReads([](std::uint8_t r, std::uint8_t low) { return WinbondRpm16(r * 16 + low); },
+                                     Read(static_cast<std::uint8_t>(0x2E + i)), Read(0x3C)));
             }
             break;
         }
@@ -594,9 +609,12 @@ void TWinbondSensor::ReadVoltsInternal(std::span<double> values) {
     auto reg = [](int r) { return static_cast<std::uint8_t>(r); };
     switch (FRow->volt) {
         case VoltLayout::W83793G: {
-            const std::uint8_t lows = Read(0x1B).value_or(0);
+            const auto lows = Read(0x1B);
             for (int i = 0; i < 3; ++i)
-                if (const auto r = Read(reg(0x10 + i))) values[i] = (*r * 4 + (lows >> (2 * i) & 3)) * 0.002;
+                PutReading(
+                    values, static_cast<std::size_t>(i),
+                    FromReads([i](std::uint8_t r, std::uint8_t low) { return (r * 4 + (low >> (2 * i) & 3)) * 0.002; },
+                              Read(reg(0x10 + i)), lows));
             for (int i = 0; i < 3; ++i) scaled(3 + i, Read(reg(0x14 + i)), 0.016);
             scaled(6, Read(0x17), 0.008);
             scaled(7, Read(0x18), 0.024, 0.15);
@@ -606,18 +624,24 @@ void TWinbondSensor::ReadVoltsInternal(std::span<double> values) {
         }
         case VoltLayout::W83795G: {
             if (!Read(0x00)) return;
-            const std::uint8_t e2 = Read(0x02).value_or(0), e3 = Read(0x03).value_or(0), e4 = Read(0x04).value_or(0),
-                               e5 = Read(0x05).value_or(0);
-            auto volt = [&](std::size_t i, std::uint8_t r, bool enabled, double factor) {
-                if (!enabled || i >= n) return;
-                const auto v = Read(r);
-                if (v) values[i] = (*v * 4 + Read(0x3C).value_or(0)) * factor;
+            const auto e2 = Read(0x02), e3 = Read(0x03), e4 = Read(0x04), e5 = Read(0x05);
+            auto volt = [&](std::size_t i, std::uint8_t r, std::optional<bool> enabled, double factor) {
+                if (!enabled || !*enabled) return;
+                PutReading(values, i,
+                           FromReads([factor](std::uint8_t v, std::uint8_t low) { return (v * 4 + low) * factor; },
+                                     Read(r), Read(0x3C)));
             };
-            for (int i = 0; i < 8; ++i) volt(i, reg(0x10 + i), Bit(e2, i), 0.002);
-            for (int i = 0; i < 4; ++i) volt(8 + i, reg(0x18 + i), Bit(e3, i), 0.002);
-            for (int i = 0; i < 3; ++i) volt(12 + i, reg(0x1C + i), Bit(e3, 4 + i), 0.006);
-            const bool modes[] = {(e4 & 3) == 2, (e4 >> 2 & 3) == 2, (e5 & 3) == 2,
-                                  (e5 >> 2 & 3) == 2, (e5 >> 4 & 3) == 2, (e5 >> 6 & 3) == 2};
+            auto bit = [](const std::optional<std::uint8_t>& e, int b) {
+                return FromReads([b](std::uint8_t v) { return Bit(v, b); }, e);
+            };
+            auto analog = [](const std::optional<std::uint8_t>& e, int shift) {
+                return FromReads([shift](std::uint8_t v) { return (v >> shift & 3) == 2; }, e);
+            };
+            for (int i = 0; i < 8; ++i) volt(i, reg(0x10 + i), bit(e2, i), 0.002);
+            for (int i = 0; i < 4; ++i) volt(8 + i, reg(0x18 + i), bit(e3, i), 0.002);
+            for (int i = 0; i < 3; ++i) volt(12 + i, reg(0x1C + i), bit(e3, 4 + i), 0.006);
+            const std::optional<bool> modes[] = {analog(e4, 0), analog(e4, 2), analog(e5, 0),
+                                                 analog(e5, 2), analog(e5, 4), analog(e5, 6)};
             for (int i = 0; i < 6; ++i) volt(15 + i, reg(0x1F + i), modes[i], 0.002);
             break;
         }
@@ -646,10 +670,9 @@ void TWinbondSensor::ReadVoltsInternal(std::span<double> values) {
         case VoltLayout::W83627THF: {
             const auto b0 = Read(0x20), b1 = Read(0x21), b2 = Read(0x22), b3 = Read(0x23);
             const auto b5 = bank5(0x50);
-            const auto vid = Read(0x18);
-            if (vid && Bit(*vid, 0))
+            if (const auto vid = Read(0x18); vid && Bit(*vid, 0))
                 scaled(0, b0, 0.00488, 0.70);  // VRM9
-            else
+            else if (vid)
                 scaled(0, b0, 0.016);
             scaled(1, b1, 0.016 * 3.8);
             scaled(2, b2, 0.016);
@@ -735,13 +758,11 @@ std::optional<double> TWinbondSensor::ReadPwmOutput(int index) {
     if (!out || index >= static_cast<int>(out->regs.size())) return std::nullopt;
     const auto value = Read(out->regs[static_cast<std::size_t>(index)]);
     if (!value) return std::nullopt;
-    bool sixBit = false;
-    if (out->scale == Scale::ModeDependent) {
-        const TModeBit& mode = out->modes[static_cast<std::size_t>(index)];
-        const auto m = Read(mode.reg);
-        sixBit = m && Bit(*m, mode.bit);
-    }
-    return ToPercent(out->scale, *value, sixBit);
+    if (out->scale != Scale::ModeDependent) return ToPercent(out->scale, *value, false);
+    const TModeBit& mode = out->modes[static_cast<std::size_t>(index)];
+    const auto m = Read(mode.reg);
+    if (!m) return std::nullopt;
+    return ToPercent(out->scale, *value, Bit(*m, mode.bit));
 }
 
 void TWinbondSensor::ReadPwmsInternal(std::span<double> values) {
@@ -808,7 +829,8 @@ double TWinbondSensor::SetPwmInternal(int index, double percent) {
                 Write(BankRegister, 0x00);
             const TModeBit& mode = out->modes[n];
             const auto m = Read(mode.reg);
-            const bool sixBit = m && Bit(*m, mode.bit);
+            if (!m) Refuse("output mode not read");
+            const bool sixBit = Bit(*m, mode.bit);
             if (nct) {
                 SelectBank(index);
                 reg = 0x09;
@@ -1045,8 +1067,12 @@ bool TWinbondSensor::WritePropValue(int id, int value) {
     if (IsDivisorId(id)) return SetFanDivisor(DivisorFan(id), static_cast<std::uint8_t>(value));
     const auto f = PropField(id);
     if (!f || f->readOnly) return false;
-    // A clock of 0 or 128 stops the output; the nearest running clock is written instead.
-    if (id >= 4 && id <= 7 && IsCode(FChipCode, {30, 32, 50}) && (value == 0 || value == 128)) ++value;
+    // A clock of 0 or 128 stops the output: refused, as a value the field
+    // could not show again would be.
+    if (id >= 4 && id <= 7 && IsCode(FChipCode, {30, 32, 50}) && (value == 0 || value == 128)) return false;
+    int shown = 0;
+    for (const auto& part : f->parts) shown |= (part.mask >> part.shift) << part.valueShift;
+    if (value & ~shown) return false;
     TChipAccess access(FLink);
     if (id >= 1 && id <= 3) Write(BankRegister, 0x00);
     bool banked = false;

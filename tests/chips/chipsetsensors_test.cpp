@@ -133,11 +133,23 @@ TEST_F(ChipsetTest, M1535FansAndDriveCodesThroughItsDword) {
 TEST_F(ChipsetTest, M1535FunctionThatDoesNotAnswerGivesNoValue) {
     auto sensor = Make<TAliSensor>(0, TAliSensor::ChipM1535);
     sensor->FAddress2 = 18;
-    sensor->ReadFans();
-    sensor->ReadPwms();
+    sensor->FAux2 = 0;
+    for (int tick = 0; tick < 5; ++tick) {
+        sensor->ReadFans();
+        sensor->ReadPwms();
+    }
     EXPECT_DOUBLE_EQ(Last(sensor->GetFan(1)), 0.0);
     EXPECT_DOUBLE_EQ(Last(sensor->GetPwm(1)), 0.0);
     EXPECT_EQ(sensor->GetReportedSMBus(), 0xFFFF);
+    const std::string failure = "1 Exception in ALI M1535 : configuration dword unreadable 00000000 00000012 00000000";
+    EXPECT_EQ(log, std::vector<std::string>{failure});  // once, not every tick
+
+    sensor->FAddress2 = 17;  // answers again, then fails anew: a new line
+    sensor->ReadFans();
+    EXPECT_DOUBLE_EQ(Last(sensor->GetFan(1)), 2500.0);
+    sensor->FAddress2 = 18;
+    sensor->SetPwm(1, 60, false);
+    EXPECT_EQ(Count(failure), 2);
 }
 
 class RegisterChipTest : public SMBusChipTest {

@@ -166,13 +166,14 @@ TEST_F(FintekTest, ModeConversion) {
 }
 
 TEST_F(FintekTest, FailedReadsGiveNoValue) {
-    // 69h unreadable: mode 2; a failing temperature or count register stays 0.
+    // 69h unreadable: no formula, so no temperature; a failing temperature or
+    // count register stays 0.
     Load({{0x70, 200}, {0x71, 0xE0}, {0x72, 0xF0}, {0xB0, 0x01}, {0xB1, 0x00}});
     regs().setFault(0x69, {RegisterFault::Kind::Fail});
     regs().setFault(0x72, {RegisterFault::Kind::Fail});
     regs().setFault(0xA1, {RegisterFault::Kind::Fail});
     auto f71858 = Make(183);
-    ExpectReadings(Readings(*f71858, Kind::Temps), {-55.125, 0, 0}, "F71858");
+    ExpectReadings(Readings(*f71858, Kind::Temps), {0, 0, 0}, "F71858");
     ExpectReadings(Readings(*f71858, Kind::Fans), {0, 5859.375, 0, 0}, "F71858 fans");
     regs().setFault(0x20, {RegisterFault::Kind::Fail});
     regs().set(0x21, 0x80);

@@ -76,8 +76,12 @@ TEST_F(HeuristicSensor, CounterRegisterKeepsARecentSequenceOnly) {
     const auto dump = DumpOf(0x07);
     ASSERT_EQ(dump.size(), 2u);
     EXPECT_EQ(dump[0].substr(0, 39), "  [07] samples= 300  min=00  max=FF  va");
-    const auto recent = testsupport::splitLines(dump[1].substr(6), " ");
+    // The sequence says it is the tail of the count, and the tail has the length it says.
+    const std::string label = "   -> (last 64 of 300) ";
+    ASSERT_EQ(dump[1].substr(0, label.size()), label);
+    const auto recent = testsupport::splitLines(dump[1].substr(label.size()), " ");
     ASSERT_EQ(recent.size(), THeuristicSensor::RecentLimit);
+    EXPECT_EQ(recent.front(), cvformat::Format("%.2x", {(reads - 64) & 0xFF}));
     EXPECT_EQ(recent.back(), cvformat::Format("%.2x", {(reads - 1) & 0xFF}));
 }
 

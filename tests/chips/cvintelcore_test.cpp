@@ -86,8 +86,17 @@ TEST(IntelTjmax, CoreITakesTheTargetMsrUnlessItIsNoValue) {
     EXPECT_EQ(log, std::vector<std::string>{"  Tjmax retrieved from MSR (98)"});
     cpu.Msr1A2 = MsrUnread;
     EXPECT_EQ(WorkOutTjmax({cpu, 0, 1u << 30}, nullptr), 85);
-    cpu.Msr1A2 = 0;  // a zero target keeps the earlier value
-    EXPECT_EQ(WorkOutTjmax({cpu, 0, 0}, nullptr), 100);
+    // A target of 0, of FFh or outside 50-150 keeps the earlier value and writes no line.
+    for (std::uint64_t target : {0x00000000ull, 0x00FF0000ull, 0x00310000ull, 0x00970000ull}) {
+        cpu.Msr1A2 = target;
+        log.clear();
+        EXPECT_EQ(WorkOutTjmax({cpu, 0, 1u << 30}, &log), 85) << std::hex << target;
+        EXPECT_TRUE(log.empty()) << std::hex << target;
+    }
+    for (auto [target, tjmax] : {std::pair{0x00320000ull, 50}, std::pair{0x00960000ull, 150}}) {
+        cpu.Msr1A2 = target;
+        EXPECT_EQ(WorkOutTjmax({cpu, 0, 0}, nullptr), tjmax);
+    }
     cpu.Info.CoreCode = 0;  // full model 1Eh qualifies without a line code
     cpu.Info.FullFamily = 6;
     cpu.Info.FullModel = 0x1E;

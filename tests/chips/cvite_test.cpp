@@ -408,6 +408,14 @@ TEST_F(ITE, IT8693FOutputsLiveInBanks) {
     EXPECT_EQ(file->peek(0x52, 0), 0x3F);
     EXPECT_EQ(file->peek(0x52, 2), 0x00);
     EXPECT_EQ(file->peek(0x54, 1), 0x00);  // not 52h + n
+
+    // Output 3 is not enabled: nothing is written and the set answers what its reads show.
+    clearLog();
+    ASSERT_TRUE(s->SetPwm(3, 25));
+    EXPECT_EQ(writes(), std::vector<std::string>{"w51=83"});
+    EXPECT_DOUBLE_EQ(s->GetPwm(3).Stats->Last(), 100);
+    EXPECT_EQ(file->peek(0x52, 2), 0x00);
+    EXPECT_DOUBLE_EQ(SampledPwms(*s)[2], 100);
 }
 
 TEST_F(ITE, PwmModes) {
@@ -431,7 +439,7 @@ TEST_F(ITE, PwmModes) {
          {"w13=02", "w16=80"}},
         {"IT8772F PWM 2 mode is its third output", 90, 14, {{0x13, 0x00}, {0x17, 0x00}}, "SmartGuardian",
          {"w13=04", "w17=80"}},
-        {"PWM 4 mode keeps 13h", 82, 102, {{0x13, 0x05}, {0x88, 0x80}}, "ON/OFF", {"w13=05", "w88=00"}},
+        {"PWM 4 mode keeps 13h", 82, 102, {{0x13, 0x05}, {0x88, 0x00}}, "SmartGuardian", {"w13=05", "w88=80"}},
         {"PWM 5 mode", 83, 103, {{0x13, 0x05}, {0x89, 0x10}}, "SmartGuardian", {"w13=05", "w89=90"}},
     };
     for (const Case& c : cases) {
@@ -440,9 +448,14 @@ TEST_F(ITE, PwmModes) {
         EXPECT_TRUE(SetProp(*s, c.id, c.option)) << c.what;
         EXPECT_EQ(writes(), c.written) << c.what;
         const std::string shown = Prop(*s, c.id);
-        // Outputs 4-5 have no on/off bit: they read back as 1 or 3.
-        const std::string expected = c.id < 100 || c.option == "SmartGuardian" ? c.option : "Software controlled";
-        EXPECT_TRUE(SameText(shown, expected)) << c.what << ": " << shown;
+        EXPECT_TRUE(SameText(shown, c.option)) << c.what << ": " << shown;
+    }
+    // Outputs 4-5 have no on/off bit: an on/off mode could never read back.
+    for (const char* option : {"ON/OFF", "ON/OFF (2)"}) {
+        load({{0x13, 0x05}, {0x88, 0x80}});
+        auto s = sensor(82);
+        EXPECT_FALSE(SetProp(*s, 102, option)) << option;
+        EXPECT_TRUE(writes().empty()) << option;
     }
     load({{0x13, 0x01}, {0x15, 0x00}});
     auto s = sensor(81);

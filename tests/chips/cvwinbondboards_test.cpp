@@ -169,6 +169,22 @@ TEST_F(W83627HFTwin, BothLinksReadTheSameChipUnderTheirBusLocks) {
     ExpectEveryAccessLocked(0x295, 0x296);
 }
 
+TEST_F(W83627HFTwin, AFanWhoseDivisorCannotBeReadHasNoSpeed) {
+    auto onSMBus = CreateSensor<TWinbondSensor>(&smbus, 0x2Du, std::uint8_t{33}, Logger(), "", "", "");
+    ASSERT_TRUE(onSMBus->SetPwm(1, 100));
+    machine().simClock().advance(10 * 60 * 1000);
+    onSMBus->ReadFans();
+    ASSERT_EQ(onSMBus->GetFan(1).Stats->Last(), 2700);
+    // A tick on which 47h does not answer must not read the fan at divisor 1, twice its speed.
+    auto& chip = *machine().registerFile("w83627hf");
+    chip.setFault(0x47, {platform::sim::RegisterFault::Kind::Fail, -1});
+    onSMBus->ReadFans();
+    EXPECT_EQ(onSMBus->GetFan(1).Stats->Last(), 0);
+    chip.setFault(0x47, {});
+    onSMBus->ReadFans();
+    EXPECT_EQ(onSMBus->GetFan(1).Stats->Last(), 2700);
+}
+
 }  // namespace
 
 namespace {
