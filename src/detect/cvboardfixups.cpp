@@ -94,7 +94,8 @@ bool TActivation::ProgramLogicalDevice(std::uint16_t port) {
     }
     Debug(Format("msg004 %s", {name}));
     const int wanted = context_.Monitor.ScanFlags.TigerMP ? TigerMPMonitorBase : SuperIOInfo.MonitorBase;
-    if (wanted == 0) {
+    // index and data at E+5/E+6: a base that reaches the system board's ports is none
+    if (!IsUsablePortWindow(static_cast<std::uint32_t>(wanted), 0, 7)) {
         Debug("msg030");
         return false;
     }
