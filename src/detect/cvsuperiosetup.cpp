@@ -226,10 +226,12 @@ void LinkNuvotonEC(const TSetupCall& call, int base) {
 void SetupFintekMonitor(const TSetupCall& call) {
     SelectLogicalDevice(call.Port, In(call.Code, {183, 227}) ? 0x02 : 0x04);
     LogMonitorState(call);
-    const int base = ReadConfigRegister(call.Port, 0x60) << 8 | (ReadConfigRegister(call.Port, 0x61) & 0xF0);
+    const std::uint16_t word = DeviceBase(call.Port);
+    const int base = word & 0xFFF0;
     SuperIOInfo.MonitorBase = base;
     call.Debug(Format("%s hardware monitoring is at ISA $%.4x", {call.Text, base}));
-    if (!call.UsableBase(static_cast<std::uint32_t>(base), 0, IsaWindowLast)) return;
+    // all ones is a floating bus, whatever the mask leaves of it
+    if (!call.UsableBase(word == 0xFFFF ? word : static_cast<std::uint32_t>(base), 0, IsaWindowLast)) return;
     if (IsISABaseFree(base)) {
         call.Debug(Format("Added ISA link at $%.4x", {base}));
         call.AddIsaLink(static_cast<std::uint32_t>(base));
