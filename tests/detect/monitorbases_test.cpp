@@ -108,6 +108,28 @@ TEST_P(MonitorBases, RefusedWithoutTouchingTheSystemPorts) {
     monitor.FormDestroy();
 }
 
+// The W83627HF whose BIOS left its monitor off: the set-up refuses the base,
+// and so does the activation that follows the link walk.
+class ActivationBases : public MonitorBases {};
+
+TEST_P(ActivationBases, RefusedWithoutTouchingTheSystemPorts) {
+    const int base = std::get<1>(GetParam());
+    machine().loadFromFile(CALDAVOR_BOARDS_DIR "/w83627hf-asleep.json");
+    setBase("w83627hf-config:0B", base);
+    machine().ports().recorder().clear();
+    start();
+    EXPECT_TRUE(systemPortsTouched().empty()) << "first: " << systemPortsTouched().front();
+    EXPECT_TRUE(onlyTheFirstLinkIsAPortWindow());
+    EXPECT_TRUE(std::find(boxes.Info.begin(), boxes.Info.end(), "msg030") != boxes.Info.end());
+    EXPECT_EQ(refusals(), 1) << "the set-up's";
+    EXPECT_TRUE(monitor.Sensors.empty());
+    monitor.FormDestroy();
+}
+
+INSTANTIATE_TEST_SUITE_P(AsleepMonitor, ActivationBases,
+                         ::testing::Combine(::testing::Values(Cases[0]), ::testing::Values(0x0000, 0xFFFF)),
+                         [](const auto& info) { return std::get<1>(info.param) == 0 ? "Base0000" : "BaseFFFF"; });
+
 INSTANTIATE_TEST_SUITE_P(EveryFamily, MonitorBases,
                          ::testing::Combine(::testing::ValuesIn(Cases), ::testing::Values(0x0000, 0xFFFF)),
                          [](const auto& info) {
