@@ -249,7 +249,9 @@ std::uint16_t DumpRuntimeDevice(const TSetupCall& call, std::uint8_t ldn, bool& 
     SelectLogicalDevice(call.Port, ldn);
     const std::uint16_t base = DeviceBase(call.Port);
     call.Debug(Format(" --> Base address is $%.4x (device $%.2x)", {base, ldn}));
-    if (IsUsablePortWindow(base, 0, BlockWindowLast)) DumpPortRange(call.Context, base, RegisterRange(0x00, 0x7F), "  ");
+    // a block on the system board's ports is not read; the set-up refuses it afterwards
+    if (IsUsablePortWindow(base, 0, BlockWindowLast))
+        DumpPortRange(call.Context, base, RegisterRange(0x00, 0x7F), "  ");
     enabled = DeviceEnabled(call.Port);
     SelectLogicalDevice(call.Port, kept);
     return base;
