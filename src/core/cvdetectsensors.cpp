@@ -301,7 +301,6 @@ void ProbeLink(TMonitor& monitor, TDetectionContext& context, int linkIndex) {
         ProbeISALink(monitor, context, linkIndex, link);
     else
         ProbeSMBusLink(monitor, context, linkIndex);
-    if (static_cast<std::size_t>(linkIndex) + 1 == Links().size()) CloseLinkWalk(monitor, context);
 }
 
 void DetectSensors(TMonitor& monitor) {
@@ -323,6 +322,9 @@ void DetectSensors(TMonitor& monitor) {
             continue;
         ProbeLink(monitor, context, static_cast<int>(i));
     }
+    // Once, after the last link walked, whatever kind of link ends the list;
+    // a link a closing step registers is probed by that step, not walked.
+    CloseLinkWalk(monitor, context);
     for (const auto& row : SourceRows) RunSource(monitor, context, row);
     log.LogMessageEx("End of detection", monitor.Options.DebugMode);
 }

@@ -16,6 +16,7 @@
 #include "detect/cvsuperiosetup.h"
 #include "hw/cvdriver.h"
 #include "hw/cvlink.h"
+#include "hw/cvlinkio.h"
 #include "hw/cvsuperioinfo.h"
 #include "platform/platform.h"
 
@@ -94,7 +95,8 @@ bool TActivation::ProgramLogicalDevice(std::uint16_t port) {
     }
     Debug(Format("msg004 %s", {name}));
     const int wanted = context_.Monitor.ScanFlags.TigerMP ? TigerMPMonitorBase : SuperIOInfo.MonitorBase;
-    if (wanted == 0) {
+    // index and data at E+5/E+6: a base that reaches the system board's ports is none
+    if (!IsUsablePortWindow(static_cast<std::uint32_t>(wanted), 0, 7)) {
         Debug("msg030");
         return false;
     }
@@ -285,10 +287,12 @@ void HandleSpecialBoardTrap1(TDetectionContext& context) {
 void ProbeICHSlaveAddress(TDetectionContext& context, int linkIndex) {
     TLink& link = LinkOf(linkIndex);
     if (link.ChipsetCode() < 56 || link.ChipsetCode() > 59) return;
-    const std::uint8_t address = IOPort ? IOPort->ReadPortByte(static_cast<std::uint16_t>(link.BaseAddress() + 9)) : 0xFF;
+    const std::uint8_t address = linkio::ReadPortByte(link.BaseAddress() + 9);
     context.Monitor.Log.LogMessageEx(Format("INTEL ICHx Slave Address found at $%.2x", {address}), false);
-    // a 7-bit register: above 7Fh the host did not answer
-    if (address <= 0x7F) context.Factory.AddUnusedChip(linkIndex, address, "Intel ICHx Slave", false);
+    // a 7-bit register: above 7Fh the host did not answer; 00h is the general
+    // call, which every device on the bus hears
+    if (address != 0x00 && address <= 0x7F)
+        context.Factory.AddUnusedChip(linkIndex, address, "Intel ICHx Slave", false);
 }
 
 bool IsISAPort290Unused(int linkIndex) {

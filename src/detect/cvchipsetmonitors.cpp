@@ -85,6 +85,7 @@ constexpr TVIAMonitor VIAMonitors[] = {{79, "VIA686", 72, true}, {82, "VIA8231",
 
 constexpr int VIABaseRegister = 0x70;
 constexpr int VIAEnableRegister = 0x74;
+constexpr int VIABlockLast = 0x7F;  // the monitor's 128-byte block
 
 void BadBase(TLogSinks& log, const std::string& name) {
     log.LogMessage(Format("INFO : unable to use %s sensors (bad I/O BASE)", {name}));
@@ -103,14 +104,14 @@ bool ProbeVIAHardwareMonitor(TDetectionContext& context, int linkIndex) {
     const std::uint32_t base = ReadPCIConfigDWord(bus, device, function, VIABaseRegister) & 0xFF80;
     const std::uint16_t enable = ReadPCIConfigWord(bus, device, function, VIAEnableRegister);
     if ((enable & 1) == 0) {
-        if (base == 0) {
+        if (!IsUsablePortWindow(base, 0, VIABlockLast)) {
             BadBase(log, via->Name);
         } else if (!KernelHoldsPCIFunction(bus, device, function)) {
             WritePCIConfigWord(bus, device, function, VIAEnableRegister, enable | 1);
             log.LogMessage(Format("INFO : %s sensors enabled by CALDAVOR", {via->Name}));
         }
-    } else if (base == 0) {
-        // An enabled monitor at port 0 would read the DMA controller.
+    } else if (!IsUsablePortWindow(base, 0, VIABlockLast)) {
+        // An enabled monitor at port 0 or below 100h would read the system board's own ports.
         BadBase(log, via->Name);
         context.VIAMonitorDisabled = true;
         return false;
@@ -145,8 +146,8 @@ void ProbeSiS5595DAM(TDetectionContext& context, int linkIndex) {
         log.LogMessageEx("DAM Module is DISABLED", false);
         return;
     }
-    if (base == 0) {
-        // Index and data at 5 and 6 would be the DMA controller's.
+    if (!IsUsablePortWindow(base, 0, 7)) {
+        // Index and data at 5 and 6 (or anywhere below 100h) would be the system board's.
         BadBase(log, "SiS5595");
         return;
     }

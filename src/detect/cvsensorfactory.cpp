@@ -316,17 +316,12 @@ void TSensorFactory::AddSensor(int linkIndex, std::uint32_t address, std::uint8_
         return;
     }
 
-    monitor_.Sensors.emplace_back();
-    monitor_.SensorInUse.push_back(true);
+    // Nothing is appended before the chip is started and built, so a failure
+    // there leaves the lists as they were.
     PreStart(link, address, chipCode);
-    try {
-        monitor_.Sensors.back() = (*create)(&link, address, chipCode, monitor_.SensorLogEvent(), vendor, product, system);
-    } catch (...) {
-        monitor_.Sensors.pop_back();
-        monitor_.SensorInUse.pop_back();
-        throw;
-    }
-    TSensor& sensor = *monitor_.Sensors.back();
+    std::unique_ptr<TSensor> made =
+        (*create)(&link, address, chipCode, monitor_.SensorLogEvent(), vendor, product, system);
+    TSensor& sensor = *made;
     if (chipCode >= 13 && chipCode <= 16) {
         if (auto* disk = dynamic_cast<TSmartDisk*>(&sensor)) {
             TMonitor& monitor = monitor_;
@@ -336,11 +331,24 @@ void TSensorFactory::AddSensor(int linkIndex, std::uint32_t address, std::uint8_
         }
     }
 
-    if (RemoveDuplicateSensors()) {
+    const std::size_t before = monitor_.Sensors.size();
+    const auto dropAppended = [&] {
+        monitor_.Sensors.resize(before);
+        monitor_.SensorInUse.resize(before);
+    };
+    bool duplicate = false;
+    try {
+        monitor_.Sensors.push_back(std::move(made));
+        monitor_.SensorInUse.push_back(true);
+        duplicate = RemoveDuplicateSensors();
+    } catch (...) {
+        dropAppended();
+        throw;
+    }
+    if (duplicate) {
         WriteDebugLog(Format("About to remove %s from %s at $%.4x (DUPLICATED)",
                              {sensor.FChipName, link.BusText(), link.BaseAddress()}));
-        monitor_.Sensors.pop_back();
-        monitor_.SensorInUse.pop_back();
+        dropAppended();
         WriteDebugLog("End of sensor removal");
         return;
     }

@@ -39,7 +39,8 @@ public:
     // Adds the sensor of ChipCode at Address on link LinkIndex, or nothing
     // (refused, mirrored, duplicated, class not built yet, bad link index).
     // The address is registered on the link in every case but the last. A
-    // raising constructor leaves the lists as they were and passes on.
+    // step that raises (pre-start, constructor, duplicate test) leaves the
+    // lists as they were and passes on.
     void AddSensor(int linkIndex, std::uint32_t address, std::uint8_t chipCode);
     // AddSensor, answering the sensor it appended when that has ChipCode, else
     // nullptr: a step that fills extra fields then never fills an older sensor.

@@ -22,6 +22,11 @@ namespace {
 
 constexpr std::uint8_t DeviceSelect = 0x07;
 constexpr std::uint16_t FirstLinkBase = 0x290;
+// The last port offsets a monitor base covers: an ISA index/data pair (B+5,
+// B+6), a flat or SMSC runtime block, a National device block.
+constexpr int IsaWindowLast = 0x07;
+constexpr int BlockWindowLast = 0x7F;
+constexpr int NSWindowLast = 0x0F;
 
 // ---- small helpers ---------------------------------------------------------------
 
@@ -73,6 +78,12 @@ struct TSetupCall {
         if (index >= 0) return index;
         Debug(Format("ERROR: unable to find ISA link at address $%.4x", {base}));
         return std::nullopt;
+    }
+    // A base for ports Base + First .. Base + Last, or the one refusal line.
+    bool UsableBase(std::uint32_t base, int first, int last) const {
+        if (IsUsablePortWindow(base, first, last)) return true;
+        Both(Format("INFO : unable to use %s sensors (bad I/O BASE)", {Text}));
+        return false;
     }
     void Probe(int linkIndex) const {
         ProbeSmbusAddress(Context, linkIndex, LinkOf(linkIndex).BaseAddress());
@@ -215,10 +226,12 @@ void LinkNuvotonEC(const TSetupCall& call, int base) {
 void SetupFintekMonitor(const TSetupCall& call) {
     SelectLogicalDevice(call.Port, In(call.Code, {183, 227}) ? 0x02 : 0x04);
     LogMonitorState(call);
-    const int base = ReadConfigRegister(call.Port, 0x60) << 8 | (ReadConfigRegister(call.Port, 0x61) & 0xF0);
+    const std::uint16_t word = DeviceBase(call.Port);
+    const int base = word & 0xFFF0;
     SuperIOInfo.MonitorBase = base;
     call.Debug(Format("%s hardware monitoring is at ISA $%.4x", {call.Text, base}));
-    if (base == 0) return;
+    // all ones is a floating bus, whatever the mask leaves of it
+    if (!call.UsableBase(word == 0xFFFF ? word : static_cast<std::uint32_t>(base), 0, IsaWindowLast)) return;
     if (IsISABaseFree(base)) {
         call.Debug(Format("Added ISA link at $%.4x", {base}));
         call.AddIsaLink(static_cast<std::uint32_t>(base));
@@ -236,7 +249,9 @@ std::uint16_t DumpRuntimeDevice(const TSetupCall& call, std::uint8_t ldn, bool& 
     SelectLogicalDevice(call.Port, ldn);
     const std::uint16_t base = DeviceBase(call.Port);
     call.Debug(Format(" --> Base address is $%.4x (device $%.2x)", {base, ldn}));
-    DumpPortRange(call.Context, base, RegisterRange(0x00, 0x7F), "  ");
+    // a block on the system board's ports is not read; the set-up refuses it afterwards
+    if (IsUsablePortWindow(base, 0, BlockWindowLast))
+        DumpPortRange(call.Context, base, RegisterRange(0x00, 0x7F), "  ");
     enabled = DeviceEnabled(call.Port);
     SelectLogicalDevice(call.Port, kept);
     return base;
@@ -260,17 +275,18 @@ struct TSMSCOtherRow {
     bool PortsOnePerLine;      // " --> [$%.2x]=$%.2x" instead of the 16-byte lines
     bool ConfigThroughRuntime;  // registers 30h-3Fh through B + 54h / B + 55h
     bool RuntimeBaseInSensor;  // B into the sensor's first spare field
+    int WindowFirst, WindowLast;  // the ports B + these that the row reaches
 };
 
 const TSMSCOtherRow SMSCOtherRows[] = {
-    {{170}, 0x0A, "SCH5127", 0x6B, 0x41, 0, false, false, false},
-    {{174}, 0x0A, nullptr, 0, 0, 0x100, false, true, false},
-    {{162}, 0x08, "LPC47B397", -5, -5, 0, false, false, false},
-    {{171}, 0x08, "SCH5307", -5, -5, 0, false, false, false},
-    {{172}, 0x08, "SCH5317", -5, -5, 0, false, false, false},
-    {{173}, 0x08, "SCH5327", -5, -5, 0, false, false, false},
-    {{163}, 0x0A, "LPC47M233", 0x5B, 0x5B, 0x80, true, false, true},
-    {{46}, 0x0A, nullptr, 0, 0, 0x100, false, false, false},
+    {{170}, 0x0A, "SCH5127", 0x6B, 0x41, 0, false, false, false, 0, BlockWindowLast},
+    {{174}, 0x0A, nullptr, 0, 0, 0x100, false, true, false, 0, 0xFF},
+    {{162}, 0x08, "LPC47B397", -5, -5, 0, false, false, false, -5, IsaWindowLast - 5},
+    {{171}, 0x08, "SCH5307", -5, -5, 0, false, false, false, -5, IsaWindowLast - 5},
+    {{172}, 0x08, "SCH5317", -5, -5, 0, false, false, false, -5, IsaWindowLast - 5},
+    {{173}, 0x08, "SCH5327", -5, -5, 0, false, false, false, -5, IsaWindowLast - 5},
+    {{163}, 0x0A, "LPC47M233", 0x5B, 0x5B, 0x80, true, false, true, 0, BlockWindowLast},
+    {{46}, 0x0A, nullptr, 0, 0, 0x100, false, false, false, 0, 0xFF},
 };
 
 const TSMSCOtherRow* FindSMSCOtherRow(std::uint8_t code) {
@@ -429,7 +445,7 @@ void SetupITE(TDetectionContext& context, int linkIndex, const std::string& text
         if (DeviceEnabled(call.Port)) {
             const std::uint16_t base = DeviceBase(call.Port);
             // the first link covers 290h; a link already at the base is not made twice
-            if (base != FirstLinkBase && IsISABaseFree(base)) {
+            if (base != FirstLinkBase && call.UsableBase(base, 0, IsaWindowLast) && IsISABaseFree(base)) {
                 call.Debug(Format(" --> Adding non-standard ISA for %s at $%.4x", {text, base}));
                 call.AddIsaLink(base, "ISA BUS");
             }
@@ -452,7 +468,8 @@ void SetupWinbondFamily(TDetectionContext& context, int linkIndex, const std::st
         SuperIOInfo.MonitorBase = DeviceBase(call.Port);
         const int base = SuperIOInfo.MonitorBase;
         call.Debug(Format("%s hardware monitoring is at ISA $%.4x", {text, base}));
-        if (base != 0) {
+        const int last = chipCode == 74 ? BlockWindowLast : IsaWindowLast;
+        if (call.UsableBase(static_cast<std::uint32_t>(base), 0, last)) {
             if (chipCode != 232) LinkWinbondMonitor(call, base);
             if (chipCode == 50 || chipCode == 51 || chipCode == 52) FixBankRegister(call, base);
             if (chipCode == 232) LinkNuvotonEC(call, base);
@@ -481,8 +498,8 @@ void SetupSMSCType1(TDetectionContext& context, int linkIndex, const std::string
             base = DeviceBase(call.Port);
         }
     }
-    if (base == 0) return;
     call.Both(Format("Sensor's Base Address : $%.4x", {base}));
+    if (!call.UsableBase(base, 0, BlockWindowLast)) return;
     if (!enabled) call.Debug("Fan Speed Control and Monitoring is DISABLED");
     if (!call.Link().IsUnregisteredAddress(base)) return;
     TSensor* sensor = call.AddSensor(linkIndex, base);
@@ -532,15 +549,14 @@ void SetupSMSCType3(TDetectionContext& context, int linkIndex, const std::string
         base = DeviceBase(call.Port);
     }
     call.Debug(enabled ? "LDN9 is ENABLED" : "LDN9 is DISABLED");
-    // a base of 0 would put the sensor on the DMA controller's ports
-    if (base == 0 || !call.Link().IsUnregisteredAddress(base)) return;
+    if (!call.UsableBase(base, 0, BlockWindowLast) || !call.Link().IsUnregisteredAddress(base)) return;
     if (TSensor* sensor = call.AddSensor(linkIndex, base)) sensor->FAux3 = call.Port;
 }
 
 void SetupSMSCType4(TDetectionContext& context, int linkIndex, const std::string& text, std::uint8_t chipCode) {
     const TSetupCall call{context, linkIndex, text, chipCode, ConfigPortOf(text)};
     if (!StartSMSC(call, "SMSC TYPE 4")) return;
-    bool enabled = false;
+    bool enabled = false, usable = false;
     std::uint16_t base = 0;
     {
         const TConfigExitGuard exit(call.Port, Key55Once);
@@ -550,12 +566,14 @@ void SetupSMSCType4(TDetectionContext& context, int linkIndex, const std::string
         SelectLogicalDevice(call.Port, 0x0A);
         base = DeviceBase(call.Port);
         call.Debug(Format(" --> Base address is $%.4x", {base}));
-        DumpPortsOnePerLine(call, base, 0x80);
+        usable = call.UsableBase(base, 0, BlockWindowLast);
+        if (usable) DumpPortsOnePerLine(call, base, 0x80);
         enabled = DeviceEnabled(call.Port);
         SelectLogicalDevice(call.Port, kept);
     }
     const std::uint32_t monitor = base + 0x70u;
     call.Both(Format("Sensor's Base Address : $%.4x", {monitor}));
+    if (!usable) return;
     if (!enabled) {
         call.Debug("LDN is not enabled");
         return;
@@ -577,8 +595,9 @@ void SetupSMSCOther(TDetectionContext& context, int linkIndex, const std::string
         SelectLogicalDevice(call.Port, row->Device);
         if (!DeviceEnabled(call.Port)) return;
         base = DeviceBase(call.Port);
+        if (row->PortsDumped) call.Debug(Format(" --> Base address is $%.4x", {base}));
+        if (!call.UsableBase(base, row->WindowFirst, row->WindowLast)) return;
         if (row->PortsDumped) {
-            call.Debug(Format(" --> Base address is $%.4x", {base}));
             if (row->PortsOnePerLine)
                 DumpPortsOnePerLine(call, base, row->PortsDumped);
             else
@@ -606,6 +625,8 @@ void SetupNSMonitor(TDetectionContext& context, int linkIndex, const std::string
     }
     std::uint16_t fans = ReadLogicalDeviceBase(
         context, call.Port, 0x09, chipCode == 147 ? "Fan Speed Monitoring" : "Fan Speed Control and Monitoring", fanOn);
+    // a device whose base cannot carry it counts as switched off
+    fanOn = fanOn && call.UsableBase(fans, 0, NSWindowLast);
     trap(2);
     if (chipCode != 147 && fanOn) {
         const int count = chipCode == 145 || chipCode == 146 ? 3 : 2;
@@ -619,6 +640,8 @@ void SetupNSMonitor(TDetectionContext& context, int linkIndex, const std::string
     if (chipCode == 146) {
         volts = ReadLogicalDeviceBase(context, call.Port, 0x0D, "Voltage Monitoring", voltOn);
         temps = ReadLogicalDeviceBase(context, call.Port, 0x0E, "Temperature Monitoring", tempOn);
+        voltOn = voltOn && call.UsableBase(volts, 0, NSWindowLast);
+        tempOn = tempOn && call.UsableBase(temps, 0, NSWindowLast);
         trap(4);
         if (tempOn) EnableNSTemperatures(call, temps);
         trap(5);

@@ -243,6 +243,12 @@ void AnnounceLink(const TLinkRegistration& reg, const std::string& name, std::ui
 
 }  // namespace
 
+bool IsUsablePortWindow(std::uint32_t base, int first, int last) {
+    constexpr std::int64_t FirstFreePort = 0x100, LastPort = 0xFFFF;
+    if (base == 0 || base == LastPort) return false;
+    return base + static_cast<std::int64_t>(first) >= FirstFreePort && base + static_cast<std::int64_t>(last) <= LastPort;
+}
+
 void AddLink(const std::string& name, std::uint8_t chipsetCode, std::uint8_t linkKind, std::uint8_t hostKind,
              std::uint32_t baseAddress, std::uint8_t flag, int pciBus, int pciDevice, int pciFunction) {
     const TLinkRegistration& reg = Registration();

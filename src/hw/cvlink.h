@@ -247,6 +247,11 @@ struct TLinkRegistration {
 };
 void SetLinkRegistration(TLinkRegistration registration);
 
+// Whether ports Base + First .. Base + Last can carry a chip: Base is neither
+// 0 nor all ones, and the window stays inside 100h..FFFFh, above the system
+// board's own ports (DMA, interrupt controllers, CMOS, keyboard).
+bool IsUsablePortWindow(std::uint32_t base, int first, int last);
+
 // Appends a link to the global list (it becomes the last one), gives it its
 // PCI location, the debug switch and the log event, and announces it when
 // the debug switch is on. Never fails, never checks for duplicates.

@@ -32,8 +32,8 @@ public:
 
 protected:
     TLink& Link() const { return link_; }
-    // The link's base plus an offset, as a 16-bit port.
-    std::uint16_t Port(std::uint32_t offset) const;
+    // The link's base plus an offset; past FFFFh it reaches no port.
+    std::uint32_t Port(std::uint32_t offset) const;
 
 private:
     TLink& link_;
@@ -52,7 +52,7 @@ public:
     std::uint16_t ResultWord() override;
 
 protected:
-    virtual std::uint16_t ResultPort() const = 0;
+    virtual std::uint32_t ResultPort() const = 0;
 
 private:
     const char* name_;
@@ -70,7 +70,7 @@ public:
     void WritePort(std::uint16_t port, std::uint8_t value) override;
 
 protected:
-    std::uint16_t ResultPort() const override;
+    std::uint32_t ResultPort() const override;
 };
 
 // ISA flat window: register r at port B+r.
@@ -83,7 +83,7 @@ public:
     bool SelectByte(int address, std::uint8_t command) override;
 
 protected:
-    std::uint16_t ResultPort() const override;
+    std::uint32_t ResultPort() const override;
 
 private:
     std::uint16_t flatRegister_ = 0;  // the register of the last select

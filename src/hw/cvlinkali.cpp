@@ -100,7 +100,7 @@ public:
     }
 
 private:
-    const std::uint16_t sts_, cnt_, start_, addr_, d0_, d1_, blk_, cmd_;
+    const std::uint32_t sts_, cnt_, start_, addr_, d0_, d1_, blk_, cmd_;
     std::uint8_t status_ = 0;
     int endLeft_ = 0;
 };

@@ -82,7 +82,7 @@ private:
         linkio::WritePortWord(gen_, static_cast<std::uint16_t>((linkio::ReadPortWord(gen_) & keep) | set));
     }
 
-    const std::uint16_t gsts_, gen_, haddr_, d0_, d1_, hcmd_, blk_;
+    const std::uint32_t gsts_, gen_, haddr_, d0_, d1_, hcmd_, blk_;
     std::uint16_t status_ = 0;
 };
 
@@ -123,14 +123,14 @@ public:
         if (left == 0) DebugLog("SMBus $%.2x busy waiting IDLE (STS=$%.2x)...", {request.Address, status});
         if (!request.Read) {
             Out(data_, request.Data0);
-            Out(static_cast<std::uint16_t>(data_ + 1), request.Data1);
+            Out(static_cast<std::uint32_t>(data_ + 1), request.Data1);
         }
         Out(addr_, static_cast<std::uint8_t>(request.Address << 1));  // the direction is in the protocol code
         Out(cmd_, request.Command);
         if (request.IsBlockWrite()) {
             Out(bcnt_, BlockSize(request));
             for (std::size_t i = 0; i < request.Block->size(); ++i)
-                Out(static_cast<std::uint16_t>(data_ + i), (*request.Block)[i]);
+                Out(static_cast<std::uint32_t>(data_ + i), (*request.Block)[i]);
         }
         return true;
     }
@@ -158,12 +158,12 @@ public:
     }
     std::uint8_t ResultByte() override { return In(data_); }
     std::pair<std::uint8_t, std::uint8_t> ResultWordBytes() override {
-        return {In(data_), In(static_cast<std::uint16_t>(data_ + 1))};
+        return {In(data_), In(static_cast<std::uint32_t>(data_ + 1))};
     }
     TSMBBlockData BlockResult() override { return ReadCountedBlock(bcnt_, data_, true); }
 
 private:
-    const std::uint16_t prtcl_, sts_, addr_, cmd_, data_, bcnt_;
+    const std::uint32_t prtcl_, sts_, addr_, cmd_, data_, bcnt_;
     std::uint8_t status_ = 0;
     int endLeft_ = 0;
 };

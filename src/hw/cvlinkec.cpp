@@ -17,11 +17,8 @@ constexpr std::uint8_t Free = 0xFF;
 constexpr int FirstUseExtraPasses = 10;
 
 struct Mailbox {
-    std::uint16_t claim, reg, data;
-    explicit Mailbox(std::uint32_t base)
-        : claim(static_cast<std::uint16_t>(base)),
-          reg(static_cast<std::uint16_t>((base + 1) & 0xFFFF)),
-          data(static_cast<std::uint16_t>((base + 2) & 0xFFFF)) {}
+    std::uint32_t claim, reg, data;
+    explicit Mailbox(std::uint32_t base) : claim(base), reg(base + 1), data(base + 2) {}
 
     // Waits for the mailbox to be free and claims it for the page at the
     // read that found it free; answers the reads left and the last byte read.

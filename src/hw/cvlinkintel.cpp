@@ -76,7 +76,7 @@ protected:
         Fail(SMBusErrors::TimeoutStart, picture, {request.Address, status_});
     }
 
-    const std::uint16_t sts_, cnt_, cmd_, addr_, d0_, d1_, blk_, aux_;
+    const std::uint32_t sts_, cnt_, cmd_, addr_, d0_, d1_, blk_, aux_;
     std::uint8_t status_ = 0;
     int endLeft_ = 0;
 };

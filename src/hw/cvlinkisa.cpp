@@ -53,7 +53,7 @@ bool TIsaAccess::SelectByte(int, std::uint8_t command) {
     return true;
 }
 
-std::uint16_t TIsaAccess::ResultPort() const { return Port(DataPort); }
+std::uint32_t TIsaAccess::ResultPort() const { return Port(DataPort); }
 
 std::uint8_t TIsaAccess::ReadPort(std::uint16_t port, std::uint8_t) { return linkio::ReadPortByte(port); }
 
@@ -78,4 +78,4 @@ bool TIsaFlatAccess::SelectByte(int, std::uint8_t command) {
     return true;
 }
 
-std::uint16_t TIsaFlatAccess::ResultPort() const { return Port(flatRegister_); }
+std::uint32_t TIsaFlatAccess::ResultPort() const { return Port(flatRegister_); }

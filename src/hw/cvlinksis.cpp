@@ -102,7 +102,7 @@ private:
         return ReadStatus();
     }
 
-    const std::uint16_t index_, data_;
+    const std::uint32_t index_, data_;
     std::uint8_t status_ = 0;
     int endLeft_ = 0;
 };
@@ -200,7 +200,7 @@ protected:
     void WriteBackStatus() { Out(sts_, In(sts_)); }
 
     const TSiSLayout& layout_;
-    const std::uint16_t sts_, cnt_, hcnt_, addr_, cmd_, d0_, d1_;
+    const std::uint32_t sts_, cnt_, hcnt_, addr_, cmd_, d0_, d1_;
     std::uint8_t control_ = 0;
 };
 
@@ -234,7 +234,7 @@ private:
     }
     std::size_t LoadWindow(const TSMBBlockData& block, std::size_t from) {
         const std::size_t end = std::min(block.size(), from + WindowSize);
-        for (std::size_t i = from; i < end; ++i) Out(static_cast<std::uint16_t>(bytes_ + (i - from)), block[i]);
+        for (std::size_t i = from; i < end; ++i) Out(static_cast<std::uint32_t>(bytes_ + (i - from)), block[i]);
         return end;
     }
     // Waits for a window (or the end); false with the outcome code set on
@@ -262,7 +262,7 @@ private:
                 block.reserve(length_);
             }
             for (std::size_t i = 0; i < WindowSize && block.size() < length_; ++i)
-                block.push_back(In(static_cast<std::uint16_t>(bytes_ + i)));
+                block.push_back(In(static_cast<std::uint32_t>(bytes_ + i)));
             Out(sts_, WindowDone);
             if (block.size() >= length_) return true;
         }
@@ -276,7 +276,7 @@ private:
         }
     }
 
-    const std::uint16_t count_, bytes_;
+    const std::uint32_t count_, bytes_;
     std::size_t sent_ = 0;
     std::size_t length_ = 0;
     TSMBBlockData blockBuffer_;

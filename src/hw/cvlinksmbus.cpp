@@ -214,9 +214,7 @@ std::uint8_t TLinkAccess::ReadPort(std::uint16_t, std::uint8_t defaultValue) { r
 
 void TLinkAccess::WritePort(std::uint16_t, std::uint8_t) {}
 
-std::uint16_t TLinkAccess::Port(std::uint32_t offset) const {
-    return static_cast<std::uint16_t>((link_.BaseAddress() + offset) & 0xFFFF);
-}
+std::uint32_t TLinkAccess::Port(std::uint32_t offset) const { return link_.BaseAddress() + offset; }
 
 std::unique_ptr<TLinkAccess> MakeLinkAccess(TLink& link) {
     switch (link.HostKind()) {

@@ -17,14 +17,12 @@ class TPortSMBusHost : public TSMBusHost {
 protected:
     using TSMBusHost::TSMBusHost;
 
-    // The port at `offset` from the link's base.
-    std::uint16_t At(std::uint32_t offset) const {
-        return static_cast<std::uint16_t>((Link().BaseAddress() + offset) & 0xFFFF);
-    }
-    static std::uint8_t In(std::uint16_t port) { return linkio::ReadPortByte(port); }
-    static void Out(std::uint16_t port, std::uint8_t value) { linkio::WritePortByte(port, value); }
+    // The port at `offset` from the link's base; past FFFFh it reaches no port.
+    std::uint32_t At(std::uint32_t offset) const { return Link().BaseAddress() + offset; }
+    static std::uint8_t In(std::uint32_t port) { return linkio::ReadPortByte(port); }
+    static void Out(std::uint32_t port, std::uint8_t value) { linkio::WritePortByte(port, value); }
     // port := (port and keep) or set.
-    static void Update(std::uint16_t port, std::uint8_t keep, std::uint8_t set) {
+    static void Update(std::uint32_t port, std::uint8_t keep, std::uint8_t set) {
         Out(port, static_cast<std::uint8_t>((In(port) & keep) | set));
     }
 
@@ -90,14 +88,14 @@ protected:
 
     // A block whose count sits in one port and whose bytes come from another
     // (or from successive ports when `successive`).
-    static TSMBBlockData ReadCountedBlock(std::uint16_t countPort, std::uint16_t dataPort, bool successive) {
+    static TSMBBlockData ReadCountedBlock(std::uint32_t countPort, std::uint32_t dataPort, bool successive) {
         TSMBBlockData block(ClampBlockCount(In(countPort)));
         for (std::size_t i = 0; i < block.size(); ++i)
-            block[i] = In(successive ? static_cast<std::uint16_t>(dataPort + i) : dataPort);
+            block[i] = In(successive ? static_cast<std::uint32_t>(dataPort + i) : dataPort);
         return block;
     }
     // The bytes of a block write to one port, in order.
-    static void WriteBlockBytes(const TSMBusRequest& request, std::uint16_t dataPort) {
+    static void WriteBlockBytes(const TSMBusRequest& request, std::uint32_t dataPort) {
         for (std::uint8_t byte : *request.Block) Out(dataPort, byte);
     }
     static std::uint8_t BlockSize(const TSMBusRequest& request) {

@@ -156,7 +156,8 @@ TEST_F(BoardFixups, ICHSlaveAddress) {
         bool line;
         bool placeholder;
     };
-    for (const Case c : {Case{56, 0x44, true, true}, Case{59, 0x88, true, false}, Case{55, 0x44, false, false}}) {
+    for (const Case c : {Case{56, 0x44, true, true}, Case{59, 0x88, true, false}, Case{57, 0x00, true, false},
+                         Case{58, 0x7F, true, true}, Case{55, 0x44, false, false}}) {
         restart();
         host->set(9, c.slave);
         Links().push_back(std::make_unique<TLink>(c.chipset, LinkKinds::SMBus, HostKinds::Intel, 0x400, 0,
@@ -167,7 +168,7 @@ TEST_F(BoardFixups, ICHSlaveAddress) {
         EXPECT_EQ(debugHas(line), c.line) << int(c.chipset);
         ASSERT_EQ(monitor.Sensors.size(), c.placeholder ? 1u : 0u) << int(c.chipset);
         if (c.placeholder) {
-            EXPECT_EQ(monitor.Sensors[0]->FAddress, 0x44u);
+            EXPECT_EQ(monitor.Sensors[0]->FAddress, c.slave);
         }
     }
 }

@@ -192,6 +192,10 @@ TEST_F(ChipsetMonitors, SiS5595DAMCases) {
          {"SiS5595 DAM Base Address : $0D00", "DAM Module is DISABLED"}},
         {"base 0", false, 0x80, 0x00, 0x01, 0x00, {},
          {"SiS5595 DAM Base Address : $0000", "INFO : unable to use SiS5595 sensors (bad I/O BASE)"}},
+        {"base on the keyboard controller", false, 0x80, 0x00, 0x60, 0x00, {},
+         {"SiS5595 DAM Base Address : $0060", "INFO : unable to use SiS5595 sensors (bad I/O BASE)"}},
+        {"base of all ones", false, 0x80, 0x00, 0xFF, 0xFF, {},
+         {"SiS5595 DAM Base Address : $FFFE", "INFO : unable to use SiS5595 sensors (bad I/O BASE)"}},
         // Last: the host bridge stays.
         {"a SiS host bridge", true, 0x80, 0x00, 0x01, 0x0D, {}, {}},
     };

@@ -210,21 +210,38 @@ TEST_F(DetectionOrder, ALinkThatAProbeRegistersIsWalkedToo) {
     EXPECT_FALSE(traced("Probing DELL...")) << "a step not built yet claims nothing";
 }
 
-TEST_F(DetectionOrder, ANewLinkOfAnotherKindOnTheLastLinkSkipsTheClosingSteps) {
+TEST_F(DetectionOrder, AListEndingInALinkTheWalkSkipsStillClosesOnce) {
     addSMBusLink();
     auto& steps = monitor.DetectionSteps;
     steps.ProbeICHSlaveAddress = [this](TDetectionContext&, int) { addLink(LinkKinds::PCI, 0, 0xCF8); };
     steps.ActivateWinbondMonitorIfMissing = recorder("Winbond");
     steps.HandleSpecialBoardTrap1 = recorder("trap");
+    steps.ProbeIntelQST = recorder("first source");
     monitor.ScanFlags.NoSMBScan = true;
     monitor.ScanFlags.ScanDELL = false;
     DetectSensors(monitor);
 
-    EXPECT_TRUE(called.empty());
+    EXPECT_EQ(called, (Lines{"Winbond", "trap", "first source"})) << "after the walk, before the sources";
     EXPECT_TRUE(probed.empty());
     EXPECT_TRUE(has(boxes.Readings, "SMBus scanning disabled by RUN PARAMETER"));
     EXPECT_TRUE(has(boxes.Readings, "DELL support disabled by RUN PARAMETER"));
     EXPECT_TRUE(tracedAll({"Probing INTEL ICHx Slave", "INTEL ICHx Slave probing ended..."}));
+}
+
+TEST_F(DetectionOrder, ALinkAClosingStepRegistersIsNotWalkedAndClosesNothingAgain) {
+    addLink(LinkKinds::ISA, HostKinds::ISA, 0x290);
+    addLink(LinkKinds::PCI, 0, 0xCF8);
+    auto& steps = monitor.DetectionSteps;
+    steps.ActivateWinbondMonitorIfMissing = [this](TDetectionContext&) {
+        called.push_back("Winbond");
+        addLink(LinkKinds::ISA, HostKinds::ISA, 0xA10);
+    };
+    steps.HandleSpecialBoardTrap1 = recorder("trap");
+    DetectSensors(monitor);
+
+    EXPECT_EQ(called, (Lines{"Winbond", "trap"}));
+    EXPECT_EQ(probed, (Lines{"0:656"}));
+    EXPECT_FALSE(has(boxes.Readings, "Scanning ISA BUS at $0A10..."));
 }
 
 TEST_F(DetectionOrder, AnUnusedSharedISAPortIsNotProbed) {
@@ -263,10 +280,10 @@ TEST_F(DetectionOrder, TheSMBusDebugDialogReplacesDetection) {
 
 // The whole start-up as the program runs it: the board's buses, the real
 // probes and factory, the first samples and the timers.
-class DemoStartup : public StartupTest {
+class BoardStartup : public StartupTest {
 protected:
-    DemoStartup() {
-        machine().loadFromFile(CALDAVOR_BOARDS_DIR "/demo.json");
+    explicit BoardStartup(const std::string& board) {
+        machine().loadFromFile(CALDAVOR_BOARDS_DIR "/" + board);
         detection.Install();
         monitor.TimerService = &timers;
         monitor.Window = &window;
@@ -279,6 +296,11 @@ protected:
     TClockTimers timers;
     coretest::TFakeWindow window;
     TSensorDetection detection{monitor};
+};
+
+class DemoStartup : public BoardStartup {
+protected:
+    DemoStartup() : BoardStartup("demo.json") {}
 };
 
 TEST_F(DemoStartup, FindsTheDesktopsChipsAndReadsThem) {
@@ -341,6 +363,50 @@ TEST_F(DemoStartup, ASecondStartWithTheSameChipsShowsNoBalloon) {
     start();
     EXPECT_EQ(monitor.Sensors.size(), 8u);
     EXPECT_TRUE(machine().simDesktop().balloons.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// A W83627HF whose BIOS left its monitor off, on a board without an SMBus
+// host: the list ends with the PCI link, and the closing steps still run.
+class AsleepMonitorStartup : public BoardStartup {
+protected:
+    AsleepMonitorStartup() : BoardStartup("w83627hf-asleep.json") {}
+};
+
+TEST_F(AsleepMonitorStartup, TheActivationRunsAfterTheWalkAndFindsTheMonitor) {
+    start();
+    ASSERT_EQ(Links().back()->LinkKind(), LinkKinds::PCI) << "the list ends with a link the walk skips";
+    const Lines activation = {"msg031 Winbond W83627HF",
+                              "msg000 Winbond W83627HF 002E",
+                              "msg001 Winbond W83627HF",
+                              "msg002 Winbond W83627HF",
+                              "msg004 Winbond W83627HF",
+                              "msg005 0290",
+                              "msg006 0290",
+                              "msg007",
+                              "msg026",
+                              "msg028",
+                              "msg010 2D",
+                              "msg015 01",
+                              "msg016 49",
+                              "msg021 48"};
+    Lines seen;
+    for (const auto& line : boxes.Info)
+        if (has(activation, line)) seen.push_back(line);
+    EXPECT_EQ(seen, activation) << "once, in order";
+    auto& device = *machine().registerFile("w83627hf-config:0B");
+    EXPECT_EQ(device.peek(0x30) & 0x01, 0x01) << "the monitor is switched on";
+    EXPECT_LT(machine().registerFile("w83627hf-config")->peek(0x2B), 0x40);
+
+    // The monitor is probed on the first link, at 290h, and its sensor added there.
+    const auto onFirstLink = std::count_if(monitor.Sensors.begin(), monitor.Sensors.end(), [](const auto& sensor) {
+        return sensor->FLink == Links().front().get() && sensor->FAddress == 0x290;
+    });
+    EXPECT_EQ(onFirstLink, 1);
+    EXPECT_TRUE(has(boxes.Info, "End of detection"));
 }
 
 }  // namespace

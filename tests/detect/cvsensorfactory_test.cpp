@@ -470,6 +470,52 @@ TEST_F(PreStart, AFailedResetWriteEndsTheSequence) {
     EXPECT_TRUE(boxes.Readings.empty());
 }
 
+// A chip whose ports raise on every access.
+class TRaisingPorts : public platform::sim::PortDevice {
+public:
+    std::uint32_t read(std::uint16_t, int) override { throw std::runtime_error("bus gone"); }
+    void write(std::uint16_t, int, std::uint32_t) override { throw std::runtime_error("bus gone"); }
+};
+
+TEST_F(PreStart, ARaisingPreStartAppendsNothingAndTheNextChipIsAdded) {
+    machine().ports().claim(0x295, 0x296, std::make_shared<TRaisingPorts>(), "raising");
+    const int isa = addLink(LinkKinds::ISA, HostKinds::ISA, 0x290);
+    slave->registers().set(0x40, 0x00);
+    for (const std::uint8_t code : {57, 59, 78, 96, 103, 140}) {
+        SCOPED_TRACE(int(code));
+        const std::size_t sensors = monitor.Sensors.size();
+        EXPECT_THROW(factory.AddSensor(isa, 0x290, code), std::runtime_error);
+        EXPECT_EQ(monitor.Sensors.size(), sensors);
+        EXPECT_EQ(monitor.SensorInUse.size(), sensors);
+        EXPECT_TRUE(registered(isa, 0x290));
+
+        factory.AddSensor(link, 0x2D, code);
+        ASSERT_EQ(monitor.Sensors.size(), sensors + 1);
+        EXPECT_EQ(monitor.SensorInUse.size(), sensors + 1);
+        ASSERT_NE(monitor.Sensors.back(), nullptr);
+        EXPECT_EQ(monitor.Sensors.back()->FChipCode, code);
+    }
+}
+
+TEST_F(SensorFactory, ARaisingDuplicateTestLeavesNoEntry) {
+    // the duplicate test asks the newest ISA sensor for its SMBus address
+    class TRaisingChip : public TSensor {
+    public:
+        using TSensor::TSensor;
+        std::uint16_t GetReportedSMBus() override { throw std::runtime_error("unreadable"); }
+    };
+    factory.SetCreator("TWinbondSensor", [](TLink* link, std::uint32_t address, std::uint8_t code,
+                                            TSensorLogEvent onLog, const std::string& vendor,
+                                            const std::string& product, const std::string& system) {
+        return CreateSensor<TRaisingChip>(link, address, code, std::move(onLog), vendor, product, system);
+    });
+    const int isa = addLink(LinkKinds::ISA, HostKinds::ISA, 0x290);
+    factory.AddSensor(isa, 0x290, 46);
+    EXPECT_THROW(factory.AddSensor(isa, 0x295, 25), std::runtime_error);
+    EXPECT_EQ(monitor.Sensors.size(), 1u);
+    EXPECT_EQ(monitor.SensorInUse.size(), 1u);
+}
+
 // ---- ISA bases --------------------------------------------------------------
 
 TEST_F(SensorFactory, IsISABaseFree) {

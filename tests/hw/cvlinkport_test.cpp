@@ -122,11 +122,20 @@ TEST_F(PortLink, FlatLinkReadsBasePlusRegister) {
               (std::vector<std::string>{"READBLOCK not supported on ISAFlat", "WRITEBLOCK not supported on ISAFlat"}));
 }
 
-TEST_F(PortLink, PortsWrapAt16Bits) {
-    TLink link(0, LinkKinds::ISAFlat, HostKinds::ISAFlat, 0xFFF0, 0);
+TEST_F(PortLink, PortsPastFFFFhAreNeverWrappedToTheLowPorts) {
+    TLink flat(0, LinkKinds::ISAFlat, HostKinds::ISAFlat, 0xFFF0, 0);
+    TLink isa(0, LinkKinds::ISA, HostKinds::ISA, 0xFFFC, 0);
     ClearAccesses();
-    link.WriteByteData(0, 0x20, 0x01);
-    EXPECT_EQ(Accesses(), (std::vector<PortAccess>{Out(0x0010, 0x01)}));
+    flat.WriteByteData(0, 0x20, 0x01);
+    std::uint8_t value = 0;
+    EXPECT_TRUE(flat.ReadByteData(0, 0x20, value));
+    EXPECT_EQ(value, 0xFF);
+    isa.WriteByteData(0, 0x40, 0x01);
+    EXPECT_TRUE(isa.ReadByteData(0, 0x4F, value));
+    EXPECT_EQ(value, 0xFF);
+    EXPECT_TRUE(Accesses().empty());
+    flat.WriteByteData(0, 0x0F, 0x02);  // FFFFh itself is a port
+    EXPECT_EQ(Accesses(), (std::vector<PortAccess>{Out(0xFFFF, 0x02)}));
 }
 
 // ---- embedded-controller mailbox at 2E0h --------------------------------------
