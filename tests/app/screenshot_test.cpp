@@ -20,7 +20,7 @@
 
 #include "app/demowindow.h"
 #include "core/cvhelp.h"
-#include "core/cvmainscreenshot.h"
+#include "mainwindow/cvmainscreenshot.h"
 #include "core/cvvars.h"
 #include "cpu/noscpuusage.h"
 #include "ui/cvcharts.h"
