@@ -5,7 +5,7 @@
 #include <QApplication>
 
 #include "app/wireservices.h"
-#include "core/cvmain.h"
+#include "mainwindow/cvmain.h"
 #include "core/cvvars.h"
 #include "i18n/qt/silangrt.h"
 #include "i18n/sicomp.h"

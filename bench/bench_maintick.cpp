@@ -10,7 +10,7 @@
 
 #include "core/cvmaintick.h"
 #include "core/cvmonitor.h"
-#include "core/cvtrayicon.h"
+#include "mainwindow/cvtrayicon.h"
 #include "core/cvvars.h"
 #include "core/fakesensor.h"
 #include "core/sharedmm.h"

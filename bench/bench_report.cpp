@@ -6,7 +6,7 @@
 
 #include "core/fakesensor.h"
 #include "platform/sim/machine.h"
-#include "report/cvxap.h"
+#include "net/cvxap.h"
 
 namespace {
 

@@ -13,19 +13,14 @@ function(caldavor_warnings target)
   endif()
 endfunction()
 
-# caldavor_library(<folder> [SUBDIRS dir...] [EXCLUDE regex] [DEPS lib...])
-# EXCLUDE leaves out the sources whose file name matches, for a folder whose
-# Qt units build as a target of their own.
+# caldavor_library(<folder> [SUBDIRS dir...] [DEPS lib...])
 function(caldavor_library folder)
-  cmake_parse_arguments(ARG "" "EXCLUDE" "SUBDIRS;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SUBDIRS;DEPS" ${ARGN})
   set(globs ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
   foreach(sub IN LISTS ARG_SUBDIRS)
     list(APPEND globs ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/${sub}/*.cpp)
   endforeach()
   file(GLOB sources CONFIGURE_DEPENDS ${globs})
-  if(ARG_EXCLUDE)
-    list(FILTER sources EXCLUDE REGEX "/${ARG_EXCLUDE}$")
-  endif()
   add_library(caldavor_${folder} STATIC ${sources})
   target_include_directories(caldavor_${folder} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_link_libraries(caldavor_${folder} PUBLIC ${ARG_DEPS})
@@ -46,6 +41,10 @@ function(caldavor_test folder)
   caldavor_warnings(test_${folder})
   # One process per binary: a sanitized process start costs more than most
   # tests, and CI machines may have only two cores.
+  # The test framework and the simulated machine are in nearly every test
+  # file: compiled once per binary, not once per file.
+  target_precompile_headers(test_${folder} PRIVATE <gmock/gmock.h> <gtest/gtest.h> <algorithm> <filesystem>
+                            <map> <string> <vector> "${PROJECT_SOURCE_DIR}/src/platform/sim/machine.h")
   add_test(NAME ${folder} COMMAND test_${folder})
   set_tests_properties(${folder} PROPERTIES ${CALDAVOR_TEST_ENVIRONMENT})
 endfunction()

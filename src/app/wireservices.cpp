@@ -14,7 +14,7 @@
 #include "firmware/cvwmi.h"
 #include "report/cvmailsend.h"
 #include "report/cvsignatures.h"
-#include "report/cvxap.h"
+#include "net/cvxap.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "report/cvwebservices.h"
+#include "net/cvwebservices.h"
 
 class QWidget;
 class TDlgPost;

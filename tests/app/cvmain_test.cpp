@@ -1,4 +1,4 @@
-#include "core/cvmain.h"
+#include "mainwindow/cvmain.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 // The tray's value icon: where the glyphs land, the colours and the mask,
 // the value chosen, and the cache.
 
-#include "core/cvtrayicon.h"
+#include "mainwindow/cvtrayicon.h"
 
 #include <gtest/gtest.h>
 

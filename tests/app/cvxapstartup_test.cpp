@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/demowindow.h"
-#include "report/cvxap.h"
+#include "net/cvxap.h"
 
 TEST(XapStartup, TheWiredFactoryMakesTheSenderThatTheOptionsThenSet) {
     apptest::TWindowOnMachine run(apptest::TWindowOnMachine::TBoard::Demo);

@@ -9,7 +9,7 @@
 
 #include "app/answeringdialogs.h"
 #include "app/wireservices.h"
-#include "core/cvmain.h"
+#include "mainwindow/cvmain.h"
 #include "support/testmachine.h"
 
 namespace apptest {

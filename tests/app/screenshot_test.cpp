@@ -27,7 +27,7 @@
 
 #include "app/demowindow.h"
 #include "core/cvhelp.h"
-#include "core/cvmainscreenshot.h"
+#include "mainwindow/cvmainscreenshot.h"
 #include "core/cvvars.h"
 #include "cpu/noscpuusage.h"
 #include "ui/cvcharts.h"

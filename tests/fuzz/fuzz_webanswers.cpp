@@ -6,7 +6,7 @@
 #include <string>
 
 #include "report/base64.h"
-#include "report/cvwebservices.h"
+#include "net/cvwebservices.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

@@ -14,7 +14,7 @@
 #include <QTextDocumentFragment>
 #include <QTreeWidget>
 
-#include "core/cvmainscreenshot.h"
+#include "mainwindow/cvmainscreenshot.h"
 #include "i18n/qt/silangrt.h"
 #include "i18n/sicomp.h"
 #include "translatedforms.h"

@@ -1,4 +1,4 @@
-#include "core/cvmaintray.h"
+#include "mainwindow/cvmaintray.h"
 
 #include <QPainter>
 #include <QPixmap>

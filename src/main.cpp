@@ -12,8 +12,8 @@
 
 #include "app/logindsleep.h"
 #include "app/wireservices.h"
-#include "core/cvmain.h"
-#include "core/cvmainscreenshot.h"
+#include "mainwindow/cvmain.h"
+#include "mainwindow/cvmainscreenshot.h"
 #include "core/cvvars.h"
 #include "cpu/cvuptime.h"
 #include "cpu/noscpuusage.h"

@@ -1,4 +1,4 @@
-#include "report/cvxap.h"
+#include "net/cvxap.h"
 
 #include <QHostAddress>
 #include <QUdpSocket>

@@ -1,4 +1,4 @@
-#include "core/cvmaintimers.h"
+#include "mainwindow/cvmaintimers.h"
 
 #include <QTimer>
 

@@ -1,4 +1,4 @@
-#include "report/cvwebservices.h"
+#include "net/cvwebservices.h"
 
 #include <sys/stat.h>
 

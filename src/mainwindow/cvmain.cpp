@@ -1,4 +1,4 @@
-#include "core/cvmain.h"
+#include "mainwindow/cvmain.h"
 
 #include <algorithm>
 #include <utility>
@@ -23,7 +23,7 @@
 #include <QVBoxLayout>
 
 #include "core/cvmaintick.h"
-#include "core/cvmainreadings.h"
+#include "mainwindow/cvmainreadings.h"
 #include "core/cvvalueformat.h"
 #include "platform/platform.h"
 #include "report/cvdimminfo.h"

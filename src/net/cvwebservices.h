@@ -11,7 +11,7 @@
 #include "core/cvsmartdisk.h"
 #include "core/cvvars.h"
 #include "platform/diskctl.h"
-#include "report/httppost.h"
+#include "net/httppost.h"
 
 class TMonitor;
 

@@ -14,13 +14,13 @@
 
 class QPushButton;
 
-#include "core/cvmainlogbox.h"
-#include "core/cvmaintimers.h"
-#include "core/cvmaintray.h"
+#include "mainwindow/cvmainlogbox.h"
+#include "mainwindow/cvmaintimers.h"
+#include "mainwindow/cvmaintray.h"
 #include "core/cvmonitor.h"
-#include "core/cvtrayicon.h"
+#include "mainwindow/cvtrayicon.h"
 #include "report/cvreport.h"
-#include "report/cvwebservices.h"
+#include "net/cvwebservices.h"
 #include "ui/cvcpuload.h"
 #include "ui/formstorage.h"
 #include "ui/uidialogs.h"

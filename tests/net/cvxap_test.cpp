@@ -1,4 +1,4 @@
-#include "report/cvxap.h"
+#include "net/cvxap.h"
 
 #include <gtest/gtest.h>
 

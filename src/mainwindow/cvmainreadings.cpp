@@ -1,4 +1,4 @@
-#include "core/cvmainreadings.h"
+#include "mainwindow/cvmainreadings.h"
 
 #include <algorithm>
 
@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 
 #include "base/cvformat.h"
-#include "core/cvmainlogbox.h"
+#include "mainwindow/cvmainlogbox.h"
 #include "core/cvvalueformat.h"
 
 using cvformat::Format;

@@ -1,4 +1,4 @@
-#include "report/httppost.h"
+#include "net/httppost.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>

@@ -1,4 +1,4 @@
-#include "core/cvtrayicon.h"
+#include "mainwindow/cvtrayicon.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "core/cvmainlogbox.h"
+#include "mainwindow/cvmainlogbox.h"
 
 QPlainTextEdit* MakeLogMemo(const QString& objectName, QWidget* parent) {
     auto* memo = new QPlainTextEdit(parent);

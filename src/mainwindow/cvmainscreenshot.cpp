@@ -1,4 +1,4 @@
-#include "core/cvmainscreenshot.h"
+#include "mainwindow/cvmainscreenshot.h"
 
 #include <QGuiApplication>
 #include <QPixmap>
