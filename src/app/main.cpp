@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "app/exitsignals.h"
 #include "app/logindsleep.h"
 #include "app/wireservices.h"
 #include "core/cvmain.h"
@@ -75,6 +76,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Caldavor");
     int exitCode = 0;
+    // It outlives the window, so a second signal while the window shuts down is dropped.
+    TExitSignals exitSignals;
     {
         TMonitor monitor;
         const auto services = WireServices(monitor);
@@ -84,6 +87,7 @@ int main(int argc, char** argv) {
         monitor.SMBusDebugDialog = &dialogs;
         TForm1 form(monitor, commandLine, &dialogs);
         dialogs.SetOwner(&form);
+        exitSignals.SetOnExit([&monitor] { monitor.ACExitExecute(); });
         form.show();
         // A simulated run never sees the host's suspends.
         std::unique_ptr<TLogindSleep> sleep;
