@@ -15,16 +15,10 @@
 #include <unistd.h>
 
 #include "app/answeringdialogs.h"
+#include "app/unitstartup.h"
 #include "app/wireservices.h"
 #include "core/cvmain.h"
 #include "core/cvpacedstep.h"
-#include "core/cvvars.h"
-#include "cpu/cvuptime.h"
-#include "cpu/noscpuusage.h"
-#include "detect/cvscanexceptions.h"
-#include "firmware/cvsmbios.h"
-#include "hw/cvosinfo.h"
-#include "hw/cvsetupapi.h"
 #include "platform/sim/machine.h"
 
 namespace {
@@ -50,13 +44,7 @@ public:
         machine_.setProgramDir(dir_.string());
         // As the program's machine: nobody looks at the bus traffic.
         machine_.setRecording(false);
-        InitializeCvvars();
-        InitializeCvosinfo();
-        InitializeCvsetupapi();
-        InitializeCvscanexceptions();
-        InitializeCvuptime();
-        InitializeCvsmbios();
-        InitializeNosCpuUsage();
+        InitializeUnits();
         services_ = WireServices(monitor_);
         form_ = std::make_unique<TForm1>(monitor_, std::vector<std::string>{"caldavor"}, &dialogs_);
         form_->show();
@@ -67,8 +55,7 @@ public:
     ~TSoakRun() {
         form_.reset();
         services_.reset();
-        FinalizeNosCpuUsage();
-        FinalizeCvvars();
+        FinalizeUnits();
         std::filesystem::remove_all(dir_);
     }
     TSoakRun(const TSoakRun&) = delete;

@@ -12,16 +12,11 @@
 
 #include "app/exitsignals.h"
 #include "app/logindsleep.h"
+#include "app/unitstartup.h"
 #include "app/wireservices.h"
+#include "base/cvtrace.h"
 #include "core/cvmain.h"
 #include "core/cvmainscreenshot.h"
-#include "core/cvvars.h"
-#include "cpu/cvuptime.h"
-#include "cpu/noscpuusage.h"
-#include "detect/cvscanexceptions.h"
-#include "firmware/cvsmbios.h"
-#include "hw/cvosinfo.h"
-#include "hw/cvsetupapi.h"
 #include "i18n/deffonts.h"
 #include "i18n/qt/silangrt.h"
 #include "i18n/sicomp.h"
@@ -58,13 +53,7 @@ int main(int argc, char** argv) {
     }
     platform::ScopedPlatform scope(*machine);
 
-    InitializeCvvars();
-    InitializeCvosinfo();
-    InitializeCvsetupapi();
-    InitializeCvscanexceptions();
-    InitializeCvuptime();
-    InitializeCvsmbios();
-    InitializeNosCpuUsage();
+    InitializeUnits();
     // The main window's dispatcher: every form links to it; "Language=" switches it.
     const std::unique_ptr<TsiLangDispatcher> langDispatcher = TsiLangDispatcher::CreateSystem();
     InstallFormTranslations(*langDispatcher);
@@ -95,8 +84,7 @@ int main(int argc, char** argv) {
         ScheduleScreenshot(form);
         exitCode = QApplication::exec();
     }
-    FinalizeNosCpuUsage();
-    FinalizeCvvars();
+    FinalizeUnits();
     // It holds the registry, which goes with the platform's scope.
     DefaultFontsList.reset();
     return exitCode;

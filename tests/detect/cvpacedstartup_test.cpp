@@ -68,8 +68,13 @@ protected:
             timers.RunDue();
         }
     }
+    TSensor* GL518() {
+        for (const auto& sensor : monitor.Sensors)
+            if (sensor->FChipName == "GL518SM") return sensor.get();
+        return nullptr;
+    }
     double Volt(const char* name) {
-        TSensor& sensor = *monitor.Sensors.at(0);
+        TSensor& sensor = *GL518();
         for (int i = 1; i <= sensor.GetVoltCount(); ++i)
             if (sensor.GetVolt(i).Name == name) return sensor.GetVolt(i).Stats->Last();
         ADD_FAILURE() << "no reading " << name;
@@ -83,8 +88,7 @@ protected:
 };
 
 TEST_F(PacedSearchStartup, TheProgramsTimersFindTheSearchedVoltages) {
-    ASSERT_EQ(monitor.Sensors.size(), 1u);
-    ASSERT_EQ(monitor.Sensors[0]->FChipName, "GL518SM");
+    ASSERT_NE(GL518(), nullptr);
     // The first voltage tick comes before the search has ended.
     RunFor(3080);
     for (const char* name : {"+3.3V", "+12V", "+5V"}) EXPECT_EQ(Volt(name), 0) << name;
