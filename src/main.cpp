@@ -10,17 +10,13 @@
 #include <QApplication>
 #include <QTimer>
 
+#include "app/exitsignals.h"
 #include "app/logindsleep.h"
+#include "app/unitstartup.h"
 #include "app/wireservices.h"
+#include "base/cvtrace.h"
 #include "mainwindow/cvmain.h"
 #include "mainwindow/cvmainscreenshot.h"
-#include "core/cvvars.h"
-#include "cpu/cvuptime.h"
-#include "cpu/noscpuusage.h"
-#include "detect/cvscanexceptions.h"
-#include "firmware/cvsmbios.h"
-#include "hw/cvosinfo.h"
-#include "hw/cvsetupapi.h"
 #include "i18n/deffonts.h"
 #include "i18n/qt/silangrt.h"
 #include "i18n/sicomp.h"
@@ -57,13 +53,7 @@ int main(int argc, char** argv) {
     }
     platform::ScopedPlatform scope(*machine);
 
-    InitializeCvvars();
-    InitializeCvosinfo();
-    InitializeCvsetupapi();
-    InitializeCvscanexceptions();
-    InitializeCvuptime();
-    InitializeCvsmbios();
-    InitializeNosCpuUsage();
+    InitializeUnits();
     // The main window's dispatcher: every form links to it; "Language=" switches it.
     const std::unique_ptr<TsiLangDispatcher> langDispatcher = TsiLangDispatcher::CreateSystem();
     InstallFormTranslations(*langDispatcher);
@@ -75,6 +65,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Caldavor");
     int exitCode = 0;
+    // It outlives the window, so a second signal while the window shuts down is dropped.
+    TExitSignals exitSignals;
     {
         TMonitor monitor;
         const auto services = WireServices(monitor);
@@ -84,6 +76,7 @@ int main(int argc, char** argv) {
         monitor.SMBusDebugDialog = &dialogs;
         TForm1 form(monitor, commandLine, &dialogs);
         dialogs.SetOwner(&form);
+        exitSignals.SetOnExit([&monitor] { monitor.ACExitExecute(); });
         form.show();
         // A simulated run never sees the host's suspends.
         std::unique_ptr<TLogindSleep> sleep;
@@ -91,8 +84,7 @@ int main(int argc, char** argv) {
         ScheduleScreenshot(form);
         exitCode = QApplication::exec();
     }
-    FinalizeNosCpuUsage();
-    FinalizeCvvars();
+    FinalizeUnits();
     // It holds the registry, which goes with the platform's scope.
     DefaultFontsList.reset();
     return exitCode;

@@ -40,7 +40,7 @@ TGLSensor::TGLSensor(TLink* link, std::uint32_t address, std::uint8_t chipCode, 
         FVolts = {{"+3.3V", nullptr}, {"+12V", nullptr}, {"VCORE", nullptr}, {"-12V", nullptr}, {"Vdd", nullptr}};
     }
     FinishReadingSetup();
-    if (search) FPacer = std::make_unique<TPacedStep>(SearchPaceMs, [this] { VoltageSearchStep(); });
+    if (search) FPacer = std::make_unique<TPacedStep>([this] { VoltageSearchStep(); });
 }
 
 TGLSensor::~TGLSensor() {

@@ -16,7 +16,7 @@ class TGLSensor : public TSensor {
 public:
     static constexpr std::uint8_t GL518SM = 92;
     static constexpr std::uint8_t GL520SM = 93;
-    static constexpr std::uint32_t SearchPaceMs = 1450;
+    static constexpr std::uint32_t SearchPaceMs = PacedStepIntervalMs;
 
     TGLSensor(TLink* link, std::uint32_t address, std::uint8_t chipCode, TSensorLogEvent onLog,
               std::string boardVendor, std::string boardProduct, std::string systemProduct);

@@ -6,6 +6,7 @@
 #include "core/cvclocklists.h"
 #include "core/cvdetectsensors.h"
 #include "core/cvmaintick.h"
+#include "core/cvpacedstep.h"
 #include "core/cvpower.h"
 #include "core/cvsmartdisk.h"
 #include "core/cvvars.h"
@@ -332,10 +333,11 @@ void TMonitor::CreateTimers() {
         else
             Events.ProcessEvents();
     });
+    PacedStepTimer = TimerService->CreateTimer(static_cast<int>(PacedStepIntervalMs), [] { RunDuePacedSteps(); });
 }
 
 void TMonitor::SetTimersEnabled(bool enabled) {
-    for (auto* timer : {RxTimerMain.get(), RxTimerCPULoad.get()})
+    for (auto* timer : {RxTimerMain.get(), RxTimerCPULoad.get(), PacedStepTimer.get()})
         if (timer) timer->SetEnabled(enabled);
 }
 

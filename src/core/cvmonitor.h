@@ -92,9 +92,11 @@ public:
     bool InTimer = false;
     bool IsaPortUsed = true;
     TTickDividers TickDividers;
-    // The timer list: the main tick and the one-second CPU-load tick.
+    // The timer list: the main tick, the one-second CPU-load tick and the
+    // drivers' paced work.
     std::unique_ptr<TTimer> RxTimerMain;
     std::unique_ptr<TTimer> RxTimerCPULoad;
+    std::unique_ptr<TTimer> PacedStepTimer;
     // The window's CPU-load tick, which ends with the events; without a
     // window the one-second timer runs the events alone.
     std::function<void()> CpuLoadTimer;
@@ -113,7 +115,7 @@ public:
     // Queues the commands and power events that came from outside as the
     // window's messages.
     void PollSystemMessages();
-    // Both timers of the timer list.
+    // Every timer of the timer list.
     void SetTimersEnabled(bool enabled);
     // WM_USER+5.
     void MinimizeMessage() { ACMinimizeExecute(); }

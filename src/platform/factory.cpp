@@ -14,8 +14,7 @@ std::unique_ptr<Platform> createFromEnvironment() {
     machine->setProgramDir(native::executableDir());
     machine->loadFromFile(board);
     // The program runs for weeks; only tests look at the bus traffic.
-    machine->ports().recorder().setEnabled(false);
-    machine->protocolSMBus().setRecording(false);
+    machine->setRecording(false);
     return machine;
 }
 

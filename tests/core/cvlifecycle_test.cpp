@@ -296,6 +296,9 @@ TEST_F(Lifecycle, WithoutHardwareAccessNothingIsDetectedButTheTimersRun) {
     EXPECT_TRUE(monitor.RxTimerMain->Enabled());
     EXPECT_EQ(monitor.RxTimerMain->Interval(), 3080);
     EXPECT_EQ(monitor.RxTimerCPULoad->Interval(), 1000);
+    ASSERT_TRUE(monitor.PacedStepTimer);
+    EXPECT_TRUE(monitor.PacedStepTimer->Enabled());
+    EXPECT_EQ(monitor.PacedStepTimer->Interval(), 1450);
     machine_->simClock().advance(3079);
     timers.RunDue();
     EXPECT_EQ(mainTicks(), 0);

@@ -41,6 +41,27 @@ TEST_F(FactoryTest, ABoardGivesASimulatedMachineOnRealTimeInTheProgramFolder) {
     EXPECT_TRUE(machine->ports().recorder().accesses().empty());
 }
 
+// A month of main ticks must not pile up the SMBus traffic either.
+TEST_F(FactoryTest, TheProgramsSMBusTrafficIsNotKept) {
+    useBoard(R"({"smbus": [{"name": "ich", "family": "Intel", "base": "0x400",
+                            "slaves": [{"address": "0x48", "registers": {"0x00": "0x19"}}]}]})");
+    auto created = platform::createFromEnvironment();
+    auto* machine = dynamic_cast<platform::sim::Machine*>(created.get());
+    ASSERT_TRUE(machine);
+    auto segment = machine->smbusSegment("ich");
+    ASSERT_TRUE(segment);
+    const auto mutex = machine->createMutex("Access_SMBUS.HTP.Method");
+    mutex->lock();
+    platform::sim::SMBusRequest request;
+    request.address = 0x48;
+    request.protocol = platform::sim::SMBusProtocol::ByteData;
+    request.read = true;
+    segment->start(request);
+    mutex->unlock();
+    EXPECT_TRUE(segment->requests().empty());
+    EXPECT_TRUE(segment->lockEvents().empty());
+}
+
 TEST_F(FactoryTest, TheBoardMayAskForVirtualTime) {
     useBoard(R"({"clock": {"virtual": true}})");
     auto created = platform::createFromEnvironment();

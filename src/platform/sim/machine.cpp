@@ -95,7 +95,15 @@ void Machine::noteLock(const std::string& name, bool taken) {
 
 void Machine::addSMBusSegment(const std::string& hostName, std::shared_ptr<SMBusSegment> segment) {
     segment->setLockProbe([this] { return heldMutexes(); });
+    segment->setRecording(recording_);
     smbusSegments_[hostName] = std::move(segment);
+}
+
+void Machine::setRecording(bool on) {
+    recording_ = on;
+    ports_.recorder().setEnabled(on);
+    protocolSMBus_.setRecording(on);
+    for (const auto& [host, segment] : smbusSegments_) segment->setRecording(on);
 }
 
 std::shared_ptr<SMBusSegment> Machine::smbusSegment(const std::string& hostName) const {

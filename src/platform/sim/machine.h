@@ -176,6 +176,9 @@ public:
     // The segment behind a board's host controller, by the host's name; it
     // records the locks held at each request and every take and release.
     void addSMBusSegment(const std::string& hostName, std::shared_ptr<SMBusSegment> segment);
+    // Whether the port accesses and every SMBus segment's requests and lock
+    // events are kept for tests to check; a long run keeps none.
+    void setRecording(bool on);
     std::shared_ptr<SMBusSegment> smbusSegment(const std::string& hostName) const;
 
     // What the mutexes of one name share.
@@ -206,6 +209,7 @@ private:
     // Mutexes of one name are one lock for every holder on this machine.
     std::map<std::string, std::shared_ptr<MutexState>> mutexes_;
     std::map<std::string, std::shared_ptr<SMBusSegment>> smbusSegments_;
+    bool recording_ = true;
     void noteLock(const std::string& name, bool taken);
 
     SimCpus cpus_;
