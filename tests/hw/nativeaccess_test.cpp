@@ -9,7 +9,9 @@
 
 #include "base/cvtrace.h"
 #include "hw/cvdriver.h"
+#include "hw/cvcpuaffinity.h"
 #include "hw/cvpci.h"
+#include "platform/firmwaretables.h"
 #include "platform/linux/nativeplatform.h"
 #include "support/testmachine.h"
 
@@ -45,13 +47,29 @@ protected:
         testsupport::writeFile((dir / "config").string(), config);
     }
     fs::path sysfs(const std::string& name) const { return root_.path() / "sys" / name; }
+    void put(const std::string& path, const std::string& content) const {
+        fs::create_directories((root_.path() / path).parent_path());
+        testsupport::writeFile((root_.path() / path).string(), content);
+    }
+    void addAcpiTable(const std::string& signature) const {
+        const auto bytes = platform::MakeAcpiTable(signature, 64).bytes;
+        put("sys/firmware/acpi/tables/" + signature, std::string(bytes.begin(), bytes.end()));
+    }
+    std::size_t tracedCount(const std::string& text) const {
+        const std::string all = testsupport::readFile(traceFile());
+        std::size_t count = 0;
+        for (auto at = all.find(" - " + text + "\r\n"); at != std::string::npos; at = all.find(" - " + text + "\r\n", at + 1))
+            ++count;
+        return count;
+    }
     std::string traceFile() const { return trace_.file(DebugLogName); }
     bool traced(const std::string& text) const {
         return testsupport::readFile(traceFile()).find(" - " + text + "\r\n") != std::string::npos;
     }
 
-private:
     testsupport::TempDir root_;
+
+private:
     testsupport::TempDir trace_;
     NativePlatform machine_;
     platform::ScopedPlatform scope_;
@@ -103,6 +121,29 @@ TEST_F(NativeAccessTest, PortsRefusedButSysfsReadableGivesPciThroughThePciUnit) 
     ASSERT_TRUE(FindPCIDevice(0x8086, 0x2930, location));
     EXPECT_EQ(location.Device, 31);
     EXPECT_EQ(location.Function, 3);
+}
+
+TEST_F(NativeAccessTest, WithoutDevMemTheFirmwareTablesAreReadButNothingIsMapped) {
+    addPciFunction("0000:00:00.0", configSpace(0x8086, 0x0D57));
+    addAcpiTable("FACP");
+    IOPort = std::make_unique<TIOPort>();
+    EXPECT_TRUE(IOPort->CanReadMemory);
+    EXPECT_FALSE(IOPort->CanMapMemory);
+    EXPECT_EQ(IOPort->MapPhysicalMemory(0xF0000, 16), nullptr);
+    std::uint8_t anchor[8] = {};
+    EXPECT_EQ(IOPort->ReadPhysicalMemory(0xF0000, anchor, sizeof anchor), sizeof anchor);
+    EXPECT_EQ(std::string(anchor, anchor + 8), "RSD PTR ");
+    EXPECT_TRUE(traced(root_.path().string() + "/dev/mem: No such file or directory"));
+    EXPECT_EQ(tracedCount("physical memory reads come from the firmware tables only"), 1u);
+}
+
+TEST_F(NativeAccessTest, WithoutAnMsrDeviceTheMultiprocessorTestSaysSoOnceAndTracesNoValue) {
+    if (GetProcessorCount() < 2) GTEST_SKIP() << "the test runs only on more than one processor";
+    addPciFunction("0000:00:00.0", configSpace(0x8086, 0x0D57));
+    RunSMPTestOnEachCPU();
+    RunSMPTestOnEachCPU();
+    EXPECT_EQ(tracedCount("CPU#0.MSR[$1B] not read: the driver cannot read MSRs"), 1u);
+    EXPECT_EQ(testsupport::readFile(traceFile()).find("MSR[$1B]="), std::string::npos);
 }
 
 TEST(NativeMachine, APciScanFindsTheMachinesOwnFunctions) {

@@ -212,6 +212,7 @@ TEST_F(NativeDriverTest, MemoryAndMsrsComeFromTheirDeviceFiles) {
     auto driver = open();
     ASSERT_NE(driver, nullptr);
     EXPECT_TRUE(routesOf(*driver).memory);
+    EXPECT_TRUE(routesOf(*driver).mapping);
     EXPECT_TRUE(routesOf(*driver).msrs);
 
     char buffer[4] = {};

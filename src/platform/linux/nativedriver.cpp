@@ -111,7 +111,10 @@ public:
           trace_(std::move(trace)) {}
     ~NativeDriver() override { unmapAll(); }
 
-    DriverDevice::Routes routes() const override { return {routes_.memory || routes_.firmware, routes_.msrs}; }
+    // The firmware view is read, never mapped: code that maps wants the real thing.
+    DriverDevice::Routes routes() const override {
+        return {routes_.memory || routes_.firmware, bool(routes_.memory), routes_.msrs};
+    }
 
 protected:
     std::optional<std::uint32_t> readPort(std::uint16_t port, int width) override {
@@ -248,6 +251,7 @@ std::unique_ptr<Device> openNativeDriver(const NativeDriverOptions& options) {
     routes.pci = openPci(options);
     routes.memory = openRoute(roots.dev + "/mem", O_RDWR | O_SYNC, options.trace);
     routes.firmware = firmwareInstead(routes.memory, options);
+    if (routes.firmware && options.trace) options.trace("physical memory reads come from the firmware tables only");
     routes.msrs = bool(openRoute(msrPath(roots, 0), O_RDONLY, options.trace, " (the msr kernel module is not loaded)"));
     if ((!routes.ports || !routes.memory) && inLockdown(roots) && options.trace)
         options.trace("kernel lockdown refuses raw port and memory access");

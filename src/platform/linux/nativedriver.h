@@ -6,7 +6,8 @@
 //    (a wider access is its bytes in order);
 //  - PCI configuration: cycles on 0CF8h/0CFCh served from sysfs (sysfspci.h);
 //  - physical memory: /dev/mem, or the firmware view (firmwareview.h) where
-//    /dev/mem is refused or its legacy segment lacks an anchor;
+//    /dev/mem is refused or its legacy segment lacks an anchor; the view is
+//    read only, so mapping needs /dev/mem;
 //  - MSRs: /dev/cpu/N/msr of the caller's CPU.
 // Port ranges that a kernel driver holds (/proc/ioports) are left alone:
 // reads answer all ones, writes are dropped, and the holder is traced once
