@@ -18,6 +18,7 @@ namespace platform {
 
 class Desktop;
 class KernelClaims;
+class PciReveal;
 class Libraries;
 class TempFiles;
 class Wmi;
@@ -405,6 +406,8 @@ public:
     virtual DynamicData* dynamicData() { return nullptr; }
     // Which kernel driver holds a port range or PCI function (kernelclaims.h).
     virtual KernelClaims& kernelClaims();
+    // How a PCI function that a configuration write unhides is reached (pcireveal.h).
+    virtual PciReveal& pciReveal();
     // Sets the process error mode and answers the previous one; nothing here.
     virtual std::uint32_t setErrorMode(std::uint32_t) { return 0; }
     // The WMI service; none when it is not registered (wmi.h).

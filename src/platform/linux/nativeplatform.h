@@ -23,6 +23,7 @@
 #include "platform/linux/nativedesktop.h"
 #include "platform/linux/nativeclaims.h"
 #include "platform/linux/nativedriver.h"
+#include "platform/linux/nativepcireveal.h"
 #include "platform/platform.h"
 #include "platform/tempfiles.h"
 #include "platform/wmi.h"
@@ -33,7 +34,10 @@ class NativePlatform : public Platform {
 public:
     // Tests give a temporary folder for the system's files and a refusal
     // for port instructions, so no test touches the machine's ports.
-    explicit NativePlatform(NativeRoots roots = {}, std::function<int()> requestPortRights = requestPortInstructions);
+    // They also stand in for the kernel's PCI rescan, whose result a
+    // stand-in folder cannot show by itself.
+    explicit NativePlatform(NativeRoots roots = {}, std::function<int()> requestPortRights = requestPortInstructions,
+                            std::function<int(const std::string&)> rescanPci = writePciRescan);
 
     std::string programDir() const override { return programDir_; }
     std::string windowsDir() const override { return "/"; }
@@ -69,6 +73,8 @@ public:
     std::uint32_t queryPerformanceData(const std::string& objects, std::span<std::uint8_t> buffer,
                                        std::uint32_t& size) override;
     KernelClaims& kernelClaims() override { return claims_; }
+    // A rescan, else the ports (nativepcireveal.h).
+    PciReveal& pciReveal() override { return pciReveal_; }
     // The disk classes from sysfs (nativewmi.h).
     Wmi* wmi() override;
     // /dev/input/jsN (nativejoystick.h).
@@ -101,6 +107,8 @@ private:
     void remark(const std::string& line);
     std::set<std::string> remarked_;
     NativeKernelClaims claims_;
+    std::shared_ptr<PciSightings> pciSightings_ = std::make_shared<PciSightings>();
+    NativePciReveal pciReveal_;
     std::unique_ptr<Wmi> wmi_;
     std::shared_ptr<const FirmwareView> firmwareView_;  // read from sysfs on first need
 };

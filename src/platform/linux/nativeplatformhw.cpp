@@ -39,7 +39,7 @@ public:
 
 DeviceOpenResult NativePlatform::openDevice(const std::string& path) {
     if (asciiLower(path) == asciiLower(drv::DevicePath)) {
-        NativeDriverOptions options{roots_, requestPortRights_, {}, {}};
+        NativeDriverOptions options{roots_, requestPortRights_, {}, {}, pciSightings_};
         options.trace = [this](const std::string& line) { remark(line); };
         options.firmwareView = [this] {
             if (!firmwareView_)
