@@ -426,6 +426,9 @@ public:
     // Creates the named block of `size` bytes, or opens the existing one; an
     // existing block smaller than `size` is refused as a view failure.
     virtual SharedMemoryOpenResult openSharedMemory(const std::string& name, std::size_t size);
+    // Takes the name away, so no process opens the block again; those that
+    // have it keep their view. Nothing where blocks live only with the machine.
+    virtual void removeSharedMemory(const std::string&) {}
     // nullopt when the status cannot be read.
     virtual std::optional<PowerStatus> powerStatus();
     // The channel named after `owner` (the number the shared block

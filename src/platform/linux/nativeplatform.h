@@ -82,6 +82,7 @@ public:
     std::uint32_t processId() override;
     // POSIX shm (posixsharedmemory.h).
     SharedMemoryOpenResult openSharedMemory(const std::string& name, std::size_t size) override;
+    void removeSharedMemory(const std::string& name) override;
     // /sys/class/power_supply (nativepower.h).
     std::optional<PowerStatus> powerStatus() override;
     // Suspends and resumes come from logind, through the window's bus.

@@ -111,8 +111,10 @@ std::uint32_t NativePlatform::queryPerformanceData(const std::string& objects, s
 std::uint32_t NativePlatform::processId() { return static_cast<std::uint32_t>(::getpid()); }
 
 SharedMemoryOpenResult NativePlatform::openSharedMemory(const std::string& name, std::size_t size) {
-    return openPosixSharedMemory(name, size);
+    return openPosixSharedMemory(roots_.dev + "/shm", name, size);
 }
+
+void NativePlatform::removeSharedMemory(const std::string& name) { removePosixSharedMemory(roots_.dev + "/shm", name); }
 
 std::optional<PowerStatus> NativePlatform::powerStatus() { return readPowerSupplies(roots_.sys); }
 
