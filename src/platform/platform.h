@@ -346,6 +346,8 @@ public:
 
     // Opens a device by its path; a missing device answers error 2.
     virtual DeviceOpenResult openDevice(const std::string& path);
+    // The backend traces a refused device itself, naming it and the system's reason.
+    virtual bool namesDeviceRefusals() const { return false; }
     // nullptr when the process may not execute port instructions itself.
     virtual DirectAccess* directAccess();
 

@@ -51,6 +51,8 @@ public:
 
     // Hardware access, devices and identity (nativeplatformhw.cpp).
     DeviceOpenResult openDevice(const std::string& path) override;
+    // A disk refused: the first of a run, named with its reason (nativedisk.h).
+    bool namesDeviceRefusals() const override { return true; }
     unsigned processorCount() override;
     std::uint64_t processAffinity() override;
     std::uint32_t setProcessAffinity(std::uint64_t mask) override;
@@ -107,6 +109,8 @@ private:
     // after every resume.
     void remark(const std::string& line);
     std::set<std::string> remarked_;
+    void noteDiskRefusal(const std::string& refusal);
+    bool diskRefusalTraced_ = false;
     NativeKernelClaims claims_;
     std::shared_ptr<PciSightings> pciSightings_ = std::make_shared<PciSightings>();
     NativePciReveal pciReveal_;

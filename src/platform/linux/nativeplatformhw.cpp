@@ -19,6 +19,7 @@
 #include "platform/linux/posixsharedmemory.h"
 #include "platform/linux/nativeperfdata.h"
 #include "platform/perfdata.h"
+#include "platform/tracesink.h"
 
 namespace platform::native {
 namespace {
@@ -49,9 +50,25 @@ DeviceOpenResult NativePlatform::openDevice(const std::string& path) {
         };
         if (auto driver = openNativeDriver(options)) return {std::move(driver), 0};
     }
-    if (physicalDriveNumber(path)) return openNativeDisk(path, roots_.sys, roots_.dev);
+    if (physicalDriveNumber(path)) {
+        std::string refusal;
+        auto opened = openNativeDisk(path, roots_.sys, roots_.dev, &refusal);
+        if (!opened.device) noteDiskRefusal(refusal);
+        return opened;
+    }
     if (isMeiPath(path, roots_.dev)) return openMeiDevice(path);
     return {nullptr, ErrorFileNotFound};
+}
+
+// The first refusal of a run names its disk and reason; a run without any
+// sd* disk says once what it skipped.
+void NativePlatform::noteDiskRefusal(const std::string& refusal) {
+    if (!refusal.empty()) {
+        if (!diskRefusalTraced_) traceLine(refusal);
+        diskRefusalTraced_ = true;
+    } else if (scsiDiskNames(roots_.sys).empty()) {
+        remark(noDiskReachableLine(roots_.sys));
+    }
 }
 
 unsigned NativePlatform::processorCount() { return native::processorCount(); }
