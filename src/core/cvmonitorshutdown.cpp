@@ -85,4 +85,5 @@ void TMonitor::FormDestroy() {
     } else {
         WriteDebugLog("INFO : Areca support not available in this build");
     }
+    SharedMem.Withdraw(platform::current().processId());
 }

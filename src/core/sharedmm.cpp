@@ -20,6 +20,10 @@ std::uint16_t GetU16(std::span<const std::uint8_t> bytes, std::size_t at) {
     return static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
 }
 
+std::uint32_t GetU32(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return GetU16(bytes, at) | std::uint32_t{GetU16(bytes, at + 2)} << 16;
+}
+
 // Not a number gives 0 and values past the 32-bit range their bound, so a
 // reader never sees a wrapped value.
 void PutValue(std::span<std::uint8_t> bytes, std::size_t at, double value) {
@@ -52,8 +56,11 @@ void TSharedMemory::OpenBlock() {
     if (size_ == 0 || name_.empty()) return;
     auto opened = platform::current().openSharedMemory(name_, size_);
     using Failure = platform::SharedMemoryOpenResult::Failure;
-    if (opened.failure == Failure::Handle) throw ESharedMemoryError("TSharedmemory.create handle error");
-    if (opened.failure == Failure::View || !opened.block) throw ESharedMemoryError("Tfilemapping map view error");
+    // The system's reason goes with the error's own text, so the trace says why.
+    const std::string reason = opened.reason.empty() ? std::string{} : " (" + opened.reason + ")";
+    if (opened.failure == Failure::Handle) throw ESharedMemoryError("TSharedmemory.create handle error" + reason);
+    if (opened.failure == Failure::View || !opened.block)
+        throw ESharedMemoryError("Tfilemapping map view error" + reason);
     exists_ = opened.block->existed();
     block_ = std::move(opened.block);
 }
@@ -61,6 +68,17 @@ void TSharedMemory::OpenBlock() {
 void TSharedMemory::CloseBlock() {
     exists_ = false;
     block_.reset();
+}
+
+void TSharedMemory::Withdraw(std::uint32_t window) {
+    const auto bytes = Bytes();
+    // Another copy that took the block over keeps it as it is.
+    if (bytes.size() >= SharedLayout::BlockSize && GetU32(bytes, SharedLayout::Window) == window) {
+        PutU16(bytes, SharedLayout::Flags, static_cast<std::uint16_t>(GetU16(bytes, SharedLayout::Flags) & ~1u));
+        PutU32(bytes, SharedLayout::Window, 0);
+        if (!exists_) platform::current().removeSharedMemory(name_);
+    }
+    CloseBlock();
 }
 
 void WriteSharedHeader(TSharedMemory& block, std::uint32_t window) {

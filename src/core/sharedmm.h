@@ -35,6 +35,10 @@ public:
 
     void OpenBlock();
     void CloseBlock();
+    // At the end of the run: a block whose window field is `window` says
+    // "no readings" (flag and window cleared), and one this run created is
+    // removed; then the block is closed.
+    void Withdraw(std::uint32_t window);
 
 private:
     std::uint32_t size_ = 0;

@@ -144,9 +144,10 @@ const char* const DiskAccessDeniedText =
 
 namespace {
 
+// A system that names the refused device and its reason says it better.
 void noteDenied(std::uint32_t error) {
     static bool traced = false;
-    if (error != platform::ErrorAccessDenied || traced) return;
+    if (error != platform::ErrorAccessDenied || traced || platform::current().namesDeviceRefusals()) return;
     traced = true;
     WriteDebugLog(DiskAccessDeniedText);
 }

@@ -87,7 +87,7 @@ void TIOPort::openDriver() {
     if (const auto* device = dynamic_cast<const platform::DriverDevice*>(DriverHandle.get())) {
         const auto routes = device->routes();
         CanReadMemory = routes.memory;
-        CanMapMemory = CanMapMemory && routes.memory;
+        CanMapMemory = CanMapMemory && routes.mapping;
         CanReadMSR = CanReadMSR && routes.msrs;
     }
 
@@ -294,34 +294,58 @@ void CheckACPIHAL() {
         WriteDebugLog(cvformat::Format("  ACPI_HAL (%s) properly opened through Caldavor driver", {found}));
 }
 
-std::uint64_t RunSMPTest() {
+namespace {
+
+// The APIC base of the current processor, or the line that says why it was
+// not read.
+struct TApicBaseRead {
+    std::optional<std::uint64_t> Value;
+    std::string Refusal;
+    bool OpenFailed = false;
+};
+
+TApicBaseRead ReadApicBase(int cpu) {
     try {
         TIOPort port;
-        if (!port.CanReadMSR) return 0;
+        const auto refused = [cpu](const char* why) {
+            return TApicBaseRead{std::nullopt, cvformat::Format("CPU#%d.MSR[$1B] not read: %s", {cpu, why})};
+        };
+        if (!port.CanReadMSR) return refused("the driver cannot read MSRs");
         // A failed read answers all ones, which no APIC base register holds.
         const std::uint64_t apicBase = port.ReadMSR(0x1B);
-        return apicBase == ~std::uint64_t{0} ? 0 : apicBase;
+        if (apicBase == ~std::uint64_t{0}) return refused("the read failed");
+        return {apicBase, {}};
     } catch (const std::exception& e) {
-        WriteDebugLog(cvformat::Format("RunSMPTest ERROR (%s)", {e.what()}));
-        return 0;
+        return {std::nullopt, cvformat::Format("RunSMPTest ERROR (%s)", {e.what()}), true};
     }
+}
+
+}  // namespace
+
+std::uint64_t RunSMPTest() {
+    const TApicBaseRead read = ReadApicBase(0);
+    if (read.OpenFailed) WriteDebugLog(read.Refusal);
+    return read.Value.value_or(0);
 }
 
 void RunSMPTestOnEachCPU() {
     const int count = GetProcessorCount();
     if (count <= 1) return;
+    // A value that was not read is never traced as one; the first refusal says why, once.
     for (int cpu = 0; cpu < count; ++cpu) {
-        std::uint64_t apicBase = 0;
-        {
-            TNosCpuAffinity pinned(cpu);
-            if (!pinned.Success) {
-                // Reading now would report another processor's register under this one's number.
-                WriteDebugLog(
-                    cvformat::Format("Unable to set CPU affinity for CPU#%.2d (error $%.8x)", {cpu, pinned.LastError}));
-                continue;
-            }
-            apicBase = RunSMPTest();
+        TNosCpuAffinity pinned(cpu);
+        if (!pinned.Success) {
+            // Reading now would report another processor's register under this one's number.
+            WriteDebugLog(
+                cvformat::Format("Unable to set CPU affinity for CPU#%.2d (error $%.8x)", {cpu, pinned.LastError}));
+            continue;
         }
-        WriteDebugLog(cvformat::Format("CPU#%d.MSR[$1B]=%.16x", {cpu, apicBase}));
+        const TApicBaseRead read = ReadApicBase(cpu);
+        if (read.Value) {
+            WriteDebugLog(cvformat::Format("CPU#%d.MSR[$1B]=%.16x", {cpu, *read.Value}));
+        } else if (!DriverStartFlags.ApicBaseRefusalTraced) {
+            DriverStartFlags.ApicBaseRefusalTraced = true;
+            WriteDebugLog(read.Refusal);
+        }
     }
 }

@@ -26,6 +26,8 @@ struct TDriverStartFlags {
     bool ServicePathTraced = false;
     bool UseGiveIO = true;  // "/NOGIVEIO" clears it
     bool ACPIHALChecked = false;
+    // The multiprocessor test said why an APIC base was not read.
+    bool ApicBaseRefusalTraced = false;
 };
 extern TDriverStartFlags DriverStartFlags;
 
@@ -122,5 +124,7 @@ void CheckACPIHAL();
 // current processor; 0 when it cannot be read. A driver interface that does
 // not open is traced and the program goes on.
 std::uint64_t RunSMPTest();
-// On a multiprocessor machine, runs the test pinned to each processor in turn.
+// On a multiprocessor machine, runs the test pinned to each processor in turn
+// and traces each APIC base read; the first processor not read is traced
+// with the reason, once per process, and no value stands in for it.
 void RunSMPTestOnEachCPU();

@@ -10,6 +10,7 @@
 #include "hw/cvdriver.h"
 #include "hw/cvlink.h"
 #include "hw/cvpci.h"
+#include "platform/pcireveal.h"
 
 using cvformat::Format;
 
@@ -21,6 +22,17 @@ std::uint32_t TSBScan::DWord(int reg) const { return ReadPCIConfigDWord(Bus, Dev
 
 bool TSBScan::KernelHolds(int bus, int device, int function) const {
     return KernelHoldsPCIFunction(bus, device, function);
+}
+
+bool TSBScan::MayUnhide() const {
+    std::string why;
+    if (platform::current().pciReveal().canReveal(why)) return true;
+    Log(Format("Hidden SMBus function left hidden, nothing would reach it: %s", {why}));
+    return false;
+}
+
+void TSBScan::Unhidden() const {
+    if (const auto route = platform::current().pciReveal().reveal()) Log(*route);
 }
 
 void TSBScan::WriteByteAt(int bus, int device, int function, int reg, std::uint8_t value) const {
@@ -218,14 +230,16 @@ void HandleIntelICH(TSBScan& scan, int code, const char*) {
 void UnhideICHSMBus(TSBScan& scan, int, const char*) {
     const std::uint16_t funcDis = scan.Word(0xF2);
     scan.Log(Format("FUNC_DIS=$%.4x", {funcDis}));
-    if ((funcDis & 0x08) == 0) return;
+    if ((funcDis & 0x08) == 0 || !scan.MayUnhide()) return;
     scan.WriteWord(0xF2, static_cast<std::uint16_t>(funcDis & ~0x08));
     const std::uint16_t after = scan.Word(0xF2);
     scan.Log(Format("FUNC_DIS(2)=$%.4x", {after}));
-    if (after & 0x08)
+    if (after & 0x08) {
         scan.Log("WARNING: Unable to enable SMBus");
-    else
-        scan.Verbose("SMBus successfully enabled");
+        return;
+    }
+    scan.Unhidden();
+    scan.Verbose("SMBus successfully enabled");
 }
 
 void UnhideICHSMBusRCBA(TSBScan& scan, int, const char*) {
@@ -253,11 +267,12 @@ void UnhideICHSMBusRCBA(TSBScan& scan, int, const char*) {
         return;
     }
     scan.Log(Format("  FuncDis=$%.8x", {funcDis}));
-    if ((funcDis & 0x08) == 0) return;
+    if ((funcDis & 0x08) == 0 || !scan.MayUnhide()) return;
     scan.Log("  Enabling SMBUS...");
     if (!scan.KernelHolds(scan.Bus, scan.Device, scan.Function)) IOPort->WritePhysicalDWord(address, funcDis & ~0x08u);
     IOPort->ReadPhysicalMemory(address, &funcDis, sizeof funcDis);
     scan.Log(Format("  FuncDis=$%.8x", {funcDis}));
+    if ((funcDis & 0x08) == 0) scan.Unhidden();
 }
 
 namespace {

@@ -33,6 +33,11 @@ public:
     void WriteWordAt(int bus, int device, int function, int reg, std::uint16_t value) const;
     void WriteDWordAt(int bus, int device, int function, int reg, std::uint32_t value) const;
     bool KernelHolds(int bus, int device, int function) const;
+    // An unhide write is made only when the function can then be reached:
+    // without a route, one line says why and the chipset is left as it was.
+    bool MayUnhide() const;
+    // After an unhide write: makes the function reachable, naming the route.
+    void Unhidden() const;
 
     // ---- log sinks
     void Log(const std::string& msg) const;      // debug box

@@ -1,6 +1,7 @@
 // The ALi (ULi) and SiS south bridges: their SMBus function may be hidden,
 // locked or unclocked by its bridge and is made usable first.
 
+#include <algorithm>
 #include <cmath>
 
 #include "base/cvformat.h"
@@ -102,6 +103,10 @@ void UnhideM7101(const TSBScan& scan, TAliVariant variant) {
     scan.Log(Format("15xx [$5A]=$%.2x", {bridge.Byte(0x5A)}));
     scan.Log(Format("15xx [$5C]=$%.4x", {bridge.Word(0x5C)}));
     scan.Log(Format("15xx [$5F]=$%.2x", {bridge.Byte(0x5F)}));
+    const bool hidden = std::any_of(std::begin(HideBits), std::end(HideBits), [&](const auto& hide) {
+        return hide.Variant == variant && (bridge.Byte(hide.Reg) & hide.Bit) != 0;
+    });
+    if (hidden && !scan.MayUnhide()) return;
     if (variant == TAliVariant::M1533) {
         scan.Log(Format("1533 [$74]=$%.2x", {bridge.Byte(0x74)}));
         scan.Log(Format("1533 [$77]=$%.2x", {bridge.Byte(0x77)}));
@@ -112,13 +117,16 @@ void UnhideM7101(const TSBScan& scan, TAliVariant variant) {
             if (!cleared) scan.Log("M7101 registers are still READ ONLY");
         }
     }
+    bool revealed = false;
     for (const auto& hide : HideBits) {
         if (hide.Variant != variant || (bridge.Byte(hide.Reg) & hide.Bit) == 0) continue;
         scan.Log("M7101 device is hidden to software");
         const bool cleared = ClearBit(scan, bridge, hide.Reg, hide.Bit);
         scan.Log(Format(hide.Picture, {hide.Reg == 0x5D ? bridge.Word(0x5C) : bridge.Byte(hide.Reg)}));
         if (!cleared) scan.Log("M7101 device is still hidden to software");
+        revealed = revealed || cleared;
     }
+    if (revealed) scan.Unhidden();
 }
 
 void SetSMBusClock(const TSBScan& scan, const TFunction& pmu, int reg) {
@@ -297,10 +305,11 @@ void HandleSiSSMBusDevice(TSBScan& scan) {
     if (!Present(0x1039, 0x0016)) {
         bool bridge = false;
         for (const auto device : HidingBridges) bridge = bridge || Present(0x1039, device);
-        if (bridge && (scan.Byte(0x77) & 0x10)) {
+        if (bridge && (scan.Byte(0x77) & 0x10) && scan.MayUnhide()) {
             scan.Log("Enabling SMBus...");
             scan.WriteByte(0x77, static_cast<std::uint8_t>(scan.Byte(0x77) & ~0x10));
             unhidden = true;
+            if ((scan.Byte(0x77) & 0x10) == 0) scan.Unhidden();
         }
     }
     TPCILocation at;

@@ -27,7 +27,8 @@ public:
     // What the device really serves of what its version names: a backend
     // whose system refused a route (physical memory, MSRs) says so here.
     struct Routes {
-        bool memory = true;
+        bool memory = true;   // physical memory can be read
+        bool mapping = true;  // and mapped into the process
         bool msrs = true;
     };
     virtual Routes routes() const { return {}; }

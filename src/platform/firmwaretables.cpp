@@ -112,7 +112,28 @@ void layOutSmbios(const SmbiosTables& s, Layout& layout) {
     layout.write(table, s.table);
 }
 
+std::uint8_t byteSum(const std::vector<std::uint8_t>& b, std::size_t first, std::size_t count) {
+    return static_cast<std::uint8_t>(std::accumulate(b.begin() + static_cast<std::ptrdiff_t>(first),
+                                                     b.begin() + static_cast<std::ptrdiff_t>(first + count), 0u));
+}
+
+// FACP's DSDT pointer: a table of ours is sealed afterwards, one as written
+// keeps the sum it had.
+void pointFacpAt(AcpiTable& facp, std::uint32_t dsdt) {
+    constexpr std::size_t pointer = 40;
+    if (!facp.asWritten) {
+        if (facp.bytes.size() < pointer + 4) facp.bytes.resize(pointer + 4, 0);
+        put32(facp.bytes, pointer, dsdt);
+        return;
+    }
+    if (facp.bytes.size() < pointer + 4) return;
+    const std::uint8_t before = byteSum(facp.bytes, pointer, 4);
+    put32(facp.bytes, pointer, dsdt);
+    facp.bytes[9] = static_cast<std::uint8_t>(facp.bytes[9] + before - byteSum(facp.bytes, pointer, 4));
+}
+
 void seal(AcpiTable& t) {
+    if (t.asWritten) return;
     if (t.bytes.size() < AcpiHeaderSize) t.bytes.resize(AcpiHeaderSize, 0);
     put32(t.bytes, 4, static_cast<std::uint32_t>(t.bytes.size()));
     t.bytes[9] = balancing(t.bytes, 0, t.bytes.size(), 9);
@@ -133,10 +154,7 @@ void layOutAcpi(const AcpiTables& a, Layout& layout) {
     }
     for (std::size_t i = 0; i < a.tables.size(); ++i) {
         AcpiTable t = a.tables[i];
-        if (t.signature() == "FACP" && dsdtAt) {
-            if (t.bytes.size() < 44) t.bytes.resize(44, 0);
-            put32(t.bytes, 40, *dsdtAt);
-        }
+        if (t.signature() == "FACP" && dsdtAt) pointFacpAt(t, *dsdtAt);
         seal(t);
         const std::uint32_t at = layout.table(std::nullopt, t.bytes.size());
         put32(rsdt.bytes, AcpiHeaderSize + 4 * i, at);

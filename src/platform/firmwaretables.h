@@ -36,11 +36,15 @@ struct SmbiosTables {
 struct AcpiTable {
     std::vector<std::uint8_t> bytes;  // header and body; signature at offset 0
     bool badChecksum = false;
+    // The firmware's own bytes: laid as they are, length and checksum untouched.
+    bool asWritten = false;
     std::string signature() const;
 };
 
 // The layout writes every table's length field and checksum, and FACP's
-// DSDT pointer (offset 40) to where the DSDT lies.
+// DSDT pointer (offset 40) to where the DSDT lies. A table as written keeps
+// its bytes; only FACP's pointer changes, and its checksum byte moves by as
+// much, so a table that added up still does and one that did not still does not.
 struct AcpiTables {
     std::optional<std::uint32_t> rsdpAddress;
     std::vector<AcpiTable> tables;  // in RSDT order

@@ -18,6 +18,7 @@ namespace platform {
 
 class Desktop;
 class KernelClaims;
+class PciReveal;
 class Libraries;
 class TempFiles;
 class Wmi;
@@ -345,6 +346,8 @@ public:
 
     // Opens a device by its path; a missing device answers error 2.
     virtual DeviceOpenResult openDevice(const std::string& path);
+    // The backend traces a refused device itself, naming it and the system's reason.
+    virtual bool namesDeviceRefusals() const { return false; }
     // nullptr when the process may not execute port instructions itself.
     virtual DirectAccess* directAccess();
 
@@ -408,6 +411,8 @@ public:
     virtual DynamicData* dynamicData() { return nullptr; }
     // Which kernel driver holds a port range or PCI function (kernelclaims.h).
     virtual KernelClaims& kernelClaims();
+    // How a PCI function that a configuration write unhides is reached (pcireveal.h).
+    virtual PciReveal& pciReveal();
     // Sets the process error mode and answers the previous one; nothing here.
     virtual std::uint32_t setErrorMode(std::uint32_t) { return 0; }
     // The WMI service; none when it is not registered (wmi.h).
@@ -426,6 +431,9 @@ public:
     // Creates the named block of `size` bytes, or opens the existing one; an
     // existing block smaller than `size` is refused as a view failure.
     virtual SharedMemoryOpenResult openSharedMemory(const std::string& name, std::size_t size);
+    // Takes the name away, so no process opens the block again; those that
+    // have it keep their view. Nothing where blocks live only with the machine.
+    virtual void removeSharedMemory(const std::string&) {}
     // nullopt when the status cannot be read.
     virtual std::optional<PowerStatus> powerStatus();
     // The channel named after `owner` (the number the shared block

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
 #include "core/cvmonitor.h"
@@ -11,6 +13,7 @@
 #include "coretest.h"
 #include "fakesensor.h"
 #include "fakeservices.h"
+#include "platform/linux/nativeplatform.h"
 #include "platform/sim/machine.h"
 
 namespace {
@@ -104,8 +107,8 @@ TEST_F(SharedBlock, ABlockThatCannotBeUsedIsTracedAndTheProgramRuns) {
         const char* Line;
     };
     const Case cases[] = {
-        {"refused", true, 0, "TSharedmemory.create handle error"},
-        {"too small", false, 100, "Tfilemapping map view error"},
+        {"refused", true, 0, "TSharedmemory.create handle error (refused by the simulated system)"},
+        {"too small", false, 100, "Tfilemapping map view error (the existing block holds 100 bytes)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.What);
@@ -120,6 +123,57 @@ TEST_F(SharedBlock, ABlockThatCannotBeUsedIsTracedAndTheProgramRuns) {
         EXPECT_NE(testsupport::readFile(machine.file("debug.nfo")).find(c.Line), std::string::npos);
         EXPECT_TRUE(other.Commands) << "the command channel does not depend on the block";
     }
+}
+
+TEST_F(SharedBlock, AfterFormDestroyNoReaderTakesTheLastValuesForLiveOnes) {
+    Start();
+    monitor.UpdateSharedReadings();
+    auto reader = platform::current().openSharedMemory(SharedLayout::BlockName, SharedLayout::BlockSize);
+    ASSERT_TRUE(reader.block);
+    const auto bytes = reader.block->bytes();
+    ASSERT_EQ(bytes[SharedLayout::Flags] & 1, 1);
+    monitor.FormDestroy();
+    EXPECT_EQ(bytes[SharedLayout::Flags] & 1, 0);
+    EXPECT_EQ(I32(Bytes(bytes.begin(), bytes.end()), SharedLayout::Window), 0);
+    EXPECT_FALSE(monitor.SharedMem.IsOpen());
+}
+
+// The native block lives in a stand-in /dev/shm.
+class NativeSharedBlock : public coretest::CoreTest {
+protected:
+    NativeSharedBlock()
+        : native_(platform::native::NativeRoots{(root_.path() / "dev").string(), "", ""}, [] { return ENOSYS; }),
+          scope_(native_) {
+        std::filesystem::create_directories(root_.path() / "dev/shm");
+    }
+    bool blockThere() const { return std::filesystem::exists(root_.path() / "dev/shm" / SharedLayout::BlockName); }
+    void open(TSharedMemory& block) {
+        block.SetBlockSize(SharedLayout::BlockSize);
+        block.SetBlockName(SharedLayout::BlockName);
+    }
+
+    testsupport::TempDir root_;
+    platform::native::NativePlatform native_;
+    platform::ScopedPlatform scope_;
+};
+
+TEST_F(NativeSharedBlock, TheBlockThisRunMadeGoesAtTheEndAndAnEarlierOneStays) {
+    TSharedMemory made;
+    open(made);
+    WriteSharedHeader(made, 41);
+    made.Withdraw(41);
+    EXPECT_FALSE(blockThere());
+
+    TSharedMemory earlier, mine;
+    open(earlier);
+    open(mine);
+    ASSERT_TRUE(mine.BlockExists());
+    WriteSharedHeader(mine, 42);
+    const auto bytes = earlier.Bytes();
+    bytes[SharedLayout::Flags] = 1;
+    mine.Withdraw(42);
+    EXPECT_TRUE(blockThere()) << "another program opened it first";
+    EXPECT_EQ(bytes[SharedLayout::Flags], 0);
 }
 
 }  // namespace

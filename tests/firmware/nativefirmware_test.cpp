@@ -113,6 +113,22 @@ TEST_F(NativeFirmwareTest, SysfsTablesReachTheExplorerAndTheParser) {
     }
 }
 
+TEST_F(NativeFirmwareTest, ATableWithAWrongChecksumIsRefusedAndTheOthersKeepTheirBytes) {
+    std::string oem = AcpiFile("OEMB", 64);
+    oem[9] = static_cast<char>(oem[9] ^ 0x5A);
+    std::string ssdt = AcpiFile("SSDT", 80);
+    ssdt[8] = 9;  // revision 9, with the checksum the firmware made for it
+    ssdt[9] = static_cast<char>(ssdt[9] - 8);
+    put("sys/firmware/acpi/tables/OEMB", oem);
+    put("sys/firmware/acpi/tables/SSDT1", ssdt);
+    scope_.emplace(native_);
+    IOPort = std::make_unique<TIOPort>();
+    TAcpiTablesParser parser;
+    parser.Parse();
+    ASSERT_EQ(parser.GetTableCount(), 1);
+    EXPECT_EQ(parser.GetTable(0).Data, ssdt);
+}
+
 TEST_F(NativeFirmwareTest, WithoutTablesThereIsNoViewAndNoIdentity) {
     put("dev/mem", std::string(0x100000, '\0'));
     scope_.emplace(native_);

@@ -3,13 +3,19 @@
 // touched), and read-only on the machine itself where it has PCI in sysfs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 
 #include "base/cvtrace.h"
 #include "hw/cvdriver.h"
+#include "hw/cvcpuaffinity.h"
+#include "hw/cvlink.h"
+#include "hw/cvlinkscan.h"
 #include "hw/cvpci.h"
+#include "platform/firmwaretables.h"
 #include "platform/linux/nativeplatform.h"
 #include "support/testmachine.h"
 
@@ -31,13 +37,44 @@ protected:
     NativeAccessTest()
         : machine_(NativeRoots{(root_.path() / "dev").string(), (root_.path() / "sys").string(),
                                (root_.path() / "proc").string()},
-                   [] { return ENOSYS; }),
+                   [] { return ENOSYS; }, [this](const std::string& path) { return rescan(path); }),
           scope_(machine_) {
         DriverStartFlags = {};
         IOPort.reset();
         ProgramDir = trace_.path().string() + "/";
     }
-    ~NativeAccessTest() override { IOPort.reset(); }
+    ~NativeAccessTest() override {
+        IOPort.reset();
+        Links().clear();
+    }
+
+    // The kernel's part of a rescan: what it finds then, as sysfs shows it.
+    std::function<void()> kernelFinds;
+    int rescan(const std::string& path) {
+        ++rescans;
+        if (kernelFinds) kernelFinds();
+        return platform::native::writePciRescan(path);
+    }
+    int rescans = 0;
+
+    // The PCI scan of detection, its lines collected.
+    std::vector<std::string> scanLinks() {
+        if (!IOPort) IOPort = std::make_unique<TIOPort>();
+        std::vector<std::string> log;
+        TLinkScanContext ctx;
+        ctx.LogMessage = [&log](const std::string& msg) { log.push_back(msg); };
+        ctx.LogMessageEx = [&log](const std::string& msg, bool) { log.push_back(msg); };
+        DetectLinks(ctx);
+        return log;
+    }
+    static bool has(const std::vector<std::string>& log, const std::string& line) {
+        return std::count(log.begin(), log.end(), line) == 1;
+    }
+    static bool hasSMBusLinkAt(std::uint32_t base) {
+        return std::any_of(Links().begin(), Links().end(), [base](const auto& link) {
+            return link->LinkKind() == LinkKinds::SMBus && link->BaseAddress() == base;
+        });
+    }
 
     void addPciFunction(const std::string& name, const std::string& config) {
         const fs::path dir = root_.path() / "sys/bus/pci/devices" / name;
@@ -45,13 +82,29 @@ protected:
         testsupport::writeFile((dir / "config").string(), config);
     }
     fs::path sysfs(const std::string& name) const { return root_.path() / "sys" / name; }
+    void put(const std::string& path, const std::string& content) const {
+        fs::create_directories((root_.path() / path).parent_path());
+        testsupport::writeFile((root_.path() / path).string(), content);
+    }
+    void addAcpiTable(const std::string& signature) const {
+        const auto bytes = platform::MakeAcpiTable(signature, 64).bytes;
+        put("sys/firmware/acpi/tables/" + signature, std::string(bytes.begin(), bytes.end()));
+    }
+    std::size_t tracedCount(const std::string& text) const {
+        const std::string all = testsupport::readFile(traceFile());
+        std::size_t count = 0;
+        for (auto at = all.find(" - " + text + "\r\n"); at != std::string::npos; at = all.find(" - " + text + "\r\n", at + 1))
+            ++count;
+        return count;
+    }
     std::string traceFile() const { return trace_.file(DebugLogName); }
     bool traced(const std::string& text) const {
         return testsupport::readFile(traceFile()).find(" - " + text + "\r\n") != std::string::npos;
     }
 
-private:
     testsupport::TempDir root_;
+
+private:
     testsupport::TempDir trace_;
     NativePlatform machine_;
     platform::ScopedPlatform scope_;
@@ -103,6 +156,69 @@ TEST_F(NativeAccessTest, PortsRefusedButSysfsReadableGivesPciThroughThePciUnit) 
     ASSERT_TRUE(FindPCIDevice(0x8086, 0x2930, location));
     EXPECT_EQ(location.Device, 31);
     EXPECT_EQ(location.Function, 3);
+}
+
+TEST_F(NativeAccessTest, WithoutDevMemTheFirmwareTablesAreReadButNothingIsMapped) {
+    addPciFunction("0000:00:00.0", configSpace(0x8086, 0x0D57));
+    addAcpiTable("FACP");
+    IOPort = std::make_unique<TIOPort>();
+    EXPECT_TRUE(IOPort->CanReadMemory);
+    EXPECT_FALSE(IOPort->CanMapMemory);
+    EXPECT_EQ(IOPort->MapPhysicalMemory(0xF0000, 16), nullptr);
+    std::uint8_t anchor[8] = {};
+    EXPECT_EQ(IOPort->ReadPhysicalMemory(0xF0000, anchor, sizeof anchor), sizeof anchor);
+    EXPECT_EQ(std::string(anchor, anchor + 8), "RSD PTR ");
+    EXPECT_TRUE(traced(root_.path().string() + "/dev/mem: No such file or directory"));
+    EXPECT_EQ(tracedCount("physical memory reads come from the firmware tables only"), 1u);
+}
+
+TEST_F(NativeAccessTest, WithoutAnMsrDeviceTheMultiprocessorTestSaysSoOnceAndTracesNoValue) {
+    if (GetProcessorCount() < 2) GTEST_SKIP() << "the test runs only on more than one processor";
+    addPciFunction("0000:00:00.0", configSpace(0x8086, 0x0D57));
+    RunSMPTestOnEachCPU();
+    RunSMPTestOnEachCPU();
+    EXPECT_EQ(tracedCount("CPU#0.MSR[$1B] not read: the driver cannot read MSRs"), 1u);
+    EXPECT_EQ(testsupport::readFile(traceFile()).find("MSR[$1B]="), std::string::npos);
+}
+
+// ICH5: the LPC bridge hides the SMBus function through FUNC_DIS (F2h bit 3).
+std::string ich5Bridge() {
+    std::string config = configSpace(0x8086, 0x24D0);
+    config[0xF2] = 0x08;
+    return config;
+}
+std::string ich5SMBus() {
+    std::string config = configSpace(0x8086, 0x24D3);
+    config[0x04] = 0x01, config[0x20] = 0x01, config[0x21] = 0x05, config[0x40] = 0x01;  // host at 0500h, enabled
+    return config;
+}
+
+TEST_F(NativeAccessTest, AnSMBusFunctionTheKernelFindsOnlyAfterTheUnhideIsLinked) {
+    addPciFunction("0000:00:1f.0", ich5Bridge());
+    put("sys/bus/pci/rescan", "");
+    kernelFinds = [this] { addPciFunction("0000:00:1f.3", ich5SMBus()); };
+    IOPort = std::make_unique<TIOPort>();
+    ASSERT_EQ(ReadPCIConfigDWord(0, 31, 3, 0), 0xFFFFFFFFu) << "a miss the bus view remembers";
+    const auto log = scanLinks();
+    EXPECT_EQ(rescans, 1);
+    EXPECT_TRUE(has(log, "FUNC_DIS(2)=$0000"));
+    EXPECT_TRUE(has(log, "PCI bus rescanned: the unhidden function is reached through sysfs"));
+    EXPECT_TRUE(has(log, "SMBus successfully enabled"));
+    EXPECT_TRUE(hasSMBusLinkAt(0x500));
+    EXPECT_FALSE(has(log, "WARNING : NO SUPPORTED SOUTHBRIDGE DETECTED"));
+}
+
+TEST_F(NativeAccessTest, WithoutRescanOrPortsTheChipsetIsLeftAsItWas) {
+    addPciFunction("0000:00:1f.0", ich5Bridge());
+    const auto log = scanLinks();
+    EXPECT_EQ(rescans, 0);
+    EXPECT_EQ(testsupport::readFile(sysfs("bus/pci/devices/0000:00:1f.0/config").string())[0xF2], '\x08');
+    const std::string refusal = "Hidden SMBus function left hidden, nothing would reach it: " +
+                                sysfs("bus/pci/rescan").string() + ": No such file or directory; iopl: Function not "
+                                "implemented; " + root_.path().string() + "/dev/port: No such file or directory";
+    EXPECT_TRUE(has(log, refusal));
+    EXPECT_FALSE(std::any_of(log.begin(), log.end(), [](const auto& l) { return l.starts_with("FUNC_DIS(2)"); }));
+    EXPECT_FALSE(has(log, "SMBus successfully enabled"));
 }
 
 TEST(NativeMachine, APciScanFindsTheMachinesOwnFunctions) {

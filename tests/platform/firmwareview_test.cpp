@@ -92,4 +92,52 @@ TEST_F(FirmwareViewTest, TheViewAnswersWholeReadsInsideItsBlocksOnly) {
     EXPECT_TRUE(FirmwareView({}).empty());
 }
 
+// The bytes of the table the view's RSDT lists at `index`.
+std::vector<std::uint8_t> listedTable(const FirmwareView& view, std::size_t index) {
+    std::vector<std::uint8_t> rsdp(20), header(platform::AcpiHeaderSize), entry(4);
+    for (std::uint32_t at = platform::FirstEntryPointAddress; view.read(at, rsdp) == rsdp.size(); at += 16) {
+        if (std::string(rsdp.begin(), rsdp.begin() + 8) != "RSD PTR ") continue;
+        const auto dword = [](const std::vector<std::uint8_t>& b, std::size_t i) {
+            return static_cast<std::uint32_t>(b[i] | b[i + 1] << 8 | b[i + 2] << 16 | b[i + 3] << 24);
+        };
+        view.read(dword(rsdp, 16) + platform::AcpiHeaderSize + 4 * static_cast<std::uint32_t>(index), entry);
+        view.read(dword(entry, 0), header);
+        std::vector<std::uint8_t> table(dword(header, 4));
+        view.read(dword(entry, 0), table);
+        return table;
+    }
+    return {};
+}
+
+unsigned byteSum(const std::vector<std::uint8_t>& bytes) {
+    unsigned sum = 0;
+    for (const auto b : bytes) sum += b;
+    return sum & 0xFF;
+}
+
+TEST_F(FirmwareViewTest, TablesKeepTheFirmwaresBytesAndOnlyTheDsdtPointerIsOurs) {
+    auto oem = platform::MakeAcpiTable("OEMB", 64).bytes;
+    oem[9] ^= 0x5A;  // a checksum the firmware got wrong
+    oem[8] = 7;      // and a revision of its own
+    put("sys/firmware/acpi/tables/OEMB", std::string(oem.begin(), oem.end()));
+    auto facp = platform::MakeAcpiTable("FACP", 116).bytes;
+    facp[40] = 0x78, facp[41] = 0x56, facp[42] = 0x34, facp[43] = 0x12;  // where the firmware keeps its DSDT
+    facp[9] = static_cast<std::uint8_t>(facp[9] - 0x78 - 0x56 - 0x34 - 0x12);
+    put("sys/firmware/acpi/tables/FACP", std::string(facp.begin(), facp.end()));
+    putAcpi("DSDT", 100, 100);
+
+    const FirmwareView view(read());
+    EXPECT_EQ(listedTable(view, 1), oem) << "collected as the firmware wrote it, checksum and all";
+    const auto laid = listedTable(view, 0);
+    ASSERT_EQ(laid.size(), facp.size());
+    EXPECT_EQ(byteSum(laid), 0u);
+    for (std::size_t i = 0; i < facp.size(); ++i) {
+        if (i != 9 && (i < 40 || i > 43)) {
+            EXPECT_EQ(laid[i], facp[i]) << "byte " << i;
+        }
+    }
+    EXPECT_NE(std::vector<std::uint8_t>(laid.begin() + 40, laid.begin() + 44),
+              std::vector<std::uint8_t>(facp.begin() + 40, facp.begin() + 44));
+}
+
 }  // namespace

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include "platform/linux/nativedisk.h"
+#include "platform/linux/nativeplatform.h"
+#include "platform/tracesink.h"
 #include "support/testmachine.h"
 
 using namespace platform::native;
@@ -235,4 +237,62 @@ TEST(NativeDisk, SmokeReadsIdentifyFromTheFirstDisk) {
     EXPECT_EQ(returned, 528u);
     const bool anyData = std::any_of(out.begin() + 16, out.end(), [](std::uint8_t b) { return b != 0; });
     EXPECT_TRUE(anyData);
+}
+
+namespace {
+
+std::vector<std::string>& remarks() {
+    static std::vector<std::string> lines;
+    return lines;
+}
+
+// A machine whose /sys and /dev are a temporary folder, its remarks collected.
+class NativeDiskRoute : public ::testing::Test {
+protected:
+    NativeDiskRoute()
+        : machine(NativeRoots{(root.path() / "dev").string(), (root.path() / "sys").string(),
+                              (root.path() / "proc").string()},
+                  [] { return ENOSYS; }) {
+        remarks().clear();
+        platform::setTraceSink([](const std::string& line) { remarks().push_back(line); });
+    }
+    ~NativeDiskRoute() override { platform::setTraceSink(nullptr); }
+    void addBlock(const std::string& name) { fs::create_directories(root.path() / "sys/block" / name); }
+    std::string node(const std::string& name) const { return (root.path() / "dev" / name).string(); }
+
+    testsupport::TempDir root;
+    NativePlatform machine;
+};
+
+}  // namespace
+
+TEST(NativeDisk, PermissionPolicyAndMissingNodeAreThreeDifferentLines) {
+    EXPECT_EQ(diskRefusalLine("/dev/sda", EACCES),
+              "Disk /dev/sda refused: Permission denied (reading S.M.A.R.T. data needs root or the disk group)");
+    EXPECT_EQ(diskRefusalLine("/dev/sdb", EPERM),
+              "Disk /dev/sdb refused: Operation not permitted (the system's device policy forbids it)");
+    EXPECT_EQ(diskRefusalLine("/dev/sdc", ENOENT),
+              "Disk /dev/sdc refused: No such file or directory (the kernel lists the disk, but there is no device node)");
+}
+
+TEST_F(NativeDiskRoute, OnlyTheFirstRefusalOfARunIsNamed) {
+    addBlock("sda");
+    addBlock("sdb");
+    for (const char* path : {"\\\\.\\PhysicalDrive0", "\\\\.\\PhysicalDrive1", "\\\\.\\PhysicalDrive0"}) {
+        const auto opened = machine.openDevice(path);
+        EXPECT_EQ(opened.device, nullptr);
+        EXPECT_EQ(opened.error, 2u);
+    }
+    EXPECT_EQ(remarks(), (std::vector<std::string>{diskRefusalLine(node("sda"), ENOENT)}));
+}
+
+TEST_F(NativeDiskRoute, ARunWithoutSdDisksSaysOnceWhatItSkipped) {
+    addBlock("vda");
+    addBlock("nvme0n1");
+    addBlock("loop0");
+    for (int drive = 0; drive < 4; ++drive)
+        EXPECT_EQ(machine.openDevice("\\\\.\\PhysicalDrive" + std::to_string(drive)).error, 2u);
+    machine.openDevice("\\\\.\\PhysicalDrive0");
+    EXPECT_EQ(remarks(), (std::vector<std::string>{"No disk reachable: no /dev/sd* disk; skipped nvme0n1 (NVMe without "
+                                                   "pass-through), vda (virtio, no pass-through)"}));
 }

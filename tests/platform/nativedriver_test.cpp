@@ -16,6 +16,7 @@
 #include "platform/linux/ioports.h"
 #include "platform/linux/nativeclaims.h"
 #include "platform/linux/nativedriver.h"
+#include "platform/linux/nativepcireveal.h"
 #include "platform/linux/sysfspci.h"
 #include "support/testmachine.h"
 
@@ -212,6 +213,7 @@ TEST_F(NativeDriverTest, MemoryAndMsrsComeFromTheirDeviceFiles) {
     auto driver = open();
     ASSERT_NE(driver, nullptr);
     EXPECT_TRUE(routesOf(*driver).memory);
+    EXPECT_TRUE(routesOf(*driver).mapping);
     EXPECT_TRUE(routesOf(*driver).msrs);
 
     char buffer[4] = {};
@@ -239,6 +241,50 @@ TEST_F(NativeDriverTest, MemoryAndMsrsComeFromTheirDeviceFiles) {
     drv::MappedByteAnswer value{};
     ASSERT_TRUE(driver->control(drv::ReadMappedByte, drv::bytesOf(byte), drv::bytesOf(value), returned));
     EXPECT_EQ(value.value, std::uint32_t{'S'});
+}
+
+TEST_F(NativeDriverTest, AfterAnUnhideWithoutRescanAFunctionSysfsLacksIsReachedOnThePorts) {
+    addPciFunction("0000:00:1f.0", configSpace(256, 0x10));
+    std::string ports(0x10000, '\0');
+    ports.replace(0xCFC, 4, "\x86\x80\xD3\x24");  // what the unhidden function answers
+    put(dev("port"), ports);
+    auto sightings = std::make_shared<PciSightings>();
+    options.pciSightings = sightings;
+    NativePciReveal reveal(options.roots, options.requestPortRights, writePciRescan, sightings);
+    auto driver = open();
+    ASSERT_NE(driver, nullptr);
+    writePort(*driver, 0xCF8, 4, 0x8000FB00);  // 00:1F.3, not in sysfs
+    EXPECT_EQ(readPort(*driver, 0xCFC, 4), 0xFFFFFFFFu);
+
+    std::string why;
+    ASSERT_TRUE(reveal.canReveal(why));
+    EXPECT_EQ(reveal.reveal(), "The unhidden function is reached through configuration mechanism 1 on the ports");
+    EXPECT_EQ(readPort(*driver, 0xCFC, 4), 0x24D38086u);
+    EXPECT_EQ(bytesAt(dev("port"), 0xCF8, 4), std::string("\x00\xFB\x00\x80", 4));
+    writePort(*driver, 0xCF8, 4, 0x8000F800);  // 00:1F.0 stays with sysfs
+    EXPECT_EQ(readPort(*driver, 0xCFC, 4), 0x10101010u);
+}
+
+TEST_F(NativeDriverTest, ARescanMakesEveryViewLookAgainForWhatItFoundMissing) {
+    put(sys("bus/pci/rescan"), "");
+    auto sightings = std::make_shared<PciSightings>();
+    options.pciSightings = sightings;
+    std::vector<std::string> written;
+    NativePciReveal reveal(options.roots, options.requestPortRights, [&](const std::string& path) {
+        written.push_back(path);
+        addPciFunction("0000:00:1f.3", configSpace(256, 0x20));
+        return 0;
+    }, sightings);
+    addPciFunction("0000:00:00.0", configSpace(256, 0x10));
+    auto driver = open();
+    writePort(*driver, 0xCF8, 4, 0x8000FB00);
+    EXPECT_EQ(readPort(*driver, 0xCFC, 4), 0xFFFFFFFFu);
+    std::string why;
+    ASSERT_TRUE(reveal.canReveal(why));
+    EXPECT_EQ(reveal.reveal(), "PCI bus rescanned: the unhidden function is reached through sysfs");
+    EXPECT_EQ(written, (std::vector<std::string>{sys("bus/pci/rescan").string()}));
+    EXPECT_EQ(readPort(*driver, 0xCFC, 4), 0x20202020u);
+    EXPECT_FALSE(sightings->missesThroughPorts);
 }
 
 TEST(IoPorts, OnlyRangesNamedAfterADriverCount) {

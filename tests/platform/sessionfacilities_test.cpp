@@ -77,18 +77,76 @@ TEST(NativePower, SuppliesMapToTheStatusFields) {
 TEST(NativeSharedMemory, ASecondOpenAttachesAndASmallBlockIsRefused) {
     const std::string name = "CaldavorTest_" + std::to_string(::getpid());
     {
-        auto first = platform::native::openPosixSharedMemory(name, 402);
+        auto first = platform::native::openPosixSharedMemory("/dev/shm", name, 402);
         ASSERT_TRUE(first.block) << first.reason;
         EXPECT_FALSE(first.block->existed());
         first.block->bytes()[401] = 0x5A;
-        auto second = platform::native::openPosixSharedMemory(name, 402);
+        auto second = platform::native::openPosixSharedMemory("/dev/shm", name, 402);
         ASSERT_TRUE(second.block);
         EXPECT_TRUE(second.block->existed());
         EXPECT_EQ(second.block->bytes()[401], 0x5A);
-        auto larger = platform::native::openPosixSharedMemory(name, 4096);
+        auto larger = platform::native::openPosixSharedMemory("/dev/shm", name, 4096);
         EXPECT_EQ(larger.failure, platform::SharedMemoryOpenResult::Failure::View);
     }
     EXPECT_EQ(::shm_unlink(("/" + name).c_str()), 0);
+}
+
+// What another user's process gets when it opens the block: the reason of its refusal.
+std::string reasonForAnotherUser(const std::string& dir, const std::string& name) {
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) return "no pipe";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        if (::getuid() == 0 && ::setuid(65534) != 0) ::_exit(1);
+        const auto opened = platform::native::openPosixSharedMemory(dir, name, 402);
+        const std::string reason = opened.block ? "opened" : opened.reason;
+        ::_exit(::write(pipeFds[1], reason.data(), reason.size()) == static_cast<ssize_t>(reason.size()) ? 0 : 1);
+    }
+    ::close(pipeFds[1]);
+    std::string reason;
+    char buffer[256];
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) reason.append(buffer, static_cast<std::size_t>(n));
+    ::close(pipeFds[0]);
+    ::waitpid(child, nullptr, 0);
+    return reason;
+}
+
+TEST(NativeSharedMemory, ABlockOfAnotherUserIsRefusedWithTheSystemsReason) {
+    testsupport::TempDir dir;
+    ::chmod(dir.file("").c_str(), 0755);
+    auto mine = platform::native::openPosixSharedMemory(dir.file(""), "Block", 402);
+    ASSERT_TRUE(mine.block) << mine.reason;
+    // Run as root, the block is root's and the reader is nobody; run as a
+    // user, a block that may not be written stands for another user's.
+    if (::getuid() != 0) ::chmod(dir.file("Block").c_str(), 0444);
+    EXPECT_EQ(reasonForAnotherUser(dir.file(""), "Block"), dir.file("") + "/Block: Permission denied");
+}
+
+TEST(NativeCommandSocket, SocketsOfEndedRunsAreRemovedAtTheNextStart) {
+    testsupport::TempDir dir;
+    const pid_t ended = ::fork();
+    if (ended == 0) ::_exit(0);
+    ::waitpid(ended, nullptr, 0);
+    const auto bindSocket = [&](const std::string& name) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, dir.file(name).c_str(), sizeof address.sun_path - 1);
+        EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ::close(fd);
+    };
+    const std::string stale = platform::native::commandSocketName(static_cast<std::uint32_t>(ended));
+    const std::string running = platform::native::commandSocketName(static_cast<std::uint32_t>(::getppid()));
+    bindSocket(stale);
+    bindSocket(running);
+    testsupport::writeFile(dir.file("caldavor-1.sock.txt"), "not a socket of ours");
+    std::string reason;
+    auto channel = platform::native::openCommandSocket(dir.file(""), 77, reason);
+    ASSERT_TRUE(channel) << reason;
+    EXPECT_FALSE(std::filesystem::exists(dir.file(stale)));
+    EXPECT_TRUE(std::filesystem::exists(dir.file(running)));
+    EXPECT_TRUE(std::filesystem::exists(dir.file("caldavor-1.sock.txt")));
 }
 
 TEST(NativeCommandSocket, ASecondProcessSendsLinesAndGarbageIsIgnored) {

@@ -6,8 +6,11 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "platform/linux/filehandle.h"
@@ -102,6 +105,21 @@ bool isPrivateFolder(const std::string& dir) {
            (st.st_mode & 077) == 0;
 }
 
+// Sockets of ours whose process has ended: nobody listens there any more.
+void removeStaleSockets(const std::string& dir) {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+        const std::string name = entry.path().filename().string();
+        unsigned long pid = 0;
+        if (std::sscanf(name.c_str(), "caldavor-%lu.sock", &pid) != 1 ||
+            name != commandSocketName(static_cast<std::uint32_t>(pid)))
+            continue;
+        struct stat st {};
+        if (::lstat(entry.path().c_str(), &st) != 0 || !S_ISSOCK(st.st_mode) || st.st_uid != ::getuid()) continue;
+        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) ::unlink(entry.path().c_str());
+    }
+}
+
 }  // namespace
 
 std::optional<std::string> commandSocketDir(const std::optional<std::string>& runtimeDir, std::string& reason) {
@@ -135,8 +153,10 @@ std::unique_ptr<CommandChannel> openCommandSocket(const std::string& dir, std::u
         reason = systemReason(errno);
         return nullptr;
     }
-    // A socket left by an earlier process of this id is stale.
+    // A socket left by an earlier process of this id is stale, and so are
+    // those of ended runs.
     ::unlink(path.c_str());
+    removeStaleSockets(dir);
     // Made owner-only from the start, then confirmed.
     const mode_t previous = ::umask(0177);
     const int bound = ::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);

@@ -3,6 +3,7 @@
 // "caldavor-<pid>.sock" in $XDG_RUNTIME_DIR (else in a 0700 folder of the
 // user under /tmp), mode 0600. Only peers of the same user are heard; each
 // sends "wParam lParam" lines, bounded in length; anything else is ignored.
+// Opening removes the sockets of this user's ended runs from the folder.
 
 #include <cstdint>
 #include <memory>

@@ -118,6 +118,7 @@ std::optional<AcpiTables> readAcpi(TableFiles& files, const std::string& folder)
             continue;
         }
         AcpiTable table{std::move(*bytes)};
+        table.asWritten = true;
         if (name == "DSDT") acpi.dsdt = std::move(table);
         else acpi.tables.push_back(std::move(table));
     }

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "platform/asciicase.h"
+#include "platform/linux/filehandle.h"
 
 namespace platform::native {
 namespace {
@@ -118,6 +119,51 @@ std::vector<std::string> scsiDiskNames(const std::string& sysfsRoot) {
         return a.size() != b.size() ? a.size() < b.size() : a < b;
     });
     return names;
+}
+
+std::string diskRefusalLine(const std::string& device, int error) {
+    const std::string refused = "Disk " + device + " refused: " + systemReason(error);
+    switch (error) {
+    case EACCES: return refused + " (reading S.M.A.R.T. data needs root or the disk group)";
+    case EPERM: return refused + " (the system's device policy forbids it)";
+    case ENOENT: return refused + " (the kernel lists the disk, but there is no device node)";
+    default: return refused;
+    }
+}
+
+namespace {
+
+// Block devices that are disks but no route of ours reaches, by name prefix.
+struct SkippedDiskKind {
+    const char* prefix;
+    const char* why;
+};
+constexpr SkippedDiskKind SkippedDiskKinds[] = {
+    {"vd", "virtio, no pass-through"},
+    {"xvd", "Xen virtual disk, no pass-through"},
+    {"nvme", "NVMe without pass-through"},
+    {"mmcblk", "MMC card, no S.M.A.R.T."},
+    {"hd", "legacy IDE driver, no pass-through"},
+};
+
+}  // namespace
+
+std::string noDiskReachableLine(const std::string& sysfsRoot) {
+    std::vector<std::string> skipped;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(sysfsRoot + "/block", ec)) {
+        const std::string name = entry.path().filename().string();
+        for (const auto& kind : SkippedDiskKinds) {
+            if (name.starts_with(kind.prefix)) {
+                skipped.push_back(name + " (" + kind.why + ")");
+                break;
+            }
+        }
+    }
+    std::sort(skipped.begin(), skipped.end());
+    std::string line = "No disk reachable: no /dev/sd* disk";
+    for (std::size_t i = 0; i < skipped.size(); ++i) line += (i == 0 ? "; skipped " : ", ") + skipped[i];
+    return line;
 }
 
 bool ataCommandAllowed(const disk::TaskFile& task) {
@@ -285,7 +331,8 @@ bool NativeDisk::geometry(std::span<std::uint8_t> output, std::uint32_t& returne
     return true;
 }
 
-DeviceOpenResult openNativeDisk(const std::string& path, const std::string& sysfsRoot, const std::string& devRoot) {
+DeviceOpenResult openNativeDisk(const std::string& path, const std::string& sysfsRoot, const std::string& devRoot,
+                                std::string* refusal) {
     const auto number = physicalDriveNumber(path);
     if (!number) return {nullptr, ErrorFileNotFound};
     const auto names = scsiDiskNames(sysfsRoot);
@@ -293,8 +340,13 @@ DeviceOpenResult openNativeDisk(const std::string& path, const std::string& sysf
     const std::string& name = names[*number];
     // Read-only whatever is asked: closing a disk opened for writing makes
     // the system re-read its partitions.
-    const int fd = ::open((devRoot + "/" + name).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return {nullptr, windowsErrorOf(errno)};
+    const std::string node = devRoot + "/" + name;
+    const int fd = ::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        if (refusal) *refusal = diskRefusalLine(node, error);
+        return {nullptr, windowsErrorOf(error)};
+    }
     std::ifstream removableFile(sysfsRoot + "/block/" + name + "/removable");
     int removable = 0;
     removableFile >> removable;

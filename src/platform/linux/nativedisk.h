@@ -44,6 +44,13 @@ std::optional<int> physicalDriveNumber(const std::string& path);
 // first, then by name.
 std::vector<std::string> scsiDiskNames(const std::string& sysfsRoot);
 
+// The line that names a disk the system refused and why: a refused
+// permission, the system's device policy and a missing node each have their own.
+std::string diskRefusalLine(const std::string& device, int error);
+// The line that says no disk is reachable, naming the block devices under
+// <sysfsRoot>/block that are no sd* disk and why they are skipped.
+std::string noDiskReachableLine(const std::string& sysfsRoot);
+
 // True when the register image is one the program sends.
 bool ataCommandAllowed(const disk::TaskFile& task);
 // True for INQUIRY, LOG SENSE and the bridge blocks that carry an allowed command.
@@ -75,8 +82,8 @@ private:
 };
 
 // Opens "\\.\PhysicalDriveN" read-only and non-blocking; other paths and
-// missing disks answer error 2.
+// missing disks answer error 2. A refused /dev node gives its reason line.
 DeviceOpenResult openNativeDisk(const std::string& path, const std::string& sysfsRoot = "/sys",
-                                const std::string& devRoot = "/dev");
+                                const std::string& devRoot = "/dev", std::string* refusal = nullptr);
 
 }  // namespace platform::native

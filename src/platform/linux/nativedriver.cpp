@@ -94,6 +94,7 @@ std::string msrPath(const NativeRoots& roots, int cpu) { return roots.dev + "/cp
 struct OpenRoutes {
     std::unique_ptr<PortRoute> ports;
     std::unique_ptr<SysfsPciConfig> pci;
+    std::shared_ptr<const PciSightings> sightings;
     FileHandle memory;
     std::shared_ptr<const FirmwareView> firmware;  // answers memory reads instead of /dev/mem
     bool msrs = false;
@@ -111,17 +112,26 @@ public:
           trace_(std::move(trace)) {}
     ~NativeDriver() override { unmapAll(); }
 
-    DriverDevice::Routes routes() const override { return {routes_.memory || routes_.firmware, routes_.msrs}; }
+    // The firmware view is read, never mapped: code that maps wants the real thing.
+    DriverDevice::Routes routes() const override {
+        return {routes_.memory || routes_.firmware, bool(routes_.memory), routes_.msrs};
+    }
 
 protected:
     std::optional<std::uint32_t> readPort(std::uint16_t port, int width) override {
-        if (routes_.pci && SysfsPciConfig::serves(port)) return routes_.pci->read(port, width);
+        if (routes_.pci && SysfsPciConfig::serves(port)) {
+            if (unlistedThroughPorts(port)) return routes_.ports->read(port, width);
+            return routes_.pci->read(port, width);
+        }
         if (heldByKernel(port, width)) return allOnes(width);
         if (!routes_.ports) return std::nullopt;
         return routes_.ports->read(port, width);
     }
     bool writePort(std::uint16_t port, int width, std::uint32_t value) override {
-        if (routes_.pci && SysfsPciConfig::serves(port)) return routes_.pci->write(port, width, value);
+        if (routes_.pci && SysfsPciConfig::serves(port)) {
+            if (unlistedThroughPorts(port)) return routes_.ports->write(port, width, value);
+            return routes_.pci->write(port, width, value);
+        }
         if (heldByKernel(port, width) || !routes_.ports) return false;
         return routes_.ports->write(port, width, value);
     }
@@ -167,6 +177,15 @@ protected:
     std::optional<drv::KernelOsVersionAnswer> kernelOsVersion() override { return std::nullopt; }
 
 private:
+    // A function sysfs does not list, after an unhide the kernel could not be
+    // told of: the cycle goes to the ports, past the kernel's claim on them.
+    bool unlistedThroughPorts(std::uint16_t port) {
+        if (!routes_.ports || !routes_.sightings || !routes_.sightings->missesThroughPorts ||
+            !routes_.pci->selectsUnlisted(port))
+            return false;
+        return routes_.ports->write(SysfsPciConfig::AddressPort, 4, routes_.pci->address());
+    }
+
     // Two drivers interleaving index/data or SMBus sequences on one chip
     // corrupt each other, so a range a kernel driver holds is not ours.
     bool heldByKernel(std::uint16_t port, int width) {
@@ -212,7 +231,8 @@ std::unique_ptr<PortRoute> openPorts(const NativeDriverOptions& options) {
 
 std::unique_ptr<SysfsPciConfig> openPci(const NativeDriverOptions& options) {
     const std::string devices = options.roots.sys + "/bus/pci/devices";
-    if (openRoute(devices, O_RDONLY | O_DIRECTORY, options.trace)) return std::make_unique<SysfsPciConfig>(devices);
+    if (openRoute(devices, O_RDONLY | O_DIRECTORY, options.trace))
+        return std::make_unique<SysfsPciConfig>(devices, options.pciSightings);
     return nullptr;
 }
 
@@ -246,8 +266,10 @@ std::unique_ptr<Device> openNativeDriver(const NativeDriverOptions& options) {
     OpenRoutes routes;
     routes.ports = openPorts(options);
     routes.pci = openPci(options);
+    routes.sightings = options.pciSightings;
     routes.memory = openRoute(roots.dev + "/mem", O_RDWR | O_SYNC, options.trace);
     routes.firmware = firmwareInstead(routes.memory, options);
+    if (routes.firmware && options.trace) options.trace("physical memory reads come from the firmware tables only");
     routes.msrs = bool(openRoute(msrPath(roots, 0), O_RDONLY, options.trace, " (the msr kernel module is not loaded)"));
     if ((!routes.ports || !routes.memory) && inLockdown(roots) && options.trace)
         options.trace("kernel lockdown refuses raw port and memory access");

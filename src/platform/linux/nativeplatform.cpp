@@ -46,14 +46,16 @@ std::string userConfigDir() {
     return homeDir() + "/.config";
 }
 
-NativePlatform::NativePlatform(NativeRoots roots, std::function<int()> requestPortRights)
+NativePlatform::NativePlatform(NativeRoots roots, std::function<int()> requestPortRights,
+                               std::function<int(const std::string&)> rescanPci)
     : roots_(std::move(roots)),
       requestPortRights_(std::move(requestPortRights)),
       programDir_(executableDir()),
       os_(nativeOsVersion()),
       locale_(systemLocale()),
       registry_(userConfigDir() + "/caldavor/registry.txt"),
-      claims_(roots_, [this](const std::string& line) { remark(line); }) {}
+      claims_(roots_, [this](const std::string& line) { remark(line); }),
+      pciReveal_(roots_, requestPortRights_, std::move(rescanPci), pciSightings_) {}
 
 void NativePlatform::remark(const std::string& line) {
     if (remarked_.insert(line).second) traceLine(line);

@@ -23,6 +23,7 @@
 #include "platform/linux/nativedesktop.h"
 #include "platform/linux/nativeclaims.h"
 #include "platform/linux/nativedriver.h"
+#include "platform/linux/nativepcireveal.h"
 #include "platform/platform.h"
 #include "platform/tempfiles.h"
 #include "platform/wmi.h"
@@ -33,7 +34,10 @@ class NativePlatform : public Platform {
 public:
     // Tests give a temporary folder for the system's files and a refusal
     // for port instructions, so no test touches the machine's ports.
-    explicit NativePlatform(NativeRoots roots = {}, std::function<int()> requestPortRights = requestPortInstructions);
+    // They also stand in for the kernel's PCI rescan, whose result a
+    // stand-in folder cannot show by itself.
+    explicit NativePlatform(NativeRoots roots = {}, std::function<int()> requestPortRights = requestPortInstructions,
+                            std::function<int(const std::string&)> rescanPci = writePciRescan);
 
     std::string programDir() const override { return programDir_; }
     std::string windowsDir() const override { return "/"; }
@@ -47,6 +51,8 @@ public:
 
     // Hardware access, devices and identity (nativeplatformhw.cpp).
     DeviceOpenResult openDevice(const std::string& path) override;
+    // A disk refused: the first of a run, named with its reason (nativedisk.h).
+    bool namesDeviceRefusals() const override { return true; }
     unsigned processorCount() override;
     std::uint64_t processAffinity() override;
     std::uint32_t setProcessAffinity(std::uint64_t mask) override;
@@ -70,6 +76,8 @@ public:
     std::uint32_t queryPerformanceData(const std::string& objects, std::span<std::uint8_t> buffer,
                                        std::uint32_t& size) override;
     KernelClaims& kernelClaims() override { return claims_; }
+    // A rescan, else the ports (nativepcireveal.h).
+    PciReveal& pciReveal() override { return pciReveal_; }
     // The disk classes from sysfs (nativewmi.h).
     Wmi* wmi() override;
     // /dev/input/jsN (nativejoystick.h).
@@ -77,6 +85,7 @@ public:
     std::uint32_t processId() override;
     // POSIX shm (posixsharedmemory.h).
     SharedMemoryOpenResult openSharedMemory(const std::string& name, std::size_t size) override;
+    void removeSharedMemory(const std::string& name) override;
     // /sys/class/power_supply (nativepower.h).
     std::optional<PowerStatus> powerStatus() override;
     // Suspends and resumes come from logind, through the window's bus.
@@ -101,7 +110,11 @@ private:
     // after every resume.
     void remark(const std::string& line);
     std::set<std::string> remarked_;
+    void noteDiskRefusal(const std::string& refusal);
+    bool diskRefusalTraced_ = false;
     NativeKernelClaims claims_;
+    std::shared_ptr<PciSightings> pciSightings_ = std::make_shared<PciSightings>();
+    NativePciReveal pciReveal_;
     std::unique_ptr<Wmi> wmi_;
     std::shared_ptr<const FirmwareView> firmwareView_;  // read from sysfs on first need
 };

@@ -19,6 +19,7 @@
 #include "platform/linux/posixsharedmemory.h"
 #include "platform/linux/nativeperfdata.h"
 #include "platform/perfdata.h"
+#include "platform/tracesink.h"
 
 namespace platform::native {
 namespace {
@@ -39,7 +40,7 @@ public:
 
 DeviceOpenResult NativePlatform::openDevice(const std::string& path) {
     if (asciiLower(path) == asciiLower(drv::DevicePath)) {
-        NativeDriverOptions options{roots_, requestPortRights_, {}, {}};
+        NativeDriverOptions options{roots_, requestPortRights_, {}, {}, pciSightings_};
         options.trace = [this](const std::string& line) { remark(line); };
         options.firmwareView = [this] {
             if (!firmwareView_)
@@ -49,9 +50,25 @@ DeviceOpenResult NativePlatform::openDevice(const std::string& path) {
         };
         if (auto driver = openNativeDriver(options)) return {std::move(driver), 0};
     }
-    if (physicalDriveNumber(path)) return openNativeDisk(path, roots_.sys, roots_.dev);
+    if (physicalDriveNumber(path)) {
+        std::string refusal;
+        auto opened = openNativeDisk(path, roots_.sys, roots_.dev, &refusal);
+        if (!opened.device) noteDiskRefusal(refusal);
+        return opened;
+    }
     if (isMeiPath(path, roots_.dev)) return openMeiDevice(path);
     return {nullptr, ErrorFileNotFound};
+}
+
+// The first refusal of a run names its disk and reason; a run without any
+// sd* disk says once what it skipped.
+void NativePlatform::noteDiskRefusal(const std::string& refusal) {
+    if (!refusal.empty()) {
+        if (!diskRefusalTraced_) traceLine(refusal);
+        diskRefusalTraced_ = true;
+    } else if (scsiDiskNames(roots_.sys).empty()) {
+        remark(noDiskReachableLine(roots_.sys));
+    }
 }
 
 unsigned NativePlatform::processorCount() { return native::processorCount(); }
@@ -111,8 +128,10 @@ std::uint32_t NativePlatform::queryPerformanceData(const std::string& objects, s
 std::uint32_t NativePlatform::processId() { return static_cast<std::uint32_t>(::getpid()); }
 
 SharedMemoryOpenResult NativePlatform::openSharedMemory(const std::string& name, std::size_t size) {
-    return openPosixSharedMemory(name, size);
+    return openPosixSharedMemory(roots_.dev + "/shm", name, size);
 }
+
+void NativePlatform::removeSharedMemory(const std::string& name) { removePosixSharedMemory(roots_.dev + "/shm", name); }
 
 std::optional<PowerStatus> NativePlatform::powerStatus() { return readPowerSupplies(roots_.sys); }
 

@@ -30,15 +30,17 @@ SharedMemoryOpenResult failed(SharedMemoryOpenResult::Failure failure, const std
 
 }  // namespace
 
-SharedMemoryOpenResult openPosixSharedMemory(const std::string& name, std::size_t size) {
-    const std::string path = "/" + name;
+// What shm_open does, in a folder tests can choose.
+SharedMemoryOpenResult openPosixSharedMemory(const std::string& dir, const std::string& name, std::size_t size) {
+    const std::string path = dir + "/" + name;
+    constexpr int flags = O_RDWR | O_NOFOLLOW | O_CLOEXEC;
     bool existed = false;
-    FileHandle fd(::shm_open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    FileHandle fd(::open(path.c_str(), flags | O_CREAT | O_EXCL, 0644));
     if (!fd && errno == EEXIST) {
         existed = true;
-        fd = FileHandle(::shm_open(path.c_str(), O_RDWR | O_CLOEXEC, 0));
+        fd = FileHandle(::open(path.c_str(), flags));
     }
-    if (!fd) return failed(SharedMemoryOpenResult::Failure::Handle, systemReason(errno));
+    if (!fd) return failed(SharedMemoryOpenResult::Failure::Handle, path + ": " + systemReason(errno));
     if (!existed) {
         // The umask must not take the readers' bit away.
         ::fchmod(fd.get(), 0644);
@@ -55,5 +57,7 @@ SharedMemoryOpenResult openPosixSharedMemory(const std::string& name, std::size_
     if (view == MAP_FAILED) return failed(SharedMemoryOpenResult::Failure::View, systemReason(errno));
     return {std::make_unique<PosixSharedMemory>(view, size, existed), SharedMemoryOpenResult::Failure::None, {}};
 }
+
+void removePosixSharedMemory(const std::string& dir, const std::string& name) { ::unlink((dir + "/" + name).c_str()); }
 
 }  // namespace platform::native

@@ -1,6 +1,7 @@
 #pragma once
-// Named shared memory through POSIX shm: created for the user with mode 0644,
-// so other users' programs may read it but never write it.
+// Named shared memory through POSIX shm (files of `dir`, /dev/shm): created
+// for the user with mode 0644, so other users' programs may read it but
+// never write it.
 
 #include <cstddef>
 #include <string>
@@ -10,6 +11,7 @@
 namespace platform::native {
 
 // `name` without the leading "/".
-SharedMemoryOpenResult openPosixSharedMemory(const std::string& name, std::size_t size);
+SharedMemoryOpenResult openPosixSharedMemory(const std::string& dir, const std::string& name, std::size_t size);
+void removePosixSharedMemory(const std::string& dir, const std::string& name);
 
 }  // namespace platform::native

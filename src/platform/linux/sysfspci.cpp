@@ -23,6 +23,10 @@ const FileHandle* SysfsPciConfig::selected(std::uint16_t port, std::uint32_t& of
     if (port < DataPort || !(address_ & EnableBit)) return nullptr;
     offset = (address_ & 0xFCu) + (port - DataPort);
     const std::uint32_t function = (address_ >> 8) & 0xFFFFu;
+    if (sightings_ && sightings_->rescans != rescansSeen_) {
+        rescansSeen_ = sightings_->rescans;
+        std::erase_if(files_, [](const auto& entry) { return !entry.second; });
+    }
     auto found = files_.find(function);
     if (found == files_.end()) {
         char name[32];
@@ -31,6 +35,11 @@ const FileHandle* SysfsPciConfig::selected(std::uint16_t port, std::uint32_t& of
         found = files_.emplace(function, openConfig(devicesDir_ + name)).first;
     }
     return found->second ? &found->second : nullptr;
+}
+
+bool SysfsPciConfig::selectsUnlisted(std::uint16_t port) {
+    std::uint32_t offset = 0;
+    return port >= DataPort && (address_ & EnableBit) && !selected(port, offset);
 }
 
 std::uint32_t SysfsPciConfig::read(std::uint16_t port, int width) {
