@@ -590,25 +590,17 @@ void TWinbondSensor::ReadFansInternal(std::span<double> values) {
 // ---- voltages --------------------------------------------------------------------
 
 void TWinbondSensor::ReadVoltsInternal(std::span<double> values) {
-    if (!FRow) return;
+    if (!FRow || !FRow->volt) return;
     TChipAccess access(FLink);
+    const TVoltTable& table = *FRow->volt;
     const std::size_t n = values.size();
     auto scaled = [&](std::size_t i, std::optional<std::uint8_t> raw, double factor, double offset = 0) {
         if (raw && i < n) values[i] = *raw * factor + offset;
     };
-    // raw x 0.016 x F[k] + O[k]
-    auto classic = [&](std::size_t i, std::optional<std::uint8_t> raw, std::size_t k) {
-        scaled(i, raw, 0.016 * FVoltFactors[k], FVoltOffsets[k]);
-    };
-    auto bank5 = [&](std::uint8_t reg) {
-        Write(BankRegister, 0x05);
-        const auto v = Read(reg);
-        Write(BankRegister, 0x00);
-        return v;
-    };
     auto reg = [](int r) { return static_cast<std::uint8_t>(r); };
-    switch (FRow->volt) {
-        case VoltLayout::W83793G: {
+    switch (table.format) {
+        case VoltFormat::Bytes: ReadVoltBytes(table, values); break;
+        case VoltFormat::W83793G: {
             const auto lows = Read(0x1B);
             for (int i = 0; i < 3; ++i)
                 PutReading(
@@ -622,7 +614,7 @@ void TWinbondSensor::ReadVoltsInternal(std::span<double> values) {
             scaled(9, Read(0x1A), 0.016);
             break;
         }
-        case VoltLayout::W83795G: {
+        case VoltFormat::W83795G: {
             if (!Read(0x00)) return;
             const auto e2 = Read(0x02), e3 = Read(0x03), e4 = Read(0x04), e5 = Read(0x05);
             auto volt = [&](std::size_t i, std::uint8_t r, std::optional<bool> enabled, double factor) {
@@ -645,109 +637,48 @@ void TWinbondSensor::ReadVoltsInternal(std::span<double> values) {
             for (int i = 0; i < 6; ++i) volt(15 + i, reg(0x1F + i), modes[i], 0.002);
             break;
         }
-        case VoltLayout::W83667HGB: {
-            SelectBank(5);
-            scaled(0, Read(0x50), 0.016);
-            scaled(1, Read(0x51), 0.016);
-            SelectBank(0);
-            const double factors[] = {0.008, 0.008 * 6.6, 0.016, 0.016};
-            for (int i = 0; i < 4; ++i) scaled(2 + i, Read(reg(0x20 + i)), factors[i]);
-            break;
+    }
+}
+
+void TWinbondSensor::SwitchVoltBank(BankSwitch banks, int bank) {
+    if (banks == BankSwitch::Whole)
+        Write(BankRegister, static_cast<std::uint8_t>(bank == NoBank ? 0 : bank));
+    else if (bank != NoBank)
+        SelectBank(bank);
+}
+
+void TWinbondSensor::ReadVoltBytes(const TVoltTable& table, std::span<double> values) {
+    const std::size_t count = std::min(values.size(), table.inputs.size());
+    const bool flat = table.flatWindow && FAddress2 != 0;
+    if (!flat && table.needsIsaBase && FIsaBaseUnused) return;
+    std::vector<std::optional<std::uint8_t>> raws(count);
+    int bank = NoBank;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto& input = table.inputs[i];
+        if (!input) continue;
+        if (flat) {
+            raws[i] = FlatPort(static_cast<int>(i));
+            continue;
         }
-        case VoltLayout::NCT6776F: {
-            SelectBank(5);
-            std::optional<std::uint8_t> b[9] = {Read(0x50), Read(0x51)};
-            SelectBank(0);
-            for (int i = 2; i < 9; ++i) b[i] = Read(reg(0x20 + i - 2));
-            for (std::size_t i = 0; i < n && i < 9; ++i) scaled(i, b[i], 0.008 * FVoltFactors[i]);
-            break;
+        if (input->bank != bank) SwitchVoltBank(table.banks, input->bank);
+        bank = input->bank;
+        raws[i] = Read(input->reg);
+    }
+    if (table.banks == BankSwitch::Whole && bank != NoBank) Write(BankRegister, 0x00);
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto& input = table.inputs[i];
+        if (!input) continue;
+        double factor = input->factor, offset = input->offset;
+        if (input->sensorFactor >= 0) {
+            const auto k = static_cast<std::size_t>(input->sensorFactor);
+            factor = input->factor * FVoltFactors[k];
+            if (table.sensorOffsets) offset = FVoltOffsets[k];
         }
-        case VoltLayout::W83627EHF:
-            scaled(0, Read(0x20), 0.008);
-            scaled(1, Read(0x21), 0.008 * 66 / 10);
-            scaled(2, Read(0x22), 0.008 * 2);
-            break;
-        case VoltLayout::W83627THF: {
-            const auto b0 = Read(0x20), b1 = Read(0x21), b2 = Read(0x22), b3 = Read(0x23);
-            const auto b5 = bank5(0x50);
-            if (const auto vid = Read(0x18); vid && Bit(*vid, 0))
-                scaled(0, b0, 0.00488, 0.70);  // VRM9
-            else if (vid)
-                scaled(0, b0, 0.016);
-            scaled(1, b1, 0.016 * 3.8);
-            scaled(2, b2, 0.016);
-            scaled(3, b3, 0.016 * 1.66666666666667);
-            scaled(5, b5, 0.016 * 1.66666666666667);
-            break;
-        }
-        case VoltLayout::Mozart2:
-            scaled(0, Read(0x20), 0.016);
-            scaled(1, Read(0x22), 0.016);
-            scaled(2, Read(0x23), 0.016 * 1.68);
-            scaled(3, Read(0x24), 0.016 * 4);
-            break;
-        case VoltLayout::W83L784R: {
-            const double factors[] = {0.016, 0.016 * 3.34343434343434, 0.016, 0.016 * 1.68};
-            for (int i = 0; i < 4; ++i) scaled(i, Read(reg(0x20 + i)), factors[i]);
-            break;
-        }
-        case VoltLayout::W83L785R: {
-            const double factors[] = {0.008, 0.008 * 2, 0.008, 0.008 * 3};
-            for (int i = 0; i < 4; ++i) scaled(i, Read(reg(0x20 + i)), factors[i]);
-            break;
-        }
-        case VoltLayout::Classic: {
-            for (std::size_t i = 0; i < n && i < 7; ++i) classic(i, Read(reg(0x20 + static_cast<int>(i))), i);
-            if (n > 7) {
-                Write(BankRegister, 0x05);
-                classic(7, Read(0x50), 7);
-                classic(8, Read(0x51), 8);
-                Write(BankRegister, 0x00);
-            }
-            break;
-        }
-        case VoltLayout::W83783S: {
-            const std::uint8_t regs[] = {0x20, 0x22, 0x23, 0x24, 0x25, 0x26};
-            for (std::size_t i = 0; i < 6; ++i) classic(i, Read(regs[i]), i + 1);
-            if (n > 6) {
-                Write(BankRegister, 0x05);
-                classic(6, Read(0x50), 7);
-                classic(7, Read(0x51), 8);
-                Write(BankRegister, 0x00);
-            }
-            break;
-        }
-        case VoltLayout::W83637HF: {
-            for (std::size_t i = 0; i < 5; ++i) classic(i, Read(reg(0x20 + static_cast<int>(i))), i);
-            Write(BankRegister, 0x05);
-            classic(5, Read(0x50), 5);
-            classic(6, Read(0x51), 6);
-            Write(BankRegister, 0x00);
-            break;
-        }
-        case VoltLayout::W83792D:
-            scaled(0, Read(0x20), 0.008);
-            scaled(1, Read(0x21), 0.008);
-            scaled(2, Read(0x22), 0.016);
-            break;
-        case VoltLayout::NCT6106D: {
-            if (FIsaBaseUnused) return;
-            SelectBank(0);
-            const std::uint8_t regs[] = {0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x07, 0x08};
-            for (std::size_t i = 0; i < n && i < 8; ++i) scaled(i, Read(regs[i]), 0.008 * FVoltFactors[i]);
-            break;
-        }
-        case VoltLayout::NCT6779D:
-            for (std::size_t m = 0; m < n && m < 15; ++m) {
-                std::optional<std::uint8_t> raw;
-                if (FAddress2 != 0)
-                    raw = FlatPort(static_cast<int>(m));
-                else if (!FIsaBaseUnused)
-                    raw = ReadIn(4, reg(0x80 + static_cast<int>(m)));
-                scaled(m, raw, 0.008 * FVoltFactors[m]);
-            }
-            break;
-        case VoltLayout::None: break;
+        std::optional<std::uint8_t> mode = std::uint8_t{0};
+        if (input->modeReg >= 0) mode = Read(static_cast<std::uint8_t>(input->modeReg));
+        PutReading(values, i, FromReads([&](std::uint8_t raw, std::uint8_t m) {
+                       return Bit(m, 0) ? raw * input->modeFactor + input->modeOffset : raw * factor + offset;
+                   }, raws[i], mode));
     }
 }
 

@@ -4,6 +4,7 @@
 // The driver picks one row at construction and reads only through it.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,6 @@ namespace winbond {
 // Register layouts; each names the first chip that has it.
 enum class TempLayout { None, W83795G, W83793G, W83L784R, W83L785R, Mozart2, Classic, NCT6106D, NCT6792D, NCT6779D, W83783S, W83791D };
 enum class FanLayout { None, NCT6106D, NCT6779D, NCT6776F, ADP3228, W83795G, W83793G, W83627EHF, W83677HG, Divided };
-enum class VoltLayout { None, W83793G, W83795G, W83667HGB, NCT6776F, W83627EHF, W83627THF, Mozart2, W83L784R, W83L785R, Classic, W83783S, W83637HF, W83792D, NCT6106D, NCT6779D };
 enum class PwmLayout { None, W83793G, W83627THF, AS99127F, W83791D, W83782D, W83627HF, W83697HF, W83637HF, W83L784R, W83L785R, W83792D, W83627EHF, NCT6776F, NCT6779D, NCT6106D };
 enum class FactorRow { Default, NCT6776F, NCT6779D, NCT6106D };
 
@@ -35,6 +35,38 @@ struct TDivisors {
     bool exposed = true;  // GetFanDivisor answers these (else only the fan read uses them)
 };
 
+inline constexpr int NoBank = -1;
+
+// One voltage input: its register, the bank it lives in (NoBank: the bank
+// already selected) and raw x factor + offset. With `sensorFactor` k, the
+// factor is multiplied by the sensor's factor k, which board fix-ups change
+// (and the sensor's offset k replaces `offset` when the table says so). With
+// a mode register, its bit 0 set picks the mode factor and offset instead.
+struct TVoltSource {
+    std::uint8_t reg;
+    int bank = NoBank;
+    double factor = 1;
+    double offset = 0;
+    int sensorFactor = -1;
+    int modeReg = -1;
+    double modeFactor = 1, modeOffset = 0;
+};
+
+// The W83793G and W83795G read 10-bit inputs whose low bits share a register.
+enum class VoltFormat { Bytes, W83793G, W83795G };
+// A bank is reached through its field, or by writing 4Eh whole and 00h back after the group.
+enum class BankSwitch { Field, Whole };
+
+// Reading n is inputs[n]; an empty input is never read.
+struct TVoltTable {
+    VoltFormat format = VoltFormat::Bytes;
+    BankSwitch banks = BankSwitch::Field;
+    bool sensorOffsets = false;
+    bool flatWindow = false;    // with a flat window known, reading n is its port n
+    bool needsIsaBase = false;  // no banked reading when the ISA base is unused
+    std::vector<std::optional<TVoltSource>> inputs;
+};
+
 struct TWinbondChip {
     std::uint8_t code;
     std::string name;
@@ -47,7 +79,7 @@ struct TWinbondChip {
     FactorRow factors;
     TempLayout temp;
     FanLayout fan;
-    VoltLayout volt;
+    const TVoltTable* volt;  // null: no voltages
     PwmLayout pwm;
     TDivisors divisors;
 };
