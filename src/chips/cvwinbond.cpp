@@ -348,15 +348,16 @@ std::optional<double> HalfBitTemp(std::optional<std::uint8_t> whole, std::option
 }  // namespace
 
 void TWinbondSensor::ReadTempsInternal(std::span<double> values) {
-    if (!FRow) return;
+    if (!FRow || !FRow->temp) return;
     TChipAccess access(FLink);
     auto put = [&](std::size_t i, std::optional<double> v) { PutReading(values, i, v); };
     auto signedReg = [&](std::uint8_t reg) -> std::optional<double> {
         const auto v = Read(reg);
         return v ? std::optional(chipconv::TempSigned8(*v)) : std::nullopt;
     };
-    switch (FRow->temp) {
-        case TempLayout::W83795G: {
+    switch (FRow->temp->format) {
+        case TempFormat::Bytes: ReadTempBytes(*FRow->temp, values); break;
+        case TempFormat::W83795G: {
             if (!Read(0x00)) return;
             const auto en4 = Read(0x04), en5 = Read(0x05);
             auto temp = [&](std::uint8_t reg, std::optional<bool> enabled) -> std::optional<double> {
@@ -377,7 +378,7 @@ void TWinbondSensor::ReadTempsInternal(std::span<double> values) {
                     temp(static_cast<std::uint8_t>(0x21 + i), enabledBy(en5, static_cast<std::uint8_t>(1 << (2 * i)))));
             break;
         }
-        case TempLayout::W83793G: {
+        case TempFormat::W83793G: {
             const auto bank = Read(W83793BankRegister);
             if (!bank) return;
             Write(W83793BankRegister, static_cast<std::uint8_t>(*bank & 0xF8));
@@ -390,68 +391,32 @@ void TWinbondSensor::ReadTempsInternal(std::span<double> values) {
             }
             break;
         }
-        case TempLayout::W83L784R: put(0, signedReg(0x27)); break;
-        case TempLayout::W83L785R:
-            put(1, signedReg(0x26));
-            put(0, signedReg(0x27));
-            break;
-        case TempLayout::Mozart2:
-            put(0, signedReg(0x27));
-            put(1, signedReg(0x13));
-            break;
-        case TempLayout::Classic: {
-            SelectBank(0);
-            put(0, FChipCode == 51 ? HalfDegree(0x27, 0x7C) : signedReg(0x27));
-            SelectBank(1);
-            put(1, HalfDegree(0x50, 0x51));
-            SelectBank(2);
-            put(2, HalfDegree(0x50, 0x51));
-            if (FChipCode == 48 || FChipCode == 52) {
-                SelectBank(6);
-                const auto g = Read(0x2E);
-                for (int i = 0; i < 3; ++i) put(3 + i, HalfBitTemp(Read(static_cast<std::uint8_t>(0x2B + i)), g, i));
-            }
-            SelectBank(0);
-            if (FChipCode == 43) put(3, signedReg(0x17));
-            break;
-        }
-        case TempLayout::NCT6106D: {
-            SelectBank(0);
-            const auto g = Read(0x16);
-            for (std::size_t i = 0; i < values.size(); ++i)
-                put(i, HalfBitTemp(Read(static_cast<std::uint8_t>(0x10 + i)), g, static_cast<int>(i)));
-            break;
-        }
-        case TempLayout::NCT6792D:
-            SelectBank(4);
-            for (int i = 0; i < 6; ++i) put(i, signedReg(static_cast<std::uint8_t>(0x90 + i)));
-            break;
-        case TempLayout::NCT6779D:
-            if (FAddress2 != 0) {
-                for (int i = 0; i < 6; ++i) put(i, chipconv::TempSigned8(FlatPort(0x10 + i)));
-            } else if (!FIsaBaseUnused) {
-                SelectBank(0);
-                put(0, signedReg(0x27));
-                SelectBank(1);
-                put(1, HalfDegree(0x50, 0x51));
-                SelectBank(4);
-                for (int i = 0; i < 4; ++i) put(2 + i, signedReg(static_cast<std::uint8_t>(0x92 + i)));
-            }
-            break;
-        case TempLayout::W83783S:
-            put(0, signedReg(0x27));
-            Write(BankRegister, 0x01);
-            put(1, HalfDegree(0x50, 0x51));
-            Write(BankRegister, 0x00);
-            break;
-        case TempLayout::W83791D:
-            SelectBank(0);
-            put(0, signedReg(0x27));
-            put(1, HalfDegree(0xC0, 0xC1));
-            put(2, HalfDegree(0xC8, 0xC9));
-            break;
-        case TempLayout::None: break;
     }
+}
+
+void TWinbondSensor::ReadTempBytes(const TTempTable& table, std::span<double> values) {
+    if (table.flatBase >= 0 && FAddress2 != 0) {
+        for (const TTempSource& input : table.inputs)
+            PutReading(values, static_cast<std::size_t>(input.reading),
+                       chipconv::TempSigned8(FlatPort(table.flatBase + input.reading)));
+        return;
+    }
+    if (table.needsIsaBase && FIsaBaseUnused) return;
+    int bank = NoBank;
+    for (const TTempSource& input : table.inputs) {
+        if (input.bank != bank) SwitchBank(table.banks, input.bank);
+        bank = input.bank;
+        std::optional<double> value;
+        switch (input.form) {
+            case TempForm::Signed:
+                value = FromReads([](std::uint8_t v) { return chipconv::TempSigned8(v); }, Read(input.reg));
+                break;
+            case TempForm::HalfDegree: value = HalfDegree(input.reg, input.low); break;
+            case TempForm::HalfBit: value = HalfBitTemp(Read(input.reg), Read(input.low), input.bit); break;
+        }
+        PutReading(values, static_cast<std::size_t>(input.reading), value);
+    }
+    if (bank != NoBank && table.endBank != NoBank && bank != table.endBank) SwitchBank(table.banks, table.endBank);
 }
 
 // ---- fans ------------------------------------------------------------------------
@@ -640,7 +605,7 @@ void TWinbondSensor::ReadVoltsInternal(std::span<double> values) {
     }
 }
 
-void TWinbondSensor::SwitchVoltBank(BankSwitch banks, int bank) {
+void TWinbondSensor::SwitchBank(BankSwitch banks, int bank) {
     if (banks == BankSwitch::Whole)
         Write(BankRegister, static_cast<std::uint8_t>(bank == NoBank ? 0 : bank));
     else if (bank != NoBank)
@@ -660,7 +625,7 @@ void TWinbondSensor::ReadVoltBytes(const TVoltTable& table, std::span<double> va
             raws[i] = FlatPort(static_cast<int>(i));
             continue;
         }
-        if (input->bank != bank) SwitchVoltBank(table.banks, input->bank);
+        if (input->bank != bank) SwitchBank(table.banks, input->bank);
         bank = input->bank;
         raws[i] = Read(input->reg);
     }

@@ -55,7 +55,8 @@ private:
     std::optional<std::uint8_t> DivisorCode(std::uint8_t fan);
     double DividedRpm(std::optional<std::uint8_t> count, int fan);
     std::optional<double> ReadPwmOutput(int index);
-    void SwitchVoltBank(winbond::BankSwitch banks, int bank);
+    void SwitchBank(winbond::BankSwitch banks, int bank);
+    void ReadTempBytes(const winbond::TTempTable& table, std::span<double> values);
     void ReadVoltBytes(const winbond::TVoltTable& table, std::span<double> values);
     std::optional<TPropField> PropField(int id) const;
     std::optional<int> ReadPropValue(int id);

@@ -11,7 +11,6 @@
 namespace winbond {
 
 // Register layouts; each names the first chip that has it.
-enum class TempLayout { None, W83795G, W83793G, W83L784R, W83L785R, Mozart2, Classic, NCT6106D, NCT6792D, NCT6779D, W83783S, W83791D };
 enum class FanLayout { None, NCT6106D, NCT6779D, NCT6776F, ADP3228, W83795G, W83793G, W83627EHF, W83677HG, Divided };
 enum class PwmLayout { None, W83793G, W83627THF, AS99127F, W83791D, W83782D, W83627HF, W83697HF, W83637HF, W83L784R, W83L785R, W83792D, W83627EHF, NCT6776F, NCT6779D, NCT6106D };
 enum class FactorRow { Default, NCT6776F, NCT6779D, NCT6106D };
@@ -57,6 +56,33 @@ enum class VoltFormat { Bytes, W83793G, W83795G };
 // A bank is reached through its field, or by writing 4Eh whole and 00h back after the group.
 enum class BankSwitch { Field, Whole };
 
+// How a temperature converts: a signed byte; plus half a degree from bit 7
+// of register `low`; or plus half a degree from bit `bit` of register `low`.
+enum class TempForm { Signed, HalfDegree, HalfBit };
+
+struct TTempSource {
+    int reading;
+    std::uint8_t reg;
+    int bank = NoBank;
+    TempForm form = TempForm::Signed;
+    std::uint8_t low = 0;
+    int bit = 0;
+};
+
+// The W83793G and W83795G read quarter degrees from shared registers.
+enum class TempFormat { Bytes, W83793G, W83795G };
+
+// Inputs in the order they are read. With a flat window known, reading n is
+// the signed byte at its port flatBase + n.
+struct TTempTable {
+    TempFormat format = TempFormat::Bytes;
+    BankSwitch banks = BankSwitch::Field;
+    int endBank = NoBank;  // the bank left selected after a banked read
+    int flatBase = -1;
+    bool needsIsaBase = false;  // no banked reading when the ISA base is unused
+    std::vector<TTempSource> inputs;
+};
+
 // Reading n is inputs[n]; an empty input is never read.
 struct TVoltTable {
     VoltFormat format = VoltFormat::Bytes;
@@ -77,7 +103,7 @@ struct TWinbondChip {
     std::vector<std::string> volts;
     std::vector<int> props;
     FactorRow factors;
-    TempLayout temp;
+    const TTempTable* temp;  // null: no temperatures
     FanLayout fan;
     const TVoltTable* volt;  // null: no voltages
     PwmLayout pwm;
