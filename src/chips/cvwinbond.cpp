@@ -465,7 +465,7 @@ double TWinbondSensor::DividedRpm(std::optional<std::uint8_t> count, int fan) {
 }
 
 void TWinbondSensor::ReadFansInternal(std::span<double> values) {
-    if (!FRow) return;
+    if (!FRow || !FRow->fan) return;
     TChipAccess access(FLink);
     auto pairAt = [&](int bank, std::uint8_t high) -> std::optional<int> {
         if (bank >= 0) SelectBank(bank);
@@ -476,35 +476,9 @@ void TWinbondSensor::ReadFansInternal(std::span<double> values) {
         return *h << 8 | *l;
     };
     const std::size_t n = values.size();
-    switch (FRow->fan) {
-        case FanLayout::NCT6106D:
-            SelectBank(0);
-            for (std::size_t i = 0; i < n; ++i) {
-                const auto r1 = Read(static_cast<std::uint8_t>(0x20 + 2 * i));
-                const auto r2 = r1 ? Read(static_cast<std::uint8_t>(0x21 + 2 * i)) : std::nullopt;
-                if (r2) values[i] = WinbondRpm16(*r1 * 32 + (*r2 & 0x1F));
-            }
-            break;
-        case FanLayout::NCT6779D:
-            if (FAddress2 != 0) {
-                for (std::size_t i = 0; i < n; ++i)
-                    values[i] = FlatPort(static_cast<int>(0x3A + 2 * i)) * 256 + FlatPort(static_cast<int>(0x3B + 2 * i));
-            } else if (!FIsaBaseUnused) {
-                for (std::size_t i = 0; i < n && i < 5; ++i)
-                    if (const auto v = pairAt(4, static_cast<std::uint8_t>(0xC0 + 2 * i))) values[i] = *v;
-            }
-            break;
-        case FanLayout::NCT6776F:
-        case FanLayout::W83677HG:
-            for (std::size_t i = 0; i < n; ++i)
-                if (const auto v = pairAt(6, static_cast<std::uint8_t>(0x56 + 2 * i)))
-                    values[i] = FRow->fan == FanLayout::NCT6776F && *v == 0xA4 ? 0 : *v;
-            SelectBank(0);
-            break;
-        case FanLayout::ADP3228:
-            if (const auto v = pairAt(-1, 0x51)) values[0] = WinbondRpm16(*v);
-            break;
-        case FanLayout::W83795G: {
+    switch (FRow->fan->format) {
+        case FanFormat::Counts: ReadFanCounts(*FRow->fan, values); break;
+        case FanFormat::W83795G: {
             if (!Read(0x00)) return;
             const auto enables =
                 FromReads([](std::uint8_t low, std::uint8_t high) { return low | high << 8; }, Read(0x06), Read(0x07));
@@ -517,7 +491,7 @@ void TWinbondSensor::ReadFansInternal(std::span<double> values) {
             }
             break;
         }
-        case FanLayout::W83793G: {
+        case FanFormat::W83793G: {
             const auto bank = Read(W83793BankRegister);
             if (!bank) return;
             Write(W83793BankRegister, static_cast<std::uint8_t>(*bank & 0xF8));
@@ -525,30 +499,47 @@ void TWinbondSensor::ReadFansInternal(std::span<double> values) {
                 if (const auto v = pairAt(-1, static_cast<std::uint8_t>(0x23 + 2 * i))) values[i] = WinbondRpm16(*v & 0x0FFF);
             break;
         }
-        case FanLayout::W83627EHF: {
-            SelectBank(0);
-            std::optional<std::uint8_t> counts[5];
-            const std::uint8_t regs[] = {0x28, 0x29, 0x2A, 0x3F};
-            for (int i = 0; i < 4; ++i) counts[i] = Read(regs[i]);
-            SelectBank(5);
-            counts[4] = Read(0x53);
-            SelectBank(0);
-            for (std::size_t i = 0; i < n && i < 5; ++i) values[i] = DividedRpm(counts[i], static_cast<int>(i));
-            break;
+    }
+}
+
+void TWinbondSensor::ReadFanCounts(const TFanTable& table, std::span<double> values) {
+    if (table.flatBase >= 0 && FAddress2 != 0) {
+        for (std::size_t i = 0; i < values.size(); ++i)
+            values[i] = FlatPort(table.flatBase + static_cast<int>(2 * i)) * 256 +
+                        FlatPort(table.flatBase + static_cast<int>(2 * i + 1));
+        return;
+    }
+    if (table.needsIsaBase && FIsaBaseUnused) return;
+    const std::size_t count = std::min(values.size(), table.inputs.size());
+    // Every count first, then the divisors: a divisor read reaches its own bank.
+    std::vector<std::optional<std::uint8_t>> highs(count), lows(count);
+    int bank = NoBank;
+    for (std::size_t i = 0; i < count; ++i) {
+        const TFanSource& input = table.inputs[i];
+        if (input.bank != bank) SwitchBank(table.banks, input.bank);
+        bank = input.bank;
+        highs[i] = Read(input.reg);
+        if (input.form != FanForm::Divided && highs[i]) lows[i] = Read(static_cast<std::uint8_t>(input.reg + 1));
+    }
+    if (bank != NoBank && table.endBank != NoBank && bank != table.endBank) SwitchBank(table.banks, table.endBank);
+    for (std::size_t i = 0; i < count; ++i) {
+        switch (table.inputs[i].form) {
+            case FanForm::Divided: values[i] = DividedRpm(highs[i], static_cast<int>(i)); break;
+            case FanForm::Count13:
+                PutReading(values, i, FromReads([](std::uint8_t h, std::uint8_t l) { return WinbondRpm16(h * 32 + (l & 0x1F)); },
+                                                highs[i], lows[i]));
+                break;
+            case FanForm::Count16:
+                PutReading(values, i, FromReads([](std::uint8_t h, std::uint8_t l) { return WinbondRpm16(h << 8 | l); },
+                                                highs[i], lows[i]));
+                break;
+            case FanForm::Speed:
+                PutReading(values, i, FromReads([&](std::uint8_t h, std::uint8_t l) {
+                               const int speed = h << 8 | l;
+                               return speed == table.noFan ? 0.0 : speed;
+                           }, highs[i], lows[i]));
+                break;
         }
-        case FanLayout::Divided: {
-            static const std::uint8_t w83792[] = {0x28, 0x29, 0x2A, 0xB8, 0xB9, 0xBA, 0xBE};
-            static const std::uint8_t w83791[] = {0x28, 0x29, 0x2A, 0xBA, 0xBB};
-            const std::uint8_t* regs = FChipCode == 40 ? w83792 : w83791;
-            std::vector<std::optional<std::uint8_t>> counts;
-            for (std::size_t i = 0; i < n; ++i) {
-                if (i == 3 && FChipCode == 39) Write(BankRegister, 0x00);
-                counts.push_back(Read(regs[i]));
-            }
-            for (std::size_t i = 0; i < n; ++i) values[i] = DividedRpm(counts[i], static_cast<int>(i));
-            break;
-        }
-        case FanLayout::None: break;
     }
 }
 

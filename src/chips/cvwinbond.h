@@ -57,6 +57,7 @@ private:
     std::optional<double> ReadPwmOutput(int index);
     void SwitchBank(winbond::BankSwitch banks, int bank);
     void ReadTempBytes(const winbond::TTempTable& table, std::span<double> values);
+    void ReadFanCounts(const winbond::TFanTable& table, std::span<double> values);
     void ReadVoltBytes(const winbond::TVoltTable& table, std::span<double> values);
     std::optional<TPropField> PropField(int id) const;
     std::optional<int> ReadPropValue(int id);

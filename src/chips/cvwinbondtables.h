@@ -11,7 +11,6 @@
 namespace winbond {
 
 // Register layouts; each names the first chip that has it.
-enum class FanLayout { None, NCT6106D, NCT6779D, NCT6776F, ADP3228, W83795G, W83793G, W83627EHF, W83677HG, Divided };
 enum class PwmLayout { None, W83793G, W83627THF, AS99127F, W83791D, W83782D, W83627HF, W83697HF, W83637HF, W83L784R, W83L785R, W83792D, W83627EHF, NCT6776F, NCT6779D, NCT6106D };
 enum class FactorRow { Default, NCT6776F, NCT6779D, NCT6106D };
 
@@ -55,6 +54,32 @@ struct TVoltSource {
 enum class VoltFormat { Bytes, W83793G, W83795G };
 // A bank is reached through its field, or by writing 4Eh whole and 00h back after the group.
 enum class BankSwitch { Field, Whole };
+
+// How a fan's count converts: an 8-bit count with the fan's divisor; a
+// 13-bit count (register x 32 + the next register's bits 4:0); a 16-bit
+// count (high register first); or a pair that is the speed itself.
+enum class FanForm { Divided, Count13, Count16, Speed };
+
+struct TFanSource {
+    std::uint8_t reg;
+    int bank = NoBank;
+    FanForm form = FanForm::Divided;
+};
+
+// The W83795G and W83793G gate or bank their counts through shared registers.
+enum class FanFormat { Counts, W83795G, W83793G };
+
+// Fan n is inputs[n]. With a flat window known, fan n is the speed in ports
+// flatBase + 2n, + 2n + 1.
+struct TFanTable {
+    FanFormat format = FanFormat::Counts;
+    BankSwitch banks = BankSwitch::Field;
+    int endBank = NoBank;  // the bank left selected after a banked read
+    int flatBase = -1;
+    bool needsIsaBase = false;  // no banked reading when the ISA base is unused
+    int noFan = -1;             // a speed that means no fan
+    std::vector<TFanSource> inputs;
+};
 
 // How a temperature converts: a signed byte; plus half a degree from bit 7
 // of register `low`; or plus half a degree from bit `bit` of register `low`.
@@ -104,7 +129,7 @@ struct TWinbondChip {
     std::vector<int> props;
     FactorRow factors;
     const TTempTable* temp;  // null: no temperatures
-    FanLayout fan;
+    const TFanTable* fan;  // null: no fans
     const TVoltTable* volt;  // null: no voltages
     PwmLayout pwm;
     TDivisors divisors;
