@@ -395,17 +395,16 @@ void TWinbondSensor::ReadTempsInternal(std::span<double> values) {
 }
 
 void TWinbondSensor::ReadTempBytes(const TTempTable& table, std::span<double> values) {
-    if (table.flatBase >= 0 && FAddress2 != 0) {
+    if (UsesFlatWindow(table.access)) {
         for (const TTempSource& input : table.inputs)
             PutReading(values, static_cast<std::size_t>(input.reading),
-                       chipconv::TempSigned8(FlatPort(table.flatBase + input.reading)));
+                       chipconv::TempSigned8(FlatPort(table.access.flatBase + input.reading)));
         return;
     }
-    if (table.needsIsaBase && FIsaBaseUnused) return;
+    if (BanksUnreachable(table.access)) return;
     int bank = NoBank;
     for (const TTempSource& input : table.inputs) {
-        if (input.bank != bank) SwitchBank(table.banks, input.bank);
-        bank = input.bank;
+        EnterBank(table.access, bank, input.bank);
         std::optional<double> value;
         switch (input.form) {
             case TempForm::Signed:
@@ -416,7 +415,7 @@ void TWinbondSensor::ReadTempBytes(const TTempTable& table, std::span<double> va
         }
         PutReading(values, static_cast<std::size_t>(input.reading), value);
     }
-    if (bank != NoBank && table.endBank != NoBank && bank != table.endBank) SwitchBank(table.banks, table.endBank);
+    LeaveBanks(table.access, bank);
 }
 
 // ---- fans ------------------------------------------------------------------------
@@ -503,43 +502,40 @@ void TWinbondSensor::ReadFansInternal(std::span<double> values) {
 }
 
 void TWinbondSensor::ReadFanCounts(const TFanTable& table, std::span<double> values) {
-    if (table.flatBase >= 0 && FAddress2 != 0) {
+    if (UsesFlatWindow(table.access)) {
+        const int base = table.access.flatBase;
         for (std::size_t i = 0; i < values.size(); ++i)
-            values[i] = FlatPort(table.flatBase + static_cast<int>(2 * i)) * 256 +
-                        FlatPort(table.flatBase + static_cast<int>(2 * i + 1));
+            values[i] = FlatPort(base + static_cast<int>(2 * i)) * 256 + FlatPort(base + static_cast<int>(2 * i + 1));
         return;
     }
-    if (table.needsIsaBase && FIsaBaseUnused) return;
+    if (BanksUnreachable(table.access)) return;
     const std::size_t count = std::min(values.size(), table.inputs.size());
     // Every count first, then the divisors: a divisor read reaches its own bank.
     std::vector<std::optional<std::uint8_t>> highs(count), lows(count);
     int bank = NoBank;
     for (std::size_t i = 0; i < count; ++i) {
         const TFanSource& input = table.inputs[i];
-        if (input.bank != bank) SwitchBank(table.banks, input.bank);
-        bank = input.bank;
+        EnterBank(table.access, bank, input.bank);
         highs[i] = Read(input.reg);
         if (input.form != FanForm::Divided && highs[i]) lows[i] = Read(static_cast<std::uint8_t>(input.reg + 1));
     }
-    if (bank != NoBank && table.endBank != NoBank && bank != table.endBank) SwitchBank(table.banks, table.endBank);
+    LeaveBanks(table.access, bank);
     for (std::size_t i = 0; i < count; ++i) {
-        switch (table.inputs[i].form) {
-            case FanForm::Divided: values[i] = DividedRpm(highs[i], static_cast<int>(i)); break;
-            case FanForm::Count13:
-                PutReading(values, i, FromReads([](std::uint8_t h, std::uint8_t l) { return WinbondRpm16(h * 32 + (l & 0x1F)); },
-                                                highs[i], lows[i]));
-                break;
-            case FanForm::Count16:
-                PutReading(values, i, FromReads([](std::uint8_t h, std::uint8_t l) { return WinbondRpm16(h << 8 | l); },
-                                                highs[i], lows[i]));
-                break;
-            case FanForm::Speed:
-                PutReading(values, i, FromReads([&](std::uint8_t h, std::uint8_t l) {
-                               const int speed = h << 8 | l;
-                               return speed == table.noFan ? 0.0 : speed;
-                           }, highs[i], lows[i]));
-                break;
+        const FanForm form = table.inputs[i].form;
+        if (form == FanForm::Divided) {
+            values[i] = DividedRpm(highs[i], static_cast<int>(i));
+            continue;
         }
+        PutReading(values, i, FromReads([&](std::uint8_t h, std::uint8_t l) {
+                       switch (form) {
+                           case FanForm::Count13: return WinbondRpm16(h * 32 + (l & 0x1F));
+                           case FanForm::Count16: return WinbondRpm16(h << 8 | l);
+                           case FanForm::Divided:
+                           case FanForm::Speed: break;
+                       }
+                       const int speed = h << 8 | l;
+                       return speed == table.noFan ? 0.0 : speed;
+                   }, highs[i], lows[i]));
     }
 }
 
@@ -603,24 +599,36 @@ void TWinbondSensor::SwitchBank(BankSwitch banks, int bank) {
         SelectBank(bank);
 }
 
+bool TWinbondSensor::UsesFlatWindow(const TBankAccess& access) const { return access.flatBase >= 0 && FAddress2 != 0; }
+
+bool TWinbondSensor::BanksUnreachable(const TBankAccess& access) const { return access.needsIsaBase && FIsaBaseUnused; }
+
+void TWinbondSensor::EnterBank(const TBankAccess& access, int& current, int bank) {
+    if (bank != current) SwitchBank(access.banks, bank);
+    current = bank;
+}
+
+void TWinbondSensor::LeaveBanks(const TBankAccess& access, int current) {
+    if (current != NoBank && access.endBank != NoBank && current != access.endBank) SwitchBank(access.banks, access.endBank);
+}
+
 void TWinbondSensor::ReadVoltBytes(const TVoltTable& table, std::span<double> values) {
     const std::size_t count = std::min(values.size(), table.inputs.size());
-    const bool flat = table.flatWindow && FAddress2 != 0;
-    if (!flat && table.needsIsaBase && FIsaBaseUnused) return;
+    const bool flat = UsesFlatWindow(table.access);
+    if (!flat && BanksUnreachable(table.access)) return;
     std::vector<std::optional<std::uint8_t>> raws(count);
     int bank = NoBank;
     for (std::size_t i = 0; i < count; ++i) {
         const auto& input = table.inputs[i];
         if (!input) continue;
         if (flat) {
-            raws[i] = FlatPort(static_cast<int>(i));
+            raws[i] = FlatPort(table.access.flatBase + static_cast<int>(i));
             continue;
         }
-        if (input->bank != bank) SwitchBank(table.banks, input->bank);
-        bank = input->bank;
+        EnterBank(table.access, bank, input->bank);
         raws[i] = Read(input->reg);
     }
-    if (table.banks == BankSwitch::Whole && bank != NoBank) Write(BankRegister, 0x00);
+    LeaveBanks(table.access, bank);
     for (std::size_t i = 0; i < count; ++i) {
         const auto& input = table.inputs[i];
         if (!input) continue;

@@ -50,45 +50,45 @@ const TDivisors NoDivisors{};
 using F = TFanSource;
 using enum FanForm;
 
-const TFanTable FansW83795G{FanFormat::W83795G, BankSwitch::Field, NoBank, -1, false, -1, {}};
-const TFanTable FansW83793G{FanFormat::W83793G, BankSwitch::Field, NoBank, -1, false, -1, {}};
-const TFanTable FansNCT6106D{FanFormat::Counts, BankSwitch::Field, NoBank, -1, false, -1,
+const TFanTable FansW83795G{FanFormat::W83795G, {BankSwitch::Field, NoBank, -1, false}, -1, {}};
+const TFanTable FansW83793G{FanFormat::W83793G, {BankSwitch::Field, NoBank, -1, false}, -1, {}};
+const TFanTable FansNCT6106D{FanFormat::Counts, {BankSwitch::Field, NoBank, -1, false}, -1,
                              {F{0x20, 0, Count13}, F{0x22, 0, Count13}, F{0x24, 0, Count13}}};
-const TFanTable FansNCT6779D{FanFormat::Counts, BankSwitch::Field, NoBank, 0x3A, true, -1,
+const TFanTable FansNCT6779D{FanFormat::Counts, {BankSwitch::Field, NoBank, 0x3A, true}, -1,
                              {F{0xC0, 4, Speed}, F{0xC2, 4, Speed}, F{0xC4, 4, Speed}, F{0xC6, 4, Speed},
                               F{0xC8, 4, Speed}}};
 const std::vector<F> Bank6Speeds = {F{0x56, 6, Speed}, F{0x58, 6, Speed}, F{0x5A, 6, Speed}, F{0x5C, 6, Speed},
                                     F{0x5E, 6, Speed}};
 // The NCT6776F reads A4h for a fan that is not turning.
-const TFanTable FansNCT6776F{FanFormat::Counts, BankSwitch::Field, 0, -1, false, 0xA4, Bank6Speeds};
-const TFanTable FansW83677HG{FanFormat::Counts, BankSwitch::Field, 0, -1, false, -1, Bank6Speeds};
-const TFanTable FansADP3228{FanFormat::Counts, BankSwitch::Field, NoBank, -1, false, -1, {F{0x51, NoBank, Count16}}};
+const TFanTable FansNCT6776F{FanFormat::Counts, {BankSwitch::Field, 0, -1, false}, 0xA4, Bank6Speeds};
+const TFanTable FansW83677HG{FanFormat::Counts, {BankSwitch::Field, 0, -1, false}, -1, Bank6Speeds};
+const TFanTable FansADP3228{FanFormat::Counts, {BankSwitch::Field, NoBank, -1, false}, -1, {F{0x51, NoBank, Count16}}};
 // Fan 5 counts in bank 5.
-const TFanTable FansW83627EHF{FanFormat::Counts, BankSwitch::Field, 0, -1, false, -1,
+const TFanTable FansW83627EHF{FanFormat::Counts, {BankSwitch::Field, 0, -1, false}, -1,
                               {F{0x28, 0}, F{0x29, 0}, F{0x2A, 0}, F{0x3F, 0}, F{0x53, 5}}};
-const TFanTable FansDivided{FanFormat::Counts, BankSwitch::Field, NoBank, -1, false, -1,
+const TFanTable FansDivided{FanFormat::Counts, {BankSwitch::Field, NoBank, -1, false}, -1,
                             {F{0x28}, F{0x29}, F{0x2A}}};
 // Fans 4 and 5 in bank 0, 4Eh written whole.
-const TFanTable FansW83791D{FanFormat::Counts, BankSwitch::Whole, NoBank, -1, false, -1,
+const TFanTable FansW83791D{FanFormat::Counts, {BankSwitch::Whole, NoBank, -1, false}, -1,
                             {F{0x28}, F{0x29}, F{0x2A}, F{0xBA, 0}, F{0xBB, 0}}};
-const TFanTable FansW83792D{FanFormat::Counts, BankSwitch::Field, NoBank, -1, false, -1,
+const TFanTable FansW83792D{FanFormat::Counts, {BankSwitch::Field, NoBank, -1, false}, -1,
                             {F{0x28}, F{0x29}, F{0x2A}, F{0xB8}, F{0xB9}, F{0xBA}, F{0xBE}}};
 
 using T = TTempSource;
 using enum TempForm;
 
-const TTempTable TempsW83795G{TempFormat::W83795G, BankSwitch::Field, NoBank, -1, false, {}};
-const TTempTable TempsW83793G{TempFormat::W83793G, BankSwitch::Field, NoBank, -1, false, {}};
-const TTempTable TempsW83L784R{TempFormat::Bytes, BankSwitch::Field, NoBank, -1, false, {T{0, 0x27}}};
-const TTempTable TempsW83L785R{TempFormat::Bytes, BankSwitch::Field, NoBank, -1, false, {T{1, 0x26}, T{0, 0x27}}};
-const TTempTable TempsMozart2{TempFormat::Bytes, BankSwitch::Field, NoBank, -1, false, {T{0, 0x27}, T{1, 0x13}}};
+const TTempTable TempsW83795G{TempFormat::W83795G, {BankSwitch::Field, NoBank, -1, false}, {}};
+const TTempTable TempsW83793G{TempFormat::W83793G, {BankSwitch::Field, NoBank, -1, false}, {}};
+const TTempTable TempsW83L784R{TempFormat::Bytes, {BankSwitch::Field, NoBank, -1, false}, {T{0, 0x27}}};
+const TTempTable TempsW83L785R{TempFormat::Bytes, {BankSwitch::Field, NoBank, -1, false}, {T{1, 0x26}, T{0, 0x27}}};
+const TTempTable TempsMozart2{TempFormat::Bytes, {BankSwitch::Field, NoBank, -1, false}, {T{0, 0x27}, T{1, 0x13}}};
 
 // System in bank 0, CPU and AUX in banks 1 and 2; bank 0 selected after.
 std::vector<T> ClassicTemps(T system) {
     return {system, T{1, 0x50, 1, HalfDegree, 0x51}, T{2, 0x50, 2, HalfDegree, 0x51}};
 }
 TTempTable ClassicTable(std::vector<T> inputs) {
-    return {TempFormat::Bytes, BankSwitch::Field, 0, -1, false, std::move(inputs)};
+    return {TempFormat::Bytes, {BankSwitch::Field, 0, -1, false}, std::move(inputs)};
 }
 const TTempTable TempsClassic = ClassicTable(ClassicTemps(T{0, 0x27, 0}));
 const TTempTable TempsW83667HGB = ClassicTable(ClassicTemps(T{0, 0x27, 0, HalfDegree, 0x7C}));
@@ -98,71 +98,75 @@ const TTempTable TempsNCT6776F = ClassicTable(Join(
     {T{3, 0x2B, 6, HalfBit, 0x2E, 0}, T{4, 0x2C, 6, HalfBit, 0x2E, 1}, T{5, 0x2D, 6, HalfBit, 0x2E, 2}}));
 const TTempTable TempsASB100 = ClassicTable(Join(ClassicTemps(T{0, 0x27, 0}), {T{3, 0x17, 0}}));
 
-const TTempTable TempsNCT6106D{TempFormat::Bytes, BankSwitch::Field, NoBank, -1, false,
+const TTempTable TempsNCT6106D{TempFormat::Bytes, {BankSwitch::Field, NoBank, -1, false},
                                {T{0, 0x10, 0, HalfBit, 0x16, 0}, T{1, 0x11, 0, HalfBit, 0x16, 1},
                                 T{2, 0x12, 0, HalfBit, 0x16, 2}, T{3, 0x13, 0, HalfBit, 0x16, 3},
                                 T{4, 0x14, 0, HalfBit, 0x16, 4}, T{5, 0x15, 0, HalfBit, 0x16, 5}}};
-const TTempTable TempsNCT6792D{TempFormat::Bytes, BankSwitch::Field, NoBank, -1, false,
+const TTempTable TempsNCT6792D{TempFormat::Bytes, {BankSwitch::Field, NoBank, -1, false},
                                {T{0, 0x90, 4}, T{1, 0x91, 4}, T{2, 0x92, 4}, T{3, 0x93, 4}, T{4, 0x94, 4}, T{5, 0x95, 4}}};
-const TTempTable TempsNCT6779D{TempFormat::Bytes, BankSwitch::Field, NoBank, 0x10, true,
+const TTempTable TempsNCT6779D{TempFormat::Bytes, {BankSwitch::Field, NoBank, 0x10, true},
                                {T{0, 0x27, 0}, T{1, 0x50, 1, HalfDegree, 0x51}, T{2, 0x92, 4}, T{3, 0x93, 4},
                                 T{4, 0x94, 4}, T{5, 0x95, 4}}};
 // CPU in bank 1 through 4Eh written whole.
-const TTempTable TempsW83783S{TempFormat::Bytes, BankSwitch::Whole, 0, -1, false,
+const TTempTable TempsW83783S{TempFormat::Bytes, {BankSwitch::Whole, 0, -1, false},
                               {T{0, 0x27}, T{1, 0x50, 1, HalfDegree, 0x51}}};
-const TTempTable TempsW83791D{TempFormat::Bytes, BankSwitch::Field, NoBank, -1, false,
+const TTempTable TempsW83791D{TempFormat::Bytes, {BankSwitch::Field, NoBank, -1, false},
                               {T{0, 0x27, 0}, T{1, 0xC0, 0, HalfDegree, 0xC1}, T{2, 0xC8, 0, HalfDegree, 0xC9}}};
 
 using V = TVoltSource;
 constexpr std::nullopt_t Unread = std::nullopt;
 
-const TVoltTable VoltsW83793G{VoltFormat::W83793G, BankSwitch::Field, false, false, false, {}};
-const TVoltTable VoltsW83795G{VoltFormat::W83795G, BankSwitch::Field, false, false, false, {}};
+const TVoltTable VoltsW83793G{VoltFormat::W83793G, {BankSwitch::Field, NoBank, -1, false}, false, {}};
+const TVoltTable VoltsW83795G{VoltFormat::W83795G, {BankSwitch::Field, NoBank, -1, false}, false, {}};
 const TVoltTable VoltsW83667HGB{
-    VoltFormat::Bytes, BankSwitch::Field, false, false, false,
+    VoltFormat::Bytes, {BankSwitch::Field, NoBank, -1, false}, false,
     {V{0x50, 5, 0.016}, V{0x51, 5, 0.016}, V{0x20, 0, 0.008}, V{0x21, 0, 0.008 * 6.6}, V{0x22, 0, 0.016},
      V{0x23, 0, 0.016}}};
 const TVoltTable VoltsNCT6776F{
-    VoltFormat::Bytes, BankSwitch::Field, false, false, false,
+    VoltFormat::Bytes, {BankSwitch::Field, NoBank, -1, false}, false,
     {V{0x50, 5, 0.008, 0, 0}, V{0x51, 5, 0.008, 0, 1}, V{0x20, 0, 0.008, 0, 2}, V{0x21, 0, 0.008, 0, 3},
      V{0x22, 0, 0.008, 0, 4}, V{0x23, 0, 0.008, 0, 5}, V{0x24, 0, 0.008, 0, 6}, V{0x25, 0, 0.008, 0, 7},
      V{0x26, 0, 0.008, 0, 8}}};
-const TVoltTable VoltsW83627EHF{VoltFormat::Bytes, BankSwitch::Field, false, false, false,
+const TVoltTable VoltsW83627EHF{VoltFormat::Bytes, {BankSwitch::Field, NoBank, -1, false}, false,
                                 {V{0x20, NoBank, 0.008}, V{0x21, NoBank, 0.008 * 66 / 10}, V{0x22, NoBank, 0.008 * 2}}};
-// Input 1 reads VRM9 when 18h bit 0 is set.
+// Vcore reads VRM9 when 18h bit 0 is set.
 const TVoltTable VoltsW83627THF{
-    VoltFormat::Bytes, BankSwitch::Whole, false, false, false,
+    VoltFormat::Bytes, {BankSwitch::Whole, 0, -1, false}, false,
     {V{0x20, NoBank, 0.016, 0, -1, 0x18, 0.00488, 0.70}, V{0x21, NoBank, 0.016 * 3.8}, V{0x22, NoBank, 0.016},
      V{0x23, NoBank, 0.016 * 1.66666666666667}, Unread, V{0x50, 5, 0.016 * 1.66666666666667}, Unread}};
-const TVoltTable VoltsMozart2{VoltFormat::Bytes, BankSwitch::Field, false, false, false,
+const TVoltTable VoltsMozart2{VoltFormat::Bytes, {BankSwitch::Field, NoBank, -1, false}, false,
                               {V{0x20, NoBank, 0.016}, V{0x22, NoBank, 0.016}, V{0x23, NoBank, 0.016 * 1.68},
                                V{0x24, NoBank, 0.016 * 4}}};
-const TVoltTable VoltsW83L784R{VoltFormat::Bytes, BankSwitch::Field, false, false, false,
+const TVoltTable VoltsW83L784R{VoltFormat::Bytes, {BankSwitch::Field, NoBank, -1, false}, false,
                                {V{0x20, NoBank, 0.016}, V{0x21, NoBank, 0.016 * 3.34343434343434}, V{0x22, NoBank, 0.016},
                                 V{0x23, NoBank, 0.016 * 1.68}}};
-const TVoltTable VoltsW83L785R{VoltFormat::Bytes, BankSwitch::Field, false, false, false,
+const TVoltTable VoltsW83L785R{VoltFormat::Bytes, {BankSwitch::Field, NoBank, -1, false}, false,
                                {V{0x20, NoBank, 0.008}, V{0x21, NoBank, 0.008 * 2}, V{0x22, NoBank, 0.008},
                                 V{0x23, NoBank, 0.008 * 3}}};
 // raw x 0.016 x the sensor's factor k + its offset k.
 V ClassicInput(std::uint8_t reg, int k, int bank = NoBank) { return V{reg, bank, 0.016, 0, k}; }
-const TVoltTable VoltsClassic{VoltFormat::Bytes, BankSwitch::Whole, true, false, false,
-                              {ClassicInput(0x20, 0), ClassicInput(0x21, 1), ClassicInput(0x22, 2), ClassicInput(0x23, 3), ClassicInput(0x24, 4),
-                               ClassicInput(0x25, 5), ClassicInput(0x26, 6), ClassicInput(0x50, 7, 5), ClassicInput(0x51, 8, 5)}};
-const TVoltTable VoltsW83783S{VoltFormat::Bytes, BankSwitch::Whole, true, false, false,
-                              {ClassicInput(0x20, 1), ClassicInput(0x22, 2), ClassicInput(0x23, 3), ClassicInput(0x24, 4), ClassicInput(0x25, 5),
+const TVoltTable VoltsClassic{VoltFormat::Bytes, {BankSwitch::Whole, 0, -1, false}, true,
+                              {ClassicInput(0x20, 0), ClassicInput(0x21, 1), ClassicInput(0x22, 2),
+                               ClassicInput(0x23, 3), ClassicInput(0x24, 4), ClassicInput(0x25, 5),
                                ClassicInput(0x26, 6), ClassicInput(0x50, 7, 5), ClassicInput(0x51, 8, 5)}};
-const TVoltTable VoltsW83637HF{VoltFormat::Bytes, BankSwitch::Whole, true, false, false,
-                               {ClassicInput(0x20, 0), ClassicInput(0x21, 1), ClassicInput(0x22, 2), ClassicInput(0x23, 3), ClassicInput(0x24, 4),
-                                ClassicInput(0x50, 5, 5), ClassicInput(0x51, 6, 5)}};
-const TVoltTable VoltsW83792D{VoltFormat::Bytes, BankSwitch::Field, false, false, false,
+const TVoltTable VoltsW83783S{VoltFormat::Bytes, {BankSwitch::Whole, 0, -1, false}, true,
+                              {ClassicInput(0x20, 1), ClassicInput(0x22, 2), ClassicInput(0x23, 3),
+                               ClassicInput(0x24, 4), ClassicInput(0x25, 5), ClassicInput(0x26, 6),
+                               ClassicInput(0x50, 7, 5), ClassicInput(0x51, 8, 5)}};
+const TVoltTable VoltsW83637HF{VoltFormat::Bytes, {BankSwitch::Whole, 0, -1, false}, true,
+                               {ClassicInput(0x20, 0), ClassicInput(0x21, 1), ClassicInput(0x22, 2),
+                                ClassicInput(0x23, 3), ClassicInput(0x24, 4), ClassicInput(0x50, 5, 5),
+                                ClassicInput(0x51, 6, 5)}};
+const TVoltTable VoltsW83792D{VoltFormat::Bytes, {BankSwitch::Field, NoBank, -1, false}, false,
                               {V{0x20, NoBank, 0.008}, V{0x21, NoBank, 0.008}, V{0x22, NoBank, 0.016}}};
 // raw x 0.008 x the sensor's factor n.
 V NuvotonInput(std::uint8_t reg, int n, int bank) { return V{reg, bank, 0.008, 0, n}; }
-const TVoltTable VoltsNCT6106D{VoltFormat::Bytes, BankSwitch::Field, false, false, true,
-                               {NuvotonInput(0x00, 0, 0), NuvotonInput(0x01, 1, 0), NuvotonInput(0x02, 2, 0), NuvotonInput(0x03, 3, 0),
-                                NuvotonInput(0x04, 4, 0), NuvotonInput(0x05, 5, 0), NuvotonInput(0x07, 6, 0), NuvotonInput(0x08, 7, 0)}};
+const TVoltTable VoltsNCT6106D{VoltFormat::Bytes, {BankSwitch::Field, NoBank, -1, true}, false,
+                               {NuvotonInput(0x00, 0, 0), NuvotonInput(0x01, 1, 0), NuvotonInput(0x02, 2, 0),
+                                NuvotonInput(0x03, 3, 0), NuvotonInput(0x04, 4, 0), NuvotonInput(0x05, 5, 0),
+                                NuvotonInput(0x07, 6, 0), NuvotonInput(0x08, 7, 0)}};
 const TVoltTable VoltsNCT6779D = [] {
-    TVoltTable t{VoltFormat::Bytes, BankSwitch::Field, false, true, true, {}};
+    TVoltTable t{VoltFormat::Bytes, {BankSwitch::Field, NoBank, 0, true}, false, {}};
     for (int n = 0; n < 15; ++n) t.inputs.push_back(NuvotonInput(static_cast<std::uint8_t>(0x80 + n), n, 4));
     return t;
 }();

@@ -52,8 +52,16 @@ struct TVoltSource {
 
 // The W83793G and W83795G read 10-bit inputs whose low bits share a register.
 enum class VoltFormat { Bytes, W83793G, W83795G };
-// A bank is reached through its field, or by writing 4Eh whole and 00h back after the group.
+// A bank is reached through its field, or by writing 4Eh whole.
 enum class BankSwitch { Field, Whole };
+
+// How a group of readings reaches its registers.
+struct TBankAccess {
+    BankSwitch banks = BankSwitch::Field;
+    int endBank = NoBank;  // the bank left selected after a banked read
+    int flatBase = -1;     // with a flat window known, the group's first port there
+    bool needsIsaBase = false;  // no banked reading when the ISA base is unused
+};
 
 // How a fan's count converts: an 8-bit count with the fan's divisor; a
 // 13-bit count (register x 32 + the next register's bits 4:0); a 16-bit
@@ -70,13 +78,10 @@ struct TFanSource {
 enum class FanFormat { Counts, W83795G, W83793G };
 
 // Fan n is inputs[n]. With a flat window known, fan n is the speed in ports
-// flatBase + 2n, + 2n + 1.
+// flatBase + 2n and + 2n + 1.
 struct TFanTable {
     FanFormat format = FanFormat::Counts;
-    BankSwitch banks = BankSwitch::Field;
-    int endBank = NoBank;  // the bank left selected after a banked read
-    int flatBase = -1;
-    bool needsIsaBase = false;  // no banked reading when the ISA base is unused
+    TBankAccess access;
     int noFan = -1;             // a speed that means no fan
     std::vector<TFanSource> inputs;
 };
@@ -101,20 +106,15 @@ enum class TempFormat { Bytes, W83793G, W83795G };
 // the signed byte at its port flatBase + n.
 struct TTempTable {
     TempFormat format = TempFormat::Bytes;
-    BankSwitch banks = BankSwitch::Field;
-    int endBank = NoBank;  // the bank left selected after a banked read
-    int flatBase = -1;
-    bool needsIsaBase = false;  // no banked reading when the ISA base is unused
+    TBankAccess access;
     std::vector<TTempSource> inputs;
 };
 
 // Reading n is inputs[n]; an empty input is never read.
 struct TVoltTable {
     VoltFormat format = VoltFormat::Bytes;
-    BankSwitch banks = BankSwitch::Field;
+    TBankAccess access;  // with a flat window known, reading n is its port flatBase + n
     bool sensorOffsets = false;
-    bool flatWindow = false;    // with a flat window known, reading n is its port n
-    bool needsIsaBase = false;  // no banked reading when the ISA base is unused
     std::vector<std::optional<TVoltSource>> inputs;
 };
 
