@@ -3,13 +3,12 @@
 // and Super I/O monitor blocks) read through the link's byte operations, and
 // LPC47/FDC37 controllers whose fans and outputs live in the runtime register
 // block, in configuration space or behind an index/data pair, reached by raw
-// ports on an ISA link. Each chip code selects one row of data.
+// ports on an ISA link. Each chip code selects one row of data; each family
+// reads its own kinds of the row.
 
-#include <optional>
-
+#include "chips/cvsmscregisterfile.h"
+#include "chips/cvsmscruntime.h"
 #include "core/cvsensors.h"
-
-struct TSMSCChip;
 
 class TSMSCSensor : public TSensor {
 public:
@@ -28,16 +27,9 @@ protected:
     std::string GetDebugInfoInternal() override;
 
 private:
-    std::optional<std::uint8_t> Reg(std::uint8_t reg);
-    // Raw ports act only on an ISA link; elsewhere a read has no value.
-    bool PortsReachable() const;
-    std::uint16_t RuntimeBase() const;
-    std::optional<std::uint8_t> Runtime(std::uint8_t reg);
-    void SetRuntime(std::uint8_t reg, std::uint8_t value);
-    std::optional<std::uint8_t> IndexData(std::uint8_t reg);
-    double SetRuntimePwm(int index, double percent);
-    double SetConfigSpacePwm(int index, double percent);
-    void ReadConfigSpacePwms(std::span<double> values);
+    TSMSCRegisterFile RegisterFile() const;
+    TSMSCRuntimeRegisters RuntimeRegisters() const;
+    bool HasProp(int id) const;
 
     const TSMSCChip* FChip = nullptr;
 };

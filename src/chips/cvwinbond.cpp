@@ -348,15 +348,16 @@ std::optional<double> HalfBitTemp(std::optional<std::uint8_t> whole, std::option
 }  // namespace
 
 void TWinbondSensor::ReadTempsInternal(std::span<double> values) {
-    if (!FRow) return;
+    if (!FRow || !FRow->temp) return;
     TChipAccess access(FLink);
     auto put = [&](std::size_t i, std::optional<double> v) { PutReading(values, i, v); };
     auto signedReg = [&](std::uint8_t reg) -> std::optional<double> {
         const auto v = Read(reg);
         return v ? std::optional(chipconv::TempSigned8(*v)) : std::nullopt;
     };
-    switch (FRow->temp) {
-        case TempLayout::W83795G: {
+    switch (FRow->temp->format) {
+        case TempFormat::Bytes: ReadTempBytes(*FRow->temp, values); break;
+        case TempFormat::W83795G: {
             if (!Read(0x00)) return;
             const auto en4 = Read(0x04), en5 = Read(0x05);
             auto temp = [&](std::uint8_t reg, std::optional<bool> enabled) -> std::optional<double> {
@@ -377,7 +378,7 @@ void TWinbondSensor::ReadTempsInternal(std::span<double> values) {
                     temp(static_cast<std::uint8_t>(0x21 + i), enabledBy(en5, static_cast<std::uint8_t>(1 << (2 * i)))));
             break;
         }
-        case TempLayout::W83793G: {
+        case TempFormat::W83793G: {
             const auto bank = Read(W83793BankRegister);
             if (!bank) return;
             Write(W83793BankRegister, static_cast<std::uint8_t>(*bank & 0xF8));
@@ -390,68 +391,31 @@ void TWinbondSensor::ReadTempsInternal(std::span<double> values) {
             }
             break;
         }
-        case TempLayout::W83L784R: put(0, signedReg(0x27)); break;
-        case TempLayout::W83L785R:
-            put(1, signedReg(0x26));
-            put(0, signedReg(0x27));
-            break;
-        case TempLayout::Mozart2:
-            put(0, signedReg(0x27));
-            put(1, signedReg(0x13));
-            break;
-        case TempLayout::Classic: {
-            SelectBank(0);
-            put(0, FChipCode == 51 ? HalfDegree(0x27, 0x7C) : signedReg(0x27));
-            SelectBank(1);
-            put(1, HalfDegree(0x50, 0x51));
-            SelectBank(2);
-            put(2, HalfDegree(0x50, 0x51));
-            if (FChipCode == 48 || FChipCode == 52) {
-                SelectBank(6);
-                const auto g = Read(0x2E);
-                for (int i = 0; i < 3; ++i) put(3 + i, HalfBitTemp(Read(static_cast<std::uint8_t>(0x2B + i)), g, i));
-            }
-            SelectBank(0);
-            if (FChipCode == 43) put(3, signedReg(0x17));
-            break;
-        }
-        case TempLayout::NCT6106D: {
-            SelectBank(0);
-            const auto g = Read(0x16);
-            for (std::size_t i = 0; i < values.size(); ++i)
-                put(i, HalfBitTemp(Read(static_cast<std::uint8_t>(0x10 + i)), g, static_cast<int>(i)));
-            break;
-        }
-        case TempLayout::NCT6792D:
-            SelectBank(4);
-            for (int i = 0; i < 6; ++i) put(i, signedReg(static_cast<std::uint8_t>(0x90 + i)));
-            break;
-        case TempLayout::NCT6779D:
-            if (FAddress2 != 0) {
-                for (int i = 0; i < 6; ++i) put(i, chipconv::TempSigned8(FlatPort(0x10 + i)));
-            } else if (!FIsaBaseUnused) {
-                SelectBank(0);
-                put(0, signedReg(0x27));
-                SelectBank(1);
-                put(1, HalfDegree(0x50, 0x51));
-                SelectBank(4);
-                for (int i = 0; i < 4; ++i) put(2 + i, signedReg(static_cast<std::uint8_t>(0x92 + i)));
-            }
-            break;
-        case TempLayout::W83783S:
-            put(0, signedReg(0x27));
-            Write(BankRegister, 0x01);
-            put(1, HalfDegree(0x50, 0x51));
-            Write(BankRegister, 0x00);
-            break;
-        case TempLayout::W83791D:
-            SelectBank(0);
-            put(0, signedReg(0x27));
-            put(1, HalfDegree(0xC0, 0xC1));
-            put(2, HalfDegree(0xC8, 0xC9));
-            break;
-        case TempLayout::None: break;
     }
+}
+
+void TWinbondSensor::ReadTempBytes(const TTempTable& table, std::span<double> values) {
+    if (UsesFlatWindow(table.access)) {
+        for (const TTempSource& input : table.inputs)
+            PutReading(values, static_cast<std::size_t>(input.reading),
+                       chipconv::TempSigned8(FlatPort(table.access.flatBase + input.reading)));
+        return;
+    }
+    if (BanksUnreachable(table.access)) return;
+    int bank = NoBank;
+    for (const TTempSource& input : table.inputs) {
+        EnterBank(table.access, bank, input.bank);
+        std::optional<double> value;
+        switch (input.form) {
+            case TempForm::Signed:
+                value = FromReads([](std::uint8_t v) { return chipconv::TempSigned8(v); }, Read(input.reg));
+                break;
+            case TempForm::HalfDegree: value = HalfDegree(input.reg, input.low); break;
+            case TempForm::HalfBit: value = HalfBitTemp(Read(input.reg), Read(input.low), input.bit); break;
+        }
+        PutReading(values, static_cast<std::size_t>(input.reading), value);
+    }
+    LeaveBanks(table.access, bank);
 }
 
 // ---- fans ------------------------------------------------------------------------
@@ -500,7 +464,7 @@ double TWinbondSensor::DividedRpm(std::optional<std::uint8_t> count, int fan) {
 }
 
 void TWinbondSensor::ReadFansInternal(std::span<double> values) {
-    if (!FRow) return;
+    if (!FRow || !FRow->fan) return;
     TChipAccess access(FLink);
     auto pairAt = [&](int bank, std::uint8_t high) -> std::optional<int> {
         if (bank >= 0) SelectBank(bank);
@@ -511,35 +475,9 @@ void TWinbondSensor::ReadFansInternal(std::span<double> values) {
         return *h << 8 | *l;
     };
     const std::size_t n = values.size();
-    switch (FRow->fan) {
-        case FanLayout::NCT6106D:
-            SelectBank(0);
-            for (std::size_t i = 0; i < n; ++i) {
-                const auto r1 = Read(static_cast<std::uint8_t>(0x20 + 2 * i));
-                const auto r2 = r1 ? Read(static_cast<std::uint8_t>(0x21 + 2 * i)) : std::nullopt;
-                if (r2) values[i] = WinbondRpm16(*r1 * 32 + (*r2 & 0x1F));
-            }
-            break;
-        case FanLayout::NCT6779D:
-            if (FAddress2 != 0) {
-                for (std::size_t i = 0; i < n; ++i)
-                    values[i] = FlatPort(static_cast<int>(0x3A + 2 * i)) * 256 + FlatPort(static_cast<int>(0x3B + 2 * i));
-            } else if (!FIsaBaseUnused) {
-                for (std::size_t i = 0; i < n && i < 5; ++i)
-                    if (const auto v = pairAt(4, static_cast<std::uint8_t>(0xC0 + 2 * i))) values[i] = *v;
-            }
-            break;
-        case FanLayout::NCT6776F:
-        case FanLayout::W83677HG:
-            for (std::size_t i = 0; i < n; ++i)
-                if (const auto v = pairAt(6, static_cast<std::uint8_t>(0x56 + 2 * i)))
-                    values[i] = FRow->fan == FanLayout::NCT6776F && *v == 0xA4 ? 0 : *v;
-            SelectBank(0);
-            break;
-        case FanLayout::ADP3228:
-            if (const auto v = pairAt(-1, 0x51)) values[0] = WinbondRpm16(*v);
-            break;
-        case FanLayout::W83795G: {
+    switch (FRow->fan->format) {
+        case FanFormat::Counts: ReadFanCounts(*FRow->fan, values); break;
+        case FanFormat::W83795G: {
             if (!Read(0x00)) return;
             const auto enables =
                 FromReads([](std::uint8_t low, std::uint8_t high) { return low | high << 8; }, Read(0x06), Read(0x07));
@@ -552,7 +490,7 @@ void TWinbondSensor::ReadFansInternal(std::span<double> values) {
             }
             break;
         }
-        case FanLayout::W83793G: {
+        case FanFormat::W83793G: {
             const auto bank = Read(W83793BankRegister);
             if (!bank) return;
             Write(W83793BankRegister, static_cast<std::uint8_t>(*bank & 0xF8));
@@ -560,55 +498,61 @@ void TWinbondSensor::ReadFansInternal(std::span<double> values) {
                 if (const auto v = pairAt(-1, static_cast<std::uint8_t>(0x23 + 2 * i))) values[i] = WinbondRpm16(*v & 0x0FFF);
             break;
         }
-        case FanLayout::W83627EHF: {
-            SelectBank(0);
-            std::optional<std::uint8_t> counts[5];
-            const std::uint8_t regs[] = {0x28, 0x29, 0x2A, 0x3F};
-            for (int i = 0; i < 4; ++i) counts[i] = Read(regs[i]);
-            SelectBank(5);
-            counts[4] = Read(0x53);
-            SelectBank(0);
-            for (std::size_t i = 0; i < n && i < 5; ++i) values[i] = DividedRpm(counts[i], static_cast<int>(i));
-            break;
+    }
+}
+
+void TWinbondSensor::ReadFanCounts(const TFanTable& table, std::span<double> values) {
+    if (UsesFlatWindow(table.access)) {
+        const int base = table.access.flatBase;
+        for (std::size_t i = 0; i < values.size(); ++i)
+            values[i] = FlatPort(base + static_cast<int>(2 * i)) * 256 + FlatPort(base + static_cast<int>(2 * i + 1));
+        return;
+    }
+    if (BanksUnreachable(table.access)) return;
+    const std::size_t count = std::min(values.size(), table.inputs.size());
+    // Every count first, then the divisors: a divisor read reaches its own bank.
+    std::vector<std::optional<std::uint8_t>> highs(count), lows(count);
+    int bank = NoBank;
+    for (std::size_t i = 0; i < count; ++i) {
+        const TFanSource& input = table.inputs[i];
+        EnterBank(table.access, bank, input.bank);
+        highs[i] = Read(input.reg);
+        if (input.form != FanForm::Divided && highs[i]) lows[i] = Read(static_cast<std::uint8_t>(input.reg + 1));
+    }
+    LeaveBanks(table.access, bank);
+    for (std::size_t i = 0; i < count; ++i) {
+        const FanForm form = table.inputs[i].form;
+        if (form == FanForm::Divided) {
+            values[i] = DividedRpm(highs[i], static_cast<int>(i));
+            continue;
         }
-        case FanLayout::Divided: {
-            static const std::uint8_t w83792[] = {0x28, 0x29, 0x2A, 0xB8, 0xB9, 0xBA, 0xBE};
-            static const std::uint8_t w83791[] = {0x28, 0x29, 0x2A, 0xBA, 0xBB};
-            const std::uint8_t* regs = FChipCode == 40 ? w83792 : w83791;
-            std::vector<std::optional<std::uint8_t>> counts;
-            for (std::size_t i = 0; i < n; ++i) {
-                if (i == 3 && FChipCode == 39) Write(BankRegister, 0x00);
-                counts.push_back(Read(regs[i]));
-            }
-            for (std::size_t i = 0; i < n; ++i) values[i] = DividedRpm(counts[i], static_cast<int>(i));
-            break;
-        }
-        case FanLayout::None: break;
+        PutReading(values, i, FromReads([&](std::uint8_t h, std::uint8_t l) {
+                       switch (form) {
+                           case FanForm::Count13: return WinbondRpm16(h * 32 + (l & 0x1F));
+                           case FanForm::Count16: return WinbondRpm16(h << 8 | l);
+                           case FanForm::Divided:
+                           case FanForm::Speed: break;
+                       }
+                       const int speed = h << 8 | l;
+                       return speed == table.noFan ? 0.0 : speed;
+                   }, highs[i], lows[i]));
     }
 }
 
 // ---- voltages --------------------------------------------------------------------
 
 void TWinbondSensor::ReadVoltsInternal(std::span<double> values) {
-    if (!FRow) return;
+    if (!FRow || !FRow->volt) return;
     TChipAccess access(FLink);
+    const TVoltTable& table = *FRow->volt;
     const std::size_t n = values.size();
     auto scaled = [&](std::size_t i, std::optional<std::uint8_t> raw, double factor, double offset = 0) {
         if (raw && i < n) values[i] = *raw * factor + offset;
     };
-    // raw x 0.016 x F[k] + O[k]
-    auto classic = [&](std::size_t i, std::optional<std::uint8_t> raw, std::size_t k) {
-        scaled(i, raw, 0.016 * FVoltFactors[k], FVoltOffsets[k]);
-    };
-    auto bank5 = [&](std::uint8_t reg) {
-        Write(BankRegister, 0x05);
-        const auto v = Read(reg);
-        Write(BankRegister, 0x00);
-        return v;
-    };
     auto reg = [](int r) { return static_cast<std::uint8_t>(r); };
-    switch (FRow->volt) {
-        case VoltLayout::W83793G: {
+    switch (table.format) {
+        case VoltFormat::Bytes: ReadVoltBytes(table, values); break;
+        case VoltFormat::W83793G: {
             const auto lows = Read(0x1B);
             for (int i = 0; i < 3; ++i)
                 PutReading(
@@ -622,7 +566,7 @@ void TWinbondSensor::ReadVoltsInternal(std::span<double> values) {
             scaled(9, Read(0x1A), 0.016);
             break;
         }
-        case VoltLayout::W83795G: {
+        case VoltFormat::W83795G: {
             if (!Read(0x00)) return;
             const auto e2 = Read(0x02), e3 = Read(0x03), e4 = Read(0x04), e5 = Read(0x05);
             auto volt = [&](std::size_t i, std::uint8_t r, std::optional<bool> enabled, double factor) {
@@ -645,109 +589,60 @@ void TWinbondSensor::ReadVoltsInternal(std::span<double> values) {
             for (int i = 0; i < 6; ++i) volt(15 + i, reg(0x1F + i), modes[i], 0.002);
             break;
         }
-        case VoltLayout::W83667HGB: {
-            SelectBank(5);
-            scaled(0, Read(0x50), 0.016);
-            scaled(1, Read(0x51), 0.016);
-            SelectBank(0);
-            const double factors[] = {0.008, 0.008 * 6.6, 0.016, 0.016};
-            for (int i = 0; i < 4; ++i) scaled(2 + i, Read(reg(0x20 + i)), factors[i]);
-            break;
+    }
+}
+
+void TWinbondSensor::SwitchBank(BankSwitch banks, int bank) {
+    if (banks == BankSwitch::Whole)
+        Write(BankRegister, static_cast<std::uint8_t>(bank == NoBank ? 0 : bank));
+    else if (bank != NoBank)
+        SelectBank(bank);
+}
+
+bool TWinbondSensor::UsesFlatWindow(const TBankAccess& access) const { return access.flatBase >= 0 && FAddress2 != 0; }
+
+bool TWinbondSensor::BanksUnreachable(const TBankAccess& access) const { return access.needsIsaBase && FIsaBaseUnused; }
+
+void TWinbondSensor::EnterBank(const TBankAccess& access, int& current, int bank) {
+    if (bank != current) SwitchBank(access.banks, bank);
+    current = bank;
+}
+
+void TWinbondSensor::LeaveBanks(const TBankAccess& access, int current) {
+    if (current != NoBank && access.endBank != NoBank && current != access.endBank) SwitchBank(access.banks, access.endBank);
+}
+
+void TWinbondSensor::ReadVoltBytes(const TVoltTable& table, std::span<double> values) {
+    const std::size_t count = std::min(values.size(), table.inputs.size());
+    const bool flat = UsesFlatWindow(table.access);
+    if (!flat && BanksUnreachable(table.access)) return;
+    std::vector<std::optional<std::uint8_t>> raws(count);
+    int bank = NoBank;
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto& input = table.inputs[i];
+        if (!input) continue;
+        if (flat) {
+            raws[i] = FlatPort(table.access.flatBase + static_cast<int>(i));
+            continue;
         }
-        case VoltLayout::NCT6776F: {
-            SelectBank(5);
-            std::optional<std::uint8_t> b[9] = {Read(0x50), Read(0x51)};
-            SelectBank(0);
-            for (int i = 2; i < 9; ++i) b[i] = Read(reg(0x20 + i - 2));
-            for (std::size_t i = 0; i < n && i < 9; ++i) scaled(i, b[i], 0.008 * FVoltFactors[i]);
-            break;
+        EnterBank(table.access, bank, input->bank);
+        raws[i] = Read(input->reg);
+    }
+    LeaveBanks(table.access, bank);
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto& input = table.inputs[i];
+        if (!input) continue;
+        double factor = input->factor, offset = input->offset;
+        if (input->sensorFactor >= 0) {
+            const auto k = static_cast<std::size_t>(input->sensorFactor);
+            factor = input->factor * FVoltFactors[k];
+            if (table.sensorOffsets) offset = FVoltOffsets[k];
         }
-        case VoltLayout::W83627EHF:
-            scaled(0, Read(0x20), 0.008);
-            scaled(1, Read(0x21), 0.008 * 66 / 10);
-            scaled(2, Read(0x22), 0.008 * 2);
-            break;
-        case VoltLayout::W83627THF: {
-            const auto b0 = Read(0x20), b1 = Read(0x21), b2 = Read(0x22), b3 = Read(0x23);
-            const auto b5 = bank5(0x50);
-            if (const auto vid = Read(0x18); vid && Bit(*vid, 0))
-                scaled(0, b0, 0.00488, 0.70);  // VRM9
-            else if (vid)
-                scaled(0, b0, 0.016);
-            scaled(1, b1, 0.016 * 3.8);
-            scaled(2, b2, 0.016);
-            scaled(3, b3, 0.016 * 1.66666666666667);
-            scaled(5, b5, 0.016 * 1.66666666666667);
-            break;
-        }
-        case VoltLayout::Mozart2:
-            scaled(0, Read(0x20), 0.016);
-            scaled(1, Read(0x22), 0.016);
-            scaled(2, Read(0x23), 0.016 * 1.68);
-            scaled(3, Read(0x24), 0.016 * 4);
-            break;
-        case VoltLayout::W83L784R: {
-            const double factors[] = {0.016, 0.016 * 3.34343434343434, 0.016, 0.016 * 1.68};
-            for (int i = 0; i < 4; ++i) scaled(i, Read(reg(0x20 + i)), factors[i]);
-            break;
-        }
-        case VoltLayout::W83L785R: {
-            const double factors[] = {0.008, 0.008 * 2, 0.008, 0.008 * 3};
-            for (int i = 0; i < 4; ++i) scaled(i, Read(reg(0x20 + i)), factors[i]);
-            break;
-        }
-        case VoltLayout::Classic: {
-            for (std::size_t i = 0; i < n && i < 7; ++i) classic(i, Read(reg(0x20 + static_cast<int>(i))), i);
-            if (n > 7) {
-                Write(BankRegister, 0x05);
-                classic(7, Read(0x50), 7);
-                classic(8, Read(0x51), 8);
-                Write(BankRegister, 0x00);
-            }
-            break;
-        }
-        case VoltLayout::W83783S: {
-            const std::uint8_t regs[] = {0x20, 0x22, 0x23, 0x24, 0x25, 0x26};
-            for (std::size_t i = 0; i < 6; ++i) classic(i, Read(regs[i]), i + 1);
-            if (n > 6) {
-                Write(BankRegister, 0x05);
-                classic(6, Read(0x50), 7);
-                classic(7, Read(0x51), 8);
-                Write(BankRegister, 0x00);
-            }
-            break;
-        }
-        case VoltLayout::W83637HF: {
-            for (std::size_t i = 0; i < 5; ++i) classic(i, Read(reg(0x20 + static_cast<int>(i))), i);
-            Write(BankRegister, 0x05);
-            classic(5, Read(0x50), 5);
-            classic(6, Read(0x51), 6);
-            Write(BankRegister, 0x00);
-            break;
-        }
-        case VoltLayout::W83792D:
-            scaled(0, Read(0x20), 0.008);
-            scaled(1, Read(0x21), 0.008);
-            scaled(2, Read(0x22), 0.016);
-            break;
-        case VoltLayout::NCT6106D: {
-            if (FIsaBaseUnused) return;
-            SelectBank(0);
-            const std::uint8_t regs[] = {0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x07, 0x08};
-            for (std::size_t i = 0; i < n && i < 8; ++i) scaled(i, Read(regs[i]), 0.008 * FVoltFactors[i]);
-            break;
-        }
-        case VoltLayout::NCT6779D:
-            for (std::size_t m = 0; m < n && m < 15; ++m) {
-                std::optional<std::uint8_t> raw;
-                if (FAddress2 != 0)
-                    raw = FlatPort(static_cast<int>(m));
-                else if (!FIsaBaseUnused)
-                    raw = ReadIn(4, reg(0x80 + static_cast<int>(m)));
-                scaled(m, raw, 0.008 * FVoltFactors[m]);
-            }
-            break;
-        case VoltLayout::None: break;
+        std::optional<std::uint8_t> mode = std::uint8_t{0};
+        if (input->modeReg >= 0) mode = Read(static_cast<std::uint8_t>(input->modeReg));
+        PutReading(values, i, FromReads([&](std::uint8_t raw, std::uint8_t m) {
+                       return Bit(m, 0) ? raw * input->modeFactor + input->modeOffset : raw * factor + offset;
+                   }, raws[i], mode));
     }
 }
 

@@ -55,6 +55,15 @@ private:
     std::optional<std::uint8_t> DivisorCode(std::uint8_t fan);
     double DividedRpm(std::optional<std::uint8_t> count, int fan);
     std::optional<double> ReadPwmOutput(int index);
+    void SwitchBank(winbond::BankSwitch banks, int bank);
+    bool UsesFlatWindow(const winbond::TBankAccess& access) const;
+    bool BanksUnreachable(const winbond::TBankAccess& access) const;
+    // Switches only when the bank differs from the group's current one.
+    void EnterBank(const winbond::TBankAccess& access, int& current, int bank);
+    void LeaveBanks(const winbond::TBankAccess& access, int current);
+    void ReadTempBytes(const winbond::TTempTable& table, std::span<double> values);
+    void ReadFanCounts(const winbond::TFanTable& table, std::span<double> values);
+    void ReadVoltBytes(const winbond::TVoltTable& table, std::span<double> values);
     std::optional<TPropField> PropField(int id) const;
     std::optional<int> ReadPropValue(int id);
     bool WritePropValue(int id, int value);
