@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <iterator>
 #include <tuple>
@@ -337,5 +339,72 @@ TEST_F(DemoStartup, ASecondStartWithTheSameChipsShowsNoBalloon) {
     EXPECT_EQ(monitor.Sensors.size(), 8u);
     EXPECT_TRUE(machine().simDesktop().balloons.empty());
 }
+
+// A board file through the whole start-up.
+class BoardStartup : public StartupTest {
+protected:
+    BoardStartup() {
+        detection.Install();
+        monitor.TimerService = &timers;
+        monitor.Window = &window;
+    }
+    void start(const std::string& board) {
+        machine().loadFromJson(board, "board.json");
+        monitor.FormCreate({"caldavor"});
+        monitor.DeferredStartup();
+    }
+
+    TClockTimers timers;
+    coretest::TFakeWindow window;
+    TSensorDetection detection{monitor};
+};
+
+TEST_F(BoardStartup, TheW83627HFBoardIsOneW83627HFFoundByItsRegisters) {
+    start(testsupport::readFile(CALDAVOR_BOARDS_DIR "/w83627hf.json"));
+    ASSERT_EQ(monitor.Sensors.size(), 1u);
+    EXPECT_EQ(monitor.Sensors[0]->FChipCode, 33);
+    EXPECT_EQ(monitor.Sensors[0]->FAddress, 0x290u);
+    EXPECT_EQ(monitor.Sensors[0]->FLinkText, "ISA");
+    EXPECT_TRUE(has(boxes.Readings, "Winbond W83627HF (ID=$21) found on ISA@$290 at $290"));
+    monitor.FormDestroy();
+}
+
+TEST_F(BoardStartup, AVendorWordWithItsBytesSwappedIsNotIdentified) {
+    std::string board = testsupport::readFile(CALDAVOR_BOARDS_DIR "/w83627hf.json");
+    const auto at = board.find("0x5CA3");
+    ASSERT_NE(at, std::string::npos);
+    board.replace(at, 6, "0xA35C");
+    start(board);
+    for (const auto& sensor : monitor.Sensors) EXPECT_NE(sensor->FChipCode, 33);
+    EXPECT_FALSE(has(boxes.Readings, "Winbond W83627HF (ID=$21) found on ISA@$290 at $290"));
+    monitor.FormDestroy();
+}
+
+// Every board file of the repository starts, runs its timers and shuts down.
+std::vector<std::string> BoardFiles() {
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(CALDAVOR_BOARDS_DIR))
+        if (entry.path().extension() == ".json") files.push_back(entry.path().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+class EveryBoard : public BoardStartup, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(EveryBoard, StartsCleanly) {
+    start(testsupport::readFile(GetParam()));
+    EXPECT_TRUE(has(boxes.Info, "End of detection"));
+    EXPECT_TRUE(monitor.RxTimerMain->Enabled());
+    monitor.FormDestroy();
+    EXPECT_TRUE(Links().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Boards, EveryBoard, ::testing::ValuesIn(BoardFiles()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             std::string name = std::filesystem::relative(info.param, CALDAVOR_BOARDS_DIR).string();
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name;
+                         });
 
 }  // namespace
