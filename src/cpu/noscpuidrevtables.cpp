@@ -29,7 +29,13 @@ constexpr TCpuidRevision Intel[] = {
      "northwood", "B0"},
     {0xF29, 80, 29, "SL6WR", "3.06 GHZ", 3.06, 0, 533, 23, 0, 512, 0, 0, 8, 81.8, 69, 1.525, 1.525, RevHtt,
      "northwood", "D1"},
-    // Core 2 Duo (line 52), Core 2 Quad (56).
+    // Core 2 Duo (line 52), Core 2 Duo mobile (53), Core 2 Quad (56), Xeon 5400 (58).
+    {0x6F6, 52, 15, "SL9S8", "E6600", 2.4, 0, 1066, 9, 0, 4096, 0, 2, 5, 65, 60.1, 0.85, 1.5, XdEistEm64Vt, "Conroe",
+     "B2"},
+    {0x6F6, 53, 16, "SL9SF", "T7200", 2.0, 0, 667, 12, 0, 4096, 0, 2, 5, 34, 100, 1.0375, 1.3, XdEistEm64Vt, "Merom",
+     "B2"},
+    {0x10676, 58, 37, "SLANS", "E5440", 2.83, 0, 1333, 8.5, 0, 12288, 0, 4, 4, 80, 63, 0.85, 1.35, XdEistEm64Vt,
+     "Harpertown", "C0"},
     {0x6FB, 52, 15, "SLA9X", "E6550", 2.33, 0, 1333, 7, 0, 4096, 0, 2, 5, 65, 72, 0.85, 1.5, XdEistEm64Vt, "Conroe",
      "G0"},
     {0x6FB, 52, 15, "SLA9U", "E6850", 3.0, 0, 1333, 9, 0, 4096, 0, 2, 5, 65, 72, 0.85, 1.5, XdEistEm64Vt, "Conroe",
