@@ -134,33 +134,36 @@ TEST_F(IntelCore, ProbeQualifiesACore2QuadAndFindsItsTjmax) {
 }
 
 // Each rule group reached through the processor collection of a board.
-TEST_F(IntelCore, BoardsOfEachRuleGroupAreIdentifiedAndGetTheirTjmax) {
-    struct Case {
-        const char* board;
-        const char* number;
-        std::int32_t tjmax;
-        const char* line;
-    };
-    const Case cases[] = {
-        {"cpu-intel-core2-e6600.json", "E6600", 80, "  Tjmax found: 65nm Desktop Dual-Core Processor Stepping B2"},
-        {"cpu-intel-core2-t7200.json", "T7200", 100, "  Tjmax found: 65nm Desktop Dual-Core Processor"},
-        {"cpu-intel-xeon-e5440.json", "E5440", 85, "  Tjmax found: 45nm Intel Xeon Processor 5400 Series"},
-        {"cpu-intel-atom-330.json", "330", 90, "  Tjmax found: 45nm Intel Atom Series 300"},
-    };
-    for (const Case& c : cases) {
-        ResetCpuidMsrData();
-        load(c.board);
-        machine().cpus().cpu(0).msrs[0x1B] = 0xFEE00900;
-        setBelow(30);
-        std::string name;
-        std::int32_t tjmax = 0;
-        std::vector<std::string> log;
-        EXPECT_TRUE(ProbeIntelCoreSensor(name, tjmax, &log)) << c.board;
-        EXPECT_TRUE(name.ends_with(std::string(" ") + c.number)) << c.board << ": " << name;
-        EXPECT_EQ(tjmax, c.tjmax) << c.board;
-        EXPECT_TRUE(has(log, c.line)) << c.board;
-    }
+struct BoardCase {
+    const char* board;
+    const char* number;
+    std::int32_t tjmax;
+    const char* line;
+};
+
+class IntelCoreBoard : public IntelCore, public ::testing::WithParamInterface<BoardCase> {};
+
+TEST_P(IntelCoreBoard, IsIdentifiedAndGetsItsTjmax) {
+    const BoardCase& c = GetParam();
+    load(c.board);
+    machine().cpus().cpu(0).msrs[0x1B] = 0xFEE00900;
+    setBelow(30);
+    std::string name;
+    std::int32_t tjmax = 0;
+    std::vector<std::string> log;
+    EXPECT_TRUE(ProbeIntelCoreSensor(name, tjmax, &log));
+    EXPECT_TRUE(name.ends_with(std::string(" ") + c.number)) << name;
+    EXPECT_EQ(tjmax, c.tjmax);
+    EXPECT_TRUE(has(log, c.line));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    RuleGroups, IntelCoreBoard,
+    ::testing::Values(
+        BoardCase{"cpu-intel-core2-e6600.json", "E6600", 80, "  Tjmax found: 65nm Desktop Dual-Core Processor Stepping B2"},
+        BoardCase{"cpu-intel-core2-t7200.json", "T7200", 100, "  Tjmax found: 65nm Desktop Dual-Core Processor"},
+        BoardCase{"cpu-intel-xeon-e5440.json", "E5440", 85, "  Tjmax found: 45nm Intel Xeon Processor 5400 Series"},
+        BoardCase{"cpu-intel-atom-330.json", "330", 90, "  Tjmax found: 45nm Intel Atom Series 300"}));
 
 TEST_F(IntelCore, ProbeCountsBootProcessorsAndSkipsOnesItCannotPin) {
     load("cpu-intel-core2.json");
