@@ -115,16 +115,20 @@ protected:
     bool has(const std::vector<std::string>& lines, const std::string& line) {
         return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
+    // The board's processors 30 degrees and more below Tjmax, the first the boot one, probed.
+    bool probeBoard(const char* board, std::string& name, std::int32_t& tjmax, std::vector<std::string>& log) {
+        load(board);
+        machine().cpus().cpu(0).msrs[0x1B] = 0xFEE00900;
+        setBelow(30);
+        return ProbeIntelCoreSensor(name, tjmax, &log);
+    }
 };
 
 TEST_F(IntelCore, ProbeQualifiesACore2QuadAndFindsItsTjmax) {
-    load("cpu-intel-core2.json");
-    machine().cpus().cpu(0).msrs[0x1B] = 0xFEE00900;
-    setBelow(30);
     std::string name;
     std::int32_t tjmax = 0;
     std::vector<std::string> log;
-    EXPECT_TRUE(ProbeIntelCoreSensor(name, tjmax, &log));
+    EXPECT_TRUE(probeBoard("cpu-intel-core2.json", name, tjmax, log));
     EXPECT_EQ(tjmax, 90);  // 65 nm quad-core Q6600
     EXPECT_EQ(log.front(), "Found <" + name + ">");
     EXPECT_TRUE(has(log, "CPU#03"));
@@ -145,13 +149,10 @@ class IntelCoreBoard : public IntelCore, public ::testing::WithParamInterface<Bo
 
 TEST_P(IntelCoreBoard, IsIdentifiedAndGetsItsTjmax) {
     const BoardCase& c = GetParam();
-    load(c.board);
-    machine().cpus().cpu(0).msrs[0x1B] = 0xFEE00900;
-    setBelow(30);
     std::string name;
     std::int32_t tjmax = 0;
     std::vector<std::string> log;
-    EXPECT_TRUE(ProbeIntelCoreSensor(name, tjmax, &log));
+    EXPECT_TRUE(probeBoard(c.board, name, tjmax, log));
     EXPECT_TRUE(name.ends_with(std::string(" ") + c.number)) << name;
     EXPECT_EQ(tjmax, c.tjmax);
     EXPECT_TRUE(has(log, c.line));

@@ -13,6 +13,7 @@
 
 #include "core/cvdetectsensors.h"
 #include "core/cvtimers.h"
+#include "cpu/noscpuidmsr.h"
 #include "core/fakeservices.h"
 #include "detect/cvsensordetection.h"
 #include "detectfixture.h"
@@ -344,12 +345,15 @@ TEST_F(DemoStartup, ASecondStartWithTheSameChipsShowsNoBalloon) {
 class BoardStartup : public StartupTest {
 protected:
     BoardStartup() {
+        ResetCpuidMsrData();  // another board's processors were collected before
         detection.Install();
         monitor.TimerService = &timers;
         monitor.Window = &window;
     }
-    void start(const std::string& board) {
-        machine().loadFromJson(board, "board.json");
+    ~BoardStartup() override { ResetCpuidMsrData(); }
+    // The board's text, named by its path so that files it names are found beside it.
+    void start(const std::string& board, const std::string& path) {
+        machine().loadFromJson(board, path);
         monitor.FormCreate({"caldavor"});
         monitor.DeferredStartup();
     }
@@ -360,7 +364,7 @@ protected:
 };
 
 TEST_F(BoardStartup, TheW83627HFBoardIsOneW83627HFFoundByItsRegisters) {
-    start(testsupport::readFile(CALDAVOR_BOARDS_DIR "/w83627hf.json"));
+    start(testsupport::readFile(CALDAVOR_BOARDS_DIR "/w83627hf.json"), CALDAVOR_BOARDS_DIR "/w83627hf.json");
     ASSERT_EQ(monitor.Sensors.size(), 1u);
     EXPECT_EQ(monitor.Sensors[0]->FChipCode, 33);
     EXPECT_EQ(monitor.Sensors[0]->FAddress, 0x290u);
@@ -374,7 +378,7 @@ TEST_F(BoardStartup, AVendorWordWithItsBytesSwappedIsNotIdentified) {
     const auto at = board.find("0x5CA3");
     ASSERT_NE(at, std::string::npos);
     board.replace(at, 6, "0xA35C");
-    start(board);
+    start(board, CALDAVOR_BOARDS_DIR "/w83627hf.json");
     for (const auto& sensor : monitor.Sensors) EXPECT_NE(sensor->FChipCode, 33);
     EXPECT_FALSE(has(boxes.Readings, "Winbond W83627HF (ID=$21) found on ISA@$290 at $290"));
     monitor.FormDestroy();
@@ -392,7 +396,7 @@ std::vector<std::string> BoardFiles() {
 class EveryBoard : public BoardStartup, public ::testing::WithParamInterface<std::string> {};
 
 TEST_P(EveryBoard, StartsCleanly) {
-    start(testsupport::readFile(GetParam()));
+    start(testsupport::readFile(GetParam()), GetParam());
     EXPECT_TRUE(has(boxes.Info, "End of detection"));
     EXPECT_TRUE(monitor.RxTimerMain->Enabled());
     monitor.FormDestroy();
