@@ -74,6 +74,7 @@ constexpr TCpuidRevision Intel[] = {
     {0x6F6, 58, 37, "", "5130", 2.0, 0, 1333.0, 6.0, 0, 4096, 0, 2, 5, 65.0, 0, 0, 0, RevExecuteDisable | RevEist | Rev64Bit | RevVmx, "Woodcrest", "B2"},
     {0x6FB, 58, 15, "", "X3220", 2.4, 0, 1066.0, 9.0, 0, 8192, 0, 4, 5, 105.0, 0, 0, 0, RevExecuteDisable | RevEist | Rev64Bit | RevVmx, "Kentsfield", "G0"},
     {0x10676, 58, 37, "", "E5430", 2.66, 0, 1333.0, 8.0, 0, 12288, 0, 4, 4, 80.0, 0, 0, 0, RevExecuteDisable | RevEist | Rev64Bit | RevVmx, "Harpertown", "C0"},
+    {0x10676, 58, 37, "SLANS", "E5440", 2.83, 0, 1333.0, 8.5, 0, 12288, 0, 4, 4, 80.0, 0, 0, 0, RevExecuteDisable | RevEist | Rev64Bit | RevVmx, "Harpertown", "C0"},
     {0x10676, 58, 37, "", "E5450", 3.0, 0, 1333.0, 9.0, 0, 12288, 0, 4, 4, 80.0, 0, 0, 0, RevExecuteDisable | RevEist | Rev64Bit | RevVmx, "Harpertown", "C0"},
     {0x6E8, 60, 33, "", "T1300", 1.66, 0, 667.0, 10.0, 0, 2048, 0, 0, 5, 27.0, 0, 0, 0, RevExecuteDisable | RevEist, "Yonah", "C0"},
     {0x6E8, 60, 33, "", "T1400", 1.83, 0, 667.0, 11.0, 0, 2048, 0, 0, 5, 27.0, 0, 0, 0, RevExecuteDisable | RevEist, "Yonah", "C0"},

@@ -140,6 +140,10 @@ private:
         if (alwaysBuffered_ || (code >= 3 && code <= 8)) return false;
         switch (code) {
             case 58: case 59: case 60: case 62: case 63: case 92:
+            // ICH10 (66): with E32B set its byte-done bit never rises, so
+            // the byte-by-byte loop would only time out; firmware's choice
+            // is used as it stands rather than switched off and back.
+            case 66:
                 return (In(aux_) & 0x02) == 0;  // the 32-byte buffer is off
             default:
                 return true;

@@ -129,6 +129,14 @@ struct DiskGeometry {
 constexpr std::uint32_t MediaRemovable = 11;
 constexpr std::uint32_t MediaFixed = 12;
 
+// The geometry a disk known only by its size answers: whole cylinders of
+// 255 heads of 63 sectors, the rest left out.
+constexpr std::uint32_t TracksPerCylinder = 255, SectorsPerTrack = 63;
+inline DiskGeometry geometryOfSectors(std::uint64_t sectors, std::uint32_t bytesPerSector, std::uint32_t mediaType) {
+    return {static_cast<std::int64_t>(sectors / (TracksPerCylinder * SectorsPerTrack)), mediaType, TracksPerCylinder,
+            SectorsPerTrack, bytesPerSector};
+}
+
 struct AtaPassThroughEx {
     std::uint16_t length;
     std::uint16_t ataFlags;

@@ -124,16 +124,20 @@ protected:
     bool has(const std::vector<std::string>& lines, const std::string& line) {
         return std::find(lines.begin(), lines.end(), line) != lines.end();
     }
+    // The board's processors 30 degrees and more below Tjmax, the first the boot one, probed.
+    bool probeBoard(const char* board, std::string& name, std::int32_t& tjmax, std::vector<std::string>& log) {
+        load(board);
+        machine().cpus().cpu(0).msrs[0x1B] = 0xFEE00900;
+        setBelow(30);
+        return ProbeIntelCoreSensor(name, tjmax, &log);
+    }
 };
 
 TEST_F(IntelCore, ProbeQualifiesACore2QuadAndFindsItsTjmax) {
-    load("cpu-intel-core2.json");
-    machine().cpus().cpu(0).msrs[0x1B] = 0xFEE00900;
-    setBelow(30);
     std::string name;
     std::int32_t tjmax = 0;
     std::vector<std::string> log;
-    EXPECT_TRUE(ProbeIntelCoreSensor(name, tjmax, &log));
+    EXPECT_TRUE(probeBoard("cpu-intel-core2.json", name, tjmax, log));
     EXPECT_EQ(tjmax, 90);  // 65 nm quad-core Q6600
     EXPECT_EQ(log.front(), "Found <" + name + ">");
     EXPECT_TRUE(has(log, "CPU#03"));
@@ -141,6 +145,35 @@ TEST_F(IntelCore, ProbeQualifiesACore2QuadAndFindsItsTjmax) {
     EXPECT_TRUE(has(log, "  Temp=60C"));
     EXPECT_FALSE(has(log, "Wrong number of BOOT CPUs found (1)"));
 }
+
+// Each rule group reached through the processor collection of a board.
+struct BoardCase {
+    const char* board;
+    const char* number;
+    std::int32_t tjmax;
+    const char* line;
+};
+
+class IntelCoreBoard : public IntelCore, public ::testing::WithParamInterface<BoardCase> {};
+
+TEST_P(IntelCoreBoard, IsIdentifiedAndGetsItsTjmax) {
+    const BoardCase& c = GetParam();
+    std::string name;
+    std::int32_t tjmax = 0;
+    std::vector<std::string> log;
+    EXPECT_TRUE(probeBoard(c.board, name, tjmax, log));
+    EXPECT_TRUE(name.ends_with(std::string(" ") + c.number)) << name;
+    EXPECT_EQ(tjmax, c.tjmax);
+    EXPECT_TRUE(has(log, c.line));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RuleGroups, IntelCoreBoard,
+    ::testing::Values(
+        BoardCase{"cpu-intel-core2-e6600.json", "E6600", 80, "  Tjmax found: 65nm Desktop Dual-Core Processor Stepping B2"},
+        BoardCase{"cpu-intel-core2-t7200.json", "T7200", 100, "  Tjmax found: 65nm Desktop Dual-Core Processor"},
+        BoardCase{"cpu-intel-xeon-e5440.json", "E5440", 85, "  Tjmax found: 45nm Intel Xeon Processor 5400 Series"},
+        BoardCase{"cpu-intel-atom-330.json", "330", 90, "  Tjmax found: 45nm Intel Atom Series 300"}));
 
 TEST_F(IntelCore, ProbeCountsBootProcessorsAndSkipsOnesItCannotPin) {
     load("cpu-intel-core2.json");

@@ -128,6 +128,21 @@ TEST_F(CpuUsageTest, RouteWithoutThreadPublishesEachSample) {
     EXPECT_EQ(traced("CollectCPUDataInternal: 3 processor instances instead of 5, starting over"), 1);
 }
 
+// A script with a period: idle, an 80 % burst from 8 s, again every 10 s.
+TEST_F(CpuUsageTest, RepeatedPhasesComeBackEveryPeriod) {
+    setOs(5, 0);
+    machine_.cpus().setCount(1);
+    machine_.processorLoad().setPhases({{0, {1.0}}, {8000, {0.2}}}, 10000);
+    start();
+    const std::pair<std::uint64_t, float> samples[] = {{8000, 0}, {1000, 80}, {2000, 40}, {7000, 0}, {1000, 80}};
+    for (const auto& [ms, usage] : samples) {
+        advance(ms);
+        sampler_.UpdateCpuUsage();
+        EXPECT_EQ(perCpu(), (Floats{usage})) << ms;
+    }
+    EXPECT_THROW(machine_.processorLoad().setPhases({{0, {1.0}}, {8000, {0.2}}}, 8000), std::invalid_argument);
+}
+
 TEST_F(CpuUsageTest, ScriptedSamplesAreClampedAndNeedTimeToMoveOn) {
     setOs(5, 0);
     const std::uint64_t second = 10'000'000;  // 100-ns units

@@ -52,7 +52,7 @@ std::shared_ptr<platform::sim::SMBusSlave> WinbondMonitor(std::uint8_t bankRegis
     word.word = true;
     word.writeMask = 0;
     regs.setBehaviour(0x4F, word);
-    regs.set(0x4F, 0xA35C);  // the file shows its low byte while the bit is set: stored swapped
+    regs.set(0x4F, 0x5CA3);
     regs.set(0x58, chipId, 0);
     regs.set(0x58, 0x99, 3);
     regs.set(0x4E, bankRegister);
@@ -101,7 +101,7 @@ TEST_F(DetectionEngine, WinbondType1Refusals) {
 
 // Types 3 and 4: bank register 00h, vendor word through bit 7 of it.
 std::shared_ptr<platform::sim::SMBusSlave> BankedMonitor(std::uint8_t vendorReg, std::uint8_t idReg,
-                                                         std::uint8_t revReg, std::uint16_t swappedVendor,
+                                                         std::uint8_t revReg, std::uint16_t vendor,
                                                          std::uint8_t id, std::uint8_t rev) {
     auto slave = std::make_shared<platform::sim::SMBusSlave>();
     auto& regs = slave->registers();
@@ -109,7 +109,7 @@ std::shared_ptr<platform::sim::SMBusSlave> BankedMonitor(std::uint8_t vendorReg,
     RegisterBehaviour word;
     word.word = true;
     regs.setBehaviour(vendorReg, word);
-    regs.set(vendorReg, swappedVendor);
+    regs.set(vendorReg, vendor);
     regs.set(idReg, id);
     regs.set(revReg, rev);
     regs.set(0x00, 0x80);
@@ -117,8 +117,8 @@ std::shared_ptr<platform::sim::SMBusSlave> BankedMonitor(std::uint8_t vendorReg,
 }
 
 TEST_F(DetectionEngine, WinbondTypes3And4SurveyAndFoundLines) {
-    segment.attach(0x2C, BankedMonitor(0x0D, 0x0E, 0x0F, 0xA35C, 0x41, 0x03));
-    segment.attach(0x2D, BankedMonitor(0xFD, 0xFE, 0xFB, 0x3412, 0x52, 0x07));
+    segment.attach(0x2C, BankedMonitor(0x0D, 0x0E, 0x0F, 0x5CA3, 0x41, 0x03));
+    segment.attach(0x2D, BankedMonitor(0xFD, 0xFE, 0xFB, 0x1234, 0x52, 0x07));
     EXPECT_FALSE(engine.ProbeWinbondType3(smbus, 0x2C, true, "", false, true, 0, 0, 0));
     EXPECT_FALSE(engine.ProbeWinbondType3(smbus, 0x2C, true, "", false, false, 0, 0, 0));
     EXPECT_FALSE(engine.ProbeWinbondType4(smbus, 0x2D, true, "", true, true, 0, 0, 0));
@@ -142,7 +142,7 @@ TEST_F(DetectionEngine, WinbondTypes3And4SurveyAndFoundLines) {
 }
 
 TEST_F(DetectionEngine, ReadsFailingMidProbeRestoreTheBankAndReleaseTheBus) {
-    auto type3 = BankedMonitor(0x0D, 0x0E, 0x0F, 0xA35C, 0x41, 0x03);
+    auto type3 = BankedMonitor(0x0D, 0x0E, 0x0F, 0x5CA3, 0x41, 0x03);
     type3->registers().setFault(0x0E, {RegisterFault::Kind::Fail});
     segment.attach(0x2C, type3);
     EXPECT_FALSE(engine.ProbeWinbondType3(smbus, 0x2C, false, "W83L784R", true, true, 0x03, 0x41, 0x5CA3));
@@ -350,7 +350,7 @@ std::string Chip5CA3(const std::string& extraRegisters) {
     return R"({"chips": [{"name": "nuvoton", "banks": 4,
         "bankSelect": {"register": "0x4E", "mask": "0x07", "first": "0x50", "last": "0x5F"},
         "byteSelect": {"register": "0x4E", "mask": "0x80"},
-        "registers": {"0x4E": "0x80", "0x4F": {"value": "0xA35C", "word": true, "writeMask": "0x00"},
+        "registers": {"0x4E": "0x80", "0x4F": {"value": "0x5CA3", "word": true, "writeMask": "0x00"},
                       "0x58": "0xC1")" +
            extraRegisters + R"(},
         "placements": [{"isa": "0x290"}, {"protocolSMBus": "0x2D"}]}]})";

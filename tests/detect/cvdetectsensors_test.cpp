@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <iterator>
 #include <tuple>
@@ -11,6 +13,7 @@
 
 #include "core/cvdetectsensors.h"
 #include "core/cvtimers.h"
+#include "cpu/noscpuidmsr.h"
 #include "core/fakeservices.h"
 #include "detect/cvsensordetection.h"
 #include "detectfixture.h"
@@ -364,6 +367,76 @@ TEST_F(DemoStartup, ASecondStartWithTheSameChipsShowsNoBalloon) {
     EXPECT_EQ(monitor.Sensors.size(), 8u);
     EXPECT_TRUE(machine().simDesktop().balloons.empty());
 }
+
+// A board file through the whole start-up.
+class BoardStartup : public StartupTest {
+protected:
+    BoardStartup() {
+        ResetCpuidMsrData();  // another board's processors were collected before
+        detection.Install();
+        monitor.TimerService = &timers;
+        monitor.Window = &window;
+    }
+    ~BoardStartup() override { ResetCpuidMsrData(); }
+    // The board's text, named by its path so that files it names are found beside it.
+    void start(const std::string& board, const std::string& path) {
+        machine().loadFromJson(board, path);
+        monitor.FormCreate({"caldavor"});
+        monitor.DeferredStartup();
+    }
+
+    TClockTimers timers;
+    coretest::TFakeWindow window;
+    TSensorDetection detection{monitor};
+};
+
+TEST_F(BoardStartup, TheW83627HFBoardIsOneW83627HFFoundByItsRegisters) {
+    start(testsupport::readFile(CALDAVOR_BOARDS_DIR "/w83627hf.json"), CALDAVOR_BOARDS_DIR "/w83627hf.json");
+    ASSERT_EQ(monitor.Sensors.size(), 1u);
+    EXPECT_EQ(monitor.Sensors[0]->FChipCode, 33);
+    EXPECT_EQ(monitor.Sensors[0]->FAddress, 0x290u);
+    EXPECT_EQ(monitor.Sensors[0]->FLinkText, "ISA");
+    EXPECT_TRUE(has(boxes.Readings, "Winbond W83627HF (ID=$21) found on ISA@$290 at $290"));
+    monitor.FormDestroy();
+}
+
+TEST_F(BoardStartup, AVendorWordWithItsBytesSwappedIsNotIdentified) {
+    std::string board = testsupport::readFile(CALDAVOR_BOARDS_DIR "/w83627hf.json");
+    const auto at = board.find("0x5CA3");
+    ASSERT_NE(at, std::string::npos);
+    board.replace(at, 6, "0xA35C");
+    start(board, CALDAVOR_BOARDS_DIR "/w83627hf.json");
+    for (const auto& sensor : monitor.Sensors) EXPECT_NE(sensor->FChipCode, 33);
+    EXPECT_FALSE(has(boxes.Readings, "Winbond W83627HF (ID=$21) found on ISA@$290 at $290"));
+    monitor.FormDestroy();
+}
+
+// Every board file of the repository starts, runs its timers and shuts down.
+std::vector<std::string> BoardFiles() {
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(CALDAVOR_BOARDS_DIR))
+        if (entry.path().extension() == ".json") files.push_back(entry.path().string());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+class EveryBoard : public BoardStartup, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(EveryBoard, StartsCleanly) {
+    start(testsupport::readFile(GetParam()), GetParam());
+    EXPECT_TRUE(has(boxes.Info, "End of detection"));
+    EXPECT_TRUE(monitor.RxTimerMain->Enabled());
+    monitor.FormDestroy();
+    EXPECT_TRUE(Links().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Boards, EveryBoard, ::testing::ValuesIn(BoardFiles()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             std::string name = std::filesystem::relative(info.param, CALDAVOR_BOARDS_DIR).string();
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name;
+                         });
 
 }  // namespace
 

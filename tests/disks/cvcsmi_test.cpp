@@ -87,6 +87,18 @@ TEST_F(CsmiProbe, PortsPhysIdentifyAndSmartSupport) {
     EXPECT_FALSE(logged("Opened <\\\\.\\SCSI22:>"));
 }
 
+TEST_F(CsmiProbe, PhyLinesFollowTheBoardsPhyBytes) {
+    load(R"({"disks": {"sas": )" +
+         csmiDisk(0, 1, "0x0000000000010000",
+                  R"(, "initiatorProtocol": 8, "targetProtocol": 12, "negotiatedRate": 8, "minimumRate": 8, )"
+                  R"("maximumRate": 16)") +
+         "}}");
+    ProbeCSMIDrives();
+    EXPECT_TRUE(logged("    Initiator Port Protocol: SSP - none"));
+    EXPECT_TRUE(logged("    Target Port Protocol: none - STP SSP"));
+    EXPECT_TRUE(logged("    Link rate: negotiated=1.5GBPS - min=1.5GBPS - max=virtual"));
+}
+
 TEST_F(CsmiProbe, AtMostThirtyTwoPhysAreListed) {
     load(R"({"disks": {"d0": )" + csmiDisk(0, 1, "0x0000000000010000") + "}}");
     disks().csmiPort(0).reportedPhys = 40;

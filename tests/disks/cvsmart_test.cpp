@@ -101,6 +101,14 @@ TEST_F(SmartRoutines, DriveSizeFromIdentifyOrGeometryOnNT) {
     EXPECT_EQ(GetDriveSize(drive.get(), small), std::uint64_t{0x125678} * 512);
 }
 
+TEST_F(SmartRoutines, ADiskKnownBySectorsAnswersWholeCylinders) {
+    loadDisk(R"("physical": {"drive": 0})");  // 976773168 sectors
+    auto drive = OpenSmartDrive(0);
+    ASSERT_TRUE(drive);
+    // 976773168 / (255 x 63) = 60801 cylinders, 5103 sectors left out.
+    EXPECT_EQ(GetDriveSize(drive.get(), identifyWith({})), std::uint64_t{60801} * 255 * 63 * 512);
+}
+
 TEST_F(SmartRoutines, ClassicRoutinesSendTheTaskFilesByDriveNumber) {
     loadDisk(R"("physical": {"drive": 1})");
     auto drive = OpenSmartDrive(1);

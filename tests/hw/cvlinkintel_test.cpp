@@ -18,12 +18,19 @@ using platform::sim::SMBusFault;
 using platform::sim::SMBusHostTiming;
 
 constexpr std::uint16_t B = 0x400;
-constexpr std::uint8_t ICH8 = 63, PIIX4 = 3;
+constexpr std::uint8_t ICH8 = 63, PIIX4 = 3, ICH10 = 66;
+
+// The controller a chipset code names: the PIIX4 class (codes 3 to 8) is its own.
+const platform::sim::IchStyleFamily& FamilyOf(std::uint8_t hostKind, std::uint8_t code) {
+    if (hostKind == HostKinds::AtiIgp) return platform::sim::AtiIgpFamily;
+    return code >= 3 && code <= 8 ? platform::sim::Piix4Family : platform::sim::IntelFamily;
+}
 
 class IntelHost : public HostTest {
 protected:
-    IchStyleHost& UseIntel(std::uint8_t code, SMBusHostTiming timing = {}, std::uint8_t aux = 0x02) {
-        auto model = std::make_shared<IchStyleHost>(platform::sim::IntelFamily, B, segment, timing);
+    IchStyleHost& UseIntel(std::uint8_t code, SMBusHostTiming timing = {}, std::uint8_t aux = 0x02,
+                           std::uint16_t base = B) {
+        auto model = std::make_shared<IchStyleHost>(FamilyOf(HostKinds::Intel, code), base, segment, timing);
         model->setAux(aux);
         return Use(model, HostKinds::Intel, code);
     }
@@ -97,11 +104,54 @@ TEST_F(IntelHost, PiixNeverWritesTheSemaphore) {
     EXPECT_FALSE(WroteStatus(0x40));
 
     machine().ports().recorder().clear();
-    auto model = std::make_shared<IchStyleHost>(platform::sim::IntelFamily, 0x480, segment, stuck);
+    auto model = std::make_shared<IchStyleHost>(platform::sim::Piix4Family, 0x480, segment, stuck);
     Use(model, HostKinds::Intel, PIIX4);
     EXPECT_FALSE(Transact(SMBusProtocols::ByteData, true, 0x05));
     EXPECT_EQ(link->LastError(), SMBusErrors::TimeoutStart);
     for (const auto& access : Writes()) EXPECT_FALSE(access.port == 0x480 && access.value == 0x40);
+}
+
+// Data-sheet status bits: the PIIX4's bits 7:5 are reserved (read 0), the
+// ICH's bit 6 is the in-use semaphore; a refused byte read is a device error
+// (bit 2) on both.
+TEST_F(IntelHost, StatusBitsOfEachController) {
+    struct Case {
+        std::uint8_t code;
+        std::uint8_t inUse;
+    };
+    for (const Case c : {Case{PIIX4, 0x00}, Case{ICH8, 0x40}}) {
+        const std::uint16_t base = c.code == PIIX4 ? 0x480 : B;
+        UseIntel(c.code, {}, 0x02, base);
+        EXPECT_FALSE(link->Transaction(0x48, SMBusProtocols::ByteData, true, 0x05, 0, 0));
+        std::uint8_t seen = 0;
+        for (const auto& a : Accesses())
+            if (!a.isWrite && a.port == base) seen |= static_cast<std::uint8_t>(a.value);
+        EXPECT_EQ(seen & 0x40, c.inUse) << int(c.code);
+        EXPECT_EQ(seen & 0x1C, 0x04) << int(c.code);
+        EXPECT_EQ(link->LastError(), SMBusErrors::Unknown) << "bits 2-4 decode to 1 without DebugMode";
+    }
+}
+
+TEST_F(IntelHost, ReceiveSlaveAddressResetsTo44h) {
+    UseIntel(ICH8);
+    EXPECT_EQ(linkio::ReadPortByte(B + 9), 0x44);
+}
+
+// With E32B set the ICH moves a block through its buffer and never raises
+// byte done (80h); with it clear each byte raises it.
+TEST_F(IntelHost, ByteDoneOnlyWhileTheBufferIsOff) {
+    for (const std::uint8_t aux : {0x02, 0x00}) {
+        const std::uint16_t base = aux ? B : 0x480;
+        UseIntel(ICH10, {}, aux, base);
+        linkio::WritePortByte(base + 4, Chip << 1 | 1);
+        linkio::WritePortByte(base + 2, 0x54);  // block, start
+        std::uint8_t status = 0;
+        for (int i = 0; i < 4; ++i) status |= linkio::ReadPortByte(base);
+        EXPECT_EQ(status & 0x80, aux ? 0x00 : 0x80) << int(aux);
+        EXPECT_EQ(linkio::ReadPortByte(base + 5), 3) << "the count in D0";
+        linkio::ReadPortByte(base + 2);
+        EXPECT_EQ(linkio::ReadPortByte(base + 7), 0xA1);
+    }
 }
 
 TEST_F(IntelHost, SemaphoreIsReleasedOnEveryEnding) {
@@ -204,8 +254,7 @@ class BlockVariant : public IntelHost, public ::testing::WithParamInterface<Vari
 
 TEST_P(BlockVariant, ChosenByChipsetCodeAndAux) {
     const VariantCase& c = GetParam();
-    auto model = std::make_shared<IchStyleHost>(
-        c.hostKind == HostKinds::AtiIgp ? platform::sim::AtiIgpFamily : platform::sim::IntelFamily, B, segment);
+    auto model = std::make_shared<IchStyleHost>(FamilyOf(c.hostKind, c.code), B, segment);
     model->setAux(c.aux);
     Use(model, c.hostKind, c.code);
     TSMBBlockData block;
@@ -227,6 +276,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, BlockVariant,
                                            VariantCase{HostKinds::Intel, 63, 0x00, true, true},
                                            VariantCase{HostKinds::Intel, 92, 0x02, true, false},
                                            VariantCase{HostKinds::Intel, 61, 0x00, false, true},
+                                           VariantCase{HostKinds::Intel, ICH10, 0x02, true, false},
+                                           VariantCase{HostKinds::Intel, ICH10, 0x00, true, true},
                                            VariantCase{HostKinds::AtiIgp, 92, 0x00, false, false}));
 
 // Byte by byte: the last-byte bit is set once, when one byte is left.

@@ -118,7 +118,7 @@ const BadBoard badBoards[] = {
      "/smbus/0/slaves/0/chip: expected either \"chip\" or \"registers\", not both"},
     {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400", "slaves": [{"address": "0x2D", "protocols": ["dma"]}]}]})",
      "/smbus/0/slaves/0/protocols/0"},
-    {R"({"smbus": [{"name": "x", "family": "PIIX4", "base": "0x400"}]})", "/smbus/0/family: expected a host family"},
+    {R"({"smbus": [{"name": "x", "family": "ICH", "base": "0x400"}]})", "/smbus/0/family: expected a host family"},
     {R"({"smbus": [{"name": "x", "family": "Intel"}]})", "/smbus/0/base: missing"},
     {R"({"smbus": [{"name": "x", "family": "Intel", "pci": "00:1F.3"}]})",
      "/smbus/0/pci: expected a function of the \"pci\" section"},

@@ -54,3 +54,20 @@ TEST(DemoBoard, MonitorTemperatureFollowsTheFanOutput) {
     EXPECT_EQ(settleAtDuty(0x00), 60u);  // no cooling
     EXPECT_EQ(monitor(0x28), 0xFFu);     // a stopped fan
 }
+
+// The processors idle most of the minute and work in bursts, so the load
+// pages and the load-driven clock switching have something to show.
+TEST(DemoBoard, ProcessorLoadIsIdleWithBurstsEveryMinute) {
+    platform::sim::Machine m;
+    m.loadFromFile(CALDAVOR_BOARDS_DIR "/demo.json");
+    m.simClock().restart(true, m.simClock().startTime());
+    auto& load = m.processorLoad();
+    const std::pair<std::uint64_t, std::uint32_t> moments[] = {
+        {10'000, 2}, {25'000, 49}, {40'000, 2}, {47'000, 60}, {55'000, 2}, {85'000, 49}};
+    std::uint64_t now = 0;
+    for (const auto& [at, percent] : moments) {
+        m.simClock().advance(at - now);
+        now = at;
+        EXPECT_EQ(load.usagePercent(4), percent) << at;
+    }
+}

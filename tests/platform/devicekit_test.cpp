@@ -117,14 +117,17 @@ TEST(DeviceKit, WordRegistersGoHighByteFirst) {
     file->set(0x05, 0x1234);
     file->set(0x10, 0xAB);
     file->set(0x11, 0xCD);
-    file->setByteSelector({0x01, 0x01});
+    EXPECT_EQ(file->read(0x05), 0x12);  // no byte selector: the high byte
+    file->setByteSelector({0x01, 0x80});
     EXPECT_EQ(file->readWordBytes(0x05), (std::pair<std::uint8_t, std::uint8_t>{0x12, 0x34}));
     EXPECT_EQ(file->readWordBytes(0x10), (std::pair<std::uint8_t, std::uint8_t>{0xAB, 0xCD}));
-    EXPECT_EQ(file->read(0x05), 0x12);
-    file->write(0x01, 0x01);  // the byte selector picks the low byte
-    EXPECT_EQ(file->read(0x05), 0x34);
+    EXPECT_EQ(file->read(0x05), 0x34);  // selector bit clear: the low byte
     file->write(0x05, 0x99);
     EXPECT_EQ(file->peekWord(0x05), 0x1299);
+    file->write(0x01, 0x80);  // selector bit set: the high byte, as a Winbond 4Eh bit 7
+    EXPECT_EQ(file->read(0x05), 0x12);
+    file->write(0x05, 0x77);
+    EXPECT_EQ(file->peekWord(0x05), 0x7799);
     file->writeWordBytes(0x05, 0xBE, 0xEF);
     EXPECT_EQ(file->peekWord(0x05), 0xBEEF);
 

@@ -26,7 +26,6 @@ constexpr std::uint8_t ScsiLogSense = 0x4D;
 constexpr std::uint8_t AtaPassThrough16 = 0x85;
 constexpr std::uint8_t ProtocolNonData = 3, ProtocolPioIn = 4;
 constexpr std::uint32_t DefaultTimeoutMs = 10000;
-constexpr std::uint32_t TracksPerCylinder = 255, SectorsPerTrack = 63;
 
 std::uint32_t timeoutOf(std::uint32_t seconds) { return seconds == 0 ? DefaultTimeoutMs : seconds * 1000; }
 
@@ -320,12 +319,8 @@ bool NativeDisk::scsiPassThrough(std::span<const std::uint8_t> input, std::span<
 bool NativeDisk::geometry(std::span<std::uint8_t> output, std::uint32_t& returned) {
     const auto block = blockInfo_ ? blockInfo_() : std::nullopt;
     if (!block || block->sectorSize == 0) return fail(ErrorInvalidFunction);
-    disk::DiskGeometry g{};
-    g.cylinders = static_cast<std::int64_t>(block->bytes / block->sectorSize / (TracksPerCylinder * SectorsPerTrack));
-    g.mediaType = block->removable ? disk::MediaRemovable : disk::MediaFixed;
-    g.tracksPerCylinder = TracksPerCylinder;
-    g.sectorsPerTrack = SectorsPerTrack;
-    g.bytesPerSector = block->sectorSize;
+    const disk::DiskGeometry g = disk::geometryOfSectors(block->bytes / block->sectorSize, block->sectorSize,
+                                                         block->removable ? disk::MediaRemovable : disk::MediaFixed);
     if (!disk::writeLayout(output, g)) return fail(ErrorInvalidParameter);
     returned = sizeof g;
     return true;

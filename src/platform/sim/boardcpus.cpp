@@ -114,7 +114,7 @@ void loadCpuEntry(const BoardNode& entry, Machine& machine, SimCpu& cpu) {
 }
 
 void loadCpuLoadSection(const BoardNode& section, Machine& machine) {
-    section.expectFields({"phases"});
+    section.expectFields({"note", "phases", "repeatMs"});
     std::vector<SimProcessorLoad::Phase> phases;
     for (const BoardNode& item : section.field("phases").items()) {
         item.expectFields({"fromMs", "idle"});
@@ -125,7 +125,12 @@ void loadCpuLoadSection(const BoardNode& section, Machine& machine) {
         if (!phases.empty() && phase.fromMs < phases.back().fromMs) item.fail("phases must be in time order");
         phases.push_back(std::move(phase));
     }
-    machine.processorLoad().setPhases(std::move(phases));
+    std::uint64_t repeatMs = 0;
+    if (auto repeat = section.optionalField("repeatMs")) {
+        repeatMs = static_cast<std::uint64_t>(repeat->asInteger(1, std::int64_t{1} << 50));
+        if (phases.empty() || repeatMs <= phases.back().fromMs) repeat->failExpected("a period past the last phase's start");
+    }
+    machine.processorLoad().setPhases(std::move(phases), repeatMs);
 }
 
 }  // namespace platform::sim

@@ -242,13 +242,22 @@ void loadDisk(const std::string& name, const BoardNode& node, SimDisks& disks) {
         spec.threeWare = t;
     }
     if (auto v = node.optionalField("csmi")) {
-        v->expectFields({"port", "phy", "sasAddress", "connectionStatus", "statusFisError"});
+        v->expectFields({"port", "phy", "sasAddress", "connectionStatus", "statusFisError", "initiatorProtocol",
+                         "targetProtocol", "negotiatedRate", "minimumRate", "maximumRate"});
         SimDiskSpec::Csmi c;
         c.port = static_cast<int>(v->field("port").asInteger(0, 255));
         c.phy = asByte(v->field("phy"));
         c.sasAddress = asSasAddress(v->field("sasAddress"));
         if (auto s = v->optionalField("connectionStatus")) c.connectionStatus = asByte(*s);
         if (auto s = v->optionalField("statusFisError")) c.statusFisError = s->asBool();
+        const std::pair<const char*, std::uint8_t SimDiskSpec::Csmi::*> phyBytes[] = {
+            {"initiatorProtocol", &SimDiskSpec::Csmi::initiatorProtocol},
+            {"targetProtocol", &SimDiskSpec::Csmi::targetProtocol},
+            {"negotiatedRate", &SimDiskSpec::Csmi::negotiatedRate},
+            {"minimumRate", &SimDiskSpec::Csmi::minimumRate},
+            {"maximumRate", &SimDiskSpec::Csmi::maximumRate}};
+        for (const auto& [key, field] : phyBytes)
+            if (auto s = v->optionalField(key)) c.*field = asByte(*s);
         spec.csmi = c;
     }
     disks.add(std::move(spec));

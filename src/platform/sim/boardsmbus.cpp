@@ -46,6 +46,7 @@ HostMaker amd(std::uint16_t offset) {
 const FamilyRow& familyOf(const BoardNode& node) {
     static const FamilyRow rows[] = {
         {"Intel", 0x20, ichStyle(IntelFamily)},
+        {"PIIX4", 0x90, ichStyle(Piix4Family)},
         {"AtiIgp", 0x90, ichStyle(AtiIgpFamily)},
         {"VIA", 0xD0, ichStyle(VIAFamily)},
         {"Uli", std::nullopt, ichStyle(UliFamily)},
@@ -62,7 +63,7 @@ const FamilyRow& familyOf(const BoardNode& node) {
         if (name == row.name) return row;
     }
     node.failExpected(
-        "a host family: \"Intel\", \"AtiIgp\", \"VIA\", \"Uli\", \"AMD\", \"nVidia\", \"nForce2\", \"Ali\", "
+        "a host family: \"Intel\", \"PIIX4\", \"AtiIgp\", \"VIA\", \"Uli\", \"AMD\", \"nVidia\", \"nForce2\", \"Ali\", "
         "\"SiS5595\", \"SiSx30\" or \"SiS968\"");
 }
 

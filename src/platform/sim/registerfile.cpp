@@ -41,6 +41,8 @@ RegisterFile::Register* RegisterFile::live(std::uint8_t reg) {
     return &banks_[static_cast<std::size_t>(bank)][reg];
 }
 
+bool RegisterFile::showsLowByte() { return byteSelector_ && !bitSet(*byteSelector_); }
+
 bool RegisterFile::bitSet(RegisterBit bit) {
     const Register* r = live(bit.reg);
     return r && (r->value & bit.mask) != 0;
@@ -76,7 +78,7 @@ std::optional<std::uint8_t> RegisterFile::readChecked(std::uint8_t reg) {
     const auto value = readValue(*r);
     if (!value) return std::nullopt;
     if (!r->behaviour.word) return static_cast<std::uint8_t>(*value);
-    const bool low = byteSelector_ && bitSet(*byteSelector_);
+    const bool low = showsLowByte();
     return static_cast<std::uint8_t>(low ? *value : *value >> 8);
 }
 
@@ -105,7 +107,7 @@ void RegisterFile::writeValue(std::uint8_t reg, std::uint16_t value, bool whole)
     if (b.protectedBy && bitSet(*b.protectedBy)) return;
     std::uint16_t mask = b.writeMask;
     if (b.word && !whole) {
-        const bool low = byteSelector_ && bitSet(*byteSelector_);
+        const bool low = showsLowByte();
         mask &= low ? 0x00FF : 0xFF00;
         value = low ? value : static_cast<std::uint16_t>(value << 8);
     } else if (!b.word) {

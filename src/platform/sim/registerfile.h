@@ -4,8 +4,9 @@
 // set/peek side is for boards and tests and bypasses them.
 //
 // Registers are bytes unless marked word-wide: a word register holds 16 bits,
-// shows its high byte to byte reads (the low byte while the byte selector's
-// bit is set) and goes high byte first on the bus for word reads.
+// shows its high byte to byte reads (with a byte selector: the high byte while
+// its bit is set, the low byte while it is clear) and goes high byte first on
+// the bus for word reads.
 
 #include <cstdint>
 #include <functional>
@@ -82,7 +83,8 @@ public:
     void selectBank(int bank);
     // From now on the bank comes from the selector's register.
     void setBankSelector(BankSelector selector) { bankSelector_ = selector; }
-    // While the bit is set, byte reads of word registers show the low byte.
+    // Byte accesses of word registers reach the high byte while the bit is set
+    // and the low byte while it is clear.
     void setByteSelector(RegisterBit selector) { byteSelector_ = selector; }
 
     // The program's accesses. A bank the file lacks reads FFh and drops writes.
@@ -121,6 +123,7 @@ private:
     std::optional<std::uint16_t> readValue(Register& r);
     void writeValue(std::uint8_t reg, std::uint16_t value, bool whole);
     bool bitSet(RegisterBit bit);
+    bool showsLowByte();
 
     std::vector<Bank> banks_;
     int bank_ = 0;

@@ -510,8 +510,12 @@ private:
         bool faulted = false;
         SimDiskFault::Kind kind{};
         const auto* d = physicalDisk(faulted, kind);
-        if (!d || faulted || !d->spec().geometry) return false;
-        if (!disk::writeLayout(output, *d->spec().geometry)) return false;
+        if (!d || faulted) return false;
+        const SimDiskSpec& spec = d->spec();
+        if (!spec.geometry && spec.sectors == 0) return false;
+        const disk::DiskGeometry geometry =
+            spec.geometry.value_or(disk::geometryOfSectors(spec.sectors, 512, disk::MediaFixed));
+        if (!disk::writeLayout(output, geometry)) return false;
         returned = sizeof(disk::DiskGeometry);
         return true;
     }
@@ -608,12 +612,14 @@ private:
             const auto& c = *d->spec().csmi;
             auto& phy = info.phy[info.numberOfPhys++];
             phy.identify.deviceType = 0x10;
-            phy.identify.initiatorPortProtocol = 0x07;
+            phy.identify.initiatorPortProtocol = c.initiatorProtocol;
             phy.identify.phyIdentifier = c.phy;
             phy.portIdentifier = c.phy;
-            phy.negotiatedLinkRate = 9;
+            phy.negotiatedLinkRate = c.negotiatedRate;
+            phy.minimumLinkRate = c.minimumRate;
+            phy.maximumLinkRate = c.maximumRate;
             phy.attached.deviceType = 0x10;
-            phy.attached.targetPortProtocol = 0x01;
+            phy.attached.targetPortProtocol = c.targetProtocol;
             std::copy(c.sasAddress.begin(), c.sasAddress.end(), phy.attached.sasAddress);
             phy.attached.phyIdentifier = c.phy;
         }

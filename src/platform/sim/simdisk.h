@@ -91,6 +91,11 @@ struct SimDiskSpec {
         std::array<std::uint8_t, 8> sasAddress{};
         std::uint8_t connectionStatus = 0;
         bool statusFisError = false;
+        // The PHY's answer: the port's initiator protocols, the disk's target
+        // protocols and the link rates (a SATA disk on a 3 Gb/s link).
+        std::uint8_t initiatorProtocol = 0x07;
+        std::uint8_t targetProtocol = 0x01;
+        std::uint8_t negotiatedRate = 9, minimumRate = 0, maximumRate = 0;
     };
     // A SCSI or SAS disk on the physical path: INQUIRY and LOG SENSE.
     struct ScsiTarget {

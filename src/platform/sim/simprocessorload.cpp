@@ -16,7 +16,7 @@ const std::string StatisticName = "KERNEL\\CPUUsage";
 
 }  // namespace
 
-void SimProcessorLoad::setPhases(std::vector<Phase> phases) {
+void SimProcessorLoad::setPhases(std::vector<Phase> phases, std::uint64_t repeatMs) {
     for (std::size_t i = 0; i < phases.size(); ++i) {
         if (phases[i].idle.empty()) throw std::invalid_argument("a phase needs at least one processor");
         for (const double idle : phases[i].idle)
@@ -24,8 +24,11 @@ void SimProcessorLoad::setPhases(std::vector<Phase> phases) {
         if (i > 0 && phases[i].fromMs < phases[i - 1].fromMs)
             throw std::invalid_argument("phases must be in time order");
     }
+    if (repeatMs != 0 && (phases.empty() || repeatMs <= phases.back().fromMs))
+        throw std::invalid_argument("a repeat period outlasts the last phase's start");
     const std::lock_guard lock(mutex_);
     phases_ = std::move(phases);
+    repeatMs_ = repeatMs;
 }
 
 void SimProcessorLoad::failQueries(unsigned count, std::uint32_t error) {
@@ -35,7 +38,7 @@ void SimProcessorLoad::failQueries(unsigned count, std::uint32_t error) {
 }
 
 std::vector<double> SimProcessorLoad::idleNow(unsigned machineProcessors) const {
-    const std::uint64_t now = clock_.monotonicMs();
+    const std::uint64_t now = scriptMs(clock_.monotonicMs());
     const Phase* inForce = nullptr;
     for (const Phase& phase : phases_)
         if (phase.fromMs <= now || !inForce) inForce = &phase;
@@ -57,19 +60,26 @@ std::uint32_t SimProcessorLoad::query(unsigned machineProcessors, std::span<std:
     if (phases_.empty()) {
         std::fill(idle.begin(), idle.end(), now * HundredNsPerMs);
     } else {
-        for (std::size_t p = 0; p < phases_.size() && phases_[p].fromMs <= now; ++p) {
-            const std::uint64_t from = p == 0 ? 0 : phases_[p].fromMs;
-            const std::uint64_t to = p + 1 < phases_.size() ? std::min(now, phases_[p + 1].fromMs) : now;
-            for (std::size_t i = 0; i < count && i < phases_[p].idle.size(); ++i)
-                idle[i] += static_cast<std::uint64_t>(std::llround(phases_[p].idle[i] * double(to - from) *
-                                                                   double(HundredNsPerMs)));
-        }
+        const std::uint64_t passes = repeatMs_ ? now / repeatMs_ : 0;
+        for (std::size_t i = 0; i < count; ++i)
+            idle[i] = (passes ? passes * idleOnePass(i, repeatMs_) : 0) + idleOnePass(i, scriptMs(now));
     }
     std::vector<std::string> names;
     for (std::size_t i = 0; i < count; ++i) names.push_back(std::to_string(i));
     perfdata::Block block{perfdata::toSystemTime(clock_.localNow()), clock_.elapsedNs() / 100,
                           {perfdata::processorObject(names, idle)}};
     return perfdata::answer(perfdata::build(block), buffer, size);
+}
+
+std::uint64_t SimProcessorLoad::idleOnePass(std::size_t i, std::uint64_t upTo) const {
+    std::uint64_t idle = 0;
+    for (std::size_t p = 0; p < phases_.size() && phases_[p].fromMs <= upTo; ++p) {
+        if (i >= phases_[p].idle.size()) continue;
+        const std::uint64_t from = p == 0 ? 0 : phases_[p].fromMs;
+        const std::uint64_t to = p + 1 < phases_.size() ? std::min(upTo, phases_[p + 1].fromMs) : upTo;
+        idle += static_cast<std::uint64_t>(std::llround(phases_[p].idle[i] * double(to - from) * double(HundredNsPerMs)));
+    }
+    return idle;
 }
 
 void SimProcessorLoad::refuseKey(const std::string& key) {

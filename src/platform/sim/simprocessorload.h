@@ -29,8 +29,9 @@ public:
 
     // Phases in time order, each with at least one processor. Throws
     // std::invalid_argument otherwise. Without phases every processor of
-    // the machine is idle.
-    void setPhases(std::vector<Phase> phases);
+    // the machine is idle. With a repeat period (longer than the last
+    // phase's start) the phases run again from 0 every repeatMs.
+    void setPhases(std::vector<Phase> phases, std::uint64_t repeatMs = 0);
     // The next `count` queries fail with the system's error code.
     void failQueries(unsigned count, std::uint32_t error);
     std::uint32_t query(unsigned machineProcessors, std::span<std::uint8_t> buffer, std::uint32_t& size);
@@ -44,10 +45,15 @@ public:
 
 private:
     std::vector<double> idleNow(unsigned machineProcessors) const;
+    // Time within the script: the machine's time, folded by the repeat period.
+    std::uint64_t scriptMs(std::uint64_t now) const { return repeatMs_ ? now % repeatMs_ : now; }
+    // Idle time of processor i over the script's first `upTo` ms (one pass).
+    std::uint64_t idleOnePass(std::size_t i, std::uint64_t upTo) const;
 
     SimClock& clock_;
     std::mutex mutex_;  // the usage sampler's thread queries too
     std::vector<Phase> phases_;
+    std::uint64_t repeatMs_ = 0;
     unsigned failures_ = 0;
     std::uint32_t failureCode_ = 0;
     std::set<std::string> refusedKeys_;

@@ -16,14 +16,18 @@ constexpr std::size_t BufferSize = 32;
 
 }  // namespace
 
-const IchStyleFamily IntelFamily = {0x1C, {0x00, 0x04, 0x08, 0x0C, 0x14}, 0x02, true, true};
-const IchStyleFamily AtiIgpFamily = {0x1C, {0x00, 0x04, 0x08, 0x0C, 0x14}, 0x02, true, false};
-const IchStyleFamily VIAFamily = {0x1C, {0x00, 0x04, 0x08, 0x0C, 0x14}, 0x00, false, false};
-const IchStyleFamily UliFamily = {0x38, {0x00, 0x08, 0x10, 0x18, 0x28}, 0x04, false, false};
+const IchStyleFamily IntelFamily = {0x1C, {0x00, 0x04, 0x08, 0x0C, 0x14}, 0x02, true, true, 0x44};
+const IchStyleFamily Piix4Family = {0x1C, {0x00, 0x04, 0x08, 0x0C, 0x14}, 0x02, false, false, 0x00};
+const IchStyleFamily AtiIgpFamily = {0x1C, {0x00, 0x04, 0x08, 0x0C, 0x14}, 0x02, true, false, 0x00};
+const IchStyleFamily VIAFamily = {0x1C, {0x00, 0x04, 0x08, 0x0C, 0x14}, 0x00, false, false, 0x00};
+const IchStyleFamily UliFamily = {0x38, {0x00, 0x08, 0x10, 0x18, 0x28}, 0x04, false, false, 0x00};
 
 IchStyleHost::IchStyleHost(const IchStyleFamily& family, std::uint16_t base, std::shared_ptr<SMBusSegment> segment,
                            SMBusHostTiming timing)
-    : SMBusHostModel(base, 0x10, std::move(segment), timing), family_(family), buffer_(BufferSize) {}
+    : SMBusHostModel(base, 0x10, std::move(segment), timing),
+      family_(family),
+      receiveSlave_(family.receiveSlaveReset),
+      buffer_(BufferSize) {}
 
 bool IchStyleHost::buffered() const { return !family_.byteByByte || (aux_ & 0x02) != 0; }
 

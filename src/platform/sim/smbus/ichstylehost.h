@@ -3,7 +3,8 @@
 // B+0 (busy, interrupt, errors, the in-use semaphore, byte done; written 1
 // to clear), CNT at B+2 (kill, last byte, start, the protocol field; a read
 // resets the block buffer's index), CMD, ADDR, D0, D1, BLK and AUX (E32B).
-// An Intel host with E32B clear moves blocks byte by byte.
+// An ICH with E32B clear moves blocks byte by byte; the PIIX4 class has no
+// semaphore, no byte-done bit and always its 32-byte buffer.
 
 #include <vector>
 
@@ -17,9 +18,11 @@ struct IchStyleFamily {
     std::uint8_t killBit;                // in CNT; 0: a status write-back of bit 0 kills (VIA)
     bool semaphore;                      // the in-use bit 6
     bool byteByByte;                     // blocks go byte by byte while AUX bit 1 is clear
+    std::uint8_t receiveSlaveReset;      // B+9 at reset
 };
 
 extern const IchStyleFamily IntelFamily;
+extern const IchStyleFamily Piix4Family;
 extern const IchStyleFamily AtiIgpFamily;
 extern const IchStyleFamily VIAFamily;
 extern const IchStyleFamily UliFamily;
@@ -52,7 +55,7 @@ private:
 
     const IchStyleFamily& family_;
     std::uint8_t sts_ = 0, cnt_ = 0, cmd_ = 0, addr_ = 0, d0_ = 0, d1_ = 0, blk_ = 0, aux_ = 0;
-    std::uint8_t receiveSlave_ = 0;
+    std::uint8_t receiveSlave_;
     bool inUse_ = false;
     bool heldElsewhere_ = false;
     std::vector<std::uint8_t> buffer_;  // the 32-byte block buffer
