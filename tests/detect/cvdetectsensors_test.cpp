@@ -369,15 +369,15 @@ TEST_F(DemoStartup, ASecondStartWithTheSameChipsShowsNoBalloon) {
 }
 
 // A board file through the whole start-up.
-class BoardStartup : public StartupTest {
+class BoardFileStartup : public StartupTest {
 protected:
-    BoardStartup() {
+    BoardFileStartup() {
         ResetCpuidMsrData();  // another board's processors were collected before
         detection.Install();
         monitor.TimerService = &timers;
         monitor.Window = &window;
     }
-    ~BoardStartup() override { ResetCpuidMsrData(); }
+    ~BoardFileStartup() override { ResetCpuidMsrData(); }
     // The board's text, named by its path so that files it names are found beside it.
     void start(const std::string& board, const std::string& path) {
         machine().loadFromJson(board, path);
@@ -390,7 +390,7 @@ protected:
     TSensorDetection detection{monitor};
 };
 
-TEST_F(BoardStartup, TheW83627HFBoardIsOneW83627HFFoundByItsRegisters) {
+TEST_F(BoardFileStartup, TheW83627HFBoardIsOneW83627HFFoundByItsRegisters) {
     start(testsupport::readFile(CALDAVOR_BOARDS_DIR "/w83627hf.json"), CALDAVOR_BOARDS_DIR "/w83627hf.json");
     ASSERT_EQ(monitor.Sensors.size(), 1u);
     EXPECT_EQ(monitor.Sensors[0]->FChipCode, 33);
@@ -400,7 +400,7 @@ TEST_F(BoardStartup, TheW83627HFBoardIsOneW83627HFFoundByItsRegisters) {
     monitor.FormDestroy();
 }
 
-TEST_F(BoardStartup, AVendorWordWithItsBytesSwappedIsNotIdentified) {
+TEST_F(BoardFileStartup, AVendorWordWithItsBytesSwappedIsNotIdentified) {
     std::string board = testsupport::readFile(CALDAVOR_BOARDS_DIR "/w83627hf.json");
     const auto at = board.find("0x5CA3");
     ASSERT_NE(at, std::string::npos);
@@ -420,7 +420,7 @@ std::vector<std::string> BoardFiles() {
     return files;
 }
 
-class EveryBoard : public BoardStartup, public ::testing::WithParamInterface<std::string> {};
+class EveryBoard : public BoardFileStartup, public ::testing::WithParamInterface<std::string> {};
 
 TEST_P(EveryBoard, StartsCleanly) {
     start(testsupport::readFile(GetParam()), GetParam());
@@ -479,6 +479,13 @@ TEST_F(AsleepMonitorStartup, TheActivationRunsAfterTheWalkAndFindsTheMonitor) {
         return sensor->FLink == Links().front().get() && sensor->FAddress == 0x290;
     });
     EXPECT_EQ(onFirstLink, 1);
+    const auto found = std::find_if(monitor.Sensors.begin(), monitor.Sensors.end(),
+                                    [](const auto& sensor) { return sensor->FAddress == 0x290; });
+    ASSERT_NE(found, monitor.Sensors.end());
+    EXPECT_EQ((*found)->FChipCode, 33) << "identified as the W83627HF by its registers";
+    // 4Eh keeps its power-on 80h: 4Fh shows the vendor word's high byte.
+    EXPECT_TRUE(has(boxes.Info, "msg008 5C2D"));
+    EXPECT_TRUE(has(boxes.Info, "msg027 ISA 5C0290"));
     EXPECT_TRUE(has(boxes.Info, "End of detection"));
 }
 
