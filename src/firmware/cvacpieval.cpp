@@ -182,7 +182,9 @@ private:
     void dump(const std::uint8_t* p, std::size_t n) const {
         for (std::size_t at = 0; at < n; at += 16) {
             const std::size_t line = std::min<std::size_t>(16, n - at);
-            trace(Format("  %-48s %s", {hexRendering(p + at, line), textRendering(p + at, line)}));
+            std::string hex = hexRendering(p + at, line);
+            hex.resize(48, ' ');  // "%-48s"
+            trace("  " + hex + " " + textRendering(p + at, line));
         }
     }
 

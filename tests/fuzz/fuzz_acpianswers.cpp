@@ -35,18 +35,18 @@ private:
     int moreData_;
 };
 
-// A verbose trace dumps the whole output block the header's Length claims,
-// up to a megabyte, and past the answer that is only zeros: a verbose run
-// claims no more than the answer holds, or the first buffer when that is
-// larger, so a dump costs what the answer costs.
+// A claimed Length past the answer (and past the first buffer) grows the
+// buffer by zeros that the answer never fills, up to a megabyte per input,
+// and a verbose trace dumps them all: such a claim is held to that size. A
+// claim past the largest buffer stays, as it must end in the error.
 void HoldClaimedLength(std::vector<std::uint8_t>& answer) {
     constexpr std::size_t LengthAt = 4;
     if (answer.size() < LengthAt + 4) return;
     std::uint32_t claimed = 0;
     for (std::size_t i = 0; i < 4; ++i) claimed |= std::uint32_t(answer[LengthAt + i]) << (8 * i);
     const auto most = static_cast<std::uint32_t>(std::max<std::size_t>(answer.size(), AcpiInitialOutputSize));
-    claimed = std::min(claimed, most);
-    for (std::size_t i = 0; i < 4; ++i) answer[LengthAt + i] = static_cast<std::uint8_t>(claimed >> (8 * i));
+    if (claimed <= most || claimed > AcpiMaxOutputSize) return;
+    for (std::size_t i = 0; i < 4; ++i) answer[LengthAt + i] = static_cast<std::uint8_t>(most >> (8 * i));
 }
 
 }  // namespace
@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool ex = data[0] & 1;
     const bool verbose = data[0] & 2;
     std::vector<std::uint8_t> answer(data + 1, data + size);
-    if (verbose) HoldClaimedLength(answer);
+    HoldClaimedLength(answer);
     AnswerDevice device(answer, data[0] >> 2 & 3);
     TAcpiVariantArray results;
     const TAcpiLogMethod log = [](const std::string&) {};
