@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build needs, only those that are missing.
+# Installs the Debian packages the build needs, and those named as arguments,
+# only those that are missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libzip-dev nettle-dev
           libcurl4-openssl-dev nlohmann-json3-dev libgtest-dev libgmock-dev
-          libbenchmark-dev xvfb xauth fonts-dejavu-core fonts-wqy-microhei qt6-qpa-plugins)
+          libbenchmark-dev xvfb xauth fonts-dejavu-core fonts-wqy-microhei qt6-qpa-plugins "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -75,6 +75,34 @@ int HexDigit(char c) {
     return -1;
 }
 
+// The key schedule costs more than a value's whole encryption; the program's
+// own phrase is scheduled once.
+const TValueCipher& ProgramCipher() {
+    static const TValueCipher cipher(PassPhrase);
+    return cipher;
+}
+
+std::string EncryptWith(const TValueCipher& cipher, std::string_view plain) {
+    std::string out;
+    const std::vector<std::uint8_t> bytes = cipher.Encrypt(plain);
+    for (unsigned char c : Base64Encode({reinterpret_cast<const char*>(bytes.data()), bytes.size()}))
+        out += cvformat::Format("%.2x", {static_cast<unsigned>(c)}, cvformat::Invariant());
+    return out;
+}
+
+std::optional<std::string> DecryptWith(const TValueCipher& cipher, std::string_view text) {
+    std::string base64;
+    for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
+        const int high = HexDigit(text[i]);
+        const int low = HexDigit(text[i + 1]);
+        if (high < 0 || low < 0) return std::nullopt;
+        base64 += static_cast<char>(high * 16 + low);
+    }
+    auto bytes = Base64Decode(base64);
+    if (!bytes) return std::nullopt;
+    return cipher.Decrypt(*bytes);
+}
+
 }  // namespace
 
 std::string Base64Encode(std::string_view bytes) {
@@ -84,26 +112,13 @@ std::string Base64Encode(std::string_view bytes) {
 }
 
 std::string EncryptOptionValue(std::string_view plain, std::string_view passPhrase) {
-    std::string out;
-    const std::vector<std::uint8_t> cipher = TValueCipher(passPhrase).Encrypt(plain);
-    for (unsigned char c : Base64Encode({reinterpret_cast<const char*>(cipher.data()), cipher.size()}))
-        out += cvformat::Format("%.2x", {static_cast<unsigned>(c)}, cvformat::Invariant());
-    return out;
+    return EncryptWith(TValueCipher(passPhrase), plain);
 }
 
 std::optional<std::string> DecryptOptionValue(std::string_view text, std::string_view passPhrase) {
-    std::string base64;
-    for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
-        const int high = HexDigit(text[i]);
-        const int low = HexDigit(text[i + 1]);
-        if (high < 0 || low < 0) return std::nullopt;
-        base64 += static_cast<char>(high * 16 + low);
-    }
-    auto cipher = Base64Decode(base64);
-    if (!cipher) return std::nullopt;
-    return TValueCipher(passPhrase).Decrypt(*cipher);
+    return DecryptWith(TValueCipher(passPhrase), text);
 }
 
-std::string EncryptOptionValue(std::string_view plain) { return EncryptOptionValue(plain, PassPhrase); }
+std::string EncryptOptionValue(std::string_view plain) { return EncryptWith(ProgramCipher(), plain); }
 
-std::optional<std::string> DecryptOptionValue(std::string_view text) { return DecryptOptionValue(text, PassPhrase); }
+std::optional<std::string> DecryptOptionValue(std::string_view text) { return DecryptWith(ProgramCipher(), text); }

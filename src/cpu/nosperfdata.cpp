@@ -46,7 +46,8 @@ std::int64_t FileTimeOf(const BlockReader& r) {
     }
     using namespace std::chrono;
     const year_month_day date{year{f[0]}, month{f[1]}, day{f[3]}};
-    if (!date.ok() || f[0] < 1601 || f[4] > 23 || f[5] > 59 || f[6] > 59 || f[7] > 999)
+    // The years a 100 ns count from 1601 can hold.
+    if (!date.ok() || f[0] < 1601 || f[0] > 30827 || f[4] > 23 || f[5] > 59 || f[6] > 59 || f[7] > 999)
         throw ECpuUsageError(UnableToReadPerformanceData);
     constexpr sys_days epoch = year{1601} / January / 1;
     const auto ms = (sys_days{date} - epoch) + hours{f[4]} + minutes{f[5]} + seconds{f[6]} + milliseconds{f[7]};

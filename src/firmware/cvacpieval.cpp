@@ -99,14 +99,20 @@ Bytes buildInputBlock(const std::string& name, const TAcpiVariantArray& args, bo
 char printable(std::uint8_t c) { return c >= 0x20 && c <= 0x7F ? static_cast<char>(c) : '.'; }
 
 std::string textRendering(const std::uint8_t* p, std::size_t n) {
-    std::string s;
-    for (std::size_t i = 0; i < n; ++i) s += printable(p[i]);
+    std::string s(n, '.');
+    std::transform(p, p + n, s.begin(), printable);
     return s;
 }
 
+// " %.2x" per byte, without a Format per byte: a verbose dump may run to a
+// megabyte.
 std::string hexRendering(const std::uint8_t* p, std::size_t n) {
-    std::string s;
-    for (std::size_t i = 0; i < n; ++i) s += Format(" %.2x", {p[i]});
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    std::string s(3 * n, ' ');
+    for (std::size_t i = 0; i < n; ++i) {
+        s[3 * i + 1] = Digits[p[i] >> 4];
+        s[3 * i + 2] = Digits[p[i] & 0x0F];
+    }
     return s;
 }
 
@@ -176,13 +182,16 @@ private:
     void dump(const std::uint8_t* p, std::size_t n) const {
         for (std::size_t at = 0; at < n; at += 16) {
             const std::size_t line = std::min<std::size_t>(16, n - at);
-            trace(Format("  %-48s %s", {hexRendering(p + at, line), textRendering(p + at, line)}));
+            std::string hex = hexRendering(p + at, line);
+            hex.resize(48, ' ');  // "%-48s"
+            trace("  " + hex + " " + textRendering(p + at, line));
         }
     }
 
     TAcpiVariant element(int index, std::uint16_t type, const std::uint8_t* data, std::size_t n) const {
         const std::string text = textRendering(data, n);
-        std::string hex = hexRendering(data, n);
+        // Only the trace shows the bytes in hexadecimal.
+        std::string hex = verbose_ ? hexRendering(data, n) : std::string();
         if (!hex.empty()) hex.erase(0, 1);
         switch (type) {
             case acpi::TypeInteger: {

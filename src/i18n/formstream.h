@@ -48,8 +48,10 @@ enum TValueType : std::uint8_t {
     vaLString, vaNil, vaCollection, vaSingle, vaCurrency, vaDate, vaWString, vaInt64, vaUTF8String, vaDouble
 };
 
-struct TStreamValue;
-using TStreamProperties = std::vector<std::pair<std::string, TStreamValue>>;
+// A named property; a struct rather than std::pair, whose traits would need
+// TStreamValue complete inside its own definition.
+struct TStreamProperty;
+using TStreamProperties = std::vector<TStreamProperty>;
 
 // One property value. Strings and identifiers are 8-bit text (wide ones in
 // the system code page), binary data raw.
@@ -64,6 +66,12 @@ struct TStreamValue {
     static TStreamValue Ident(std::string name);
     static TStreamValue Binary(std::string bytes);
     static TStreamValue Items(std::vector<TStreamProperties> items);
+};
+
+struct TStreamProperty {
+    TStreamProperty(std::string name, TStreamValue value) : Name(std::move(name)), Value(std::move(value)) {}
+    std::string Name;
+    TStreamValue Value;
 };
 
 // A component without children.

@@ -329,6 +329,8 @@ TEST(PerformanceData, MalformedBlocksFailWithTheirTexts) {
         {put32(good, pd::block::NumObjectTypes, 1), UnableToLocateProcessorObject, 0},
         {put32(good, pd::block::HeaderLength, 0xFFFFFFF0), UnableToLocateProcessorObject, 0},
         {put32(good, pd::block::SystemTime, 0x000D07EA), UnableToReadPerformanceData, 0},  // month 13
+        {put32(good, pd::block::SystemTime, 0x00017EEA), UnableToReadPerformanceData, 0},  // 32490: past 100 ns
+        {put32(good, pd::block::SystemTime, 0x0001786B), nullptr, 3},                      // 30827 still counts
         {put32(good, processor + pd::object::NumCounters, 1), UnableToLocateUsageCounter, 0},
         {put32(good, processor + pd::object::HeaderLength, 0x7FFFFFFF), UnableToLocateUsageCounter, 0},
         {put32(good, processor + pd::object::NumInstances, 0x7FFFFFFF), nullptr, 3},

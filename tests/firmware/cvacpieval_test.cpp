@@ -239,6 +239,9 @@ TEST_F(AcpiEvalTest, VerboseEvaluationTracesTheBlockAndEachElement) {
                                    "   FF FF FF FF                                     ....",
                                    "  Argument[0].dataI=-1", "Releasing output buffer for ACPI method NEG1"));
     lines.clear();
+    Eval("PACK", {}, false, true);
+    EXPECT_THAT(lines, ::testing::Contains("  Argument[2].dataB=01 02 - .."));
+    lines.clear();
     Eval("NEG1");
     EXPECT_TRUE(lines.empty());
 }

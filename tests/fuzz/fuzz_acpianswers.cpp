@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "base/cvtrace.h"
 #include "firmware/cvacpi.h"
@@ -34,14 +35,30 @@ private:
     int moreData_;
 };
 
+// A claimed Length past the answer (and past the first buffer) grows the
+// buffer by zeros that the answer never fills, up to a megabyte per input,
+// and a verbose trace dumps them all: such a claim is held to that size. A
+// claim past the largest buffer stays, as it must end in the error.
+void HoldClaimedLength(std::vector<std::uint8_t>& answer) {
+    constexpr std::size_t LengthAt = 4;
+    if (answer.size() < LengthAt + 4) return;
+    std::uint32_t claimed = 0;
+    for (std::size_t i = 0; i < 4; ++i) claimed |= std::uint32_t(answer[LengthAt + i]) << (8 * i);
+    const auto most = static_cast<std::uint32_t>(std::max<std::size_t>(answer.size(), AcpiInitialOutputSize));
+    if (claimed <= most || claimed > AcpiMaxOutputSize) return;
+    for (std::size_t i = 0; i < 4; ++i) answer[LengthAt + i] = static_cast<std::uint8_t>(most >> (8 * i));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 1) return 0;
     ProgramDir = "/nonexistent/";  // no trace file grows while fuzzing
-    AnswerDevice device({data + 1, size - 1}, data[0] >> 2 & 3);
     const bool ex = data[0] & 1;
     const bool verbose = data[0] & 2;
+    std::vector<std::uint8_t> answer(data + 1, data + size);
+    HoldClaimedLength(answer);
+    AnswerDevice device(answer, data[0] >> 2 & 3);
     TAcpiVariantArray results;
     const TAcpiLogMethod log = [](const std::string&) {};
     try {

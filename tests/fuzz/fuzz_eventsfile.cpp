@@ -9,6 +9,7 @@
 
 #include "core/cvmonitor.h"
 #include "core/cvvars.h"
+#include "fuzz/memoryfiles.h"
 #include "platform/sim/machine.h"
 
 namespace {
@@ -39,10 +40,16 @@ struct TFixture {
             .string();
 };
 
+TFixture& TheFixture() {
+    fuzzsupport::KeepTempFilesInMemory();
+    static TFixture fixture;
+    return fixture;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static TFixture fixture;
+    TFixture& fixture = TheFixture();
     std::ofstream(fixture.file, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
                                                                           static_cast<std::streamsize>(size));
     fixture.monitor.Events.LOADEVENTS(fixture.file);

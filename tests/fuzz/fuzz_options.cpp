@@ -3,36 +3,23 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
-
-#include <unistd.h>
 
 #include "core/cvmonitor.h"
 #include "core/fakeservices.h"
-#include "platform/sim/machine.h"
+#include "fuzz/memoryfiles.h"
+#include "support/testmachine.h"
 
 namespace {
 
 struct TFuzzWorld {
-    TFuzzWorld() : scope(machine) {
-        dir = std::filesystem::temp_directory_path() / ("caldavor-fuzz-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir);
-        machine.setProgramDir(dir.string());
-        InitializeCvvars();
-    }
-    platform::sim::Machine machine;
-    platform::ScopedPlatform scope;
-    std::filesystem::path dir;
+    TFuzzWorld() { InitializeCvvars(); }
+    testsupport::TestMachine machine;
 };
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
+void MakeWorldOnce() {
+    fuzzsupport::KeepTempFilesInMemory();
+    static TFuzzWorld world;
 }
 
 // Both passes into a fresh window, then a save with the clock lines.
@@ -52,18 +39,15 @@ std::string LoadAndSave(const std::string& path) {
     monitor.Xap = &xap;
     monitor.LoadParams(path, true);
     monitor.SaveParams(true);
-    return ReadAll(monitor.OptionsFilePath());
+    return testsupport::readFile(monitor.OptionsFilePath());
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static TFuzzWorld world;
+    MakeWorldOnce();
     const std::string path = ProgramDir + OptionsFileName;
-    {
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    testsupport::writeFile(path, std::string(reinterpret_cast<const char*>(data), size));
     const std::string first = LoadAndSave(path);
     const std::string second = LoadAndSave(path);
     if (first != second) std::abort();

@@ -2,17 +2,26 @@
 // and answer look-ups without reading past a line or a field.
 #include <cstddef>
 #include <cstdint>
-#include <fstream>
+#include <string>
 
 #include "base/cvtrace.h"
+#include "fuzz/memoryfiles.h"
 #include "report/cvpcidata.h"
 #include "support/testmachine.h"
 
+namespace {
+
+const testsupport::TempDir& Folder() {
+    fuzzsupport::KeepTempFilesInMemory();
+    static const testsupport::TempDir dir;
+    return dir;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static testsupport::TempDir dir;
-    ProgramDir = dir.path().string() + "/";
-    std::ofstream(dir.file("pciidsdata.csv"), std::ios::binary | std::ios::trunc)
-        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    ProgramDir = Folder().path().string() + "/";
+    testsupport::writeFile(Folder().file("pciidsdata.csv"), std::string(reinterpret_cast<const char*>(data), size));
     AcquirePciNames();
     for (std::uint16_t vendor : {0x0000, 0x8086, 0x10DE, 0xFFFF}) (void)LookupPciName(vendor, 0x2448, "<Unknown device>");
     ReleasePciNames();

@@ -7,6 +7,7 @@
 
 #include "core/cvsensorsfile.h"
 #include "core/fancontrol_fixture.h"  // tests/core
+#include "fuzz/memoryfiles.h"
 
 namespace {
 
@@ -27,10 +28,16 @@ void CheckBindings(const Environment& env) {
             if (n < 1 || static_cast<std::size_t>(n) > env.Slots.PwmSlots.size()) std::abort();
 }
 
+Environment& TheEnvironment() {
+    fuzzsupport::KeepTempFilesInMemory();
+    static Environment env;
+    return env;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static Environment env;
+    Environment& env = TheEnvironment();
     if (size == 0) return 0;
     const bool propertiesOnly = data[0] & 1;
     testsupport::writeFile(env.Path, std::string(reinterpret_cast<const char*>(data) + 1, size - 1));

@@ -29,11 +29,13 @@ const TVideoBios& WellFormed() {
     return image;
 }
 
-// One card on an empty simulated bus: the parse needs no hardware.
+// One card made on an empty simulated bus. The parse needs no hardware, and
+// without a platform its trace lines are made but not time-stamped and
+// written, which would cost more than the parse.
 TGeForcePciCard& Card() {
-    static platform::sim::Machine machine;
-    static platform::ScopedPlatform scope{machine};
     static std::unique_ptr<TGeForcePciCard> card = [] {
+        platform::sim::Machine machine;
+        const platform::ScopedPlatform scope{machine};
         IOPort = std::make_unique<TIOPort>();
         return std::make_unique<TGeForcePciCard>(0, 0, 0, nullptr);
     }();
