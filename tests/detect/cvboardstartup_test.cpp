@@ -3,11 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "core/cvtimers.h"
-#include "core/fakeservices.h"
 #include "cpu/noscpuidmsr.h"
-#include "detect/cvsensordetection.h"
 #include "detectfixture.h"
+#include "startupfixture.h"
 #include "firmware/cvsmbios.h"
 #include "platform/sim/machine.h"
 #include "support/testmachine.h"
@@ -16,23 +14,16 @@ namespace {
 
 constexpr std::uint32_t MainTickMs = 3080;
 
-class BoardStartup : public DetectTest {
+class BoardStartup : public ProgramStartupTest {
 protected:
-    BoardStartup() {
-        detection.Install();
-        monitor.TimerService = &timers;
-        monitor.Window = &window;
-    }
     ~BoardStartup() override {
         monitor.FormDestroy();
         ResetCvsmbios();
-        ResetCpuidMsrData();  // the processors of this board are no other test's
     }
     void start() {
         InitializeCvsmbios();
         monitor.Board = &SMBiosExplorer->GetIdentity();
-        monitor.FormCreate({"caldavor"});
-        monitor.DeferredStartup();
+        startProgram();
     }
     void runMainTicks(int count) {
         for (int i = 0; i < count; ++i) {
@@ -40,10 +31,6 @@ protected:
             timers.RunDue();
         }
     }
-
-    TClockTimers timers;
-    coretest::TFakeWindow window;
-    TSensorDetection detection{monitor};
 };
 
 TEST_F(BoardStartup, ADellWorkstationsRowNarrowsTheIndicesTheSensorAsks) {

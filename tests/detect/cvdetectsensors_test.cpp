@@ -17,6 +17,7 @@
 #include "core/fakeservices.h"
 #include "detect/cvsensordetection.h"
 #include "detectfixture.h"
+#include "startupfixture.h"
 #include "hw/cvosinfo.h"
 #include "platform/sim/machine.h"
 
@@ -25,14 +26,7 @@ namespace {
 using Lines = std::vector<std::string>;
 using Steps = TDetectionSteps;
 
-class StartupTest : public DetectTest {
-protected:
-    bool tracedAll(const Lines& lines) const {
-        return std::all_of(lines.begin(), lines.end(), [this](const std::string& l) { return traced(l); });
-    }
-};
-
-class DetectionOrder : public StartupTest {
+class DetectionOrder : public DetectTest {
 protected:
     DetectionOrder() {
         detection.Install();
@@ -283,22 +277,10 @@ TEST_F(DetectionOrder, TheSMBusDebugDialogReplacesDetection) {
 
 // The whole start-up as the program runs it: the board's buses, the real
 // probes and factory, the first samples and the timers.
-class BoardStartup : public StartupTest {
+class BoardStartup : public ProgramStartupTest {
 protected:
-    explicit BoardStartup(const std::string& board) {
-        machine().loadFromFile(CALDAVOR_BOARDS_DIR "/" + board);
-        detection.Install();
-        monitor.TimerService = &timers;
-        monitor.Window = &window;
-    }
-    void start() {
-        monitor.FormCreate({"caldavor"});
-        monitor.DeferredStartup();
-    }
-
-    TClockTimers timers;
-    coretest::TFakeWindow window;
-    TSensorDetection detection{monitor};
+    explicit BoardStartup(const std::string& board) { machine().loadFromFile(CALDAVOR_BOARDS_DIR "/" + board); }
+    void start() { startProgram(); }
 };
 
 class DemoStartup : public BoardStartup {
@@ -369,25 +351,13 @@ TEST_F(DemoStartup, ASecondStartWithTheSameChipsShowsNoBalloon) {
 }
 
 // A board file through the whole start-up.
-class BoardFileStartup : public StartupTest {
+class BoardFileStartup : public ProgramStartupTest {
 protected:
-    BoardFileStartup() {
-        ResetCpuidMsrData();  // another board's processors were collected before
-        detection.Install();
-        monitor.TimerService = &timers;
-        monitor.Window = &window;
-    }
-    ~BoardFileStartup() override { ResetCpuidMsrData(); }
     // The board's text, named by its path so that files it names are found beside it.
     void start(const std::string& board, const std::string& path) {
         machine().loadFromJson(board, path);
-        monitor.FormCreate({"caldavor"});
-        monitor.DeferredStartup();
+        startProgram();
     }
-
-    TClockTimers timers;
-    coretest::TFakeWindow window;
-    TSensorDetection detection{monitor};
 };
 
 TEST_F(BoardFileStartup, TheW83627HFBoardIsOneW83627HFFoundByItsRegisters) {

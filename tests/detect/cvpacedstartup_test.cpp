@@ -7,10 +7,8 @@
 
 #include <array>
 
-#include "core/cvtimers.h"
-#include "core/fakeservices.h"
-#include "detect/cvsensordetection.h"
 #include "detectfixture.h"
+#include "startupfixture.h"
 #include "platform/sim/machine.h"
 
 namespace {
@@ -36,7 +34,7 @@ constexpr std::array<std::uint8_t, 3> LimitRegs = {0x0C, 0x09, 0x0A};
 constexpr std::array<std::uint16_t, 3> SavedLimits = {0xE7BD, 0xBF9D, 0xAE8E};
 constexpr std::array<int, 3> TrueCounts = {210, 174, 158};
 
-class PacedSearchStartup : public DetectTest {
+class PacedSearchStartup : public ProgramStartupTest {
 protected:
     PacedSearchStartup() {
         machine().loadFromJson(Board, "gl518 board");
@@ -45,11 +43,7 @@ protected:
         // input i is outside its window.
         for (std::uint8_t reg : LimitRegs) chip->addWriteHook(reg, [this](std::uint16_t) { Compare(); });
         Compare();
-        detection.Install();
-        monitor.TimerService = &timers;
-        monitor.Window = &window;
-        monitor.FormCreate({"caldavor"});
-        monitor.DeferredStartup();
+        startProgram();
     }
     // The chip's hooks call back here while a GL518SM is freed.
     ~PacedSearchStartup() override { monitor.Sensors.clear(); }
@@ -82,9 +76,6 @@ protected:
     }
 
     std::shared_ptr<platform::sim::RegisterFile> chip;
-    TClockTimers timers;
-    coretest::TFakeWindow window;
-    TSensorDetection detection{monitor};
 };
 
 TEST_F(PacedSearchStartup, TheProgramsTimersFindTheSearchedVoltages) {

@@ -2,6 +2,7 @@
 // A monitor, its log boxes and a sensor factory over a fresh global link
 // list, with SMBus links answered by a protocol-level segment.
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,6 +70,9 @@ protected:
     }
     static bool has(const std::vector<std::string>& lines, const std::string& line) {
         return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+    bool tracedAll(const std::vector<std::string>& lines) const {
+        return std::all_of(lines.begin(), lines.end(), [this](const std::string& l) { return traced(l); });
     }
 
     TMonitor monitor;

@@ -7,10 +7,8 @@
 #include <string>
 
 #include "core/cvdetectsensors.h"
-#include "core/cvtimers.h"
-#include "core/fakeservices.h"
-#include "detect/cvsensordetection.h"
 #include "detectfixture.h"
+#include "startupfixture.h"
 #include "platform/sim/machine.h"
 
 namespace {
@@ -51,17 +49,8 @@ const BaseCase Cases[] = {
      "pc87366:09"},
 };
 
-class MonitorBases : public DetectTest, public ::testing::WithParamInterface<std::tuple<BaseCase, int>> {
+class MonitorBases : public ProgramStartupTest, public ::testing::WithParamInterface<std::tuple<BaseCase, int>> {
 protected:
-    MonitorBases() {
-        detection.Install();
-        monitor.TimerService = &timers;
-        monitor.Window = &window;
-    }
-    void start() {
-        monitor.FormCreate({"caldavor"});
-        monitor.DeferredStartup();
-    }
     void setBase(const std::string& device, int base) {
         auto& regs = *machine().registerFile(device);
         regs.set(0x60, static_cast<std::uint16_t>(base >> 8));
@@ -89,10 +78,6 @@ protected:
         }
         return true;
     }
-
-    TClockTimers timers;
-    coretest::TFakeWindow window;
-    TSensorDetection detection{monitor};
 };
 
 TEST_P(MonitorBases, RefusedWithoutTouchingTheSystemPorts) {
@@ -100,7 +85,7 @@ TEST_P(MonitorBases, RefusedWithoutTouchingTheSystemPorts) {
     machine().loadFromJson(c.board, "test board");
     setBase(c.device, base);
     machine().ports().recorder().clear();
-    start();
+    startProgram();
     EXPECT_TRUE(systemPortsTouched().empty()) << "first: " << systemPortsTouched().front();
     EXPECT_TRUE(onlyTheFirstLinkIsAPortWindow());
     for (const auto& sensor : monitor.Sensors) EXPECT_NE(sensor->FChipCode, c.code) << sensor->FChipName;
@@ -117,7 +102,7 @@ TEST_P(ActivationBases, RefusedWithoutTouchingTheSystemPorts) {
     machine().loadFromFile(CALDAVOR_BOARDS_DIR "/w83627hf-asleep.json");
     setBase("w83627hf-config:0B", base);
     machine().ports().recorder().clear();
-    start();
+    startProgram();
     EXPECT_TRUE(systemPortsTouched().empty()) << "first: " << systemPortsTouched().front();
     EXPECT_TRUE(onlyTheFirstLinkIsAPortWindow());
     EXPECT_TRUE(std::find(boxes.Info.begin(), boxes.Info.end(), "msg030") != boxes.Info.end());
