@@ -2,7 +2,7 @@
 # Installs the Debian packages the build needs, and those named as arguments,
 # only those that are missing.
 set -euo pipefail
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libzip-dev nettle-dev
+packages=(cmake ninja-build g++ lld pkg-config qt6-base-dev libzip-dev nettle-dev
           libcurl4-openssl-dev nlohmann-json3-dev libgtest-dev libgmock-dev
           libbenchmark-dev xvfb xauth fonts-dejavu-core fonts-wqy-microhei qt6-qpa-plugins "$@")
 missing=()

@@ -220,7 +220,7 @@ const std::vector<TADM1021Chip>& Chips() {
     return chips;
 }
 
-const TADM1021Chip* FindChip(std::uint8_t code) {
+const TADM1021Chip* FindADM1021Chip(std::uint8_t code) {
     for (const auto& chip : Chips())
         if (chip.code == code) return &chip;
     return nullptr;
@@ -236,13 +236,13 @@ TPropStringArray Texts(std::initializer_list<const char*> texts) { return {texts
 
 }  // namespace
 
-bool TADM1021Sensor::Serves(std::uint8_t chipCode) { return FindChip(chipCode) != nullptr; }
+bool TADM1021Sensor::Serves(std::uint8_t chipCode) { return FindADM1021Chip(chipCode) != nullptr; }
 
 TADM1021Sensor::TADM1021Sensor(TLink* link, std::uint32_t address, std::uint8_t chipCode, TSensorLogEvent onLog,
                                std::string boardVendor, std::string boardProduct, std::string systemProduct)
     : TSensor(link, address, chipCode, std::move(onLog), std::move(boardVendor), std::move(boardProduct),
               std::move(systemProduct)),
-      FChip(FindChip(chipCode)) {
+      FChip(FindADM1021Chip(chipCode)) {
     FVoltFactors.fill(1.0);
     FTemps.resize(2);
     FTemps[0].Name = "Local Temp";

@@ -19,7 +19,7 @@ constexpr int TempVoltSlotCount = 32;
 constexpr std::uint8_t FanSlots = 0xC0;
 constexpr int FanSlotCount = 16;
 constexpr std::uint8_t FanValues = 0x40;
-constexpr double VoltStep = 0.016;
+constexpr double EcVoltStep = 0.016;
 const char* const FanSlotNames[] = {"CPU Fan", "Front Fan", "Rear Fan", "Aux Fan", "Rear Fan 2", "Front Fan 2"};
 
 enum TKind : std::uint8_t { Temperature, Voltage };
@@ -191,7 +191,7 @@ void TECNuvotonSensor::ReadVoltsInternal(std::span<double> values) {
     TChipAccess access(FLink);
     for (std::size_t i = 0; i < FVoltSources.size(); ++i)
         if (const auto raw = ReadChipByte(FLink, ValuePage, FVoltSources[i].Register))
-            values[i] = *raw * VoltStep * FVoltSources[i].Factor;
+            values[i] = *raw * EcVoltStep * FVoltSources[i].Factor;
 }
 
 void TECNuvotonSensor::ReadFansInternal(std::span<double> values) {

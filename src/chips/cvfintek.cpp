@@ -294,7 +294,7 @@ std::vector<TFintekChip> BuildChips() {
     return chips;
 }
 
-const TFintekChip* FindChip(std::uint8_t code) {
+const TFintekChip* FindFintekChip(std::uint8_t code) {
     static const std::vector<TFintekChip> chips = BuildChips();
     const auto it = std::find_if(chips.begin(), chips.end(), [code](const TFintekChip& c) { return c.code == code; });
     return it == chips.end() ? nullptr : &*it;
@@ -343,7 +343,7 @@ TFintekSensor::TFintekSensor(TLink* link, std::uint32_t address, std::uint8_t ch
                              std::string boardVendor, std::string boardProduct, std::string systemProduct)
     : TSensor(link, address, chipCode, std::move(onLog), std::move(boardVendor), std::move(boardProduct),
               std::move(systemProduct)),
-      FChip(FindChip(chipCode)) {
+      FChip(FindFintekChip(chipCode)) {
     if (FChip) {
         FChipName = FChip->name;
         for (const auto& name : FChip->tempNames) FTemps.push_back(TReading{name, nullptr});

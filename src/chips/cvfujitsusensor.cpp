@@ -19,7 +19,7 @@ namespace {
 const std::vector<const char*> VoltNames = {"+12V", "+5V", "Vbat"};
 constexpr std::uint8_t VoltRegs[] = {0x45, 0x42, 0x48};
 
-const TFujitsuChip* FindChip(std::uint8_t code) {
+const TFujitsuChip* FindFujitsuChip(std::uint8_t code) {
     static const std::vector<TFujitsuChip> chips = {
         {178, "FS Hermes", {0x32, 0x35, 0x64}, {0x0E, 0x6B, 0xBB}, {0x55, 0x65, 0xB5},
          {0.0625, 0.0258823529, 0.0129411765}},
@@ -37,7 +37,7 @@ TFujitsuSensor::TFujitsuSensor(TLink* link, std::uint32_t address, std::uint8_t 
                                std::string boardVendor, std::string boardProduct, std::string systemProduct)
     : TSensor(link, address, chipCode, std::move(onLog), std::move(boardVendor), std::move(boardProduct),
               std::move(systemProduct)),
-      FChip(FindChip(chipCode)) {
+      FChip(FindFujitsuChip(chipCode)) {
     if (FChip) {
         FChipName = FChip->name;
         FTemps.resize(FChip->temps.size());

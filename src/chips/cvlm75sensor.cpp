@@ -75,7 +75,7 @@ std::vector<TLM75Chip> BuildChips() {
     return chips;
 }
 
-const TLM75Chip* FindChip(std::uint8_t code) {
+const TLM75Chip* FindLM75Chip(std::uint8_t code) {
     static const std::vector<TLM75Chip> chips = BuildChips();
     for (const auto& chip : chips)
         if (chip.code == code) return &chip;
@@ -87,13 +87,13 @@ bool MTP008Register24IsVoltage(std::uint8_t config) { return (config & 0x06) == 
 
 }  // namespace
 
-bool TLM75Sensor::Serves(std::uint8_t chipCode) { return FindChip(chipCode) != nullptr; }
+bool TLM75Sensor::Serves(std::uint8_t chipCode) { return FindLM75Chip(chipCode) != nullptr; }
 
 TLM75Sensor::TLM75Sensor(TLink* link, std::uint32_t address, std::uint8_t chipCode, TSensorLogEvent onLog,
                          std::string boardVendor, std::string boardProduct, std::string systemProduct)
     : TSensor(link, address, chipCode, std::move(onLog), std::move(boardVendor), std::move(boardProduct),
               std::move(systemProduct)),
-      FChip(FindChip(chipCode)) {
+      FChip(FindLM75Chip(chipCode)) {
     FTemps.resize(1);
     if (FChip) {
         FChipName = FChip->name;

@@ -81,7 +81,7 @@ constexpr TNSChip Chips[] = {
     {147, "PC87372", "Fan Speed Monitoring", 2, 0, false},
 };
 
-const TNSChip* FindChip(std::uint8_t code) {
+const TNSChip* FindNSChip(std::uint8_t code) {
     const auto it = std::find_if(std::begin(Chips), std::end(Chips), [code](const TNSChip& c) { return c.code == code; });
     return it == std::end(Chips) ? nullptr : it;
 }
@@ -105,7 +105,7 @@ TNSSensor::TNSSensor(TLink* link, std::uint32_t address, std::uint8_t chipCode, 
                      std::string boardVendor, std::string boardProduct, std::string systemProduct)
     : TSensor(link, address, chipCode, std::move(onLog), std::move(boardVendor), std::move(boardProduct),
               std::move(systemProduct)),
-      FChip(FindChip(chipCode)) {
+      FChip(FindNSChip(chipCode)) {
     if (FChip) {
         FChipName = FChip->name;
         const std::uint16_t port = SuperIOInfo.ConfigPort;

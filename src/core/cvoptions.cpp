@@ -15,7 +15,7 @@
 
 namespace {
 // The file holds whole numbers only; it reads alike under every locale.
-std::string Format(std::string_view picture, std::initializer_list<cvformat::FormatArg> args) {
+std::string FormatInvariant(std::string_view picture, std::initializer_list<cvformat::FormatArg> args) {
     return cvformat::Format(picture, args, cvformat::Invariant());
 }
 }  // namespace
@@ -54,7 +54,7 @@ private:
 
 std::string ProxyPlainText(const TProxySettings& p) {
     const std::string sep(1, FieldEnd);
-    return Format("%d", {p.UseProxy ? 1 : 0}) + sep + p.ProxyHost + sep + p.ProxyPort + sep + p.ProxyUsername + sep +
+    return FormatInvariant("%d", {p.UseProxy ? 1 : 0}) + sep + p.ProxyHost + sep + p.ProxyPort + sep + p.ProxyUsername + sep +
            p.ProxyPassword;
 }
 
@@ -83,7 +83,7 @@ std::string MailProfilesPlainText(const std::vector<TMailProfile>& profiles) {
     std::string out;
     for (const auto& profile : profiles) {
         for (auto field : MailHeadFields) out += profile.*field + FieldEnd;
-        for (auto flag : MailFlagFields) out += Format("%d", {profile.*flag ? 1 : 0}) + FieldEnd;
+        for (auto flag : MailFlagFields) out += FormatInvariant("%d", {profile.*flag ? 1 : 0}) + FieldEnd;
         for (auto field : MailTailFields) out += profile.*field + FieldEnd;
         out += RecordEnd;
     }
@@ -153,7 +153,7 @@ TKey OptionBool(std::string_view key) {
 template <int TOptions::*Field, int Fallback>
 TKey OptionInt(std::string_view key) {
     return {key, TGroup::Plain, [](const TReadState& s, const std::string& v) { s.C.Options.*Field = IntegerOr(v, Fallback); },
-            [](const TWriteState& s) { return Format("%d", {s.C.Options.*Field}); }};
+            [](const TWriteState& s) { return FormatInvariant("%d", {s.C.Options.*Field}); }};
 }
 
 template <std::uint32_t TOptions::*Field, std::uint32_t Fallback>
@@ -163,7 +163,7 @@ TKey OptionColour(std::string_view key) {
                 const auto value = ParseConfigInteger(v);
                 s.C.Options.*Field = value ? static_cast<std::uint32_t>(*value) : Fallback;
             },
-            [](const TWriteState& s) { return Format("$%.2x", {s.C.Options.*Field}); }};
+            [](const TWriteState& s) { return FormatInvariant("$%.2x", {s.C.Options.*Field}); }};
 }
 
 template <bool TScanFlags::*Field>
@@ -182,7 +182,7 @@ template <int TClockSettings::*Field, TClockThreshold Which, int Fallback>
 TKey ClockThreshold(std::string_view key) {
     return {key, TGroup::ClockUsable,
             [](const TReadState& s, const std::string& v) { s.C.Clock->SetThreshold(Which, IntegerOr(v, Fallback)); },
-            [](const TWriteState& s) { return Format("%d", {s.Clock.*Field}); }};
+            [](const TWriteState& s) { return FormatInvariant("%d", {s.Clock.*Field}); }};
 }
 
 // The stored copy always takes the value; the sender only once it exists.
@@ -210,7 +210,7 @@ void ReadLanguage(const TReadState& s, const std::string& value) {
         try {
             s.C.Language->SetLanguage(value);
         } catch (const ELanguageError& e) {
-            WriteDebugLog(Format("LOADPARAMS : language not set (%s)", {e.what()}));
+            WriteDebugLog(FormatInvariant("LOADPARAMS : language not set (%s)", {e.what()}));
             return;
         }
     }
@@ -265,9 +265,9 @@ const std::vector<TKey>& Keys() {
         {"LogDecSep=", TGroup::Plain, [](const TReadState&, const std::string& v) { LogOptions.DecSep = v; },
          [](const TWriteState&) { return std::string(LogOptions.DecSep); }},
         {"LogMaxDays=", TGroup::Plain, [](const TReadState&, const std::string& v) { LogOptions.MaxDays = IntegerOr(v, 5); },
-         [](const TWriteState&) { return Format("%d", {LogOptions.MaxDays}); }},
+         [](const TWriteState&) { return FormatInvariant("%d", {LogOptions.MaxDays}); }},
         {"LogMaxDecs=", TGroup::Plain, [](const TReadState&, const std::string& v) { LogOptions.MaxDecs = IntegerOr(v, 2); },
-         [](const TWriteState&) { return Format("%d", {LogOptions.MaxDecs}); }},
+         [](const TWriteState&) { return FormatInvariant("%d", {LogOptions.MaxDecs}); }},
         OptionBool<&TOptions::AutoFanSpeed>("AutoFanSpeed="),
         OptionBool<&TOptions::AdvFanSpeed>("AdvFanSpeed="),
         {"InternetProxy=", TGroup::Plain, [](const TReadState&, const std::string& v) { ReadSecret(v, ApplyProxyPlainText); },
@@ -289,7 +289,7 @@ const std::vector<TKey>& Keys() {
              const auto uid = ParseConfigInteger("$" + v);
              ReadXap(s, [&](TXapSettings& x) { x.UID = uid ? static_cast<std::uint32_t>(*uid) : 0xFF671100; });
          },
-         [](const TWriteState& s) { return Format("%.8x", {s.Xap.UID}); }},
+         [](const TWriteState& s) { return FormatInvariant("%.8x", {s.Xap.UID}); }},
         XapText<&TXapSettings::HostName>("XAPHostName="),
         XapText<&TXapSettings::HostIP>("XAPHostIP="),
         XapText<&TXapSettings::BroadcastIP>("XAPBroadcastIP="),

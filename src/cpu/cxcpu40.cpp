@@ -8,6 +8,7 @@
 
 #include "base/cvformat.h"
 #include "cpu/adcpuusage.h"
+#include "cpu/cpuidbits.h"
 #include "cpu/noscpuiddescriptors.h"
 #include "cpu/noscpuidmsr.h"
 #include "hw/cvcpuaffinity.h"
@@ -240,8 +241,6 @@ std::string Upper(std::string text) {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return text;
 }
-
-std::uint32_t Bits(std::uint32_t value, int low, int count) { return value >> low & ((1u << count) - 1); }
 
 std::string SerialGroup(std::uint32_t value) {
     const std::string digits = Format("%.8x", {value});

@@ -8,12 +8,9 @@
 #include <vector>
 
 #include "cpu/noscpuidrevs.h"
+#include "cpu/cpuidbits.h"
 
 namespace {
-
-constexpr std::uint32_t Bits(std::uint64_t value, int low, int count) {
-    return static_cast<std::uint32_t>(value >> low & ((std::uint64_t{1} << count) - 1));
-}
 
 std::string Fmt(std::string_view picture, std::initializer_list<cvformat::FormatArg> args) {
     return cvformat::Format(picture, args, CpuNumberFormat());

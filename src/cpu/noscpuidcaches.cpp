@@ -4,13 +4,10 @@
 #include <bit>
 
 #include "cpu/noscpuiddescriptors.h"
+#include "cpu/cpuidbits.h"
 #include "cpu/noscpuidleaves.h"
 
 namespace {
-
-constexpr std::uint32_t Bits(std::uint32_t value, int low, int count) {
-    return value >> low & ((std::uint32_t{1} << count) - 1);
-}
 
 TCacheInfo* CacheOf(TNosCMCPUData& cpu, TCacheLevel level) {
     switch (level) {

@@ -5,12 +5,9 @@
 #include <initializer_list>
 
 #include "cpu/noscpuidmsr.h"
+#include "cpu/cpuidbits.h"
 
 namespace {
-
-constexpr std::uint32_t Bits(std::uint64_t value, int low, int count) {
-    return static_cast<std::uint32_t>(value >> low & ((std::uint64_t{1} << count) - 1));
-}
 
 bool OneOf(std::uint8_t code, std::initializer_list<int> codes) {
     return std::find(codes.begin(), codes.end(), code) != codes.end();

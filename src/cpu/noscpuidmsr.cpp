@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "cpu/cpuidbits.h"
 #include "cpu/noscpuidleaves.h"
 #include "core/cvtext.h"
 #include "cpu/noscpuidrevs.h"
@@ -19,10 +20,6 @@ TCpuidDataRef cachedLeaves = std::make_shared<TNosCMCPUIDDataArray>();
 constexpr std::size_t MaxSubleaves = 64;
 
 constexpr bool Bit(std::uint32_t value, int bit) { return (value >> bit & 1) != 0; }
-constexpr std::uint32_t Bits(std::uint64_t value, int low, int count) {
-    return static_cast<std::uint32_t>(value >> low & ((std::uint64_t{1} << count) - 1));
-}
-
 // A feature flag: its field in the record part R and where CPUID reports it.
 template <class R>
 struct Flag {

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr std::uint32_t ChunkSize = 49152;
+constexpr std::uint32_t RsdpChunkSize = 49152;
 // The working buffer holds one byte more than 48 KiB.
 constexpr std::uint32_t MaxTableSize = 49153;
 // A DSDT has its own buffer; past this it is not collected.
@@ -51,7 +51,7 @@ std::optional<std::string> readTable(TIOPort& port, std::uint32_t address, std::
 
 void TAcpiTablesParser::Parse() {
     if (!IOPort || !IOPort->CanReadMemory) return;
-    SearchLegacySegment(*IOPort, ChunkSize, "RSD PTR ",
+    SearchLegacySegment(*IOPort, RsdpChunkSize, "RSD PTR ",
                         [this](std::uint32_t address) { return ProcessRSDP(*IOPort, address); });
 }
 

@@ -15,7 +15,7 @@ std::unique_ptr<TSMBiosExplorer> SMBiosExplorer;
 
 namespace {
 
-constexpr std::uint32_t ChunkSize = 10240;
+constexpr std::uint32_t SmbiosChunkSize = 10240;
 
 constexpr const char* TypeNames[] = {
     "BIOS information", "System information", "Base board (or module) information", "System enclosure or chassis",
@@ -139,7 +139,7 @@ void TSMBiosExplorer::DoInitialize() {
 
 void TSMBiosExplorer::SearchEntryPoint(TIOPort& port) {
     // One table gives the identity.
-    SearchLegacySegment(port, ChunkSize, "_SM_",
+    SearchLegacySegment(port, SmbiosChunkSize, "_SM_",
                         [&](std::uint32_t address) { return ProcessEntryPoint(port, address); });
 }
 

@@ -2,23 +2,23 @@
 
 namespace {
 
-const std::vector<const char*> TempNames{
+const std::vector<const char*> QST2TempNames{
     "Unknown",   "CPU core",     "CPU die",       "ICH", "G/MCH",     "Voltage regulator", "Memory",    "Motherboard", "System",
     "CPU inlet", "System inlet", "System outlet", "PSU", "PSU inlet", "PSU outlet",        "Hard disk", "GPU",         "IOH",
     "PCH"};
-const std::vector<const char*> FanNames{"Unknown",    "CPU",       "CPU system", "MCH", "Voltage regulator",
+const std::vector<const char*> QST2FanNames{"Unknown",    "CPU",       "CPU system", "MCH", "Voltage regulator",
                                         "Chassis",    "Chassis inlet", "Chassis outlet", "PSU", "PSU inlet",
                                         "PSU outlet", "Hard disk", "GPU",        "AUX", "IOH", "PCH"};
-const std::vector<const char*> VoltNames{"Unknown",   "+12V",      "-12V",      "+5V",       "+5V backup", "-5V",
+const std::vector<const char*> QST2VoltNames{"Unknown",   "+12V",      "-12V",      "+5V",       "+5V backup", "-5V",
                                          "+3.3V",     "+2.5V",     "+1.5V",     "CPU1 Vccp", "CPU2 Vccp",  "CPU3 Vccp",
                                          "CPU4 Vccp", "PSU input", "MCH Vcc",   "+3.3V SB",  "CPU Vtt",    "+1.8V",
                                          "PCH Vcc"};
 
 }  // namespace
 
-std::string QST2TempUsageName(int code) { return QSTUsageName(TempNames, code, "Unknown temperature %d"); }
-std::string QST2FanUsageName(int code) { return QSTUsageName(FanNames, code, "Unknown fan %d"); }
-std::string QST2VoltUsageName(int code) { return QSTUsageName(VoltNames, code, "Unknown voltage %d"); }
+std::string QST2TempUsageName(int code) { return QSTUsageName(QST2TempNames, code, "Unknown temperature %d"); }
+std::string QST2FanUsageName(int code) { return QSTUsageName(QST2FanNames, code, "Unknown fan %d"); }
+std::string QST2VoltUsageName(int code) { return QSTUsageName(QST2VoltNames, code, "Unknown voltage %d"); }
 
 const TQSTGeneration& QST2Generation() {
     static const TQSTGeneration g{

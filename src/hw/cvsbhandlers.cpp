@@ -114,9 +114,10 @@ void TSBScan::LogHostControl(std::uint32_t base) const {
 
 std::string YesNoText(bool value) { return value ? "YES" : "NO"; }
 
+std::string Hex2(std::uint32_t v) { return Format("%.2x", {v}); }
+
 namespace {
 
-std::string Hex2(std::uint32_t v) { return Format("%.2x", {v}); }
 std::string Hex8(std::uint32_t v) { return Format("%.8x", {v}); }
 
 // Sets a bit of a configuration byte when it is clear; answers whether it

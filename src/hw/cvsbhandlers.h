@@ -110,6 +110,8 @@ void HandleNForce1(TSBScan& scan, int, const char*);
 void HandleATISMBus(TSBScan& scan, int, const char* model);
 std::uint16_t ReadSB8x0SMBusBase(const TSBScan& scan);
 std::string YesNoText(bool value);
+// Two lower-case hex digits, as the handlers' trace lines show bytes.
+std::string Hex2(std::uint32_t v);
 
 // ---- ALi and SiS
 void HandleALiM1563(TSBScan& scan, int, const char*);

@@ -14,8 +14,6 @@ using cvformat::Format;
 
 namespace {
 
-std::string Hex2(std::uint32_t v) { return Format("%.2x", {v}); }
-
 // Reads of another function than the current one.
 struct TFunction {
     TPCILocation At;

@@ -41,10 +41,9 @@
 #include "ui/cvwebdialogs.h"
 #include "ui/trendimages.h"
 #include "ui/uilanguage.h"
+#include "ui/qtext.h"
 
 namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 constexpr int DefaultWidth = 760, DefaultHeight = 560;
 constexpr int SystemMessagePollMs = 250;

@@ -10,6 +10,7 @@
 #include "base/cvformat.h"
 #include "mainwindow/cvmainlogbox.h"
 #include "core/cvvalueformat.h"
+#include "ui/qtext.h"
 
 using cvformat::Format;
 
@@ -25,8 +26,6 @@ QLabel* MakeLabel(const std::string& name, QWidget* parent) {
     label->hide();
     return label;
 }
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 

@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr const char* CRLF = "\r\n";
+constexpr const char* ReportLineEnd = "\r\n";
 
 std::string TrimBlanks(const std::string& s) {
     const auto first = s.find_first_not_of(' ');
@@ -156,15 +156,15 @@ std::function<void()> Guarded(TReport& report, const char* failure, bool withMes
 }  // namespace
 
 void TReport::AddReportLine(const std::string& text, int count) {
-    for (int i = 0; i < count; ++i) text_ += CRLF;
+    for (int i = 0; i < count; ++i) text_ += ReportLineEnd;
     text_ += text;
 }
 
 void TReport::AddReportSection(const std::string& title) {
-    text_ += CRLF;
-    text_ += CRLF;
+    text_ += ReportLineEnd;
+    text_ += ReportLineEnd;
     text_ += std::string(29, '*') + " " + title;
-    text_ += CRLF;
+    text_ += ReportLineEnd;
 }
 
 void TReport::ReportProgressStart(const std::string& text) {

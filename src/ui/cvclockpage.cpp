@@ -22,12 +22,12 @@
 #include "core/cvtext.h"
 #include "cpu/cvclocks.h"
 #include "ui/cvcontrolbinder.h"
+#include "ui/qtext.h"
 
 using cvformat::Format;
 
 namespace {
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 std::string S(const QString& text) { return text.toStdString(); }
 
 std::string ChipText(const TClockInfo& row) { return std::string(row.Vendor) + " " + row.Model; }

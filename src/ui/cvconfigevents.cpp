@@ -22,6 +22,7 @@
 #include "disks/cvsmart.h"
 #include "ui/cvcontrolbinder.h"
 #include "ui/textfit.h"
+#include "ui/qtext.h"
 
 using cvformat::Format;
 
@@ -47,10 +48,6 @@ std::string Upper(std::string text) {
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     return text;
 }
-
-bool Within(int index, std::size_t size) { return index >= 0 && index < static_cast<int>(size); }
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 

@@ -25,6 +25,7 @@
 #include "ui/textfit.h"
 #include "ui/cvdlgselecttemp.h"
 #include "ui/uiprompts.h"
+#include "ui/qtext.h"
 
 using cvformat::Format;
 
@@ -33,10 +34,6 @@ namespace {
 constexpr int MinTempLimit = -100;
 constexpr int MaxTempLimit = 250;
 constexpr int LastPoint = FanCurvePointCount - 1;
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-
-bool Within(int index, std::size_t size) { return index >= 0 && index < static_cast<int>(size); }
 
 }  // namespace
 

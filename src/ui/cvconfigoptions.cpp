@@ -20,10 +20,9 @@
 #include "core/cvsensorsfile.h"
 #include "ui/addbtn95.h"
 #include "ui/cvcontrolbinder.h"
+#include "ui/qtext.h"
 
 namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 QSpinBox* SpinEdit(const char* name, int low, int high) {
     auto* edit = Named(name, new QSpinBox);

@@ -18,10 +18,9 @@
 
 #include "base/cvformat.h"
 #include "ui/textfit.h"
+#include "ui/qtext.h"
 
 namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 const char* const SlotMimeType = "application/x-caldavor-slot-row";
 

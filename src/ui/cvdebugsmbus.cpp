@@ -20,6 +20,7 @@
 #include "detect/cvsmbusprobe.h"
 #include "hw/cvlink.h"
 #include "ui/uilanguage.h"
+#include "ui/qtext.h"
 
 using cvformat::Format;
 
@@ -236,8 +237,6 @@ QPushButton* AddButton(QHBoxLayout& row, const char* name, const char* caption) 
     row.addWidget(button);
     return button;
 }
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 

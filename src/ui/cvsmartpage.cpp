@@ -26,12 +26,11 @@
 #include "hw/cvlink.h"
 #include "ui/cvcontrolbinder.h"
 #include "ui/cvexoticspanel.h"
+#include "ui/qtext.h"
 
 using cvformat::Format;
 
 namespace {
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 constexpr int PendingSectors = 197, UncorrectableSectors = 198;
 constexpr int Columns = 5, ScsiFirst = 5, ScsiLast = 9;

@@ -5,9 +5,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
-namespace {
-QString Q(const std::string& text) { return QString::fromStdString(text); }
-}  // namespace
+#include "ui/qtext.h"
 
 int TQtPrompts::RunModal(QDialog& dialog) { return dialog.exec(); }
 

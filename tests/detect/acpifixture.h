@@ -13,6 +13,9 @@
 #include "hw/cvsetupapi.h"
 #include "platform/sim/machine.h"
 
+// The indent of the ACPI steps' "Found" lines.
+inline const std::string AcpiTracePad(24, ' ');
+
 class AcpiTest : public DetectTest {
 protected:
     AcpiTest() {

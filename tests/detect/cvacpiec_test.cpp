@@ -9,8 +9,6 @@
 
 namespace {
 
-const std::string Pad(24, ' ');
-
 std::string Smbios(const std::string& maker, const std::string& product, const std::string& boardProduct) {
     return R"("smbios": {"version": "2.5", "structures": [
       {"type": 1, "manufacturer": ")" + maker + R"(", "product": ")" + product + R"(", "version": "1", "serial": "1"},
@@ -49,13 +47,13 @@ TEST_P(EcDispatch, TheMakerPicksTheProbeWhateverItsCase) {
     loadJson(R"({"driver": {"major": 1, "minor": 5}, "devices": [)" + std::string(Ec) + "," + Zone + "], " +
              Smbios(GetParam().maker, "K52JT", "3063") + "}");
     explore();
-    EXPECT_TRUE(traced(Pad + " Found Embedded Controller (ACPI\\PNP0C09 - *PNP0C09)"));
+    EXPECT_TRUE(traced(AcpiTracePad + " Found Embedded Controller (ACPI\\PNP0C09 - *PNP0C09)"));
     for (const char* maker : {"Sony", "Asus", "HP", "Lenovo"}) {
         const bool expected = GetParam().found && std::string(GetParam().found).starts_with(maker);
-        EXPECT_EQ(tracedWith(Pad + " Found " + maker + " "), expected) << maker;
+        EXPECT_EQ(tracedWith(AcpiTracePad + " Found " + maker + " "), expected) << maker;
     }
     if (GetParam().found) {
-        EXPECT_TRUE(traced(Pad + " Found " + GetParam().found));
+        EXPECT_TRUE(traced(AcpiTracePad + " Found " + GetParam().found));
     }
     EXPECT_FALSE(tracedWith("Opened")) << "no evaluation below 1006";
     EXPECT_TRUE(monitor.Sensors.empty());
@@ -74,7 +72,7 @@ TEST_F(EmbeddedController, WithoutIdentityNothingIsCompared) {
     explore();
     ResetCvsmbios();
     explore();
-    EXPECT_EQ(tracedCount(Pad + " Found Embedded Controller (ACPI\\PNP0C09 - *PNP0C09)"), 2);
+    EXPECT_EQ(tracedCount(AcpiTracePad + " Found Embedded Controller (ACPI\\PNP0C09 - *PNP0C09)"), 2);
     EXPECT_FALSE(tracedWith("Opened EC device"));
 }
 
@@ -83,10 +81,10 @@ TEST_F(EmbeddedController, WithoutIdentityNothingIsCompared) {
 TEST_F(EmbeddedController, SonyAddsItsSensorWhenTheFourTestedMethodsAnswer) {
     load("sony-notebook.json");
     explore();
-    EXPECT_TRUE(tracedAll({Pad + " Found Sony VGN-TZ90", Pad + " Opened EC device", Pad + " Executing EVAL of TS1R",
-                           Pad + " Executing EVAL of F2FL"}));
+    EXPECT_TRUE(tracedAll({AcpiTracePad + " Found Sony VGN-TZ90", AcpiTracePad + " Opened EC device", AcpiTracePad + " Executing EVAL of TS1R",
+                           AcpiTracePad + " Executing EVAL of F2FL"}));
     EXPECT_EQ(errorLines(), 1) << "F2FL fails and ends the sequence";
-    EXPECT_FALSE(traced(Pad + " Executing EVAL of F2FH"));
+    EXPECT_FALSE(traced(AcpiTracePad + " Executing EVAL of F2FH"));
     ASSERT_EQ(codes(), std::vector<int>{204});
     EXPECT_EQ(monitor.Sensors[0]->FLink->LinkKind(), LinkKinds::ACPI);
     EXPECT_TRUE(has(boxes.Readings, "Found Sony Corporation VAIO VGN-TZ90"));
@@ -97,8 +95,8 @@ TEST_F(EmbeddedController, SonyWithoutTS1LStopsThereAndAddsNothing) {
        "hardwareIds": ["ACPI\\PNP0C09"], "acpiMethods": {"TS1R": 52, "TS2R": 41, "F1FL": 160, "F1FH": 1}}], )" +
              Smbios("Sony Corporation", "VGN-TZ90", "VAIO") + "}");
     explore();
-    EXPECT_TRUE(traced(Pad + " Executing EVAL of TS1L"));
-    EXPECT_FALSE(traced(Pad + " Executing EVAL of TS2R"));
+    EXPECT_TRUE(traced(AcpiTracePad + " Executing EVAL of TS1L"));
+    EXPECT_FALSE(traced(AcpiTracePad + " Executing EVAL of TS2R"));
     EXPECT_EQ(errorLines(), 1);
     EXPECT_TRUE(monitor.Sensors.empty());
 }
@@ -118,8 +116,8 @@ TEST_F(EmbeddedController, SonyAnswersThatAreNotOneIntegerAddNothing) {
 TEST_F(EmbeddedController, AsusK52JTWithoutZonesAddsItsSensorOnTACH) {
     load("asus-k52jt.json");
     explore();
-    EXPECT_TRUE(tracedAll({Pad + " Found Asus K52JT", Pad + " Opened EC device"}));
-    EXPECT_TRUE(tracedWith(Pad + "   ---- Returned argument[0]=2650 ("));
+    EXPECT_TRUE(tracedAll({AcpiTracePad + " Found Asus K52JT", AcpiTracePad + " Opened EC device"}));
+    EXPECT_TRUE(tracedWith(AcpiTracePad + "   ---- Returned argument[0]=2650 ("));
     EXPECT_EQ(errorLines(), 1) << "TACH(1) fails and ends the sequence";
     ASSERT_EQ(codes(), std::vector<int>{219});
     EXPECT_EQ(monitor.Sensors[0]->FLink->LinkKind(), LinkKinds::ACPI);
@@ -141,7 +139,7 @@ TEST_P(AsusProbe, WhoRunsAndWhatAddsTheSensor) {
     const AsusRow& row = GetParam();
     loadJson(R"({"devices": [)" + row.devices + "], " + Smbios("ASUSTeK Computer Inc.", row.product, "X") + "}");
     explore();
-    EXPECT_EQ(traced(Pad + " Found Asus " + row.product), row.runs);
+    EXPECT_EQ(traced(AcpiTracePad + " Found Asus " + row.product), row.runs);
     EXPECT_EQ(monitor.Sensors.size(), row.adds ? 1u : 0u);
     for (const std::string& line : row.lines) {
         EXPECT_TRUE(traced(line)) << line;
@@ -164,7 +162,7 @@ INSTANTIATE_TEST_SUITE_P(
                               "F3JC",
                               true,
                               false,
-                              {Pad + " Opened TZ#0 device (00000050)"}},
+                              {AcpiTracePad + " Opened TZ#0 device (00000050)"}},
                       AsusRow{"HalAfterZonesWithoutRfan",
                               std::string(Ec) + "," + Hal +
                                   R"(,{"enumerator": "ACPI", "physicalDeviceObject": "\\Device\\00000050",
@@ -172,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(
                               "F3JC",
                               true,
                               true,
-                              {Pad + " Trying to access 00000001", Pad + " Opened HAL device (00000001)"}}),
+                              {AcpiTracePad + " Trying to access 00000001", AcpiTracePad + " Opened HAL device (00000001)"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(EmbeddedController, AsusTriesTheHALOnlyWhenNoZoneAnsweredRFAN) {
@@ -187,11 +185,11 @@ TEST_F(EmbeddedController, AsusTriesTheHALOnlyWhenNoZoneAnsweredRFAN) {
 TEST_F(EmbeddedController, HPTracesItsSevenTestsPerZone) {
     load("hp-notebook.json");
     explore();
-    EXPECT_TRUE(tracedAll({Pad + " Found HP 3063", Pad + " Opened EC device", Pad + " Opened TZ#0 device (00000050)",
+    EXPECT_TRUE(tracedAll({AcpiTracePad + " Found HP 3063", AcpiTracePad + " Opened EC device", AcpiTracePad + " Opened TZ#0 device (00000050)",
                            "  Test 1...", "  Test 2...", "  Test 3...", "  Test 4...", "  Test 5...", "  Test 6...",
-                           "  Test 7...", Pad + " Executing EVAL of FRSP",
-                           Pad + " Executing EVAL_EX of \\_TZ_\\TSZ0\\FRSP", Pad + " Executing EVAL_EX of _TZ_.TSZ0.FRSP"}));
-    EXPECT_EQ(tracedCount(Pad + "   ---- Returned argument[0]=3200 (integer)"), 1) << "only the full path answers";
+                           "  Test 7...", AcpiTracePad + " Executing EVAL of FRSP",
+                           AcpiTracePad + " Executing EVAL_EX of \\_TZ_\\TSZ0\\FRSP", AcpiTracePad + " Executing EVAL_EX of _TZ_.TSZ0.FRSP"}));
+    EXPECT_EQ(tracedCount(AcpiTracePad + "   ---- Returned argument[0]=3200 (integer)"), 1) << "only the full path answers";
     // RPM2 and FNON on the controller, six of the seven tests on the zone: each has its line.
     EXPECT_EQ(errorLines(), 8);
     EXPECT_TRUE(monitor.Sensors.empty());
@@ -200,8 +198,8 @@ TEST_F(EmbeddedController, HPTracesItsSevenTestsPerZone) {
 TEST_F(EmbeddedController, LenovoOpensItsZonesAndEvaluatesNothingThere) {
     loadJson(R"({"devices": [)" + std::string(Ec) + "," + Zone + "], " + Smbios("LENOVO", "T61", "50382NU") + "}");
     explore();
-    EXPECT_TRUE(tracedAll({Pad + " Found Lenovo 50382NU", Pad + " Opened EC device", Pad + " Executing EVAL of RPM1",
-                           Pad + " Executing EVAL_EX of FSDH", Pad + " Opened TZ#0 device (00000050)"}));
+    EXPECT_TRUE(tracedAll({AcpiTracePad + " Found Lenovo 50382NU", AcpiTracePad + " Opened EC device", AcpiTracePad + " Executing EVAL of RPM1",
+                           AcpiTracePad + " Executing EVAL_EX of FSDH", AcpiTracePad + " Opened TZ#0 device (00000050)"}));
     EXPECT_FALSE(tracedWith("Test 1..."));
     EXPECT_FALSE(tracedWith("of RFAN"));
     EXPECT_TRUE(monitor.Sensors.empty());

@@ -9,7 +9,6 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-const std::string Pad(24, ' ');
 
 std::vector<std::uint8_t> Bytes(const std::string& hex) {
     std::vector<std::uint8_t> bytes;
@@ -69,11 +68,11 @@ protected:
 };
 
 const Lines FoundLines = {
-    Pad + " Found ACPI_HAL (ACPI_HAL\\PNP0C08 - *PNP0C08)",
-    Pad + " Found PTID (ACPI\\INT340E - *INT340E)",
-    Pad + " Found Control Method Battery (ACPI\\PNP0C0A - *PNP0C0A)",
-    Pad + " Found Microsoft WMI for ACPI (ACPI\\PNP0C14 - *PNP0C14)",
-    Pad + " Found Power Meter (ACPI\\ACPI000D - *ACPI000D)",
+    AcpiTracePad + " Found ACPI_HAL (ACPI_HAL\\PNP0C08 - *PNP0C08)",
+    AcpiTracePad + " Found PTID (ACPI\\INT340E - *INT340E)",
+    AcpiTracePad + " Found Control Method Battery (ACPI\\PNP0C0A - *PNP0C0A)",
+    AcpiTracePad + " Found Microsoft WMI for ACPI (ACPI\\PNP0C14 - *PNP0C14)",
+    AcpiTracePad + " Found Power Meter (ACPI\\ACPI000D - *ACPI000D)",
 };
 
 TEST_F(AcpiExplorers, NothingOutsideBeta) {
@@ -90,16 +89,16 @@ TEST_F(AcpiExplorers, EachDeviceWithItsMethodsAndSinks) {
     EXPECT_TRUE(tracedAll(FoundLines));
     // "Opened" lines: the HAL, PTID and power meter to the trace file only.
     for (const char* opened : {" Opened ACPI_HAL", " Opened PTID", " Opened Power Meter"}) {
-        EXPECT_TRUE(traced(Pad + opened)) << opened;
-        EXPECT_FALSE(has(boxes.Info, Pad + opened)) << opened;
+        EXPECT_TRUE(traced(AcpiTracePad + opened)) << opened;
+        EXPECT_FALSE(has(boxes.Info, AcpiTracePad + opened)) << opened;
     }
     for (const char* opened : {" Opened Control Method Battery", " Opened Microsoft WMI for ACPI"})
-        EXPECT_TRUE(has(boxes.Info, Pad + opened)) << opened;
+        EXPECT_TRUE(has(boxes.Info, AcpiTracePad + opened)) << opened;
     // PTID: each of its ten methods on its own, extended.
-    EXPECT_TRUE(tracedAll({Pad + " Executing EVAL_EX of TSDL", Pad + " Executing EVAL_EX of RPMD"}));
+    EXPECT_TRUE(tracedAll({AcpiTracePad + " Executing EVAL_EX of TSDL", AcpiTracePad + " Executing EVAL_EX of RPMD"}));
     // Both batteries get every method: the first lacks BATI, the second fails _BIF.
-    EXPECT_EQ(tracedCount(Pad + " Executing EVAL of BATI"), 2);
-    EXPECT_EQ(tracedCount(Pad + " Executing EVAL of _BST"), 2);
+    EXPECT_EQ(tracedCount(AcpiTracePad + " Executing EVAL of BATI"), 2);
+    EXPECT_EQ(tracedCount(AcpiTracePad + " Executing EVAL of _BST"), 2);
     EXPECT_TRUE(tracedAll({"  Answer[0] length is 40 (record length should be 20)", MethodLine, EventLine}));
     // The power meter's sequence ends at the failing _PMM.
     EXPECT_EQ(evaluations("\\Device\\00000064", "_PMC"), 1);

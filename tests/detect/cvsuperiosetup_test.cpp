@@ -14,10 +14,10 @@ std::string Chip(const std::string& key, const std::string& globals, const std::
     return R"({"superIO": [{"name": "sio", "indexPort": "0x2E", "dataPort": "0x2F", "enterKey": )" + key +
            R"(, "exitKey": "0xAA", "globals": )" + globals + R"(, "devices": )" + devices + "}]}";
 }
-const std::string WinbondKey = R"(["0x87", "0x87"])";
-const std::string ITEKey = R"(["0x87", "0x01", "0x55", "0x55"])";
-const std::string SMSCKey = R"(["0x55", "0x55"])";
-const std::string SMSCOnceKey = R"(["0x55"])";
+const std::string WinbondKeyText = R"(["0x87", "0x87"])";
+const std::string ITEKeyText = R"(["0x87", "0x01", "0x55", "0x55"])";
+const std::string SMSCKeyText = R"(["0x55", "0x55"])";
+const std::string SMSCOnceKeyText = R"(["0x55"])";
 
 class SuperIOSetup : public SuperIOTest {
 protected:
@@ -29,7 +29,7 @@ protected:
 };
 
 TEST_F(SuperIOSetup, ITEControllerOutsideTheFirstLinkGetsItsOwnLink) {
-    load(Chip(ITEKey, R"({"0x07": "0x07", "0x20": "0x87", "0x21": "0x12", "0x25": "0x5A"})",
+    load(Chip(ITEKeyText, R"({"0x07": "0x07", "0x20": "0x87", "0x21": "0x12", "0x25": "0x5A"})",
               R"({"0x04": {"0x30": "0x01"}})"));
     struct Case {
         int base;
@@ -57,7 +57,7 @@ TEST_F(SuperIOSetup, ITEControllerOutsideTheFirstLinkGetsItsOwnLink) {
 }
 
 TEST_F(SuperIOSetup, W83627HFMonitorOutsideTheFirstLinkGetsAnExtLink) {
-    load(Chip(WinbondKey, R"({"0x20": "0x52", "0x21": "0x17"})", R"({"0x0B": {"0x30": "0x01"}})"));
+    load(Chip(WinbondKeyText, R"({"0x20": "0x52", "0x21": "0x17"})", R"({"0x0B": {"0x30": "0x01"}})"));
     struct Case {
         int base;
         bool linked;
@@ -79,7 +79,7 @@ TEST_F(SuperIOSetup, W83627HFMonitorOutsideTheFirstLinkGetsAnExtLink) {
 }
 
 TEST_F(SuperIOSetup, NCT6791DUnlocksAndAddsItsSensorOnlyOnAnExistingLink) {
-    load(Chip(WinbondKey, R"({"0x20": "0xC8", "0x21": "0x03", "0x28": "0x10"})", R"({"0x0B": {"0x30": "0x01"}})"));
+    load(Chip(WinbondKeyText, R"({"0x20": "0xC8", "0x21": "0x03", "0x28": "0x10"})", R"({"0x0B": {"0x30": "0x01"}})"));
     useChip("TWinbondSensor", "NCT6791D");
     setBase("0B", 0x290);
     SetupWinbondFamily(context, 0, "$002E NCT6791D", 230);
@@ -102,7 +102,7 @@ TEST_F(SuperIOSetup, NCT6791DUnlocksAndAddsItsSensorOnlyOnAnExistingLink) {
 }
 
 TEST_F(SuperIOSetup, NCT6791DHeldByAKernelDriverKeepsItsLock) {
-    load(Chip(WinbondKey, R"({"0x28": "0x10"})", R"({"0x0B": {"0x30": "0x01", "0x60": "0x02", "0x61": "0x90"}})"));
+    load(Chip(WinbondKeyText, R"({"0x28": "0x10"})", R"({"0x0B": {"0x30": "0x01", "0x60": "0x02", "0x61": "0x90"}})"));
     machine().simKernelClaims().holdPorts(0x295, 0x296, "nct6775");
     useChip("TWinbondSensor", "NCT6791D");
     SetupWinbondFamily(context, 0, "$002E NCT6791D", 230);
@@ -130,7 +130,7 @@ TEST_F(SuperIOSetup, NCT6683DIsReachedThroughItsControllersMailbox) {
 }
 
 TEST_F(SuperIOSetup, SCH3112GetsItsLinkAndSensorAtTheRuntimeBlockPlus70h) {
-    load(Chip(SMSCOnceKey, "{}", R"({"0x0A": {"0x30": "0x01", "0x60": "0x0A", "0x61": "0x00"}})"));
+    load(Chip(SMSCOnceKeyText, "{}", R"({"0x0A": {"0x30": "0x01", "0x60": "0x0A", "0x61": "0x00"}})"));
     useChip("TSMSCSensor", "SCH3112");
     SetupSMSCType4(context, 0, "$002E SCH3112", 169);
     EXPECT_TRUE(bothHave("Sensor's Base Address : $0A70"));
@@ -151,7 +151,7 @@ TEST_F(SuperIOSetup, SCH3112GetsItsLinkAndSensorAtTheRuntimeBlockPlus70h) {
 }
 
 TEST_F(SuperIOSetup, SMSCOtherRows) {
-    load(Chip(SMSCKey, "{}",
+    load(Chip(SMSCKeyText, "{}",
               R"({"0x08": {"0x30": "0x01", "0x60": "0x0A", "0x61": "0x00"},
                   "0x0A": {"0x30": "0x01", "0x60": "0x08", "0x61": "0x00"}})"));
     useChip("TSMSCSensor", "smsc");
@@ -196,7 +196,7 @@ TEST_F(SuperIOSetup, SMSCOtherRows) {
 }
 
 TEST_F(SuperIOSetup, SpareFieldsGoOnlyIntoTheSensorJustAdded) {
-    load(Chip(SMSCKey, "{}", R"({"0x09": {"0x30": "0x01", "0x60": "0x06", "0x61": "0x80"}})"));
+    load(Chip(SMSCKeyText, "{}", R"({"0x09": {"0x30": "0x01", "0x60": "0x06", "0x61": "0x80"}})"));
     useChip("TSMSCSensor", "LPC47M192");
     SetupSMSCType3(context, 0, "$002E LPC47M192", 166);
     ASSERT_EQ(monitor.Sensors.size(), 1u);
@@ -218,7 +218,7 @@ TEST_F(SuperIOSetup, SpareFieldsGoOnlyIntoTheSensorJustAdded) {
 }
 
 TEST_F(SuperIOSetup, LPC47m172RecordsItsConfigurationPort) {
-    load(Chip(SMSCOnceKey, "{}",
+    load(Chip(SMSCOnceKeyText, "{}",
               R"({"0x04": {"0x30": "0x01", "0x60": "0x08", "0x61": "0x00"},
                   "0x0A": {"0x30": "0x01", "0x60": "0x06", "0x61": "0x00"}})"));
     useChip("TSMSCSensor", "LPC47m172");

@@ -17,7 +17,7 @@ Bytes Header2(int command, int index, int payload, int reply) {
             static_cast<std::uint8_t>(reply), 0};
 }
 
-bool Contains(const TQSTLog& log, const std::string& line) { return std::find(log.begin(), log.end(), line) != log.end(); }
+bool LogHas(const TQSTLog& log, const std::string& line) { return std::find(log.begin(), log.end(), line) != log.end(); }
 
 class IntelQSTTest : public QstTest {};
 
@@ -125,7 +125,7 @@ TEST_F(IntelQSTTest, Qst1ConfigurationMakesEntriesFromTheMasksAndLogsThem) {
                              "  Motherboard temperature is 31.00C", "  CPU fan speed is 1234 RPM",
                              "  +12V voltage is 12.125V", "  Processor pwm is 45% EN:Y ST:N SW:Y OV:N TM:N SL:N",
                              "  Chassis pwm is 30% EN:Y ST:C SW:N OV:N TM:N SL:N"})
-        EXPECT_TRUE(Contains(qst.FStartupLog, line)) << line;
+        EXPECT_TRUE(LogHas(qst.FStartupLog, line)) << line;
     EXPECT_TRUE(qst.FLog.empty());
 }
 
@@ -143,8 +143,8 @@ TEST_F(IntelQSTTest, Qst2TakesBitsUpTo31AndIgnoresTheFieldAtByte13) {
     EXPECT_FLOAT_EQ(qst.FTemps[1].Value, 60.0f);
     EXPECT_EQ(qst.FVolts.size(), 1u);
     EXPECT_EQ(qst.FFans.size(), 1u);
-    EXPECT_TRUE(Contains(qst.FStartupLog, "  config.TempMons=$00100001"));
-    EXPECT_TRUE(Contains(qst.FStartupLog, "  config.FanCtrls=$00000006"));
+    EXPECT_TRUE(LogHas(qst.FStartupLog, "  config.TempMons=$00100001"));
+    EXPECT_TRUE(LogHas(qst.FStartupLog, "  config.FanCtrls=$00000006"));
 }
 
 TEST_F(IntelQSTTest, UsageTablesDifferByGeneration) {
@@ -264,7 +264,7 @@ TEST_F(IntelQSTTest, AnOldFirmwareAnswersOnlyTheFirstGeneration) {
     Install(config);
     TCVIntelQST2 second;
     EXPECT_FALSE(second.FConfigured);
-    EXPECT_TRUE(Contains(second.FStartupLog, "HECI -> ReceiveMessage timeout"));
+    EXPECT_TRUE(LogHas(second.FStartupLog, "HECI -> ReceiveMessage timeout"));
     TCVIntelQST first;
     EXPECT_TRUE(first.Available());
     EXPECT_EQ(first.FTemps.size(), 3u);

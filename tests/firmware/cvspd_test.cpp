@@ -19,10 +19,10 @@ namespace {
 
 constexpr std::uint8_t Sdr = 4, Ddr = 7, Ddr2 = 8, FbDimm = 9, Ddr3 = 11;
 
-using Bytes = std::initializer_list<std::pair<int, std::uint8_t>>;
+using SpdBytes = std::initializer_list<std::pair<int, std::uint8_t>>;
 
 // An image of one memory type with chosen bytes; the others are zero.
-TSPDImage Image(std::uint8_t type, Bytes bytes = {}) {
+TSPDImage Image(std::uint8_t type, SpdBytes bytes = {}) {
     TSPDImage image{};
     image[2] = type;
     for (auto [at, value] : bytes) image[static_cast<std::size_t>(at)] = value;
@@ -46,7 +46,7 @@ TSPDImage Sealed(TSPDImage image) {
 }
 
 // DDR3 with the usual 1/8 ns medium and 1 ps fine time base.
-TSPDImage Ddr3Image(Bytes bytes) {
+TSPDImage Ddr3Image(SpdBytes bytes) {
     TSPDImage image = Image(Ddr3, {{9, 0x11}, {10, 1}, {11, 8}});
     for (auto [at, value] : bytes) image[static_cast<std::size_t>(at)] = value;
     return image;

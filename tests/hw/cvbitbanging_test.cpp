@@ -18,7 +18,7 @@ using platform::sim::I2CWire;
 using platform::sim::SMBusSlave;
 using Events = std::vector<std::string>;
 
-constexpr int Chip = 0x50;
+constexpr int EepromChip = 0x50;
 
 class BitBang : public HwTest {
 protected:
@@ -26,7 +26,7 @@ protected:
         IOPort = std::make_unique<TIOPort>();
         crtc = Crtc::install(machine().ports(), std::make_shared<platform::sim::RegisterFile>());
         crtc->addBus(0x3E, wire);
-        wire->slaves().attach(Chip, slave);
+        wire->slaves().attach(EepromChip, slave);
         slave->registers().set(0x10, 0x12);
         slave->registers().set(0x11, 0x34);
         i2c.OnLog = [this](const std::string& msg) { log.push_back(msg); };
@@ -49,7 +49,7 @@ protected:
 
 TEST_F(BitBang, WordReadIsCommandThenRepeatedStartAndTwoBytes) {
     std::uint16_t word = 0;
-    ASSERT_TRUE(i2c.ReadWordData(Chip, 0x10, word));
+    ASSERT_TRUE(i2c.ReadWordData(EepromChip, 0x10, word));
     EXPECT_EQ(word, 0x1234);
     EXPECT_EQ(wire->events(), (Events{"S", "A0+", "10+", "S", "A1+", "12+", "34-", "P"}));
     EXPECT_TRUE(log.empty());
@@ -57,7 +57,7 @@ TEST_F(BitBang, WordReadIsCommandThenRepeatedStartAndTwoBytes) {
 
 TEST_F(BitBang, ByteReadEndsWithNackAndStop) {
     std::uint8_t value = 0;
-    ASSERT_TRUE(i2c.ReadByteData(Chip, 0x11, value));
+    ASSERT_TRUE(i2c.ReadByteData(EepromChip, 0x11, value));
     EXPECT_EQ(value, 0x34);
     EXPECT_EQ(wire->events(), (Events{"S", "A0+", "11+", "S", "A1+", "34-", "P"}));
 }
@@ -65,19 +65,19 @@ TEST_F(BitBang, ByteReadEndsWithNackAndStop) {
 TEST_F(BitBang, NegativeCommandReadsWithoutWritePhase) {
     slave->pointer = 0x10;
     TSMBBlockData data;
-    ASSERT_TRUE(i2c.ReadData(Chip, -1, 2, data));
+    ASSERT_TRUE(i2c.ReadData(EepromChip, -1, 2, data));
     EXPECT_EQ(data, (TSMBBlockData{0x12, 0x34}));
     EXPECT_EQ(wire->events(), (Events{"S", "A1+", "12+", "34-", "P"}));
 }
 
 TEST_F(BitBang, ByteWriteReachesTheRegister) {
-    ASSERT_TRUE(i2c.WriteByteData(Chip, 0x20, 0x5A));
+    ASSERT_TRUE(i2c.WriteByteData(EepromChip, 0x20, 0x5A));
     EXPECT_EQ(slave->registers().peek(0x20), 0x5A);
     EXPECT_EQ(wire->events(), (Events{"S", "A0+", "20+", "5A+", "P"}));
 }
 
 TEST_F(BitBang, QuickWriteSendsA0AndSleeps) {
-    ASSERT_TRUE(i2c.WriteQuick(Chip));
+    ASSERT_TRUE(i2c.WriteQuick(EepromChip));
     EXPECT_EQ(wire->events(), (Events{"S", "A0+", "P"}));
     EXPECT_GE(machine().simClock().monotonicMs(), 1u);
 }
@@ -94,29 +94,29 @@ TEST_F(BitBang, AddressNackIsFollowedByStop) {
 TEST_F(BitBang, CommandNackIsFollowedByStop) {
     wire->slaves().setNackWrites(true);
     std::uint8_t value = 0;
-    EXPECT_FALSE(i2c.ReadByteData(Chip, 0x10, value));
+    EXPECT_FALSE(i2c.ReadByteData(EepromChip, 0x10, value));
     EXPECT_EQ(wire->events(), (Events{"S", "A0+", "10-", "P"}));
     wire->clearEvents();
-    EXPECT_FALSE(i2c.WriteByteData(Chip, 0x10, 1));
+    EXPECT_FALSE(i2c.WriteByteData(EepromChip, 0x10, 1));
     EXPECT_EQ(wire->events(), (Events{"S", "A0+", "10-", "P"}));
 }
 
 TEST_F(BitBang, StretchedClockWaitsUpToTheTimeout) {
     wire->stretchNextRelease(i2c.SCLTimeout);
     std::uint8_t value = 0;
-    EXPECT_TRUE(i2c.ReadByteData(Chip, 0x10, value));
+    EXPECT_TRUE(i2c.ReadByteData(EepromChip, 0x10, value));
     EXPECT_EQ(value, 0x12);
     EXPECT_EQ(i2c.LastError, 0);
 
     wire->stretchNextRelease(i2c.SCLTimeout + 1);
-    EXPECT_FALSE(i2c.ReadByteData(Chip, 0x10, value));
+    EXPECT_FALSE(i2c.ReadByteData(EepromChip, 0x10, value));
     EXPECT_EQ(i2c.LastError, TBitBanger::SCLTimedOut);
 }
 
 TEST_F(BitBang, HalfBitDelaySpinsOnTheCounterOrLoopsWithoutOne) {
     auto& clock = machine().simClock();
     std::uint8_t value = 0;
-    ASSERT_TRUE(i2c.ReadByteData(Chip, 0x10, value));
+    ASSERT_TRUE(i2c.ReadByteData(EepromChip, 0x10, value));
     const std::uint64_t withCounter = clock.performanceCount();
     // Each delay waits 10 us at least; a byte read has dozens.
     EXPECT_GT(withCounter, 100u * 10 * clock.performanceFrequency() / 1'000'000);
@@ -124,7 +124,7 @@ TEST_F(BitBang, HalfBitDelaySpinsOnTheCounterOrLoopsWithoutOne) {
     clock.restart(true, clock.startTime());
     clock.setPerformanceFrequency(0);
     TNvidiaI2C loop(0x3E);
-    ASSERT_TRUE(loop.ReadByteData(Chip, 0x10, value));
+    ASSERT_TRUE(loop.ReadByteData(EepromChip, 0x10, value));
     clock.setPerformanceFrequency(1'000'000'000);
     EXPECT_EQ(clock.performanceCount(), 1000u) << "the loop never read the counter";
 }
@@ -133,7 +133,7 @@ TEST_F(BitBang, QuickWriteLockedUnlocksAndReleases) {
     auto& regs = crtc->registers();
     regs.set(0x49, 0x01);
     regs.set(0x11, 0xA5);
-    ASSERT_TRUE(i2c.WriteQuickLocked(Chip));
+    ASSERT_TRUE(i2c.WriteQuickLocked(EepromChip));
     const auto writes = dataWrites();
     ASSERT_GE(writes.size(), 5u);
     EXPECT_EQ((std::vector<std::uint32_t>(writes.begin(), writes.begin() + 4)),
@@ -144,7 +144,7 @@ TEST_F(BitBang, QuickWriteLockedUnlocksAndReleases) {
 
 TEST_F(BitBang, UnlockLeavesRegister49AloneWhenBit2IsSet) {
     crtc->registers().set(0x49, 0x04);
-    ASSERT_TRUE(i2c.WriteQuickLocked(Chip));
+    ASSERT_TRUE(i2c.WriteQuickLocked(EepromChip));
     const auto writes = dataWrites();
     EXPECT_EQ(writes[1], 0x31u);
 }
@@ -164,7 +164,7 @@ TEST_P(CrtcGlitch, RetriesAreBounded) {
     crtc->glitchIndex(c.indexGlitches);
     crtc->glitchData(c.dataGlitches);
     if (c.unlockFirst)
-        i2c.WriteQuickLocked(Chip);
+        i2c.WriteQuickLocked(EepromChip);
     else
         i2c.GetSCL();
     if (c.line) {

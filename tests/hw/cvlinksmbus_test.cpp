@@ -19,12 +19,12 @@ using platform::sim::SMBusProtocol;
 using platform::sim::SMBusSegment;
 using platform::sim::SMBusSlave;
 
-constexpr int Chip = 0x2D;
+constexpr int SlaveChip = 0x2D;
 
 class SMBusFrame : public HwTest {
 protected:
     SMBusFrame() {
-        segment.attach(Chip, slave);
+        segment.attach(SlaveChip, slave);
         link.SetOnLog([this](TLink&, const std::string& msg) { log.push_back(msg); });
     }
 
@@ -40,7 +40,7 @@ protected:
 TEST_F(SMBusFrame, FirstTrySuccessCountsNothing) {
     slave->registers().set(0x05, 0x42);
     std::uint8_t value = 0;
-    ASSERT_TRUE(link.ReadByteData(Chip, 0x05, value));
+    ASSERT_TRUE(link.ReadByteData(SlaveChip, 0x05, value));
     EXPECT_EQ(value, 0x42);
     EXPECT_EQ(requestCount(), 1u);
     EXPECT_EQ(link.LastError(), 0);
@@ -93,9 +93,9 @@ TEST_F(SMBusFrame, RegisteredFailureLogsOneLineWithTimeAndHost) {
 }
 
 TEST_F(SMBusFrame, CollisionsPauseBeforeEachRetry) {
-    link.RegisterAddress(Chip);
+    link.RegisterAddress(SlaveChip);
     slave->setFault({SMBusFault::Kind::Collision, 2});
-    EXPECT_TRUE(link.WriteByteData(Chip, 0x10, 0x99));
+    EXPECT_TRUE(link.WriteByteData(SlaveChip, 0x10, 0x99));
     EXPECT_EQ(slave->registers().peek(0x10), 0x99);
     EXPECT_EQ(requestCount(), 3u);
     // Three end-wait pauses and one pause after each of the two collisions.
@@ -107,10 +107,10 @@ TEST_F(SMBusFrame, CollisionsPauseBeforeEachRetry) {
 }
 
 TEST_F(SMBusFrame, SingleRetrySuccessIsCountedButNotLogged) {
-    link.RegisterAddress(Chip);
+    link.RegisterAddress(SlaveChip);
     slave->setFault({SMBusFault::Kind::Nack, 1});
     std::uint8_t value = 0;
-    EXPECT_TRUE(link.ReadByteData(Chip, 0, value));
+    EXPECT_TRUE(link.ReadByteData(SlaveChip, 0, value));
     EXPECT_EQ(link.OutcomeCount(1), 1u);
     EXPECT_TRUE(log.empty());
 }
@@ -118,7 +118,7 @@ TEST_F(SMBusFrame, SingleRetrySuccessIsCountedButNotLogged) {
 TEST_F(SMBusFrame, DeviceThatNeverFinishesFailsWithinTheBound) {
     slave->setFault({SMBusFault::Kind::Timeout});
     std::uint8_t value = 0;
-    EXPECT_FALSE(link.ReadByteData(Chip, 0, value));
+    EXPECT_FALSE(link.ReadByteData(SlaveChip, 0, value));
     EXPECT_EQ(link.LastError(), SMBusErrors::TimeoutEnd);
     EXPECT_EQ(requestCount(), 2u);
     EXPECT_EQ(link.PollCount(), 2u);
@@ -128,8 +128,8 @@ TEST_F(SMBusFrame, DeviceThatNeverFinishesFailsWithinTheBound) {
 TEST_F(SMBusFrame, PollStatisticsOfAnsweredWaits) {
     segment.setBusyPolls(3);
     std::uint8_t value = 0;
-    ASSERT_TRUE(link.ReadByteData(Chip, 0, value));
-    ASSERT_TRUE(link.ReadByteData(Chip, 0, value));
+    ASSERT_TRUE(link.ReadByteData(SlaveChip, 0, value));
+    ASSERT_TRUE(link.ReadByteData(SlaveChip, 0, value));
     // Three busy reads and the idle one: 50000 - 4 left each time.
     EXPECT_EQ(link.PollCount(), 2u);
     EXPECT_EQ(link.NonZeroPollCount(), 2u);
@@ -142,10 +142,10 @@ TEST_F(SMBusFrame, WordsHaveTheFirstBusByteHigh) {
     slave->registers().set(0x20, 0x12);
     slave->registers().set(0x21, 0x34);
     std::uint16_t value = 0;
-    ASSERT_TRUE(link.ReadWordData(Chip, 0x20, value));
+    ASSERT_TRUE(link.ReadWordData(SlaveChip, 0x20, value));
     EXPECT_EQ(value, 0x1234);
 
-    ASSERT_TRUE(link.WriteWordData(Chip, 0x30, 0xABCD));
+    ASSERT_TRUE(link.WriteWordData(SlaveChip, 0x30, 0xABCD));
     EXPECT_EQ(slave->registers().peek(0x30), 0xAB);
     EXPECT_EQ(slave->registers().peek(0x31), 0xCD);
 }
@@ -154,11 +154,11 @@ TEST_F(SMBusFrame, RequestsCarryTheProtocolOfEachOperation) {
     std::uint8_t byte = 0;
     std::uint16_t word = 0;
     TSMBBlockData block;
-    link.WriteQuick(Chip, 1);
-    link.ReadByteData(Chip, 3, byte);
-    link.ReadWordData(Chip, 4, word);
-    link.ReadBlock(Chip, block);
-    link.WriteBlock(Chip, {1, 2});
+    link.WriteQuick(SlaveChip, 1);
+    link.ReadByteData(SlaveChip, 3, byte);
+    link.ReadWordData(SlaveChip, 4, word);
+    link.ReadBlock(SlaveChip, block);
+    link.WriteBlock(SlaveChip, {1, 2});
     ASSERT_EQ(requestCount(), 5u);
     const auto& r = segment.requests();
     EXPECT_EQ(r[0].protocol, SMBusProtocol::Quick);
@@ -177,8 +177,8 @@ TEST_F(SMBusFrame, RequestsCarryTheProtocolOfEachOperation) {
 TEST_F(SMBusFrame, AddressIsSevenBits) {
     slave->registers().set(0, 0x5A);
     std::uint8_t value = 0;
-    ASSERT_TRUE(link.ReadByteData(Chip | 0x80, 0, value));
-    EXPECT_EQ(segment.requests().at(0).address, Chip);
+    ASSERT_TRUE(link.ReadByteData(SlaveChip | 0x80, 0, value));
+    EXPECT_EQ(segment.requests().at(0).address, SlaveChip);
 }
 
 TEST_F(SMBusFrame, BlockWritesOutsideOneTo32BytesAreRefusedBeforeTheBus) {
@@ -189,13 +189,13 @@ TEST_F(SMBusFrame, BlockWritesOutsideOneTo32BytesAreRefusedBeforeTheBus) {
     for (const Case& c : {Case{0, "BLOCKWRITE with block too small (2D)"},
                           Case{33, "BLOCKWRITE with block too large (2D)"}}) {
         log.clear();
-        EXPECT_FALSE(link.WriteBlock(Chip, TSMBBlockData(c.size, 0xAA))) << c.size;
+        EXPECT_FALSE(link.WriteBlock(SlaveChip, TSMBBlockData(c.size, 0xAA))) << c.size;
         EXPECT_EQ(link.LastError(), SMBusErrors::UnsupportedProtocol);
         EXPECT_EQ(requestCount(), 0u);
         // Refused on the first try and on the retry of an unregistered address.
         EXPECT_EQ(log, (std::vector<std::string>{c.line, c.line}));
     }
-    EXPECT_TRUE(link.WriteBlock(Chip, TSMBBlockData(32, 0xAA)));
+    EXPECT_TRUE(link.WriteBlock(SlaveChip, TSMBBlockData(32, 0xAA)));
     EXPECT_EQ(slave->block().size(), 32u);
 }
 
@@ -204,11 +204,11 @@ TEST_F(SMBusFrame, BlockReadsAreClampedTo32Bytes) {
     for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<std::uint8_t>(i);
     slave->setBlock(source);
     TSMBBlockData data;
-    ASSERT_TRUE(link.ReadBlock(Chip, data));
+    ASSERT_TRUE(link.ReadBlock(SlaveChip, data));
     EXPECT_EQ(data, TSMBBlockData(source.begin(), source.begin() + 32));
 
     slave->setFault({SMBusFault::Kind::AllOnes});
-    ASSERT_TRUE(link.ReadBlock(Chip, data));
+    ASSERT_TRUE(link.ReadBlock(SlaveChip, data));
     EXPECT_EQ(data, TSMBBlockData(32, 0xFF));
 }
 
@@ -219,7 +219,7 @@ TEST_F(SMBusFrame, FailedBlockReadLeavesTheCallersData) {
 }
 
 TEST_F(SMBusFrame, AddressIsEmptyOnlyWhenNothingAnswers) {
-    EXPECT_FALSE(link.IsAddressEmpty(Chip));
+    EXPECT_FALSE(link.IsAddressEmpty(SlaveChip));
     segment.clearRequests();
     EXPECT_TRUE(link.IsAddressEmpty(0x48));
     // The quick write, not repeated after "no ack", then the byte read and its retry.

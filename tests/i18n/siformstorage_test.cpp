@@ -5,7 +5,7 @@
 
 namespace {
 
-const std::string Key = "\\Software\\Caldavor\\Tools\\Editor";
+const std::string EditorKey = "\\Software\\Caldavor\\Tools\\Editor";
 enum { wsNormal, wsMinimized, wsMaximized };
 
 class FormStorage : public i18ntest::FormTest {
@@ -24,14 +24,14 @@ protected:
     // A form made, shown as `state`, and closed.
     void Run(std::int64_t state) {
         TsiFormStorage storage(form.get());
-        storage.SetSubKey(Key);
+        storage.SetSubKey(EditorKey);
         storage.Loaded();
         form->SetOrd("WindowState", state);
     }
     // A form made and left without storing.
     void Reopen() {
         TsiFormStorage storage(form.get());
-        storage.SetSubKey(Key);
+        storage.SetSubKey(EditorKey);
         storage.Loaded();
         storage.SetActive(false);
     }
@@ -41,10 +41,10 @@ protected:
 
 TEST_F(FormStorage, AFormClosedMaximizedReopensMaximizedWithItsLastNormalBounds) {
     Run(wsNormal);
-    EXPECT_EQ(registry.readString(Key, "State"), "Normal");
+    EXPECT_EQ(registry.readString(EditorKey, "State"), "Normal");
     Run(wsMaximized);
-    EXPECT_EQ(registry.readString(Key, "State"), "Maximized");
-    EXPECT_EQ(registry.readInteger(Key, "Width"), 400u);
+    EXPECT_EQ(registry.readString(EditorKey, "State"), "Maximized");
+    EXPECT_EQ(registry.readInteger(EditorKey, "Width"), 400u);
 
     Place(0, 0, 100, 100, wsNormal);
     Reopen();
@@ -56,15 +56,15 @@ TEST_F(FormStorage, MissingOrEmptyValuesLeaveTheFormAsLoaded) {
         const char* name;
         std::function<void()> damage;
     } cases[] = {
-        {"no Width", [&] { registry.deleteValue(Key, "Width"); }},
-        {"Width as text", [&] { registry.deleteValue(Key, "Width"), registry.writeString(Key, "Width", "400"); }},
-        {"empty State", [&] { registry.writeString(Key, "State", ""); }},
-        {"no State", [&] { registry.deleteValue(Key, "State"); }},
+        {"no Width", [&] { registry.deleteValue(EditorKey, "Width"); }},
+        {"Width as text", [&] { registry.deleteValue(EditorKey, "Width"), registry.writeString(EditorKey, "Width", "400"); }},
+        {"empty State", [&] { registry.writeString(EditorKey, "State", ""); }},
+        {"no State", [&] { registry.deleteValue(EditorKey, "State"); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        registry.writeString(Key, "State", "Maximized");
-        for (const char* name : {"Top", "Left", "Height", "Width"}) registry.writeInteger(Key, name, 5);
+        registry.writeString(EditorKey, "State", "Maximized");
+        for (const char* name : {"Top", "Left", "Height", "Width"}) registry.writeInteger(EditorKey, name, 5);
         c.damage();
         Place(1, 2, 3, 4, wsMinimized);
         Reopen();
@@ -73,17 +73,17 @@ TEST_F(FormStorage, MissingOrEmptyValuesLeaveTheFormAsLoaded) {
 }
 
 TEST_F(FormStorage, InactiveOrOtherRootsNeitherReadNorWrite) {
-    registry.writeString(Key, "State", "Maximized");
+    registry.writeString(EditorKey, "State", "Maximized");
     for (auto root : {TMyHKeyType::siHKEY_LOCAL_MACHINE, TMyHKeyType::siHKEY_CURRENT_USER}) {
         {
             TsiFormStorage storage(form.get());
-            storage.SetSubKey(Key);
+            storage.SetSubKey(EditorKey);
             storage.SetRegRootKey(root);
             storage.SetActive(root == TMyHKeyType::siHKEY_LOCAL_MACHINE);
             storage.Loaded();
         }
         EXPECT_EQ(form->GetOrd("WindowState"), wsNormal);
-        EXPECT_EQ(registry.readString(Key, "State"), "Maximized");
+        EXPECT_EQ(registry.readString(EditorKey, "State"), "Maximized");
     }
     TsiFormStorage storage(form.get());
     storage.SetRegRootKey(TMyHKeyType::siHKEY_LOCAL_MACHINE);

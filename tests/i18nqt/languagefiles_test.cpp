@@ -19,7 +19,7 @@
 namespace i18nqttest {
 namespace {
 
-constexpr const char* FileDelimiter = "~!@#";
+constexpr const char* TextDelimiter = "~!@#";
 // The file sections of words (the others name fonts, charsets and formats).
 const std::string WordSections[] = {"Captions", "Hints", "Multilines", "Dialogs", "Other", "Collections", "Extended"};
 
@@ -33,7 +33,7 @@ std::set<std::string> KeepAsIs() {
 
 std::string Text(const TLanguageFile& file, const std::string& section, const std::string& key) {
     const std::string value = file.Ini->GetValue(section, key, "\xff");
-    return value == "\xff" ? value : value.substr(0, value.find(FileDelimiter));
+    return value == "\xff" ? value : value.substr(0, value.find(TextDelimiter));
 }
 
 bool HasScript(const std::string& text, char16_t from, char16_t to) {

@@ -27,7 +27,7 @@ const char* const hardwareBoard = R"({
                "keyStates": {"0x14": "0x01"}}
 })";
 
-const BadBoard badBoards[] = {
+const BadBoard badHardwareBoards[] = {
     {R"({"pci": [{"bus": 0, "device": 32, "function": 0, "vendorId": "0x8086", "deviceId": "0x1"}]})",
      "/pci/0/device: expected an integer from 0 to 31"},
     {R"({"pci": [{"bus": 0, "device": 1, "function": 0, "vendorId": "0x8086", "deviceId": "0x1"},
@@ -107,7 +107,7 @@ TEST(BoardHardware, SectionsBuildTheMachine) {
 }
 
 TEST(BoardHardware, ImpossibleBoardsAreRefusedSayingWhereAndWhy) {
-    testsupport::expectRefused(badBoards);
+    testsupport::expectRefused(badHardwareBoards);
 }
 
 // ---- the simulated driver --------------------------------------------------

@@ -110,7 +110,7 @@ TEST(BoardLoader, EmptyBoardKeepsTheDefaults) {
 
 namespace {
 
-const BadBoard badBoards[] = {
+const BadBoard badLoaderBoards[] = {
     {"{\"os\": ", "bad.json: not valid JSON: "},
     {R"({"os": {"major": 1e400}})", "bad.json: not valid JSON: number overflow"},
     {"[]", "bad.json: /: expected an object"},
@@ -176,7 +176,7 @@ const BadBoard badBoards[] = {
 }  // namespace
 
 TEST(BoardLoader, MalformedBoardsAreRefusedSayingWhereAndWhy) {
-    testsupport::expectRefused(badBoards);
+    testsupport::expectRefused(badLoaderBoards);
 }
 
 TEST(BoardLoader, FileErrorsNameTheFile) {

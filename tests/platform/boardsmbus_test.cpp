@@ -104,7 +104,7 @@ TEST(BoardSMBus, ARegisterBlockAnswersAsManyBytesAsItsCountByteSays) {
     EXPECT_EQ(slave->block(), (std::vector<std::uint8_t>{0x01, 0xBB, 0x04, 0x44}));
 }
 
-const BadBoard badBoards[] = {
+const BadBoard badSMBusBoards[] = {
     {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400", "enabledWhen": {"pci": "00:07.3"}}]})",
      "/smbus/0/enabledWhen/mask: missing"},
     {R"({"smbus": [{"name": "x", "family": "Intel", "base": "0x400",
@@ -161,6 +161,6 @@ const BadBoard badBoards[] = {
     {R"({"nforce2Pll": {"pci": "00:00.0"}})", "/nforce2Pll/pci: no PCI function at bus 0 device 0 function 0"},
 };
 
-TEST(BoardSMBus, MalformedHostsAreRefusedWithTheirPath) { testsupport::expectRefused(badBoards); }
+TEST(BoardSMBus, MalformedHostsAreRefusedWithTheirPath) { testsupport::expectRefused(badSMBusBoards); }
 
 }  // namespace

@@ -26,11 +26,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void put(const fs::path& file, const std::string& content) {
-    fs::create_directories(file.parent_path());
-    testsupport::writeFile(file.string(), content);
-}
-
 std::string bytesAt(const fs::path& file, std::size_t offset, std::size_t count) {
     std::ifstream in(file, std::ios::binary);
     in.seekg(static_cast<std::streamoff>(offset));
@@ -60,9 +55,9 @@ protected:
     std::string devText(const std::string& name) const { return dev(name).string(); }
 
     void addPciFunction(const std::string& name, const std::string& config) {
-        put(sys("bus/pci/devices/" + name + "/config"), config);
+        testsupport::writeFile(sys("bus/pci/devices/" + name + "/config"), config);
     }
-    void addDevPort() { put(dev("port"), std::string(0x10000, '\0')); }
+    void addDevPort() { testsupport::writeFile(dev("port"), std::string(0x10000, '\0')); }
 
     std::unique_ptr<platform::Device> open() { return openNativeDriver(options); }
 
@@ -96,7 +91,7 @@ protected:
 
 TEST_F(NativeDriverTest, WithNothingGrantedItDoesNotOpenAndSaysWhyForEachRoute) {
     options.requestPortRights = [] { return EPERM; };
-    put(sys("kernel/security/lockdown"), "none [integrity] confidentiality\n");
+    testsupport::writeFile(sys("kernel/security/lockdown"), "none [integrity] confidentiality\n");
     EXPECT_EQ(open(), nullptr);
     EXPECT_TRUE(traced("iopl: Operation not permitted"));
     EXPECT_TRUE(traced(devText("port") + ": No such file or directory"));
@@ -143,7 +138,7 @@ TEST_F(NativeDriverTest, SysfsAloneOpensItAndServesPciConfigurationCycles) {
 TEST(SysfsPciConfig, ShortFilesAndReadOnlyFilesAnswerAsTheBusDoes) {
     testsupport::TempDir root;
     const fs::path config = root.path() / "0000:02:03.1/config";
-    put(config, configSpace(64, 0));  // what the kernel shows without root
+    testsupport::writeFile(config, configSpace(64, 0));  // what the kernel shows without root
     SysfsPciConfig pci(root.path().string());
     pci.write(0xCF8, 4, 0x80020000 | 3 << 11 | 1 << 8 | 0x3C);
     EXPECT_EQ(pci.read(0xCFC, 4), 0x3C3C3C3Cu);
@@ -161,7 +156,7 @@ TEST(SysfsPciConfig, WritesToAFileThatOpenedReadOnlyGoNowhere) {
     if (::geteuid() == 0) GTEST_SKIP() << "root opens a read-only file for writing anyway";
     testsupport::TempDir root;
     const fs::path config = root.path() / "0000:00:00.0/config";
-    put(config, configSpace(64, 0));
+    testsupport::writeFile(config, configSpace(64, 0));
     fs::permissions(config, fs::perms::owner_read);
     SysfsPciConfig pci(root.path().string());
     pci.write(0xCF8, 4, 0x80000000);
@@ -171,7 +166,7 @@ TEST(SysfsPciConfig, WritesToAFileThatOpenedReadOnlyGoNowhere) {
 
 TEST_F(NativeDriverTest, DevPortAloneServesPortsByteByByteAndLeavesKernelRangesAlone) {
     addDevPort();
-    put(root.path() / "proc/ioports",
+    testsupport::writeFile(root.path() / "proc/ioports",
         "0000-0cf7 : PCI Bus 0000:00\n"
         "  0290-029f : pnp 00:07\n"
         "    0295-0296 : nct6775\n"
@@ -202,13 +197,13 @@ TEST_F(NativeDriverTest, DevPortAloneServesPortsByteByByteAndLeavesKernelRangesA
 TEST_F(NativeDriverTest, MemoryAndMsrsComeFromTheirDeviceFiles) {
     std::string memory(0x3000, '\0');
     memory.replace(0x1234, 4, "_SM_");
-    put(dev("mem"), memory);
+    testsupport::writeFile(dev("mem"), memory);
     // The caller may run on any processor.
     const long cpus = ::sysconf(_SC_NPROCESSORS_CONF);
     for (long cpu = 0; cpu < cpus; ++cpu) {
         std::string msrs(0x100, '\0');
         msrs.replace(0x1B, 8, std::string("\x00\x09\xE0\xFE\x00\x00\x00\x00", 8));
-        put(dev("cpu/" + std::to_string(cpu) + "/msr"), msrs);
+        testsupport::writeFile(dev("cpu/" + std::to_string(cpu) + "/msr"), msrs);
     }
     auto driver = open();
     ASSERT_NE(driver, nullptr);
@@ -247,7 +242,7 @@ TEST_F(NativeDriverTest, AfterAnUnhideWithoutRescanAFunctionSysfsLacksIsReachedO
     addPciFunction("0000:00:1f.0", configSpace(256, 0x10));
     std::string ports(0x10000, '\0');
     ports.replace(0xCFC, 4, "\x86\x80\xD3\x24");  // what the unhidden function answers
-    put(dev("port"), ports);
+    testsupport::writeFile(dev("port"), ports);
     auto sightings = std::make_shared<PciSightings>();
     options.pciSightings = sightings;
     NativePciReveal reveal(options.roots, options.requestPortRights, writePciRescan, sightings);
@@ -266,7 +261,7 @@ TEST_F(NativeDriverTest, AfterAnUnhideWithoutRescanAFunctionSysfsLacksIsReachedO
 }
 
 TEST_F(NativeDriverTest, ARescanMakesEveryViewLookAgainForWhatItFoundMissing) {
-    put(sys("bus/pci/rescan"), "");
+    testsupport::writeFile(sys("bus/pci/rescan"), "");
     auto sightings = std::make_shared<PciSightings>();
     options.pciSightings = sightings;
     std::vector<std::string> written;
@@ -319,7 +314,7 @@ TEST(NativeKernelClaims, PortsFromIoPortsAndPciFunctionsByTheirBoundDriver) {
     EXPECT_EQ(claims.portOwner(0x290, 0x29F), std::nullopt);
     EXPECT_EQ(lines.size(), 1u);  // the missing file
 
-    put(root.path() / "proc/ioports", "0290-029f : pnp 00:07\n  0295-0296 : it87\n");
+    testsupport::writeFile(root.path() / "proc/ioports", "0290-029f : pnp 00:07\n  0295-0296 : it87\n");
     EXPECT_EQ(claims.portOwner(0x290, 0x294), std::nullopt);
     EXPECT_EQ(claims.portOwner(0x290, 0x295), "it87");
     EXPECT_EQ(claims.portOwner(0x296, 0x296), "it87");

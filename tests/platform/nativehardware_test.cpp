@@ -26,30 +26,25 @@ std::string multi(std::initializer_list<std::string> texts) {
     return bytes + '\0';
 }
 
-void put(const fs::path& file, const std::string& content) {
-    fs::create_directories(file.parent_path());
-    testsupport::writeFile(file.string(), content);
-}
-
 }  // namespace
 
 TEST(NativeSystem, SysfsDevicesBecomeDeviceRecords) {
     TempDir root;
     const fs::path pci = root.path() / "bus/pci/devices/0000:00:1f.3";
-    put(pci / "vendor", "0x8086\n");
-    put(pci / "device", "0x2930\n");
-    put(pci / "subsystem_vendor", "0x1043\n");
-    put(pci / "subsystem_device", "0x82d4\n");
-    put(pci / "revision", "0x02\n");
-    put(pci / "class", "0x0c0500\n");
+    testsupport::writeFile(pci / "vendor", "0x8086\n");
+    testsupport::writeFile(pci / "device", "0x2930\n");
+    testsupport::writeFile(pci / "subsystem_vendor", "0x1043\n");
+    testsupport::writeFile(pci / "subsystem_device", "0x82d4\n");
+    testsupport::writeFile(pci / "revision", "0x02\n");
+    testsupport::writeFile(pci / "class", "0x0c0500\n");
     fs::create_directories(root.path() / "bus/pci/drivers/i801_smbus");
     fs::create_symlink(root.path() / "bus/pci/drivers/i801_smbus", pci / "driver");
     const fs::path acpi = root.path() / "bus/acpi/devices";
-    put(acpi / "PNP0C0A:00/hid", "PNP0C0A\n");
-    put(acpi / "PNP0C0A:00/path", "\\_SB_.BAT0\n");
-    put(acpi / "PNP0C0A:00/status", "0\n");
-    put(acpi / "LNXTHERM:00/hid", "LNXTHERM\n");
-    put(acpi / "LNXSYSTM:00/hid", "LNXSYSTM\n");
+    testsupport::writeFile(acpi / "PNP0C0A:00/hid", "PNP0C0A\n");
+    testsupport::writeFile(acpi / "PNP0C0A:00/path", "\\_SB_.BAT0\n");
+    testsupport::writeFile(acpi / "PNP0C0A:00/status", "0\n");
+    testsupport::writeFile(acpi / "LNXTHERM:00/hid", "LNXTHERM\n");
+    testsupport::writeFile(acpi / "LNXSYSTM:00/hid", "LNXSYSTM\n");
 
     const auto all = listSysfsDevices(root.path().string(), {});
     ASSERT_EQ(all.size(), 4u);
@@ -75,8 +70,8 @@ TEST(NativeSystem, SysfsDevicesBecomeDeviceRecords) {
 
 TEST(NativeSystem, BiosFactsGoWhereTheSystemRegistryKeepsThem) {
     TempDir dmi;
-    put(dmi.path() / "bios_version", "1.07\n");
-    put(dmi.path() / "bios_date", "05/07/2010\n");
+    testsupport::writeFile(dmi.path() / "bios_version", "1.07\n");
+    testsupport::writeFile(dmi.path() / "bios_date", "05/07/2010\n");
     platform::MemorySystemRegistry registry;
     addBiosFacts(registry, dmi.path().string());
     EXPECT_EQ(*registry.readBinary("\\HARDWARE\\DESCRIPTION\\System", "SystemBiosVersion"),
@@ -118,9 +113,9 @@ TEST(NativeSystem, PciClassCodesGiveTheSetupClassAndADescription) {
     for (const auto& c : cases) {
         TempDir root;
         const fs::path pci = root.path() / "bus/pci/devices/0000:00:02.0";
-        put(pci / "vendor", "0x8086\n");
-        put(pci / "device", "0x0102\n");
-        put(pci / "class", std::string(c.classCode) + "\n");
+        testsupport::writeFile(pci / "vendor", "0x8086\n");
+        testsupport::writeFile(pci / "device", "0x0102\n");
+        testsupport::writeFile(pci / "class", std::string(c.classCode) + "\n");
         const auto list = listSysfsDevices(root.path().string(), {"PCI", false, false});
         ASSERT_EQ(list.size(), 1u);
         EXPECT_EQ(text(list[0], devprop::Class), std::string(c.setupClass) + '\0') << c.classCode;

@@ -1,6 +1,7 @@
 #include "support/testmachine.h"
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <unistd.h>
@@ -30,6 +31,8 @@ std::string readFile(const std::string& path) {
 }
 
 void writeFile(const std::string& path, const std::string& content) {
+    const auto folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty()) std::filesystem::create_directories(folder);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << content;
 }

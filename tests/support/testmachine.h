@@ -38,6 +38,7 @@ private:
 };
 
 std::string readFile(const std::string& path);
+// Makes the folders on the way.
 void writeFile(const std::string& path, const std::string& content);
 // The lines of a debug trace file without their time stamps.
 std::vector<std::string> traceLines(const std::string& path);

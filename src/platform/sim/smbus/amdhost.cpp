@@ -13,15 +13,14 @@ namespace Gen {
 constexpr std::uint8_t Start = 0x08, Abort = 0x20;
 }
 // GEN protocol codes of protocols 0-4.
-constexpr std::uint8_t Protocols[5] = {0, 1, 2, 3, 5};
-constexpr std::size_t BlockSize = 32;
+constexpr std::uint8_t AmdProtocols[5] = {0, 1, 2, 3, 5};
 
 }  // namespace
 
 AmdHost::AmdHost(std::uint16_t base, std::uint16_t offset, std::shared_ptr<SMBusSegment> segment,
                  SMBusHostTiming timing)
     : SMBusHostModel(base, static_cast<std::uint16_t>(offset + 0x10), std::move(segment), timing),
-      offset_(offset), block_(BlockSize) {}
+      offset_(offset), block_(SMBusBlockSize) {}
 
 std::uint8_t AmdHost::readByte(std::uint16_t port) {
     const int reg = offset(port) - offset_;
@@ -35,7 +34,7 @@ std::uint8_t AmdHost::readByte(std::uint16_t port) {
         case 6: return d0_;
         case 7: return d1_;
         case 8: return hcmd_;
-        case 9: return block_[index_++ % BlockSize];
+        case 9: return block_[index_++ % SMBusBlockSize];
         default: return 0;
     }
 }
@@ -56,18 +55,18 @@ void AmdHost::writeByte(std::uint16_t port, std::uint8_t value) {
         case 6: d0_ = value; break;
         case 7: d1_ = value; break;
         case 8: hcmd_ = value; break;
-        case 9: block_[index_++ % BlockSize] = value; break;
+        case 9: block_[index_++ % SMBusBlockSize] = value; break;
         default: break;
     }
 }
 
 void AmdHost::start() {
-    const auto* code = std::find(std::begin(Protocols), std::end(Protocols), gen_ & 0x07);
-    if (code == std::end(Protocols)) {
+    const auto* code = std::find(std::begin(AmdProtocols), std::end(AmdProtocols), gen_ & 0x07);
+    if (code == std::end(AmdProtocols)) {
         gsts_ |= Gsts::ProtocolError;
         return;
     }
-    pending_ = {static_cast<std::uint8_t>(haddr_ >> 1), protocolOf(static_cast<int>(code - std::begin(Protocols))),
+    pending_ = {static_cast<std::uint8_t>(haddr_ >> 1), protocolOf(static_cast<int>(code - std::begin(AmdProtocols))),
                 (haddr_ & 1) != 0, hcmd_, d0_, d1_, {}};
     if (pending_.protocol == SMBusProtocol::Block && !pending_.read)
         pending_.block = firstBytes(block_, d0_);

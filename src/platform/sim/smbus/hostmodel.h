@@ -6,6 +6,7 @@
 // own class in this folder.
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <iterator>
@@ -17,6 +18,9 @@
 #include "platform/sim/smbussegment.h"
 
 namespace platform::sim {
+
+// The longest block an SMBus block transfer carries.
+inline constexpr std::size_t SMBusBlockSize = 32;
 
 struct SMBusHostTiming {
     static constexpr int Never = -1;

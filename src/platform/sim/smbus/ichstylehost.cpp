@@ -5,11 +5,11 @@
 namespace platform::sim {
 namespace {
 
-namespace Sts {
+namespace IchSts {
 constexpr std::uint8_t Busy = 0x01, Interrupt = 0x02, DeviceError = 0x04, BusError = 0x08, Failed = 0x10;
 constexpr std::uint8_t InUse = 0x40, ByteDone = 0x80, Errors = 0x1C;
-}  // namespace Sts
-namespace Cnt {
+}  // namespace IchSts
+namespace IchCnt {
 constexpr std::uint8_t LastByte = 0x20, Start = 0x40;
 }
 constexpr std::size_t BufferSize = 32;
@@ -71,10 +71,10 @@ void IchStyleHost::writeByte(std::uint16_t port, std::uint8_t value) {
 // The read that finds the semaphore free takes it.
 std::uint8_t IchStyleHost::readStatus() {
     const bool busy = pollBusy();  // may end the transfer and set its bits
-    std::uint8_t value = static_cast<std::uint8_t>(sts_ | (busy ? Sts::Busy : 0));
+    std::uint8_t value = static_cast<std::uint8_t>(sts_ | (busy ? IchSts::Busy : 0));
     if (family_.semaphore) {
         if (inUse_ || heldElsewhere_)
-            value |= Sts::InUse;
+            value |= IchSts::InUse;
         else
             inUse_ = true;
     }
@@ -82,24 +82,24 @@ std::uint8_t IchStyleHost::readStatus() {
 }
 
 void IchStyleHost::writeStatus(std::uint8_t value) {
-    if (family_.semaphore && (value & Sts::InUse)) inUse_ = false;
-    if (family_.killBit == 0 && (value & Sts::Busy)) reset(1);
-    const bool acknowledged = byteMode_ && (value & Sts::ByteDone) && (sts_ & Sts::ByteDone);
-    sts_ = static_cast<std::uint8_t>(sts_ & ~(value & clearable(Sts::Errors, Sts::Interrupt | Sts::ByteDone)));
+    if (family_.semaphore && (value & IchSts::InUse)) inUse_ = false;
+    if (family_.killBit == 0 && (value & IchSts::Busy)) reset(1);
+    const bool acknowledged = byteMode_ && (value & IchSts::ByteDone) && (sts_ & IchSts::ByteDone);
+    sts_ = static_cast<std::uint8_t>(sts_ & ~(value & clearable(IchSts::Errors, IchSts::Interrupt | IchSts::ByteDone)));
     if (acknowledged) acknowledgeByte();
 }
 
 void IchStyleHost::writeControl(std::uint8_t value) {
-    cnt_ = static_cast<std::uint8_t>(value & ~Cnt::Start);
+    cnt_ = static_cast<std::uint8_t>(value & ~IchCnt::Start);
     if (family_.killBit && (value & family_.killBit)) reset(1);
-    if (value & Cnt::Start) start();
+    if (value & IchCnt::Start) start();
 }
 
 void IchStyleHost::start() {
     const auto* bits = std::find(std::begin(family_.protocolBits), std::end(family_.protocolBits),
                                  cnt_ & family_.protocolMask);
     if (bits == std::end(family_.protocolBits)) {
-        sts_ |= Sts::Failed | Sts::Interrupt;
+        sts_ |= IchSts::Failed | IchSts::Interrupt;
         return;
     }
     const int protocol = static_cast<int>(bits - std::begin(family_.protocolBits));
@@ -118,14 +118,14 @@ void IchStyleHost::start() {
             bytes_ = segment().block();
             if (bytes_.size() > BufferSize) bytes_.resize(BufferSize);
             d0_ = static_cast<std::uint8_t>(bytes_.size());
-            sts_ |= Sts::ByteDone;
+            sts_ |= IchSts::ByteDone;
             if (bytes_.empty()) return finish(SMBusSegment::Status::Done);
             blk_ = bytes_[0];
             next_ = 1;
         } else {
             count_ = count;
             bytes_ = {blk_};
-            sts_ |= Sts::ByteDone;
+            sts_ |= IchSts::ByteDone;
         }
         return hold();
     }
@@ -137,15 +137,15 @@ void IchStyleHost::start() {
 void IchStyleHost::acknowledgeByte() {
     if (pending_.read) {
         if (next_ < bytes_.size() && !lastByteSeen_) {
-            lastByteSeen_ = (cnt_ & Cnt::LastByte) != 0;  // the byte now fetched is the last
+            lastByteSeen_ = (cnt_ & IchCnt::LastByte) != 0;  // the byte now fetched is the last
             blk_ = bytes_[next_++];
-            sts_ |= Sts::ByteDone;
+            sts_ |= IchSts::ByteDone;
         } else {
             finish(SMBusSegment::Status::Done);
         }
     } else if (bytes_.size() < count_) {
         bytes_.push_back(blk_);
-        sts_ |= Sts::ByteDone;
+        sts_ |= IchSts::ByteDone;
     } else {
         pending_.block = bytes_;
         segment().start(pending_);
@@ -158,7 +158,7 @@ void IchStyleHost::finished(SMBusSegment::Status outcome) {
     byteMode_ = false;
     switch (outcome) {
         case SMBusSegment::Status::Done:
-            sts_ |= Sts::Interrupt;
+            sts_ |= IchSts::Interrupt;
             if (!pending_.read || byByte) break;
             d0_ = segment().data0();
             d1_ = segment().data1();
@@ -167,21 +167,21 @@ void IchStyleHost::finished(SMBusSegment::Status outcome) {
             }
             break;
         case SMBusSegment::Status::NoAck:
-            sts_ |= Sts::DeviceError | Sts::Interrupt;
+            sts_ |= IchSts::DeviceError | IchSts::Interrupt;
             d0_ = d1_ = floating();
             break;
         case SMBusSegment::Status::Collision:
-            sts_ |= Sts::BusError | Sts::Interrupt;
+            sts_ |= IchSts::BusError | IchSts::Interrupt;
             break;
         default:
-            sts_ |= Sts::Failed | Sts::Interrupt;
+            sts_ |= IchSts::Failed | IchSts::Interrupt;
             break;
     }
 }
 
 void IchStyleHost::aborted() {
     byteMode_ = false;
-    sts_ |= Sts::Failed | Sts::Interrupt;
+    sts_ |= IchSts::Failed | IchSts::Interrupt;
 }
 
 }  // namespace platform::sim

@@ -5,16 +5,15 @@
 namespace platform::sim {
 namespace {
 
-namespace Sts {
+namespace SiSSts {
 constexpr std::uint8_t DeviceError = 0x02, Collision = 0x04, WindowDone = 0x10;
 constexpr std::uint8_t Errors = 0x06;
-}  // namespace Sts
+}  // namespace SiSSts
 namespace Hcnt {
 constexpr std::uint8_t Start = 0x10, Kill = 0x20;
 }
 // HCNT codes of protocols 0-4.
-constexpr std::uint8_t Protocols[5] = {0, 1, 2, 3, 5};
-constexpr std::size_t BlockSize = 32;
+constexpr std::uint8_t SiSProtocols[5] = {0, 1, 2, 3, 5};
 
 }  // namespace
 
@@ -48,8 +47,8 @@ void SiSHost::writeByte(std::uint16_t port, std::uint8_t value) {
     }
     switch (reg) {
         case 0: {
-            const bool acknowledged = windowed_ && (value & Sts::WindowDone) && (sts_ & Sts::WindowDone);
-            sts_ = static_cast<std::uint8_t>(sts_ & ~(value & clearable(Sts::Errors, Sts::WindowDone)));
+            const bool acknowledged = windowed_ && (value & SiSSts::WindowDone) && (sts_ & SiSSts::WindowDone);
+            sts_ = static_cast<std::uint8_t>(sts_ & ~(value & clearable(SiSSts::Errors, SiSSts::WindowDone)));
             if (acknowledged) acknowledgeWindow();
             break;
         }
@@ -66,12 +65,12 @@ void SiSHost::writeByte(std::uint16_t port, std::uint8_t value) {
 }
 
 void SiSHost::start() {
-    const auto* code = std::find(std::begin(Protocols), std::end(Protocols), hcnt_ & 0x07);
-    if (code == std::end(Protocols)) {
-        sts_ |= Sts::DeviceError;
+    const auto* code = std::find(std::begin(SiSProtocols), std::end(SiSProtocols), hcnt_ & 0x07);
+    if (code == std::end(SiSProtocols)) {
+        sts_ |= SiSSts::DeviceError;
         return;
     }
-    pending_ = {static_cast<std::uint8_t>(addr_ >> 1), protocolOf(static_cast<int>(code - std::begin(Protocols))),
+    pending_ = {static_cast<std::uint8_t>(addr_ >> 1), protocolOf(static_cast<int>(code - std::begin(SiSProtocols))),
                 (addr_ & 1) != 0, cmd_, data_[0], data_[1], {}};
     if (pending_.protocol != SMBusProtocol::Block || !family_.windows) return begin(pending_);
     windowed_ = true;
@@ -83,12 +82,12 @@ void SiSHost::start() {
             return begin(segment().status());
         }
         block_ = segment().block();
-        if (block_.size() > BlockSize) block_.resize(BlockSize);
+        if (block_.size() > SMBusBlockSize) block_.resize(SMBusBlockSize);
         length_ = block_.size();
-        count_ = static_cast<std::uint8_t>(length_ % BlockSize);  // 32 reads as 0
+        count_ = static_cast<std::uint8_t>(length_ % SMBusBlockSize);  // 32 reads as 0
         showWindow();
     } else {
-        length_ = count_ == 0 ? BlockSize : std::min<std::size_t>(count_, BlockSize);
+        length_ = count_ == 0 ? SMBusBlockSize : std::min<std::size_t>(count_, SMBusBlockSize);
         block_.clear();
         acknowledgeWindow();
         return;
@@ -100,7 +99,7 @@ void SiSHost::start() {
 void SiSHost::showWindow() {
     for (std::size_t i = 0; i < Window; ++i) data_[i] = position_ + i < length_ ? block_[position_ + i] : 0;
     position_ += Window;
-    sts_ |= Sts::WindowDone;
+    sts_ |= SiSSts::WindowDone;
 }
 
 // The program took a window (read) or loaded one (write, and at the start).
@@ -112,7 +111,7 @@ void SiSHost::acknowledgeWindow() {
     }
     for (std::size_t i = 0; i < Window && block_.size() < length_; ++i) block_.push_back(data_[i]);
     if (block_.size() < length_) {
-        sts_ |= Sts::WindowDone;
+        sts_ |= SiSSts::WindowDone;
         return hold();
     }
     windowed_ = false;
@@ -129,17 +128,17 @@ void SiSHost::finished(SMBusSegment::Status outcome) {
             }
             break;
         case SMBusSegment::Status::NoAck:
-            sts_ |= Sts::DeviceError;
+            sts_ |= SiSSts::DeviceError;
             data_[0] = data_[1] = floating();
             break;
-        case SMBusSegment::Status::Collision: sts_ |= Sts::Collision; break;
-        default: sts_ |= Sts::DeviceError; break;
+        case SMBusSegment::Status::Collision: sts_ |= SiSSts::Collision; break;
+        default: sts_ |= SiSSts::DeviceError; break;
     }
 }
 
 void SiSHost::aborted() {
     windowed_ = false;
-    sts_ |= Sts::DeviceError;
+    sts_ |= SiSSts::DeviceError;
 }
 
 }  // namespace platform::sim
