@@ -750,11 +750,11 @@ bool TWinbondSensor::WritePropValue(int id, int value) {
 
 std::string TWinbondSensor::GetPropName(int index) {
     const std::string name = TSensor::GetPropName(index);
-    if (index < 0 || index >= GetPropCount() || !IsCode(FChipCode, {30, 32, 50})) return name;
-    static const char* const clocks[] = {"Sys Fan PWM Base Freq.", "CPU0 Fan PWM Base Freq.",
-                                         "Aux0 Fan PWM Base Freq.", "CPU1 Fan PWM Base Freq."};
+    if (index < 0 || index >= GetPropCount() || !FRow) return name;
     const int id = FProps[static_cast<std::size_t>(index)];
-    return id >= 4 && id <= 7 ? clocks[id - 4] : name;
+    for (const auto& [named, text] : FRow->propNames)
+        if (named == id) return text;
+    return name;
 }
 
 TPropStringArray TWinbondSensor::GetPropOptionsInternal(int id) {

@@ -161,7 +161,8 @@ const TVoltTable VoltsW83793G{{BankSwitch::Field, NoBank, -1, false, GroupEntry:
 // each input enabled by its bit of 02h or 03h, or by mode bits 10b in 04h or 05h.
 V W83795Input(int reg, double factor, int gateReg, int gateMask, int gateValue) {
     V v{static_cast<std::uint8_t>(reg), NoBank, factor};
-    v.gate = {static_cast<std::uint8_t>(gateReg), static_cast<std::uint8_t>(gateMask), static_cast<std::uint8_t>(gateValue)};
+    v.gate = {static_cast<std::uint8_t>(gateReg), static_cast<std::uint8_t>(gateMask),
+              static_cast<std::uint8_t>(gateValue)};
     v.low = 0x3C;
     return v;
 }
@@ -171,7 +172,8 @@ const TVoltTable VoltsW83795G = [] {
     for (int i = 0; i < 4; ++i) t.inputs.push_back(W83795Input(0x18 + i, 0.002, 0x03, 1 << i, 1 << i));
     for (int i = 0; i < 3; ++i) t.inputs.push_back(W83795Input(0x1C + i, 0.006, 0x03, 0x10 << i, 0x10 << i));
     const int modeRegs[] = {0x04, 0x04, 0x05, 0x05, 0x05, 0x05}, modeShifts[] = {0, 2, 0, 2, 4, 6};
-    for (int i = 0; i < 6; ++i) t.inputs.push_back(W83795Input(0x1F + i, 0.002, modeRegs[i], 3 << modeShifts[i], 2 << modeShifts[i]));
+    for (int i = 0; i < 6; ++i)
+        t.inputs.push_back(W83795Input(0x1F + i, 0.002, modeRegs[i], 3 << modeShifts[i], 2 << modeShifts[i]));
     return t;
 }();
 const TVoltTable VoltsW83667HGB{
@@ -257,6 +259,9 @@ const TPwmOutputs PwmNCT6106D{PE::Bank0, PE::None, {0x4A, 0x4B, 0x4C}, PS::Full,
 using TPropRows = std::vector<TPropRow>;
 
 std::uint8_t PropByte(int v) { return static_cast<std::uint8_t>(v); }
+TPropPart PropPart(int bank, int reg, int mask, int shift, int valueShift) {
+    return {bank, PropByte(reg), PropByte(mask), PropByte(shift), PropByte(valueShift)};
+}
 TPropRow PropFieldRow(int id, int bank, int reg, int mask, int shift, int setMask = 0) {
     return {id, {TPropPart{bank, PropByte(reg), PropByte(mask), PropByte(shift), 0, PropByte(setMask)}}};
 }
@@ -279,12 +284,10 @@ const std::vector<int> PropOutputKindIds = {116, 117, 118, 119};
 
 // Sensor type n: 59h bit 4 + n, with the bit above it in 5Dh bit 1 + n.
 const TPropRows ClassicDiodes = PropRowsFor(PropDiodeIds, 3, [](int id, int k) {
-    return TPropRow{id, {TPropPart{NoBank, 0x59, PropByte(0x10 << k), PropByte(4 + k), 0}, TPropPart{NoBank, 0x5D, PropByte(0x02 << k), PropByte(1 + k), 1}},
-                    false, true};
+    return TPropRow{id, {PropPart(NoBank, 0x59, 0x10 << k, 4 + k, 0), PropPart(NoBank, 0x5D, 0x02 << k, 1 + k, 1)}, false, true};
 });
 const TPropRows W83783SDiodes = PropRowsFor(PropDiodeIds, 2, [](int id, int k) {
-    return TPropRow{id, {TPropPart{NoBank, 0x59, PropByte(0x20 >> k), PropByte(5 - k), 0}, TPropPart{NoBank, 0x5D, PropByte(0x04 >> k), PropByte(2 - k), 1}},
-                    false, true};
+    return TPropRow{id, {PropPart(NoBank, 0x59, 0x20 >> k, 5 - k, 0), PropPart(NoBank, 0x5D, 0x04 >> k, 2 - k, 1)}, false, true};
 });
 const TPropRows W83L785RDiodes = PropRowsFor(PropDiodeIds, 2, [](int id, int k) {
     TPropRow row = PropFieldRow(id, NoBank, 0x52, 0x03 << (2 * k), 2 * k);
@@ -301,7 +304,9 @@ const TPropRows W83782DClocks = PropRowsFor(PropClockIds, 4, [](int id, int k) {
 const TPropRows W83627HFClocks = PropRowsFor(PropClockIds, 2, [](int id, int k) {
     return PropFieldRow(id, NoBank, 0x5C, k == 0 ? 0x07 : 0x70, k == 0 ? 0 : 4);
 });
-const TPropRows W83697HFClocks = PropRowsFor(PropClockIds, 2, [](int id, int k) { return PropFieldRow(id, NoBank, k == 0 ? 0x00 : 0x02, 0xFF, 0); });
+const TPropRows W83697HFClocks = PropRowsFor(PropClockIds, 2, [](int id, int k) {
+    return PropFieldRow(id, NoBank, k == 0 ? 0x00 : 0x02, 0xFF, 0);
+});
 // A divider of 0 or 128 stops the output.
 const TPropRows EHFClocks = PropRowsFor(PropClockIds, 4, [](int id, int k) {
     const int regs[] = {0x00, 0x02, 0x10, 0x60};
@@ -314,8 +319,10 @@ const TPropRows EHFOutputKinds = PropRowsFor(PropOutputKindIds, 4, [](int id, in
     const int regs[] = {0x04, 0x04, 0x12, 0x62}, bits[] = {0, 1, 0, 6};
     return PropBitFieldRow(id, 0, regs[k], bits[k]);
 });
-const TPropRows NCT6106OutputKinds = PropRowsNeedingIsaBase(PropRowsFor(PropOutputKindIds, 3, [](int id, int k) { return PropBitFieldRow(id, 0, 0xF3, k); }));
-const TPropRows NCT6779OutputKinds = PropRowsNeedingIsaBase(PropRowsFor(PropOutputKindIds, 1, [](int id, int) { return PropBitFieldRow(id, 0, 0x04, 0); }));
+const TPropRows NCT6106OutputKinds = PropRowsNeedingIsaBase(
+    PropRowsFor(PropOutputKindIds, 3, [](int id, int k) { return PropBitFieldRow(id, 0, 0xF3, k); }));
+const TPropRows NCT6779OutputKinds = PropRowsNeedingIsaBase(
+    PropRowsFor(PropOutputKindIds, 1, [](int id, int) { return PropBitFieldRow(id, 0, 0x04, 0); }));
 
 const TPropRows W83697HFSwitches = PropRowsFor(std::vector<int>{96, 97, 98}, 3, [](int id, int k) {
     const int regs[] = {0x04, 0x04, 0x12}, bits[] = {0, 1, 0};
@@ -325,12 +332,17 @@ const TPropRows W83697HFSwitches = PropRowsFor(std::vector<int>{96, 97, 98}, 3, 
 // Every mode is the set of its sources: bit `mode` of 01h-06h in bank 2.
 const TPropRows W83793GModes = PropRowsFor(PropModeIds, 8, [](int id, int k) {
     TPropRow row{id, {}};
-    for (int j = 0; j < 6; ++j) row.parts.push_back(TPropPart{2, PropByte(0x01 + j), PropByte(1 << k), PropByte(k), PropByte(j)});
+    for (int j = 0; j < 6; ++j) row.parts.push_back(PropPart(2, 0x01 + j, 1 << k, k, j));
     return row;
 });
-const TPropRows W83L784RModes = PropRowsFor(PropModeIds, 2, [](int id, int k) { return PropFieldRow(id, NoBank, 0x84, 0x0C << (2 * k), 2 + 2 * k); });
+const TPropRows W83L784RModes = PropRowsFor(PropModeIds, 2, [](int id, int k) {
+    return PropFieldRow(id, NoBank, 0x84, 0x0C << (2 * k), 2 + 2 * k);
+});
 const int ClassicModeRegs[] = {0x04, 0x04, 0x12, 0x62}, ClassicModeMasks[] = {0x0C, 0x30, 0x06, 0x30},
           ClassicModeShifts[] = {2, 4, 1, 4};
+TPropPart ClassicModePart(int k, int valueShift) {
+    return PropPart(0, ClassicModeRegs[k], ClassicModeMasks[k], ClassicModeShifts[k], valueShift);
+}
 TPropRows ClassicModes(std::size_t count) {
     return PropRowsFor(PropModeIds, count, [](int id, int k) {
         return PropFieldRow(id, NoBank, ClassicModeRegs[k], ClassicModeMasks[k], ClassicModeShifts[k]);
@@ -342,8 +354,8 @@ const TPropRows W83791DModes = PropRowsFor(PropModeIds, 3, [](int id, int k) {
 });
 // The mode's third bit: 5Eh bits 4-5 in bank 1 for the first two, 75h bits 4-5 for the others.
 const TPropRows W83627DHGPModes = PropRowsFor(PropModeIds, 4, [](int id, int k) {
-    const TPropPart high = k < 2 ? TPropPart{1, 0x5E, PropByte(0x10 << k), PropByte(4 + k), 0} : TPropPart{0, 0x75, PropByte(0x10 << (k - 2)), PropByte(2 + k), 0};
-    return TPropRow{id, {TPropPart{0, PropByte(ClassicModeRegs[k]), PropByte(ClassicModeMasks[k]), PropByte(ClassicModeShifts[k]), 1}, high}};
+    const TPropPart high = k < 2 ? PropPart(1, 0x5E, 0x10 << k, 4 + k, 0) : PropPart(0, 0x75, 0x10 << (k - 2), 2 + k, 0);
+    return TPropRow{id, {ClassicModePart(k, 1), high}};
 });
 const TPropRows W83667HGModes = {
     {13, {TPropPart{0, 0x04, 0x0C, 2, 2}, TPropPart{0, 0x62, 0x10, 4, 1}, TPropPart{0, 0x7C, 0x10, 4, 0}}},
@@ -352,12 +364,14 @@ const TPropRows W83667HGModes = {
 };
 // The low bit of each mode in 50h bit 0 of banks 9-11.
 const TPropRows W83667HGBModes = PropRowsFor(PropModeIds, 3, [](int id, int k) {
-    return TPropRow{id, {TPropPart{0, PropByte(ClassicModeRegs[k]), PropByte(ClassicModeMasks[k]), PropByte(ClassicModeShifts[k]), 1},
-                         TPropPart{9 + k, 0x50, 0x01, 0, 0}}};
+    return TPropRow{id, {ClassicModePart(k, 1), PropPart(9 + k, 0x50, 0x01, 0, 0)}};
 });
-const TPropRows NCT6776FModes = PropRowsFor(PropModeIds, 3, [](int id, int k) { return PropFieldRow(id, 1 + k, 0x02, 0xF0, 4); });
+const TPropRows NCT6776FModes =
+    PropRowsFor(PropModeIds, 3, [](int id, int k) { return PropFieldRow(id, 1 + k, 0x02, 0xF0, 4); });
 // The setter writes the field's whole nibble, bit 7 cleared.
-const TPropRows NCT6106DModes = PropRowsNeedingIsaBase(PropRowsFor(PropModeIds, 3, [](int id, int k) { return PropFieldRow(id, 1, 0x13 + 0x10 * k, 0x70, 4, 0xF0); }));
+const TPropRows NCT6106DModes = PropRowsNeedingIsaBase(PropRowsFor(PropModeIds, 3, [](int id, int k) {
+    return PropFieldRow(id, 1, 0x13 + 0x10 * k, 0x70, 4, 0xF0);
+}));
 const TPropRows NCT6779DModes = PropRowsNeedingIsaBase(PropRowsFor(PropModeIds, 6, [](int id, int k) {
     const int banks[] = {1, 2, 3, 8, 9, 10};
     return PropFieldRow(id, banks[k], 0x02, 0x70, 4, 0xF0);
@@ -433,6 +447,9 @@ const TPropOptions W83667HGBModeOptions{PropModeIds, {"Manual", "SmartFan IV", "
 const TPropOptions NCT6779ModeOptions{
     PropModeIds, OptionsRepeated({"Manual", "Thermal Cruise", "Speed Cruise", "DO NOT USE!", "Smart Fan IV"}, 16, "DO NOT USE!")};
 
+const std::vector<std::pair<int, std::string>> EHFClockNames = {
+    {4, "Sys Fan PWM Base Freq."}, {5, "CPU0 Fan PWM Base Freq."}, {6, "Aux0 Fan PWM Base Freq."}, {7, "CPU1 Fan PWM Base Freq."}};
+
 const S EHFTemps = {"System", "CPU", "AUX"};
 const S NCT6776Temps = {"System", "CPU", "AUX", "SMIOVT4", "SMIOVT5", "SMIOVT6"};
 const S NCT6776Volts = {"3Vsb", "Vbat", "Vcore", "+12V", "AVcc", "3Vcc", "VIN1", "VIN2", "VIN3"};
@@ -450,44 +467,65 @@ std::vector<TWinbondChip> BuildChips() {
     nct6791Volts[5] = "VcoreRef";
     std::vector<TWinbondChip> chips = {
         {25, "Winbond W83781D", 3, Unnamed(3), Unnamed(3), {}, {"VCORE", "VINR0", "+3.3V", "+5V", "+12V", "-12V", "-5V"},
-         {8, 9, 10}, FactorRow::Default, &TempsClassic, &FansDivided, &VoltsClassic, nullptr, ClassicLow, {}, {}, TOptionRows{FourDivisors}},
+         {8, 9, 10}, FactorRow::Default, &TempsClassic, &FansDivided, &VoltsClassic, nullptr, ClassicLow, {}, {},
+         TOptionRows{FourDivisors}},
         {26, "Winbond W83782D", 3, Unnamed(3), Unnamed(3), Unnamed(4),
          {"VCOREA", "VINR0", "+3.3V", "+5V", "+12V", "-12V", "-5V", "+5VSB", "VBAT"}, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
-         FactorRow::Default, &TempsClassic, &FansDivided, &VoltsClassic, &PwmW83782D, ClassicHigh, Join(ClassicDiodes, W83782DClocks), {}, TOptionRows{TransistorDiodes, ClockSteps, EightDivisors}},
+         FactorRow::Default, &TempsClassic, &FansDivided, &VoltsClassic, &PwmW83782D, ClassicHigh,
+         Join(ClassicDiodes, W83782DClocks), {}, TOptionRows{TransistorDiodes, ClockSteps, EightDivisors}},
         {27, "Winbond W83L784R", 3, Unnamed(1), Unnamed(2), Unnamed(2), {"VCORE", "VBAT", "+3.3V", "+5V"}, {8, 9, 13, 14},
          FactorRow::Default, &TempsW83L784R, &FansDivided, &VoltsW83L784R, &PwmW83L784R,
-         {{{0x49, 0x07, 0}, {0x49, 0x70, 4}}, 7}, W83L784RModes, TReportedAddress{0x4A}, TOptionRows{EightDivisors, ClassicModeOptions("<reserved>")}},
+         {{{0x49, 0x07, 0}, {0x49, 0x70, 4}}, 7},
+         W83L784RModes, TReportedAddress{0x4A}, TOptionRows{EightDivisors, ClassicModeOptions("<reserved>")}},
         {28, "Winbond W83L785R", 3, Unnamed(2), Unnamed(2), Unnamed(2), {"VCORE", "+2.5V", "+1.5V", "+3.3V"}, {1, 2},
          FactorRow::Default, &TempsW83L785R, &FansDivided, &VoltsW83L785R, &PwmW83L785R,
-         {{{0x47, 0x07, 0}, {0x47, 0x70, 4}}, -1, DP::None, DP::None, false}, W83L785RDiodes, {}, TOptionRows{ThermistorDiodes}},
+         {{{0x47, 0x07, 0}, {0x47, 0x70, 4}}, -1, DP::None, DP::None, false},
+         W83L785RDiodes, {}, TOptionRows{ThermistorDiodes}},
         {29, "Winbond W83L785TS-S", 3, Unnamed(1), {}, {}, {}, {}, FactorRow::Default, &TempsW83L784R, nullptr, nullptr,
          nullptr, NoDivisors},
         {30, "Winbond W83627DHG", 3, EHFTemps, {"Sys Fan", "CPU0 Fan", "Aux0 Fan", "CPU1 Fan", "Aux1 Fan"}, Unnamed(4),
-         {"Vcore", "+12V", "AVcc"}, Join(EHFProps, std::vector<int>{102, 116, 117, 118, 119, 4, 5, 6, 7}), FactorRow::Default, &TempsClassic,
-         &FansW83627EHF, &VoltsW83627EHF, &PwmW83627EHF, EHFDivisors, Join(Join(EHFOutputKinds, ClassicDiodes), Join(EHFClocks, ClassicModes(4))), {}, TOptionRows{ThermistorDiodes, EightDivisors, ClassicModeOptions("SmartFan III"), OutputKindOptions, EHFClockOptions()}},
+         {"Vcore", "+12V", "AVcc"}, Join(EHFProps, std::vector<int>{102, 116, 117, 118, 119, 4, 5, 6, 7}),
+         FactorRow::Default, &TempsClassic,
+         &FansW83627EHF, &VoltsW83627EHF, &PwmW83627EHF, EHFDivisors,
+         Join(Join(EHFOutputKinds, ClassicDiodes), Join(EHFClocks, ClassicModes(4))), {},
+         TOptionRows{ThermistorDiodes, EightDivisors, ClassicModeOptions("SmartFan III"), OutputKindOptions, EHFClockOptions()},
+         EHFClockNames},
         {31, "Winbond W83627DHG-P", 3, EHFTemps, {"Sys Fan", "CPU0 Fan", "AUX Fan", "CPU1 Fan", "AUX1 Fan"},
-         {"Sys", "CPU0", "Aux", "Aux"}, {"Vcore", "+12V", "AVcc"}, Join(EHFProps, std::vector<int>{102}), FactorRow::Default, &TempsClassic,
-         &FansW83627EHF, &VoltsW83627EHF, &PwmW83627EHF, EHFDivisors, Join(ClassicDiodes, W83627DHGPModes), {}, Join(TOptionRows{TransistorDiodes, EightDivisors}, W83627DHGPModeOptions)},
+         {"Sys", "CPU0", "Aux", "Aux"}, {"Vcore", "+12V", "AVcc"}, Join(EHFProps, std::vector<int>{102}),
+         FactorRow::Default, &TempsClassic,
+         &FansW83627EHF, &VoltsW83627EHF, &PwmW83627EHF, EHFDivisors, Join(ClassicDiodes, W83627DHGPModes), {},
+         Join(TOptionRows{TransistorDiodes, EightDivisors}, W83627DHGPModeOptions)},
         {33, "Winbond W83627HF", 3, Unnamed(3), Unnamed(3), Unnamed(2),
          {"VCOREA", "VCOREB", "+3.3V", "+5V", "+12V", "-12V", "-5V", "+5VSB", "VBAT"}, {1, 2, 3, 4, 5, 8, 9, 10},
-         FactorRow::Default, &TempsClassic, &FansDivided, &VoltsClassic, &PwmW83627HF, ClassicHigh, Join(ClassicDiodes, W83627HFClocks), {}, TOptionRows{TransistorDiodes, ClockSteps, EightDivisors}},
+         FactorRow::Default, &TempsClassic, &FansDivided, &VoltsClassic, &PwmW83627HF, ClassicHigh,
+         Join(ClassicDiodes, W83627HFClocks), {}, TOptionRows{TransistorDiodes, ClockSteps, EightDivisors}},
         {34, "Winbond W83627THF", 3, Unnamed(3), Unnamed(3), Unnamed(3),
-         {"Vcore", "+12V", "3.3V", "Vcc", "Vin2", "5Vsb", "Vbat"}, {1, 2, 3, 8, 9, 10, 13, 14, 19}, FactorRow::Default,
-         &TempsClassic, &FansDivided, &VoltsW83627THF, &PwmW83627THF, ClassicHigh, Join(ClassicDiodes, ClassicModes(3)), {}, TOptionRows{TransistorDiodes, EightDivisors, ClassicModeOptions("<reserved>")}},
+         {"Vcore", "+12V", "3.3V", "Vcc", "Vin2", "5Vsb", "Vbat"}, {1, 2, 3, 8, 9, 10, 13, 14, 19},
+         FactorRow::Default,
+         &TempsClassic, &FansDivided, &VoltsW83627THF, &PwmW83627THF, ClassicHigh,
+         Join(ClassicDiodes, ClassicModes(3)), {},
+         TOptionRows{TransistorDiodes, EightDivisors, ClassicModeOptions("<reserved>")}},
         {35, "Winbond W83783S", 3, Unnamed(2), Unnamed(3), Unnamed(2), {"VCORE", "+3.3V", "+5V", "+12V", "-12V", "-5V"},
-         {1, 2, 4, 5, 8, 9, 10}, FactorRow::Default, &TempsW83783S, &FansDivided, &VoltsW83783S, &PwmW83627HF, ClassicHigh, Join(W83783SDiodes, W83627HFClocks), {}, TOptionRows{TransistorDiodes, ClockSteps, EightDivisors}},
+         {1, 2, 4, 5, 8, 9, 10}, FactorRow::Default, &TempsW83783S, &FansDivided, &VoltsW83783S, &PwmW83627HF,
+         ClassicHigh, Join(W83783SDiodes, W83627HFClocks), {},
+         TOptionRows{TransistorDiodes, ClockSteps, EightDivisors}},
         {36, "Asus AS99127F", 3, Unnamed(3), Unnamed(3), Unnamed(2), ClassicVolts, {8, 9, 10}, FactorRow::Default,
          &TempsClassic, &FansDivided, &VoltsClassic, &PwmAS99127F, ClassicLow, {}, {}, TOptionRows{FourDivisors}},
         {37, "Winbond W83697HF", 3, Unnamed(2), Unnamed(2), Unnamed(2),
          {"VCORE", "+3.3V", "+5V", "+12V", "-12V", "-5V", "+5VSB", "VBAT"}, {8, 9, 4, 5, 13, 14, 96, 97},
          FactorRow::Default, &TempsW83783S, &FansDivided, &VoltsW83783S, &PwmW83697HF,
-         {ClassicFields(true, 2), 7, DP::Bank4E, DP::Bank4E}, Join(Join(W83697HFClocks, W83697HFSwitches), ClassicModes(3)), {}, Join(W83697HFClockOptions(), TOptionRows{EightDivisors, ClassicModeOptions("<reserved>"), SwitchOptions})},
+         {ClassicFields(true, 2), 7, DP::Bank4E, DP::Bank4E},
+         Join(Join(W83697HFClocks, W83697HFSwitches), ClassicModes(3)), {},
+         Join(W83697HFClockOptions(), TOptionRows{EightDivisors, ClassicModeOptions("<reserved>"), SwitchOptions})},
         {38, "Winbond W83637HF", 3, Unnamed(3), Unnamed(3), Unnamed(3),
          {"VCORE", "+12V", "+3.3V", "+5V", "VIN2", "+5VSB", "VBAT"}, {8, 9, 10, 13, 14, 19, 96, 97, 98},
-         FactorRow::Default, &TempsClassic, &FansDivided, &VoltsW83637HF, &PwmW83637HF, ClassicHigh, Join(W83697HFSwitches, ClassicModes(3)), {}, TOptionRows{EightDivisors, ClassicModeOptions("<reserved>"), SwitchOptions}},
+         FactorRow::Default, &TempsClassic, &FansDivided, &VoltsW83637HF, &PwmW83637HF, ClassicHigh,
+         Join(W83697HFSwitches, ClassicModes(3)), {},
+         TOptionRows{EightDivisors, ClassicModeOptions("<reserved>"), SwitchOptions}},
         {39, "Winbond W83791D", 3, Unnamed(3), Unnamed(5), Unnamed(5), {}, {8, 9, 10, 11, 104, 13, 14, 19},
          FactorRow::Default, &TempsW83791D, &FansW83791D, nullptr, &PwmW83791D,
-         {W83791Fields(), 4, DP::Bank4E, DP::Bank4E}, W83791DModes, {}, TOptionRows{EightDivisors, ClassicModeOptions("<reserved>")}},
+         {W83791Fields(), 4, DP::Bank4E, DP::Bank4E},
+         W83791DModes, {}, TOptionRows{EightDivisors, ClassicModeOptions("<reserved>")}},
         {40, "Winbond W83792D", 3, Unnamed(3), Unnamed(7), Unnamed(6), {"VcoreA", "VcoreB", "+3.3V"}, {},
          FactorRow::Default, &TempsW83791D, &FansW83792D, &VoltsW83792D, &PwmW83792D,
          {{{0x47, 0x07, 0}, {0x47, 0x70, 4}, {0x5B, 0x07, 0}, {0x5B, 0x70, 4}, {0x5C, 0x07, 0}, {0x5C, 0x70, 4},
@@ -495,40 +533,61 @@ std::vector<TWinbondChip> BuildChips() {
           -1, DP::None, DP::None, false}},
         {41, "Winbond W83793G", 0, {"Diode 1", "Diode 2", "Diode 3", "Diode 4", "Remote 1", "Remote 2"}, Unnamed(12),
          Unnamed(8), {"VCoreA", "VCoreB", "Vtt", "VIN1", "VIN2", "VIN3", "VIN4", "5VDD", "5VSB", "VBAT"},
-         {13, 14, 19, 102, 103, 121, 122, 123}, FactorRow::Default, &TempsW83793G, &FansW83793G, &VoltsW83793G, &PwmW83793G,
-         NoDivisors, W83793GModes, TReportedAddress{0x0B, 0x7F, 1, GroupEntry::Bank00, false, "GetReportedSMBus for W83793G is $%.2x"}, TOptionRows{W83793GModeOptions()}},
+         {13, 14, 19, 102, 103, 121, 122, 123}, FactorRow::Default, &TempsW83793G, &FansW83793G, &VoltsW83793G,
+         &PwmW83793G,
+         NoDivisors,
+         W83793GModes,
+         TReportedAddress{0x0B, 0x7F, 1, GroupEntry::Bank00, false, "GetReportedSMBus for W83793G is $%.2x"},
+         TOptionRows{W83793GModeOptions()}},
         {42, "Winbond W83795G", 3, Join(S{"Temp 5", "Temp 6", "Temp 1", "Temp 2", "Temp 3", "Temp 4"}, Numbered("DTS", 1, 8)),
-         Unnamed(14), {}, Join(Join(Numbered("VIN", 1, 11), S{"VTT", "3VDD", "3VSB", "VBAT"}), Numbered("VIN", 12, 17)),
+         Unnamed(14), {},
+         Join(Join(Numbered("VIN", 1, 11), S{"VTT", "3VDD", "3VSB", "VBAT"}), Numbered("VIN", 12, 17)),
          {}, FactorRow::Default, &TempsW83795G, &FansW83795G, &VoltsW83795G, nullptr, NoDivisors},
         {43, "Asus ASB100", 3, Unnamed(4), Unnamed(3), Unnamed(2), ClassicVolts, {8, 9, 10}, FactorRow::Default, &TempsASB100,
          &FansDivided, &VoltsClassic, &PwmAS99127F, ClassicLow, {}, {}, TOptionRows{FourDivisors}},
         {44, "Asus MOZART-2", 3, Unnamed(2), Unnamed(2), {}, {"VCORE", "+3.3V", "+5V", "+12V"}, {8, 9},
-         FactorRow::Default, &TempsMozart2, &FansDivided, &VoltsMozart2, nullptr, {{{0xA1, 0x30, 4}, {0xA1, 0xC0, 6}}, 3}, {}, {}, TOptionRows{FourDivisors}},
+         FactorRow::Default, &TempsMozart2, &FansDivided, &VoltsMozart2, nullptr,
+         {{{0xA1, 0x30, 4}, {0xA1, 0xC0, 6}}, 3}, {}, {}, TOptionRows{FourDivisors}},
         {48, "Nuvoton NCT6776F", 3, NCT6776Temps, {"Sys Fan", "CPU Fan", "Aux Fan", "Aux1 Fan", "Aux2 Fan"},
-         {"Sys", "CPU", "Aux"}, NCT6776Volts, {13, 14, 19}, FactorRow::NCT6776F, &TempsNCT6776F, &FansNCT6776F, &VoltsNCT6776F,
-         &PwmNCT6776F, NoDivisors, NCT6776FModes, TReportedAddress{0x48, 0x7F, 0, GroupEntry::None, true}, TOptionRows{NCT6776ModeOptions("<reserved>")}},
+         {"Sys", "CPU", "Aux"}, NCT6776Volts, {13, 14, 19}, FactorRow::NCT6776F, &TempsNCT6776F, &FansNCT6776F,
+         &VoltsNCT6776F,
+         &PwmNCT6776F, NoDivisors, NCT6776FModes, TReportedAddress{0x48, 0x7F, 0, GroupEntry::None, true},
+         TOptionRows{NCT6776ModeOptions("<reserved>")}},
         {49, "ADP3228", 3, {}, {"PWR Fan"}, {}, {}, {}, FactorRow::Default, nullptr, &FansADP3228, nullptr, nullptr,
          NoDivisors},
         {50, "Winbond W83667HG", 3, EHFTemps, EHFFans, {"Sys", "CPU", "Aux"}, {"Vcore", "+12V", "AVcc"},
-         Join(EHFProps, std::vector<int>{116, 117, 118}), FactorRow::Default, &TempsClassic, &FansW83627EHF, &VoltsW83627EHF, &PwmW83627EHF,
-         EHFDivisors, Join(Join(EHFOutputKinds, ClassicDiodes), Join(EHFClocks, W83667HGModes)), {}, Join(TOptionRows{ThermistorDiodes, EightDivisors, OutputKindOptions}, W83667HGModeOptions)},
+         Join(EHFProps, std::vector<int>{116, 117, 118}), FactorRow::Default, &TempsClassic, &FansW83627EHF,
+         &VoltsW83627EHF, &PwmW83627EHF,
+         EHFDivisors,
+         Join(Join(EHFOutputKinds, ClassicDiodes), Join(EHFClocks, W83667HGModes)), {},
+         Join(TOptionRows{ThermistorDiodes, EightDivisors, OutputKindOptions}, W83667HGModeOptions), EHFClockNames},
         {51, "Winbond W83667HG-B", 4, EHFTemps, EHFFans, {"Sys", "CPU", "Aux"},
-         {"3Vsb", "Vbat", "Vcore", "+12V", "AVcc", "3Vcc"}, {8, 9, 10, 11, 104, 13, 14, 19}, FactorRow::Default, &TempsW83667HGB,
-         &FansW83627EHF, &VoltsW83667HGB, &PwmW83627EHF, EHFDivisors, W83667HGBModes, {}, TOptionRows{EightDivisors, W83667HGBModeOptions}},
+         {"3Vsb", "Vbat", "Vcore", "+12V", "AVcc", "3Vcc"}, {8, 9, 10, 11, 104, 13, 14, 19}, FactorRow::Default,
+         &TempsW83667HGB,
+         &FansW83627EHF, &VoltsW83667HGB, &PwmW83627EHF, EHFDivisors, W83667HGBModes, {},
+         TOptionRows{EightDivisors, W83667HGBModeOptions}},
         {52, "Winbond W83677HG-I", 3, NCT6776Temps, {"Sys Fan", "CPU0 Fan", "Aux Fan", "Aux1 Fan"}, {"Sys", "CPU", "Aux"},
-         NCT6776Volts, {1, 2, 3, 13, 14, 19}, FactorRow::NCT6776F, &TempsNCT6776F, &FansW83677HG, &VoltsNCT6776F, &PwmNCT6776F,
-         NoDivisors, Join(ClassicDiodes, NCT6776FModes), {}, TOptionRows{ThermistorDiodes, NCT6776ModeOptions("Smart Fan III")}},
+         NCT6776Volts, {1, 2, 3, 13, 14, 19}, FactorRow::NCT6776F, &TempsNCT6776F, &FansW83677HG, &VoltsNCT6776F,
+         &PwmNCT6776F,
+         NoDivisors,
+         Join(ClassicDiodes, NCT6776FModes), {}, TOptionRows{ThermistorDiodes, NCT6776ModeOptions("Smart Fan III")}},
         {229, "Nuvoton NCT6779D", 4, NCT6779Temps, NCT6779Fans, NCT6779Pwms, NCT6779Volts, {13, 14, 19, 102, 103, 116},
-         FactorRow::NCT6779D, &TempsNCT6779D, &FansNCT6779D, &VoltsNCT6779D, &PwmNCT6779D, NoDivisors, Join(NCT6779OutputKinds, NCT6779DModes), {}, TOptionRows{NCT6779ModeOptions, OutputKindOptions}},
+         FactorRow::NCT6779D, &TempsNCT6779D, &FansNCT6779D, &VoltsNCT6779D, &PwmNCT6779D, NoDivisors,
+         Join(NCT6779OutputKinds, NCT6779DModes), {}, TOptionRows{NCT6779ModeOptions, OutputKindOptions}},
         {230, "Nuvoton NCT6791D", 4, NCT6779Temps, Join(NCT6779Fans, S{"Aux3 Fan"}), NCT6779Pwms, nct6791Volts,
-         {13, 14, 19, 102, 103, 116}, FactorRow::NCT6779D, &TempsNCT6779D, &FansNCT6779D, &VoltsNCT6779D, &PwmNCT6779D,
-         NoDivisors, Join(NCT6779OutputKinds, NCT6779DModes), {}, TOptionRows{NCT6779ModeOptions, OutputKindOptions}},
+         {13, 14, 19, 102, 103, 116}, FactorRow::NCT6779D, &TempsNCT6779D, &FansNCT6779D, &VoltsNCT6779D,
+         &PwmNCT6779D,
+         NoDivisors,
+         Join(NCT6779OutputKinds, NCT6779DModes), {}, TOptionRows{NCT6779ModeOptions, OutputKindOptions}},
         {231, "Nuvoton NCT6792D", 4, NCT6779Temps, Join(NCT6779Fans, S{"Aux3 Fan"}), Join(NCT6779Pwms, S{"Aux3"}),
-         nct6791Volts, {13, 14, 19, 102, 103, 121, 116}, FactorRow::NCT6779D, &TempsNCT6792D, &FansNCT6779D, &VoltsNCT6779D,
-         &PwmNCT6779D, NoDivisors, Join(NCT6779OutputKinds, NCT6779DModes), {}, TOptionRows{NCT6779ModeOptions, OutputKindOptions}},
+         nct6791Volts, {13, 14, 19, 102, 103, 121, 116}, FactorRow::NCT6779D, &TempsNCT6792D, &FansNCT6779D,
+         &VoltsNCT6779D,
+         &PwmNCT6779D, NoDivisors, Join(NCT6779OutputKinds, NCT6779DModes), {},
+         TOptionRows{NCT6779ModeOptions, OutputKindOptions}},
         {234, "Nuvoton NCT6106D", 2, {"System", "CPU", "AUX", "System", "System", "System"}, Unnamed(3), Unnamed(3),
          {"Vcore", "VIN0", "AVcc", "3Vcc", "VIN1", "VIN2", "3VSB", "VBAT"}, {13, 14, 19, 116, 117, 118},
-         FactorRow::NCT6106D, &TempsNCT6106D, &FansNCT6106D, &VoltsNCT6106D, &PwmNCT6106D, NoDivisors, Join(NCT6106OutputKinds, NCT6106DModes), {}, TOptionRows{NCT6779ModeOptions, OutputKindOptions}},
+         FactorRow::NCT6106D, &TempsNCT6106D, &FansNCT6106D, &VoltsNCT6106D, &PwmNCT6106D, NoDivisors,
+         Join(NCT6106OutputKinds, NCT6106DModes), {}, TOptionRows{NCT6779ModeOptions, OutputKindOptions}},
     };
     // The W83627EHF is the W83627DHG under another name, its sensor types
     // named as the older chips' (the first row naming an id wins).

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace winbond {
@@ -218,6 +219,7 @@ struct TWinbondChip {
     std::vector<TPropRow> propFields = {};
     TReportedAddress reportedSMBus = {};
     std::vector<TPropOptions> propOptions = {};
+    std::vector<std::pair<int, std::string>> propNames = {};  // by id, where not the catalogue's
 };
 
 // The row of a chip code; nullptr for a code the class does not serve.
