@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "chips/cvwinbondtables.h"
 #include "core/cvsensors.h"
@@ -44,8 +46,6 @@ protected:
     void ResumeFromSuspendInternal() override;
 
 private:
-    struct TPropField;
-
     std::optional<std::uint8_t> Read(std::uint8_t reg);
     std::optional<std::uint8_t> ReadIn(int bank, std::uint8_t reg);
     bool Write(std::uint8_t reg, std::uint8_t value);
@@ -55,16 +55,31 @@ private:
     std::optional<std::uint8_t> DivisorCode(std::uint8_t fan);
     double DividedRpm(std::optional<std::uint8_t> count, int fan);
     std::optional<double> ReadPwmOutput(int index);
+    // False when the outputs are not reached.
+    bool EnterPwms(winbond::PwmEntry entry);
     void SwitchBank(winbond::BankSwitch banks, int bank);
     bool UsesFlatWindow(const winbond::TBankAccess& access) const;
     bool BanksUnreachable(const winbond::TBankAccess& access) const;
     // Switches only when the bank differs from the group's current one.
     void EnterBank(const winbond::TBankAccess& access, int& current, int bank);
     void LeaveBanks(const winbond::TBankAccess& access, int current);
+    // The values a group's entry read once: its gates and shared low register.
+    struct TGroupState {
+        std::vector<std::pair<std::uint8_t, std::optional<std::uint8_t>>> gates;
+        int sharedLowReg = -1;
+        std::optional<std::uint8_t> sharedLow;
+    };
+    // None when the group reads nothing.
+    std::optional<TGroupState> EnterGroup(const winbond::TBankAccess& access);
+    // None when the gate register did not answer.
+    static std::optional<bool> GateOpen(const TGroupState& group, const winbond::TInputGate& gate);
+    // The shared value, or a read after the input's own.
+    std::optional<std::uint8_t> LowRegister(const TGroupState& group, std::uint8_t reg);
     void ReadTempBytes(const winbond::TTempTable& table, std::span<double> values);
     void ReadFanCounts(const winbond::TFanTable& table, std::span<double> values);
     void ReadVoltBytes(const winbond::TVoltTable& table, std::span<double> values);
-    std::optional<TPropField> PropField(int id) const;
+    // Null when the property has no register fields, or they are out of reach.
+    const winbond::TPropRow* PropField(int id) const;
     std::optional<int> ReadPropValue(int id);
     bool WritePropValue(int id, int value);
 

@@ -99,6 +99,9 @@ TEST_F(Winbond, ChipTableNamesReadingsAndProperties) {
     EXPECT_EQ(dhg->GetPropId(0), 1);
     EXPECT_EQ(dhg->GetPropId(19), 7);
     EXPECT_EQ(dhg->GetPropName(16), "Sys Fan PWM Base Freq.");
+    // Same registers, but the W83627EHF names its sensor types as the older chips do.
+    EXPECT_EQ(dhg->GetPropOptions(0).back(), "Internal diode");
+    EXPECT_EQ(sensor(32)->GetPropOptions(0).back(), "PII diode");
     const auto nct = sensor(230);
     EXPECT_EQ(nct->GetFanCount(), 6);
     EXPECT_EQ(nct->GetVolt(6).Name, "VcoreRef");
@@ -236,6 +239,29 @@ TEST_F(Winbond, W83795GVoltageNeedsItsModeBits) {
     EXPECT_EQ(v[1], 0);
     EXPECT_NEAR(v[15], 0x40 * 4 * 0.002, 1e-4);
     EXPECT_EQ(v[17], 0);  // 05h bits 1:0 = 01b
+}
+
+// The chip latches an input's low bits into 3Ch when the input is read.
+TEST_F(Winbond, W83795GReadsItsLowRegisterAfterEachInput) {
+    RegisterFile& r = chip(0xFF, 0x00);
+    r.set(0x02, 0x01), r.set(0x03, 0x00), r.set(0x04, 0x03), r.set(0x05, 0x00), r.set(0x06, 0x01), r.set(0x07, 0x00);
+    auto s = sensor(42);
+    auto registersRead = [&] {
+        std::vector<int> regs;
+        int index = -1;
+        for (const auto& a : machine().ports().recorder().accesses()) {
+            if (a.isWrite && a.port == 0x295) index = static_cast<int>(a.value);
+            if (!a.isWrite && a.port == 0x296) regs.push_back(index);
+        }
+        machine().ports().recorder().clear();
+        return regs;
+    };
+    s->ReadTemps();
+    EXPECT_EQ(registersRead(), (std::vector<int>{0x00, 0x04, 0x05, 0x1F, 0x3C}));
+    s->ReadFans();
+    EXPECT_EQ(registersRead(), (std::vector<int>{0x00, 0x06, 0x07, 0x2E, 0x3C}));
+    s->ReadVolts();
+    EXPECT_EQ(registersRead(), (std::vector<int>{0x00, 0x02, 0x03, 0x04, 0x05, 0x10, 0x3C}));
 }
 
 TEST_F(Winbond, OutputsReadAndSet) {
